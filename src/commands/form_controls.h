@@ -1,0 +1,27 @@
+#pragma once
+
+#include "transport/notifier.h"
+
+#include <QAbstractButton>
+#include <QWidget>
+
+// The command families reach the window's controls by their names in the form.
+template <typename Control>
+Control *FindControl(QWidget &form, const char *name)
+{
+    auto *control = form.findChild<Control *>(QLatin1String(name));
+    if (control == nullptr) {
+        qFatal("The form has no control named %s of the expected kind", name);
+    }
+    return control;
+}
+
+// Runs `handler` on every click of the named button, guarded so that a text that is
+// not a whole number ends the handler with the application's error report.
+template <typename Handler>
+void ConnectClick(QWidget &form, const char *buttonName, QObject *context, Notifier &notifier,
+                  Handler handler)
+{
+    QObject::connect(FindControl<QAbstractButton>(form, buttonName), &QAbstractButton::clicked,
+                     context, [&notifier, handler] { RunGuarded(notifier, handler); });
+}

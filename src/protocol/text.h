@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace protocol {
+
+// A text that had to be a whole number and is not. Its message is the one the
+// operator sees: "'<text>' is not a valid integer value".
+class InvalidIntegerError : public std::runtime_error
+{
+public:
+    explicit InvalidIntegerError(std::string_view text);
+    const std::string &text() const { return m_text; }
+
+private:
+    std::string m_text;
+};
+
+// Removes leading and trailing bytes 0x20 and below (spaces and control characters).
+std::string TrimText(std::string_view text);
+
+// Splits at every occurrence of the separator: k separators give k + 1 items, untrimmed.
+// An empty separator never matches.
+std::vector<std::string> SplitText(std::string_view text, std::string_view separator);
+
+// Reads digits most significant first, each as a decimal value times its power of two.
+// A character that is not a decimal digit throws InvalidIntegerError; empty gives 0.
+std::int64_t BitStringToInt(std::string_view bits);
+
+// Puts the low `count` bits of value, most significant first, in front of `text`.
+std::string IntToBitString(std::int64_t value, int count, std::string_view text = {});
+
+// A signed 32-bit whole number: an optional sign and decimal digits, or a hexadecimal
+// number introduced by "$", "x", "X", "0x" or "0X" (eight hex digits at most, read as the
+// 32-bit pattern). Anything else, an empty number or an overflow fails.
+std::optional<std::int32_t> TryParseInteger(std::string_view text);
+
+// As TryParseInteger, but a failure throws InvalidIntegerError for `text`.
+std::int32_t ParseInteger(std::string_view text);
+
+// A field written in hexadecimal digits without prefix; throws InvalidIntegerError for
+// `text` when it is not one.
+std::int32_t ParseHexField(std::string_view text);
+
+}  // namespace protocol

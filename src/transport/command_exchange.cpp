@@ -1,0 +1,103 @@
+#include "command_exchange.h"
+
+#include "notifier.h"
+#include "protocol/frame.h"
+#include "udp_endpoints.h"
+
+#include <algorithm>
+#include <array>
+
+namespace {
+
+// The upstream-server codes: current only while their write and read-back chain runs.
+bool IsServerAddressCode(const std::string &code)
+{
+    static const std::array<std::string, 4> codes{"GW", "GR", "RW", "RR"};
+    return std::find(codes.begin(), codes.end(), code) != codes.end();
+}
+
+}  // namespace
+
+CommandExchange::CommandExchange(UdpEndpoints &endpoints, ExchangeWindow &window,
+                                 Notifier &notifier, const Timing &timing, QObject *parent)
+    : QObject(parent), m_endpoints(endpoints), m_window(window), m_notifier(notifier),
+      m_timing(timing)
+{
+    m_tmr1.setObjectName(QStringLiteral("tmr1"));
+    m_tmr1.setInterval(m_timing.commandTimeoutMs);
+    connect(&m_tmr1, &QTimer::timeout, this, &CommandExchange::tmr1Timer);
+}
+
+void CommandExchange::registerAnswerHandler(const std::string &code, AnswerHandler handler)
+{
+    m_answerHandlers[code] = std::move(handler);
+}
+
+void CommandExchange::setRetryStep(std::function<void()> retryStep)
+{
+    m_retryStep = std::move(retryStep);
+}
+
+bool CommandExchange::SendCommand(const std::string &code, const std::string &payload)
+{
+    if (!m_window.selectedLoggerAddress()) {
+        m_notifier.inform(QStringLiteral("Please choose a PV data logger first"));
+        return false;
+    }
+    m_currentCommand = code;
+    lockWindow();
+    enableTimeout();
+    sendToSelectedLogger(payload);
+    return true;
+}
+
+void CommandExchange::sendToSelectedLogger(const std::string &payload)
+{
+    const std::optional<QString> address = m_window.selectedLoggerAddress();
+    QHostAddress logger;
+    if (!address || !logger.setAddress(*address)) {
+        return;  // nowhere to send: the exchange ends in its timeout
+    }
+    const std::string frame = protocol::BuildFrame(payload);
+    m_endpoints.sendToLogger(QByteArray(frame.data(), static_cast<qsizetype>(frame.size())),
+                             logger);
+}
+
+bool CommandExchange::dispatchAnswer(const std::string &payload)
+{
+    const auto handler = m_answerHandlers.find(m_currentCommand);
+    if (handler == m_answerHandlers.end()) {
+        return false;
+    }
+    // Copied: a handler may register or replace handlers while it runs.
+    const AnswerHandler run = handler->second;
+    RunGuarded(m_notifier, [&] { run(payload); });
+    return true;
+}
+
+void CommandExchange::lockWindow()
+{
+    m_window.lockControls();
+}
+
+void CommandExchange::tmr1Timer()
+{
+    m_window.unlockControls();
+    m_tmr1.stop();
+    if (IsServerAddressCode(m_currentCommand) && m_retryStep) {
+        m_retryStep();
+    }
+}
+
+void CommandExchange::enableTimeout()
+{
+    if (!m_tmr1.isActive()) {
+        m_tmr1.start();
+    }
+}
+
+void CommandExchange::restartTimeout()
+{
+    m_tmr1.stop();
+    m_tmr1.start();
+}

@@ -1,0 +1,128 @@
+#include "receive_path.h"
+
+#include "command_exchange.h"
+#include "protocol/frame.h"
+#include "udp_endpoints.h"
+
+#include <QUdpSocket>
+
+namespace {
+
+std::string_view AsBytes(const QByteArray &bytes)
+{
+    return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
+}
+
+// Bytes a logger's discovery answer may carry that the list shows as spaces.
+void BlankDiscoveryFillers(QByteArray &datagram)
+{
+    for (char &byte : datagram) {
+        const auto value = static_cast<unsigned char>(byte);
+        if (value == 0x00 || value == 0x0A || value == 0xFB || value == 0xFF) {
+            byte = ' ';
+        }
+    }
+}
+
+}  // namespace
+
+ReceivePath::ReceivePath(UdpEndpoints &endpoints, CommandExchange &exchange, QObject *parent)
+    : QObject(parent), m_endpoints(endpoints), m_exchange(exchange)
+{
+    connect(&m_endpoints.setSocket(), &QUdpSocket::readyRead, this, &ReceivePath::ReceivePathRun);
+    connect(&m_endpoints.searchSocket(), &QUdpSocket::readyRead, this,
+            &ReceivePath::ReceivePathRun);
+}
+
+void ReceivePath::setDiscoveryHandler(DiscoveryHandler handler)
+{
+    m_discoveryHandler = std::move(handler);
+}
+
+bool ReceivePath::readDatagram(QUdpSocket &socket, QByteArray &bytes, QString &sender)
+{
+    if (!socket.hasPendingDatagrams()) {
+        return false;
+    }
+    const qint64 size = socket.pendingDatagramSize();
+    QHostAddress senderAddress;
+    if (size < 0 || size > kMaxDatagramBytes) {
+        socket.readDatagram(nullptr, 0);  // too long for the datagram area: lost
+        return false;
+    }
+    bytes.resize(size);
+    const qint64 read = socket.readDatagram(bytes.data(), size, &senderAddress);
+    if (read < 1) {
+        return false;
+    }
+    bytes.resize(read);
+    sender = QHostAddress(senderAddress.toIPv4Address()).toString();
+    return true;
+}
+
+void ReceivePath::ReceivePathRun()
+{
+    m_runQueued = false;
+    QByteArray datagram;
+    QString sender;
+    if (readDatagram(m_endpoints.setSocket(), datagram, sender)) {
+        runSetPath(std::move(datagram));
+    } else if (readDatagram(m_endpoints.searchSocket(), datagram, sender)) {
+        runSearchPath(std::move(datagram), sender);
+    }
+    queueRunIfDatagramsWait();
+}
+
+void ReceivePath::queueRunIfDatagramsWait()
+{
+    // A socket's read notification is re-armed only when that socket is read. One run
+    // reads a single datagram, so whatever still waits gets a run of its own.
+    if (m_runQueued) {
+        return;
+    }
+    if (m_endpoints.setSocket().hasPendingDatagrams() ||
+        m_endpoints.searchSocket().hasPendingDatagrams()) {
+        m_runQueued = true;
+        QMetaObject::invokeMethod(this, &ReceivePath::ReceivePathRun, Qt::QueuedConnection);
+    }
+}
+
+void ReceivePath::runSetPath(QByteArray datagram)
+{
+    // A zero byte ends the text of a datagram; what follows it is lost.
+    const qsizetype zero = datagram.indexOf('\0');
+    if (zero >= 0) {
+        datagram.truncate(zero);
+    }
+    if (datagram.isEmpty()) {
+        return;
+    }
+    m_setBuffer.append(AsBytes(datagram));
+    if (!m_setBuffer.holdsEscAndEnq()) {
+        return;
+    }
+    // Only one answer is handed on per datagram; later candidates wait for the next.
+    while (const auto candidate = m_setBuffer.cutNextCandidate()) {
+        const protocol::DecodedFrame frame = protocol::DecodeFrame(*candidate);
+        if (!frame.valid || !frame.payload.starts_with('R')) {
+            continue;
+        }
+        if (m_exchange.dispatchAnswer(frame.payload)) {
+            return;
+        }
+    }
+}
+
+void ReceivePath::runSearchPath(QByteArray datagram, const QString &sender)
+{
+    BlankDiscoveryFillers(datagram);
+    m_searchBuffer.append(AsBytes(datagram));
+    if (!m_searchBuffer.holdsEscAndEnq()) {
+        return;
+    }
+    while (const auto candidate = m_searchBuffer.cutNextCandidate()) {
+        if (m_exchange.currentCommand() == "SS" && m_discoveryHandler) {
+            m_discoveryHandler(*candidate, sender);
+        }
+    }
+}

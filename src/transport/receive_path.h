@@ -1,0 +1,52 @@
+#pragma once
+
+#include "protocol/receive_buffer.h"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <string>
+
+class CommandExchange;
+class UdpEndpoints;
+class QUdpSocket;
+
+// Runs once per read notification: reads one datagram (set socket first), adds it to
+// that socket's receive buffer and hands what it cuts out to its owner: one checked
+// answer to the current command's handler, or every discovery answer to the search.
+class ReceivePath : public QObject
+{
+    Q_OBJECT
+
+public:
+    // The datagram area: longer datagrams are dropped whole.
+    static constexpr qint64 kMaxDatagramBytes = 10230;
+
+    using DiscoveryHandler =
+        std::function<void(const std::string &candidate, const QString &senderAddress)>;
+
+    ReceivePath(UdpEndpoints &endpoints, CommandExchange &exchange, QObject *parent = nullptr);
+
+    void setDiscoveryHandler(DiscoveryHandler handler);
+
+    const protocol::ReceiveBuffer &setBuffer() const { return m_setBuffer; }
+    const protocol::ReceiveBuffer &searchBuffer() const { return m_searchBuffer; }
+
+public slots:
+    void ReceivePathRun();
+
+private:
+    // Reads one datagram; false when nothing (or nothing usable) was waiting.
+    static bool readDatagram(QUdpSocket &socket, QByteArray &bytes, QString &sender);
+    void runSetPath(QByteArray datagram);
+    void runSearchPath(QByteArray datagram, const QString &sender);
+    void queueRunIfDatagramsWait();
+
+    UdpEndpoints &m_endpoints;
+    CommandExchange &m_exchange;
+    DiscoveryHandler m_discoveryHandler;
+    protocol::ReceiveBuffer m_setBuffer;
+    protocol::ReceiveBuffer m_searchBuffer;
+    bool m_runQueued = false;
+};

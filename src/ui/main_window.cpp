@@ -1,0 +1,186 @@
+#include "main_window.h"
+
+#include "ui_mainwindow.h"
+
+#include "commands/cellular_link.h"
+#include "commands/device_registry.h"
+#include "commands/network_addressing.h"
+#include "commands/system_parameters.h"
+#include "discovery/logger_search.h"
+#include "form_lock.h"
+#include "transport/command_exchange.h"
+#include "transport/notifier.h"
+#include "transport/receive_path.h"
+#include "transport/udp_endpoints.h"
+
+#include <QCloseEvent>
+#include <QHostInfo>
+#include <QScreen>
+
+namespace {
+
+// The form's face where it is installed, else a close relative, else the default.
+QFont FormFont(int pixelSize)
+{
+    QFont font;
+    font.setFamilies({QStringLiteral("SimSun"), QStringLiteral("NSimSun"),
+                      QStringLiteral("WenQuanYi Zen Hei"), QStringLiteral("Noto Sans CJK SC")});
+    font.setPixelSize(pixelSize);
+    return font;
+}
+
+void SetColumnWidths(QTreeWidget *list, std::initializer_list<int> widths)
+{
+    int column = 0;
+    for (const int width : widths) {
+        list->setColumnWidth(column++, width);
+    }
+}
+
+// Report lists keep showing their selection when they lose the focus.
+void KeepSelectionVisible(QTreeWidget *list)
+{
+    QPalette palette = list->palette();
+    for (const QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText}) {
+        palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
+    }
+    list->setPalette(palette);
+}
+
+}  // namespace
+
+QString FirstLocalIPv4Address()
+{
+    const QHostInfo host = QHostInfo::fromName(QHostInfo::localHostName());
+    for (const QHostAddress &address : host.addresses()) {
+        if (address.protocol() == QAbstractSocket::IPv4Protocol) {
+            return address.toString();
+        }
+    }
+    return {};
+}
+
+MainWindow::MainWindow(Notifier &notifier, const NetworkSettings &network, const Timing &timing,
+                       LocalAddressSource localAddress, QWidget *parent)
+    : QWidget(parent), m_ui(std::make_unique<Ui::Tfrmmain>()),
+      m_localAddress(std::move(localAddress))
+{
+    m_ui->setupUi(this);
+    applyStaticProperties();
+
+    m_formLock = std::make_unique<FormLock>(*this, *m_ui->listview1);
+    m_endpoints = new UdpEndpoints(network, this);
+    m_exchange = new CommandExchange(*m_endpoints, *m_formLock, notifier, timing, this);
+    m_receivePath = new ReceivePath(*m_endpoints, *m_exchange, this);
+    m_search = new LoggerSearch(*m_endpoints, *m_exchange,
+                                {m_ui->listview1, m_ui->lbl3, m_ui->pb1}, timing.searchTickMs,
+                                this);
+    m_receivePath->setDiscoveryHandler(
+        [this](const std::string &candidate, const QString &sender) {
+            m_search->handleDiscoveryAnswer(candidate, sender);
+        });
+    connect(m_ui->btnsearch, &QPushButton::clicked, m_search, &LoggerSearch::btnsearchClick);
+
+    m_network = new NetworkAddressing(*this, *m_exchange, timing, this);
+    m_cellular = new CellularLink(*this, *m_exchange, timing, this);
+    m_devices = new DeviceRegistry(*this, *m_exchange, timing, this);
+    m_systemParameters = new SystemParameters(*this, *m_exchange, timing, this);
+}
+
+MainWindow::~MainWindow() = default;
+
+CommandExchange &MainWindow::exchange()
+{
+    return *m_exchange;
+}
+
+ReceivePath &MainWindow::receivePath()
+{
+    return *m_receivePath;
+}
+
+void MainWindow::applyStaticProperties()
+{
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(883, 602);
+    setFont(FormFont(13));
+    for (QComboBox *list : {m_ui->cbresponse, m_ui->cb485422, m_ui->cbtcpudp, m_ui->cbgprs}) {
+        list->setFont(FormFont(12));
+    }
+    m_ui->redtappendinfo->setFont(FormFont(13));
+
+    SetColumnWidths(m_ui->listview1, {115, 120, 145});
+    SetColumnWidths(m_ui->Listview2, {150, 100, 100});
+    SetColumnWidths(m_ui->Listview3, {350});
+    for (QTreeWidget *list : {m_ui->listview1, m_ui->Listview2, m_ui->Listview3}) {
+        KeepSelectionVisible(list);
+    }
+
+    m_setPortPanel = new QLabel(m_ui->StatusBar1);
+    m_setPortPanel->setObjectName(QStringLiteral("StatusBar1Panel0"));
+    m_setPortPanel->setFixedWidth(290);
+    m_searchPortPanel = new QLabel(m_ui->StatusBar1);
+    m_searchPortPanel->setObjectName(QStringLiteral("StatusBar1Panel1"));
+    m_searchPortPanel->setFixedWidth(150);
+    m_ui->StatusBar1->addWidget(m_setPortPanel);
+    m_ui->StatusBar1->addWidget(m_searchPortPanel);
+}
+
+void MainWindow::centreOnScreen()
+{
+    if (const QScreen *screen = this->screen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+}
+
+void MainWindow::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (m_shownOnce) {
+        return;
+    }
+    m_shownOnce = true;
+    centreOnScreen();
+    FormShow();
+    FormActivate();
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    FormClose();
+    QWidget::closeEvent(event);
+}
+
+void MainWindow::FormShow()
+{
+    m_ui->lbl3->setText(m_localAddress());
+}
+
+void MainWindow::FormActivate()
+{
+    m_setPortPanel->setText(QStringLiteral("Connecting...."));
+    QCoreApplication::processEvents();
+
+    const QString failed = QStringLiteral("Fail to create Socket!");
+    if (m_endpoints->openSetSocket()) {
+        m_setPortPanel->setText(QStringLiteral("Set Port opened!"));
+    } else {
+        m_searchPortPanel->clear();
+        m_setPortPanel->setText(failed);
+    }
+    if (m_endpoints->openSearchSocket()) {
+        m_searchPortPanel->setText(QStringLiteral("Search port opened!"));
+    } else {
+        m_setPortPanel->clear();
+        m_searchPortPanel->setText(failed);
+    }
+}
+
+void MainWindow::FormClose()
+{
+    m_endpoints->closeSetSocket();
+}

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "transport/settings.h"
+
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+class CellularLink;
+class CommandExchange;
+class DeviceRegistry;
+class FormLock;
+class LoggerSearch;
+class NetworkAddressing;
+class Notifier;
+class QLabel;
+class ReceivePath;
+class SystemParameters;
+class UdpEndpoints;
+
+namespace Ui {
+class Tfrmmain;
+}
+
+// Supplies the PC's own IPv4 address as a dotted quad.
+using LocalAddressSource = std::function<QString()>;
+
+// The first IPv4 address that the host's own name resolves to.
+QString FirstLocalIPv4Address();
+
+// The tool's one window: the logger list, the device lists and one group per logger
+// setting. It composes the transport, the search and the command families.
+class MainWindow : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit MainWindow(Notifier &notifier, const NetworkSettings &network = {},
+                        const Timing &timing = {},
+                        LocalAddressSource localAddress = FirstLocalIPv4Address,
+                        QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    CommandExchange &exchange();
+    ReceivePath &receivePath();
+
+public slots:
+    void FormShow();
+    void FormActivate();
+    void FormClose();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void applyStaticProperties();
+    void centreOnScreen();
+
+    std::unique_ptr<Ui::Tfrmmain> m_ui;
+    QLabel *m_setPortPanel;
+    QLabel *m_searchPortPanel;
+    LocalAddressSource m_localAddress;
+    std::unique_ptr<FormLock> m_formLock;
+    UdpEndpoints *m_endpoints;
+    CommandExchange *m_exchange;
+    ReceivePath *m_receivePath;
+    LoggerSearch *m_search;
+    NetworkAddressing *m_network;
+    CellularLink *m_cellular;
+    DeviceRegistry *m_devices;
+    SystemParameters *m_systemParameters;
+    bool m_shownOnce = false;
+};

@@ -1,0 +1,327 @@
+#include "protocol/text.h"
+#include "transport/command_exchange.h"
+#include "transport/receive_path.h"
+#include "window_harness.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTextEdit>
+#include <QTreeWidget>
+#include <QtTest>
+
+namespace {
+
+constexpr int kWaitMs = 2000;
+
+template <typename Control>
+QList<QWidget *> ExactlyOfClass(QWidget &form)
+{
+    QList<QWidget *> found;
+    for (QWidget *widget : form.findChildren<QWidget *>()) {
+        if (widget->metaObject() == &Control::staticMetaObject && !widget->objectName().isEmpty()) {
+            found.append(widget);
+        }
+    }
+    return found;
+}
+
+}  // namespace
+
+class TestExchange : public QObject
+{
+    Q_OBJECT
+
+private:
+    // Registers a handler for "ZZ" that records each payload and unlocks, as an answer
+    // handler does; the logger answers "ZZ" with "RZZ".
+    static QStringList *RecordAnswers(WindowHarness &harness)
+    {
+        auto *answers = new QStringList;
+        harness.logger().setCommandHandler("ZZ", [](const std::string &) { return std::string("RZZ"); });
+        harness.window().exchange().registerAnswerHandler(
+            "ZZ", [answers, &harness](const std::string &payload) {
+                harness.window().exchange().tmr1Timer();
+                answers->append(QString::fromStdString(payload));
+            });
+        return answers;
+    }
+
+    static void SendToWindow(WindowHarness &harness, const std::string &bytes)
+    {
+        harness.logger().sendFromCommandPort(bytes, QHostAddress(QStringLiteral("127.0.0.1")),
+                                             harness.windowSetPort());
+    }
+
+private slots:
+    void noSelectedLoggerShowsMessageAndSendsNothing()
+    {
+        WindowHarness harness;
+        harness.window().exchange().setCurrentCommand("ER");
+        QVERIFY(!harness.window().exchange().SendCommand("MR", "MR"));
+        QCOMPARE(harness.notifier().informed,
+                 QStringList{QStringLiteral("Please choose a PV data logger first")});
+        QCOMPARE(harness.window().exchange().currentCommand(), std::string("ER"));
+        QVERIFY(!harness.window().exchange().timeoutActive());
+        QVERIFY(harness.control<QPushButton>("btnsearch")->isEnabled());
+        QTest::qWait(100);
+        QVERIFY(harness.logger().requests().empty());
+    }
+
+    void lockDisablesCommandControlsByExactClass()
+    {
+        WindowHarness harness;
+        harness.selectLogger();
+        QVERIFY(harness.window().exchange().SendCommand("ZZ", "ZZ"));
+
+        for (QWidget *edit : ExactlyOfClass<QLineEdit>(harness.window())) {
+            QVERIFY2(!edit->isEnabled(), qPrintable(edit->objectName()));
+        }
+        for (QWidget *list : ExactlyOfClass<QComboBox>(harness.window()) +
+                                 ExactlyOfClass<QTreeWidget>(harness.window())) {
+            QVERIFY2(!list->isEnabled(), qPrintable(list->objectName()));
+        }
+        for (QWidget *button : ExactlyOfClass<QPushButton>(harness.window())) {
+            QCOMPARE(button->isEnabled(), button->objectName() == QLatin1String("btnsearch"));
+        }
+        QVERIFY(harness.control<QRadioButton>("rbautoip")->isEnabled());
+        QVERIFY(harness.control<QRadioButton>("rbhandip")->isEnabled());
+        QVERIFY(harness.control<QTextEdit>("redtappendinfo")->isEnabled());
+        QVERIFY(harness.window().exchange().timeoutActive());
+    }
+
+    void unlockFollowsItsRules_data()
+    {
+        QTest::addColumn<bool>("manualAddress");
+        QTest::newRow("rbhandip selected") << true;
+        QTest::newRow("rbautoip selected") << false;
+    }
+
+    void unlockFollowsItsRules()
+    {
+        QFETCH(bool, manualAddress);
+        WindowHarness harness;
+        harness.selectLogger();
+        harness.control<QRadioButton>(manualAddress ? "rbhandip" : "rbautoip")->setChecked(true);
+        harness.window().exchange().SendCommand("ZZ", "ZZ");
+        harness.window().exchange().tmr1Timer();
+
+        // Each control's own state: the edits of grp5 are enabled inside a disabled group.
+        for (QWidget *edit : ExactlyOfClass<QLineEdit>(harness.window())) {
+            QCOMPARE(!edit->testAttribute(Qt::WA_ForceDisabled),
+                     edit->objectName() != QLatin1String("edt3gshow"));
+        }
+        for (QWidget *list : ExactlyOfClass<QComboBox>(harness.window())) {
+            QVERIFY2(!list->isEnabled(), qPrintable(list->objectName()));
+        }
+        for (QWidget *control : ExactlyOfClass<QPushButton>(harness.window()) +
+                                    ExactlyOfClass<QTreeWidget>(harness.window())) {
+            QVERIFY2(control->isEnabled(), qPrintable(control->objectName()));
+        }
+        QVERIFY(harness.control<QLineEdit>("edtshour")->isEnabled());
+        QCOMPARE(harness.control<QWidget>("grp5")->isEnabled(), manualAddress);
+        QVERIFY(!harness.window().exchange().timeoutActive());
+    }
+
+    void answerGoesToTheCurrentCommandsHandler()
+    {
+        WindowHarness harness;
+        std::unique_ptr<QStringList> answers(RecordAnswers(harness));
+        harness.selectLogger();
+        harness.window().exchange().SendCommand("ZZ", "ZZ");
+        QTRY_COMPARE_WITH_TIMEOUT(answers->size(), 1, kWaitMs);
+        QCOMPARE(answers->first(), QStringLiteral("RZZ"));
+        QCOMPARE(harness.logger().requests(), std::vector<std::string>{"ZZ"});
+        QVERIFY(harness.control<QPushButton>("btnER")->isEnabled());
+        QVERIFY(harness.notifier().all().isEmpty());
+    }
+
+    void timeoutUnlocksSilentlyAndLateAnswerIsStillHandled()
+    {
+        WindowHarness harness;
+        std::unique_ptr<QStringList> answers(RecordAnswers(harness));
+        harness.logger().misbehaviour().delayMs = WindowHarness::FastTiming().commandTimeoutMs + 200;
+        harness.selectLogger();
+        harness.window().exchange().SendCommand("ZZ", "ZZ");
+        QVERIFY(!harness.control<QPushButton>("btnER")->isEnabled());
+
+        QTRY_VERIFY_WITH_TIMEOUT(harness.control<QPushButton>("btnER")->isEnabled(), kWaitMs);
+        QVERIFY(answers->isEmpty());
+        QCOMPARE(harness.window().exchange().currentCommand(), std::string("ZZ"));
+        QVERIFY(harness.notifier().all().isEmpty());
+
+        QTRY_COMPARE_WITH_TIMEOUT(answers->size(), 1, kWaitMs);
+    }
+
+    void enablingTheTimeoutDoesNotRestartIt()
+    {
+        WindowHarness harness;
+        harness.selectLogger();
+        QElapsedTimer clock;
+        clock.start();
+        harness.window().exchange().SendCommand("ZZ", "ZZ");
+        QTest::qWait(250);
+        harness.window().exchange().enableTimeout();
+        QTRY_VERIFY_WITH_TIMEOUT(!harness.window().exchange().timeoutActive(), kWaitMs);
+        QVERIFY2(clock.elapsed() < 600, qPrintable(QString::number(clock.elapsed())));
+    }
+
+    void framesThatFailTheChecksAreDroppedSilently_data()
+    {
+        QTest::addColumn<QByteArray>("datagram");
+        const auto frame = [](const char *payload) { return QByteArray::fromStdString(LoggerSim::Frame(payload)); };
+        QTest::newRow("altered CRC") << QByteArray("\x1BRZZ0000\x05");
+        QTest::newRow("lower-case CRC") << frame("RZZ").toLower().replace("\x1Brzz", "\x1BRZZ");
+        QTest::newRow("payload without R") << frame("ZZ");
+        QTest::newRow("empty payload") << frame("");
+        QTest::newRow("zero byte cuts the frame") << frame("RZZ").insert(3, '\0');
+    }
+
+    void framesThatFailTheChecksAreDroppedSilently()
+    {
+        QFETCH(QByteArray, datagram);
+        WindowHarness harness;
+        std::unique_ptr<QStringList> answers(RecordAnswers(harness));
+        harness.selectLogger();
+        harness.window().exchange().setCurrentCommand("ZZ");
+        SendToWindow(harness, datagram.toStdString());
+        SendToWindow(harness, "\x05");  // ends what a zero byte cut short
+        SendToWindow(harness, LoggerSim::Frame("RAFTER"));
+        QTRY_COMPARE_WITH_TIMEOUT(*answers, QStringList{QStringLiteral("RAFTER")}, kWaitMs);
+        QVERIFY(harness.notifier().all().isEmpty());
+    }
+
+    void secondFrameOfADatagramWaitsForTheNextDatagram()
+    {
+        WindowHarness harness;
+        std::unique_ptr<QStringList> answers(RecordAnswers(harness));
+        harness.window().exchange().setCurrentCommand("ZZ");
+        SendToWindow(harness, LoggerSim::Frame("RONE") + LoggerSim::Frame("RTWO"));
+        QTRY_COMPARE_WITH_TIMEOUT(answers->size(), 1, kWaitMs);
+        QTest::qWait(50);
+        QCOMPARE(*answers, QStringList{QStringLiteral("RONE")});
+
+        SendToWindow(harness, LoggerSim::Frame("RTHREE"));
+        QTRY_COMPARE_WITH_TIMEOUT(answers->size(), 2, kWaitMs);
+        QCOMPARE(answers->last(), QStringLiteral("RTWO"));
+        SendToWindow(harness, "\x05");
+        QTRY_COMPARE_WITH_TIMEOUT(answers->size(), 3, kWaitMs);
+        QCOMPARE(answers->last(), QStringLiteral("RTHREE"));
+    }
+
+    void misbehavingLoggerAnswers_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<bool>("handled");
+        QTest::newRow("split over two datagrams") << "split" << true;
+        QTest::newRow("garbage before the frame") << "garbage" << true;
+        QTest::newRow("from another address") << "other address" << true;
+        QTest::newRow("bad CRC") << "bad crc" << false;
+        QTest::newRow("lower-case CRC") << "lower case" << false;
+    }
+
+    void misbehavingLoggerAnswers()
+    {
+        QFETCH(QString, fault);
+        QFETCH(bool, handled);
+        WindowHarness harness;
+        std::unique_ptr<QStringList> answers(RecordAnswers(harness));
+        LoggerSim::Misbehaviour &misbehaviour = harness.logger().misbehaviour();
+        misbehaviour.splitFrame = fault == QLatin1String("split");
+        misbehaviour.garbageBefore = fault == QLatin1String("garbage") ? "\x05junk\x1Bjunk\x05" : "";
+        if (fault == QLatin1String("other address")) {
+            misbehaviour.answerFrom = QHostAddress(QStringLiteral("127.0.0.9"));
+        }
+        misbehaviour.badCrc = fault == QLatin1String("bad crc");
+        misbehaviour.lowerCaseCrc = fault == QLatin1String("lower case");
+        harness.selectLogger();
+        harness.window().exchange().SendCommand("ZZ", "ZZ");
+        if (handled) {
+            QTRY_COMPARE_WITH_TIMEOUT(*answers, QStringList{QStringLiteral("RZZ")}, kWaitMs);
+        } else {
+            QTest::qWait(WindowHarness::FastTiming().commandTimeoutMs + 100);
+            QVERIFY(answers->isEmpty());
+        }
+    }
+
+    void everyWaitingDatagramOnBothSocketsIsHandled()
+    {
+        WindowHarness harness;
+        QStringList setAnswers;
+        QStringList discoveryAnswers;
+        harness.window().exchange().registerAnswerHandler(
+            "SS", [&setAnswers](const std::string &payload) { setAnswers.append(QString::fromStdString(payload)); });
+        harness.window().receivePath().setDiscoveryHandler(
+            [&discoveryAnswers](const std::string &candidate, const QString &) {
+                discoveryAnswers.append(QString::fromStdString(candidate));
+            });
+        harness.window().exchange().setCurrentCommand("SS");
+
+        // Queue all four before the event loop runs, so both sockets hold two at once.
+        const QHostAddress window(QStringLiteral("127.0.0.1"));
+        harness.logger().sendFromCommandPort(LoggerSim::Frame("RA"), window, harness.windowSetPort());
+        harness.logger().sendFromCommandPort(LoggerSim::Frame("RB"), window, harness.windowSetPort());
+        harness.logger().sendFromSearchPort("\x1BS1#V\x05", window, harness.windowSearchPort());
+        harness.logger().sendFromSearchPort("\x1BS2#V\x05", window, harness.windowSearchPort());
+
+        QTRY_COMPARE_WITH_TIMEOUT(setAnswers.size() + discoveryAnswers.size(), 4, kWaitMs);
+        QCOMPARE(setAnswers, (QStringList{QStringLiteral("RA"), QStringLiteral("RB")}));
+        QCOMPARE(discoveryAnswers, (QStringList{QStringLiteral("\x1BS1#V\x05"), QStringLiteral("\x1BS2#V\x05")}));
+    }
+
+    void notAnIntegerInAHandlerIsReported()
+    {
+        WindowHarness harness;
+        int before = 0;
+        harness.window().exchange().registerAnswerHandler("ZZ", [&before](const std::string &) {
+            ++before;
+            protocol::ParseHexField("Q7");
+        });
+        harness.window().exchange().setCurrentCommand("ZZ");
+        SendToWindow(harness, LoggerSim::Frame("RZZ"));
+        QTRY_COMPARE_WITH_TIMEOUT(harness.notifier().errors.size(), 1, kWaitMs);
+        QCOMPARE(harness.notifier().errors.first(), QStringLiteral("'Q7' is not a valid integer value"));
+        QCOMPARE(before, 1);
+    }
+
+    void portsInUseAreReportedInTheStatusBar_data()
+    {
+        QTest::addColumn<bool>("setPortTaken");
+        QTest::addColumn<QString>("panel0");
+        QTest::addColumn<QString>("panel1");
+        QTest::newRow("set port taken") << true << "Fail to create Socket!" << "Search port opened!";
+        QTest::newRow("search port taken") << false << "" << "Fail to create Socket!";
+    }
+
+    void portsInUseAreReportedInTheStatusBar()
+    {
+        QFETCH(bool, setPortTaken);
+        QFETCH(QString, panel0);
+        QFETCH(QString, panel1);
+        QUdpSocket squatter;
+        QVERIFY(squatter.bind(QHostAddress(QStringLiteral("127.0.0.1")), 0));
+        NetworkSettings settings;
+        settings.bindAddress = QHostAddress(QStringLiteral("127.0.0.1"));
+        settings.localSetPort = setPortTaken ? squatter.localPort() : 0;
+        settings.localSearchPort = setPortTaken ? 0 : squatter.localPort();
+        RecordingNotifier notifier;
+        MainWindow window(notifier, settings, WindowHarness::FastTiming(),
+                          [] { return QStringLiteral("127.0.0.1"); });
+        window.show();
+        QCOMPARE(window.findChild<QLabel *>(QStringLiteral("StatusBar1Panel0"))->text(), panel0);
+        QCOMPARE(window.findChild<QLabel *>(QStringLiteral("StatusBar1Panel1"))->text(), panel1);
+        QCOMPARE(window.findChild<QLabel *>(QStringLiteral("lbl3"))->text(), QStringLiteral("127.0.0.1"));
+    }
+
+    void bothPortsOpenAreReported()
+    {
+        WindowHarness harness;
+        QCOMPARE(harness.control<QLabel>("StatusBar1Panel0")->text(), QStringLiteral("Set Port opened!"));
+        QCOMPARE(harness.control<QLabel>("StatusBar1Panel1")->text(), QStringLiteral("Search port opened!"));
+    }
+};
+
+QTEST_MAIN(TestExchange)
+#include "test_exchange.moc"

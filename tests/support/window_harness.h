@@ -1,0 +1,47 @@
+#pragma once
+
+#include "logger_sim.h"
+#include "recording_notifier.h"
+#include "ui/main_window.h"
+
+#include <QWidget>
+
+#include <memory>
+
+// The real window on loopback with short timings, and substitute loggers on
+// 127.0.0.2 and up that share one free command port and one free search port.
+class WindowHarness
+{
+public:
+    static Timing FastTiming();
+
+    explicit WindowHarness(int loggerCount = 1, const Timing &timing = FastTiming());
+    ~WindowHarness();
+
+    MainWindow &window() { return *m_window; }
+    RecordingNotifier &notifier() { return m_notifier; }
+    LoggerSim &logger(int index = 0) { return *m_loggers.at(static_cast<std::size_t>(index)); }
+    NetworkSettings settings() const { return m_settings; }
+
+    template <typename Control>
+    Control *control(const char *name)
+    {
+        auto *found = m_window->findChild<Control *>(QLatin1String(name));
+        if (found == nullptr) {
+            qFatal("no control %s", name);
+        }
+        return found;
+    }
+
+    // Puts a row for the logger into listview1 and selects it, as a search would.
+    void selectLogger(int index = 0);
+    // The local ports the window's sockets are bound to.
+    quint16 windowSetPort();
+    quint16 windowSearchPort();
+
+private:
+    RecordingNotifier m_notifier;
+    NetworkSettings m_settings;
+    std::vector<std::unique_ptr<LoggerSim>> m_loggers;
+    std::unique_ptr<MainWindow> m_window;
+};

@@ -1,0 +1,101 @@
+#pragma once
+
+#include <QHostAddress>
+#include <QObject>
+#include <QUdpSocket>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+struct LoggerIdentity {
+    std::string serial = "SIM0000001";
+    std::string version = "V1.0";
+};
+
+// Ways to misbehave, applied to every command answer.
+struct LoggerMisbehaviour {
+    int delayMs = 0;              // answer this late
+    double dropRate = 0.0;        // share of requests left unanswered, 0..1
+    bool badCrc = false;          // CRC digits that do not match the payload
+    bool lowerCaseCrc = false;    // right CRC, written in lower case
+    bool splitFrame = false;      // the answer over two datagrams
+    bool doubleFrame = false;     // the answer twice in one datagram
+    std::string garbageBefore;    // bytes sent in front of the frame
+    std::optional<QHostAddress> answerFrom;  // answer from another address
+};
+
+// A PV data logger as the tool meets it on the LAN: it answers the discovery probe on
+// its search port and framed commands on its command port, and can misbehave on
+// request. Its frame handling is its own, written apart from the tool's codecs, so
+// that the two check each other.
+class LoggerSim : public QObject
+{
+    Q_OBJECT
+
+public:
+    using Identity = LoggerIdentity;
+    using Misbehaviour = LoggerMisbehaviour;
+
+    // Returns the answer payload for a request payload, or nothing to stay silent.
+    using CommandHandler = std::function<std::optional<std::string>(const std::string &request)>;
+
+    LoggerSim(const QHostAddress &address, quint16 commandPort, quint16 searchPort,
+              Identity identity = {}, QObject *parent = nullptr);
+
+    // Binds both ports (0 picks a free one). False when either bind fails.
+    bool start();
+
+    QHostAddress address() const { return m_address; }
+    quint16 commandPort() const { return m_commandSocket.localPort(); }
+    quint16 searchPort() const { return m_searchSocket.localPort(); }
+
+    Identity &identity() { return m_identity; }
+    Misbehaviour &misbehaviour() { return m_misbehaviour; }
+
+    // Handlers are looked up by the first two characters of the request payload.
+    void setCommandHandler(const std::string &code, CommandHandler handler);
+
+    // Replaces the discovery answer (ESC serial # version ENQ) by these raw bytes.
+    void setDiscoveryAnswer(std::optional<std::string> rawAnswer);
+
+    // Sends raw bytes from the command or the search port, as a hostile peer would.
+    void sendFromCommandPort(const std::string &bytes, const QHostAddress &to, quint16 port);
+    void sendFromSearchPort(const std::string &bytes, const QHostAddress &to, quint16 port);
+
+    // Every valid request payload received, in order.
+    const std::vector<std::string> &requests() const { return m_requests; }
+    int probesReceived() const { return m_probes; }
+    void setSeed(unsigned seed) { m_random.seed(seed); }
+
+    static std::string Frame(const std::string &payload);
+    static std::string Crc(const std::string &payload);
+
+signals:
+    void requestReceived(const QString &payload);
+
+private:
+    void readCommands();
+    void readProbes();
+    void handleRequest(const std::string &payload, const QHostAddress &from, quint16 port);
+    void sendAnswer(const std::string &payload, const QHostAddress &to, quint16 port);
+    std::string framedWithFaults(const std::string &payload) const;
+
+    QHostAddress m_address;
+    quint16 m_requestedCommandPort;
+    quint16 m_requestedSearchPort;
+    Identity m_identity;
+    Misbehaviour m_misbehaviour;
+    QUdpSocket m_commandSocket;
+    QUdpSocket m_searchSocket;
+    std::unique_ptr<QUdpSocket> m_otherAddressSocket;
+    std::map<std::string, CommandHandler> m_handlers;
+    std::optional<std::string> m_discoveryAnswer;
+    std::vector<std::string> m_requests;
+    int m_probes = 0;
+    std::mt19937 m_random{12345};
+};
