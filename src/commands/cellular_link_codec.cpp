@@ -1,0 +1,1 @@
+#include "cellular_link_codec.h"

@@ -1,0 +1,1 @@
+#include "device_registry_codec.h"

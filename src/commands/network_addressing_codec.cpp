@@ -1,0 +1,1 @@
+#include "network_addressing_codec.h"

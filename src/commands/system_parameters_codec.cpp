@@ -1,0 +1,1 @@
+#include "system_parameters_codec.h"

@@ -1,0 +1,1 @@
+#include "sim_system_parameters.h"
