@@ -1,1 +1,143 @@
 #include "cellular_link_codec.h"
+
+#include "protocol/text.h"
+
+namespace cellular {
+namespace {
+
+constexpr char kQuote = '"';
+
+// Blanks are spaces and control characters; a zero byte counts too, so that no byte can
+// stall the item splitter.
+bool IsBlank(char c)
+{
+    return static_cast<unsigned char>(c) <= 0x20;
+}
+
+std::size_t SkipBlanks(std::string_view text, std::size_t at)
+{
+    while (at < text.size() && IsBlank(text[at])) {
+        ++at;
+    }
+    return at;
+}
+
+// The bytes between the first `front` and the last `back` ones; empty when there are none.
+std::string Inner(std::string_view text, std::size_t front, std::size_t back)
+{
+    if (text.size() <= front + back) {
+        return {};
+    }
+    return std::string(text.substr(front, text.size() - front - back));
+}
+
+std::string TakeQuotedItem(std::string_view text, std::size_t &at)
+{
+    std::string item;
+    ++at;  // the opening quote
+    while (true) {
+        const std::size_t quote = text.find(kQuote, at);
+        if (quote == std::string_view::npos) {
+            item.append(text.substr(at));
+            at = text.size();
+            return item;
+        }
+        item.append(text.substr(at, quote - at));
+        const bool doubled = quote + 1 < text.size() && text[quote + 1] == kQuote;
+        if (!doubled) {
+            at = quote + 1;
+            return item;
+        }
+        item += kQuote;
+        at = quote + 2;
+    }
+}
+
+std::string TakeBareItem(std::string_view text, std::size_t &at)
+{
+    const std::size_t begin = at;
+    while (at < text.size() && !IsBlank(text[at]) && text[at] != ',') {
+        ++at;
+    }
+    return std::string(text.substr(begin, at - begin));
+}
+
+}  // namespace
+
+std::string BuildApnWrite(const ApnSettings &apn)
+{
+    return "AW\"" + protocol::TrimText(apn.name) + "\",\"" + protocol::TrimText(apn.user) +
+           "\",\"" + protocol::TrimText(apn.password) + "\"";
+}
+
+std::optional<ApnSettings> ParseApnAnswer(std::string_view payload)
+{
+    const std::vector<std::string> items = protocol::SplitText(payload, ",");
+    if (items.size() < 3) {
+        return std::nullopt;
+    }
+    return ApnSettings{Inner(items[0], 2, 1), Inner(items[1], 1, 1), Inner(items[2], 1, 1)};
+}
+
+std::string BuildPinWrite(std::string_view pin)
+{
+    return "PW" + protocol::TrimText(pin);
+}
+
+std::string BuildOperatorWrite(std::string_view telecomOperator)
+{
+    return "CW\"" + protocol::TrimText(telecomOperator) + "\"";
+}
+
+std::string ParseOperatorAnswer(std::string_view payload)
+{
+    return Inner(payload, 2, 1);
+}
+
+std::string ParseSignalQualityAnswer(std::string_view payload)
+{
+    constexpr std::size_t kValueOffset = 13;  // byte 14, the "R" being byte 1
+    if (payload.size() <= kValueOffset) {
+        return {};
+    }
+    return std::string(payload.substr(kValueOffset, 2));
+}
+
+bool FrontEndMinutesAccepted(std::string_view minutes)
+{
+    return protocol::TryParseInteger(minutes).value_or(-1) > 0;
+}
+
+std::string BuildFrontEndWrite(std::string_view minutes)
+{
+    return "QW" + std::string(kDefaultFrontEndAddress) + "," + std::string(kFrontEndPort) +
+           "," + std::string(minutes);
+}
+
+std::vector<std::string> SplitDelimitedItems(std::string_view text)
+{
+    std::vector<std::string> items;
+    std::size_t at = SkipBlanks(text, 0);
+    while (at < text.size()) {
+        items.push_back(text[at] == kQuote ? TakeQuotedItem(text, at) : TakeBareItem(text, at));
+        at = SkipBlanks(text, at);
+        if (at < text.size() && text[at] == ',') {
+            if (at + 1 == text.size()) {
+                items.emplace_back();
+            }
+            at = SkipBlanks(text, at + 1);
+        }
+    }
+    return items;
+}
+
+std::optional<std::string> ParseFrontEndAnswer(std::string_view payload)
+{
+    std::vector<std::string> items = SplitDelimitedItems(payload.substr(payload.empty() ? 0 : 1));
+    if (items.size() < 3) {
+        return std::nullopt;
+    }
+    return std::move(items[2]);
+}
+
+}  // namespace cellular

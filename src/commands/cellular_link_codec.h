@@ -1,3 +1,62 @@
 #pragma once
 
+#include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
+
+// Payloads and answers of the cellular access settings: APN, SIM PIN, telecom operator,
+// signal quality and front-end computer. Text is bytes of the local 8-bit code page.
+namespace cellular {
+
+struct ApnSettings {
+    std::string name;
+    std::string user;
+    std::string password;
+
+    bool operator==(const ApnSettings &) const = default;
+};
+
+// The front-end computer every logger is pointed at; the window offers no way to change it.
+inline constexpr std::string_view kDefaultFrontEndAddress = "192.0.2.60";
+inline constexpr std::string_view kFrontEndPort = "6004";
+
+// AW"name","user","password" with each value trimmed; nothing inside a value is escaped.
+std::string BuildApnWrite(const ApnSettings &apn);
+
+// The answer to AR, split at every comma: the first item loses its first two bytes ("R"
+// and the opening quote), the second and third lose their first and last byte. Fewer than
+// three items give nothing; items after the third are ignored.
+std::optional<ApnSettings> ParseApnAnswer(std::string_view payload);
+
+// PW followed by the trimmed PIN, unquoted.
+std::string BuildPinWrite(std::string_view pin);
+
+// CW"operator" with the value trimmed and not escaped.
+std::string BuildOperatorWrite(std::string_view telecomOperator);
+
+// The answer to CR without its first two bytes and its last byte.
+std::string ParseOperatorAnswer(std::string_view payload);
+
+// Bytes 14 and 15 of the answer to IF, counting its leading "R" as byte 1: as many of
+// them as the answer holds.
+std::string ParseSignalQualityAnswer(std::string_view payload);
+
+// The minutes, already trimmed, must be a whole number above 0; a text that is no
+// signed 32-bit number counts as -1.
+bool FrontEndMinutesAccepted(std::string_view minutes);
+
+// QW<address>,6004,<minutes> with the default address and the minutes exactly as given.
+std::string BuildFrontEndWrite(std::string_view minutes);
+
+// Items separated by commas or by spaces and control characters; blanks around an item are
+// skipped. An item that starts with a double quote runs to the next single double quote,
+// a doubled one standing for one quote character. A quote left open takes the rest of the
+// text, so nothing received is lost. A comma as the very last byte adds an empty item.
+std::vector<std::string> SplitDelimitedItems(std::string_view text);
+
+// The minutes of the answer to QR: the third item after the leading "R". An answer with
+// fewer items gives nothing, and the window keeps the minutes it shows.
+std::optional<std::string> ParseFrontEndAnswer(std::string_view payload);
+
+}  // namespace cellular

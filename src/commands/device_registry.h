@@ -4,7 +4,12 @@
 
 #include <QObject>
 
+#include <string>
+
 class CommandExchange;
+class QLineEdit;
+class QTextEdit;
+class QTreeWidget;
 class QWidget;
 
 // The registry of devices attached to the logger: add, read back, delete, and the
@@ -17,14 +22,34 @@ public:
     DeviceRegistry(QWidget &form, CommandExchange &exchange, const Timing &timing,
           QObject *parent = nullptr);
 
+    // The most characters the append info holds.
+    static constexpr int kAppendInfoMaxLength = 84;
+
 public slots:
     void btnDAClick();
     void btnReadDeviceClick();
     void btnDEClick();
     void btnclearallClick();
 
+protected:
+    // redtappendinfoKeyPress: Enter adds no line, so the append info stays one line.
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
+    void answerAddDevice(const std::string &payload);
+    void answerDeviceCount(const std::string &payload);
+    void answerDeviceRead(const std::string &payload);
+    void answerDeleteAll(const std::string &payload);
+    void limitAppendInfo();
+    void clearDeviceLists();
+
     QWidget &m_form;
     CommandExchange &m_exchange;
-    Timing m_timing;
+    QTreeWidget *m_loggers;
+    QTreeWidget *m_devices;
+    QTreeWidget *m_appendInfos;
+    QLineEdit *m_serialNumber;
+    QLineEdit *m_address;
+    QLineEdit *m_typeCode;
+    QTextEdit *m_appendInfo;
 };

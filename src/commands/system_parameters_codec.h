@@ -1,3 +1,72 @@
 #pragma once
 
+#include <optional>
 #include <string>
+#include <string_view>
+
+// The 20-character system-parameter block: the daily logging window, the data and
+// heartbeat intervals, the send retries, the wait-for-response flag and the link flags.
+// It is the answer to SR after its leading "R" and the write request after its "SW".
+namespace system_parameters {
+
+inline constexpr char kReadRequest[] = "SR";
+inline constexpr char kWriteCode[] = "SW";
+
+// A drop-down list with no item selected.
+inline constexpr int kNoItem = -1;
+
+// The block as the window shows it.
+struct BlockView {
+    std::string startHour;  // the time fields exactly as received
+    std::string startMinute;
+    std::string stopHour;
+    std::string stopMinute;
+    std::string dataIntervalSeconds;  // decimal texts
+    std::string heartbeatMinutes;
+    std::string retries;
+    int waitForResponse = kNoItem;  // item indices: 0 or 1
+    int reconnect = kNoItem;
+    int transport = kNoItem;
+    int gprs = kNoItem;
+
+    bool operator==(const BlockView &) const = default;
+};
+
+// The block of an SR answer. A hexadecimal field that is not one, or that the answer cuts
+// short, throws InvalidIntegerError for its text; nothing is returned then, so a broken
+// answer never reaches the window half read. Characters after the block are ignored.
+BlockView ParseBlockAnswer(std::string_view payload);
+
+// The data interval in whole minutes, rounded up: 0 s give 0, 60 give 1, 61 give 2.
+std::string MinutesRoundedUp(std::string_view decimalSeconds);
+
+// The block's controls as the operator left them: texts untrimmed, lists as item indices.
+using BlockInput = BlockView;
+
+// The checks made before anything else, in their order: every field filled, every list
+// chosen, the times below 24 hours and 60 minutes. Returns the message of the first that
+// fails. A time that is not a whole number throws InvalidIntegerError.
+std::optional<std::string> CheckBlockInput(const BlockInput &input);
+
+// A time typed as one character, such as 7, is written as 07.
+std::string ZeroFilledTime(std::string_view time);
+
+// The fields must keep their fixed widths on the wire, or the logger would misread every
+// field after the first one that overflows: each time exactly two characters, the data
+// interval 0 to 65535, heartbeat and retries 0 to 255. Returns the message of the first
+// field that does not fit. A number that is not a whole number throws InvalidIntegerError.
+std::optional<std::string> CheckFieldWidths(const BlockInput &input);
+
+// "SW" and the block of a checked input: the times as given, the numbers in upper-case
+// hexadecimal zero-filled to their widths, "00"/"01" and the link flags byte.
+std::string BuildBlockWrite(const BlockInput &input);
+
+// The data and heartbeat intervals of the visible row, in minutes: each a decimal whole
+// number from 1 to 20. Returns the message of the first check that fails.
+std::optional<std::string> CheckIntervalEntries(std::string_view dataMinutes,
+                                                std::string_view heartbeatMinutes);
+
+// The data interval of the visible row in seconds, as decimal text.
+std::string DataIntervalSeconds(std::string_view dataMinutes);
+
+}  // namespace system_parameters

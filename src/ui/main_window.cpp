@@ -14,6 +14,7 @@
 #include "transport/udp_endpoints.h"
 
 #include <QCloseEvent>
+#include <QHeaderView>
 #include <QHostInfo>
 #include <QScreen>
 
@@ -31,6 +32,7 @@ QFont FormFont(int pixelSize)
 
 void SetColumnWidths(QTreeWidget *list, std::initializer_list<int> widths)
 {
+    list->header()->setStretchLastSection(false);
     int column = 0;
     for (const int width : widths) {
         list->setColumnWidth(column++, width);
