@@ -40,6 +40,27 @@ private slots:
         QCOMPARE(QString::fromStdString(protocol::CrcText(Bytes(payload))), crcText);
     }
 
+    void crcMatchesTheBitwiseDefinitionAtEveryLength()
+    {
+        const auto bitwise = [](const std::string &bytes) {
+            unsigned crc = 0xFFFF;
+            for (const unsigned char byte : bytes) {
+                crc ^= byte;
+                for (int bit = 0; bit < 8; ++bit) {
+                    crc = (crc & 1U) != 0 ? (crc >> 1) ^ 0xA001U : crc >> 1;
+                }
+            }
+            return crc;
+        };
+        std::string bytes;
+        unsigned seed = 7;
+        for (int length = 0; length <= 100; ++length) {
+            QCOMPARE(protocol::Crc16Modbus(bytes), bitwise(bytes));
+            seed = seed * 1103515245U + 12345U;
+            bytes += static_cast<char>(seed >> 16);
+        }
+    }
+
     void buildFrame_data()
     {
         QTest::addColumn<QByteArray>("payload");
