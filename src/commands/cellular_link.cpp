@@ -1,10 +1,24 @@
 #include "cellular_link.h"
 
+#include "cellular_link_codec.h"
 #include "form_controls.h"
 #include "transport/command_exchange.h"
+#include "transport/wire_text.h"
 
-CellularLink::CellularLink(QWidget &form, CommandExchange &exchange, const Timing &timing, QObject *parent)
-    : QObject(parent), m_form(form), m_exchange(exchange), m_timing(timing)
+#include <QKeyEvent>
+#include <QLineEdit>
+
+// No command of this family pauses, so it needs none of the window's timing.
+CellularLink::CellularLink(QWidget &form, CommandExchange &exchange, const Timing & /*timing*/,
+                           QObject *parent)
+    : QObject(parent), m_exchange(exchange),
+      m_apnName(FindControl<QLineEdit>(form, "edtapnname")),
+      m_apnUser(FindControl<QLineEdit>(form, "edtapnuser")),
+      m_apnPassword(FindControl<QLineEdit>(form, "edtapnpasseword")),
+      m_pin(FindControl<QLineEdit>(form, "edtpin")),
+      m_telecomOperator(FindControl<QLineEdit>(form, "edtto")),
+      m_signalQuality(FindControl<QLineEdit>(form, "edtif")),
+      m_frontEndMinutes(FindControl<QLineEdit>(form, "edtfectime"))
 {
     ConnectClick(form, "btnAR", this, exchange.notifier(), [this] { btnARClick(); });
     ConnectClick(form, "btnAW", this, exchange.notifier(), [this] { btnAWClick(); });
@@ -15,22 +29,153 @@ CellularLink::CellularLink(QWidget &form, CommandExchange &exchange, const Timin
     ConnectClick(form, "btnIF", this, exchange.notifier(), [this] { btnIFClick(); });
     ConnectClick(form, "btnQR", this, exchange.notifier(), [this] { btnQRClick(); });
     ConnectClick(form, "btnQW", this, exchange.notifier(), [this] { btnQWClick(); });
+    m_pin->installEventFilter(this);
+    registerAnswerHandlers();
 }
 
-void CellularLink::btnARClick() {}
+void CellularLink::btnARClick()
+{
+    m_exchange.SendCommand("AR", "AR");
+}
 
-void CellularLink::btnAWClick() {}
+void CellularLink::btnAWClick()
+{
+    const cellular::ApnSettings apn{ToWire(m_apnName->text()), ToWire(m_apnUser->text()),
+                                    ToWire(m_apnPassword->text())};
+    m_exchange.SendCommand("AW", cellular::BuildApnWrite(apn));
+}
 
-void CellularLink::btnPWClick() {}
+void CellularLink::btnPWClick()
+{
+    const QString pin = m_pin->text();
+    if (inputRefused(!pin.isEmpty(), QStringLiteral("Please enter the Pin."))) {
+        return;
+    }
+    m_exchange.SendCommand("PW", cellular::BuildPinWrite(ToWire(pin)));
+}
 
-void CellularLink::btnPCClick() {}
+void CellularLink::btnPCClick()
+{
+    m_exchange.SendCommand("PC", "PC");
+}
 
-void CellularLink::btnCRClick() {}
+void CellularLink::btnCRClick()
+{
+    m_exchange.SendCommand("CR", "CR");
+}
 
-void CellularLink::btnCWClick() {}
+void CellularLink::btnCWClick()
+{
+    m_exchange.SendCommand("CW", cellular::BuildOperatorWrite(ToWire(m_telecomOperator->text())));
+}
 
-void CellularLink::btnIFClick() {}
+void CellularLink::btnIFClick()
+{
+    m_exchange.SendCommand("IF", "IF");
+}
 
-void CellularLink::btnQRClick() {}
+void CellularLink::btnQRClick()
+{
+    m_exchange.SendCommand("QR", "QR");
+}
 
-void CellularLink::btnQWClick() {}
+void CellularLink::btnQWClick()
+{
+    const std::string minutes = ToWire(m_frontEndMinutes->text());
+    if (inputRefused(cellular::FrontEndMinutesAccepted(minutes),
+                     QStringLiteral("Please complete Front-End Computer Time"))) {
+        return;
+    }
+    m_exchange.SendCommand("QW", cellular::BuildFrontEndWrite(minutes));
+}
+
+bool CellularLink::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_pin && event->type() == QEvent::KeyPress) {
+        return edtpinKeyPress(*static_cast<QKeyEvent *>(event));
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+bool CellularLink::edtpinKeyPress(const QKeyEvent &key)
+{
+    // Keys that type no character (arrows, Home, Delete, Tab) keep their usual work.
+    const bool typesNoCharacter = key.text().isEmpty() || key.key() == Qt::Key_Delete ||
+                                  key.key() == Qt::Key_Tab || key.key() == Qt::Key_Backtab;
+    if (typesNoCharacter || key.key() == Qt::Key_Backspace) {
+        return false;
+    }
+    const QString typed = key.text();
+    const bool digit = typed.size() == 1 && typed.front() >= u'0' && typed.front() <= u'9';
+    return !digit;
+}
+
+void CellularLink::registerAnswerHandlers()
+{
+    m_exchange.registerAnswerHandler("AR", [this](const std::string &p) { apnAnswer(p); });
+    m_exchange.registerAnswerHandler("CR", [this](const std::string &p) { operatorAnswer(p); });
+    m_exchange.registerAnswerHandler("IF",
+                                     [this](const std::string &p) { signalQualityAnswer(p); });
+    m_exchange.registerAnswerHandler("QR", [this](const std::string &p) { frontEndAnswer(p); });
+    registerConfirmation("AW", QStringLiteral("Set APN successful"));
+    registerConfirmation("PW", QStringLiteral("Set PIN successful"));
+    registerConfirmation("PC", QStringLiteral("Clear PIN successful"));
+    registerConfirmation("CW", QStringLiteral("Set Telecom Operator successful"));
+    registerConfirmation("QW", QStringLiteral("Set Front-End Computer Successful"));
+}
+
+// Any answer to a write or clear counts as success: the logger has no way to refuse.
+void CellularLink::registerConfirmation(const std::string &code, const QString &message)
+{
+    m_exchange.registerAnswerHandler(code, [this, message](const std::string &) {
+        closeExchange();
+        m_exchange.notifier().inform(message);
+    });
+}
+
+void CellularLink::closeExchange()
+{
+    m_exchange.tmr1Timer();
+    m_exchange.clearCurrentCommand();
+}
+
+// The input of a Set button is checked only once a logger is selected: without one, the
+// exchange refuses the command with its own message, which takes precedence.
+bool CellularLink::inputRefused(bool acceptable, const QString &message)
+{
+    if (acceptable || !m_exchange.hasSelectedLogger()) {
+        return false;
+    }
+    m_exchange.notifier().inform(message);
+    return true;
+}
+
+void CellularLink::apnAnswer(const std::string &payload)
+{
+    closeExchange();
+    if (const std::optional<cellular::ApnSettings> apn = cellular::ParseApnAnswer(payload)) {
+        m_apnName->setText(FromWire(apn->name));
+        m_apnUser->setText(FromWire(apn->user));
+        m_apnPassword->setText(FromWire(apn->password));
+    }
+}
+
+void CellularLink::operatorAnswer(const std::string &payload)
+{
+    closeExchange();
+    m_telecomOperator->setText(FromWire(cellular::ParseOperatorAnswer(payload)));
+}
+
+void CellularLink::signalQualityAnswer(const std::string &payload)
+{
+    closeExchange();
+    m_signalQuality->setText(FromWire(cellular::ParseSignalQualityAnswer(payload)));
+}
+
+void CellularLink::frontEndAnswer(const std::string &payload)
+{
+    closeExchange();
+    if (const std::optional<std::string> minutes = cellular::ParseFrontEndAnswer(payload)) {
+        m_frontEndMinutes->setText(FromWire(*minutes));
+    }
+}

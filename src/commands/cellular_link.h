@@ -4,7 +4,11 @@
 
 #include <QObject>
 
+#include <string>
+
 class CommandExchange;
+class QKeyEvent;
+class QLineEdit;
 class QWidget;
 
 // The cellular access settings: APN, SIM PIN, telecom operator, signal quality and
@@ -15,7 +19,7 @@ class CellularLink : public QObject
 
 public:
     CellularLink(QWidget &form, CommandExchange &exchange, const Timing &timing,
-          QObject *parent = nullptr);
+                 QObject *parent = nullptr);
 
 public slots:
     void btnARClick();
@@ -28,8 +32,29 @@ public slots:
     void btnQRClick();
     void btnQWClick();
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
-    QWidget &m_form;
+    // True when the typed key must not reach edtpin.
+    static bool edtpinKeyPress(const QKeyEvent &key);
+
+    void registerAnswerHandlers();
+    void registerConfirmation(const std::string &code, const QString &message);
+    void closeExchange();
+    bool inputRefused(bool acceptable, const QString &message);
+
+    void apnAnswer(const std::string &payload);
+    void operatorAnswer(const std::string &payload);
+    void signalQualityAnswer(const std::string &payload);
+    void frontEndAnswer(const std::string &payload);
+
     CommandExchange &m_exchange;
-    Timing m_timing;
+    QLineEdit *m_apnName;
+    QLineEdit *m_apnUser;
+    QLineEdit *m_apnPassword;
+    QLineEdit *m_pin;
+    QLineEdit *m_telecomOperator;
+    QLineEdit *m_signalQuality;
+    QLineEdit *m_frontEndMinutes;
 };

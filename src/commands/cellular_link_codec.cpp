@@ -34,7 +34,7 @@ std::string Inner(std::string_view text, std::size_t front, std::size_t back)
 std::string TakeQuotedItem(std::string_view text, std::size_t &at)
 {
     std::string item;
-    ++at;  // the opening quote
+    ++at; // the opening quote
     while (true) {
         const std::size_t quote = text.find(kQuote, at);
         if (quote == std::string_view::npos) {
@@ -62,7 +62,7 @@ std::string TakeBareItem(std::string_view text, std::size_t &at)
     return std::string(text.substr(begin, at - begin));
 }
 
-}  // namespace
+} // namespace
 
 std::string BuildApnWrite(const ApnSettings &apn)
 {
@@ -96,7 +96,7 @@ std::string ParseOperatorAnswer(std::string_view payload)
 
 std::string ParseSignalQualityAnswer(std::string_view payload)
 {
-    constexpr std::size_t kValueOffset = 13;  // byte 14, the "R" being byte 1
+    constexpr std::size_t kValueOffset = 13; // byte 14, the "R" being byte 1
     if (payload.size() <= kValueOffset) {
         return {};
     }
@@ -105,13 +105,13 @@ std::string ParseSignalQualityAnswer(std::string_view payload)
 
 bool FrontEndMinutesAccepted(std::string_view minutes)
 {
-    return protocol::TryParseInteger(minutes).value_or(-1) > 0;
+    return protocol::TryParseInteger(protocol::TrimText(minutes)).value_or(-1) > 0;
 }
 
 std::string BuildFrontEndWrite(std::string_view minutes)
 {
-    return "QW" + std::string(kDefaultFrontEndAddress) + "," + std::string(kFrontEndPort) +
-           "," + std::string(minutes);
+    return "QW" + std::string(kDefaultFrontEndAddress) + "," + std::string(kFrontEndPort) + "," +
+           protocol::TrimText(minutes);
 }
 
 std::vector<std::string> SplitDelimitedItems(std::string_view text)
@@ -140,4 +140,4 @@ std::optional<std::string> ParseFrontEndAnswer(std::string_view payload)
     return std::move(items[2]);
 }
 
-}  // namespace cellular
+} // namespace cellular

@@ -42,11 +42,12 @@ std::string ParseOperatorAnswer(std::string_view payload);
 // them as the answer holds.
 std::string ParseSignalQualityAnswer(std::string_view payload);
 
-// The minutes, already trimmed, must be a whole number above 0; a text that is no
-// signed 32-bit number counts as -1.
+// The trimmed minutes must be a whole number above 0; a text that is no signed 32-bit
+// number counts as -1.
 bool FrontEndMinutesAccepted(std::string_view minutes);
 
-// QW<address>,6004,<minutes> with the default address and the minutes exactly as given.
+// QW<address>,6004,<minutes> with the default address and the trimmed minutes exactly as
+// typed: a sign or leading zeros stay.
 std::string BuildFrontEndWrite(std::string_view minutes);
 
 // Items separated by commas or by spaces and control characters; blanks around an item are
@@ -59,4 +60,4 @@ std::vector<std::string> SplitDelimitedItems(std::string_view text);
 // fewer items gives nothing, and the window keeps the minutes it shows.
 std::optional<std::string> ParseFrontEndAnswer(std::string_view payload);
 
-}  // namespace cellular
+} // namespace cellular

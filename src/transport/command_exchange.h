@@ -46,6 +46,7 @@ public:
     // The common send pattern. Without a selected logger it shows the message and
     // returns false, touching nothing else.
     bool SendCommand(const std::string &code, const std::string &payload);
+    bool hasSelectedLogger() const { return m_window.selectedLoggerAddress().has_value(); }
     // Frames the payload and sends it to the selected logger (no lock, no timer).
     void sendToSelectedLogger(const std::string &payload);
 

@@ -2,11 +2,216 @@
 
 #include <QtTest>
 
+using cellular::ApnSettings;
+
+namespace {
+
+QByteArray Bytes(const std::string &text)
+{
+    return QByteArray::fromStdString(text);
+}
+
+QByteArrayList Items(const std::vector<std::string> &items)
+{
+    QByteArrayList list;
+    for (const std::string &item : items) {
+        list.append(Bytes(item));
+    }
+    return list;
+}
+
+} // namespace
+
 class TestCellularLinkCodec : public QObject
 {
     Q_OBJECT
 
 private slots:
+    void apnWriteQuotesTrimmedValues_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QByteArray>("user");
+        QTest::addColumn<QByteArray>("password");
+        QTest::addColumn<QByteArray>("payload");
+        QTest::newRow("internet guest empty")
+            << QByteArray("internet") << QByteArray("guest") << QByteArray()
+            << QByteArray("AW\"internet\",\"guest\",\"\"");
+        QTest::newRow("all empty")
+            << QByteArray() << QByteArray() << QByteArray() << QByteArray("AW\"\",\"\",\"\"");
+        QTest::newRow("blanks around, space inside")
+            << QByteArray(" \tmy apn\r ") << QByteArray("\x01u ") << QByteArray("  p w")
+            << QByteArray("AW\"my apn\",\"u\",\"p w\"");
+        QTest::newRow("quote and comma unescaped")
+            << QByteArray("a\"b") << QByteArray("c,d") << QByteArray("\xE9")
+            << QByteArray("AW\"a\"b\",\"c,d\",\"\xE9\"");
+    }
+
+    void apnWriteQuotesTrimmedValues()
+    {
+        QFETCH(QByteArray, name);
+        QFETCH(QByteArray, user);
+        QFETCH(QByteArray, password);
+        QFETCH(QByteArray, payload);
+        const ApnSettings apn{name.toStdString(), user.toStdString(), password.toStdString()};
+        QCOMPARE(Bytes(cellular::BuildApnWrite(apn)), payload);
+    }
+
+    void apnAnswerSplitsAtEveryComma_data()
+    {
+        QTest::addColumn<QByteArray>("payload");
+        QTest::addColumn<bool>("filled");
+        QTest::addColumn<QByteArrayList>("values");
+        const auto values = [](const char *name, const char *user, const char *password) {
+            return QByteArrayList{name, user, password};
+        };
+        QTest::newRow("R\"internet\",\"guest\",\"pw\"")
+            << QByteArray("R\"internet\",\"guest\",\"pw\"") << true
+            << values("internet", "guest", "pw");
+        QTest::newRow("R\"\",\"\",\"\"")
+            << QByteArray("R\"\",\"\",\"\"") << true << values("", "", "");
+        QTest::newRow("comma in password")
+            << QByteArray("R\"apn\",\"user\",\"pa,ss\"") << true << values("apn", "user", "p");
+        QTest::newRow("comma in name")
+            << QByteArray("R\"a,pn\",\"user\",\"pw\"") << true << values("", "n", "user");
+        QTest::newRow("R,,") << QByteArray("R,,") << true << values("", "", "");
+        QTest::newRow("unquoted") << QByteArray("Rapn,user,pw") << true << values("p", "se", "");
+        QTest::newRow("R") << QByteArray("R") << false << QByteArrayList();
+        QTest::newRow("two items") << QByteArray("R\"a\",\"b\"") << false << QByteArrayList();
+    }
+
+    void apnAnswerSplitsAtEveryComma()
+    {
+        QFETCH(QByteArray, payload);
+        QFETCH(bool, filled);
+        QFETCH(QByteArrayList, values);
+        const std::optional<ApnSettings> apn = cellular::ParseApnAnswer(payload.toStdString());
+        QCOMPARE(apn.has_value(), filled);
+        if (apn) {
+            QCOMPARE((QByteArrayList{Bytes(apn->name), Bytes(apn->user), Bytes(apn->password)}),
+                     values);
+        }
+    }
+
+    void operatorWriteAndAnswer()
+    {
+        QCOMPARE(Bytes(cellular::BuildOperatorWrite("  Tel,Net \t")), QByteArray("CW\"Tel,Net\""));
+        QCOMPARE(Bytes(cellular::BuildOperatorWrite("")), QByteArray("CW\"\""));
+        QCOMPARE(Bytes(cellular::BuildPinWrite(" 1234\r")), QByteArray("PW1234"));
+        QCOMPARE(Bytes(cellular::BuildPinWrite("   ")), QByteArray("PW"));
+    }
+
+    void operatorAnswerLosesTwoBytesInFrontAndOneAtTheEnd_data()
+    {
+        QTest::addColumn<QByteArray>("payload");
+        QTest::addColumn<QByteArray>("shown");
+        QTest::newRow("R\"Tel Net\"") << QByteArray("R\"Tel Net\"") << QByteArray("Tel Net");
+        QTest::newRow("RTelNet") << QByteArray("RTelNet") << QByteArray("elNe");
+        QTest::newRow("R\"\"") << QByteArray("R\"\"") << QByteArray();
+        QTest::newRow("R") << QByteArray("R") << QByteArray();
+        QTest::newRow("R\"x\"") << QByteArray("R\"x\"") << QByteArray("x");
+    }
+
+    void operatorAnswerLosesTwoBytesInFrontAndOneAtTheEnd()
+    {
+        QFETCH(QByteArray, payload);
+        QFETCH(QByteArray, shown);
+        QCOMPARE(Bytes(cellular::ParseOperatorAnswer(payload.toStdString())), shown);
+    }
+
+    void signalQualityIsBytes14And15_data()
+    {
+        QTest::addColumn<QByteArray>("payload");
+        QTest::addColumn<QByteArray>("shown");
+        QTest::newRow("longer") << QByteArray("RIF,QUALITY: 23,99") << QByteArray("23");
+        QTest::newRow("15 bytes") << QByteArray("R123456789012AB") << QByteArray("AB");
+        QTest::newRow("14 bytes") << QByteArray("R123456789012A") << QByteArray("A");
+        QTest::newRow("13 bytes") << QByteArray("R123456789012") << QByteArray();
+        QTest::newRow("blanks kept") << QByteArray("R123456789012 7 ") << QByteArray(" 7");
+    }
+
+    void signalQualityIsBytes14And15()
+    {
+        QFETCH(QByteArray, payload);
+        QFETCH(QByteArray, shown);
+        QCOMPARE(Bytes(cellular::ParseSignalQualityAnswer(payload.toStdString())), shown);
+    }
+
+    void frontEndWriteKeepsTheMinutesAsTyped()
+    {
+        QCOMPARE(Bytes(cellular::BuildFrontEndWrite(" +015 ")),
+                 QByteArray("QW") +
+                     QByteArray(cellular::kDefaultFrontEndAddress.data(),
+                                cellular::kDefaultFrontEndAddress.size()) +
+                     ",6004,+015");
+    }
+
+    void delimitedItems_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QByteArrayList>("items");
+        QTest::newRow("a,b,c") << QByteArray("a,b,c") << QByteArrayList{"a", "b", "c"};
+        QTest::newRow("spaces separate") << QByteArray("a b\tc") << QByteArrayList{"a", "b", "c"};
+        QTest::newRow("blanks around commas")
+            << QByteArray("  a , b ,c ") << QByteArrayList{"a", "b", "c"};
+        QTest::newRow("a,,c") << QByteArray("a,,c") << QByteArrayList{"a", "", "c"};
+        QTest::newRow("trailing comma") << QByteArray("a,b,") << QByteArrayList{"a", "b", ""};
+        QTest::newRow("comma then blank at end") << QByteArray("a,b, ") << QByteArrayList{"a", "b"};
+        QTest::newRow(",") << QByteArray(",") << QByteArrayList{"", ""};
+        QTest::newRow("empty") << QByteArray() << QByteArrayList();
+        QTest::newRow("blanks only") << QByteArray(" \r\n") << QByteArrayList();
+        QTest::newRow("quoted with space and comma")
+            << QByteArray("\"a b,c\",d") << QByteArrayList{"a b,c", "d"};
+        QTest::newRow("doubled quote")
+            << QByteArray("\"say \"\"hi\"\"\",x") << QByteArrayList{"say \"hi\"", "x"};
+        QTest::newRow("empty quoted") << QByteArray("\"\",\"\"") << QByteArrayList{"", ""};
+        QTest::newRow("text after closing quote")
+            << QByteArray("\"ab\"cd,e") << QByteArrayList{"ab", "cd", "e"};
+        QTest::newRow("quote inside bare item")
+            << QByteArray("a\"b c") << QByteArrayList{"a\"b", "c"};
+        QTest::newRow("unclosed quote takes the rest")
+            << QByteArray("1,\"4 5,6") << QByteArrayList{"1", "4 5,6"};
+        QTest::newRow("unclosed after doubled quote")
+            << QByteArray("\"a\"\"b") << QByteArrayList{"a\"b"};
+        QTest::newRow("high bytes are no blanks")
+            << QByteArray("\xE9\xA0,x") << QByteArrayList{"\xE9\xA0", "x"};
+        QTest::newRow("zero byte separates") << QByteArray("a\0b", 3) << QByteArrayList{"a", "b"};
+    }
+
+    void delimitedItems()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QByteArrayList, items);
+        QCOMPARE(Items(cellular::SplitDelimitedItems(text.toStdString())), items);
+    }
+
+    void frontEndAnswerIsTheThirdItem_data()
+    {
+        QTest::addColumn<QByteArray>("payload");
+        QTest::addColumn<bool>("filled");
+        QTest::addColumn<QByteArray>("minutes");
+        QTest::newRow("commas") << QByteArray("R192.0.2.60,6004,30") << true << QByteArray("30");
+        QTest::newRow("spaces") << QByteArray("R192.0.2.60 6004 30") << true << QByteArray("30");
+        QTest::newRow("more items") << QByteArray("R1,2,3,4") << true << QByteArray("3");
+        QTest::newRow("quoted") << QByteArray("R\"a b\",\"6004\",\"3\"\"0\"") << true
+                                << QByteArray("3\"0");
+        QTest::newRow("empty third") << QByteArray("R1,,") << true << QByteArray();
+        QTest::newRow("two items") << QByteArray("R1,2") << false << QByteArray();
+        QTest::newRow("R") << QByteArray("R") << false << QByteArray();
+        QTest::newRow("empty payload") << QByteArray() << false << QByteArray();
+    }
+
+    void frontEndAnswerIsTheThirdItem()
+    {
+        QFETCH(QByteArray, payload);
+        QFETCH(bool, filled);
+        QFETCH(QByteArray, minutes);
+        const std::optional<std::string> parsed =
+            cellular::ParseFrontEndAnswer(payload.toStdString());
+        QCOMPARE(parsed.has_value(), filled);
+        if (parsed) {
+            QCOMPARE(Bytes(*parsed), minutes);
+        }
+    }
 };
 
 QTEST_APPLESS_MAIN(TestCellularLinkCodec)

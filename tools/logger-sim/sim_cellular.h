@@ -1,3 +1,24 @@
 #pragma once
 
 #include "logger_sim.h"
+
+#include <string>
+
+// The logger's cellular access settings, kept in memory so that a write followed by a
+// read returns what was written.
+struct CellularState {
+    std::string apnName = "internet";
+    std::string apnUser;
+    std::string apnPassword;
+    std::string pin;
+    std::string telecomOperator = "Operator";
+    // Two characters, answered at bytes 14 and 15 of the signal-quality report.
+    std::string signalQuality = "23";
+    std::string frontEndAddress = "192.0.2.60";
+    std::string frontEndPort = "6004";
+    std::string frontEndMinutes = "30";
+};
+
+// Answers AR/AW, PW/PC, CR/CW, IF and QR/QW from and into `state`, which must outlive the
+// logger. A request that does not have the expected layout is left unanswered.
+void InstallCellularCommands(LoggerSim &sim, CellularState &state);
