@@ -1,21 +1,241 @@
 #include "device_registry.h"
 
+#include "device_registry_codec.h"
 #include "form_controls.h"
 #include "transport/command_exchange.h"
+#include "transport/wire_text.h"
 
-DeviceRegistry::DeviceRegistry(QWidget &form, CommandExchange &exchange, const Timing &timing, QObject *parent)
-    : QObject(parent), m_form(form), m_exchange(exchange), m_timing(timing)
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QTextCursor>
+#include <QTextEdit>
+#include <QTreeWidget>
+
+namespace {
+
+// The most characters the append info holds.
+constexpr int kAppendInfoMaxLength = 84;
+
+template <typename Control>
+bool IsExactly(const QWidget *widget)
 {
-    ConnectClick(form, "btnDA", this, exchange.notifier(), [this] { btnDAClick(); });
-    ConnectClick(form, "btnReadDevice", this, exchange.notifier(), [this] { btnReadDeviceClick(); });
-    ConnectClick(form, "btnDE", this, exchange.notifier(), [this] { btnDEClick(); });
-    ConnectClick(form, "btnclearall", this, exchange.notifier(), [this] { btnclearallClick(); });
+    return widget->metaObject() == &Control::staticMetaObject;
 }
 
-void DeviceRegistry::btnDAClick() {}
+// The form names every control it creates; Qt's internal children are unnamed or "qt_".
+bool IsFormComponent(const QWidget *widget)
+{
+    const QString name = widget->objectName();
+    return !name.isEmpty() && !name.startsWith(QLatin1String("qt_"));
+}
 
-void DeviceRegistry::btnReadDeviceClick() {}
+// Trimmed of leading and trailing bytes 0x20 and below, as every value taken from an edit.
+QString TrimmedText(const QString &text)
+{
+    return FromWire(protocol::TrimText(ToWire(text)));
+}
 
-void DeviceRegistry::btnDEClick() {}
+// Bytes that decode and encode back unchanged end on a whole character.
+bool EndsOnWholeLocalCharacter(std::string_view bytes)
+{
+    const std::string text(bytes);
+    return ToWire(FromWire(text)) == text;
+}
 
-void DeviceRegistry::btnclearallClick() {}
+// What is typed appears in upper case; the cursor stays where the typing left it.
+void KeepUpperCase(QLineEdit *edit)
+{
+    QObject::connect(edit, &QLineEdit::textEdited, edit, [edit](const QString &text) {
+        const QString upper = text.toUpper();
+        if (upper != text) {
+            const int cursor = edit->cursorPosition();
+            edit->setText(upper);
+            edit->setCursorPosition(cursor);
+        }
+    });
+}
+
+bool IsEnterKey(const QEvent *event)
+{
+    if (event->type() != QEvent::KeyPress) {
+        return false;
+    }
+    const int key = static_cast<const QKeyEvent *>(event)->key();
+    return key == Qt::Key_Return || key == Qt::Key_Enter;
+}
+
+}  // namespace
+
+DeviceRegistry::DeviceRegistry(QWidget &form, CommandExchange &exchange,
+                               const Timing & /*timing*/, QObject *parent)
+    : QObject(parent), m_form(form), m_exchange(exchange),
+      m_devices(FindControl<QTreeWidget>(form, "Listview2")),
+      m_appendInfos(FindControl<QTreeWidget>(form, "Listview3")),
+      m_serialNumber(FindControl<QLineEdit>(form, "edtdevicesn")),
+      m_address(FindControl<QLineEdit>(form, "edtadd")),
+      m_typeCode(FindControl<QLineEdit>(form, "edttype")),
+      m_appendInfo(FindControl<QTextEdit>(form, "redtappendinfo"))
+{
+    ConnectClick(form, "btnDA", this, exchange.notifier(), [this] { btnDAClick(); });
+    ConnectClick(form, "btnReadDevice", this, exchange.notifier(),
+                 [this] { btnReadDeviceClick(); });
+    ConnectClick(form, "btnDE", this, exchange.notifier(), [this] { btnDEClick(); });
+    ConnectClick(form, "btnclearall", this, exchange.notifier(), [this] { btnclearallClick(); });
+
+    exchange.registerAnswerHandler("DA", [this](const std::string &p) { answerAddDevice(p); });
+    exchange.registerAnswerHandler("DN", [this](const std::string &p) { answerDeviceCount(p); });
+    exchange.registerAnswerHandler("DR", [this](const std::string &p) { answerDeviceRead(p); });
+    exchange.registerAnswerHandler("DE", [this](const std::string &p) { answerDeleteAll(p); });
+
+    KeepUpperCase(m_serialNumber);
+    KeepUpperCase(m_typeCode);
+    m_appendInfo->installEventFilter(this);
+    connect(m_appendInfo, &QTextEdit::textChanged, this, &DeviceRegistry::limitAppendInfo);
+}
+
+bool DeviceRegistry::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_appendInfo && IsEnterKey(event)) {
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void DeviceRegistry::btnDAClick()
+{
+    // The selection is checked before the address, which may stop the handler.
+    if (!m_exchange.requireSelectedLogger()) {
+        return;
+    }
+    const device_registry::DeviceInput device{
+        ToWire(m_serialNumber->text()), ToWire(m_address->text()), ToWire(m_typeCode->text()),
+        ToWire(m_appendInfo->toPlainText())};
+    m_exchange.SendCommand("DA",
+                           device_registry::AddDeviceRequest(device, EndsOnWholeLocalCharacter));
+}
+
+void DeviceRegistry::btnReadDeviceClick()
+{
+    if (!m_exchange.requireSelectedLogger()) {
+        return;
+    }
+    clearDeviceLists();
+    m_exchange.SendCommand("DN", "DN");
+}
+
+void DeviceRegistry::btnDEClick()
+{
+    // Unlike the other commands, deleting without a selected logger is silent.
+    if (!m_exchange.hasSelectedLogger()) {
+        return;
+    }
+    m_exchange.SendCommand("DE", device_registry::kDeleteAllRequest);
+}
+
+void DeviceRegistry::btnclearallClick()
+{
+    for (QWidget *control : m_form.findChildren<QWidget *>()) {
+        if (!IsFormComponent(control)) {
+            continue;
+        }
+        if (IsExactly<QLineEdit>(control)) {
+            static_cast<QLineEdit *>(control)->clear();
+        } else if (IsExactly<QTreeWidget>(control)) {
+            static_cast<QTreeWidget *>(control)->clear();
+        } else if (IsExactly<QTextEdit>(control)) {
+            static_cast<QTextEdit *>(control)->clear();
+        }
+    }
+}
+
+void DeviceRegistry::answerAddDevice(const std::string & /*payload*/)
+{
+    m_exchange.tmr1Timer();
+    m_exchange.clearCurrentCommand();
+    // The rows repeat what was sent; the answer itself carries no device.
+    new QTreeWidgetItem(m_devices, {TrimmedText(m_serialNumber->text()),
+                                    TrimmedText(m_address->text()),
+                                    TrimmedText(m_typeCode->text())});
+    new QTreeWidgetItem(m_appendInfos, {TrimmedText(m_appendInfo->toPlainText())});
+}
+
+void DeviceRegistry::answerDeviceCount(const std::string &payload)
+{
+    m_exchange.tmr1Timer();
+    m_exchange.clearCurrentCommand();
+    const int count = device_registry::DeviceCount(payload);
+    if (count == 0) {
+        m_exchange.notifier().inform(QStringLiteral("No devices had been added into the Logger"));
+        return;
+    }
+    m_exchange.setCurrentCommand("DR");
+    m_exchange.lockWindow();
+    m_exchange.enableTimeout();
+    m_exchange.sendToSelectedLogger(device_registry::DeviceReadRequest(count));
+}
+
+void DeviceRegistry::answerDeviceRead(const std::string &payload)
+{
+    m_exchange.tmr1Timer();
+    m_exchange.clearCurrentCommand();
+    const auto items = device_registry::DeviceReadItems(payload);
+    if (!items) {
+        return;
+    }
+    // Record and append-info items alternate; each row is added as soon as it is read,
+    // so the rows before a malformed item stay.
+    for (std::size_t index = 0; index < items->size(); ++index) {
+        const std::string &item = (*items)[index];
+        if (index % 2 == 0) {
+            const device_registry::DeviceRow row = device_registry::ParseRecordItem(item);
+            new QTreeWidgetItem(m_devices, {FromWire(row.serialNumber), FromWire(row.address),
+                                            FromWire(row.typeCode)});
+        } else {
+            new QTreeWidgetItem(m_appendInfos,
+                                {FromWire(device_registry::ParseAppendInfoItem(item))});
+        }
+    }
+}
+
+void DeviceRegistry::answerDeleteAll(const std::string & /*payload*/)
+{
+    m_exchange.tmr1Timer();
+    m_exchange.clearCurrentCommand();
+    clearDeviceLists();
+    m_exchange.notifier().inform(QStringLiteral("Delete all devices successful"));
+}
+
+void DeviceRegistry::clearDeviceLists()
+{
+    m_devices->clear();
+    m_appendInfos->clear();
+}
+
+// Typing or pasting beyond the limit keeps only what fits: the excess is taken from
+// what was just inserted, which ends at the cursor.
+void DeviceRegistry::limitAppendInfo()
+{
+    const QString text = m_appendInfo->toPlainText();
+    const int excess = static_cast<int>(text.size()) - kAppendInfoMaxLength;
+    if (excess <= 0) {
+        return;
+    }
+    QTextCursor cursor = m_appendInfo->textCursor();
+    int end = cursor.position();
+    int begin = end - excess;
+    if (begin < 0) {
+        begin = kAppendInfoMaxLength;
+        end = static_cast<int>(text.size());
+    }
+    // Never keep half of a surrogate pair.
+    if (begin > 0 && text.at(begin - 1).isHighSurrogate()) {
+        --begin;
+    }
+    if (end < text.size() && text.at(end).isLowSurrogate()) {
+        ++end;
+    }
+    cursor.setPosition(begin);
+    cursor.setPosition(end, QTextCursor::KeepAnchor);
+    cursor.removeSelectedText();
+    m_appendInfo->setTextCursor(cursor);
+}

@@ -20,10 +20,7 @@ class DeviceRegistry : public QObject
 
 public:
     DeviceRegistry(QWidget &form, CommandExchange &exchange, const Timing &timing,
-          QObject *parent = nullptr);
-
-    // The most characters the append info holds.
-    static constexpr int kAppendInfoMaxLength = 84;
+                   QObject *parent = nullptr);
 
 public slots:
     void btnDAClick();
@@ -36,6 +33,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // Shows the selection message when no logger is selected.
     void answerAddDevice(const std::string &payload);
     void answerDeviceCount(const std::string &payload);
     void answerDeviceRead(const std::string &payload);
@@ -45,7 +43,6 @@ private:
 
     QWidget &m_form;
     CommandExchange &m_exchange;
-    QTreeWidget *m_loggers;
     QTreeWidget *m_devices;
     QTreeWidget *m_appendInfos;
     QLineEdit *m_serialNumber;

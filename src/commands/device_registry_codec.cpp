@@ -141,8 +141,9 @@ DeviceRow ParseRecordItem(std::string_view item)
 
 std::string ParseAppendInfoItem(std::string_view item)
 {
+    const std::size_t secondPart = 2 + kAppendInfoFirstPartWidth;
     return protocol::TrimText(Field(item, 2, kAppendInfoFirstPartWidth)) + '#' +
-           protocol::TrimText(Field(item, 2 + kAppendInfoFirstPartWidth, kAppendInfoSecondPartWidth));
+           protocol::TrimText(Field(item, secondPart, kAppendInfoSecondPartWidth));
 }
 
 }  // namespace device_registry

@@ -1,3 +1,92 @@
 #pragma once
 
+#include <array>
+#include <optional>
 #include <string>
+#include <string_view>
+
+// Payloads and answers of the network-addressing commands, and the input rules of the
+// octet edits, as pure functions on the wire's byte strings.
+namespace network_addressing {
+
+// The upstream server address written into both slots (GPRS and Ethernet) and expected
+// back from their read-backs, with the port that goes with it.
+inline constexpr std::string_view kDefaultUpstreamServerAddress = "203.0.113.10";
+inline constexpr std::string_view kUpstreamServerPort = "6001";
+
+inline constexpr std::string_view kDhcpIpRequest = "EW0.0.0.0,0.0.0.0,0.0.0.0,6001";
+inline constexpr std::string_view kClearDataServerRequest = "R40.0.0.0,0";
+
+// The four octet texts of one IPv4 address, left to right.
+using OctetRow = std::array<std::string, 4>;
+
+struct IpConfiguration {
+    OctetRow address;
+    OctetRow mask;
+    OctetRow gateway;
+};
+
+// The fixed-address write: each octet text exactly as given, joined by "." and ",".
+std::string BuildFixedIpRequest(const IpConfiguration &configuration);
+
+// The operator's message for the first row that is incomplete (an octet blank after
+// trimming) or, once all are complete, the first row with an octet that is not a
+// number from 0 to 255; nothing when the entry can be sent.
+std::optional<std::string> CheckFixedIpEntry(const IpConfiguration &configuration);
+
+// The same checks for the data server address.
+std::optional<std::string> CheckDataServerEntry(const OctetRow &address);
+
+std::string BuildDataServerRequest(const OctetRow &address);
+
+// "R" address "," mask "," gateway [further fields]; nothing with fewer than three fields.
+std::optional<IpConfiguration> ParseIpAnswer(std::string_view payload);
+
+// "R" address "," port: the address cut into its octets; all empty without a ",".
+OctetRow ParseDataServerAnswer(std::string_view payload);
+
+// "R" and the MAC address text, returned as the logger wrote it.
+std::string ParseMacAnswer(std::string_view payload);
+
+// Cuts a dotted text into four edits: each of the first three takes the text before
+// the next "." (empty when none is left, the rest staying whole), the fourth what remains.
+OctetRow CutDottedText(std::string_view text);
+
+// The write of an upstream server slot: code ("GW" or "RW"), address and port.
+std::string BuildUpstreamServerWrite(std::string_view code);
+
+enum class ServerReadBack {
+    Ignored, // too short to be an answer: the exchange stays pending
+    Matches, // the slot holds the default address and port
+    Differs, // anything else, including an answer without ","
+};
+
+ServerReadBack JudgeServerReadBack(std::string_view payload);
+
+// What a typed character does in an octet edit.
+struct OctetKeyDecision {
+    bool clearText = false; // the edit holds only blanks: empty it first
+    bool moveFocus = false; // a "." after the first digits moves on to the next edit
+    bool insert = false;    // only digits and Backspace get through
+};
+
+inline constexpr char kBackspace = '\b';
+
+OctetKeyDecision FilterOctetKey(std::string_view text, char typed);
+
+// The edit's text after a key release, and whether the focus moves on.
+struct OctetNormalisation {
+    std::string text;
+    bool moveFocus = false;
+};
+
+// Clamps to "255", removes one leading zero and moves on at three characters. Throws
+// protocol::InvalidIntegerError when the text is not a whole number.
+OctetNormalisation NormaliseOctet(std::string text);
+
+// The mask of the address's class (A, B or C), from its first octet; nothing when the
+// address is incomplete or of no such class. Throws protocol::InvalidIntegerError when
+// the first octet is not a whole number.
+std::optional<OctetRow> SuggestMask(const OctetRow &address);
+
+} // namespace network_addressing

@@ -38,10 +38,18 @@ void CommandExchange::setRetryStep(std::function<void()> retryStep)
     m_retryStep = std::move(retryStep);
 }
 
+bool CommandExchange::requireSelectedLogger()
+{
+    if (hasSelectedLogger()) {
+        return true;
+    }
+    m_notifier.inform(QStringLiteral("Please choose a PV data logger first"));
+    return false;
+}
+
 bool CommandExchange::SendCommand(const std::string &code, const std::string &payload)
 {
-    if (!m_window.selectedLoggerAddress()) {
-        m_notifier.inform(QStringLiteral("Please choose a PV data logger first"));
+    if (!requireSelectedLogger()) {
         return false;
     }
     m_currentCommand = code;

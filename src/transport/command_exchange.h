@@ -47,6 +47,9 @@ public:
     // returns false, touching nothing else.
     bool SendCommand(const std::string &code, const std::string &payload);
     bool hasSelectedLogger() const { return m_window.selectedLoggerAddress().has_value(); }
+    // Without a selected logger, shows "Please choose a PV data logger first" and returns
+    // false. Handlers whose own input checks come after the selection check call it first.
+    bool requireSelectedLogger();
     // Frames the payload and sends it to the selected logger (no lock, no timer).
     void sendToSelectedLogger(const std::string &payload);
 

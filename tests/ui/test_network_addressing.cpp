@@ -1,12 +1,534 @@
+#include "commands/network_addressing.h"
+#include "commands/network_addressing_codec.h"
+#include "sim_network.h"
+#include "transport/command_exchange.h"
 #include "window_harness.h"
 
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTreeWidget>
 #include <QtTest>
+
+namespace {
+
+constexpr int kWaitMs = 2000;
+
+using Requests = std::vector<std::string>;
+
+// The real window and one substitute logger that keeps its network settings in `state`.
+struct Fixture {
+    NetworkState state;
+    WindowHarness harness;
+
+    Fixture()
+    {
+        InstallNetworkCommands(harness.logger(), state);
+        harness.selectLogger();
+    }
+
+    NetworkAddressing &glue() { return *harness.window().findChild<NetworkAddressing *>(); }
+    CommandExchange &exchange() { return harness.window().exchange(); }
+    const Requests &requests() { return harness.logger().requests(); }
+    QLineEdit *edit(const QString &name) { return harness.control<QLineEdit>(qPrintable(name)); }
+    void click(const char *button) { harness.control<QPushButton>(button)->click(); }
+    bool locked() { return !harness.control<QPushButton>("btnER")->isEnabled(); }
+
+    // The four octet edits of a row ("edtip", "edtmask", ...) as one dotted text.
+    QString row(const QString &prefix)
+    {
+        QStringList octets;
+        for (int index = 1; index <= 4; ++index) {
+            octets.append(edit(prefix + QString::number(index))->text());
+        }
+        return octets.join('.');
+    }
+
+    void fillRow(const QString &prefix, const QString &dotted)
+    {
+        const QStringList octets = dotted.split('.');
+        for (int index = 1; index <= 4; ++index) {
+            edit(prefix + QString::number(index))->setText(octets.at(index - 1));
+        }
+    }
+
+    void focusAndActivate(QWidget *widget)
+    {
+        harness.window().activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&harness.window()));
+        widget->setFocus(Qt::OtherFocusReason);
+        QTRY_VERIFY(widget->hasFocus());
+    }
+
+    void startUpstreamWrite(const QString &link)
+    {
+        if (link == QLatin1String("GPRS")) {
+            glue().btngprsipClick();
+        } else {
+            glue().btnethipClick();
+        }
+    }
+};
+
+std::string UpstreamWrite(const QString &link)
+{
+    return network_addressing::BuildUpstreamServerWrite(link == QLatin1String("GPRS") ? "GW"
+                                                                                      : "RW");
+}
+
+std::string UpstreamRead(const QString &link)
+{
+    return link == QLatin1String("GPRS") ? "GR" : "RR";
+}
+
+const QString kDefaultServer =
+    QString::fromLatin1(network_addressing::kDefaultUpstreamServerAddress);
+
+} // namespace
 
 class TestNetworkAddressing : public QObject
 {
     Q_OBJECT
 
 private slots:
+    void readFillsTheTwelveEditsAndLeavesTheMode_data()
+    {
+        QTest::addColumn<bool>("automatic");
+        QTest::newRow("fixed address chosen") << false;
+        QTest::newRow("DHCP chosen") << true;
+    }
+
+    void readFillsTheTwelveEditsAndLeavesTheMode()
+    {
+        QFETCH(bool, automatic);
+        Fixture f;
+        f.state.ipAddress = "10.1.2.3";
+        f.state.subnetMask = "255.0.0.0";
+        f.state.gateway = "10.1.2.254";
+        f.harness.control<QRadioButton>(automatic ? "rbautoip" : "rbhandip")->click();
+        f.click("btnER");
+        QVERIFY(f.locked());
+
+        QTRY_COMPARE_WITH_TIMEOUT(f.row("edtip"), QStringLiteral("10.1.2.3"), kWaitMs);
+        QCOMPARE(f.row("edtmask"), QStringLiteral("255.0.0.0"));
+        QCOMPARE(f.row("edtgt"), QStringLiteral("10.1.2.254"));
+        QCOMPARE(f.requests(), Requests{"ER"});
+        QCOMPARE(f.harness.control<QRadioButton>("rbautoip")->isChecked(), automatic);
+        QCOMPARE(f.harness.control<QWidget>("grp5")->isEnabled(), !automatic);
+        QVERIFY(!f.locked());
+        QVERIFY(f.exchange().currentCommand().empty());
+        QVERIFY(f.harness.notifier().all().isEmpty());
+    }
+
+    void incompleteIpAnswerLeavesTheEdits()
+    {
+        Fixture f;
+        f.harness.logger().setCommandHandler(
+            "ER", [](const std::string &) { return std::string("R10.1.2.3,255.0.0.0"); });
+        f.fillRow("edtip", "192.168.1.100");
+        f.click("btnER");
+        QTRY_COMPARE_WITH_TIMEOUT(f.harness.notifier().informed,
+                                  QStringList{"Read IP address failed: the answer is incomplete."},
+                                  kWaitMs);
+        QCOMPARE(f.row("edtip"), QStringLiteral("192.168.1.100"));
+        QCOMPARE(f.row("edtmask"), QStringLiteral("..."));
+        QVERIFY(!f.locked());
+    }
+
+    void setSendsTheConfigurationAndReadsItBack_data()
+    {
+        QTest::addColumn<bool>("automatic");
+        QTest::addColumn<QString>("payload");
+        QTest::newRow("DHCP, edits empty") << true << "EW0.0.0.0,0.0.0.0,0.0.0.0,6001";
+        QTest::newRow("fixed address") << false << "EW192.168.1.100,255.255.255.0,192.168.1.1,6001";
+    }
+
+    void setSendsTheConfigurationAndReadsItBack()
+    {
+        QFETCH(bool, automatic);
+        QFETCH(QString, payload);
+        Fixture f;
+        if (automatic) {
+            f.harness.control<QRadioButton>("rbautoip")->click();
+            QVERIFY(!f.harness.control<QWidget>("grp5")->isEnabled());
+        } else {
+            f.fillRow("edtip", "192.168.1.100");
+            f.fillRow("edtmask", "255.255.255.0");
+            f.fillRow("edtgt", "192.168.1.1");
+        }
+        f.click("btnEW");
+        QTRY_COMPARE_WITH_TIMEOUT(f.harness.notifier().informed,
+                                  QStringList{"Set IP Address successful"}, kWaitMs);
+        QCOMPARE(f.requests(), Requests{payload.toStdString()});
+        QCOMPARE(f.state.dhcp, automatic);
+
+        f.fillRow("edtip", "...");
+        f.click("btnER");
+        const QString address = automatic ? "0.0.0.0" : "192.168.1.100";
+        QTRY_COMPARE_WITH_TIMEOUT(f.row("edtip"), address, kWaitMs);
+        QCOMPARE(f.harness.notifier().informed, QStringList{"Set IP Address successful"});
+    }
+
+    void setChecksTheEntryInOrderAndSendsNothing_data()
+    {
+        QTest::addColumn<bool>("selected");
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("mask");
+        QTest::addColumn<QString>("gateway");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no logger selected, edits empty") << false << "..."
+                                                         << "..."
+                                                         << "..."
+                                                         << "Please choose a PV data logger first";
+        QTest::newRow("all empty") << true << "..."
+                                   << "..."
+                                   << "..."
+                                   << "Please complete the IP address.";
+        QTest::newRow("one mask octet blank") << true << "192.168.1.100"
+                                              << "255. .255.0"
+                                              << "..."
+                                              << "Please complete the Subnet Mask.";
+        QTest::newRow("gateway octet empty") << true << "192.168.1.100"
+                                             << "255.255.255.0"
+                                             << "192.168..1"
+                                             << "Please complete the Gateway address.";
+        QTest::newRow("pasted mask octet 300")
+            << true << "192.168.1.100"
+            << "300.255.255.0"
+            << "192.168.1.1"
+            << "The Subnet Mask must be four numbers from 0 to 255.";
+    }
+
+    void setChecksTheEntryInOrderAndSendsNothing()
+    {
+        QFETCH(bool, selected);
+        QFETCH(QString, address);
+        QFETCH(QString, mask);
+        QFETCH(QString, gateway);
+        QFETCH(QString, message);
+        Fixture f;
+        if (!selected) {
+            f.harness.control<QTreeWidget>("listview1")->clearSelection();
+        }
+        f.fillRow("edtip", address);
+        f.fillRow("edtmask", mask);
+        f.fillRow("edtgt", gateway);
+        f.exchange().setCurrentCommand("MR");
+        f.click("btnEW");
+        QCOMPARE(f.harness.notifier().informed, QStringList{message});
+        QCOMPARE(f.exchange().currentCommand(), std::string("MR"));
+        QVERIFY(!f.locked());
+        QVERIFY(!f.exchange().timeoutActive());
+        QTest::qWait(50);
+        QVERIFY(f.requests().empty());
+    }
+
+    void typingFollowsTheOctetRules_data()
+    {
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("focus");
+        QTest::newRow("192") << "edtip1"
+                             << "192"
+                             << "192"
+                             << "edtip2";
+        QTest::newRow("300") << "edtip1"
+                             << "300"
+                             << "255"
+                             << "edtip2";
+        QTest::newRow("05") << "edtip1"
+                            << "05"
+                            << "5"
+                            << "edtip1";
+        QTest::newRow("00") << "edtip1"
+                            << "00"
+                            << "0"
+                            << "edtip1";
+        QTest::newRow("dot into empty") << "edtip1"
+                                        << "."
+                                        << ""
+                                        << "edtip1";
+        QTest::newRow("10 and dot") << "edtip1"
+                                    << "10."
+                                    << "10"
+                                    << "edtip2";
+        QTest::newRow("letters, blanks and signs") << "edtip1"
+                                                   << "1a -+,2"
+                                                   << "12"
+                                                   << "edtip1";
+        QTest::newRow("192168 runs on") << "edtip1"
+                                        << "192168"
+                                        << "192"
+                                        << "edtip3";
+        QTest::newRow("edtip4 to the mask") << "edtip4"
+                                            << "123"
+                                            << "123"
+                                            << "edtmask1";
+        QTest::newRow("edtmask4 to the gateway") << "edtmask4"
+                                                 << "255"
+                                                 << "255"
+                                                 << "edtgt1";
+        QTest::newRow("edtgt4 out of the group") << "edtgt4"
+                                                 << "254"
+                                                 << "254"
+                                                 << "btnER";
+        QTest::newRow("edtrip4 to Read") << "edtrip4"
+                                         << "999"
+                                         << "255"
+                                         << "btnR1";
+    }
+
+    void typingFollowsTheOctetRules()
+    {
+        QFETCH(QString, start);
+        QFETCH(QString, keys);
+        Fixture f;
+        f.focusAndActivate(f.edit(start));
+        for (const QChar key : keys) {
+            QTest::keyClick(QApplication::focusWidget(), key.toLatin1());
+        }
+        QTEST(f.edit(start)->text(), "text");
+        QTEST(QApplication::focusWidget()->objectName(), "focus");
+        QVERIFY(f.harness.notifier().all().isEmpty());
+    }
+
+    void anyKeyReleaseInAFullEditMovesOn()
+    {
+        Fixture f;
+        f.edit("edtip3")->setText("123");
+        f.focusAndActivate(f.edit("edtip3"));
+        QTest::keyClick(f.edit("edtip3"), Qt::Key_Shift);
+        QCOMPARE(QApplication::focusWidget(), f.edit("edtip4"));
+    }
+
+    void pastedTextThatIsNoNumberIsReportedAndKept()
+    {
+        Fixture f;
+        f.edit("edtip1")->setText("abc");
+        f.focusAndActivate(f.edit("edtip1"));
+        QTest::keyClick(f.edit("edtip1"), Qt::Key_End);
+        QCOMPARE(f.harness.notifier().errors, QStringList{"'abc' is not a valid integer value"});
+        QCOMPARE(f.edit("edtip1")->text(), QStringLiteral("abc"));
+        QCOMPARE(QApplication::focusWidget(), f.edit("edtip1"));
+    }
+
+    void clickIntoAMaskEditSuggestsTheClassMask_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("mask");
+        QTest::newRow("10.0.0.1") << "10.0.0.1"
+                                  << "255.0.0.0";
+        QTest::newRow("172.16.0.1") << "172.16.0.1"
+                                    << "255.255.0.0";
+        QTest::newRow("192.168.1.10") << "192.168.1.10"
+                                      << "255.255.255.0";
+        QTest::newRow("127.0.0.1") << "127.0.0.1"
+                                   << "1.2.3.4";
+        QTest::newRow("0.1.2.3") << "0.1.2.3"
+                                 << "1.2.3.4";
+        QTest::newRow("230.1.1.1") << "230.1.1.1"
+                                   << "1.2.3.4";
+        QTest::newRow("address incomplete") << "10.0..1"
+                                            << "1.2.3.4";
+    }
+
+    void clickIntoAMaskEditSuggestsTheClassMask()
+    {
+        QFETCH(QString, address);
+        Fixture f;
+        f.fillRow("edtip", address);
+        f.fillRow("edtmask", "1.2.3.4");
+        QTest::mouseClick(f.edit("edtmask3"), Qt::LeftButton);
+        QTEST(f.row("edtmask"), "mask");
+    }
+
+    void dataServerIsReadSetAndCleared()
+    {
+        Fixture f;
+        f.state.dataServerAddress = "10.0.0.5";
+        f.click("btnR1");
+        QTRY_COMPARE_WITH_TIMEOUT(f.row("edtrip"), QStringLiteral("10.0.0.5"), kWaitMs);
+        QVERIFY(f.harness.notifier().all().isEmpty());
+
+        f.fillRow("edtrip", "192.168.1.20");
+        f.click("btnR2");
+        QTRY_COMPARE_WITH_TIMEOUT(f.harness.notifier().informed,
+                                  QStringList{"Set Data Server IP successful"}, kWaitMs);
+        QCOMPARE(f.state.dataServerAddress, std::string("192.168.1.20"));
+
+        f.harness.notifier().clear();
+        f.click("btnRC");
+        QTRY_COMPARE_WITH_TIMEOUT(f.harness.notifier().informed,
+                                  QStringList{"Clear Data Server IP successful"}, kWaitMs);
+        QCOMPARE(f.requests(), (Requests{"R3", "R4192.168.1.20,9040", "R40.0.0.0,0"}));
+        QCOMPARE(f.row("edtrip"), QStringLiteral("192.168.1.20"));
+        QCOMPARE(f.state.dataServerAddress, std::string("0.0.0.0"));
+        QVERIFY(f.exchange().currentCommand().empty());
+        QVERIFY(!f.locked());
+    }
+
+    void dataServerSetNeedsACompleteAddress()
+    {
+        Fixture f;
+        f.fillRow("edtrip", "192.168. .20");
+        f.click("btnR2");
+        QCOMPARE(f.harness.notifier().informed, QStringList{"Please complete the IP address."});
+        QVERIFY(!f.locked());
+        QTest::qWait(50);
+        QVERIFY(f.requests().empty());
+    }
+
+    void macReadShowsTheTextAfterTheMark_data()
+    {
+        QTest::addColumn<QString>("mac");
+        QTest::newRow("dashes") << "00-1A-2B-3C-4D-5E";
+        QTest::newRow("blanks and lower case") << " 00 1a:2b ";
+        QTest::newRow("R alone") << "";
+    }
+
+    void macReadShowsTheTextAfterTheMark()
+    {
+        QFETCH(QString, mac);
+        Fixture f;
+        f.state.mac = mac.toStdString();
+        f.harness.control<QLineEdit>("EDTMAC")->setText("old");
+        f.click("btnMR");
+        QTRY_VERIFY_WITH_TIMEOUT(!f.locked(), kWaitMs);
+        QCOMPARE(f.harness.control<QLineEdit>("EDTMAC")->text(), mac);
+        QCOMPARE(f.requests(), Requests{"MR"});
+    }
+
+    void upstreamWriteIsReadBackAfterItsPause_data()
+    {
+        QTest::addColumn<QString>("link");
+        QTest::addColumn<int>("pauseMs");
+        QTest::newRow("GPRS") << "GPRS" << 0;
+        QTest::newRow("Ethernet") << "Ethernet" << WindowHarness::FastTiming().readBackPauseMs;
+    }
+
+    void upstreamWriteIsReadBackAfterItsPause()
+    {
+        QFETCH(QString, link);
+        QFETCH(int, pauseMs);
+        Fixture f;
+        QElapsedTimer clock;
+        QList<qint64> requestTimes;
+        connect(&f.harness.logger(), &LoggerSim::datagramReceived, this,
+                [&] { requestTimes.append(clock.elapsed()); });
+        clock.start();
+        f.startUpstreamWrite(link);
+        QVERIFY(f.locked());
+
+        const QString success = "Set Server IP(" + link + ") successful";
+        QTRY_COMPARE_WITH_TIMEOUT(f.harness.notifier().informed, QStringList{success}, kWaitMs);
+        QCOMPARE(f.requests(), (Requests{UpstreamWrite(link), UpstreamRead(link)}));
+        QVERIFY2(requestTimes.at(1) - requestTimes.at(0) >= pauseMs,
+                 qPrintable(QString::number(requestTimes.at(1) - requestTimes.at(0))));
+        QVERIFY(!f.locked());
+
+        // Only a real timeout asks to retry.
+        QTest::qWait(WindowHarness::FastTiming().commandTimeoutMs + 100);
+        QVERIFY(f.harness.notifier().asked.isEmpty());
+        QCOMPARE(f.harness.notifier().informed, QStringList{success});
+    }
+
+    void readBackVerdict_data()
+    {
+        QTest::addColumn<QString>("link");
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<bool>("matches");
+        for (const QString link : {"GPRS", "Ethernet"}) {
+            const auto row = [&link](const char *name) -> QTestData & {
+                return QTest::newRow(qPrintable(link + ", " + name)) << link;
+            };
+            row("same address and port") << "R" + kDefaultServer + ",6001" << true;
+            row("port 6002") << "R" + kDefaultServer + ",6002" << false;
+            row("field after the port") << "R" + kDefaultServer + ",6001,0" << false;
+            row("other address") << "R192.0.2.99,6001" << false;
+            row("no comma") << "R" + kDefaultServer << false;
+        }
+    }
+
+    void readBackVerdict()
+    {
+        QFETCH(QString, link);
+        QFETCH(QString, answer);
+        QFETCH(bool, matches);
+        Fixture f;
+        f.harness.logger().setCommandHandler(
+            UpstreamRead(link), [answer](const std::string &) { return answer.toStdString(); });
+        f.startUpstreamWrite(link);
+        const QString verdict = matches ? "Set Server IP(" + link + ") successful"
+                                        : "Set Server IP(" + link + ") fail,please retry";
+        QTRY_COMPARE_WITH_TIMEOUT(f.harness.notifier().informed, QStringList{verdict}, kWaitMs);
+        QVERIFY(!f.locked());
+        QVERIFY(f.exchange().currentCommand().empty());
+    }
+
+    void timeoutAsksToRetryFromTheWrite_data()
+    {
+        QTest::addColumn<QString>("link");
+        QTest::addColumn<QString>("silentCode");
+        QTest::addColumn<QString>("answer");
+        QTest::newRow("GPRS write unanswered") << "GPRS"
+                                               << "GW"
+                                               << "";
+        QTest::newRow("GPRS read-back R alone") << "GPRS"
+                                                << "GR"
+                                                << "R";
+        QTest::newRow("Ethernet write unanswered") << "Ethernet"
+                                                   << "RW"
+                                                   << "";
+        QTest::newRow("Ethernet read-back unanswered") << "Ethernet"
+                                                       << "RR"
+                                                       << "";
+    }
+
+    void timeoutAsksToRetryFromTheWrite()
+    {
+        QFETCH(QString, link);
+        QFETCH(QString, silentCode);
+        QFETCH(QString, answer);
+        Fixture f;
+        f.harness.logger().setCommandHandler(
+            silentCode.toStdString(), [answer](const std::string &) -> std::optional<std::string> {
+                if (answer.isEmpty()) {
+                    return std::nullopt;
+                }
+                return answer.toStdString();
+            });
+        f.harness.notifier().answers = {true, false};
+        f.startUpstreamWrite(link);
+
+        const QString question = "Set Server IP(" + link + ") overtime,try again ?";
+        QTRY_COMPARE_WITH_TIMEOUT(f.harness.notifier().asked, (QStringList{question, question}),
+                                  3 * kWaitMs);
+        Requests attempt{UpstreamWrite(link)};
+        if (silentCode.endsWith('R')) {
+            attempt.push_back(UpstreamRead(link));
+        }
+        Requests both = attempt;
+        both.insert(both.end(), attempt.begin(), attempt.end());
+        QCOMPARE(f.requests(), both);
+        QVERIFY(f.exchange().currentCommand().empty());
+        QVERIFY(!f.exchange().timeoutActive());
+        QVERIFY(!f.locked());
+        QVERIFY(f.harness.notifier().informed.isEmpty());
+    }
+
+    void otherTimeoutsAskNothing()
+    {
+        Fixture f;
+        f.harness.logger().setCommandHandler(
+            "ER", [](const std::string &) { return std::optional<std::string>(); });
+        f.click("btnER");
+        QTRY_VERIFY_WITH_TIMEOUT(!f.locked(), kWaitMs);
+        QCOMPARE(f.exchange().currentCommand(), std::string("ER"));
+        QVERIFY(f.harness.notifier().all().isEmpty());
+    }
 };
 
 QTEST_MAIN(TestNetworkAddressing)
