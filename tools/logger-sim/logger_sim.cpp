@@ -67,20 +67,28 @@ std::string LoggerSim::Frame(const std::string &payload)
     return kEsc + payload + Crc(payload) + kEnq;
 }
 
+void LoggerSim::send(QUdpSocket &socket, const std::string &bytes, const QHostAddress &to,
+                     quint16 port)
+{
+    socket.writeDatagram(ToBytes(bytes), to, port);
+    emit datagramSent(ToBytes(bytes), to);
+}
+
 void LoggerSim::sendFromCommandPort(const std::string &bytes, const QHostAddress &to, quint16 port)
 {
-    m_commandSocket.writeDatagram(ToBytes(bytes), to, port);
+    send(m_commandSocket, bytes, to, port);
 }
 
 void LoggerSim::sendFromSearchPort(const std::string &bytes, const QHostAddress &to, quint16 port)
 {
-    m_searchSocket.writeDatagram(ToBytes(bytes), to, port);
+    send(m_searchSocket, bytes, to, port);
 }
 
 void LoggerSim::readCommands()
 {
     while (m_commandSocket.hasPendingDatagrams()) {
         const QNetworkDatagram datagram = m_commandSocket.receiveDatagram();
+        emit datagramReceived(datagram.data(), datagram.senderAddress());
         const std::string bytes = datagram.data().toStdString();
         // One request per datagram: ESC payload CRC ENQ.
         const std::size_t esc = bytes.find(kEsc);
@@ -93,7 +101,6 @@ void LoggerSim::readCommands()
             continue;
         }
         m_requests.push_back(payload);
-        emit requestReceived(QString::fromLatin1(payload.data(), static_cast<qsizetype>(payload.size())));
         handleRequest(payload, datagram.senderAddress(), static_cast<quint16>(datagram.senderPort()));
     }
 }
@@ -103,14 +110,15 @@ void LoggerSim::readProbes()
     static const std::string probe{'\xFF', '\x04', '\x03', '\xFB'};
     while (m_searchSocket.hasPendingDatagrams()) {
         const QNetworkDatagram datagram = m_searchSocket.receiveDatagram();
+        emit datagramReceived(datagram.data(), datagram.senderAddress());
         if (datagram.data().toStdString() != probe) {
             continue;
         }
         ++m_probes;
         const std::string answer =
             m_discoveryAnswer.value_or(kEsc + m_identity.serial + '#' + m_identity.version + kEnq);
-        m_searchSocket.writeDatagram(ToBytes(answer), datagram.senderAddress(),
-                                     static_cast<quint16>(datagram.senderPort()));
+        send(m_searchSocket, answer, datagram.senderAddress(),
+             static_cast<quint16>(datagram.senderPort()));
     }
 }
 
@@ -167,9 +175,9 @@ void LoggerSim::sendAnswer(const std::string &payload, const QHostAddress &to, q
     }
     if (m_misbehaviour.splitFrame) {
         const std::size_t half = datagram.size() / 2;
-        socket->writeDatagram(ToBytes(datagram.substr(0, half)), to, port);
-        socket->writeDatagram(ToBytes(datagram.substr(half)), to, port);
+        send(*socket, datagram.substr(0, half), to, port);
+        send(*socket, datagram.substr(half), to, port);
         return;
     }
-    socket->writeDatagram(ToBytes(datagram), to, port);
+    send(*socket, datagram, to, port);
 }

@@ -76,7 +76,9 @@ public:
     static std::string Crc(const std::string &payload);
 
 signals:
-    void requestReceived(const QString &payload);
+    // Every datagram that arrives on either port and every one the logger sends.
+    void datagramReceived(const QByteArray &bytes, const QHostAddress &from);
+    void datagramSent(const QByteArray &bytes, const QHostAddress &to);
 
 private:
     void readCommands();
@@ -84,6 +86,7 @@ private:
     void handleRequest(const std::string &payload, const QHostAddress &from, quint16 port);
     void sendAnswer(const std::string &payload, const QHostAddress &to, quint16 port);
     std::string framedWithFaults(const std::string &payload) const;
+    void send(QUdpSocket &socket, const std::string &bytes, const QHostAddress &to, quint16 port);
 
     QHostAddress m_address;
     quint16 m_requestedCommandPort;
