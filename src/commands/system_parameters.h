@@ -4,8 +4,16 @@
 
 #include <QObject>
 
+#include <string>
+
 class CommandExchange;
+class QComboBox;
+class QLineEdit;
 class QWidget;
+
+namespace system_parameters {
+struct BlockControls;
+}
 
 // The system-parameter block, the GPRS on/off chains and the data and heartbeat
 // interval chain.
@@ -15,7 +23,7 @@ class SystemParameters : public QObject
 
 public:
     SystemParameters(QWidget &form, CommandExchange &exchange, const Timing &timing,
-          QObject *parent = nullptr);
+                     QObject *parent = nullptr);
 
 public slots:
     void btnSRClick();
@@ -25,7 +33,26 @@ public slots:
     void btnsw1Click();
 
 private:
+    void registerAnswerHandlers();
+    void answerBlock(const std::string &payload);
+    void confirm(const QString &message);
+    void showBlock(const system_parameters::BlockControls &block);
+    void showPlainRead(const system_parameters::BlockControls &block);
+    void gprsStep(int gprsItem, const std::string &nextStep);
+    void intervalStep();
+    void readInChain(const std::string &firstStep);
+    void writeInChain(const std::string &nextStep);
+    bool clickFromCode(const char *buttonName);
+    system_parameters::BlockControls enteredBlock() const;
+    void zeroFillTimes(system_parameters::BlockControls &block);
+    std::string wireText(const char *editName) const;
+    void setWireText(const char *editName, const std::string &text);
+    QLineEdit *edit(const char *name) const;
+    QComboBox *list(const char *name) const;
+
     QWidget &m_form;
     CommandExchange &m_exchange;
     Timing m_timing;
+    // Whether the last click of btnSR or btnSW sent its request; the chains ask it.
+    bool m_requestSent = false;
 };

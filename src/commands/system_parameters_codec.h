@@ -15,38 +15,35 @@ inline constexpr char kWriteCode[] = "SW";
 // A drop-down list with no item selected.
 inline constexpr int kNoItem = -1;
 
-// The block as the window shows it.
-struct BlockView {
-    std::string startHour;  // the time fields exactly as received
+// The block in the window's controls: texts as the edits hold them, lists as item indices.
+struct BlockControls {
+    std::string startHour; // two decimal digits on the wire
     std::string startMinute;
     std::string stopHour;
     std::string stopMinute;
-    std::string dataIntervalSeconds;  // decimal texts
+    std::string dataIntervalSeconds; // decimal in the window, hexadecimal on the wire
     std::string heartbeatMinutes;
     std::string retries;
-    int waitForResponse = kNoItem;  // item indices: 0 or 1
+    int waitForResponse = kNoItem; // 0 No, 1 Yes
     int reconnect = kNoItem;
     int transport = kNoItem;
     int gprs = kNoItem;
 
-    bool operator==(const BlockView &) const = default;
+    bool operator==(const BlockControls &) const = default;
 };
 
-// The block of an SR answer. A hexadecimal field that is not one, or that the answer cuts
-// short, throws InvalidIntegerError for its text; nothing is returned then, so a broken
-// answer never reaches the window half read. Characters after the block are ignored.
-BlockView ParseBlockAnswer(std::string_view payload);
+// The block of an SR answer, the times exactly as received. A hexadecimal field that is
+// not one, or that the answer cuts short, throws InvalidIntegerError for its text: a
+// broken answer never reaches the window half read. Characters after the block are ignored.
+BlockControls ParseBlockAnswer(std::string_view payload);
 
 // The data interval in whole minutes, rounded up: 0 s give 0, 60 give 1, 61 give 2.
 std::string MinutesRoundedUp(std::string_view decimalSeconds);
 
-// The block's controls as the operator left them: texts untrimmed, lists as item indices.
-using BlockInput = BlockView;
-
 // The checks made before anything else, in their order: every field filled, every list
 // chosen, the times below 24 hours and 60 minutes. Returns the message of the first that
 // fails. A time that is not a whole number throws InvalidIntegerError.
-std::optional<std::string> CheckBlockInput(const BlockInput &input);
+std::optional<std::string> CheckBlockInput(const BlockControls &controls);
 
 // A time typed as one character, such as 7, is written as 07.
 std::string ZeroFilledTime(std::string_view time);
@@ -55,11 +52,11 @@ std::string ZeroFilledTime(std::string_view time);
 // field after the first one that overflows: each time exactly two characters, the data
 // interval 0 to 65535, heartbeat and retries 0 to 255. Returns the message of the first
 // field that does not fit. A number that is not a whole number throws InvalidIntegerError.
-std::optional<std::string> CheckFieldWidths(const BlockInput &input);
+std::optional<std::string> CheckFieldWidths(const BlockControls &controls);
 
 // "SW" and the block of a checked input: the times as given, the numbers in upper-case
 // hexadecimal zero-filled to their widths, "00"/"01" and the link flags byte.
-std::string BuildBlockWrite(const BlockInput &input);
+std::string BuildBlockWrite(const BlockControls &controls);
 
 // The data and heartbeat intervals of the visible row, in minutes: each a decimal whole
 // number from 1 to 20. Returns the message of the first check that fails.
@@ -69,4 +66,4 @@ std::optional<std::string> CheckIntervalEntries(std::string_view dataMinutes,
 // The data interval of the visible row in seconds, as decimal text.
 std::string DataIntervalSeconds(std::string_view dataMinutes);
 
-}  // namespace system_parameters
+} // namespace system_parameters
