@@ -41,17 +41,16 @@ void ReceivePath::setDiscoveryHandler(DiscoveryHandler handler)
 
 bool ReceivePath::readDatagram(QUdpSocket &socket, QByteArray &bytes, QString &sender)
 {
-    if (!socket.hasPendingDatagrams()) {
-        return false;
-    }
-    const qint64 size = socket.pendingDatagramSize();
-    QHostAddress senderAddress;
-    if (size < 0 || size > kMaxDatagramBytes) {
+    // The socket is read even when nothing seems to wait: a read is what re-arms its read
+    // notification, and a notification whose datagram an earlier run already took must
+    // re-arm it too, or the socket stays silent for good.
+    if (socket.pendingDatagramSize() > kMaxDatagramBytes) {
         socket.readDatagram(nullptr, 0);  // too long for the datagram area: lost
         return false;
     }
-    bytes.resize(size);
-    const qint64 read = socket.readDatagram(bytes.data(), size, &senderAddress);
+    bytes.resize(kMaxDatagramBytes);
+    QHostAddress senderAddress;
+    const qint64 read = socket.readDatagram(bytes.data(), kMaxDatagramBytes, &senderAddress);
     if (read < 1) {
         return false;
     }

@@ -246,6 +246,18 @@ private slots:
         }
     }
 
+    void socketKeepsListeningAfterAnAnswerInTwoDatagrams()
+    {
+        WindowHarness harness;
+        std::unique_ptr<QStringList> answers(RecordAnswers(harness));
+        harness.logger().misbehaviour().splitFrame = true;
+        harness.selectLogger();
+        for (int exchange = 1; exchange <= 3; ++exchange) {
+            harness.window().exchange().SendCommand("ZZ", "ZZ");
+            QTRY_COMPARE_WITH_TIMEOUT(answers->size(), exchange, kWaitMs);
+        }
+    }
+
     void everyWaitingDatagramOnBothSocketsIsHandled()
     {
         WindowHarness harness;
