@@ -1,0 +1,52 @@
+# A virtual LAN of network namespaces on 192.0.2.0/24 (a documentation range):
+#   <prefix>-lan   holds the bridge br0 that joins everything
+#   <prefix>-pc    the technician's PC at 192.0.2.1, no default route; its host name
+#                  resolves to 192.0.2.1 inside it
+#   <prefix>-logK  logger K at 192.0.2.(10+K)
+# Nothing is created in the caller's own namespace. Source this file; needs root.
+
+lan_attach() {
+    local prefix=$1 node=$2 address=$3
+    ip netns add "$prefix-$node"
+    ip -n "$prefix-lan" link add "v-$node" type veth peer name eth0 netns "$prefix-$node"
+    ip -n "$prefix-lan" link set "v-$node" master br0 up
+    ip -n "$prefix-$node" link set lo up
+    ip -n "$prefix-$node" addr add "$address/24" dev eth0
+    ip -n "$prefix-$node" link set eth0 up
+}
+
+# lan_up PREFIX LOGGER_COUNT
+lan_up() {
+    local prefix=$1 count=$2
+    ip netns add "$prefix-lan"
+    ip -n "$prefix-lan" link set lo up
+    ip -n "$prefix-lan" link add br0 type bridge
+    ip -n "$prefix-lan" link set br0 up
+    lan_attach "$prefix" pc 192.0.2.1
+    for k in $(seq 1 "$count"); do
+        lan_attach "$prefix" "log$k" "192.0.2.$((10 + k))"
+    done
+    mkdir -p "/etc/netns/$prefix-pc"
+    printf '127.0.0.1 localhost\n192.0.2.1 %s\n' "$(hostname)" >"/etc/netns/$prefix-pc/hosts"
+}
+
+# lan_down PREFIX: ends every process in the LAN's namespaces and removes them.
+lan_down() {
+    local prefix=$1 ns
+    for ns in $(ip netns list | awk '{print $1}' | grep "^$prefix-" || true); do
+        ip netns pids "$ns" 2>/dev/null | xargs -r kill 2>/dev/null || true
+    done
+    sleep 0.2
+    for ns in $(ip netns list | awk '{print $1}' | grep "^$prefix-" || true); do
+        ip netns pids "$ns" 2>/dev/null | xargs -r kill -9 2>/dev/null || true
+        ip netns del "$ns" 2>/dev/null || true
+    done
+    rm -rf "/etc/netns/$prefix-pc"
+}
+
+# lan_start_logger PREFIX K SIM_BINARY [options...]: logger K in the background.
+lan_start_logger() {
+    local prefix=$1 k=$2 binary=$3
+    shift 3
+    ip netns exec "$prefix-log$k" "$binary" "$@" &
+}
