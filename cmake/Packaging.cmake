@@ -1,0 +1,17 @@
+# Installs the desktop entry and the icon beside the programs, and lets CPack build a
+# Debian package: cmake --build --preset release --target package
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/tarnwick.desktop DESTINATION share/applications)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/tarnwick.svg
+        DESTINATION share/icons/hicolor/scalable/apps)
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME tarnwick)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+    "Finds the PV data loggers on the LAN and reads or writes their settings")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Tarnwick maintainers")
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+include(CPack)
