@@ -16,19 +16,6 @@ namespace {
 // The most characters the append info holds.
 constexpr int kAppendInfoMaxLength = 84;
 
-template <typename Control>
-bool IsExactly(const QWidget *widget)
-{
-    return widget->metaObject() == &Control::staticMetaObject;
-}
-
-// The form names every control it creates; Qt's internal children are unnamed or "qt_".
-bool IsFormComponent(const QWidget *widget)
-{
-    const QString name = widget->objectName();
-    return !name.isEmpty() && !name.startsWith(QLatin1String("qt_"));
-}
-
 // Trimmed of leading and trailing bytes 0x20 and below, as every value taken from an edit.
 QString TrimmedText(const QString &text)
 {
@@ -134,10 +121,7 @@ void DeviceRegistry::btnDEClick()
 
 void DeviceRegistry::btnclearallClick()
 {
-    for (QWidget *control : m_form.findChildren<QWidget *>()) {
-        if (!IsFormComponent(control)) {
-            continue;
-        }
+    for (QWidget *control : FormComponents(m_form)) {
         if (IsExactly<QLineEdit>(control)) {
             static_cast<QLineEdit *>(control)->clear();
         } else if (IsExactly<QTreeWidget>(control)) {

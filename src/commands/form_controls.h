@@ -5,6 +5,27 @@
 #include <QAbstractButton>
 #include <QWidget>
 
+// The controls the form created (its components). The form names every control it
+// creates; widgets that Qt makes inside others are unnamed or named "qt_...".
+inline QList<QWidget *> FormComponents(QWidget &form)
+{
+    QList<QWidget *> components;
+    for (QWidget *child : form.findChildren<QWidget *>()) {
+        const QString name = child->objectName();
+        if (!name.isEmpty() && !name.startsWith(QLatin1String("qt_"))) {
+            components.append(child);
+        }
+    }
+    return components;
+}
+
+// Controls are classified by exact class: a subclass is not the control it derives from.
+template <typename Control>
+bool IsExactly(const QWidget *widget)
+{
+    return widget->metaObject() == &Control::staticMetaObject;
+}
+
 // The command families reach the window's controls by their names in the form.
 template <typename Control>
 Control *FindControl(QWidget &form, const char *name)

@@ -1,5 +1,7 @@
 #include "form_lock.h"
 
+#include "commands/form_controls.h"
+
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -8,39 +10,18 @@
 
 namespace {
 
-template <typename Control>
-bool IsExactly(const QWidget *widget)
-{
-    return widget->metaObject() == &Control::staticMetaObject;
-}
-
-// The form names every control it creates; Qt's internal children are unnamed or "qt_".
-bool IsFormComponent(const QWidget *widget)
-{
-    const QString name = widget->objectName();
-    return !name.isEmpty() && !name.startsWith(QLatin1String("qt_"));
-}
-
 constexpr int kIpColumn = 1;
 
 }  // namespace
 
-FormLock::FormLock(QWidget &form, QTreeWidget &loggerList) : m_form(form), m_loggerList(loggerList)
+FormLock::FormLock(QWidget &form, QTreeWidget &loggerList)
+    : m_components(FormComponents(form)), m_form(form), m_loggerList(loggerList)
 {
-    const QList<QWidget *> children = form.findChildren<QWidget *>();
-    for (QWidget *child : children) {
-        if (IsFormComponent(child)) {
-            m_components.append(child);
-        }
-    }
 }
 
 void FormLock::lockControls()
 {
     for (QWidget *control : std::as_const(m_components)) {
-        if (control == nullptr) {
-            continue;
-        }
         if (IsExactly<QLineEdit>(control) || IsExactly<QComboBox>(control) ||
             IsExactly<QTreeWidget>(control)) {
             control->setEnabled(false);
@@ -58,9 +39,6 @@ void FormLock::unlockControls()
         addressRows->setEnabled(manualAddress->isChecked());
     }
     for (QWidget *control : std::as_const(m_components)) {
-        if (control == nullptr) {
-            continue;
-        }
         if (IsExactly<QLineEdit>(control)) {
             // The 3G state is only ever shown, never typed.
             control->setEnabled(control->objectName() != QLatin1String("edt3gshow"));

@@ -3,7 +3,6 @@
 #include "transport/command_exchange.h"
 
 #include <QList>
-#include <QPointer>
 
 class QRadioButton;
 class QTreeWidget;
@@ -22,7 +21,7 @@ public:
     std::optional<QString> selectedLoggerAddress() const override;
 
 private:
-    QList<QPointer<QWidget>> m_components;
+    QList<QWidget *> m_components;
     QWidget &m_form;
     QTreeWidget &m_loggerList;
 };
