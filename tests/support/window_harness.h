@@ -1,5 +1,6 @@
 #pragma once
 
+#include "commands/form_controls.h"
 #include "logger_sim.h"
 #include "recording_notifier.h"
 #include "ui/main_window.h"
@@ -26,11 +27,7 @@ public:
     template <typename Control>
     Control *control(const char *name)
     {
-        auto *found = m_window->findChild<Control *>(QLatin1String(name));
-        if (found == nullptr) {
-            qFatal("no control %s", name);
-        }
-        return found;
+        return FindControl<Control>(*m_window, name);
     }
 
     // Puts a row for the logger into listview1 and selects it, as a search would.

@@ -3,6 +3,7 @@
 // substitute-logger programs at 192.0.2.11 to 192.0.2.15: the fourth never answers a
 // command, the fifth drops half of them.
 
+#include "commands/form_controls.h"
 #include "recording_notifier.h"
 #include "ui/main_window.h"
 
@@ -27,11 +28,7 @@ private:
     template <typename Control>
     Control *control(const char *name)
     {
-        auto *found = m_window->findChild<Control *>(QLatin1String(name));
-        if (found == nullptr) {
-            qFatal("no control %s", name);
-        }
-        return found;
+        return FindControl<Control>(*m_window, name);
     }
 
     void click(const char *button)
