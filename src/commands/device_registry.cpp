@@ -97,6 +97,10 @@ void DeviceRegistry::btnDAClick()
     const device_registry::DeviceInput device{
         ToWire(m_serialNumber->text()), ToWire(m_address->text()), ToWire(m_typeCode->text()),
         ToWire(m_appendInfo->toPlainText())};
+    if (const auto refusal = device_registry::RefusedDeviceEntry(device)) {
+        m_exchange.notifier().inform(FromWire(*refusal));
+        return;
+    }
     m_exchange.SendCommand("DA",
                            device_registry::AddDeviceRequest(device, EndsOnWholeLocalCharacter));
 }
@@ -150,6 +154,10 @@ void DeviceRegistry::answerDeviceCount(const std::string &payload)
     const int count = device_registry::DeviceCount(payload);
     if (count == 0) {
         m_exchange.notifier().inform(QStringLiteral("No devices had been added into the Logger"));
+        return;
+    }
+    // The search stays usable while the count is awaited and may have emptied the list.
+    if (!m_exchange.requireSelectedLogger()) {
         return;
     }
     m_exchange.setCurrentCommand("DR");

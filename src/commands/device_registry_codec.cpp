@@ -84,6 +84,22 @@ std::string CompoundRequest(const std::vector<std::string> &subCommands)
     return request;
 }
 
+std::optional<std::string> RefusedDeviceEntry(const DeviceInput &device)
+{
+    const std::int32_t address = protocol::ParseInteger(protocol::TrimText(device.address));
+    if (address < 0 || address > 255) {
+        return "Device Address must be 0 to 255";
+    }
+    const std::size_t typeCodeLength = protocol::TrimText(device.typeCode).size();
+    if (typeCodeLength != 2 && typeCodeLength != 3) {
+        return "Type Code must be 2 or 3 characters";
+    }
+    if (protocol::TrimText(device.serialNumber).size() > kSerialNumberWidth) {
+        return "Serial No must be at most 16 characters";
+    }
+    return std::nullopt;
+}
+
 std::string AddDeviceRequest(const DeviceInput &device,
                              const EndsOnWholeCharacter &endsOnWholeCharacter)
 {

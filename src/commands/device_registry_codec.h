@@ -60,6 +60,12 @@ std::string AppendInfoField(std::string_view appendInfo,
 // "RC", then each sub-command followed by its own CRC text and "#".
 std::string CompoundRequest(const std::vector<std::string> &subCommands);
 
+// Why the entry would not fit the fixed-width record, or nothing when it fits: the address
+// must be 0 to 255 (two hex digits), the type code two or three bytes, the serial number
+// at most 16 bytes. A trimmed address that is not a whole number throws
+// protocol::InvalidIntegerError.
+std::optional<std::string> RefusedDeviceEntry(const DeviceInput &device);
+
 // "DA" + the device record body; with a non-blank append info, that record and the
 // "AA" append-info sub-command in one compound request. A trimmed address that is not
 // a whole number throws protocol::InvalidIntegerError.

@@ -159,6 +159,36 @@ private slots:
         QVERIFY(window.requests().empty());
     }
 
+    void addRefusesWhatWouldNotFitTheRecord()
+    {
+        DeviceWindow window;
+        window.harness.selectLogger();
+        window.typeDevice("ABC123", "300", "12", "");
+        window.button("btnDA")->click();
+        QCOMPARE(window.harness.notifier().informed,
+                 QStringList{QStringLiteral("Device Address must be 0 to 255")});
+        QVERIFY(window.unlocked());
+        QTest::qWait(50);
+        QVERIFY(window.requests().empty());
+    }
+
+    void countAnswerAfterTheSelectionWasLostSendsNothingMore()
+    {
+        DeviceWindow window;
+        window.registry.devices = {{Record("ABC123", "000512"), AppendInfo("Roof", "East")}};
+        window.harness.logger().misbehaviour().delayMs = 100;
+        window.harness.selectLogger();
+        window.button("btnReadDevice")->click();
+        window.harness.control<QTreeWidget>("listview1")->clear();  // as a search does
+        QTRY_COMPARE_WITH_TIMEOUT(window.harness.notifier().informed, QStringList{kChooseLogger},
+                                  kWaitMs);
+        QVERIFY(window.unlocked());
+        QVERIFY(!window.exchange().timeoutActive());
+        QVERIFY(window.exchange().currentCommand().empty());
+        QTest::qWait(150);
+        QCOMPARE(window.requests(), std::vector<std::string>{"DN"});
+    }
+
     void readShowsEveryDeviceInOrder()
     {
         DeviceWindow window;

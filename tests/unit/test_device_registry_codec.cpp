@@ -133,6 +133,43 @@ private slots:
                  QStringLiteral("'' is not a valid integer value"));
     }
 
+    void entriesThatWouldNotFitTheRecordAreRefused_data()
+    {
+        QTest::addColumn<std::string>("serialNumber");
+        QTest::addColumn<std::string>("address");
+        QTest::addColumn<std::string>("typeCode");
+        QTest::addColumn<QString>("refusal");
+        QTest::newRow("fits") << std::string("ABCDEFGHIJKLMNOP") << std::string(" 255 ")
+                              << std::string("A12") << QString();
+        QTest::newRow("address 0 and two-character type")
+            << std::string("S") << std::string("0") << std::string(" 12 ") << QString();
+        QTest::newRow("address 256") << std::string("S") << std::string("256")
+                                     << std::string("12") << "Device Address must be 0 to 255";
+        QTest::newRow("negative address") << std::string("S") << std::string("-1")
+                                          << std::string("12") << "Device Address must be 0 to 255";
+        QTest::newRow("empty type code") << std::string("S") << std::string("1") << std::string("  ")
+                                         << "Type Code must be 2 or 3 characters";
+        QTest::newRow("4-character type code") << std::string("S") << std::string("1")
+                                               << std::string("ABCD")
+                                               << "Type Code must be 2 or 3 characters";
+        QTest::newRow("17-byte serial") << std::string("ABCDEFGHIJKLMNOPQ") << std::string("1")
+                                        << std::string("12")
+                                        << "Serial No must be at most 16 characters";
+        QTest::newRow("16 characters in 17 bytes")
+            << std::string("\xC3\xA9") + std::string(15, 'x')
+            << std::string("1") << std::string("12") << "Serial No must be at most 16 characters";
+    }
+
+    void entriesThatWouldNotFitTheRecordAreRefused()
+    {
+        QFETCH(std::string, serialNumber);
+        QFETCH(std::string, address);
+        QFETCH(std::string, typeCode);
+        QFETCH(QString, refusal);
+        const auto refused = RefusedDeviceEntry({serialNumber, address, typeCode, ""});
+        QCOMPARE(refused ? QString::fromStdString(*refused) : QString(), refusal);
+    }
+
     void appendInfoField_data()
     {
         QTest::addColumn<std::string>("appendInfo");
