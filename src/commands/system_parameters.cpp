@@ -108,13 +108,19 @@ void SystemParameters::btnsw1Click()
     readInChain(kIntervalRead);
 }
 
-// The answer to a read, plain or as the first step of a chain. An answer that cannot be
-// read leaves the current command in place; otherwise the step it named is done here, and
-// a chain continues only if its write goes out.
+// The answer to a read, plain or as the first step of a chain. An answer with a field that
+// cannot be read shows the fields before it and leaves the current command in place;
+// otherwise the step it named is done here, and a chain continues only if its write goes out.
 void SystemParameters::answerBlock(const std::string &payload)
 {
     m_exchange.tmr1Timer();
-    const BlockControls block = system_parameters::ParseBlockAnswer(payload);
+    BlockControls block = enteredBlock();
+    try {
+        system_parameters::ReadBlockAnswer(payload, block);
+    } catch (const protocol::InvalidIntegerError &) {
+        showBlock(block);
+        throw;
+    }
     showBlock(block);
     const std::string step = m_exchange.currentCommand();
     m_exchange.clearCurrentCommand();

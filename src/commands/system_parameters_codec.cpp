@@ -105,9 +105,8 @@ bool OutOfRange(const std::string &text, std::int32_t largest)
 
 } // namespace
 
-BlockControls ParseBlockAnswer(std::string_view payload)
+void ReadBlockAnswer(std::string_view payload, BlockControls &block)
 {
-    BlockControls block;
     block.startHour = FieldText(payload, kStartHour);
     block.startMinute = FieldText(payload, kStartMinute);
     block.stopHour = FieldText(payload, kStopHour);
@@ -122,6 +121,12 @@ BlockControls ParseBlockAnswer(std::string_view payload)
     block.reconnect = flags[1] - '0';
     block.transport = flags[2] - '0';
     block.gprs = flags[3] - '0';
+}
+
+BlockControls ParseBlockAnswer(std::string_view payload)
+{
+    BlockControls block;
+    ReadBlockAnswer(payload, block);
     return block;
 }
 

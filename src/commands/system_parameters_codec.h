@@ -32,9 +32,13 @@ struct BlockControls {
     bool operator==(const BlockControls &) const = default;
 };
 
-// The block of an SR answer, the times exactly as received. A hexadecimal field that is
-// not one, or that the answer cuts short, throws InvalidIntegerError for its text: a
-// broken answer never reaches the window half read. Characters after the block are ignored.
+// Reads the block of an SR answer into `block` field by field, in block order, the times
+// exactly as received. A hexadecimal field that is not one, or that the answer cuts short,
+// throws InvalidIntegerError for its text; the fields before it are already read.
+// Characters after the block are ignored.
+void ReadBlockAnswer(std::string_view payload, BlockControls &block);
+
+// The block of an SR answer, as ReadBlockAnswer reads it into empty controls.
 BlockControls ParseBlockAnswer(std::string_view payload);
 
 // The data interval in whole minutes, rounded up: 0 s give 0, 60 give 1, 61 give 2.

@@ -95,19 +95,34 @@ private slots:
         VerifyIdle(harness);
     }
 
-    void shortAnswerLeavesTheControlsAlone()
+    void brokenAnswerKeepsTheFieldsReadBeforeIt_data()
     {
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<QString>("error");
+        QTest::addColumn<QString>("dataInterval");
+        QTest::newRow("cut short after the times") << "R0715" << "''" << "300";
+        QTest::newRow("heartbeat not hexadecimal") << "R07152200003CZZ030170" << "'ZZ'" << "60";
+    }
+
+    void brokenAnswerKeepsTheFieldsReadBeforeIt()
+    {
+        QFETCH(QString, answer);
+        QFETCH(QString, error);
+        QFETCH(QString, dataInterval);
         WindowHarness harness;
-        harness.logger().setCommandHandler("SR", [](const std::string &) { return "R0600"; });
+        harness.logger().setCommandHandler(
+            "SR", [answer](const std::string &) { return answer.toStdString(); });
         harness.selectLogger();
         EnterExampleBlock(harness);
-        harness.control<QLineEdit>("edtshour")->setText(QStringLiteral("11"));
         Click(harness, "btnSR");
         QTRY_COMPARE_WITH_TIMEOUT(harness.notifier().errors,
-                                  QStringList{QStringLiteral("'' is not a valid integer value")},
+                                  QStringList{error + QStringLiteral(" is not a valid integer value")},
                                   kWaitMs);
-        QCOMPARE(Text(harness, "edtshour"), QStringLiteral("11"));
-        QCOMPARE(Text(harness, "edtcjtime"), QStringLiteral("300"));
+        QCOMPARE(Text(harness, "edtshour"), QStringLiteral("07"));
+        QCOMPARE(Text(harness, "edtsminute"), QStringLiteral("15"));
+        QCOMPARE(Text(harness, "edtcjtime"), dataInterval);
+        QCOMPARE(Text(harness, "edthearttime"), QStringLiteral("5"));  // from before the read
+        QCOMPARE(harness.window().exchange().currentCommand(), std::string("SR"));
         QVERIFY(harness.control<QPushButton>("btnSR")->isEnabled());
     }
 
