@@ -361,7 +361,10 @@ void NetworkAddressing::judgeReadBack(const UpstreamLink &link, const std::strin
     // for a timed-out one and ask to retry it.
     m_exchange.clearCurrentCommand();
     m_exchange.tmr1Timer();
-    inform(verdict == network_addressing::ServerReadBack::Matches ? link.success : link.failure);
+    if (verdict != network_addressing::ServerReadBack::Unreadable) {
+        inform(verdict == network_addressing::ServerReadBack::Matches ? link.success
+                                                                       : link.failure);
+    }
 }
 
 // Run by the unlock routine when an upstream server exchange has timed out.

@@ -151,7 +151,7 @@ ServerReadBack JudgeServerReadBack(std::string_view payload)
     const std::string_view answer = AfterAnswerMark(payload);
     const std::size_t comma = answer.find(',');
     if (comma == std::string_view::npos) {
-        return ServerReadBack::Differs;
+        return ServerReadBack::Unreadable;
     }
     const bool matches = answer.substr(0, comma) == kDefaultUpstreamServerAddress &&
                          answer.substr(comma + 1) == kUpstreamServerPort;

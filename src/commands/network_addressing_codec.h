@@ -57,8 +57,9 @@ std::string BuildUpstreamServerWrite(std::string_view code);
 
 enum class ServerReadBack {
     Ignored, // too short to be an answer: the exchange stays pending
-    Matches, // the slot holds the default address and port
-    Differs, // anything else, including an answer without ","
+    Unreadable, // no "," to part address and port: the exchange ends without a verdict
+    Matches,    // the slot holds the default address and port
+    Differs,    // anything else
 };
 
 ServerReadBack JudgeServerReadBack(std::string_view payload);

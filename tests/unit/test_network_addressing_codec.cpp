@@ -184,7 +184,7 @@ private slots:
         QTest::newRow("field after the port")
             << "R" + address + ",6001,1" << ServerReadBack::Differs;
         QTest::newRow("other address") << "R192.0.2.1,6001" << ServerReadBack::Differs;
-        QTest::newRow("no comma") << "R" + address << ServerReadBack::Differs;
+        QTest::newRow("no comma") << "R" + address << ServerReadBack::Unreadable;
     }
 
     void serverReadBack()
