@@ -1,5 +1,7 @@
 #include "logger_search.h"
 
+#include "discovery_answer.h"
+
 #include "protocol/text.h"
 #include "transport/command_exchange.h"
 #include "transport/udp_endpoints.h"
@@ -65,13 +67,7 @@ void LoggerSearch::handleDiscoveryAnswer(const std::string &candidate,
 {
     m_exchange.tmr1Timer();
 
-    // ESC serial [# version] ENQ
-    const std::string_view body =
-        std::string_view(candidate).substr(1, candidate.size() >= 2 ? candidate.size() - 2 : 0);
-    const std::size_t hash = body.find('#');
-    const std::string serial(body.substr(0, hash));
-    const std::string version = hash == std::string_view::npos ? std::string()
-                                                               : std::string(body.substr(hash + 1));
+    const auto [serial, version] = discovery::SplitDiscoveryAnswer(candidate);
 
     if (senderAddress.isEmpty() || senderAddress == m_controls.pcAddress->text() ||
         serial.empty()) {

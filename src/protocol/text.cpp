@@ -101,14 +101,15 @@ std::vector<std::string> SplitText(std::string_view text, std::string_view separ
 
 std::int64_t BitStringToInt(std::string_view bits)
 {
-    std::int64_t value = 0;
+    // Unsigned, so that more digits than 64 bits hold wrap around instead of overflowing.
+    std::uint64_t value = 0;
     for (const char c : bits) {
         if (c < '0' || c > '9') {
             throw InvalidIntegerError(std::string_view(&c, 1));
         }
-        value = value * 2 + (c - '0');
+        value = value * 2 + static_cast<std::uint64_t>(c - '0');
     }
-    return value;
+    return static_cast<std::int64_t>(value);
 }
 
 std::string IntToBitString(std::int64_t value, int count, std::string_view text)

@@ -30,6 +30,7 @@ std::vector<std::string> SplitText(std::string_view text, std::string_view separ
 
 // Reads digits most significant first, each as a decimal value times its power of two.
 // A character that is not a decimal digit throws InvalidIntegerError; empty gives 0.
+// The value is taken modulo 2^64, so a string longer than 64 digits wraps around.
 std::int64_t BitStringToInt(std::string_view bits);
 
 // Puts the low `count` bits of value, most significant first, in front of `text`.

@@ -168,6 +168,24 @@ private slots:
         QVERIFY2(clock.elapsed() < 600, qPrintable(QString::number(clock.elapsed())));
     }
 
+    void timeoutNeverEndsTheExchangeEarly()
+    {
+        // A coarse timer may fire up to 5 % before its interval; tmr1 must not.
+        WindowHarness harness;
+        harness.selectLogger();
+        CommandExchange &exchange = harness.window().exchange();
+        for (int attempt = 0; attempt < 5; ++attempt) {
+            QElapsedTimer clock;
+            clock.start();
+            exchange.SendCommand("ZZ", "ZZ");
+            while (exchange.timeoutActive() && clock.elapsed() < kWaitMs) {
+                QTest::qWait(1);
+            }
+            QVERIFY2(clock.elapsed() >= WindowHarness::FastTiming().commandTimeoutMs,
+                     qPrintable(QString::number(clock.elapsed())));
+        }
+    }
+
     void framesThatFailTheChecksAreDroppedSilently_data()
     {
         QTest::addColumn<QByteArray>("datagram");

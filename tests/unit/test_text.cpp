@@ -41,6 +41,9 @@ private slots:
         QTest::newRow("1") << "1" << qint64(1);
         QTest::newRow("empty") << "" << qint64(0);
         QTest::newRow("11111111") << "11111111" << qint64(255);
+        QTest::newRow("63 ones") << QString(63, '1') << qint64(0x7FFFFFFFFFFFFFFF);
+        QTest::newRow("65 ones wrap to -1") << QString(65, '1') << qint64(-1);
+        QTest::newRow("70 nines wrap") << QString(70, '9') << qint64(-9);
     }
 
     void bitStrings()
