@@ -17,10 +17,18 @@ constexpr int kIpColumn = 1;
 FormLock::FormLock(QWidget &form, QTreeWidget &loggerList)
     : m_components(FormComponents(form)), m_form(form), m_loggerList(loggerList)
 {
+    m_paintLockedState.setSingleShot(true);
+    m_paintLockedState.setInterval(kLockedPaintDelayMs);
+    QObject::connect(&m_paintLockedState, &QTimer::timeout, &m_form,
+                     [this] { m_form.setUpdatesEnabled(true); });
 }
 
 void FormLock::lockControls()
 {
+    if (m_form.isVisible() && !m_paintLockedState.isActive()) {
+        m_form.setUpdatesEnabled(false);
+        m_paintLockedState.start();
+    }
     for (QWidget *control : std::as_const(m_components)) {
         if (IsExactly<QLineEdit>(control) || IsExactly<QComboBox>(control) ||
             IsExactly<QTreeWidget>(control)) {
@@ -33,6 +41,8 @@ void FormLock::lockControls()
 
 void FormLock::unlockControls()
 {
+    m_paintLockedState.stop();
+    m_form.setUpdatesEnabled(true);
     auto *manualAddress = m_form.findChild<QRadioButton *>(QStringLiteral("rbhandip"));
     auto *addressRows = m_form.findChild<QWidget *>(QStringLiteral("grp5"));
     if (manualAddress != nullptr && addressRows != nullptr) {

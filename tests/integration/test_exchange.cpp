@@ -92,6 +92,21 @@ private slots:
         QVERIFY(harness.window().exchange().timeoutActive());
     }
 
+    void lockedStateIsPaintedOnlyWhenTheCommandOutlastsAFrame()
+    {
+        WindowHarness harness;
+        harness.selectLogger();
+        harness.window().exchange().SendCommand("ZZ", "ZZ");
+        QVERIFY(!harness.window().updatesEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(harness.window().updatesEnabled(), 200);
+        QVERIFY(!harness.control<QPushButton>("btnER")->isEnabled());
+
+        harness.window().exchange().tmr1Timer();
+        harness.window().exchange().SendCommand("ZZ", "ZZ");
+        harness.window().exchange().tmr1Timer();  // answered within the frame
+        QVERIFY(harness.window().updatesEnabled());
+    }
+
     void unlockFollowsItsRules_data()
     {
         QTest::addColumn<bool>("manualAddress");
