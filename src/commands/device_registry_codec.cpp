@@ -107,7 +107,7 @@ std::string AddDeviceRequest(const DeviceInput &device,
     const std::string typeCode = protocol::TrimText(device.typeCode);
     const std::string address =
         AddressText(protocol::ParseInteger(protocol::TrimText(device.address)));
-    const std::string record = "DA" + DeviceRecordBody(serialNumber, address, typeCode);
+    std::string record = "DA" + DeviceRecordBody(serialNumber, address, typeCode);
 
     const std::string appendInfo = protocol::TrimText(device.appendInfo);
     if (appendInfo.empty()) {

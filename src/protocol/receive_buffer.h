@@ -14,7 +14,7 @@ namespace protocol {
 class ReceiveBuffer
 {
 public:
-    static constexpr std::size_t kDefaultCapacity = 64 * 1024;
+    static constexpr std::size_t kDefaultCapacity = std::size_t{64} * 1024;
 
     explicit ReceiveBuffer(std::size_t capacity = kDefaultCapacity);
 
