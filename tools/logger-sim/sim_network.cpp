@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -28,12 +29,13 @@ std::vector<std::string> CommaFields(const std::string &request)
 // A read request is the bare code; anything longer is not one.
 void InstallRead(LoggerSim &sim, const std::string &code, std::function<std::string()> answer)
 {
-    sim.setCommandHandler(code, [code, answer](const std::string &request) -> Answer {
-        if (request != code) {
-            return std::nullopt;
-        }
-        return "R" + answer();
-    });
+    sim.setCommandHandler(code,
+                          [code, answer = std::move(answer)](const std::string &request) -> Answer {
+                              if (request != code) {
+                                  return std::nullopt;
+                              }
+                              return "R" + answer();
+                          });
 }
 
 void InstallIpConfiguration(LoggerSim &sim, NetworkState &state)
