@@ -50,7 +50,7 @@
 
 namespace {
 
-constexpr int kLoggerCount = 254;  // 127.0.0.2 to 127.0.0.255
+constexpr int kLoggerCount = 254; // 127.0.0.2 to 127.0.0.255
 const QHostAddress kWindowAddress(QStringLiteral("127.0.0.1"));
 const QHostAddress kPeerAddress(QStringLiteral("127.0.0.2"));
 
@@ -62,7 +62,7 @@ struct Options {
     int floodRuns = 3;
     int warmUpCommands = 1000;
     int commands = 10000;
-    QString only;  // one of round-trip, sweep, stall, memory; empty for all
+    QString only; // one of round-trip, sweep, stall, memory; empty for all
 };
 
 // --- Figures and the table ---
@@ -390,8 +390,7 @@ public:
         Settle();
     }
 
-    template <typename Control>
-    Control *control(const char *name)
+    template <typename Control> Control *control(const char *name)
     {
         auto *found = m_window->findChild<Control *>(QLatin1String(name));
         if (found == nullptr) {
@@ -408,8 +407,8 @@ public:
     void selectFirstLogger()
     {
         auto *list = control<QTreeWidget>("listview1");
-        auto *row = new QTreeWidgetItem(list, {QStringLiteral("SN1000"), kPeerAddress.toString(),
-                                               QStringLiteral("V1.0")});
+        auto *row = new QTreeWidgetItem(
+            list, {QStringLiteral("SN1000"), kPeerAddress.toString(), QStringLiteral("V1.0")});
         list->setCurrentItem(row);
         row->setSelected(true);
         Settle();
@@ -461,8 +460,8 @@ qint64 ThreadCpuNs()
 // the wall-clock gap, the CPU time the GUI thread itself used within the longest gap: on
 // a busy machine the difference is time the thread waited for a core.
 struct Stall {
-    double wallMs = 0.0;  // the longest gap beyond the 1 ms interval: the lateness
-    double cpuMs = 0.0;   // CPU time the GUI thread used within that gap
+    double wallMs = 0.0; // the longest gap beyond the 1 ms interval: the lateness
+    double cpuMs = 0.0;  // CPU time the GUI thread used within that gap
 };
 
 class StallProbe
@@ -487,8 +486,7 @@ public:
     {
         m_timer.stop();
         tick();
-        return {std::max(0.0, Milliseconds(m_longest.wall) - 1.0),
-                Milliseconds(m_longest.cpu)};
+        return {std::max(0.0, Milliseconds(m_longest.wall) - 1.0), Milliseconds(m_longest.cpu)};
     }
 
 private:
@@ -530,10 +528,10 @@ void MeasureRoundTrip(const Options &options)
     window.selectFirstLogger();
 
     static constexpr std::array<const char *, 12> kOctetEdits{
-        "edtip1",   "edtip2",   "edtip3",   "edtip4", "edtmask1", "edtmask2",
-        "edtmask3", "edtmask4", "edtgt1",   "edtgt2", "edtgt3",   "edtgt4"};
-    const std::array<QString, 12> expected{"192", "168", "1", "100", "255", "255",
-                                           "255", "0",   "192", "168", "1", "1"};
+        "edtip1",   "edtip2",   "edtip3", "edtip4", "edtmask1", "edtmask2",
+        "edtmask3", "edtmask4", "edtgt1", "edtgt2", "edtgt3",   "edtgt4"};
+    const std::array<QString, 12> expected{"192", "168", "1",   "100", "255", "255",
+                                           "255", "0",   "192", "168", "1",   "1"};
     std::array<QLineEdit *, 12> edits{};
     for (std::size_t index = 0; index < edits.size(); ++index) {
         edits[index] = window.control<QLineEdit>(kOctetEdits[index]);
@@ -552,7 +550,8 @@ void MeasureRoundTrip(const Options &options)
     if (!client.bind(kWindowAddress, 0)) {
         qFatal("echo client could not bind");
     }
-    const QByteArray request("\x1B" "ERB2DD\x05");
+    const QByteArray request("\x1B"
+                             "ERB2DD\x05");
 
     QElapsedTimer clock;
     qint64 finishedAt = 0;
@@ -575,9 +574,9 @@ void MeasureRoundTrip(const Options &options)
     });
 
     struct WindowSample {
-        double totalMs = -1.0;  // click to the twelve edits filled; -1 without an answer
-        double clickMs = 0.0;   // the click handler: selection, lock, timer, frame, send
-        double paintMs = 0.0;   // repaints inside the interval
+        double totalMs = -1.0; // click to the twelve edits filled; -1 without an answer
+        double clickMs = 0.0;  // the click handler: selection, lock, timer, frame, send
+        double paintMs = 0.0;  // repaints inside the interval
     };
     const auto windowSample = [&]() -> WindowSample {
         for (QLineEdit *edit : edits) {
@@ -621,7 +620,7 @@ void MeasureRoundTrip(const Options &options)
         echoSample();
     }
     std::vector<double> tool;
-    std::vector<double> unpainted;  // each sample without its repaints
+    std::vector<double> unpainted; // each sample without its repaints
     std::vector<double> clicks;
     std::vector<double> paints;
     std::vector<double> bare;
@@ -666,8 +665,8 @@ void MeasureRoundTrip(const Options &options)
 // --- Sweep, stalls ---
 
 struct SweepOutcome {
-    double ms = -1.0;  // click to 254 rows, -1 when they never came
-    double halfMs = -1.0;  // click to 127 rows
+    double ms = -1.0;     // click to 254 rows, -1 when they never came
+    double halfMs = -1.0; // click to 127 rows
     int rows = 0;
     long answersSent = 0;
     long kernelDrops = 0;
@@ -718,7 +717,7 @@ SweepOutcome Sweep(Window &window, Loggers &loggers, StallProbe *probe)
         3000);
     sweepDone = nullptr;
     QObject::disconnect(rows);
-    Pause(30);  // stragglers, and the tail of the probe
+    Pause(30); // stragglers, and the tail of the probe
     if (probe != nullptr) {
         outcome.stall = probe->stop();
     }
@@ -741,7 +740,7 @@ void MeasureSweep(const Options &options)
     Loggers loggers(peers, kLoggerCount);
     Window window(loggers.commandPort(), loggers.searchPort());
 
-    Sweep(window, loggers, nullptr);  // warm-up
+    Sweep(window, loggers, nullptr); // warm-up
     std::vector<double> times;
     std::vector<double> firstHalf;
     std::vector<double> secondHalf;
@@ -797,10 +796,9 @@ void StallRow(const QString &during, const std::vector<double> &wall,
 {
     const double median = Median(wall);
     const auto medianRun = static_cast<std::size_t>(
-        std::min_element(wall.begin(), wall.end(),
-                         [median](double a, double b) {
-                             return std::abs(a - median) < std::abs(b - median);
-                         }) -
+        std::min_element(
+            wall.begin(), wall.end(),
+            [median](double a, double b) { return std::abs(a - median) < std::abs(b - median); }) -
         wall.begin());
     Row(QStringLiteral("Longest event-loop stall during %1 (median of %2 runs)")
             .arg(during)
@@ -827,7 +825,7 @@ void MeasureStalls(const Options &options)
     }
     const double idleMedian = Median(idle);
 
-    Sweep(window, loggers, nullptr);  // warm-up
+    Sweep(window, loggers, nullptr); // warm-up
     std::vector<double> sweep;
     std::vector<double> sweepCpu;
     for (int run = 0; run < options.stallRuns; ++run) {
@@ -887,7 +885,7 @@ void MeasureStalls(const Options &options)
                        .arg(run + 1)
                        .arg(SocketDiagnosis(setSocket, window.window().receivePath().setBuffer())));
         }
-        peers.run([] {});  // the sender has finished with what it borrowed
+        peers.run([] {}); // the sender has finished with what it borrowed
         const double floodMs = Milliseconds(clock.nsecsElapsed());
         Pause(20);
         const Stall stall = probe.stop();
@@ -903,8 +901,8 @@ void MeasureStalls(const Options &options)
                    .arg(options.floodDatagrams - drops)
                    .arg(drops));
     }
-    StallRow(QStringLiteral("a flood of %1 datagrams").arg(options.floodDatagrams), flood,
-             floodCpu, idleMedian);
+    StallRow(QStringLiteral("a flood of %1 datagrams").arg(options.floodDatagrams), flood, floodCpu,
+             idleMedian);
 }
 
 // --- Memory ---
@@ -953,8 +951,8 @@ void MeasureMemory(const Options &options)
                .arg(window.notifier().messages));
     Row(QStringLiteral("RSS growth over %1 commands (ER, R3, MR in turn)").arg(options.commands),
         QStringLiteral("%1 kB (%2 to %3 kB)").arg(growth).arg(before).arg(after),
-        QStringLiteral("in-process logger's request log up to +%1 kB").arg(logGrowthKb),
-        QString(), QStringLiteral("<= 1024 kB"), growth <= 1024 && unanswered == 0);
+        QStringLiteral("in-process logger's request log up to +%1 kB").arg(logGrowthKb), QString(),
+        QStringLiteral("<= 1024 kB"), growth <= 1024 && unanswered == 0);
 }
 
 Options ParseOptions(const QStringList &arguments)
@@ -995,7 +993,7 @@ Options ParseOptions(const QStringList &arguments)
     return options;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char *argv[])
 {
