@@ -955,30 +955,33 @@ void MeasureMemory(const Options &options)
         QStringLiteral("<= 1024 kB"), growth <= 1024 && unanswered == 0);
 }
 
+struct NumberOption {
+    const char *name;
+    int Options::*field;
+};
+
+const std::array<NumberOption, 7> kNumberOptions{{
+    {"--round-trips", &Options::roundTrips},
+    {"--sweeps", &Options::sweeps},
+    {"--stall-runs", &Options::stallRuns},
+    {"--flood", &Options::floodDatagrams},
+    {"--flood-runs", &Options::floodRuns},
+    {"--commands", &Options::commands},
+    {"--warm-up-commands", &Options::warmUpCommands},
+}};
+
 Options ParseOptions(const QStringList &arguments)
 {
     Options options;
     for (int index = 1; index < arguments.size(); ++index) {
         const QString &argument = arguments[index];
         const QString value = index + 1 < arguments.size() ? arguments[index + 1] : QString();
-        const auto number = [&] {
+        const auto numberOption = std::find_if(
+            kNumberOptions.begin(), kNumberOptions.end(),
+            [&](const NumberOption &option) { return argument == QLatin1String(option.name); });
+        if (numberOption != kNumberOptions.end()) {
+            options.*(numberOption->field) = value.toInt();
             ++index;
-            return value.toInt();
-        };
-        if (argument == QLatin1String("--round-trips")) {
-            options.roundTrips = number();
-        } else if (argument == QLatin1String("--sweeps")) {
-            options.sweeps = number();
-        } else if (argument == QLatin1String("--stall-runs")) {
-            options.stallRuns = number();
-        } else if (argument == QLatin1String("--flood")) {
-            options.floodDatagrams = number();
-        } else if (argument == QLatin1String("--flood-runs")) {
-            options.floodRuns = number();
-        } else if (argument == QLatin1String("--commands")) {
-            options.commands = number();
-        } else if (argument == QLatin1String("--warm-up-commands")) {
-            options.warmUpCommands = number();
         } else if (argument == QLatin1String("--only")) {
             options.only = value;
             ++index;
