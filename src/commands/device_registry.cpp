@@ -22,13 +22,6 @@ QString TrimmedText(const QString &text)
     return FromWire(protocol::TrimText(ToWire(text)));
 }
 
-// Bytes that decode and encode back unchanged end on a whole character.
-bool EndsOnWholeLocalCharacter(std::string_view bytes)
-{
-    const std::string text(bytes);
-    return ToWire(FromWire(text)) == text;
-}
-
 // What is typed appears in upper case; the cursor stays where the typing left it.
 void KeepUpperCase(QLineEdit *edit)
 {

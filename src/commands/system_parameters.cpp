@@ -25,9 +25,6 @@ const std::string kGprsOnWrite = "GON2";
 const std::string kGprsOffWrite = "GOFF2";
 const std::string kIntervalWrite = "SW2";
 
-constexpr int kGprsOffItem = 0;
-constexpr int kGprsOnItem = 1;
-
 } // namespace
 
 SystemParameters::SystemParameters(QWidget &form, CommandExchange &exchange, const Timing &timing,
@@ -125,9 +122,9 @@ void SystemParameters::answerBlock(const std::string &payload)
     const std::string step = m_exchange.currentCommand();
     m_exchange.clearCurrentCommand();
     if (step == kGprsOnRead) {
-        gprsStep(kGprsOnItem, kGprsOnWrite);
+        gprsStep(true, kGprsOnWrite);
     } else if (step == kGprsOffRead) {
-        gprsStep(kGprsOffItem, kGprsOffWrite);
+        gprsStep(false, kGprsOffWrite);
     } else if (step == kIntervalRead) {
         intervalStep();
     } else {
@@ -164,19 +161,21 @@ void SystemParameters::showPlainRead(const BlockControls &block)
     setWireText("edtcjset", system_parameters::MinutesRoundedUp(block.dataIntervalSeconds));
     setWireText("edtheartset", wireText("edthearttime"));
     edit("edt3gshow")
-        ->setText(block.gprs == kGprsOnItem ? QStringLiteral("ON") : QStringLiteral("OFF"));
+        ->setText(block.gprs == system_parameters::kGprsOnItem ? QStringLiteral("ON") : QStringLiteral("OFF"));
 }
 
-void SystemParameters::gprsStep(int gprsItem, const std::string &nextStep)
+void SystemParameters::gprsStep(bool on, const std::string &nextStep)
 {
-    list("cbgprs")->setCurrentIndex(gprsItem);
+    list("cbgprs")->setCurrentIndex(system_parameters::WithGprsState(enteredBlock(), on).gprs);
     writeInChain(nextStep);
 }
 
 void SystemParameters::intervalStep()
 {
-    setWireText("edtcjtime", system_parameters::DataIntervalSeconds(wireText("edtcjset")));
-    setWireText("edthearttime", protocol::TrimText(wireText("edtheartset")));
+    const BlockControls next = system_parameters::WithIntervals(
+        enteredBlock(), wireText("edtcjset"), wireText("edtheartset"));
+    setWireText("edtcjtime", next.dataIntervalSeconds);
+    setWireText("edthearttime", next.heartbeatMinutes);
     writeInChain(kIntervalWrite);
 }
 
@@ -225,12 +224,13 @@ BlockControls SystemParameters::enteredBlock() const
 // The operator sees a one-character time filled as it goes on the wire.
 void SystemParameters::zeroFillTimes(BlockControls &block)
 {
-    const std::pair<const char *, std::string *> times[] = {{"edtshour", &block.startHour},
-                                                            {"edtehour", &block.stopHour},
-                                                            {"edtsminute", &block.startMinute},
-                                                            {"edteminute", &block.stopMinute}};
+    system_parameters::ZeroFillTimes(block);
+    const std::pair<const char *, const std::string *> times[] = {
+        {"edtshour", &block.startHour},
+        {"edtehour", &block.stopHour},
+        {"edtsminute", &block.startMinute},
+        {"edteminute", &block.stopMinute}};
     for (const auto &[editName, time] : times) {
-        *time = system_parameters::ZeroFilledTime(*time);
         setWireText(editName, *time);
     }
 }

@@ -38,7 +38,7 @@ private:
     void confirm(const QString &message);
     void showBlock(const system_parameters::BlockControls &block);
     void showPlainRead(const system_parameters::BlockControls &block);
-    void gprsStep(int gprsItem, const std::string &nextStep);
+    void gprsStep(bool on, const std::string &nextStep);
     void intervalStep();
     void readInChain(const std::string &firstStep);
     void writeInChain(const std::string &nextStep);

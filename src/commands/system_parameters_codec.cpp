@@ -224,6 +224,40 @@ std::optional<std::string> CheckIntervalEntries(std::string_view dataMinutes,
     return std::nullopt;
 }
 
+void ZeroFillTimes(BlockControls &block)
+{
+    for (std::string *time :
+         {&block.startHour, &block.stopHour, &block.startMinute, &block.stopMinute}) {
+        *time = ZeroFilledTime(*time);
+    }
+}
+
+BlockWrite PrepareBlockWrite(BlockControls block)
+{
+    if (auto refusal = CheckBlockInput(block)) {
+        return {std::move(refusal), {}};
+    }
+    ZeroFillTimes(block);
+    if (auto refusal = CheckFieldWidths(block)) {
+        return {std::move(refusal), {}};
+    }
+    return {std::nullopt, BuildBlockWrite(block)};
+}
+
+BlockControls WithGprsState(BlockControls block, bool on)
+{
+    block.gprs = on ? kGprsOnItem : kGprsOffItem;
+    return block;
+}
+
+BlockControls WithIntervals(BlockControls block, std::string_view dataMinutes,
+                            std::string_view heartbeatMinutes)
+{
+    block.dataIntervalSeconds = DataIntervalSeconds(dataMinutes);
+    block.heartbeatMinutes = protocol::TrimText(heartbeatMinutes);
+    return block;
+}
+
 std::string DataIntervalSeconds(std::string_view dataMinutes)
 {
     const std::int64_t minutes = protocol::ParseInteger(protocol::TrimText(dataMinutes));

@@ -15,6 +15,10 @@ inline constexpr char kWriteCode[] = "SW";
 // A drop-down list with no item selected.
 inline constexpr int kNoItem = -1;
 
+// The items of the GPRS list.
+inline constexpr int kGprsOffItem = 0;
+inline constexpr int kGprsOnItem = 1;
+
 // The block in the window's controls: texts as the edits hold them, lists as item indices.
 struct BlockControls {
     std::string startHour; // two decimal digits on the wire
@@ -61,6 +65,27 @@ std::optional<std::string> CheckFieldWidths(const BlockControls &controls);
 // "SW" and the block of a checked input: the times as given, the numbers in upper-case
 // hexadecimal zero-filled to their widths, "00"/"01" and the link flags byte.
 std::string BuildBlockWrite(const BlockControls &controls);
+
+// The times of the block as they go on the wire: each one-character time zero-filled.
+void ZeroFillTimes(BlockControls &block);
+
+// The write of a block with the Set button's checks in their order, the times zero-filled
+// between the two groups of checks; either the message of the first check that fails or
+// the request. A time or number that is not a whole number throws InvalidIntegerError.
+struct BlockWrite {
+    std::optional<std::string> refusal;
+    std::string request;
+};
+BlockWrite PrepareBlockWrite(BlockControls block);
+
+// The block the GPRS on/off chain writes back: the block just read with the GPRS state set.
+BlockControls WithGprsState(BlockControls block, bool on);
+
+// The block the interval chain writes back: the block just read with the data interval
+// taken from the entered minutes (in seconds) and the entered heartbeat minutes, trimmed.
+// The entries must have passed CheckIntervalEntries.
+BlockControls WithIntervals(BlockControls block, std::string_view dataMinutes,
+                            std::string_view heartbeatMinutes);
 
 // The data and heartbeat intervals of the visible row, in minutes: each a decimal whole
 // number from 1 to 20. Returns the message of the first check that fails.

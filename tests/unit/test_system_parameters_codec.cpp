@@ -222,6 +222,42 @@ private slots:
         QFETCH(QString, payload);
         QCOMPARE(system_parameters::BuildBlockWrite(block), payload.toStdString());
     }
+
+    // The write of a chain: the block just read, changed by the chain, checked as the Set
+    // button checks it, one-character times zero-filled in between.
+    void chainWrites_data()
+    {
+        QTest::addColumn<BlockControls>("block");
+        QTest::addColumn<QString>("refusal");
+        QTest::addColumn<QString>("payload");
+        QTest::newRow("GPRS off") << system_parameters::WithGprsState(ExampleBlock(), false) << ""
+                                  << "SW06001830012C05030160";
+        QTest::newRow("GPRS on from off")
+            << system_parameters::WithGprsState(Block("06001830", "300", "5", "3", 1, 1, 1, 0), true)
+            << "" << "SW06001830012C05030170";
+        QTest::newRow("intervals 10 and 3 minutes")
+            << system_parameters::WithIntervals(ExampleBlock(), " 10", "3 ") << ""
+            << "SW0600183002580303" "0170";
+        QTest::newRow("one-character times filled")
+            << Block("6 0 1830", "300", "5", "3", 1, 1, 1, 1) << "" << "SW06001830012C05030170";
+        QTest::newRow("empty retries refused") << Block("06001830", "300", "5", "", 1, 1, 1, 1)
+                                               << "Please complete Retry Times" << "";
+        QTest::newRow("heartbeat too wide refused")
+            << Block("06001830", "300", "256", "3", 1, 1, 1, 1)
+            << "HeartPack Interval must be 0 to 255" << "";
+        QTest::newRow("no GPRS item refused") << Block("06001830", "300", "5", "3", 1, 1, 1, -1)
+                                              << "Please select GPRS On or Off" << "";
+    }
+
+    void chainWrites()
+    {
+        QFETCH(BlockControls, block);
+        QFETCH(QString, refusal);
+        QFETCH(QString, payload);
+        const system_parameters::BlockWrite write = system_parameters::PrepareBlockWrite(block);
+        QCOMPARE(QString::fromStdString(write.refusal.value_or("")), refusal);
+        QCOMPARE(QString::fromStdString(write.request), payload);
+    }
 };
 
 QTEST_APPLESS_MAIN(TestSystemParametersCodec)
