@@ -14,7 +14,6 @@
 
 namespace {
 
-constexpr char kProbe[] = {'\xFF', '\x04', '\x03', '\xFB'};
 constexpr int kIpColumn = 1;
 constexpr int kVersionColumn = 2;
 
@@ -49,7 +48,8 @@ void LoggerSearch::btnsearchClick()
     m_controls.loggerList->clear();
     m_exchange.setCurrentCommand("SS");
     const QString prefix = NetworkPrefix(m_controls.pcAddress->text());
-    const QByteArray probe(kProbe, sizeof kProbe);
+    const QByteArray probe(discovery::kProbe.data(),
+                           static_cast<qsizetype>(discovery::kProbe.size()));
     for (int host = 1; host <= 255; ++host) {
         QHostAddress target;
         if (target.setAddress(prefix + QString::number(host))) {

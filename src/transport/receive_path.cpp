@@ -1,6 +1,7 @@
 #include "receive_path.h"
 
 #include "command_exchange.h"
+#include "protocol/datagram.h"
 #include "protocol/frame.h"
 #include "udp_endpoints.h"
 
@@ -11,17 +12,6 @@ namespace {
 std::string_view AsBytes(const QByteArray &bytes)
 {
     return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
-}
-
-// Bytes a logger's discovery answer may carry that the list shows as spaces.
-void BlankDiscoveryFillers(QByteArray &datagram)
-{
-    for (char &byte : datagram) {
-        const auto value = static_cast<unsigned char>(byte);
-        if (value == 0x00 || value == 0x0A || value == 0xFB || value == 0xFF) {
-            byte = ' ';
-        }
-    }
 }
 
 }  // namespace
@@ -88,22 +78,18 @@ void ReceivePath::queueRunIfDatagramsWait()
 
 void ReceivePath::runSetPath(QByteArray datagram)
 {
-    // A zero byte ends the text of a datagram; what follows it is lost.
-    const qsizetype zero = datagram.indexOf('\0');
-    if (zero >= 0) {
-        datagram.truncate(zero);
-    }
-    if (datagram.isEmpty()) {
+    const std::string_view text = protocol::DatagramText(AsBytes(datagram));
+    if (text.empty()) {
         return;
     }
-    m_setBuffer.append(AsBytes(datagram));
+    m_setBuffer.append(text);
     if (!m_setBuffer.holdsEscAndEnq()) {
         return;
     }
     // Only one answer is handed on per datagram; later candidates wait for the next.
     while (const auto candidate = m_setBuffer.cutNextCandidate()) {
         const protocol::DecodedFrame frame = protocol::DecodeFrame(*candidate);
-        if (!frame.valid || !frame.payload.starts_with('R')) {
+        if (!frame.valid || !protocol::IsAnswerPayload(frame.payload)) {
             continue;
         }
         if (m_exchange.dispatchAnswer(frame.payload)) {
@@ -114,7 +100,7 @@ void ReceivePath::runSetPath(QByteArray datagram)
 
 void ReceivePath::runSearchPath(QByteArray datagram, const QString &sender)
 {
-    BlankDiscoveryFillers(datagram);
+    protocol::BlankDiscoveryFillers(datagram.data(), static_cast<std::size_t>(datagram.size()));
     m_searchBuffer.append(AsBytes(datagram));
     if (!m_searchBuffer.holdsEscAndEnq()) {
         return;
