@@ -1,0 +1,145 @@
+#include "logger_job.h"
+
+#include "fleet_link.h"
+#include "protocol/text.h"
+
+namespace fleet {
+namespace {
+
+// The command code at the head of a request, for messages.
+QString CodeOf(const std::string &request)
+{
+    return QString::fromLatin1(request.substr(0, 2));
+}
+
+}  // namespace
+
+LoggerJob::LoggerJob(FleetLink &link, const QHostAddress &address, const ExchangePolicy &policy,
+                     QObject *parent)
+    : QObject(parent), m_link(link), m_policy(policy)
+{
+    m_outcome.address = address;
+    m_timeout.setSingleShot(true);
+    m_timeout.setInterval(policy.timeoutMs);
+    connect(&m_timeout, &QTimer::timeout, this, &LoggerJob::timedOut);
+}
+
+LoggerJob::~LoggerJob()
+{
+    m_link.detach(m_outcome.address);
+}
+
+void LoggerJob::then(Step step)
+{
+    m_steps.push_back(std::move(step));
+}
+
+void LoggerJob::thenAtOnce(Step step)
+{
+    m_steps.push_front(std::move(step));
+}
+
+void LoggerJob::start(std::function<void(LoggerJob &)> finished)
+{
+    m_finished = std::move(finished);
+    m_link.attach(m_outcome.address, [this](const std::string &payload) { answered(payload); });
+    next();
+}
+
+void LoggerJob::ask(const std::string &request, AnswerHandler onAnswer)
+{
+    m_request = request;
+    m_triesLeft = 1 + m_policy.retries;
+    m_onAnswer = std::move(onAnswer);
+    m_onSilence = [this] {
+        fail(QStringLiteral("no answer to %1 after %2 tries")
+                 .arg(CodeOf(m_request))
+                 .arg(1 + m_policy.retries));
+    };
+    send();
+}
+
+void LoggerJob::askOnce(const std::string &request, AnswerHandler onAnswer,
+                        SilenceHandler onSilence)
+{
+    m_request = request;
+    m_triesLeft = 1;
+    m_onAnswer = std::move(onAnswer);
+    m_onSilence = std::move(onSilence);
+    send();
+}
+
+void LoggerJob::send()
+{
+    --m_triesLeft;
+    m_waiting = true;
+    m_timeout.start();
+    m_link.sendRequest(m_outcome.address, m_request);
+}
+
+void LoggerJob::answered(const std::string &payload)
+{
+    if (!m_waiting || m_done) {
+        return;  // nothing asked: a late or repeated answer
+    }
+    m_waiting = false;
+    m_timeout.stop();
+    const AnswerHandler handler = std::move(m_onAnswer);
+    try {
+        handler(payload);
+    } catch (const protocol::InvalidIntegerError &error) {
+        fail(QStringLiteral("answer to %1 not understood: %2")
+                 .arg(CodeOf(m_request), QString::fromLocal8Bit(error.what())));
+    }
+}
+
+void LoggerJob::timedOut()
+{
+    if (!m_waiting || m_done) {
+        return;
+    }
+    if (m_triesLeft > 0) {
+        send();
+        return;
+    }
+    m_waiting = false;
+    const SilenceHandler handler = std::move(m_onSilence);
+    handler();
+}
+
+void LoggerJob::next()
+{
+    if (m_done) {
+        return;
+    }
+    if (m_steps.empty()) {
+        finish();
+        return;
+    }
+    const Step step = std::move(m_steps.front());
+    m_steps.pop_front();
+    step();
+}
+
+void LoggerJob::fail(const QString &reason)
+{
+    if (m_done) {
+        return;
+    }
+    m_outcome.error = reason;
+    m_steps.clear();
+    finish();
+}
+
+void LoggerJob::finish()
+{
+    m_done = true;
+    m_waiting = false;
+    m_timeout.stop();
+    m_link.detach(m_outcome.address);
+    if (m_finished) {
+        m_finished(*this);
+    }
+}
+
+}  // namespace fleet

@@ -1,0 +1,91 @@
+#pragma once
+
+#include <QHostAddress>
+#include <QJsonObject>
+#include <QObject>
+#include <QTimer>
+
+#include <deque>
+#include <functional>
+#include <string>
+
+namespace fleet {
+
+class FleetLink;
+
+// How long to wait for an answer and how often to resend a request that got none.
+struct ExchangePolicy {
+    int timeoutMs = 5000;
+    int retries = 2;
+};
+
+// What became of one logger: the values read or written, or why it failed.
+struct LoggerOutcome {
+    QHostAddress address;
+    QString serial;  // empty when not known
+    QJsonObject values;
+    QString error;  // empty when every step succeeded
+
+    bool succeeded() const { return error.isEmpty(); }
+};
+
+// The work done with one logger: steps run one after the other, each sending one request
+// at a time and going on from its answer, as a logger expects. A step that fails ends the
+// job; its remaining steps are not run.
+class LoggerJob : public QObject
+{
+    Q_OBJECT
+
+public:
+    using Step = std::function<void()>;
+    using AnswerHandler = std::function<void(const std::string &payload)>;
+    using SilenceHandler = std::function<void()>;
+
+    LoggerJob(FleetLink &link, const QHostAddress &address, const ExchangePolicy &policy,
+              QObject *parent = nullptr);
+    ~LoggerJob() override;
+
+    // Adds a step after the others.
+    void then(Step step);
+    // Adds a step to run before the remaining ones (a follow-up of the running step).
+    void thenAtOnce(Step step);
+
+    // Sends the request, resending it after each timeout up to the retries, and hands
+    // the answer on. Without any answer the job fails. An answer field that is not a
+    // number fails the job as an answer not understood.
+    void ask(const std::string &request, AnswerHandler onAnswer);
+    // Sends the request once: a write whose repetition would change the result is never
+    // resent blindly. After the timeout, onSilence decides what to do.
+    void askOnce(const std::string &request, AnswerHandler onAnswer, SilenceHandler onSilence);
+
+    // Ends the running step and goes on with the next.
+    void next();
+    void fail(const QString &reason);
+
+    void start(std::function<void(LoggerJob &)> finished);
+
+    LoggerOutcome &outcome() { return m_outcome; }
+    const ExchangePolicy &policy() const { return m_policy; }
+
+private:
+    void send();
+    void answered(const std::string &payload);
+    void timedOut();
+    void finish();
+
+    FleetLink &m_link;
+    ExchangePolicy m_policy;
+    LoggerOutcome m_outcome;
+    std::deque<Step> m_steps;
+    std::function<void(LoggerJob &)> m_finished;
+    QTimer m_timeout;
+    // The pending exchange.
+    std::string m_request;
+    int m_triesLeft = 0;
+    bool m_waiting = false;
+    AnswerHandler m_onAnswer;
+    SilenceHandler m_onSilence;
+    bool m_done = false;
+};
+
+}  // namespace fleet
