@@ -16,6 +16,7 @@ namespace fleet {
 struct LoggerTarget {
     QHostAddress address;
     QString serial;
+    QString version;
 };
 
 // How far a run has come, for a progress line.
