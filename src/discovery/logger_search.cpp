@@ -1,6 +1,7 @@
 #include "logger_search.h"
 
 #include "discovery_answer.h"
+#include "search_probe.h"
 
 #include "protocol/text.h"
 #include "transport/command_exchange.h"
@@ -14,7 +15,6 @@
 
 namespace {
 
-constexpr char kProbe[] = {'\xFF', '\x04', '\x03', '\xFB'};
 constexpr int kIpColumn = 1;
 constexpr int kVersionColumn = 2;
 
@@ -49,7 +49,8 @@ void LoggerSearch::btnsearchClick()
     m_controls.loggerList->clear();
     m_exchange.setCurrentCommand("SS");
     const QString prefix = NetworkPrefix(m_controls.pcAddress->text());
-    const QByteArray probe(kProbe, sizeof kProbe);
+    const QByteArray probe(discovery::kSearchProbe.data(),
+                           qsizetype(discovery::kSearchProbe.size()));
     for (int host = 1; host <= 255; ++host) {
         QHostAddress target;
         if (target.setAddress(prefix + QString::number(host))) {
