@@ -7,9 +7,6 @@
 // ESC, serial number, "#", version text, ENQ. Plain C++, no Qt.
 namespace discovery {
 
-// The probe sent to every host of the swept network on the search port.
-inline constexpr std::string_view kProbe{"\xFF\x04\x03\xFB", 4};
-
 struct DiscoveryAnswer {
     std::string serial;
     std::string version;

@@ -1,6 +1,7 @@
 #include "logger_search.h"
 
 #include "discovery_answer.h"
+#include "search_probe.h"
 
 #include "protocol/text.h"
 #include "transport/command_exchange.h"
@@ -48,8 +49,8 @@ void LoggerSearch::btnsearchClick()
     m_controls.loggerList->clear();
     m_exchange.setCurrentCommand("SS");
     const QString prefix = NetworkPrefix(m_controls.pcAddress->text());
-    const QByteArray probe(discovery::kProbe.data(),
-                           static_cast<qsizetype>(discovery::kProbe.size()));
+    const QByteArray probe(discovery::kSearchProbe.data(),
+                           qsizetype(discovery::kSearchProbe.size()));
     for (int host = 1; host <= 255; ++host) {
         QHostAddress target;
         if (target.setAddress(prefix + QString::number(host))) {

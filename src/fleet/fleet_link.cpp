@@ -1,7 +1,7 @@
 #include "fleet_link.h"
 
 #include "protocol/datagram.h"
-#include "discovery/discovery_answer.h"
+#include "discovery/search_probe.h"
 #include "protocol/frame.h"
 
 #include <QUdpSocket>
@@ -84,7 +84,7 @@ void FleetLink::sendRequest(const QHostAddress &logger, const std::string &paylo
 
 void FleetLink::sendProbe(const QHostAddress &host)
 {
-    const QByteArray probe(discovery::kProbe.data(), static_cast<qsizetype>(discovery::kProbe.size()));
+    const QByteArray probe(discovery::kSearchProbe.data(), static_cast<qsizetype>(discovery::kSearchProbe.size()));
     trace(true, true, host, probe);
     m_endpoints.sendProbe(probe, host);
 }

@@ -15,7 +15,6 @@
 
 #include <QCloseEvent>
 #include <QHeaderView>
-#include <QHostInfo>
 #include <QScreen>
 
 namespace {
@@ -50,17 +49,6 @@ void KeepSelectionVisible(QTreeWidget *list)
 }
 
 }  // namespace
-
-QString FirstLocalIPv4Address()
-{
-    const QHostInfo host = QHostInfo::fromName(QHostInfo::localHostName());
-    for (const QHostAddress &address : host.addresses()) {
-        if (address.protocol() == QAbstractSocket::IPv4Protocol) {
-            return address.toString();
-        }
-    }
-    return {};
-}
 
 MainWindow::MainWindow(Notifier &notifier, const NetworkSettings &network, const Timing &timing,
                        LocalAddressSource localAddress, QWidget *parent)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "discovery/pc_address.h"
 #include "transport/settings.h"
 
 #include <QWidget>
@@ -26,9 +27,6 @@ class Tfrmmain;
 // Supplies the PC's own IPv4 address as a dotted quad.
 using LocalAddressSource = std::function<QString()>;
 
-// The first IPv4 address that the host's own name resolves to.
-QString FirstLocalIPv4Address();
-
 // The tool's one window: the logger list, the device lists and one group per logger
 // setting. It composes the transport, the search and the command families.
 class MainWindow : public QWidget
@@ -38,7 +36,7 @@ class MainWindow : public QWidget
 public:
     explicit MainWindow(Notifier &notifier, const NetworkSettings &network = {},
                         const Timing &timing = {},
-                        LocalAddressSource localAddress = FirstLocalIPv4Address,
+                        LocalAddressSource localAddress = discovery::LocalPcAddress,
                         QWidget *parent = nullptr);
     ~MainWindow() override;
 
