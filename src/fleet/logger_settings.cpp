@@ -710,14 +710,18 @@ CheckedWrite SystemBlockWrite(const BlockControls &block)
 
 QJsonObject BlockReport(const BlockControls &block)
 {
+    // The numbers of a block read are decimal texts of whole numbers.
+    const auto Number = [](const std::string &decimal) {
+        return QJsonValue(protocol::TryParseInteger(decimal).value_or(0));
+    };
     const auto item = [](int index, const char *off, const char *on) {
         return QLatin1String(index == 0 ? off : on);
     };
     return {{"start", Text(block.startHour + ":" + block.startMinute)},
             {"stop", Text(block.stopHour + ":" + block.stopMinute)},
-            {"data_interval_seconds", Text(block.dataIntervalSeconds)},
-            {"heartbeat_minutes", Text(block.heartbeatMinutes)},
-            {"retries", Text(block.retries)},
+            {"data_interval_seconds", Number(block.dataIntervalSeconds)},
+            {"heartbeat_minutes", Number(block.heartbeatMinutes)},
+            {"retries", Number(block.retries)},
             {"wait_for_response", item(block.waitForResponse, "no", "yes")},
             {"reconnect", item(block.reconnect, "no", "yes")},
             {"transport", item(block.transport, "udp", "tcp")},

@@ -1,0 +1,162 @@
+#include "report_format.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <algorithm>
+
+namespace cli {
+namespace {
+
+using Row = QStringList;
+
+QString Cell(const QJsonValue &value)
+{
+    if (value.isString()) {
+        return value.toString();
+    }
+    if (value.isDouble()) {
+        return QString::number(value.toInteger());
+    }
+    if (value.isBool()) {
+        return value.toBool() ? QStringLiteral("true") : QStringLiteral("false");
+    }
+    if (value.isObject()) {
+        QStringList pairs;
+        const QJsonObject object = value.toObject();
+        for (auto field = object.begin(); field != object.end(); ++field) {
+            pairs.append(field.key() + QLatin1Char('=') + Cell(field.value()));
+        }
+        return pairs.join(QLatin1Char(' '));
+    }
+    if (value.isArray()) {
+        QStringList items;
+        for (const QJsonValue &item : value.toArray()) {
+            items.append(Cell(item));
+        }
+        return items.join(QStringLiteral("; "));
+    }
+    return QString();
+}
+
+QString CsvField(const QString &text)
+{
+    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
+        !text.contains(QLatin1Char('\n'))) {
+        return text;
+    }
+    QString quoted = text;
+    quoted.replace(QLatin1String("\""), QLatin1String("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+QString Render(const Row &header, const std::vector<Row> &rows, Format format)
+{
+    QString text;
+    if (format == Format::Csv) {
+        for (const Row &row : std::vector<Row>{header}) {
+            QStringList fields;
+            std::transform(row.begin(), row.end(), std::back_inserter(fields), CsvField);
+            text += fields.join(QLatin1Char(',')) + QLatin1Char('\n');
+        }
+        for (const Row &row : rows) {
+            QStringList fields;
+            std::transform(row.begin(), row.end(), std::back_inserter(fields), CsvField);
+            text += fields.join(QLatin1Char(',')) + QLatin1Char('\n');
+        }
+        return text;
+    }
+    std::vector<qsizetype> widths(static_cast<std::size_t>(header.size()));
+    const auto measure = [&widths](const Row &row) {
+        for (qsizetype column = 0; column < row.size(); ++column) {
+            auto &width = widths[static_cast<std::size_t>(column)];
+            width = std::max(width, row[column].size());
+        }
+    };
+    measure(header);
+    std::for_each(rows.begin(), rows.end(), measure);
+    const auto line = [&widths](const Row &row) {
+        QString out;
+        for (qsizetype column = 0; column < row.size(); ++column) {
+            const bool last = column + 1 == row.size();
+            out += last ? row[column]
+                        : row[column].leftJustified(widths[static_cast<std::size_t>(column)] + 2);
+        }
+        return out + QLatin1Char('\n');
+    };
+    text += line(header);
+    for (const Row &row : rows) {
+        text += line(row);
+    }
+    return text;
+}
+
+}  // namespace
+
+std::optional<Format> FormatNamed(const QString &name)
+{
+    if (name == QLatin1String("table")) {
+        return Format::Table;
+    }
+    if (name == QLatin1String("json")) {
+        return Format::Json;
+    }
+    if (name == QLatin1String("csv")) {
+        return Format::Csv;
+    }
+    return std::nullopt;
+}
+
+QString FormatLoggers(const std::vector<fleet::LoggerTarget> &loggers, Format format)
+{
+    if (format == Format::Json) {
+        QJsonArray list;
+        for (const fleet::LoggerTarget &logger : loggers) {
+            list.append(QJsonObject{{"serial", logger.serial},
+                                    {"ip", logger.address.toString()},
+                                    {"version", logger.version}});
+        }
+        return QString::fromUtf8(QJsonDocument(list).toJson(QJsonDocument::Indented));
+    }
+    std::vector<Row> rows;
+    for (const fleet::LoggerTarget &logger : loggers) {
+        rows.push_back({logger.serial, logger.address.toString(), logger.version});
+    }
+    return Render({"serial", "ip", "version"}, rows, format);
+}
+
+QString FormatOutcomes(const std::vector<fleet::LoggerOutcome> &outcomes, const QStringList &keys,
+                       Format format)
+{
+    if (format == Format::Json) {
+        QJsonArray list;
+        for (const fleet::LoggerOutcome &outcome : outcomes) {
+            QJsonObject record = outcome.values;
+            record.insert("ip", outcome.address.toString());
+            if (!outcome.serial.isEmpty()) {
+                record.insert("serial", outcome.serial);
+            }
+            if (!outcome.succeeded()) {
+                record.insert("error", outcome.error);
+            }
+            list.append(record);
+        }
+        return QString::fromUtf8(QJsonDocument(list).toJson(QJsonDocument::Indented));
+    }
+    Row header{"ip", "serial"};
+    header += keys;
+    header.append(QStringLiteral("error"));
+    std::vector<Row> rows;
+    for (const fleet::LoggerOutcome &outcome : outcomes) {
+        Row row{outcome.address.toString(), outcome.serial};
+        for (const QString &key : keys) {
+            row.append(Cell(outcome.values.value(key)));
+        }
+        row.append(outcome.error);
+        rows.push_back(row);
+    }
+    return Render(header, rows, format);
+}
+
+}  // namespace cli
