@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -20,7 +21,11 @@ The JSON file given with --config may set any of these keys (all strings):
   serial, version, mac, ipAddress, subnetMask, gateway, dataServerAddress,
   dataServerPort, apnName, apnUser, apnPassword, pin, telecomOperator,
   signalQuality (two characters), frontEndMinutes, systemBlock (20 characters).
-Options given on the command line win over the file.)";
+Options given on the command line win over the file.
+
+With --state-file, the logger writes its settings to that file after every request,
+one "key=value" line each, in the keys above plus devices (record and append info of
+each device, "|" between them) and the upstream servers.)";
 
 struct Options {
     QHostAddress address;
@@ -30,6 +35,7 @@ struct Options {
     LoggerSettings settings;
     LoggerMisbehaviour misbehaviour;
     bool verbose = false;
+    QString stateFile;
 };
 
 [[noreturn]] void Fail(const QString &message)
@@ -104,6 +110,7 @@ Options ParseOptions(const QCoreApplication &application)
         {"merge", "Send each answer twice in one datagram."},
         {"garbage", "Send these bytes in front of every answer.", "text"},
         {"verbose", "Log every datagram received and sent, in hex, on stderr."},
+        {"state-file", "Write the settings to this file after every request.", "file"},
     });
     parser.process(application);
 
@@ -140,6 +147,7 @@ Options ParseOptions(const QCoreApplication &application)
     options.misbehaviour.doubleFrame = parser.isSet("merge");
     options.misbehaviour.garbageBefore = parser.value("garbage").toStdString();
     options.verbose = parser.isSet("verbose");
+    options.stateFile = parser.value("state-file");
     return options;
 }
 
@@ -147,6 +155,40 @@ void LogDatagram(const char *direction, const QByteArray &bytes, const QHostAddr
 {
     std::fprintf(stderr, "%s %s %s\n", direction, qPrintable(peer.toString()),
                  bytes.toHex(' ').constData());
+}
+
+// The settings as "key=value" lines, so that a script can compare loggers with diff.
+void WriteState(const QString &path, const LoggerIdentity &identity, const LoggerSettings &settings)
+{
+    const NetworkState &network = settings.network;
+    const CellularState &cellular = settings.cellular;
+    std::string text;
+    const auto line = [&text](const char *key, const std::string &value) {
+        text += std::string(key) + "=" + value + "\n";
+    };
+    line("serial", identity.serial);
+    line("mac", network.mac);
+    line("ipAddress", network.ipAddress);
+    line("subnetMask", network.subnetMask);
+    line("gateway", network.gateway);
+    line("dataServerAddress", network.dataServerAddress);
+    line("dataServerPort", network.dataServerPort);
+    line("gprsServer", network.gprsServer.address + "," + network.gprsServer.port);
+    line("ethernetServer", network.ethernetServer.address + "," + network.ethernetServer.port);
+    line("apnName", cellular.apnName);
+    line("apnUser", cellular.apnUser);
+    line("apnPassword", cellular.apnPassword);
+    line("pin", cellular.pin);
+    line("telecomOperator", cellular.telecomOperator);
+    line("frontEndMinutes", cellular.frontEndMinutes);
+    line("systemBlock", settings.systemParameters.block);
+    for (const DeviceRegistryState::Device &device : settings.devices.devices) {
+        line("device", device.record + "|" + device.appendInfo);
+    }
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        file.write(text.data(), static_cast<qint64>(text.size()));
+    }
 }
 
 }  // namespace
@@ -165,6 +207,15 @@ int main(int argc, char *argv[])
                          [](const QByteArray &bytes, const QHostAddress &from) { LogDatagram("<-", bytes, from); });
         QObject::connect(&logger.endpoint(), &LoggerSim::datagramSent,
                          [](const QByteArray &bytes, const QHostAddress &to) { LogDatagram("->", bytes, to); });
+    }
+    if (!options.stateFile.isEmpty()) {
+        // Written once the request has been handled, after the signal that announced it.
+        const auto writeState = [&logger, &options] {
+            WriteState(options.stateFile, logger.endpoint().identity(), logger.settings());
+        };
+        QObject::connect(&logger.endpoint(), &LoggerSim::datagramReceived, &logger.endpoint(),
+                         [writeState, &logger] { QTimer::singleShot(0, &logger.endpoint(), writeState); });
+        writeState();
     }
     if (!logger.endpoint().start()) {
         Fail(QStringLiteral("cannot bind %1 on ports %2 and %3")
