@@ -1,0 +1,250 @@
+// bench_fleet: tarnwick-cli (a child process) against 254 substitute loggers on loopback
+// (127.0.0.2 to 127.0.0.255), served by a thread of this program as devices on a LAN.
+//
+//   read --all   search of the range, then every setting of every logger
+//   apply        a full profile written to every logger, each setting read back
+//   apply, 10 %  the same while every logger drops a tenth of its answers
+//   peak RSS     the largest resident set of any tarnwick-cli run
+//
+// Prints one Markdown table row per figure on stdout and the details on stderr.
+
+#include "simulated_logger.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include <sys/resource.h>
+
+namespace {
+
+constexpr int kLoggerCount = 254;
+
+struct Options {
+    QString cli;
+    int runs = 5;
+    int lossyRuns = 3;
+};
+
+// A full profile: every writable setting but the IP configuration and the PIN.
+const char kProfile[] = R"({
+  "format": "tarnwick-profile",
+  "version": 1,
+  "settings": {
+    "data_server": "198.51.100.20",
+    "apn": {"name": "plant.apn", "user": "plant", "password": "s3cret"},
+    "operator": "Field Tel",
+    "front_end": "45",
+    "devices": [
+      {"serial": "INV0001", "address": "3", "type": "A1", "append": "roof east#string 1"},
+      {"serial": "INV0002", "address": "4", "type": "BC2", "append": ""}
+    ],
+    "system": {"start": "06:00", "stop": "18:30", "data_interval_seconds": 600,
+               "heartbeat_minutes": 3, "retries": 3, "wait_for_response": "yes",
+               "reconnect": "yes", "transport": "tcp", "gprs": "on"}
+  }
+})";
+
+double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const std::size_t middle = values.size() / 2;
+    return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2.0;
+}
+
+// The loggers live in a thread of their own, with its own event loop.
+class LoggerFarm
+{
+public:
+    LoggerFarm()
+    {
+        m_thread.start();
+        m_context.moveToThread(&m_thread);
+        QMetaObject::invokeMethod(&m_context, [this] { start(); }, Qt::BlockingQueuedConnection);
+    }
+    ~LoggerFarm()
+    {
+        QMetaObject::invokeMethod(&m_context, [this] { m_loggers.clear(); },
+                                  Qt::BlockingQueuedConnection);
+        m_thread.quit();
+        m_thread.wait();
+    }
+
+    quint16 commandPort() const { return m_commandPort; }
+    quint16 searchPort() const { return m_searchPort; }
+    bool started() const { return m_loggers.size() == kLoggerCount; }
+
+    void setDropRate(double rate)
+    {
+        QMetaObject::invokeMethod(
+            &m_context,
+            [this, rate] {
+                for (auto &logger : m_loggers) {
+                    logger->endpoint().misbehaviour().dropRate = rate;
+                }
+            },
+            Qt::BlockingQueuedConnection);
+    }
+
+private:
+    void start()
+    {
+        for (int index = 0; index < kLoggerCount; ++index) {
+            const QHostAddress address(QStringLiteral("127.0.0.%1").arg(index + 2));
+            auto logger = std::make_unique<SimulatedLogger>(
+                address, m_commandPort, m_searchPort,
+                LoggerIdentity{QStringLiteral("SN-%1").arg(index + 1, 3, 10, QLatin1Char('0')).toStdString(),
+                               "V1.0"});
+            if (!logger->endpoint().start()) {
+                return;
+            }
+            logger->endpoint().setSeed(static_cast<unsigned>(index + 1));
+            m_commandPort = logger->endpoint().commandPort();
+            m_searchPort = logger->endpoint().searchPort();
+            m_loggers.push_back(std::move(logger));
+        }
+    }
+
+    QThread m_thread;
+    QObject m_context;
+    std::vector<std::unique_ptr<SimulatedLogger>> m_loggers;
+    quint16 m_commandPort = 0;
+    quint16 m_searchPort = 0;
+};
+
+struct CliRun {
+    double seconds = 0.0;
+    int status = -1;
+    int loggerLines = 0;  // CSV lines of loggers that succeeded
+    QString errors;
+};
+
+CliRun RunCli(const Options &options, const LoggerFarm &farm, QStringList arguments)
+{
+    arguments += {"--bind", "127.0.0.1", "--local-command-port", "0", "--local-search-port", "0",
+                  "--command-port", QString::number(farm.commandPort()), "--search-port",
+                  QString::number(farm.searchPort()), "--format", "csv"};
+    QProcess process;
+    QElapsedTimer clock;
+    clock.start();
+    process.start(options.cli, arguments);
+    process.waitForFinished(120000);
+    CliRun run;
+    run.seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
+    run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    for (const QByteArray &line : process.readAllStandardOutput().split('\n')) {
+        // A succeeded logger's line ends with an empty error field.
+        run.loggerLines += line.startsWith("127.0.0.") && line.endsWith(',') ? 1 : 0;
+    }
+    run.errors = QString::fromLocal8Bit(process.readAllStandardError()).trimmed();
+    return run;
+}
+
+void Row(const QString &figure, const QString &measured, const QString &bound, bool met)
+{
+    std::printf("| %s | %s | | | %s | %s |\n", qPrintable(figure), qPrintable(measured),
+                qPrintable(bound), met ? "met" : "MISSED");
+}
+
+// Runs one command `runs` times; every run must end with status 0 and all 254 loggers.
+struct Series {
+    std::vector<double> seconds;
+    int worstLoggers = kLoggerCount;
+    bool allSucceeded = true;
+};
+
+Series Repeat(const Options &options, const LoggerFarm &farm, const QStringList &arguments,
+              int runs, const char *name)
+{
+    Series series;
+    for (int run = 0; run < runs; ++run) {
+        const CliRun result = RunCli(options, farm, arguments);
+        series.seconds.push_back(result.seconds);
+        series.worstLoggers = std::min(series.worstLoggers, result.loggerLines);
+        series.allSucceeded = series.allSucceeded && result.status == 0;
+        std::fprintf(stderr, "%s run %d: %.3f s, status %d, %d of %d loggers%s%s\n", name, run + 1,
+                     result.seconds, result.status, result.loggerLines, kLoggerCount,
+                     result.errors.isEmpty() ? "" : "\n  ", qPrintable(result.errors.left(400)));
+    }
+    return series;
+}
+
+}  // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication application(argc, argv);
+    Options options;
+    const QStringList arguments = QCoreApplication::arguments();
+    for (qsizetype index = 1; index + 1 < arguments.size(); index += 2) {
+        const QString &name = arguments[index];
+        const QString &value = arguments[index + 1];
+        if (name == QLatin1String("--cli")) {
+            options.cli = value;
+        } else if (name == QLatin1String("--runs")) {
+            options.runs = std::max(1, value.toInt());
+        } else if (name == QLatin1String("--lossy-runs")) {
+            options.lossyRuns = std::max(1, value.toInt());
+        }
+    }
+    if (options.cli.isEmpty()) {
+        std::fprintf(stderr, "usage: bench_fleet --cli PATH [--runs N] [--lossy-runs N]\n");
+        return 2;
+    }
+    LoggerFarm farm;
+    if (!farm.started()) {
+        std::fprintf(stderr, "bench_fleet: the substitute loggers cannot bind on 127.0.0.x\n");
+        return 1;
+    }
+    QTemporaryDir directory;
+    const QString profile = directory.filePath(QStringLiteral("plant.json"));
+    {
+        QFile file(profile);
+        file.open(QIODevice::WriteOnly);
+        file.write(kProfile);
+    }
+    const QStringList everyLogger{"--all", "--range", "127.0.0.2-127.0.0.255", "--wait", "200"};
+
+    const Series read = Repeat(options, farm, QStringList{"read"} + everyLogger, options.runs, "read --all");
+    const Series apply =
+        Repeat(options, farm, QStringList{"apply", profile} + everyLogger, options.runs, "apply");
+    farm.setDropRate(0.1);
+    const Series lossy =
+        Repeat(options, farm,
+               QStringList{"apply", profile} + everyLogger + QStringList{"--timeout", "300", "--retries", "6"},
+               options.lossyRuns, "apply, 10 % dropped");
+    farm.setDropRate(0.0);
+
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    const double peakMegabytes = static_cast<double>(usage.ru_maxrss) / 1024.0;
+
+    const auto verdict = [](const Series &series, double bound) {
+        return series.allSucceeded && series.worstLoggers == kLoggerCount &&
+               Median(series.seconds) < bound;
+    };
+    Row(QStringLiteral("tarnwick-cli read --all, every setting, 254 loggers (median of %1)").arg(options.runs),
+        QStringLiteral("%1 s, %2/254 ok").arg(Median(read.seconds), 0, 'f', 2).arg(read.worstLoggers),
+        QStringLiteral("< 2 s"), verdict(read, 2.0));
+    Row(QStringLiteral("tarnwick-cli apply, full profile with read-back, 254 loggers (median of %1)").arg(options.runs),
+        QStringLiteral("%1 s, %2/254 ok").arg(Median(apply.seconds), 0, 'f', 2).arg(apply.worstLoggers),
+        QStringLiteral("< 4 s"), verdict(apply, 4.0));
+    const double slowest = *std::max_element(lossy.seconds.begin(), lossy.seconds.end());
+    Row(QStringLiteral("the same apply, 10 % of answers dropped, timeout 300 ms, 6 retries (slowest of %1)")
+            .arg(options.lossyRuns),
+        QStringLiteral("%1 s, %2/254 ok").arg(slowest, 0, 'f', 2).arg(lossy.worstLoggers),
+        QStringLiteral("254/254, < 15 s"),
+        lossy.allSucceeded && lossy.worstLoggers == kLoggerCount && slowest < 15.0);
+    Row(QStringLiteral("tarnwick-cli peak resident set, any of the runs above"),
+        QStringLiteral("%1 MB").arg(peakMegabytes, 0, 'f', 1), QStringLiteral("< 60 MB"),
+        peakMegabytes < 60.0);
+    return 0;
+}
