@@ -451,8 +451,9 @@ private:
     {
         QStringList keys;
         for (const fleet::SettingWrite &write : writes) {
-            if (!keys.contains(write.setting)) {
-                keys.append(write.setting);
+            const QString key = fleet::WriteReportKey(write.setting);
+            if (!keys.contains(key)) {
+                keys.append(key);
             }
         }
         return keys;
@@ -552,7 +553,7 @@ private:
         }
         QStringList keys = KeysOf(profile.writes);
         if (withIp) {
-            keys.append(QStringLiteral("ip"));
+            keys.append(fleet::WriteReportKey(QStringLiteral("ip")));
         }
         return report(runJobs(loggers,
                               [&profile, &plan, withIp](fleet::LoggerJob &job,

@@ -24,7 +24,7 @@ struct SettingNames {
 };
 
 const SettingNames kNames[] = {
-    {Setting::Ip, "ip", "ip"},
+    {Setting::Ip, "ip", "ip_configuration"},
     {Setting::DataServer, "data-server", "data_server"},
     {Setting::Mac, "mac", "mac"},
     {Setting::Apn, "apn", "apn"},
@@ -278,10 +278,10 @@ void AddRead(LoggerJob &job, Setting setting)
 
 // --- Writes ---
 
-// Records what was written under the setting's key and goes on.
+// Records what was written under the setting's report key and goes on.
 void Written(LoggerJob &job, const QString &setting, const QJsonValue &value)
 {
-    job.outcome().values.insert(setting, value);
+    job.outcome().values.insert(WriteReportKey(setting), value);
     job.next();
 }
 
@@ -410,6 +410,14 @@ const std::vector<Setting> &AllSettings()
         return settings;
     }();
     return all;
+}
+
+QString WriteReportKey(const QString &setting)
+{
+    if (const auto named = SettingNamed(setting)) {
+        return ReportKey(*named);
+    }
+    return QString(setting).replace(QLatin1Char('-'), QLatin1Char('_'));
 }
 
 QString CommandLineName(Setting setting)

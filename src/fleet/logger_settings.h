@@ -23,6 +23,10 @@ QString CommandLineName(Setting setting);  // "data-server"
 QString ReportKey(Setting setting);        // "data_server"
 std::optional<Setting> SettingNamed(const QString &commandLineName);
 
+// The report key under which a write of the named setting records what it wrote
+// ("data-server" -> "data_server", "ip" -> "ip_configuration").
+QString WriteReportKey(const QString &setting);
+
 // Adds the steps that read the settings into the job's outcome, one key per setting.
 void AddReads(LoggerJob &job, const std::vector<Setting> &settings);
 

@@ -12,8 +12,9 @@ namespace {
 
 const QStringList kDocumentKeys{"format", "version", "logger", "settings"};
 const QStringList kLoggerKeys{"serial", "ip"};
-const QStringList kSettingKeys{"ip",     "data_server", "mac",      "apn",     "pin",
-                               "operator", "signal",    "front_end", "devices", "system"};
+const QStringList kSettingKeys{"ip_configuration", "data_server", "mac",      "apn",
+                               "pin",              "operator",    "signal",   "front_end",
+                               "devices",          "system"};
 const QStringList kIpKeys{"address", "mask", "gateway"};
 const QStringList kApnKeys{"name", "user", "password"};
 const QStringList kDeviceKeys{"serial", "address", "type", "append"};
@@ -81,7 +82,7 @@ public:
         }
         // Written in this order; the IP configuration stays apart and goes last.
         for (const char *key : {"data_server", "apn", "pin", "operator", "front_end", "devices",
-                                "system", "ip"}) {
+                                "system", "ip_configuration"}) {
             if (!settings.contains(QLatin1String(key))) {
                 continue;
             }
@@ -143,7 +144,7 @@ private:
         const QString path = QStringLiteral("settings.") + key;
         QString single;
         QStringList fields;
-        if (key == QLatin1String("ip")) {
+        if (key == QLatin1String("ip_configuration")) {
             if (value.toString() == QLatin1String("dhcp")) {
                 return add(DhcpWrite(), true);
             }

@@ -140,6 +140,9 @@ private slots:
         QCOMPARE(result.status, 0);
         const QJsonObject record = JsonOf(result.out).at(0).toObject();
         QCOMPARE(record.value("ip").toString(), QStringLiteral("127.0.0.2"));
+        QCOMPARE(record.value("ip_configuration").toObject(),
+                 (QJsonObject{{"address", "192.168.1.100"}, {"mask", "255.255.255.0"},
+                              {"gateway", "192.168.1.1"}}));
         QCOMPARE(record.value("data_server").toString(), QStringLiteral("192.0.2.20"));
         QCOMPARE(record.value("apn").toObject(),
                  (QJsonObject{{"name", "internet"}, {"user", ""}, {"password", ""}}));
