@@ -22,6 +22,8 @@ LoggerJob::LoggerJob(FleetLink &link, const QHostAddress &address, const Exchang
     m_timeout.setSingleShot(true);
     m_timeout.setInterval(policy.timeoutMs);
     connect(&m_timeout, &QTimer::timeout, this, &LoggerJob::timedOut);
+    m_settle.setSingleShot(true);
+    connect(&m_settle, &QTimer::timeout, this, [this] { handOn(m_settledAnswer); });
 }
 
 LoggerJob::~LoggerJob()
@@ -49,6 +51,7 @@ void LoggerJob::start(std::function<void(LoggerJob &)> finished)
 void LoggerJob::ask(const std::string &request, AnswerHandler onAnswer)
 {
     m_request = request;
+    m_triesSent = 0;
     m_triesLeft = 1 + m_policy.retries;
     m_onAnswer = std::move(onAnswer);
     m_onSilence = [this] {
@@ -63,6 +66,7 @@ void LoggerJob::askOnce(const std::string &request, AnswerHandler onAnswer,
                         SilenceHandler onSilence)
 {
     m_request = request;
+    m_triesSent = 0;
     m_triesLeft = 1;
     m_onAnswer = std::move(onAnswer);
     m_onSilence = std::move(onSilence);
@@ -72,6 +76,7 @@ void LoggerJob::askOnce(const std::string &request, AnswerHandler onAnswer,
 void LoggerJob::send()
 {
     --m_triesLeft;
+    ++m_triesSent;
     m_waiting = true;
     m_timeout.start();
     m_link.sendRequest(m_outcome.address, m_request);
@@ -84,6 +89,19 @@ void LoggerJob::answered(const std::string &payload)
     }
     m_waiting = false;
     m_timeout.stop();
+    if (m_triesSent > 1) {
+        // Whichever try this answers, the answer to any later try arrives within the time
+        // between the first and the last send (a quarter of a timeout more for jitter);
+        // answers meanwhile are dropped.
+        m_settledAnswer = payload;
+        m_settle.start((m_triesSent - 1) * m_policy.timeoutMs + m_policy.timeoutMs / 4);
+        return;
+    }
+    handOn(payload);
+}
+
+void LoggerJob::handOn(const std::string &payload)
+{
     const AnswerHandler handler = std::move(m_onAnswer);
     try {
         handler(payload);
@@ -136,6 +154,7 @@ void LoggerJob::finish()
     m_done = true;
     m_waiting = false;
     m_timeout.stop();
+    m_settle.stop();
     m_link.detach(m_outcome.address);
     if (m_finished) {
         m_finished(*this);

@@ -70,6 +70,7 @@ public:
 private:
     void send();
     void answered(const std::string &payload);
+    void handOn(const std::string &payload);
     void timedOut();
     void finish();
 
@@ -79,9 +80,14 @@ private:
     std::deque<Step> m_steps;
     std::function<void(LoggerJob &)> m_finished;
     QTimer m_timeout;
+    // After a resent request is answered, the answer to another try of it may still be
+    // on its way; it must not be taken for the answer to the next request.
+    QTimer m_settle;
+    std::string m_settledAnswer;
     // The pending exchange.
     std::string m_request;
     int m_triesLeft = 0;
+    int m_triesSent = 0;
     bool m_waiting = false;
     AnswerHandler m_onAnswer;
     SilenceHandler m_onSilence;

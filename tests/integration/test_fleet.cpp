@@ -190,6 +190,18 @@ private slots:
         QCOMPARE(JsonOf(result.out).at(0).toObject().value("error").toString(), error);
     }
 
+    // Every answer comes 200 ms late, after the 150 ms timeout: the first try's answer
+    // answers MR, and the second try's answer must not be taken for the answer to CR.
+    void lateAnswerOfAnEarlierTryIsNotTakenForTheNext()
+    {
+        startLoggers(1);
+        logger(0).endpoint().misbehaviour().delayMs = 200;
+        const CliResult result = run({"read", "--logger", addresses(0, 1), "mac", "operator", "--format", "csv"});
+        QCOMPARE(result.status, 0);
+        QCOMPARE(result.out, QStringLiteral("ip,serial,mac,operator,error\n127.0.0.2,,00-1A-2B-00-00-00,Operator,\n"));
+        QCOMPARE(logger(0).endpoint().requests(), (std::vector<std::string>{"MR", "MR", "CR", "CR"}));
+    }
+
     // The add reaches the logger but its answer is lost, or the add itself is lost: the
     // registry is read and the add is resent only in the second case.
     void deviceAddIsNotDoubledAfterALostAnswer_data()
