@@ -77,7 +77,7 @@ private:
     }
 
     // Runs the program with the loggers' ports, local ports chosen by the system.
-    CliResult run(QStringList arguments)
+    CliResult run(QStringList arguments, bool errIsTerminal = false)
     {
         // Defaults first: an option the test gives as well comes later and wins.
         QStringList defaults{"--bind", "127.0.0.1", "--local-command-port", "0",
@@ -91,7 +91,7 @@ private:
         CliResult result;
         QTextStream out(&result.out);
         QTextStream err(&result.err);
-        cli::Console console{out, err, false};
+        cli::Console console{out, err, errIsTerminal};
         result.status = cli::RunCli(arguments, console);
         return result;
     }
@@ -434,6 +434,37 @@ private slots:
             }
             QCOMPARE(target.network.ipAddress, QStringLiteral("10.0.0.1%1").arg(index + 1).toStdString());
         }
+    }
+
+    void progressLineOnlyOnATerminal_data()
+    {
+        QTest::addColumn<bool>("terminal");
+        QTest::newRow("terminal") << true;
+        QTest::newRow("pipe") << false;
+    }
+
+    void progressLineOnlyOnATerminal()
+    {
+        QFETCH(bool, terminal);
+        startLoggers(2);
+        const CliResult result = run({"read", "--logger", addresses(0, 2), "mac"}, terminal);
+        QCOMPARE(result.status, 0);
+        const QRegularExpression progress(QStringLiteral(
+            "^\\r1/2 loggers done, 0 failed, \\d+\\.\\d s\\r2/2 loggers done, 0 failed, \\d+\\.\\d s\\n$"));
+        QVERIFY2(terminal ? progress.match(result.err).hasMatch() : result.err.isEmpty(),
+                 qPrintable(result.err));
+    }
+
+    void traceShowsEveryDatagram()
+    {
+        startLoggers(1);
+        const CliResult result = run({"read", "--logger", addresses(0, 1), "signal", "--trace"});
+        QCOMPARE(result.status, 0);
+        const QStringList lines = result.err.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 2);
+        QVERIFY2(lines[0].endsWith(QStringLiteral(" -> command 127.0.0.2 1b 49 46 42 37 44 32 05 |.IFB7D2.|")),
+                 qPrintable(lines[0]));
+        QVERIFY2(lines[1].contains(QStringLiteral(" <- command 127.0.0.2 1b 52 ")), qPrintable(lines[1]));
     }
 
     void portInUseIsReported()
