@@ -94,6 +94,8 @@ bool Has(const Verb &verb, std::initializer_list<const char *> names)
 void AddOptions(QCommandLineParser &parser, const Verb &verb)
 {
     parser.addHelpOption();
+    parser.addPositionalArgument(QLatin1String(verb.name), QStringLiteral("the verb, as above"),
+                                 QLatin1String(verb.synopsis));
     parser.addOptions({
         {"format", "Output: table, json or csv (default table).", "format", "table"},
         {"parallel", "Loggers worked on at once (default 64).", "n", "64"},
@@ -635,9 +637,7 @@ int RunCli(const QStringList &arguments, Console &console)
         return kBadUsage;
     }
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("%1\n\n%2")
-                                         .arg(QLatin1String(verb->synopsis),
-                                              QLatin1String(verb->description)));
+    parser.setApplicationDescription(QLatin1String(verb->description));
     AddOptions(parser, *verb);
     QStringList verbArguments = arguments.mid(2);
     verbArguments.prepend(arguments.first() + QLatin1Char(' ') + verbName);
