@@ -471,6 +471,15 @@ private:
         std::stable_partition(writes.begin(), writes.end(),
                               [](const fleet::SettingWrite &w) { return !w.changesAddress; });
         checkTargetChoice();
+        const bool severalLoggers = m_range || m_addresses.size() > 1;
+        for (const fleet::SettingWrite &write : writes) {
+            if (write.oneLoggersOwn && severalLoggers) {
+                throw UsageError{QStringLiteral("%1: a fixed address would go to every logger; "
+                                                "write it to one --logger, or use apply "
+                                                "--with-ip --plan")
+                                     .arg(write.setting)};
+            }
+        }
         openLink();
         const auto loggers = targets(false);
         if (loggers.empty()) {

@@ -472,7 +472,7 @@ CheckedWrite FixedIpWrite(const QString &address, const QString &mask, const QSt
         return Refused(setting, *problem);
     }
     const QJsonObject expected = IpReport(entered);
-    return VerifiedWrite(
+    SettingWrite write = VerifiedWrite(
         setting, network_addressing::BuildFixedIpRequest(entered),
         [setting, expected](LoggerJob &job) {
             ReadIp(job, [&job, setting, expected](const network_addressing::IpConfiguration &read) {
@@ -490,6 +490,8 @@ CheckedWrite FixedIpWrite(const QString &address, const QString &mask, const QSt
             });
         },
         true);
+    write.oneLoggersOwn = true;
+    return write;
 }
 
 CheckedWrite DataServerWrite(const QString &address)

@@ -30,12 +30,14 @@ QString WriteReportKey(const QString &setting);
 // Adds the steps that read the settings into the job's outcome, one key per setting.
 void AddReads(LoggerJob &job, const std::vector<Setting> &settings);
 
-// A checked write of one setting: the steps that send it and read it back, and whether
-// it changes the logger's own address (such writes go last).
+// A checked write of one setting: the steps that send it and read it back, whether it
+// changes the logger's own address (such writes go last), and whether its value is one
+// logger's own (a fixed address must not go to several loggers).
 struct SettingWrite {
     QString setting;
     std::function<void(LoggerJob &)> addSteps;
     bool changesAddress = false;
+    bool oneLoggersOwn = false;
 };
 
 // Either a write that may be sent, or the refusal that names the setting and the rule.

@@ -302,6 +302,8 @@ private slots:
         QTest::newRow("device type 1 char") << write + QStringList{"devices+=INV1,3,A"} << "devices: Type Code must be 2 or 3 characters";
         QTest::newRow("device serial 17") << write + QStringList{"devices+=12345678901234567,3,A1"} << "devices: Serial No must be at most 16 characters";
         QTest::newRow("devices other") << write + QStringList{"devices=all"} << "devices: expected devices=clear";
+        QTest::newRow("fixed ip to two loggers") << QStringList{"write", "--logger", "127.0.0.2,127.0.0.3", "ip=10.0.0.9,255.0.0.0,10.0.0.1"} << "ip: a fixed address would go to every logger";
+        QTest::newRow("fixed ip to all") << QStringList{"write", "--all", "--range", "127.0.0.2-127.0.0.3", "ip=10.0.0.9,255.0.0.0,10.0.0.1"} << "ip: a fixed address would go to every logger";
         QTest::newRow("read-only setting") << write + QStringList{"mac=00-11"} << "mac: not a setting that can be written";
         QTest::newRow("good then bad") << write + QStringList{"gprs=on", "pin=x"} << "pin: must be digits only";
         QTest::newRow("unknown setting read") << QStringList{"read", "--logger", "127.0.0.2", "colour"} << "'colour' is not a setting";
