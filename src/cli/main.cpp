@@ -1,6 +1,7 @@
 // tarnwick-cli: the settings of many PV data loggers at once, from the command line.
 
 #include "cli_app.h"
+#include "transport/wire_text.h"
 
 #include <QCoreApplication>
 
@@ -13,6 +14,11 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("tarnwick-cli"));
     QTextStream out(stdout);
     QTextStream err(stderr);
+    // The loggers' code page, as the window takes it.
+    if (const auto unknown = wire_text::SelectCodePageFromEnvironment()) {
+        err << wire_text::kCodePageVariable << ": unknown code page \"" << *unknown
+            << "\"; using the system's code page.\n";
+    }
     cli::Console console{out, err, isatty(fileno(stderr)) == 1};
     return cli::RunCli(QCoreApplication::arguments(), console);
 }

@@ -22,6 +22,15 @@ QString TrimmedText(const QString &text)
     return FromWire(protocol::TrimText(ToWire(text)));
 }
 
+// Device rows show the address and the type code centred, as their column headers.
+void AddDeviceRow(QTreeWidget &list, const QStringList &serialAddressType)
+{
+    auto *row = new QTreeWidgetItem(&list, serialAddressType);
+    for (const int column : {1, 2}) {
+        row->setTextAlignment(column, Qt::AlignCenter);
+    }
+}
+
 // What is typed appears in upper case; the cursor stays where the typing left it.
 void KeepUpperCase(QLineEdit *edit)
 {
@@ -95,7 +104,7 @@ void DeviceRegistry::btnDAClick()
         return;
     }
     m_exchange.SendCommand("DA",
-                           device_registry::AddDeviceRequest(device, EndsOnWholeLocalCharacter));
+                           device_registry::AddDeviceRequest(device, IsCharacterBoundary));
 }
 
 void DeviceRegistry::btnReadDeviceClick()
@@ -134,9 +143,8 @@ void DeviceRegistry::answerAddDevice(const std::string & /*payload*/)
     m_exchange.tmr1Timer();
     m_exchange.clearCurrentCommand();
     // The rows repeat what was sent; the answer itself carries no device.
-    new QTreeWidgetItem(m_devices, {TrimmedText(m_serialNumber->text()),
-                                    TrimmedText(m_address->text()),
-                                    TrimmedText(m_typeCode->text())});
+    AddDeviceRow(*m_devices, {TrimmedText(m_serialNumber->text()), TrimmedText(m_address->text()),
+                              TrimmedText(m_typeCode->text())});
     new QTreeWidgetItem(m_appendInfos, {TrimmedText(m_appendInfo->toPlainText())});
 }
 
@@ -173,8 +181,8 @@ void DeviceRegistry::answerDeviceRead(const std::string &payload)
         const std::string &item = (*items)[index];
         if (index % 2 == 0) {
             const device_registry::DeviceRow row = device_registry::ParseRecordItem(item);
-            new QTreeWidgetItem(m_devices, {FromWire(row.serialNumber), FromWire(row.address),
-                                            FromWire(row.typeCode)});
+            AddDeviceRow(*m_devices, {FromWire(row.serialNumber), FromWire(row.address),
+                                      FromWire(row.typeCode)});
         } else {
             new QTreeWidgetItem(m_appendInfos,
                                 {FromWire(device_registry::ParseAppendInfoItem(item))});

@@ -30,10 +30,10 @@ std::string TwoHexDigits(int value)
 }  // namespace
 
 std::string FitToWidth(std::string_view bytes, std::size_t width,
-                       const EndsOnWholeCharacter &endsOnWholeCharacter)
+                       const CharacterBoundaryTest &isCharacterBoundary)
 {
     std::size_t cut = std::min(bytes.size(), width);
-    while (cut > 0 && cut < bytes.size() && !endsOnWholeCharacter(bytes.substr(0, cut))) {
+    while (cut > 0 && cut < bytes.size() && !isCharacterBoundary(bytes, cut)) {
         --cut;
     }
     std::string fitted(bytes.substr(0, cut));
@@ -63,16 +63,16 @@ std::string DeviceRecordBody(std::string_view serialNumber, std::string_view add
 }
 
 std::string AppendInfoField(std::string_view appendInfo,
-                            const EndsOnWholeCharacter &endsOnWholeCharacter)
+                            const CharacterBoundaryTest &isCharacterBoundary)
 {
     const std::size_t separator = appendInfo.find('#');
     if (separator == std::string_view::npos) {
-        return FitToWidth(appendInfo, kAppendInfoWidth, endsOnWholeCharacter);
+        return FitToWidth(appendInfo, kAppendInfoWidth, isCharacterBoundary);
     }
     return FitToWidth(appendInfo.substr(0, separator), kAppendInfoFirstPartWidth,
-                      endsOnWholeCharacter) +
+                      isCharacterBoundary) +
            FitToWidth(appendInfo.substr(separator + 1), kAppendInfoSecondPartWidth,
-                      endsOnWholeCharacter);
+                      isCharacterBoundary);
 }
 
 std::string CompoundRequest(const std::vector<std::string> &subCommands)
@@ -101,7 +101,7 @@ std::optional<std::string> RefusedDeviceEntry(const DeviceInput &device)
 }
 
 std::string AddDeviceRequest(const DeviceInput &device,
-                             const EndsOnWholeCharacter &endsOnWholeCharacter)
+                             const CharacterBoundaryTest &isCharacterBoundary)
 {
     const std::string serialNumber = protocol::TrimText(device.serialNumber);
     const std::string typeCode = protocol::TrimText(device.typeCode);
@@ -114,7 +114,7 @@ std::string AddDeviceRequest(const DeviceInput &device,
         return record;
     }
     return CompoundRequest(
-        {record, "AA" + AppendInfoField(appendInfo, endsOnWholeCharacter) + address});
+        {record, "AA" + AppendInfoField(appendInfo, isCharacterBoundary) + address});
 }
 
 std::string DeviceReadRequest(int count)

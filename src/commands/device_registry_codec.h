@@ -9,12 +9,12 @@
 
 // The device registry on the wire: the device record, the append info, the compound
 // request that carries several sub-commands in one frame, and the answers read back.
-// All texts are bytes of the local 8-bit code page; every width counts bytes.
+// All texts are bytes of the loggers' code page; every width counts bytes.
 namespace device_registry {
 
-// Whether a byte text ends on a whole character of the local 8-bit code page, so that
-// cutting after its last byte splits no multi-byte character.
-using EndsOnWholeCharacter = std::function<bool(std::string_view bytes)>;
+// Whether cutting a byte text at a position splits no multi-byte character of the
+// loggers' code page.
+using CharacterBoundaryTest = std::function<bool(std::string_view bytes, std::size_t at)>;
 
 inline constexpr std::size_t kSerialNumberWidth = 16;
 inline constexpr std::size_t kAppendInfoWidth = 84;
@@ -41,7 +41,7 @@ struct DeviceRow {
 // Fills with spaces to `width` bytes, or cuts to `width` bytes; a cut that would split
 // a multi-byte character moves back before it and the gap is filled with spaces.
 std::string FitToWidth(std::string_view bytes, std::size_t width,
-                       const EndsOnWholeCharacter &endsOnWholeCharacter);
+                       const CharacterBoundaryTest &isCharacterBoundary);
 
 // Upper-case hexadecimal with at least two digits; a negative value as its 32-bit pattern.
 std::string AddressText(std::int32_t address);
@@ -55,7 +55,7 @@ std::string DeviceRecordBody(std::string_view serialNumber, std::string_view add
 // The 84 bytes of the append info: with a "#", the text before the first one fitted to
 // 60 bytes and the text after it fitted to 24; without, the whole text fitted to 84.
 std::string AppendInfoField(std::string_view appendInfo,
-                            const EndsOnWholeCharacter &endsOnWholeCharacter);
+                            const CharacterBoundaryTest &isCharacterBoundary);
 
 // "RC", then each sub-command followed by its own CRC text and "#".
 std::string CompoundRequest(const std::vector<std::string> &subCommands);
@@ -70,7 +70,7 @@ std::optional<std::string> RefusedDeviceEntry(const DeviceInput &device);
 // "AA" append-info sub-command in one compound request. A trimmed address that is not
 // a whole number throws protocol::InvalidIntegerError.
 std::string AddDeviceRequest(const DeviceInput &device,
-                             const EndsOnWholeCharacter &endsOnWholeCharacter);
+                             const CharacterBoundaryTest &isCharacterBoundary);
 
 // The compound request for the record ("DR") and append info ("AB") of devices 1 to count.
 std::string DeviceReadRequest(int count);

@@ -34,10 +34,27 @@ OctetRow ReadOctets(const std::array<QLineEdit *, 4> &edits)
     return octets;
 }
 
+// What an octet edit takes from the keyboard and the clipboard.
+constexpr int kOctetTypingLimit = 3;
+
+// An octet edit's length limit is the typing limit, or the length of a longer text that a
+// logger's answer put there: the operator sees the whole answer and can only shorten it.
+void FitLengthLimit(QLineEdit &edit, qsizetype textLength)
+{
+    const int limit = std::max<int>(kOctetTypingLimit, static_cast<int>(textLength));
+    if (edit.maxLength() != limit) {
+        edit.setMaxLength(limit);
+    }
+}
+
+// Shows an answer's octets whole: a longer text is what the logger said, and the range
+// check of a later Set refuses it instead of writing a cut, valid-looking address.
 void ShowOctets(const std::array<QLineEdit *, 4> &edits, const OctetRow &octets)
 {
     for (std::size_t index = 0; index < edits.size(); ++index) {
-        edits[index]->setText(FromWire(octets[index]));
+        const QString text = FromWire(octets[index]);
+        FitLengthLimit(*edits[index], text.size());  // before the text, which it would cut
+        edits[index]->setText(text);
     }
 }
 
@@ -118,6 +135,7 @@ void NetworkAddressing::installOctetRules()
     for (const OctetEdits *row : {&m_address, &m_mask, &m_gateway, &m_dataServer}) {
         for (QLineEdit *edit : *row) {
             edit->installEventFilter(this);
+            connect(edit, &QLineEdit::textChanged, this, [edit] { FitLengthLimit(*edit, edit->text().size()); });
         }
     }
 }

@@ -38,15 +38,11 @@ std::string_view FieldText(std::string_view payload, Field field)
     return start < payload.size() ? payload.substr(start, field.width) : std::string_view{};
 }
 
-// A hexadecimal field must be complete: a field cut short by the end of the answer
-// would otherwise be read as a different number.
+// A field cut short by the end of the answer is read from the digits it holds; only a
+// field that is missing altogether or holds a non-hexadecimal character stops the parse.
 std::int32_t HexField(std::string_view payload, Field field)
 {
-    const std::string_view text = FieldText(payload, field);
-    if (text.size() != field.width) {
-        throw protocol::InvalidIntegerError(text);
-    }
-    return protocol::ParseHexField(text);
+    return protocol::ParseHexField(FieldText(payload, field));
 }
 
 std::int32_t Trimmed(const std::string &text)

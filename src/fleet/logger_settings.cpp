@@ -656,7 +656,7 @@ CheckedWrite DeviceAddWrite(const QString &serial, const QString &address, const
         if (const auto rule = TextRule(protocol::TrimText(input.appendInfo), false)) {
             return Refused(setting, QStringLiteral("the append info %1").arg(QLatin1String(*rule)).toStdString());
         }
-        request = device_registry::AddDeviceRequest(input, EndsOnWholeLocalCharacter);
+        request = device_registry::AddDeviceRequest(input, IsCharacterBoundary);
         // What the registry must read back: the record and append info as they go out.
         const std::string addressText = device_registry::AddressText(
             protocol::ParseInteger(protocol::TrimText(input.address)));
@@ -666,7 +666,7 @@ CheckedWrite DeviceAddWrite(const QString &serial, const QString &address, const
                                                     protocol::TrimText(input.typeCode)));
         expected.appendInfo = device_registry::ParseAppendInfoItem(
             "A" + device_registry::AppendInfoField(protocol::TrimText(input.appendInfo),
-                                                   EndsOnWholeLocalCharacter));
+                                                   IsCharacterBoundary));
     } catch (const protocol::InvalidIntegerError &error) {
         return Refused(setting, error.what());
     }

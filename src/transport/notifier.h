@@ -1,6 +1,7 @@
 #pragma once
 
 #include "protocol/text.h"
+#include "wire_text.h"
 
 #include <QString>
 
@@ -24,6 +25,6 @@ void RunGuarded(Notifier &notifier, Handler &&handler)
     try {
         handler();
     } catch (const protocol::InvalidIntegerError &error) {
-        notifier.reportError(QString::fromLocal8Bit(error.what()));
+        notifier.reportError(FromWire(error.what()));
     }
 }

@@ -2,25 +2,40 @@
 
 #include <QString>
 
+#include <optional>
 #include <string>
 #include <string_view>
 
-// Controls hold QString; the wire holds bytes of the local 8-bit code page. Text is
+// Controls hold QString; the wire holds bytes of the loggers' code page. Text is
 // converted here, at the edge between the two, and nowhere else.
-inline std::string ToWire(const QString &text)
-{
-    return text.toLocal8Bit().toStdString();
-}
+//
+// The conversion never loses a byte. Bytes that form a character of the code page
+// become that character; any other byte becomes the code point U+DC00 plus the byte (a
+// lone low surrogate, which no decoder produces) and goes back to the wire as the same
+// byte. So a text read from a logger and written back unchanged is the same bytes.
+std::string ToWire(const QString &text);
+QString FromWire(std::string_view bytes);
 
-inline QString FromWire(const std::string &bytes)
-{
-    return QString::fromLocal8Bit(bytes.data(), static_cast<qsizetype>(bytes.size()));
-}
+// Whether cutting the bytes at `at` splits no character of the code page.
+bool IsCharacterBoundary(std::string_view bytes, std::size_t at);
 
-// Bytes that decode and encode back unchanged end on a whole character, so cutting after
-// their last byte splits no multi-byte character.
-inline bool EndsOnWholeLocalCharacter(std::string_view bytes)
-{
-    const std::string text(bytes);
-    return ToWire(FromWire(text)) == text;
-}
+namespace wire_text {
+
+// The code page used until another is selected: the system's (the ANSI code page on
+// Windows, UTF-8 elsewhere).
+inline constexpr char kSystemCodePage[] = "system";
+
+// Selects the loggers' code page by name ("GBK", "windows-1252", ...) for every later
+// conversion. Returns false, keeping the current one, when this build cannot convert
+// that code page.
+bool SelectCodePage(const QString &name);
+QString SelectedCodePage();
+
+// The environment variable that names the loggers' code page when it is not the PC's own.
+inline constexpr char kCodePageVariable[] = "TARNWICK_CODE_PAGE";
+
+// Selects the code page the variable names, if it names one. Returns the name when this
+// build cannot convert it (the system's code page stays), so the caller can say so.
+std::optional<QString> SelectCodePageFromEnvironment();
+
+}  // namespace wire_text

@@ -325,6 +325,34 @@ private slots:
         QCOMPARE(minutes->text(), QStringLiteral("015"));
     }
 
+    // Bytes that are no character of the PC's code page are read and written back as
+    // they came, not as replacement characters.
+    void readThenWriteSendsBackTheLoggersBytes()
+    {
+        WindowHarness harness;
+        CellularState state;
+        state.apnName = "\xB0net";
+        state.apnUser = "M\xFCller\xE4\xB8\xAD";
+        state.apnPassword = "\x81\xFF";
+        state.telecomOperator = "Op\xE9ra";
+        InstallCellularCommands(harness.logger(), state);
+        harness.selectLogger();
+        for (const char *button : {"btnAR", "btnCR"}) {
+            Click(harness, QString::fromLatin1(button));
+            QTRY_VERIFY_WITH_TIMEOUT(ExchangeIdle(harness), kWaitMs);
+        }
+        QVERIFY(!harness.control<QLineEdit>("edtapnname")->text().contains(QChar::ReplacementCharacter));
+        QVERIFY(harness.control<QLineEdit>("edtapnuser")->text().endsWith(QStringLiteral("\u4E2D")));
+        for (const char *button : {"btnAW", "btnCW"}) {
+            const qsizetype confirmed = harness.notifier().informed.size() + 1;
+            Click(harness, QString::fromLatin1(button));
+            QTRY_COMPARE_WITH_TIMEOUT(harness.notifier().informed.size(), confirmed, kWaitMs);
+        }
+        QCOMPARE(harness.logger().requests(),
+                 Requests({"AR", "CR", "AW\"\xB0net\",\"M\xFCller\xE4\xB8\xAD\",\"\x81\xFF\"",
+                           "CW\"Op\xE9ra\""}));
+    }
+
     void signalQualityComesFromTheLoggersReport()
     {
         WindowHarness harness;

@@ -57,6 +57,19 @@ QList<QStringList> Rows(const QTreeWidget *list)
     return rows;
 }
 
+// "Address" and "Type Code" cells are centred like their headers; "Serial No" is not.
+void VerifyCellsAlignedAsHeaders(const QTreeWidget *list)
+{
+    QCOMPARE(list->headerItem()->textAlignment(1), int(Qt::AlignCenter));
+    QCOMPARE(list->headerItem()->textAlignment(2), int(Qt::AlignCenter));
+    for (int index = 0; index < list->topLevelItemCount(); ++index) {
+        const QTreeWidgetItem *row = list->topLevelItem(index);
+        for (int column = 0; column < list->columnCount(); ++column) {
+            QCOMPARE(row->textAlignment(column), list->headerItem()->textAlignment(column));
+        }
+    }
+}
+
 // The real window with one substitute logger that keeps a device registry.
 struct DeviceWindow {
     DeviceWindow() { InstallDeviceCommands(harness.logger(), registry); }
@@ -136,6 +149,7 @@ private slots:
         QCOMPARE(window.requests(), std::vector<std::string>{request});
         QCOMPARE(window.registry.devices.size(), std::size_t{1});
         QCOMPARE(Rows(window.devices()), (QList<QStringList>{{serialNumber, address, typeCode}}));
+        VerifyCellsAlignedAsHeaders(window.devices());
         QCOMPARE(Rows(window.appendInfos()), (QList<QStringList>{{appendInfo.trimmed()}}));
         QVERIFY(window.exchange().currentCommand().empty());
         QVERIFY(window.harness.notifier().all().isEmpty());
@@ -209,6 +223,7 @@ private slots:
         QCOMPARE(Rows(window.devices()), (QList<QStringList>{{"ABC123", "5", "12"},
                                                               {"SN2", "10", "A12"},
                                                               {"SN3", "255", "34"}}));
+        VerifyCellsAlignedAsHeaders(window.devices());
         QCOMPARE(Rows(window.appendInfos()),
                  (QList<QStringList>{{"Roof#East"}, {"Roof#"}, {"#"}}));
         QVERIFY(window.unlocked());

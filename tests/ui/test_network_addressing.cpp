@@ -137,6 +137,52 @@ private slots:
         QVERIFY(!f.locked());
     }
 
+    // The fourth edit takes everything after the third "." of the answer, whatever its
+    // length; the range check on Set then refuses it, so nothing cut is written back.
+    void answerOctetsAreShownWholeAndRefusedOnSet_data()
+    {
+        QTest::addColumn<QString>("readCode");
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<QString>("prefix");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("setButton");
+        QTest::newRow("ER four-digit octet")
+            << "ER" << "R10.0.0.1234,255.0.0.0,10.0.0.1" << "edtip" << "10.0.0.1234" << "btnEW";
+        QTest::newRow("ER six octets")
+            << "ER" << "R1.2.3.4.5.6,255.0.0.0,1.2.3.254" << "edtip" << "1.2.3.4.5.6" << "btnEW";
+        QTest::newRow("R3 four-digit octet")
+            << "R3" << "R10.0.0.1234,9040" << "edtrip" << "10.0.0.1234" << "btnR2";
+    }
+
+    void answerOctetsAreShownWholeAndRefusedOnSet()
+    {
+        QFETCH(QString, readCode);
+        QFETCH(QString, answer);
+        QFETCH(QString, prefix);
+        QFETCH(QString, shown);
+        QFETCH(QString, setButton);
+        Fixture f;
+        f.harness.logger().setCommandHandler(readCode.toStdString(),
+                                             [answer](const std::string &) { return answer.toStdString(); });
+        f.click(readCode == QLatin1String("ER") ? "btnER" : "btnR1");
+        QTRY_COMPARE_WITH_TIMEOUT(f.row(prefix), shown, kWaitMs);
+
+        f.click(qPrintable(setButton));
+        QCOMPARE(f.harness.notifier().informed,
+                 QStringList{"The IP address must be four numbers from 0 to 255."});
+        QTest::qWait(50);
+        QCOMPARE(f.requests(), Requests{readCode.toStdString()});
+
+        // Shortening the long octet brings the typing limit back.
+        QLineEdit *fourth = f.edit(prefix + QLatin1Char('4'));
+        while (fourth->text().size() > 3) {
+            fourth->backspace();
+        }
+        QCOMPARE(fourth->maxLength(), 3);
+        fourth->insert(QStringLiteral("9"));
+        QCOMPARE(fourth->text().size(), 3);
+    }
+
     void setSendsTheConfigurationAndReadsItBack_data()
     {
         QTest::addColumn<bool>("automatic");

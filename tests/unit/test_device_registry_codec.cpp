@@ -25,11 +25,11 @@ std::string RecordItem(const std::string &serialNumber, const std::string &rest)
     return "D" + serialNumber + Spaces(16 - serialNumber.size()) + rest;
 }
 
-// The local 8-bit code page of the Linux desktop.
-bool EndsOnWholeUtf8Character(std::string_view bytes)
+// UTF-8, the code page of the Linux desktop: a cut before a continuation byte splits a
+// character.
+bool IsUtf8Boundary(std::string_view bytes, std::size_t at)
 {
-    const QByteArray text(bytes.data(), static_cast<qsizetype>(bytes.size()));
-    return QString::fromUtf8(text).toUtf8() == text;
+    return at >= bytes.size() || (static_cast<unsigned char>(bytes[at]) & 0xC0U) != 0x80U;
 }
 
 std::string Utf8(const char *text)
@@ -119,17 +119,17 @@ private slots:
         QFETCH(std::string, appendInfo);
         QFETCH(std::string, request);
         const DeviceInput device{serialNumber, address, typeCode, appendInfo};
-        const std::string built = AddDeviceRequest(device, EndsOnWholeUtf8Character);
+        const std::string built = AddDeviceRequest(device, IsUtf8Boundary);
         QCOMPARE(built, request);
     }
 
     void addRequestWithInvalidAddressThrows()
     {
         QCOMPARE(Message([] {
-                     AddDeviceRequest({"S", " 1x ", "12", ""}, EndsOnWholeUtf8Character);
+                     AddDeviceRequest({"S", " 1x ", "12", ""}, IsUtf8Boundary);
                  }),
                  QStringLiteral("'1x' is not a valid integer value"));
-        QCOMPARE(Message([] { AddDeviceRequest({"S", "", "12", ""}, EndsOnWholeUtf8Character); }),
+        QCOMPARE(Message([] { AddDeviceRequest({"S", "", "12", ""}, IsUtf8Boundary); }),
                  QStringLiteral("'' is not a valid integer value"));
     }
 
@@ -198,7 +198,7 @@ private slots:
     {
         QFETCH(std::string, appendInfo);
         QFETCH(std::string, field);
-        const std::string built = AppendInfoField(appendInfo, EndsOnWholeUtf8Character);
+        const std::string built = AppendInfoField(appendInfo, IsUtf8Boundary);
         QCOMPARE(built.size(), kAppendInfoWidth);
         QCOMPARE(built, field);
     }

@@ -69,6 +69,11 @@ private slots:
         QTest::newRow("times as received") << "R7 ab99-1000000000000"
             << Block("7 ab99-1", "0", "0", "0", 0, 0, 0, 0);
         QTest::newRow("trailing text ignored") << "R06001830012C05030170XYZ" << ExampleBlock();
+        // A field cut short by the end of the answer is read from the digits it holds.
+        QTest::newRow("flags cut to one digit") << "R06001830012C0503017"
+            << Block("06001830", "300", "5", "3", 1, 0, 0, 0);
+        QTest::newRow("flags cut to F") << "R06001830012C050301F"
+            << Block("06001830", "300", "5", "3", 1, 0, 0, 0);
     }
 
     void parseBlockAnswer()
@@ -83,10 +88,12 @@ private slots:
         QTest::addColumn<QString>("payload");
         QTest::addColumn<QString>("error");
         QTest::newRow("R") << "R" << "'' is not a valid integer value";
-        QTest::newRow("cut inside the data interval") << "R0600183001"
-            << "'01' is not a valid integer value";
-        QTest::newRow("flags cut to one digit") << "R06001830012C0503017"
-            << "'7' is not a valid integer value";
+        QTest::newRow("heartbeat missing after a cut data interval") << "R0600183001"
+            << "'' is not a valid integer value";
+        QTest::newRow("flags missing") << "R06001830012C050301"
+            << "'' is not a valid integer value";
+        QTest::newRow("flags cut to one non-hex digit") << "R06001830012C050301G"
+            << "'G' is not a valid integer value";
         QTest::newRow("data interval not hex") << "R0600183001ZC05030170"
             << "'01ZC' is not a valid integer value";
         QTest::newRow("flags not hex") << "R06001830012C050301G0"

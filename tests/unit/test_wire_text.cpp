@@ -1,0 +1,114 @@
+#include "transport/wire_text.h"
+
+#include <QtTest>
+
+#include <string>
+
+class TestWireText : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup() { QVERIFY(wire_text::SelectCodePage(QString::fromLatin1(wire_text::kSystemCodePage))); }
+
+    void everyByteSurvivesARoundTrip_data()
+    {
+        QTest::addColumn<QString>("codePage");
+        QTest::newRow("system") << QString::fromLatin1(wire_text::kSystemCodePage);
+        QTest::newRow("windows-1252") << "windows-1252";
+        QTest::newRow("GBK") << "GBK";
+    }
+
+    void everyByteSurvivesARoundTrip()
+    {
+        QFETCH(QString, codePage);
+        QVERIFY(wire_text::SelectCodePage(codePage));
+        std::string allBytes;
+        for (int value = 0; value < 256; ++value) {
+            const std::string single(1, static_cast<char>(value));
+            QCOMPARE(ToWire(FromWire(single)), single);
+            allBytes.push_back(static_cast<char>(value));
+        }
+        QCOMPARE(ToWire(FromWire(allBytes)), allBytes);
+        // Every byte stays distinct: 256 different single-byte texts.
+        QSet<QString> texts;
+        for (int value = 0; value < 256; ++value) {
+            texts.insert(FromWire(std::string(1, static_cast<char>(value))));
+        }
+        QCOMPARE(texts.size(), 256);
+    }
+
+    void charactersOfTheCodePageAreShownAsCharacters_data()
+    {
+        QTest::addColumn<QString>("codePage");
+        QTest::addColumn<QByteArray>("wire");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("system, ASCII") << "system" << QByteArray("APN-1") << "APN-1";
+        QTest::newRow("system, two-byte") << "system" << QByteArray("Z\xC3\xBCrich") << "Z\u00FCrich";
+        QTest::newRow("system, three-byte") << "system" << QByteArray("\xE4\xB8\xAD") << "\u4E2D";
+        QTest::newRow("system, outside the basic plane")
+            << "system" << QByteArray("\xF0\x90\x82\x80") << QString::fromUcs4(U"\U00010080");
+        QTest::newRow("system, byte-order mark first")
+            << "system" << QByteArray("\xEF\xBB\xBFX") << QString(QChar(0xFEFF)) + QLatin1Char('X');
+        QTest::newRow("GBK") << "GBK" << QByteArray("\xD6\xD0") << "\u4E2D";
+        QTest::newRow("windows-1252") << "windows-1252" << QByteArray("\xB0") << "\u00B0";
+    }
+
+    void charactersOfTheCodePageAreShownAsCharacters()
+    {
+        QFETCH(QString, codePage);
+        QFETCH(QByteArray, wire);
+        QFETCH(QString, shown);
+        QVERIFY(wire_text::SelectCodePage(codePage));
+        QCOMPARE(FromWire(wire.toStdString()), shown);
+        QCOMPARE(ToWire(shown), wire.toStdString());
+    }
+
+    void bytesOutsideTheCodePageAreKeptBetweenCharacters()
+    {
+        // UTF-8 text, a lone Latin-1 degree sign and a cut-off sequence, then ASCII.
+        const std::string wire = "N\xC3\xBC \xB0 \xE4\xB8 ok";
+        const QString shown = FromWire(wire);
+        QVERIFY(shown.startsWith(QStringLiteral("N\u00FC ")));
+        QVERIFY(shown.endsWith(QStringLiteral(" ok")));
+        QVERIFY(!shown.contains(QChar::ReplacementCharacter));
+        QCOMPARE(ToWire(shown), wire);
+        // Edited around the kept bytes, they still go back as they came.
+        QCOMPARE(ToWire(shown + QStringLiteral("!")), wire + "!");
+    }
+
+    void characterBoundaries_data()
+    {
+        QTest::addColumn<QString>("codePage");
+        QTest::addColumn<QByteArray>("wire");
+        QTest::addColumn<int>("at");
+        QTest::addColumn<bool>("boundary");
+        QTest::newRow("system, before a three-byte character") << "system" << QByteArray("ab\xE4\xB8\xAD") << 2 << true;
+        QTest::newRow("system, inside it") << "system" << QByteArray("ab\xE4\xB8\xAD") << 3 << false;
+        QTest::newRow("system, after a kept byte") << "system" << QByteArray("\xB0\xB0x") << 1 << true;
+        QTest::newRow("system, at either end") << "system" << QByteArray("\xE4\xB8\xAD") << 0 << true;
+        QTest::newRow("GBK, inside a character") << "GBK" << QByteArray("a\xD6\xD0") << 2 << false;
+        QTest::newRow("GBK, after it") << "GBK" << QByteArray("a\xD6\xD0" "b") << 3 << true;
+    }
+
+    void characterBoundaries()
+    {
+        QFETCH(QString, codePage);
+        QFETCH(QByteArray, wire);
+        QFETCH(int, at);
+        QFETCH(bool, boundary);
+        QVERIFY(wire_text::SelectCodePage(codePage));
+        QCOMPARE(IsCharacterBoundary(wire.toStdString(), static_cast<std::size_t>(at)), boundary);
+    }
+
+    void unknownCodePageKeepsTheCurrentOne()
+    {
+        QVERIFY(wire_text::SelectCodePage(QStringLiteral("GBK")));
+        QVERIFY(!wire_text::SelectCodePage(QStringLiteral("no-such-code-page")));
+        QCOMPARE(wire_text::SelectedCodePage(), QStringLiteral("GBK"));
+        QCOMPARE(FromWire("\xD6\xD0"), QStringLiteral("\u4E2D"));
+    }
+};
+
+QTEST_APPLESS_MAIN(TestWireText)
+#include "test_wire_text.moc"
