@@ -16,6 +16,8 @@
 
 #include <sys/stat.h>
 
+Q_DECLARE_METATYPE(LoggerMisbehaviour)
+
 namespace {
 
 struct CliResult {
@@ -188,6 +190,37 @@ private slots:
         QCOMPARE(result.status, status);
         QCOMPARE(requestsTo(0), requests);
         QCOMPARE(JsonOf(result.out).at(0).toObject().value("error").toString(), error);
+    }
+
+    // Answers cut over two datagrams, sent twice in one, or after stray bytes are read as
+    // the window reads them; a frame beyond the first in a datagram is not kept for the
+    // next request.
+    void unusualAnswersAreReadCorrectly_data()
+    {
+        QTest::addColumn<LoggerMisbehaviour>("misbehaviour");
+        LoggerMisbehaviour split;
+        split.splitFrame = true;
+        LoggerMisbehaviour twice;
+        twice.doubleFrame = true;
+        LoggerMisbehaviour garbage;
+        garbage.garbageBefore = "\x05xx";
+        LoggerMisbehaviour late;
+        late.delayMs = 60;
+        QTest::newRow("split over two datagrams") << split;
+        QTest::newRow("twice in one datagram") << twice;
+        QTest::newRow("stray bytes before") << garbage;
+        QTest::newRow("60 ms late") << late;
+    }
+
+    void unusualAnswersAreReadCorrectly()
+    {
+        QFETCH(LoggerMisbehaviour, misbehaviour);
+        startLoggers(1);
+        logger(0).endpoint().misbehaviour() = misbehaviour;
+        const CliResult result = run({"read", "--logger", addresses(0, 1), "mac", "operator", "signal", "--format", "csv"});
+        QCOMPARE(result.status, 0);
+        QCOMPARE(result.out, QStringLiteral("ip,serial,mac,operator,signal,error\n127.0.0.2,,00-1A-2B-00-00-00,Operator,23,\n"));
+        QCOMPARE(requestsTo(0), 3);
     }
 
     // Every answer comes 200 ms late, after the 150 ms timeout: the first try's answer
