@@ -68,12 +68,13 @@ public:
     {
         m_thread.start();
         m_context.moveToThread(&m_thread);
-        QMetaObject::invokeMethod(&m_context, [this] { start(); }, Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            &m_context, [this] { start(); }, Qt::BlockingQueuedConnection);
     }
     ~LoggerFarm()
     {
-        QMetaObject::invokeMethod(&m_context, [this] { m_loggers.clear(); },
-                                  Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            &m_context, [this] { m_loggers.clear(); }, Qt::BlockingQueuedConnection);
         m_thread.quit();
         m_thread.wait();
     }
@@ -101,8 +102,9 @@ private:
             const QHostAddress address(QStringLiteral("127.0.0.%1").arg(index + 2));
             auto logger = std::make_unique<SimulatedLogger>(
                 address, m_commandPort, m_searchPort,
-                LoggerIdentity{QStringLiteral("SN-%1").arg(index + 1, 3, 10, QLatin1Char('0')).toStdString(),
-                               "V1.0"});
+                LoggerIdentity{
+                    QStringLiteral("SN-%1").arg(index + 1, 3, 10, QLatin1Char('0')).toStdString(),
+                    "V1.0"});
             if (!logger->endpoint().start()) {
                 return;
             }
@@ -123,15 +125,24 @@ private:
 struct CliRun {
     double seconds = 0.0;
     int status = -1;
-    int loggerLines = 0;  // CSV lines of loggers that succeeded
+    int loggerLines = 0; // CSV lines of loggers that succeeded
     QString errors;
 };
 
 CliRun RunCli(const Options &options, const LoggerFarm &farm, QStringList arguments)
 {
-    arguments += {"--bind", "127.0.0.1", "--local-command-port", "0", "--local-search-port", "0",
-                  "--command-port", QString::number(farm.commandPort()), "--search-port",
-                  QString::number(farm.searchPort()), "--format", "csv"};
+    arguments += {"--bind",
+                  "127.0.0.1",
+                  "--local-command-port",
+                  "0",
+                  "--local-search-port",
+                  "0",
+                  "--command-port",
+                  QString::number(farm.commandPort()),
+                  "--search-port",
+                  QString::number(farm.searchPort()),
+                  "--format",
+                  "csv"};
     QProcess process;
     QElapsedTimer clock;
     clock.start();
@@ -177,7 +188,7 @@ Series Repeat(const Options &options, const LoggerFarm &farm, const QStringList 
     return series;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -213,14 +224,15 @@ int main(int argc, char *argv[])
     }
     const QStringList everyLogger{"--all", "--range", "127.0.0.2-127.0.0.255", "--wait", "200"};
 
-    const Series read = Repeat(options, farm, QStringList{"read"} + everyLogger, options.runs, "read --all");
+    const Series read =
+        Repeat(options, farm, QStringList{"read"} + everyLogger, options.runs, "read --all");
     const Series apply =
         Repeat(options, farm, QStringList{"apply", profile} + everyLogger, options.runs, "apply");
     farm.setDropRate(0.1);
-    const Series lossy =
-        Repeat(options, farm,
-               QStringList{"apply", profile} + everyLogger + QStringList{"--timeout", "300", "--retries", "6"},
-               options.lossyRuns, "apply, 10 % dropped");
+    const Series lossy = Repeat(options, farm,
+                                QStringList{"apply", profile} + everyLogger +
+                                    QStringList{"--timeout", "300", "--retries", "6"},
+                                options.lossyRuns, "apply, 10 % dropped");
     farm.setDropRate(0.0);
 
     rusage usage{};
@@ -231,14 +243,22 @@ int main(int argc, char *argv[])
         return series.allSucceeded && series.worstLoggers == kLoggerCount &&
                Median(series.seconds) < bound;
     };
-    Row(QStringLiteral("tarnwick-cli read --all, every setting, 254 loggers (median of %1)").arg(options.runs),
-        QStringLiteral("%1 s, %2/254 ok").arg(Median(read.seconds), 0, 'f', 2).arg(read.worstLoggers),
+    Row(QStringLiteral("tarnwick-cli read --all, every setting, 254 loggers (median of %1)")
+            .arg(options.runs),
+        QStringLiteral("%1 s, %2/254 ok")
+            .arg(Median(read.seconds), 0, 'f', 2)
+            .arg(read.worstLoggers),
         QStringLiteral("< 2 s"), verdict(read, 2.0));
-    Row(QStringLiteral("tarnwick-cli apply, full profile with read-back, 254 loggers (median of %1)").arg(options.runs),
-        QStringLiteral("%1 s, %2/254 ok").arg(Median(apply.seconds), 0, 'f', 2).arg(apply.worstLoggers),
+    Row(QStringLiteral(
+            "tarnwick-cli apply, full profile with read-back, 254 loggers (median of %1)")
+            .arg(options.runs),
+        QStringLiteral("%1 s, %2/254 ok")
+            .arg(Median(apply.seconds), 0, 'f', 2)
+            .arg(apply.worstLoggers),
         QStringLiteral("< 4 s"), verdict(apply, 4.0));
     const double slowest = *std::max_element(lossy.seconds.begin(), lossy.seconds.end());
-    Row(QStringLiteral("the same apply, 10 % of answers dropped, timeout 300 ms, 6 retries (slowest of %1)")
+    Row(QStringLiteral(
+            "the same apply, 10 % of answers dropped, timeout 300 ms, 6 retries (slowest of %1)")
             .arg(options.lossyRuns),
         QStringLiteral("%1 s, %2/254 ok").arg(slowest, 0, 'f', 2).arg(lossy.worstLoggers),
         QStringLiteral("254/254, < 15 s"),

@@ -118,12 +118,14 @@ void AddOptions(QCommandLineParser &parser, const Verb &verb)
         parser.addOptions({
             {"network", "The /24 network to search.", "A.B.C.0/24"},
             {"range", "The addresses to search: a CIDR block or FIRST-LAST.", "range"},
-            {"wait", "Milliseconds to wait for answers after the last probe (default 3000).",
-             "ms", "3000"},
+            {"wait", "Milliseconds to wait for answers after the last probe (default 3000).", "ms",
+             "3000"},
         });
     } else {
-        parser.addOption({"wait", "Milliseconds to wait for the logger's serial number "
-                                  "(default 1000).", "ms", "1000"});
+        parser.addOption({"wait",
+                          "Milliseconds to wait for the logger's serial number "
+                          "(default 1000).",
+                          "ms", "1000"});
     }
     if (Has(verb, {"backup"})) {
         parser.addOption({"output", "The profile file to write.", "file"});
@@ -349,7 +351,8 @@ private:
                                      .arg(progress.done)
                                      .arg(progress.total)
                                      .arg(progress.failed)
-                                     .arg(static_cast<double>(progress.elapsedMs) / 1000.0, 0, 'f', 1);
+                                     .arg(static_cast<double>(progress.elapsedMs) / 1000.0, 0, 'f',
+                                          1);
                 if (progress.done == progress.total) {
                     m_console.err << '\n';
                 }
@@ -367,14 +370,13 @@ private:
         for (const fleet::LoggerOutcome &outcome : outcomes) {
             if (!outcome.succeeded()) {
                 ++failed;
-                m_console.err << QStringLiteral("%1: %2\n").arg(outcome.address.toString(),
-                                                                outcome.error);
+                m_console.err
+                    << QStringLiteral("%1: %2\n").arg(outcome.address.toString(), outcome.error);
             }
         }
         if (failed > 0) {
-            m_console.err << QStringLiteral("%1 of %2 loggers failed\n")
-                                 .arg(failed)
-                                 .arg(outcomes.size());
+            m_console.err
+                << QStringLiteral("%1 of %2 loggers failed\n").arg(failed).arg(outcomes.size());
         }
         return failed == 0 ? kAllSucceeded : kSomeFailed;
     }
@@ -514,10 +516,10 @@ private:
         }
         const int status = report(outcomes, keys);
         if (status != kAllSucceeded) {
-            return status;  // no file from a partial read
+            return status; // no file from a partial read
         }
-        if (const auto problem =
-                fleet::SaveProfile(m_parser.value("output"), fleet::ProfileDocument(outcomes.front()))) {
+        if (const auto problem = fleet::SaveProfile(m_parser.value("output"),
+                                                    fleet::ProfileDocument(outcomes.front()))) {
             m_console.err << *problem << '\n';
             return kSomeFailed;
         }
@@ -566,17 +568,18 @@ private:
         if (withIp) {
             keys.append(fleet::WriteReportKey(QStringLiteral("ip")));
         }
-        return report(runJobs(loggers,
-                              [&profile, &plan, withIp](fleet::LoggerJob &job,
-                                                         const fleet::LoggerTarget &target) {
-                                  for (const fleet::SettingWrite &write : profile.writes) {
-                                      write.addSteps(job);
-                                  }
-                                  if (withIp) {
-                                      (plan ? plan->at(target.serial) : *profile.ipWrite).addSteps(job);
-                                  }
-                              }),
-                      keys);
+        return report(
+            runJobs(loggers,
+                    [&profile, &plan, withIp](fleet::LoggerJob &job,
+                                              const fleet::LoggerTarget &target) {
+                        for (const fleet::SettingWrite &write : profile.writes) {
+                            write.addSteps(job);
+                        }
+                        if (withIp) {
+                            (plan ? plan->at(target.serial) : *profile.ipWrite).addSteps(job);
+                        }
+                    }),
+            keys);
     }
 
     // Every planned serial must be a logger of this run and every logger must have its
@@ -629,7 +632,7 @@ private:
     std::optional<discovery::AddressRange> m_range;
 };
 
-}  // namespace
+} // namespace
 
 int RunCli(const QStringList &arguments, Console &console)
 {
@@ -670,4 +673,4 @@ int RunCli(const QStringList &arguments, Console &console)
     }
 }
 
-}  // namespace cli
+} // namespace cli

@@ -13,11 +13,11 @@ inline constexpr int kBadUsage = 2;
 struct Console {
     QTextStream &out;
     QTextStream &err;
-    bool errIsTerminal = false;  // a progress line only on a terminal
+    bool errIsTerminal = false; // a progress line only on a terminal
 };
 
 // Runs one verb of tarnwick-cli; `arguments` begin with the program name. Needs a
 // QCoreApplication.
 int RunCli(const QStringList &arguments, Console &console);
 
-}  // namespace cli
+} // namespace cli

@@ -92,7 +92,7 @@ QString Render(const Row &header, const std::vector<Row> &rows, Format format)
     return text;
 }
 
-}  // namespace
+} // namespace
 
 std::optional<Format> FormatNamed(const QString &name)
 {
@@ -159,4 +159,4 @@ QString FormatOutcomes(const std::vector<fleet::LoggerOutcome> &outcomes, const 
     return Render(header, rows, format);
 }
 
-}  // namespace cli
+} // namespace cli

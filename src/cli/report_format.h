@@ -23,4 +23,4 @@ QString FormatLoggers(const std::vector<fleet::LoggerTarget> &loggers, Format fo
 QString FormatOutcomes(const std::vector<fleet::LoggerOutcome> &outcomes, const QStringList &keys,
                        Format format);
 
-}  // namespace cli
+} // namespace cli

@@ -1,7 +1,7 @@
 #include "fleet_link.h"
 
-#include "protocol/datagram.h"
 #include "discovery/search_probe.h"
+#include "protocol/datagram.h"
 #include "protocol/frame.h"
 
 #include <QUdpSocket>
@@ -42,7 +42,7 @@ QString PortTaken(const char *role, const QHostAddress &address, quint16 port)
         .arg(address.toString());
 }
 
-}  // namespace
+} // namespace
 
 FleetLink::FleetLink(const NetworkSettings &settings, QObject *parent)
     : QObject(parent), m_settings(settings), m_endpoints(settings)
@@ -84,7 +84,8 @@ void FleetLink::sendRequest(const QHostAddress &logger, const std::string &paylo
 
 void FleetLink::sendProbe(const QHostAddress &host)
 {
-    const QByteArray probe(discovery::kSearchProbe.data(), static_cast<qsizetype>(discovery::kSearchProbe.size()));
+    const QByteArray probe(discovery::kSearchProbe.data(),
+                           static_cast<qsizetype>(discovery::kSearchProbe.size()));
     trace(true, true, host, probe);
     m_endpoints.sendProbe(probe, host);
 }
@@ -99,7 +100,7 @@ void FleetLink::readSetSocket()
     QHostAddress sender;
     while (socket.hasPendingDatagrams()) {
         if (!ReadDatagram(socket, datagram, sender)) {
-            break;  // the read re-arms the notification for whatever still waits
+            break; // the read re-arms the notification for whatever still waits
         }
         trace(false, false, sender, datagram);
         const auto peer = m_peers.find(sender.toIPv4Address());
@@ -133,7 +134,7 @@ void FleetLink::readSearchSocket()
     QHostAddress sender;
     while (socket.hasPendingDatagrams()) {
         if (!ReadDatagram(socket, datagram, sender)) {
-            break;  // the read re-arms the notification for whatever still waits
+            break; // the read re-arms the notification for whatever still waits
         }
         trace(false, true, sender, datagram);
         protocol::BlankDiscoveryFillers(datagram.data(), static_cast<std::size_t>(datagram.size()));
@@ -153,4 +154,4 @@ void FleetLink::trace(bool sent, bool searchPort, const QHostAddress &peer, cons
     }
 }
 
-}  // namespace fleet
+} // namespace fleet

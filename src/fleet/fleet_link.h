@@ -72,4 +72,4 @@ private:
     QElapsedTimer m_clock;
 };
 
-}  // namespace fleet
+} // namespace fleet

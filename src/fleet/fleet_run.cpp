@@ -64,7 +64,7 @@ bool FleetRun::startNext()
             this,
             [this] {
                 if (m_targets == nullptr) {
-                    return;  // the run has returned already
+                    return; // the run has returned already
                 }
                 startNext();
                 if (m_state.done == m_state.total && m_allDone) {
@@ -76,4 +76,4 @@ bool FleetRun::startNext()
     return true;
 }
 
-}  // namespace fleet
+} // namespace fleet

@@ -64,4 +64,4 @@ private:
     std::function<void()> m_allDone;
 };
 
-}  // namespace fleet
+} // namespace fleet

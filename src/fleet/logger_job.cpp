@@ -12,7 +12,7 @@ QString CodeOf(const std::string &request)
     return QString::fromLatin1(request.substr(0, 2));
 }
 
-}  // namespace
+} // namespace
 
 LoggerJob::LoggerJob(FleetLink &link, const QHostAddress &address, const ExchangePolicy &policy,
                      QObject *parent)
@@ -85,7 +85,7 @@ void LoggerJob::send()
 void LoggerJob::answered(const std::string &payload)
 {
     if (!m_waiting || m_done) {
-        return;  // nothing asked: a late or repeated answer
+        return; // nothing asked: a late or repeated answer
     }
     m_waiting = false;
     m_timeout.stop();
@@ -161,4 +161,4 @@ void LoggerJob::finish()
     }
 }
 
-}  // namespace fleet
+} // namespace fleet

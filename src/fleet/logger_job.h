@@ -22,9 +22,9 @@ struct ExchangePolicy {
 // What became of one logger: the values read or written, or why it failed.
 struct LoggerOutcome {
     QHostAddress address;
-    QString serial;  // empty when not known
+    QString serial; // empty when not known
     QJsonObject values;
-    QString error;  // empty when every step succeeded
+    QString error; // empty when every step succeeded
 
     bool succeeded() const { return error.isEmpty(); }
 };
@@ -94,4 +94,4 @@ private:
     bool m_done = false;
 };
 
-}  // namespace fleet
+} // namespace fleet

@@ -176,7 +176,8 @@ QJsonObject DeviceReport(const DeviceEntry &device)
 
 void ReadDeviceCount(LoggerJob &job, std::function<void(int)> done)
 {
-    job.ask("DN", [done](const std::string &payload) { done(device_registry::DeviceCount(payload)); });
+    job.ask("DN",
+            [done](const std::string &payload) { done(device_registry::DeviceCount(payload)); });
 }
 
 // The count, then (when there are devices) their records and append infos in one request.
@@ -187,7 +188,8 @@ void ReadDevices(LoggerJob &job, std::function<void(const std::vector<DeviceEntr
             done({});
             return;
         }
-        job.ask(device_registry::DeviceReadRequest(count), [&job, done, count](const std::string &payload) {
+        job.ask(device_registry::DeviceReadRequest(count), [&job, done,
+                                                            count](const std::string &payload) {
             const auto items = device_registry::DeviceReadItems(payload);
             if (!items || items->size() != 2 * static_cast<std::size_t>(count)) {
                 job.fail(QStringLiteral("answer to the device read not understood: expected %1 "
@@ -227,12 +229,12 @@ void AddRead(LoggerJob &job, Setting setting)
 {
     switch (setting) {
     case Setting::Ip:
-        ReadIp(job, Store<network_addressing::IpConfiguration>(job, setting, [](const auto &ip) {
-                   return QJsonValue(IpReport(ip));
-               }));
+        ReadIp(job, Store<network_addressing::IpConfiguration>(
+                        job, setting, [](const auto &ip) { return QJsonValue(IpReport(ip)); }));
         return;
     case Setting::DataServer:
-        ReadDataServer(job, Store<QString>(job, setting, [](const QString &a) { return QJsonValue(a); }));
+        ReadDataServer(
+            job, Store<QString>(job, setting, [](const QString &a) { return QJsonValue(a); }));
         return;
     case Setting::Mac:
         job.ask("MR", [&job](const std::string &payload) {
@@ -242,12 +244,12 @@ void AddRead(LoggerJob &job, Setting setting)
         });
         return;
     case Setting::Apn:
-        ReadApn(job, Store<cellular::ApnSettings>(job, setting, [](const auto &apn) {
-                    return QJsonValue(ApnReport(apn));
-                }));
+        ReadApn(job, Store<cellular::ApnSettings>(
+                         job, setting, [](const auto &apn) { return QJsonValue(ApnReport(apn)); }));
         return;
     case Setting::Operator:
-        ReadOperator(job, Store<QString>(job, setting, [](const QString &o) { return QJsonValue(o); }));
+        ReadOperator(job,
+                     Store<QString>(job, setting, [](const QString &o) { return QJsonValue(o); }));
         return;
     case Setting::Signal:
         job.ask("IF", [&job](const std::string &payload) {
@@ -257,7 +259,8 @@ void AddRead(LoggerJob &job, Setting setting)
         });
         return;
     case Setting::FrontEnd:
-        ReadFrontEnd(job, Store<QString>(job, setting, [](const QString &m) { return QJsonValue(m); }));
+        ReadFrontEnd(job,
+                     Store<QString>(job, setting, [](const QString &m) { return QJsonValue(m); }));
         return;
     case Setting::Devices:
         ReadDevices(job, Store<std::vector<DeviceEntry>>(job, setting, [](const auto &devices) {
@@ -375,7 +378,8 @@ void SendDeviceAdd(LoggerJob &job, const std::string &request, std::size_t count
                    const DeviceEntry &expected, int triesLeft)
 {
     job.askOnce(
-        request, [&job, countBefore, expected](const std::string &) {
+        request,
+        [&job, countBefore, expected](const std::string &) {
             VerifyDeviceAdded(job, countBefore, expected);
         },
         [&job, request, countBefore, expected, triesLeft] {
@@ -398,7 +402,7 @@ void SendDeviceAdd(LoggerJob &job, const std::string &request, std::size_t count
         });
 }
 
-}  // namespace
+} // namespace
 
 const std::vector<Setting> &AllSettings()
 {
@@ -525,7 +529,9 @@ CheckedWrite ApnWrite(const QString &name, const QString &user, const QString &p
     for (const auto &[part, value] : {std::pair{"name", &apn.name}, std::pair{"user", &apn.user},
                                       std::pair{"password", &apn.password}}) {
         if (const auto rule = TextRule(*value, true)) {
-            return Refused(setting, QStringLiteral("the %1 %2").arg(QLatin1String(part), QLatin1String(*rule)).toStdString());
+            return Refused(setting, QStringLiteral("the %1 %2")
+                                        .arg(QLatin1String(part), QLatin1String(*rule))
+                                        .toStdString());
         }
     }
     return VerifiedWrite(setting, cellular::BuildApnWrite(apn), [setting, apn](LoggerJob &job) {
@@ -534,8 +540,9 @@ CheckedWrite ApnWrite(const QString &name, const QString &user, const QString &p
                 // The password is not shown in a message.
                 Differs(job, setting, Text(read.name + "," + read.user),
                         Text(apn.name + "," + apn.user) +
-                            (read.password == apn.password ? QString()
-                                                           : QStringLiteral(" (password differs)")));
+                            (read.password == apn.password
+                                 ? QString()
+                                 : QStringLiteral(" (password differs)")));
                 return;
             }
             Written(job, setting, ApnReport(apn));
@@ -617,7 +624,9 @@ CheckedWrite GprsWrite(bool on)
 {
     return BlockChain(
         QStringLiteral("gprs"),
-        [on](BlockControls block) { return system_parameters::WithGprsState(std::move(block), on); },
+        [on](BlockControls block) {
+            return system_parameters::WithGprsState(std::move(block), on);
+        },
         on ? QStringLiteral("on") : QStringLiteral("off"));
 }
 
@@ -651,15 +660,19 @@ CheckedWrite DeviceAddWrite(const QString &serial, const QString &address, const
             return Refused(setting, *refusal);
         }
         if (const auto rule = TextRule(protocol::TrimText(input.serialNumber), false)) {
-            return Refused(setting, QStringLiteral("the serial number %1").arg(QLatin1String(*rule)).toStdString());
+            return Refused(
+                setting,
+                QStringLiteral("the serial number %1").arg(QLatin1String(*rule)).toStdString());
         }
         if (const auto rule = TextRule(protocol::TrimText(input.appendInfo), false)) {
-            return Refused(setting, QStringLiteral("the append info %1").arg(QLatin1String(*rule)).toStdString());
+            return Refused(
+                setting,
+                QStringLiteral("the append info %1").arg(QLatin1String(*rule)).toStdString());
         }
         request = device_registry::AddDeviceRequest(input, IsCharacterBoundary);
         // What the registry must read back: the record and append info as they go out.
-        const std::string addressText = device_registry::AddressText(
-            protocol::ParseInteger(protocol::TrimText(input.address)));
+        const std::string addressText =
+            device_registry::AddressText(protocol::ParseInteger(protocol::TrimText(input.address)));
         expected.row = device_registry::ParseRecordItem(
             "D" + device_registry::DeviceRecordBody(protocol::TrimText(input.serialNumber),
                                                     addressText,
@@ -708,12 +721,14 @@ CheckedWrite SystemBlockWrite(const BlockControls &block)
         return Refused(setting, *write.refusal);
     }
     const std::string request = write.request;
-    const QJsonObject written = BlockReport(system_parameters::ParseBlockAnswer("R" + request.substr(2)));
+    const QJsonObject written =
+        BlockReport(system_parameters::ParseBlockAnswer("R" + request.substr(2)));
     return SettingWrite{setting, [setting, request, written](LoggerJob &job) {
                             job.then([&job, setting, request, written] {
-                                job.ask(request, [&job, setting, request, written](const std::string &) {
-                                    VerifyBlock(job, setting, request, written);
-                                });
+                                job.ask(request,
+                                        [&job, setting, request, written](const std::string &) {
+                                            VerifyBlock(job, setting, request, written);
+                                        });
                             });
                         }};
 }
@@ -743,7 +758,8 @@ std::variant<BlockControls, QString> BlockFromReport(const QJsonObject &report)
     BlockControls block;
     const auto time = [&report](const char *key, std::string &hour,
                                 std::string &minute) -> std::optional<QString> {
-        const QStringList parts = report.value(QLatin1String(key)).toString().split(QLatin1Char(':'));
+        const QStringList parts =
+            report.value(QLatin1String(key)).toString().split(QLatin1Char(':'));
         if (parts.size() != 2) {
             return QStringLiteral("system: %1 must be HH:MM").arg(QLatin1String(key));
         }
@@ -859,4 +875,4 @@ CheckedWrite ParseAssignment(const QString &assignment)
     return QStringLiteral("%1: not a setting that can be written").arg(name);
 }
 
-}  // namespace fleet
+} // namespace fleet

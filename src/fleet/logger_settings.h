@@ -19,8 +19,8 @@ enum class Setting { Ip, DataServer, Mac, Apn, Operator, Signal, FrontEnd, Devic
 
 // Every setting in the order reports show them.
 const std::vector<Setting> &AllSettings();
-QString CommandLineName(Setting setting);  // "data-server"
-QString ReportKey(Setting setting);        // "data_server"
+QString CommandLineName(Setting setting); // "data-server"
+QString ReportKey(Setting setting);       // "data_server"
 std::optional<Setting> SettingNamed(const QString &commandLineName);
 
 // The report key under which a write of the named setting records what it wrote
@@ -50,9 +50,9 @@ CheckedWrite ParseAssignment(const QString &assignment);
 // sent. Texts are taken as the user gave them and trimmed as the window trims its edits.
 CheckedWrite DhcpWrite();
 CheckedWrite FixedIpWrite(const QString &address, const QString &mask, const QString &gateway);
-CheckedWrite DataServerWrite(const QString &address);  // "none" clears it
+CheckedWrite DataServerWrite(const QString &address); // "none" clears it
 CheckedWrite ApnWrite(const QString &name, const QString &user, const QString &password);
-CheckedWrite PinWrite(const QString &pin);  // "clear" clears it
+CheckedWrite PinWrite(const QString &pin); // "clear" clears it
 CheckedWrite OperatorWrite(const QString &telecomOperator);
 CheckedWrite FrontEndWrite(const QString &minutes);
 CheckedWrite GprsWrite(bool on);
@@ -66,4 +66,4 @@ CheckedWrite SystemBlockWrite(const system_parameters::BlockControls &block);
 QJsonObject BlockReport(const system_parameters::BlockControls &block);
 std::variant<system_parameters::BlockControls, QString> BlockFromReport(const QJsonObject &report);
 
-}  // namespace fleet
+} // namespace fleet

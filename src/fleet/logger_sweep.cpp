@@ -55,7 +55,7 @@ private:
     std::map<quint32, LoggerTarget> m_found;
 };
 
-}  // namespace
+} // namespace
 
 std::vector<LoggerTarget> SweepLoggers(FleetLink &link, const discovery::AddressRange &range,
                                        const SweepPlan &plan)
@@ -83,4 +83,4 @@ std::vector<LoggerTarget> IdentifyLoggers(FleetLink &link, const std::vector<QHo
     return collector.loggers();
 }
 
-}  // namespace fleet
+} // namespace fleet

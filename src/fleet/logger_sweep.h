@@ -14,8 +14,8 @@ class FleetLink;
 // What a sweep sends and how long it listens.
 struct SweepPlan {
     int probesPerSecond = 2000;
-    int waitMs = 3000;  // after the last probe
-    QHostAddress ownAddress;  // an answer from here is the PC's own
+    int waitMs = 3000;       // after the last probe
+    QHostAddress ownAddress; // an answer from here is the PC's own
 };
 
 // Sends the probe on the search port to every address of the range at a steady pace and
@@ -28,4 +28,4 @@ std::vector<LoggerTarget> SweepLoggers(FleetLink &link, const discovery::Address
 std::vector<LoggerTarget> IdentifyLoggers(FleetLink &link, const std::vector<QHostAddress> &hosts,
                                           const SweepPlan &plan);
 
-}  // namespace fleet
+} // namespace fleet

@@ -12,15 +12,20 @@ namespace {
 
 const QStringList kDocumentKeys{"format", "version", "logger", "settings"};
 const QStringList kLoggerKeys{"serial", "ip"};
-const QStringList kSettingKeys{"ip_configuration", "data_server", "mac",      "apn",
-                               "pin",              "operator",    "signal",   "front_end",
-                               "devices",          "system"};
+const QStringList kSettingKeys{"ip_configuration", "data_server", "mac",       "apn",     "pin",
+                               "operator",         "signal",      "front_end", "devices", "system"};
 const QStringList kIpKeys{"address", "mask", "gateway"};
 const QStringList kApnKeys{"name", "user", "password"};
 const QStringList kDeviceKeys{"serial", "address", "type", "append"};
-const QStringList kSystemKeys{"start",     "stop",      "data_interval_seconds",
-                              "heartbeat_minutes", "retries", "wait_for_response",
-                              "reconnect", "transport", "gprs"};
+const QStringList kSystemKeys{"start",
+                              "stop",
+                              "data_interval_seconds",
+                              "heartbeat_minutes",
+                              "retries",
+                              "wait_for_response",
+                              "reconnect",
+                              "transport",
+                              "gprs"};
 
 std::optional<QString> UnknownKey(const QJsonObject &object, const QStringList &known,
                                   const QString &path)
@@ -86,7 +91,8 @@ public:
             if (!settings.contains(QLatin1String(key))) {
                 continue;
             }
-            if (auto problem = readSetting(QLatin1String(key), settings.value(QLatin1String(key)))) {
+            if (auto problem =
+                    readSetting(QLatin1String(key), settings.value(QLatin1String(key)))) {
                 return *problem;
             }
         }
@@ -190,7 +196,7 @@ private:
         if (key == QLatin1String("front_end")) {
             return add(FrontEndWrite(single));
         }
-        return std::nullopt;  // mac and signal: read only, never written
+        return std::nullopt; // mac and signal: read only, never written
     }
 
     // The registry is replaced: emptied, then each device added in its order.
@@ -226,7 +232,7 @@ bool HoldsSecrets(const QJsonObject &document)
            !settings.value("apn").toObject().value("password").toString().isEmpty();
 }
 
-}  // namespace
+} // namespace
 
 QJsonObject ProfileDocument(const LoggerOutcome &backup)
 {
@@ -266,7 +272,9 @@ std::variant<Profile, QString> ProfileFromDocument(const QByteArray &json)
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(json, &error);
     if (error.error != QJsonParseError::NoError) {
-        return QStringLiteral("not a profile: %1 at byte %2").arg(error.errorString()).arg(error.offset);
+        return QStringLiteral("not a profile: %1 at byte %2")
+            .arg(error.errorString())
+            .arg(error.offset);
     }
     if (!document.isObject()) {
         return QStringLiteral("not a profile: the document is not a JSON object");
@@ -341,4 +349,4 @@ std::variant<Plan, QString> LoadPlan(const QString &path)
     return plan;
 }
 
-}  // namespace fleet
+} // namespace fleet

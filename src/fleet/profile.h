@@ -43,4 +43,4 @@ using Plan = std::map<QString, SettingWrite>;
 std::variant<Plan, QString> LoadPlan(const QString &path);
 std::variant<Plan, QString> PlanFromText(const QString &text);
 
-}  // namespace fleet
+} // namespace fleet

@@ -17,4 +17,4 @@ void BlankDiscoveryFillers(char *bytes, std::size_t size)
     }
 }
 
-}  // namespace protocol
+} // namespace protocol

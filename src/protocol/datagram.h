@@ -19,4 +19,4 @@ inline bool IsAnswerPayload(std::string_view payload)
     return payload.starts_with('R');
 }
 
-}  // namespace protocol
+} // namespace protocol

@@ -36,7 +36,7 @@ QJsonArray JsonOf(const QString &text)
     return QJsonDocument::fromJson(text.toUtf8()).array();
 }
 
-}  // namespace
+} // namespace
 
 class TestFleet : public QObject
 {
@@ -50,10 +50,14 @@ private:
         quint16 searchPort = 0;
         for (int index = 0; index < count; ++index) {
             LoggerSettings settings;
-            settings.network.mac = QStringLiteral("00-1A-2B-00-00-%1").arg(index, 2, 16, QLatin1Char('0')).toStdString();
+            settings.network.mac = QStringLiteral("00-1A-2B-00-00-%1")
+                                       .arg(index, 2, 16, QLatin1Char('0'))
+                                       .toStdString();
             auto logger = std::make_unique<SimulatedLogger>(
                 LoggerAddress(index), commandPort, searchPort,
-                LoggerIdentity{QStringLiteral("SN-%1").arg(index + 1, 3, 10, QLatin1Char('0')).toStdString(), "V1.0"},
+                LoggerIdentity{
+                    QStringLiteral("SN-%1").arg(index + 1, 3, 10, QLatin1Char('0')).toStdString(),
+                    "V1.0"},
                 settings);
             QVERIFY2(logger->endpoint().start(), "a substitute logger cannot bind");
             commandPort = logger->endpoint().commandPort();
@@ -82,8 +86,16 @@ private:
     CliResult run(QStringList arguments, bool errIsTerminal = false)
     {
         // Defaults first: an option the test gives as well comes later and wins.
-        QStringList defaults{"--bind", "127.0.0.1", "--local-command-port", "0",
-                             "--local-search-port", "0", "--timeout", "150", "--wait", "200"};
+        QStringList defaults{"--bind",
+                             "127.0.0.1",
+                             "--local-command-port",
+                             "0",
+                             "--local-search-port",
+                             "0",
+                             "--timeout",
+                             "150",
+                             "--wait",
+                             "200"};
         if (!m_loggers.empty()) {
             defaults += {"--command-port", QString::number(logger(0).endpoint().commandPort()),
                          "--search-port", QString::number(logger(0).endpoint().searchPort())};
@@ -98,7 +110,10 @@ private:
         return result;
     }
 
-    int requestsTo(int index) { return static_cast<int>(logger(index).endpoint().requests().size()); }
+    int requestsTo(int index)
+    {
+        return static_cast<int>(logger(index).endpoint().requests().size());
+    }
 
     std::vector<std::unique_ptr<SimulatedLogger>> m_loggers;
 
@@ -108,7 +123,8 @@ private slots:
     void searchListsSerialIpAndVersion()
     {
         startLoggers(3);
-        const CliResult result = run({"search", "--range", "127.0.0.1-127.0.0.8", "--format", "csv"});
+        const CliResult result =
+            run({"search", "--range", "127.0.0.1-127.0.0.8", "--format", "csv"});
         QCOMPARE(result.status, 0);
         QCOMPARE(result.out, QStringLiteral("serial,ip,version\nSN-001,127.0.0.2,V1.0\n"
                                             "SN-002,127.0.0.3,V1.0\nSN-003,127.0.0.4,V1.0\n"));
@@ -119,16 +135,18 @@ private slots:
         startLoggers(40);
         QElapsedTimer clock;
         clock.start();
-        const CliResult result =
-            run({"read", "--all", "--range", allRange(), "mac", "--format", "json", "--parallel", "16"});
+        const CliResult result = run({"read", "--all", "--range", allRange(), "mac", "--format",
+                                      "json", "--parallel", "16"});
         QCOMPARE(result.status, 0);
         const QJsonArray records = JsonOf(result.out);
         QCOMPARE(records.size(), 40);
         for (int index = 0; index < 40; ++index) {
             const QJsonObject record = records.at(index).toObject();
             QCOMPARE(record.value("ip").toString(), LoggerAddress(index).toString());
-            QCOMPARE(record.value("serial").toString(), QStringLiteral("SN-%1").arg(index + 1, 3, 10, QLatin1Char('0')));
-            QCOMPARE(record.value("mac").toString(), QStringLiteral("00-1A-2B-00-00-%1").arg(index, 2, 16, QLatin1Char('0')));
+            QCOMPARE(record.value("serial").toString(),
+                     QStringLiteral("SN-%1").arg(index + 1, 3, 10, QLatin1Char('0')));
+            QCOMPARE(record.value("mac").toString(),
+                     QStringLiteral("00-1A-2B-00-00-%1").arg(index, 2, 16, QLatin1Char('0')));
             QCOMPARE(logger(index).endpoint().requests(), std::vector<std::string>{"MR"});
         }
     }
@@ -143,7 +161,8 @@ private slots:
         const QJsonObject record = JsonOf(result.out).at(0).toObject();
         QCOMPARE(record.value("ip").toString(), QStringLiteral("127.0.0.2"));
         QCOMPARE(record.value("ip_configuration").toObject(),
-                 (QJsonObject{{"address", "192.168.1.100"}, {"mask", "255.255.255.0"},
+                 (QJsonObject{{"address", "192.168.1.100"},
+                              {"mask", "255.255.255.0"},
                               {"gateway", "192.168.1.1"}}));
         QCOMPARE(record.value("data_server").toString(), QStringLiteral("192.0.2.20"));
         QCOMPARE(record.value("apn").toObject(),
@@ -152,7 +171,9 @@ private slots:
         QCOMPARE(record.value("signal").toString(), QStringLiteral("23"));
         QCOMPARE(record.value("front_end").toString(), QStringLiteral("30"));
         QCOMPARE(record.value("devices").toArray(),
-                 (QJsonArray{QJsonObject{{"serial", "INV0001"}, {"address", "3"}, {"type", "A1"},
+                 (QJsonArray{QJsonObject{{"serial", "INV0001"},
+                                         {"address", "3"},
+                                         {"type", "A1"},
                                          {"append", "roof east#"}}}));
         QCOMPARE(record.value("system").toObject().value("gprs").toString(), QStringLiteral("off"));
         QCOMPARE(record.value("system").toObject().value("data_interval_seconds").toInt(), 300);
@@ -169,7 +190,8 @@ private slots:
         QTest::addColumn<QString>("error");
         QTest::newRow("one lost, answered on the second try") << 1 << "2" << 0 << 2 << "";
         QTest::newRow("two lost, answered on the last try") << 2 << "2" << 0 << 3 << "";
-        QTest::newRow("three lost, no retries left") << 3 << "2" << 1 << 3 << "no answer to MR after 3 tries";
+        QTest::newRow("three lost, no retries left")
+            << 3 << "2" << 1 << 3 << "no answer to MR after 3 tries";
         QTest::newRow("no retries") << 1 << "0" << 1 << 1 << "no answer to MR after 1 tries";
     }
 
@@ -183,10 +205,11 @@ private slots:
         startLoggers(1);
         LoggerSim &sim = logger(0).endpoint();
         connect(&sim, &LoggerSim::datagramReceived, this, [&sim, lostAnswers](const QByteArray &) {
-            sim.misbehaviour().dropRate = static_cast<int>(sim.requests().size()) < lostAnswers ? 1.0 : 0.0;
+            sim.misbehaviour().dropRate =
+                static_cast<int>(sim.requests().size()) < lostAnswers ? 1.0 : 0.0;
         });
-        const CliResult result =
-            run({"read", "--logger", addresses(0, 1), "mac", "--retries", retries, "--format", "json"});
+        const CliResult result = run(
+            {"read", "--logger", addresses(0, 1), "mac", "--retries", retries, "--format", "json"});
         QCOMPARE(result.status, status);
         QCOMPARE(requestsTo(0), requests);
         QCOMPARE(JsonOf(result.out).at(0).toObject().value("error").toString(), error);
@@ -217,9 +240,11 @@ private slots:
         QFETCH(LoggerMisbehaviour, misbehaviour);
         startLoggers(1);
         logger(0).endpoint().misbehaviour() = misbehaviour;
-        const CliResult result = run({"read", "--logger", addresses(0, 1), "mac", "operator", "signal", "--format", "csv"});
+        const CliResult result = run(
+            {"read", "--logger", addresses(0, 1), "mac", "operator", "signal", "--format", "csv"});
         QCOMPARE(result.status, 0);
-        QCOMPARE(result.out, QStringLiteral("ip,serial,mac,operator,signal,error\n127.0.0.2,,00-1A-2B-00-00-00,Operator,23,\n"));
+        QCOMPARE(result.out, QStringLiteral("ip,serial,mac,operator,signal,error\n127.0.0.2,,00-1A-"
+                                            "2B-00-00-00,Operator,23,\n"));
         QCOMPARE(requestsTo(0), 3);
     }
 
@@ -229,10 +254,14 @@ private slots:
     {
         startLoggers(1);
         logger(0).endpoint().misbehaviour().delayMs = 200;
-        const CliResult result = run({"read", "--logger", addresses(0, 1), "mac", "operator", "--format", "csv"});
+        const CliResult result =
+            run({"read", "--logger", addresses(0, 1), "mac", "operator", "--format", "csv"});
         QCOMPARE(result.status, 0);
-        QCOMPARE(result.out, QStringLiteral("ip,serial,mac,operator,error\n127.0.0.2,,00-1A-2B-00-00-00,Operator,\n"));
-        QCOMPARE(logger(0).endpoint().requests(), (std::vector<std::string>{"MR", "MR", "CR", "CR"}));
+        QCOMPARE(result.out,
+                 QStringLiteral(
+                     "ip,serial,mac,operator,error\n127.0.0.2,,00-1A-2B-00-00-00,Operator,\n"));
+        QCOMPARE(logger(0).endpoint().requests(),
+                 (std::vector<std::string>{"MR", "MR", "CR", "CR"}));
     }
 
     // The add reaches the logger but its answer is lost, or the add itself is lost: the
@@ -268,31 +297,32 @@ private slots:
         QCOMPARE(result.status, 0);
         QCOMPARE(adds, addsSent);
         QCOMPARE(sim.settings().devices.devices.size(), std::size_t{1});
-        QCOMPARE(sim.settings().devices.devices.front().record, std::string("INV7            000CB2"));
+        QCOMPARE(sim.settings().devices.devices.front().record,
+                 std::string("INV7            000CB2"));
     }
 
     void readBackThatDiffersIsReported()
     {
         startLoggers(2);
         // The second logger answers the operator write but keeps its old operator.
-        logger(1).endpoint().setCommandHandler("CW", [](const std::string &) {
-            return std::optional<std::string>("ROK");
-        });
-        const CliResult result = run({"write", "--logger", addresses(0, 2), "operator=Tele Net", "--format", "csv"});
+        logger(1).endpoint().setCommandHandler(
+            "CW", [](const std::string &) { return std::optional<std::string>("ROK"); });
+        const CliResult result =
+            run({"write", "--logger", addresses(0, 2), "operator=Tele Net", "--format", "csv"});
         QCOMPARE(result.status, 1);
-        QCOMPARE(result.out, QStringLiteral(
-            "ip,serial,operator,error\n127.0.0.2,,Tele Net,\n"
-            "127.0.0.3,,,\"read-back differs: operator is \"\"Operator\"\", expected \"\"Tele Net\"\"\"\n"));
+        QCOMPARE(result.out, QStringLiteral("ip,serial,operator,error\n127.0.0.2,,Tele Net,\n"
+                                            "127.0.0.3,,,\"read-back differs: operator is "
+                                            "\"\"Operator\"\", expected \"\"Tele Net\"\"\"\n"));
         QVERIFY(result.err.contains(QStringLiteral("1 of 2 loggers failed")));
     }
 
     void writtenSettingsAreHeldByTheLogger()
     {
         startLoggers(1);
-        const CliResult result = run({"write", "--logger", addresses(0, 1), "ip=10.1.2.3,255.255.0.0,10.1.0.1",
-                                      "apn=field.apn,tech,secret", "gprs=on", "intervals=10,3",
-                                      "data-server=198.51.100.7", "front-end=15", "pin=1234",
-                                      "devices=clear", "devices+=INV1,3,A1,roof#east"});
+        const CliResult result = run(
+            {"write", "--logger", addresses(0, 1), "ip=10.1.2.3,255.255.0.0,10.1.0.1",
+             "apn=field.apn,tech,secret", "gprs=on", "intervals=10,3", "data-server=198.51.100.7",
+             "front-end=15", "pin=1234", "devices=clear", "devices+=INV1,3,A1,roof#east"});
         QCOMPARE(result.err, QString());
         QCOMPARE(result.status, 0);
         const LoggerSettings &held = logger(0).settings();
@@ -305,7 +335,8 @@ private slots:
         QCOMPARE(held.devices.devices.size(), std::size_t{1});
         // The address change is the last write, after every other setting was read back.
         const std::vector<std::string> &requests = logger(0).endpoint().requests();
-        QCOMPARE(requests.at(requests.size() - 2), std::string("EW10.1.2.3,255.255.0.0,10.1.0.1,6001"));
+        QCOMPARE(requests.at(requests.size() - 2),
+                 std::string("EW10.1.2.3,255.255.0.0,10.1.0.1,6001"));
         QCOMPARE(requests.back(), std::string("ER"));
     }
 
@@ -315,38 +346,77 @@ private slots:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("message");
         const QStringList write{"write", "--logger", "127.0.0.2"};
-        QTest::newRow("ip incomplete") << write + QStringList{"ip=10.0.0.1,255.255.255.0,"} << "ip: Please complete the Gateway address.";
-        QTest::newRow("ip octet 256") << write + QStringList{"ip=10.0.0.256,255.0.0.0,10.0.0.1"} << "ip: The IP address must be four numbers from 0 to 255.";
-        QTest::newRow("ip three fields") << write + QStringList{"ip=10.0.0.1"} << "ip: expected ip=dhcp or ip=ADDRESS,MASK,GATEWAY";
-        QTest::newRow("data server octet") << write + QStringList{"data-server=192.0.2"} << "data-server: Please complete the IP address.";
-        QTest::newRow("apn two parts") << write + QStringList{"apn=web,user"} << "apn: expected apn=NAME,USER,PASSWORD";
-        QTest::newRow("apn quote") << write + QStringList{"apn=we\"b,u,p"} << "apn: the name must not hold a double quote";
+        QTest::newRow("ip incomplete") << write + QStringList{"ip=10.0.0.1,255.255.255.0,"}
+                                       << "ip: Please complete the Gateway address.";
+        QTest::newRow("ip octet 256") << write + QStringList{"ip=10.0.0.256,255.0.0.0,10.0.0.1"}
+                                      << "ip: The IP address must be four numbers from 0 to 255.";
+        QTest::newRow("ip three fields") << write + QStringList{"ip=10.0.0.1"}
+                                         << "ip: expected ip=dhcp or ip=ADDRESS,MASK,GATEWAY";
+        QTest::newRow("data server octet") << write + QStringList{"data-server=192.0.2"}
+                                           << "data-server: Please complete the IP address.";
+        QTest::newRow("apn two parts")
+            << write + QStringList{"apn=web,user"} << "apn: expected apn=NAME,USER,PASSWORD";
+        QTest::newRow("apn quote")
+            << write + QStringList{"apn=we\"b,u,p"} << "apn: the name must not hold a double quote";
         QTest::newRow("pin empty") << write + QStringList{"pin="} << "pin: Please enter the Pin.";
-        QTest::newRow("pin letters") << write + QStringList{"pin=12a4"} << "pin: must be digits only";
-        QTest::newRow("operator quote") << write + QStringList{"operator=a\"b"} << "operator: must not hold a double quote";
-        QTest::newRow("front-end zero") << write + QStringList{"front-end=0"} << "front-end: Please complete Front-End Computer Time";
-        QTest::newRow("front-end text") << write + QStringList{"front-end=soon"} << "front-end: Please complete Front-End Computer Time";
-        QTest::newRow("gprs maybe") << write + QStringList{"gprs=maybe"} << "gprs: expected gprs=on or gprs=off";
-        QTest::newRow("intervals 21") << write + QStringList{"intervals=21,3"} << "intervals: Data Time can not be greater than 20";
-        QTest::newRow("intervals heart 0") << write + QStringList{"intervals=5,0"} << "intervals: Heart Time invalid";
-        QTest::newRow("intervals one") << write + QStringList{"intervals=5"} << "intervals: expected intervals=DATA_MINUTES,HEART_MINUTES";
-        QTest::newRow("device address 256") << write + QStringList{"devices+=INV1,256,A1"} << "devices: Device Address must be 0 to 255";
-        QTest::newRow("device address text") << write + QStringList{"devices+=INV1,3z,A1"} << "devices: '3z' is not a valid integer value";
-        QTest::newRow("device type 1 char") << write + QStringList{"devices+=INV1,3,A"} << "devices: Type Code must be 2 or 3 characters";
-        QTest::newRow("device serial 17") << write + QStringList{"devices+=12345678901234567,3,A1"} << "devices: Serial No must be at most 16 characters";
-        QTest::newRow("devices other") << write + QStringList{"devices=all"} << "devices: expected devices=clear";
-        QTest::newRow("fixed ip to two loggers") << QStringList{"write", "--logger", "127.0.0.2,127.0.0.3", "ip=10.0.0.9,255.0.0.0,10.0.0.1"} << "ip: a fixed address would go to every logger";
-        QTest::newRow("fixed ip to all") << QStringList{"write", "--all", "--range", "127.0.0.2-127.0.0.3", "ip=10.0.0.9,255.0.0.0,10.0.0.1"} << "ip: a fixed address would go to every logger";
-        QTest::newRow("read-only setting") << write + QStringList{"mac=00-11"} << "mac: not a setting that can be written";
-        QTest::newRow("good then bad") << write + QStringList{"gprs=on", "pin=x"} << "pin: must be digits only";
-        QTest::newRow("unknown setting read") << QStringList{"read", "--logger", "127.0.0.2", "colour"} << "'colour' is not a setting";
-        QTest::newRow("bad logger address") << QStringList{"read", "--logger", "127.0.0.300"} << "--logger:";
-        QTest::newRow("logger and all") << QStringList{"read", "--logger", "127.0.0.2", "--all"} << "give either --logger IP[,IP...] or --all";
-        QTest::newRow("neither") << QStringList{"read"} << "give either --logger IP[,IP...] or --all";
-        QTest::newRow("format xml") << QStringList{"read", "--logger", "127.0.0.2", "--format", "xml"} << "--format needs table, json or csv, not 'xml'";
-        QTest::newRow("timeout zero") << QStringList{"read", "--logger", "127.0.0.2", "--timeout", "0"} << "--timeout needs a whole number";
+        QTest::newRow("pin letters")
+            << write + QStringList{"pin=12a4"} << "pin: must be digits only";
+        QTest::newRow("operator quote")
+            << write + QStringList{"operator=a\"b"} << "operator: must not hold a double quote";
+        QTest::newRow("front-end zero") << write + QStringList{"front-end=0"}
+                                        << "front-end: Please complete Front-End Computer Time";
+        QTest::newRow("front-end text") << write + QStringList{"front-end=soon"}
+                                        << "front-end: Please complete Front-End Computer Time";
+        QTest::newRow("gprs maybe")
+            << write + QStringList{"gprs=maybe"} << "gprs: expected gprs=on or gprs=off";
+        QTest::newRow("intervals 21") << write + QStringList{"intervals=21,3"}
+                                      << "intervals: Data Time can not be greater than 20";
+        QTest::newRow("intervals heart 0")
+            << write + QStringList{"intervals=5,0"} << "intervals: Heart Time invalid";
+        QTest::newRow("intervals one")
+            << write + QStringList{"intervals=5"}
+            << "intervals: expected intervals=DATA_MINUTES,HEART_MINUTES";
+        QTest::newRow("device address 256") << write + QStringList{"devices+=INV1,256,A1"}
+                                            << "devices: Device Address must be 0 to 255";
+        QTest::newRow("device address text") << write + QStringList{"devices+=INV1,3z,A1"}
+                                             << "devices: '3z' is not a valid integer value";
+        QTest::newRow("device type 1 char") << write + QStringList{"devices+=INV1,3,A"}
+                                            << "devices: Type Code must be 2 or 3 characters";
+        QTest::newRow("device serial 17") << write + QStringList{"devices+=12345678901234567,3,A1"}
+                                          << "devices: Serial No must be at most 16 characters";
+        QTest::newRow("devices other")
+            << write + QStringList{"devices=all"} << "devices: expected devices=clear";
+        QTest::newRow("fixed ip to two loggers")
+            << QStringList{"write", "--logger", "127.0.0.2,127.0.0.3",
+                           "ip=10.0.0.9,255.0.0.0,10.0.0.1"}
+            << "ip: a fixed address would go to every logger";
+        QTest::newRow("fixed ip to all")
+            << QStringList{"write", "--all", "--range", "127.0.0.2-127.0.0.3",
+                           "ip=10.0.0.9,255.0.0.0,10.0.0.1"}
+            << "ip: a fixed address would go to every logger";
+        QTest::newRow("read-only setting")
+            << write + QStringList{"mac=00-11"} << "mac: not a setting that can be written";
+        QTest::newRow("good then bad")
+            << write + QStringList{"gprs=on", "pin=x"} << "pin: must be digits only";
+        QTest::newRow("unknown setting read")
+            << QStringList{"read", "--logger", "127.0.0.2", "colour"}
+            << "'colour' is not a setting";
+        QTest::newRow("bad logger address")
+            << QStringList{"read", "--logger", "127.0.0.300"} << "--logger:";
+        QTest::newRow("logger and all") << QStringList{"read", "--logger", "127.0.0.2", "--all"}
+                                        << "give either --logger IP[,IP...] or --all";
+        QTest::newRow("neither") << QStringList{"read"}
+                                 << "give either --logger IP[,IP...] or --all";
+        QTest::newRow("format xml")
+            << QStringList{"read", "--logger", "127.0.0.2", "--format", "xml"}
+            << "--format needs table, json or csv, not 'xml'";
+        QTest::newRow("timeout zero")
+            << QStringList{"read", "--logger", "127.0.0.2", "--timeout", "0"}
+            << "--timeout needs a whole number";
         QTest::newRow("no verb") << QStringList{"frobnicate"} << "'frobnicate' is not a verb";
-        QTest::newRow("backup two loggers") << QStringList{"backup", "--logger", "127.0.0.2,127.0.0.3", "--output", "x.json"} << "backup takes exactly one --logger";
+        QTest::newRow("backup two loggers")
+            << QStringList{"backup", "--logger", "127.0.0.2,127.0.0.3", "--output", "x.json"}
+            << "backup takes exactly one --logger";
     }
 
     void badInputSendsNothing()
@@ -370,23 +440,54 @@ private slots:
         QTest::addColumn<QByteArray>("profile");
         QTest::addColumn<QByteArray>("plan");
         QTest::addColumn<QString>("message");
-        const QByteArray good = R"({"format":"tarnwick-profile","version":1,"settings":{"operator":"Tele"}})";
+        const QByteArray good =
+            R"({"format":"tarnwick-profile","version":1,"settings":{"operator":"Tele"}})";
         const QByteArray plan = "serial,ip,mask,gateway\nSN-001,10.0.0.11,255.255.255.0,10.0.0.1\n"
                                 "SN-002,10.0.0.12,255.255.255.0,10.0.0.1\n";
         QTest::newRow("truncated") << good.left(40) << QByteArray() << "not a profile:";
-        QTest::newRow("not an object") << QByteArray("[1,2]") << QByteArray() << "not a profile: the document is not a JSON object";
-        QTest::newRow("other format") << QByteArray(R"({"format":"other","version":1,"settings":{}})") << QByteArray() << "\"format\" must be \"tarnwick-profile\"";
-        QTest::newRow("version 2") << QByteArray(R"({"format":"tarnwick-profile","version":2,"settings":{}})") << QByteArray() << "profile version 2 is not supported";
-        QTest::newRow("unknown top key") << QByteArray(R"({"format":"tarnwick-profile","version":1,"settings":{},"extra":1})") << QByteArray() << "unknown key \"extra\"";
-        QTest::newRow("unknown setting") << QByteArray(R"({"format":"tarnwick-profile","version":1,"settings":{"colour":"red"}})") << QByteArray() << "unknown key \"settings.colour\"";
-        QTest::newRow("unknown apn key") << QByteArray(R"({"format":"tarnwick-profile","version":1,"settings":{"apn":{"name":"a","pasword":"x"}}})") << QByteArray() << "unknown key \"settings.apn.pasword\"";
-        QTest::newRow("bad value") << QByteArray(R"({"format":"tarnwick-profile","version":1,"settings":{"front_end":"0"}})") << QByteArray() << "front-end: Please complete Front-End Computer Time";
-        QTest::newRow("bad device") << QByteArray(R"({"format":"tarnwick-profile","version":1,"settings":{"devices":[{"serial":"A","address":"300","type":"A1"}]}})") << QByteArray() << "devices: Device Address must be 0 to 255";
-        QTest::newRow("bad system") << QByteArray(R"({"format":"tarnwick-profile","version":1,"settings":{"system":{"start":"25:00","stop":"23:59","data_interval_seconds":300,"heartbeat_minutes":5,"retries":3,"wait_for_response":"yes","reconnect":"yes","transport":"tcp","gprs":"on"}}})") << QByteArray() << "system: Log Start Stop Time Invalid";
-        QTest::newRow("plan unknown serial") << good << plan + "SN-999,10.0.0.19,255.255.255.0,10.0.0.1\n" << "the plan names serial SN-999";
-        QTest::newRow("plan bad address") << good << QByteArray("serial,ip,mask,gateway\nSN-001,10.0.0.300,255.255.255.0,10.0.0.1\n") << "line 2: ip: The IP address must be four numbers from 0 to 255.";
-        QTest::newRow("plan no header") << good << QByteArray("SN-001,10.0.0.11,255.255.255.0,10.0.0.1\n") << "line 1: the first line must be serial,ip,mask,gateway";
-        QTest::newRow("plan missing logger") << good << plan.left(plan.indexOf("SN-002")) << "logger SN-002 (127.0.0.3) has no row in the plan";
+        QTest::newRow("not an object") << QByteArray("[1,2]") << QByteArray()
+                                       << "not a profile: the document is not a JSON object";
+        QTest::newRow("other format")
+            << QByteArray(R"({"format":"other","version":1,"settings":{}})") << QByteArray()
+            << "\"format\" must be \"tarnwick-profile\"";
+        QTest::newRow("version 2")
+            << QByteArray(R"({"format":"tarnwick-profile","version":2,"settings":{}})")
+            << QByteArray() << "profile version 2 is not supported";
+        QTest::newRow("unknown top key")
+            << QByteArray(R"({"format":"tarnwick-profile","version":1,"settings":{},"extra":1})")
+            << QByteArray() << "unknown key \"extra\"";
+        QTest::newRow("unknown setting")
+            << QByteArray(
+                   R"({"format":"tarnwick-profile","version":1,"settings":{"colour":"red"}})")
+            << QByteArray() << "unknown key \"settings.colour\"";
+        QTest::newRow("unknown apn key")
+            << QByteArray(
+                   R"({"format":"tarnwick-profile","version":1,"settings":{"apn":{"name":"a","pasword":"x"}}})")
+            << QByteArray() << "unknown key \"settings.apn.pasword\"";
+        QTest::newRow("bad value")
+            << QByteArray(
+                   R"({"format":"tarnwick-profile","version":1,"settings":{"front_end":"0"}})")
+            << QByteArray() << "front-end: Please complete Front-End Computer Time";
+        QTest::newRow("bad device")
+            << QByteArray(
+                   R"({"format":"tarnwick-profile","version":1,"settings":{"devices":[{"serial":"A","address":"300","type":"A1"}]}})")
+            << QByteArray() << "devices: Device Address must be 0 to 255";
+        QTest::newRow("bad system")
+            << QByteArray(
+                   R"({"format":"tarnwick-profile","version":1,"settings":{"system":{"start":"25:00","stop":"23:59","data_interval_seconds":300,"heartbeat_minutes":5,"retries":3,"wait_for_response":"yes","reconnect":"yes","transport":"tcp","gprs":"on"}}})")
+            << QByteArray() << "system: Log Start Stop Time Invalid";
+        QTest::newRow("plan unknown serial")
+            << good << plan + "SN-999,10.0.0.19,255.255.255.0,10.0.0.1\n"
+            << "the plan names serial SN-999";
+        QTest::newRow("plan bad address")
+            << good
+            << QByteArray("serial,ip,mask,gateway\nSN-001,10.0.0.300,255.255.255.0,10.0.0.1\n")
+            << "line 2: ip: The IP address must be four numbers from 0 to 255.";
+        QTest::newRow("plan no header")
+            << good << QByteArray("SN-001,10.0.0.11,255.255.255.0,10.0.0.1\n")
+            << "line 1: the first line must be serial,ip,mask,gateway";
+        QTest::newRow("plan missing logger") << good << plan.left(plan.indexOf("SN-002"))
+                                             << "logger SN-002 (127.0.0.3) has no row in the plan";
     }
 
     void badProfileOrPlanSendsNothing()
@@ -439,7 +540,8 @@ private slots:
         const CliResult backup = run({"backup", "--logger", addresses(0, 1), "--output", path});
         QCOMPARE(backup.err, QString());
         QCOMPARE(backup.status, 0);
-        struct stat status {};
+        struct stat status {
+        };
         QCOMPARE(stat(QFile::encodeName(path).constData(), &status), 0);
         QCOMPARE(status.st_mode & 0777, 0600u);
 
@@ -451,7 +553,8 @@ private slots:
             QVERIFY(file.open(QIODevice::WriteOnly));
             file.write(plan);
         }
-        const CliResult apply = run({"apply", path, "--logger", addresses(1, 2), "--with-ip", "--plan", planPath});
+        const CliResult apply =
+            run({"apply", path, "--logger", addresses(1, 2), "--with-ip", "--plan", planPath});
         QCOMPARE(apply.err, QString());
         QCOMPARE(apply.status, 0);
         for (int index : {1, 2}) {
@@ -464,10 +567,13 @@ private slots:
             QCOMPARE(target.systemParameters.block, source.systemParameters.block);
             QCOMPARE(target.devices.devices.size(), std::size_t{2});
             for (std::size_t device = 0; device < 2; ++device) {
-                QCOMPARE(target.devices.devices[device].record, source.devices.devices[device].record);
-                QCOMPARE(target.devices.devices[device].appendInfo, source.devices.devices[device].appendInfo);
+                QCOMPARE(target.devices.devices[device].record,
+                         source.devices.devices[device].record);
+                QCOMPARE(target.devices.devices[device].appendInfo,
+                         source.devices.devices[device].appendInfo);
             }
-            QCOMPARE(target.network.ipAddress, QStringLiteral("10.0.0.1%1").arg(index + 1).toStdString());
+            QCOMPARE(target.network.ipAddress,
+                     QStringLiteral("10.0.0.1%1").arg(index + 1).toStdString());
         }
     }
 
@@ -484,8 +590,9 @@ private slots:
         startLoggers(2);
         const CliResult result = run({"read", "--logger", addresses(0, 2), "mac"}, terminal);
         QCOMPARE(result.status, 0);
-        const QRegularExpression progress(QStringLiteral(
-            "^\\r1/2 loggers done, 0 failed, \\d+\\.\\d s\\r2/2 loggers done, 0 failed, \\d+\\.\\d s\\n$"));
+        const QRegularExpression progress(
+            QStringLiteral("^\\r1/2 loggers done, 0 failed, \\d+\\.\\d s\\r2/2 loggers done, 0 "
+                           "failed, \\d+\\.\\d s\\n$"));
         QVERIFY2(terminal ? progress.match(result.err).hasMatch() : result.err.isEmpty(),
                  qPrintable(result.err));
     }
@@ -497,9 +604,11 @@ private slots:
         QCOMPARE(result.status, 0);
         const QStringList lines = result.err.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 2);
-        QVERIFY2(lines[0].endsWith(QStringLiteral(" -> command 127.0.0.2 1b 49 46 42 37 44 32 05 |.IFB7D2.|")),
+        QVERIFY2(lines[0].endsWith(
+                     QStringLiteral(" -> command 127.0.0.2 1b 49 46 42 37 44 32 05 |.IFB7D2.|")),
                  qPrintable(lines[0]));
-        QVERIFY2(lines[1].contains(QStringLiteral(" <- command 127.0.0.2 1b 52 ")), qPrintable(lines[1]));
+        QVERIFY2(lines[1].contains(QStringLiteral(" <- command 127.0.0.2 1b 52 ")),
+                 qPrintable(lines[1]));
     }
 
     void portInUseIsReported()
@@ -510,8 +619,9 @@ private slots:
         const CliResult result = run({"read", "--logger", addresses(0, 1), "--local-command-port",
                                       QString::number(taken.localPort())});
         QCOMPARE(result.status, 1);
-        QVERIFY2(result.err.contains(QStringLiteral("cannot open the command port %1 on 127.0.0.1: it is in use")
-                                         .arg(taken.localPort())),
+        QVERIFY2(result.err.contains(
+                     QStringLiteral("cannot open the command port %1 on 127.0.0.1: it is in use")
+                         .arg(taken.localPort())),
                  qPrintable(result.err));
         QCOMPARE(requestsTo(0), 0);
     }
