@@ -12,7 +12,6 @@
 #include <QCommandLineParser>
 #include <QSet>
 
-#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -37,6 +36,11 @@ Exit status: 0 every logger succeeded, 1 some logger failed, 2 bad usage or inpu
 
 // A refusal of the command line or of an input file: the message and exit status 2.
 struct UsageError {
+    QString message;
+};
+
+// A run that cannot start (a port taken, no address to search from): exit status 1.
+struct StartFailure {
     QString message;
 };
 
@@ -218,7 +222,7 @@ private:
     {
         m_link = std::make_unique<fleet::FleetLink>(m_network);
         if (const auto problem = m_link->open()) {
-            throw LinkError{*problem};
+            throw StartFailure{*problem};
         }
         if (m_parser.isSet("trace")) {
             m_link->setTrace([this](const fleet::TracedDatagram &datagram) { trace(datagram); });
@@ -270,7 +274,7 @@ private:
         const QString pc = discovery::LocalPcAddress();
         const auto parsed = discovery::ParseAddressRange(pc + QStringLiteral("/24"));
         if (std::holds_alternative<QString>(parsed)) {
-            throw LinkError{QStringLiteral("this PC has no address to search from ('%1'); give "
+            throw StartFailure{QStringLiteral("this PC has no address to search from ('%1'); give "
                                            "--network or --range")
                                 .arg(pc)};
         }
@@ -610,14 +614,6 @@ private:
         }
     }
 
-    struct LinkError {
-        QString message;
-    };
-
-public:
-    using LinkFailure = LinkError;
-
-private:
     const Verb &m_verb;
     QCommandLineParser &m_parser;
     Console &m_console;
@@ -667,7 +663,7 @@ int RunCli(const QStringList &arguments, Console &console)
     } catch (const UsageError &error) {
         console.err << "tarnwick-cli " << verbName << ": " << error.message << '\n';
         return kBadUsage;
-    } catch (const VerbRun::LinkFailure &error) {
+    } catch (const StartFailure &error) {
         console.err << "tarnwick-cli " << verbName << ": " << error.message << '\n';
         return kSomeFailed;
     }

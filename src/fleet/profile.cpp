@@ -5,7 +5,6 @@
 #include <QJsonDocument>
 #include <QStringList>
 
-#include <set>
 
 namespace fleet {
 namespace {
