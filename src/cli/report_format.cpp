@@ -83,6 +83,10 @@ QString Render(const Row &header, const std::vector<Row> &rows, Format format)
             out += last ? row[column]
                         : row[column].leftJustified(widths[static_cast<std::size_t>(column)] + 2);
         }
+        // An empty last cell leaves no padding behind.
+        while (out.endsWith(QLatin1Char(' '))) {
+            out.chop(1);
+        }
         return out + QLatin1Char('\n');
     };
     text += line(header);

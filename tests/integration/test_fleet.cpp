@@ -130,6 +130,19 @@ private slots:
                                             "SN-002,127.0.0.3,V1.0\nSN-003,127.0.0.4,V1.0\n"));
     }
 
+    void tableColumnsAreAligned()
+    {
+        startLoggers(2);
+        logger(1).settings().cellular.telecomOperator = "A much longer name";
+        const CliResult result = run({"read", "--logger", addresses(0, 3), "operator", "signal",
+                                      "--retries", "0"});
+        QCOMPARE(result.status, 1);
+        QCOMPARE(result.out, QStringLiteral("ip         serial  operator            signal  error\n"
+                                            "127.0.0.2          Operator            23\n"
+                                            "127.0.0.3          A much longer name  23\n"
+                                            "127.0.0.4                                      no answer to CR after 1 tries\n"));
+    }
+
     void manyLoggersAreReadInParallel()
     {
         startLoggers(40);
