@@ -22,7 +22,8 @@ struct AddressRange {
 
     quint64 size() const { return quint64(last) - first + 1; }
     QHostAddress at(quint64 index) const { return QHostAddress(quint32(first + index)); }
-    // "192.0.2.0/24" when the range is exactly one CIDR block, else "FIRST-LAST".
+    // "192.0.2.0/24" when the range is one CIDR block or the hosts of one (without its
+    // network and broadcast addresses), else "FIRST-LAST", or the one address.
     QString toString() const;
 
     bool operator==(const AddressRange &) const = default;

@@ -207,7 +207,14 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::newRow("block") << Ip("10.20.0.0") << Ip("10.20.3.255") << "10.20.0.0/22";
         QTest::newRow("hosts of a block") << Ip("10.20.0.1") << Ip("10.20.3.254")
-                                          << "10.20.0.1-10.20.3.254";
+                                          << "10.20.0.0/22";
+        QTest::newRow("hosts of a /30") << Ip("10.20.0.1") << Ip("10.20.0.2") << "10.20.0.0/30";
+        QTest::newRow("two that are no block's hosts")
+            << Ip("10.20.0.2") << Ip("10.20.0.3") << "10.20.0.2/31";
+        QTest::newRow("unaligned pair") << Ip("10.20.0.3") << Ip("10.20.0.4")
+                                        << "10.20.0.3-10.20.0.4";
+        QTest::newRow("one short of the hosts") << Ip("10.20.0.1") << Ip("10.20.3.253")
+                                                << "10.20.0.1-10.20.3.253";
         QTest::newRow("unaligned") << Ip("10.20.1.0") << Ip("10.20.2.255")
                                    << "10.20.1.0-10.20.2.255";
         QTest::newRow("one") << Ip("10.0.0.1") << Ip("10.0.0.1") << "10.0.0.1";
