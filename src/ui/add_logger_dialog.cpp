@@ -44,6 +44,7 @@ AddLoggerDialog::AddLoggerDialog(LoggerSearch &search, LocalNetworks localNetwor
     layout->addWidget(buttons);
 
     m_answerTimeout.setSingleShot(true);
+    m_answerTimeout.setTimerType(Qt::PreciseTimer);
     m_answerTimeout.setInterval(kAnswerTimeoutMs);
     connect(&m_answerTimeout, &QTimer::timeout, this, &AddLoggerDialog::noAnswer);
     connect(&m_search, &LoggerSearch::loggerListed, this, &AddLoggerDialog::loggerListed);
