@@ -68,9 +68,8 @@ class TestLoggerListMenu : public QObject
 
 private:
     // A complete logger on the second loopback network, on the harness's ports.
-    static std::unique_ptr<SimulatedLogger> OtherNetworkLogger(WindowHarness &harness,
-                                                               const QString &address,
-                                                               const std::string &serial)
+    static std::unique_ptr<SimulatedLogger>
+    OtherNetworkLogger(WindowHarness &harness, const QString &address, const std::string &serial)
     {
         LoggerSettings settings;
         settings.network.mac = "00-1A-2B-00-01-05";
@@ -118,7 +117,8 @@ private:
 
     static AddLoggerDialog *AddLogger(WindowHarness &harness, const QString &address)
     {
-        auto *dialog = OpenDialog<AddLoggerDialog>(harness, QStringLiteral("Add logger by IP address…"));
+        auto *dialog =
+            OpenDialog<AddLoggerDialog>(harness, QStringLiteral("Add logger by IP address…"));
         dialog->findChild<QLineEdit *>(QStringLiteral("edtLoggerAddress"))->setText(address);
         QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("btnAddLogger")),
                           Qt::LeftButton);
@@ -220,7 +220,7 @@ private slots:
                                   kWaitMs);
         QTRY_VERIFY(!dialog->isVisible());
         QCOMPARE(other->endpoint().probesReceived(), 1);
-        QCOMPARE(harness.logger(0).probesReceived(), 1);  // the sweep's, no more
+        QCOMPARE(harness.logger(0).probesReceived(), 1); // the sweep's, no more
         QCOMPARE(list->currentItem()->text(1), QStringLiteral("127.0.1.5"));
         QVERIFY(list->currentItem()->isSelected());
 
@@ -266,9 +266,10 @@ private slots:
     {
         QTest::addColumn<QString>("address");
         QTest::addColumn<QString>("message");
-        QTest::newRow("malformed") << "127.0.1" << "'127.0.1' is not an IPv4 address: give four "
-                                                  "numbers from 0 to 255 separated by dots, such "
-                                                  "as 192.168.1.20.";
+        QTest::newRow("malformed") << "127.0.1"
+                                   << "'127.0.1' is not an IPv4 address: give four "
+                                      "numbers from 0 to 255 separated by dots, such "
+                                      "as 192.168.1.20.";
         QTest::newRow("octet over 255") << "127.0.1.256"
                                         << "'127.0.1.256' is not an IPv4 address: give four "
                                            "numbers from 0 to 255 separated by dots, such as "
@@ -277,12 +278,15 @@ private slots:
                                    << "255.255.255.255 is the broadcast address, not the address "
                                       "of one logger.";
         QTest::newRow("broadcast of an adapter's network")
-            << "127.0.1.255" << "127.0.1.255 is the broadcast address of the PC's network "
-                                "127.0.1.0/24, not the address of one logger.";
-        QTest::newRow("multicast") << "239.1.2.3" << "239.1.2.3 is a multicast address, not the "
-                                                     "address of one logger.";
-        QTest::newRow("zero") << "0.0.0.0" << "0.0.0.0 lies in 0.0.0.0/8, which holds no hosts: "
-                                              "give the logger's own address.";
+            << "127.0.1.255"
+            << "127.0.1.255 is the broadcast address of the PC's network "
+               "127.0.1.0/24, not the address of one logger.";
+        QTest::newRow("multicast") << "239.1.2.3"
+                                   << "239.1.2.3 is a multicast address, not the "
+                                      "address of one logger.";
+        QTest::newRow("zero") << "0.0.0.0"
+                              << "0.0.0.0 lies in 0.0.0.0/8, which holds no hosts: "
+                                 "give the logger's own address.";
     }
 
     void badLoggerAddressIsRefusedAndNothingSent()
@@ -292,7 +296,8 @@ private slots:
         WindowHarness harness(1);
         Listener broadcast(QStringLiteral("127.0.1.255"), harness.settings().remoteSearchPort);
         AddLoggerDialog *dialog = AddLogger(harness, address);
-        QCOMPARE(dialog->findChild<QLabel *>(QStringLiteral("lblAddLoggerMessage"))->text(), message);
+        QCOMPARE(dialog->findChild<QLabel *>(QStringLiteral("lblAddLoggerMessage"))->text(),
+                 message);
         QVERIFY(dialog->isVisible());
         QCOMPARE(harness.window().exchange().currentCommand(), std::string());
         QTest::qWait(100);
@@ -312,11 +317,11 @@ private slots:
         QCOMPARE(bar->maximum(), 510);
         QTRY_VERIFY(!dialog->isVisible());
         QVERIFY(MenuAction(harness, QStringLiteral("Stop the range search"))->isEnabled());
-        QTRY_COMPARE_WITH_TIMEOUT(Rows(list),
-                                  (QStringList{"SN-B5|127.0.1.5", "SN1000|127.0.0.2", "SN1001|127.0.0.3"}),
-                                  kWaitMs);
-        QTRY_VERIFY_WITH_TIMEOUT(!MenuAction(harness, QStringLiteral("Stop the range search"))->isEnabled(),
-                                 kWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            Rows(list), (QStringList{"SN-B5|127.0.1.5", "SN1000|127.0.0.2", "SN1001|127.0.0.3"}),
+            kWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !MenuAction(harness, QStringLiteral("Stop the range search"))->isEnabled(), kWaitMs);
         // 510 probes at 5,000 per second: about a tenth of a second, not all at once.
         QVERIFY2(clock.elapsed() >= 95, qPrintable(QString::number(clock.elapsed())));
         QCOMPARE(bar->maximum(), 10);
@@ -340,7 +345,7 @@ private slots:
         QCOMPARE(bar->value(), 0);
         QTest::qWait(WindowHarness::FastTiming().searchTickMs * 12);
         QVERIFY(last.received().isEmpty());
-        QCOMPARE(Notice(harness), QString());  // stopped by the operator: nothing to report
+        QCOMPARE(Notice(harness), QString()); // stopped by the operator: nothing to report
         QVERIFY(!MenuAction(harness, QStringLiteral("Stop the range search"))->isEnabled());
     }
 
@@ -353,32 +358,36 @@ private slots:
         harness.control<QPushButton>("btnsearch")->click();
         QCOMPARE(bar->maximum(), 10);
         QVERIFY(!MenuAction(harness, QStringLiteral("Stop the range search"))->isEnabled());
-        QTRY_COMPARE_WITH_TIMEOUT(harness.control<QTreeWidget>("listview1")->topLevelItemCount(),
-                                  1, kWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(harness.control<QTreeWidget>("listview1")->topLevelItemCount(), 1,
+                                  kWaitMs);
     }
 
     void badRangeIsRefusedAndNothingSent_data()
     {
         QTest::addColumn<QString>("range");
         QTest::addColumn<QString>("message");
-        QTest::newRow("malformed") << "127.0.0.0/2x" << "'/2x' is not a prefix length: a block "
-                                                        "ends with /0 to /32, such as "
-                                                        "10.20.0.0/22.";
+        QTest::newRow("malformed") << "127.0.0.0/2x"
+                                   << "'/2x' is not a prefix length: a block "
+                                      "ends with /0 to /32, such as "
+                                      "10.20.0.0/22.";
         QTest::newRow("inverted") << "127.0.3.0-127.0.0.1"
                                   << "The range from 127.0.3.0 to 127.0.0.1 is inverted: the "
                                      "first address must not come after the last.";
-        QTest::newRow("over 65,536") << "127.0.0.0/15" << "The block /15 holds 131,072 "
-                                                          "addresses; one search takes at most "
-                                                          "65,536 (a /16).";
+        QTest::newRow("over 65,536") << "127.0.0.0/15"
+                                     << "The block /15 holds 131,072 "
+                                        "addresses; one search takes at most "
+                                        "65,536 (a /16).";
         QTest::newRow("pair over 65,536") << "127.0.0.0-127.1.0.0"
                                           << "The range holds 65,537 addresses; one search takes "
                                              "at most 65,536.";
-        QTest::newRow("multicast") << "224.0.0.0/24" << "The range reaches into the multicast "
-                                                        "addresses 224.0.0.0/4, which hold no "
-                                                        "loggers.";
-        QTest::newRow("broadcast") << "255.255.255.255" << "The range holds the broadcast address "
-                                                           "255.255.255.255, which is no logger's "
-                                                           "address.";
+        QTest::newRow("multicast") << "224.0.0.0/24"
+                                   << "The range reaches into the multicast "
+                                      "addresses 224.0.0.0/4, which hold no "
+                                      "loggers.";
+        QTest::newRow("broadcast") << "255.255.255.255"
+                                   << "The range holds the broadcast address "
+                                      "255.255.255.255, which is no logger's "
+                                      "address.";
     }
 
     void badRangeIsRefusedAndNothingSent()
@@ -400,10 +409,12 @@ private slots:
 
     void emptySearchSaysWhatWasProbed_data()
     {
-        QTest::addColumn<QString>("range");  // empty: the Search Logger button
+        QTest::addColumn<QString>("range"); // empty: the Search Logger button
         QTest::addColumn<QString>("network");
-        QTest::newRow("sweep") << "" << "127.0.0.0/24";
-        QTest::newRow("range") << "127.0.2.0/30" << "127.0.2.0/30";
+        QTest::newRow("sweep") << ""
+                               << "127.0.0.0/24";
+        QTest::newRow("range") << "127.0.2.0/30"
+                               << "127.0.2.0/30";
     }
 
     void emptySearchSaysWhatWasProbed()
@@ -411,7 +422,7 @@ private slots:
         QFETCH(QString, range);
         QFETCH(QString, network);
         WindowHarness harness(1);
-        harness.logger(0).setDiscoveryAnswer(std::string());  // silent on the probe
+        harness.logger(0).setDiscoveryAnswer(std::string()); // silent on the probe
         if (range.isEmpty()) {
             harness.control<QPushButton>("btnsearch")->click();
         } else {
@@ -423,12 +434,13 @@ private slots:
             QStringLiteral("No logger answered in %1: wrong adapter? firewall?").arg(network),
             kWaitMs);
         const QString tip = harness.control<QLabel>("StatusBar1Notice")->toolTip();
-        QVERIFY2(tip.contains(QStringLiteral("The search probed %1").arg(network)), qPrintable(tip));
+        QVERIFY2(tip.contains(QStringLiteral("The search probed %1").arg(network)),
+                 qPrintable(tip));
         QVERIFY(tip.contains(QStringLiteral("right-click the logger list to choose another one")));
         QVERIFY(tip.contains(QStringLiteral("UDP port 23")));
         QVERIFY(harness.notifier().all().isEmpty());
 
-        harness.control<QPushButton>("btnsearch")->click();  // a new search clears it
+        harness.control<QPushButton>("btnsearch")->click(); // a new search clears it
         QCOMPARE(Notice(harness), QString());
     }
 
@@ -450,16 +462,18 @@ private slots:
         settings.localSetPort = 0;
         settings.localSearchPort = squatter.localPort();
         RecordingNotifier notifier;
-        MainWindow window(notifier, settings, WindowHarness::FastTiming(),
-                          [] { return QStringLiteral("127.0.0.1"); },
-                          [] { return WindowHarness::LoopbackAdapters(); });
+        MainWindow window(
+            notifier, settings, WindowHarness::FastTiming(),
+            [] { return QStringLiteral("127.0.0.1"); },
+            [] { return WindowHarness::LoopbackAdapters(); });
         window.show();
         auto *panel = window.findChild<QLabel *>(QStringLiteral("StatusBar1Panel1"));
         QCOMPARE(panel->text(), QStringLiteral("Fail to create Socket!"));
         QCOMPARE(panel->toolTip(), QStringLiteral("Address in use: another program already holds "
                                                   "UDP port %1. Close it and start the tool again.")
                                        .arg(squatter.localPort()));
-        QCOMPARE(window.findChild<QLabel *>(QStringLiteral("StatusBar1Panel0"))->toolTip(), QString());
+        QCOMPARE(window.findChild<QLabel *>(QStringLiteral("StatusBar1Panel0"))->toolTip(),
+                 QString());
     }
 
     void bindFailureHints_data()
@@ -484,7 +498,8 @@ private slots:
         QFETCH(int, error);
         QFETCH(QString, hint);
         QCOMPARE(BindFailureHint(23, QAbstractSocket::SocketError(error),
-                                 QStringLiteral("Out of resources"), QStringLiteral("/opt/t/tarnwick")),
+                                 QStringLiteral("Out of resources"),
+                                 QStringLiteral("/opt/t/tarnwick")),
                  hint);
     }
 };

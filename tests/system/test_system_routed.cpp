@@ -5,8 +5,8 @@
 // and 203.0.114.0/24. Run as an unprivileged user, only the port-23 check runs.
 
 #include "commands/form_controls.h"
-#include "recording_notifier.h"
 #include "discovery/logger_search.h"
+#include "recording_notifier.h"
 #include "ui/add_logger_dialog.h"
 #include "ui/logger_list_menu.h"
 #include "ui/main_window.h"
@@ -43,7 +43,8 @@ QStringList Rows(QTreeWidget *list)
 // Datagrams the PC has sent on one adapter, as the kernel counts them.
 qint64 SentPackets(const char *adapter)
 {
-    QFile counter(QStringLiteral("/sys/class/net/%1/statistics/tx_packets").arg(QLatin1String(adapter)));
+    QFile counter(
+        QStringLiteral("/sys/class/net/%1/statistics/tx_packets").arg(QLatin1String(adapter)));
     if (!counter.open(QIODevice::ReadOnly)) {
         qFatal("cannot read the packet counter of %s", adapter);
     }
@@ -57,8 +58,7 @@ class TestSystemRouted : public QObject
     Q_OBJECT
 
 private:
-    template <typename Control>
-    Control *control(const char *name)
+    template <typename Control> Control *control(const char *name)
     {
         return FindControl<Control>(*m_window, name);
     }
@@ -101,7 +101,8 @@ private slots:
         m_window = std::make_unique<MainWindow>(m_notifier);
         m_window->show();
         QCOMPARE(control<QLabel>("StatusBar1Panel0")->text(), QStringLiteral("Set Port opened!"));
-        QCOMPARE(control<QLabel>("StatusBar1Panel1")->text(), QStringLiteral("Search port opened!"));
+        QCOMPARE(control<QLabel>("StatusBar1Panel1")->text(),
+                 QStringLiteral("Search port opened!"));
     }
 
     void pcAddressIsTheDefaultRouteAdapter()
@@ -128,7 +129,8 @@ private slots:
         if (!m_privileged) {
             QSKIP("needs the virtual networks as root");
         }
-        QCOMPARE(sweep(), (QStringList{"SN-B-021 198.51.100.21 V2.1", "SN-B-022 198.51.100.22 V2.2"}));
+        QCOMPARE(sweep(),
+                 (QStringList{"SN-B-021 198.51.100.21 V2.1", "SN-B-022 198.51.100.22 V2.2"}));
         QCOMPARE(control<QLabel>("StatusBar1Notice")->text(), QString());
     }
 
@@ -150,13 +152,15 @@ private slots:
         choose(QStringLiteral("Add logger by IP address…"));
         auto *dialog = m_window->findChild<AddLoggerDialog *>();
         QVERIFY(dialog != nullptr);
-        dialog->findChild<QLineEdit *>(QStringLiteral("edtLoggerAddress"))->setText(QStringLiteral("203.0.113.10"));
+        dialog->findChild<QLineEdit *>(QStringLiteral("edtLoggerAddress"))
+            ->setText(QStringLiteral("203.0.113.10"));
         QElapsedTimer clock;
         clock.start();
         dialog->findChild<QPushButton *>(QStringLiteral("btnAddLogger"))->click();
         auto *list = control<QTreeWidget>("listview1");
-        QTRY_VERIFY_WITH_TIMEOUT(list->findItems(QStringLiteral("203.0.113.10"), Qt::MatchExactly, 1).size() == 1,
-                                 AddLoggerDialog::kAnswerTimeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            list->findItems(QStringLiteral("203.0.113.10"), Qt::MatchExactly, 1).size() == 1,
+            AddLoggerDialog::kAnswerTimeoutMs);
         qInfo("203.0.113.10 listed %lld ms after the probe", clock.elapsed());
         QCOMPARE(Rows(list), (QStringList{"SN-A-011 192.0.2.11 V1.1", "SN-A-012 192.0.2.12 V1.2",
                                           "SN-C-010 203.0.113.10 V3.0"}));
@@ -184,7 +188,8 @@ private slots:
         choose(QStringLiteral("Search a range…"));
         auto *dialog = m_window->findChild<RangeSearchDialog *>();
         QVERIFY(dialog != nullptr);
-        dialog->findChild<QLineEdit *>(QStringLiteral("edtRange"))->setText(QStringLiteral("203.0.112.0/22"));
+        dialog->findChild<QLineEdit *>(QStringLiteral("edtRange"))
+            ->setText(QStringLiteral("203.0.112.0/22"));
         dialog->findChild<QSpinBox *>(QStringLiteral("spnPace"))->setValue(pace);
         auto *search = m_window->findChild<LoggerSearch *>();
         QElapsedTimer clock;
@@ -206,15 +211,18 @@ private slots:
         const double measured = double(sent) * 1000.0 / double(probingMs);
         qInfo("pace %d/s: %lld datagrams left eth1 in %lld ms (%.0f per second); %lld by %lld ms",
               pace, sent, probingMs, measured, sentHalfway, halfwayMs);
-        QVERIFY2(sent >= 1022 && sent <= 1040, qPrintable(QString::number(sent)));  // + ARP
-        QVERIFY2(measured >= pace * 0.9 && measured <= pace * 1.1, qPrintable(QString::number(measured)));
-        QVERIFY2(sentHalfway >= 400 && sentHalfway <= 640, qPrintable(QString::number(sentHalfway)));
+        QVERIFY2(sent >= 1022 && sent <= 1040, qPrintable(QString::number(sent))); // + ARP
+        QVERIFY2(measured >= pace * 0.9 && measured <= pace * 1.1,
+                 qPrintable(QString::number(measured)));
+        QVERIFY2(sentHalfway >= 400 && sentHalfway <= 640,
+                 qPrintable(QString::number(sentHalfway)));
 
         auto *list = control<QTreeWidget>("listview1");
-        QTRY_COMPARE_WITH_TIMEOUT(Rows(list),
-                                  (QStringList{"SN-C-010 203.0.113.10 V3.0", "SN-C-011 203.0.113.11 V3.1",
-                                               "SN-C-112 203.0.114.12 V3.2"}),
-                                  kAnswerWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            Rows(list),
+            (QStringList{"SN-C-010 203.0.113.10 V3.0", "SN-C-011 203.0.113.11 V3.1",
+                         "SN-C-112 203.0.114.12 V3.2"}),
+            kAnswerWaitMs);
         QTest::qWait(kAnswerWaitMs);
         QCOMPARE(list->topLevelItemCount(), 3);
         QCOMPARE(control<QLabel>("StatusBar1Notice")->text(), QString());
@@ -228,7 +236,8 @@ private slots:
         choose(QStringLiteral("Search a range…"));
         auto *dialog = m_window->findChild<RangeSearchDialog *>();
         QVERIFY(dialog != nullptr);
-        dialog->findChild<QLineEdit *>(QStringLiteral("edtRange"))->setText(QStringLiteral("203.0.115.0/24"));
+        dialog->findChild<QLineEdit *>(QStringLiteral("edtRange"))
+            ->setText(QStringLiteral("203.0.115.0/24"));
         dialog->findChild<QPushButton *>(QStringLiteral("btnSearchRange"))->click();
         QTRY_COMPARE_WITH_TIMEOUT(
             control<QLabel>("StatusBar1Notice")->text(),

@@ -17,8 +17,10 @@ QList<QHostAddress> Addresses(const QStringList &texts)
 }
 
 const QList<LocalAdapter> kTwoAdapters{
-    {QStringLiteral("wlan0"), QStringLiteral("wlan0"), QHostAddress(QStringLiteral("192.0.2.1")), 24},
-    {QStringLiteral("eth1"), QStringLiteral("Plant cable"), QHostAddress(QStringLiteral("198.51.100.1")), 24},
+    {QStringLiteral("wlan0"), QStringLiteral("wlan0"), QHostAddress(QStringLiteral("192.0.2.1")),
+     24},
+    {QStringLiteral("eth1"), QStringLiteral("Plant cable"),
+     QHostAddress(QStringLiteral("198.51.100.1")), 24},
 };
 
 } // namespace
@@ -106,7 +108,8 @@ private slots:
                                                         "00000000\t0\t0\t0\n"
                                             << "";
         QTest::newRow("no default route")
-            << header + "eth0\t000200C0\t00000000\t0001\t0\t0\t0\t00FFFFFF\t0\t0\t0\n" << "";
+            << header + "eth0\t000200C0\t00000000\t0001\t0\t0\t0\t00FFFFFF\t0\t0\t0\n"
+            << "";
         QTest::newRow("header only") << header << "";
         QTest::newRow("garbage") << QByteArray("Iface\n\x01\x02 00000000\nx y z\n") << "";
     }
