@@ -1,5 +1,8 @@
-#include "discovery/default_route_linux.h"
 #include "discovery/pc_address.h"
+
+#ifdef Q_OS_LINUX
+#include "discovery/default_route_linux.h"
+#endif
 
 #include <QtTest>
 
@@ -89,6 +92,7 @@ private slots:
         QCOMPARE(kTwoAdapters.at(1).label(), QStringLiteral("Plant cable  198.51.100.1/24"));
     }
 
+#ifdef Q_OS_LINUX
     void defaultRouteFromTable_data()
     {
         const QByteArray header = "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask"
@@ -120,6 +124,7 @@ private slots:
         QFETCH(QString, interface);
         QCOMPARE(discovery::DefaultRouteInterfaceFromTable(table), interface);
     }
+#endif
 };
 
 QTEST_APPLESS_MAIN(TestPcAddress)
