@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
@@ -215,10 +216,10 @@ private slots:
         harness.control<QPushButton>("btnsearch")->click();
         QTRY_COMPARE_WITH_TIMEOUT(list->topLevelItemCount(), 1, kWaitMs);
 
-        AddLoggerDialog *dialog = AddLogger(harness, QStringLiteral(" 127.0.1.5 "));
+        const QPointer<AddLoggerDialog> dialog = AddLogger(harness, QStringLiteral(" 127.0.1.5 "));
         QTRY_COMPARE_WITH_TIMEOUT(Rows(list), (QStringList{"SN-B5|127.0.1.5", "SN1000|127.0.0.2"}),
                                   kWaitMs);
-        QTRY_VERIFY(!dialog->isVisible());
+        QTRY_VERIFY(dialog.isNull());  // closed, and gone with it
         QCOMPARE(other->endpoint().probesReceived(), 1);
         QCOMPARE(harness.logger(0).probesReceived(), 1); // the sweep's, no more
         QCOMPARE(list->currentItem()->text(1), QStringLiteral("127.0.1.5"));
@@ -313,9 +314,10 @@ private slots:
         auto *bar = harness.control<QProgressBar>("pb1");
         QElapsedTimer clock;
         clock.start();
-        RangeSearchDialog *dialog = SearchRange(harness, QStringLiteral("127.0.0.0/23"), 5000);
+        const QPointer<RangeSearchDialog> dialog =
+            SearchRange(harness, QStringLiteral("127.0.0.0/23"), 5000);
         QCOMPARE(bar->maximum(), 510);
-        QTRY_VERIFY(!dialog->isVisible());
+        QTRY_VERIFY(dialog.isNull());  // closed, and gone with it
         QVERIFY(MenuAction(harness, QStringLiteral("Stop the range search"))->isEnabled());
         QTRY_COMPARE_WITH_TIMEOUT(
             Rows(list), (QStringList{"SN-B5|127.0.1.5", "SN1000|127.0.0.2", "SN1001|127.0.0.3"}),
