@@ -12,6 +12,7 @@ class CellularLink;
 class CommandExchange;
 class DeviceRegistry;
 class FormLock;
+class LoggerListMenu;
 class LoggerSearch;
 class NetworkAddressing;
 class Notifier;
@@ -26,6 +27,8 @@ class Tfrmmain;
 
 // Supplies the PC's own IPv4 address as a dotted quad.
 using LocalAddressSource = std::function<QString()>;
+// Supplies the PC's usable adapters, offered in the logger list's menu.
+using AdapterSource = std::function<QList<discovery::LocalAdapter>()>;
 
 // The tool's one window: the logger list, the device lists and one group per logger
 // setting. It composes the transport, the search and the command families.
@@ -37,6 +40,7 @@ public:
     explicit MainWindow(Notifier &notifier, const NetworkSettings &network = {},
                         const Timing &timing = {},
                         LocalAddressSource localAddress = discovery::LocalPcAddress,
+                        AdapterSource adapters = discovery::LocalAdapters,
                         QWidget *parent = nullptr);
     ~MainWindow() override;
 
@@ -55,11 +59,18 @@ protected:
 private:
     void applyStaticProperties();
     void centreOnScreen();
+    void buildLoggerListMenu();
+    void openAddLoggerDialog();
+    void openRangeSearchDialog();
+    void selectLoggerRow(const QString &address);
+    void showEmptySearchNotice(const QString &probedNetwork);
 
     std::unique_ptr<Ui::Tfrmmain> m_ui;
     QLabel *m_setPortPanel;
     QLabel *m_searchPortPanel;
+    QLabel *m_searchNotice;
     LocalAddressSource m_localAddress;
+    AdapterSource m_adapters;
     std::unique_ptr<FormLock> m_formLock;
     UdpEndpoints *m_endpoints;
     CommandExchange *m_exchange;
@@ -69,5 +80,6 @@ private:
     CellularLink *m_cellular;
     DeviceRegistry *m_devices;
     SystemParameters *m_systemParameters;
+    LoggerListMenu *m_listMenu;
     bool m_shownOnce = false;
 };
