@@ -5,13 +5,22 @@
 
 namespace protocol {
 
-std::vector<InspectedFrame> InspectFrames(std::string_view datagram)
+std::vector<std::string> CutCandidates(std::string_view datagram)
 {
     ReceiveBuffer buffer(datagram.size());
     buffer.append(datagram);
+    std::vector<std::string> candidates;
+    while (auto candidate = buffer.cutNextCandidate()) {
+        candidates.push_back(std::move(*candidate));
+    }
+    return candidates;
+}
+
+std::vector<InspectedFrame> InspectFrames(std::string_view datagram)
+{
     std::vector<InspectedFrame> frames;
-    while (const auto candidate = buffer.cutNextCandidate()) {
-        DecodedFrame decoded = DecodeFrame(*candidate);
+    for (const std::string &candidate : CutCandidates(datagram)) {
+        DecodedFrame decoded = DecodeFrame(candidate);
         frames.push_back({std::move(decoded.payload),
                           decoded.valid ? CrcVerdict::Good : CrcVerdict::Bad});
     }

@@ -20,8 +20,12 @@ struct InspectedFrame {
     bool operator==(const InspectedFrame &) const = default;
 };
 
-// Every candidate (ESC through ENQ) the datagram holds by itself, in order, decoded.
-// Bytes outside candidates, and a frame cut short by the datagram's end, give nothing.
+// Every candidate (ESC through ENQ) the datagram holds by itself, in order, cut by the
+// receive buffers' rule. Bytes outside candidates, and a frame cut short by the
+// datagram's end, give nothing.
+std::vector<std::string> CutCandidates(std::string_view datagram);
+
+// Every candidate of the datagram, decoded as a frame.
 std::vector<InspectedFrame> InspectFrames(std::string_view datagram);
 
 // Printable ASCII stays as it is, a backslash is doubled, every other byte is written as

@@ -58,14 +58,20 @@ QString TimeText(const ObservedDatagram &datagram)
 
 QString DatagramPayloadText(const ObservedDatagram &datagram)
 {
-    const std::vector<protocol::InspectedFrame> frames =
-        protocol::InspectFrames(AsBytes(datagram.bytes));
-    if (frames.empty()) {
-        return Latin1(protocol::EscapeBytes(AsBytes(datagram.bytes)));
-    }
     QStringList payloads;
-    for (const protocol::InspectedFrame &frame : frames) {
-        payloads.append(Latin1(protocol::EscapeBytes(frame.payload)));
+    if (datagram.endpoint == ObservedDatagram::Endpoint::Set) {
+        for (const protocol::InspectedFrame &frame :
+             protocol::InspectFrames(AsBytes(datagram.bytes))) {
+            payloads.append(Latin1(protocol::EscapeBytes(frame.payload)));
+        }
+    } else {
+        for (const std::string &candidate : protocol::CutCandidates(AsBytes(datagram.bytes))) {
+            const std::string_view text(candidate);
+            payloads.append(Latin1(protocol::EscapeBytes(text.substr(1, text.size() - 2))));
+        }
+    }
+    if (payloads.isEmpty()) {
+        return Latin1(protocol::EscapeBytes(AsBytes(datagram.bytes)));
     }
     return payloads.join(QStringLiteral(" | "));
 }

@@ -42,8 +42,9 @@ private:
 // in hexadecimal, separated by tabs.
 QString TrafficLogLine(const ObservedDatagram &datagram);
 
-// The payload text: for every frame the datagram holds, its payload escaped; otherwise
-// (a probe, a frame cut short) the whole datagram escaped.
+// The payload text, escaped: on the set socket the payload of every frame the datagram
+// holds, on the search socket the text between ESC and ENQ of every discovery answer;
+// for a datagram without either (a probe, a frame cut short) the whole datagram.
 QString DatagramPayloadText(const ObservedDatagram &datagram);
 
 // "CRC good" or "CRC bad" for each frame of a set-socket datagram, "no frame" for a

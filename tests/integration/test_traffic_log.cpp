@@ -1,0 +1,275 @@
+#include "transport/traffic_log.h"
+#include "ui/traffic_log_window.h"
+#include "window_harness.h"
+
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+#include <QtTest>
+
+namespace {
+
+constexpr int kWaitMs = 3000;
+const QHostAddress kWindowAddress(QStringLiteral("127.0.0.1"));
+
+// The log's datagrams of one direction and socket, oldest first.
+std::vector<ObservedDatagram> Recorded(const TrafficLog &log, ObservedDatagram::Direction direction,
+                                       ObservedDatagram::Endpoint endpoint)
+{
+    std::vector<ObservedDatagram> found;
+    for (std::size_t index = 0; index < log.size(); ++index) {
+        const ObservedDatagram &datagram = log.at(index);
+        if (datagram.direction == direction && datagram.endpoint == endpoint) {
+            found.push_back(datagram);
+        }
+    }
+    return found;
+}
+
+// Runs tshark over a capture; each output line one packet.
+QStringList Tshark(const QStringList &arguments)
+{
+    QProcess tshark;
+    tshark.start(QStringLiteral(TSHARK_PROGRAM), arguments);
+    if (!tshark.waitForFinished(60000) || tshark.exitCode() != 0) {
+        qWarning("tshark failed: %s", tshark.readAllStandardError().constData());
+        return {};
+    }
+    return QString::fromUtf8(tshark.readAllStandardOutput()).split(QLatin1Char('\n'),
+                                                                      Qt::SkipEmptyParts);
+}
+
+}  // namespace
+
+class TestTrafficLog : public QObject
+{
+    Q_OBJECT
+
+private:
+    // The logger answers the reads of the IP configuration and of the system parameters.
+    static void AnswerReads(LoggerSim &logger)
+    {
+        logger.setCommandHandler("ER", [](const std::string &) {
+            return std::string("R192.168.1.100,255.255.255.0,192.168.1.1");
+        });
+        logger.setCommandHandler(
+            "SR", [](const std::string &) { return std::string("R00002359012C05030160"); });
+    }
+
+    static void ReadIpAddress(WindowHarness &harness)
+    {
+        harness.control<QPushButton>("btnER")->click();
+    }
+
+    static TrafficLogWindow *OpenLogWindow(WindowHarness &harness, const QString &savePath)
+    {
+        harness.window().setSaveFileChooser(
+            [savePath](QWidget *, const QString &, const QString &) { return savePath; });
+        harness.window().openTrafficLog();
+        auto *window = harness.window().findChild<TrafficLogWindow *>();
+        window->refresh();
+        return window;
+    }
+
+private slots:
+    void commandAndAnswerAreRecordedFromTheSetSocket()
+    {
+        WindowHarness harness;
+        AnswerReads(harness.logger());
+        harness.selectLogger();
+        ReadIpAddress(harness);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            Recorded(harness.window().trafficLog(), ObservedDatagram::Direction::Received,
+                     ObservedDatagram::Endpoint::Set)
+                    .size() == 1,
+            kWaitMs);
+
+        const TrafficLog &log = harness.window().trafficLog();
+        const auto sent = Recorded(log, ObservedDatagram::Direction::Sent,
+                                   ObservedDatagram::Endpoint::Set);
+        QCOMPARE(sent.size(), std::size_t(1));
+        QCOMPARE(sent[0].bytes, QByteArray("\x1B" "ERB2DD\x05"));
+        QCOMPARE(sent[0].peerAddress, harness.logger().address());
+        QCOMPARE(sent[0].peerPort, harness.logger().commandPort());
+        QCOMPARE(sent[0].localAddress, kWindowAddress);
+        QCOMPARE(sent[0].localPort, harness.windowSetPort());
+        QCOMPARE(TrafficLogLine(sent[0]).section(QLatin1Char('\t'), 1),
+                 QStringLiteral("sent\tset\t127.0.0.2:%1\t8\tER\tCRC good\t1B 45 52 42 32 44 44 05")
+                     .arg(harness.logger().commandPort()));
+
+        const ObservedDatagram answer = Recorded(log, ObservedDatagram::Direction::Received,
+                                                 ObservedDatagram::Endpoint::Set)[0];
+        QCOMPARE(answer.peerAddress, harness.logger().address());
+        QCOMPARE(answer.peerPort, harness.logger().commandPort());
+        QVERIFY(answer.microsecondsSinceEpoch >= sent[0].microsecondsSinceEpoch);
+        QCOMPARE(DatagramCrcVerdict(answer), QStringLiteral("CRC good"));
+        QVERIFY(DatagramPayloadText(answer).startsWith(QLatin1Char('R')));
+        QVERIFY(Recorded(log, ObservedDatagram::Direction::Sent, ObservedDatagram::Endpoint::Search)
+                    .empty());
+    }
+
+    void sweepRecordsEveryProbeAndEveryAnswer()
+    {
+        WindowHarness harness(3);
+        harness.control<QPushButton>("btnsearch")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(harness.control<QTreeWidget>("listview1")->topLevelItemCount(),
+                                  3, kWaitMs);
+
+        const TrafficLog &log = harness.window().trafficLog();
+        const auto probes = Recorded(log, ObservedDatagram::Direction::Sent,
+                                     ObservedDatagram::Endpoint::Search);
+        QCOMPARE(probes.size(), std::size_t(255));
+        for (std::size_t host = 1; host <= probes.size(); ++host) {
+            const ObservedDatagram &probe = probes[host - 1];
+            QCOMPARE(probe.bytes, QByteArray("\xFF\x04\x03\xFB"));
+            QCOMPARE(probe.peerAddress, QHostAddress(QStringLiteral("127.0.0.%1").arg(host)));
+            QCOMPARE(probe.localPort, harness.windowSearchPort());
+        }
+        QCOMPARE(DatagramPayloadText(probes[0]), QStringLiteral("\\xFF\\x04\\x03\\xFB"));
+        QCOMPARE(DatagramCrcVerdict(probes[0]), QString());
+
+        auto answers = Recorded(log, ObservedDatagram::Direction::Received,
+                                ObservedDatagram::Endpoint::Search);
+        QStringList answerTexts;
+        for (const ObservedDatagram &answer : answers) {
+            answerTexts.append(answer.peerAddress.toString() + QLatin1Char(' ') +
+                               DatagramPayloadText(answer));
+        }
+        answerTexts.sort();
+        QCOMPARE(answerTexts, (QStringList{"127.0.0.2 SN1000#V1.0", "127.0.0.3 SN1001#V1.1",
+                                           "127.0.0.4 SN1002#V1.2"}));
+    }
+
+    void boundHoldsUnderAFloodOnTheSetSocket()
+    {
+        WindowHarness harness;
+        const TrafficLog &log = harness.window().trafficLog();
+        const int flood = static_cast<int>(TrafficLog::kMaxDatagrams) + 1500;
+        // In bursts the socket's receive queue holds, so that every datagram is read.
+        constexpr int kBurst = 100;
+        for (int sent = 0; sent < flood; sent += kBurst) {
+            for (int index = sent; index < sent + kBurst; ++index) {
+                harness.logger().sendFromCommandPort(QByteArray::number(index).toStdString(),
+                                                     kWindowAddress, harness.windowSetPort());
+            }
+            QTRY_COMPARE_WITH_TIMEOUT(log.recordedCount(), quint64(sent + kBurst), kWaitMs);
+        }
+        QCOMPARE(log.size(), TrafficLog::kMaxDatagrams);
+        QCOMPARE(log.firstNumber(), quint64(flood) - TrafficLog::kMaxDatagrams);
+        QCOMPARE(log.at(0).bytes, QByteArray::number(flood - 10000));
+        QCOMPARE(log.at(log.size() - 1).bytes, QByteArray::number(flood - 1));
+
+        // The window shows what the log keeps, no more.
+        QTemporaryDir directory;
+        TrafficLogWindow *window = OpenLogWindow(harness, directory.filePath("unused"));
+        QCOMPARE(window->findChild<QTableView *>("trafficTable")->model()->rowCount(),
+                 int(TrafficLog::kMaxDatagrams));
+    }
+
+    void windowFiltersByPeerClearsAndSavesText()
+    {
+        WindowHarness harness(2);
+        harness.control<QPushButton>("btnsearch")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(harness.control<QTreeWidget>("listview1")->topLevelItemCount(),
+                                  2, kWaitMs);
+        QTemporaryDir directory;
+        const QString path = directory.filePath("traffic.txt");
+        TrafficLogWindow *window = OpenLogWindow(harness, path);
+        auto *table = window->findChild<QTableView *>("trafficTable");
+        QCOMPARE(table->model()->rowCount(), 255 + 2);
+
+        window->findChild<QLineEdit *>("trafficPeerFilter")->setText(QStringLiteral("127.0.0.3:"));
+        QCOMPARE(table->model()->rowCount(), 2);  // the probe and the answer
+        table->selectRow(1);
+        QCOMPARE(window->findChild<QPlainTextEdit *>("trafficDetail")
+                     ->toPlainText()
+                     .section(QLatin1Char('\n'), 2),
+                 QStringLiteral("0000  1B 53 4E 31 30 30 31 23 56 31 2E 31 05         "
+                                "  .SN1001#V1.1."));
+        QCOMPARE(table->model()->index(1, 0).data(Qt::ToolTipRole).toString(),
+                 QStringLiteral("1B 53 4E 31 30 30 31 23 56 31 2E 31 05"));
+
+        window->findChild<QPushButton *>("trafficSaveText")->click();
+        QFile saved(path);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(saved.readAll()).split(QLatin1Char('\n'));
+        QCOMPARE(lines.first(), QStringLiteral("Time\tDirection\tSocket\tPeer\tLength\tPayload\tCRC\tBytes"));
+        QCOMPARE(lines.size(), 1 + 257 + 1);  // header, datagrams, the empty text after the last
+        QVERIFY(lines.contains(QRegularExpression(
+            QStringLiteral("^\\d\\d:\\d\\d:\\d\\d\\.\\d{3}\treceived\tsearch\t127\\.0\\.0\\.3:%1\t13\t"
+                           "SN1001#V1\\.1\t\t1B 53 4E 31 30 30 31 23 56 31 2E 31 05$")
+                .arg(harness.logger(1).searchPort()))));
+
+        window->findChild<QPushButton *>("trafficClear")->click();
+        QCOMPARE(harness.window().trafficLog().size(), std::size_t(0));
+        QCOMPARE(table->model()->rowCount(), 0);
+    }
+
+    // A capture made by the tool: a read with a good answer, a read whose answer has a
+    // spoilt CRC, a read of the system parameters (its answer's fields decoded) and a sweep
+    // answered by two loggers. tshark reads it alone and with the project's dissector.
+    void captureOpensInTsharkAndTheDissectorDecodesIt()
+    {
+        WindowHarness harness(2);
+        AnswerReads(harness.logger());
+        harness.selectLogger();
+        ReadIpAddress(harness);
+        QTRY_COMPARE_WITH_TIMEOUT(harness.window().trafficLog().size(), std::size_t(2), kWaitMs);
+        harness.logger().misbehaviour().badCrc = true;
+        ReadIpAddress(harness);
+        QTRY_COMPARE_WITH_TIMEOUT(harness.window().trafficLog().size(), std::size_t(4), kWaitMs);
+        harness.logger().misbehaviour().badCrc = false;
+        QTRY_VERIFY_WITH_TIMEOUT(harness.control<QPushButton>("btnSR")->isEnabled(), kWaitMs);
+        harness.control<QPushButton>("btnSR")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(harness.window().trafficLog().size(), std::size_t(6), kWaitMs);
+        harness.control<QPushButton>("btnsearch")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(harness.window().trafficLog().size(), std::size_t(6 + 255 + 2),
+                                  kWaitMs);
+
+        QTemporaryDir directory;
+        const QString path = directory.filePath("traffic.pcap");
+        TrafficLogWindow *window = OpenLogWindow(harness, path);
+        window->findChild<QPushButton *>("trafficSaveCapture")->click();
+
+        const QString commandPort = QString::number(harness.logger().commandPort());
+        const QString searchPort = QString::number(harness.logger().searchPort());
+        const QStringList plain = Tshark({"-r", path, "-T", "fields", "-e", "ip.src", "-e",
+                                          "udp.srcport", "-e", "ip.dst", "-e", "udp.dstport",
+                                          "-e", "udp.length", "-o", "udp.check_checksum:TRUE",
+                                          "-e", "udp.checksum.status"});
+        QCOMPARE(plain.size(), 6 + 255 + 2);
+        QCOMPARE(plain.first(), QStringLiteral("127.0.0.1\t%1\t127.0.0.2\t%2\t16\t1")
+                                    .arg(harness.windowSetPort())
+                                    .arg(commandPort));
+
+        const QStringList dissected = Tshark(
+            {"-r", path, "-X", "lua_script:" TARNWICK_DISSECTOR, "-d",
+             "udp.port==" + commandPort + ",tarnwick", "-d",
+             "udp.port==" + searchPort + ",tarnwick_discovery", "-T", "fields", "-E",
+             "separator=|", "-e", "tarnwick.kind", "-e", "tarnwick.command", "-e",
+             "tarnwick.crc.status", "-e", "tarnwick.ip.address", "-e", "tarnwick.sys.data_interval",
+             "-e", "tarnwick_discovery.kind", "-e", "tarnwick_discovery.serial", "-e",
+             "tarnwick_discovery.version"});
+        QCOMPARE(dissected.size(), 6 + 255 + 2);
+        QCOMPARE(dissected.mid(0, 7), (QStringList{
+                                          "request|ER|good|||||",
+                                          "answer|ER|good|192.168.1.100||||",
+                                          "request|ER|good|||||",
+                                          "answer|ER|bad|||||",
+                                          "request|SR|good|||||",
+                                          "answer|SR|good||300|||",
+                                          "|||||probe||",
+                                      }));
+        QStringList discoveryAnswers = dissected.mid(6 + 255);
+        discoveryAnswers.sort();
+        QCOMPARE(discoveryAnswers, (QStringList{"|||||answer|SN1000|V1.0",
+                                                "|||||answer|SN1001|V1.1"}));
+    }
+};
+
+QTEST_MAIN(TestTrafficLog)
+#include "test_traffic_log.moc"
