@@ -1,4 +1,5 @@
 #include "transport/traffic_log.h"
+#include "ui/traffic_log_model.h"
 #include "ui/traffic_log_window.h"
 #include "window_harness.h"
 
@@ -170,6 +171,40 @@ private slots:
                  int(TrafficLog::kMaxDatagrams));
     }
 
+    // The table takes the log's changes in batches: what the log let go of leaves from the
+    // top, what it recorded since joins at the bottom, in order.
+    void tableFollowsTheLogAcrossItsBoundAndAClear()
+    {
+        TrafficLog log;
+        TrafficLogModel model(log);
+        const auto record = [&log](int count, int from) {
+            for (int index = from; index < from + count; ++index) {
+                ObservedDatagram datagram;
+                datagram.bytes = QByteArray::number(index);
+                log.datagramObserved(datagram);
+            }
+        };
+        const auto rowText = [&model](int row) {
+            return model.index(row, TrafficLogModel::LengthColumn).data(Qt::ToolTipRole).toString();
+        };
+        const int bound = static_cast<int>(TrafficLog::kMaxDatagrams);
+        record(bound - 2, 0);
+        model.refresh();
+        QCOMPARE(model.rowCount(), bound - 2);
+        record(5, bound - 2);  // three of the oldest go
+        model.refresh();
+        QCOMPARE(model.rowCount(), bound);
+        QCOMPARE(rowText(0), QString::fromLatin1(QByteArray::number(3).toHex()));
+        QCOMPARE(rowText(bound - 1),
+                 QString::fromLatin1(QByteArray::number(bound + 2).toHex(' ').toUpper()));
+
+        log.clear();
+        record(2, 50000);
+        model.refresh();
+        QCOMPARE(model.rowCount(), 2);
+        QCOMPARE(rowText(0), QString::fromLatin1(QByteArray("50000").toHex(' ').toUpper()));
+    }
+
     void windowFiltersByPeerClearsAndSavesText()
     {
         WindowHarness harness(2);
@@ -240,9 +275,10 @@ private slots:
         const QStringList plain = Tshark({"-r", path, "-T", "fields", "-e", "ip.src", "-e",
                                           "udp.srcport", "-e", "ip.dst", "-e", "udp.dstport",
                                           "-e", "udp.length", "-o", "udp.check_checksum:TRUE",
-                                          "-e", "udp.checksum.status"});
+                                          "-e", "udp.checksum.status", "-o",
+                                          "ip.check_checksum:TRUE", "-e", "ip.checksum.status"});
         QCOMPARE(plain.size(), 6 + 255 + 2);
-        QCOMPARE(plain.first(), QStringLiteral("127.0.0.1\t%1\t127.0.0.2\t%2\t16\t1")
+        QCOMPARE(plain.first(), QStringLiteral("127.0.0.1\t%1\t127.0.0.2\t%2\t16\t1\t1")
                                     .arg(harness.windowSetPort())
                                     .arg(commandPort));
 
