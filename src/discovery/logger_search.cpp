@@ -1,6 +1,8 @@
 #include "logger_search.h"
 
 #include "discovery_answer.h"
+#include "paced_prober.h"
+#include "search_probe.h"
 
 #include "protocol/text.h"
 #include "transport/command_exchange.h"
@@ -14,9 +16,9 @@
 
 namespace {
 
-constexpr char kProbe[] = {'\xFF', '\x04', '\x03', '\xFB'};
 constexpr int kIpColumn = 1;
 constexpr int kVersionColumn = 2;
+constexpr int kProgressSteps = 10;  // the range of pb1
 
 // The caption up to and including its third ".": the /24 network prefix.
 QString NetworkPrefix(const QString &pcAddress)
@@ -36,29 +38,100 @@ QString NetworkPrefix(const QString &pcAddress)
 
 LoggerSearch::LoggerSearch(UdpEndpoints &endpoints, CommandExchange &exchange,
                            const Controls &controls, int tickMs, QObject *parent)
-    : QObject(parent), m_endpoints(endpoints), m_exchange(exchange), m_controls(controls)
+    : QObject(parent), m_endpoints(endpoints), m_exchange(exchange), m_controls(controls),
+      m_rangeProber(new PacedProber([this](const QHostAddress &target) { sendProbe(target); },
+                                    this))
 {
     m_tmr2.setObjectName(QStringLiteral("tmr2"));
     m_tmr2.setInterval(tickMs);
     connect(&m_tmr2, &QTimer::timeout, this, &LoggerSearch::tmr2Timer);
     m_tmr2.start();  // the bar also runs once after start-up
+
+    m_rangeAnswerWindow.setSingleShot(true);
+    m_rangeAnswerWindow.setInterval(kProgressSteps * tickMs);
+    connect(&m_rangeAnswerWindow, &QTimer::timeout, this, &LoggerSearch::reportIfEmpty);
+    connect(m_rangeProber, &PacedProber::progressed, this,
+            [this](quint64 sent) { m_controls.progress->setValue(int(sent)); });
+    connect(m_rangeProber, &PacedProber::finished, this, &LoggerSearch::rangeProbingFinished);
+}
+
+void LoggerSearch::sendProbe(const QHostAddress &target)
+{
+    static const QByteArray probe(discovery::kSearchProbe.data(),
+                                  qsizetype(discovery::kSearchProbe.size()));
+    m_endpoints.sendProbe(probe, target);
+}
+
+void LoggerSearch::beginSearch()
+{
+    stopRangeSearch();
+    m_rangeAnswerWindow.stop();
+    m_controls.loggerList->clear();
+    m_exchange.setCurrentCommand("SS");
+    emit searchStarted();
 }
 
 void LoggerSearch::btnsearchClick()
 {
-    m_controls.loggerList->clear();
-    m_exchange.setCurrentCommand("SS");
+    beginSearch();
     const QString prefix = NetworkPrefix(m_controls.pcAddress->text());
-    const QByteArray probe(kProbe, sizeof kProbe);
     for (int host = 1; host <= 255; ++host) {
         QHostAddress target;
         if (target.setAddress(prefix + QString::number(host))) {
-            m_endpoints.sendProbe(probe, target);
+            sendProbe(target);
         }
     }
+    m_probedNetwork = prefix + QStringLiteral("0/24");
     m_controls.progress->setValue(0);
     if (!m_tmr2.isActive()) {
         m_tmr2.start();
+    }
+}
+
+void LoggerSearch::searchRange(const discovery::AddressRange &range, int probesPerSecond)
+{
+    beginSearch();
+    m_tmr2.stop();  // pb1 counts the probes of the range instead of the sweep's ticks
+    m_probedNetwork = range.toString();
+    m_controls.progress->setRange(0, int(range.size()));
+    m_controls.progress->setValue(0);
+    emit rangeSearchRunningChanged(true);
+    m_rangeProber->start(range, probesPerSecond);
+}
+
+void LoggerSearch::stopRangeSearch()
+{
+    m_rangeProber->stop();
+}
+
+bool LoggerSearch::rangeSearchRunning() const
+{
+    return m_rangeProber->isRunning();
+}
+
+void LoggerSearch::rangeProbingFinished(bool completed)
+{
+    m_controls.progress->setRange(0, kProgressSteps);
+    m_controls.progress->setValue(0);
+    if (completed) {
+        m_rangeAnswerWindow.start();
+    } else {
+        m_probedNetwork.clear();  // the operator stopped it: nothing to report
+    }
+    emit rangeSearchRunningChanged(false);
+}
+
+void LoggerSearch::probeAddress(const QHostAddress &address)
+{
+    m_exchange.setCurrentCommand("SS");
+    sendProbe(address);
+}
+
+void LoggerSearch::reportIfEmpty()
+{
+    const QString probed = std::exchange(m_probedNetwork, QString());
+    if (!probed.isEmpty() && m_controls.loggerList->topLevelItemCount() == 0) {
+        emit searchEndedEmpty(probed);
     }
 }
 
@@ -78,6 +151,7 @@ void LoggerSearch::handleDiscoveryAnswer(const std::string &candidate,
         QTreeWidgetItem *item = list->topLevelItem(row);
         if (item->text(kIpColumn) == senderAddress) {
             item->setText(0, FromWire(serial));
+            emit loggerListed(senderAddress);
             return;
         }
     }
@@ -85,6 +159,7 @@ void LoggerSearch::handleDiscoveryAnswer(const std::string &candidate,
     item->setText(0, FromWire(protocol::TrimText(serial)));
     item->setText(kIpColumn, senderAddress);
     item->setText(kVersionColumn, FromWire(version));
+    emit loggerListed(senderAddress);
 }
 
 void LoggerSearch::tmr2Timer()
@@ -93,6 +168,7 @@ void LoggerSearch::tmr2Timer()
     if (bar->value() == bar->maximum()) {
         m_tmr2.stop();
         bar->setValue(0);
+        reportIfEmpty();
     }
     if (m_tmr2.isActive()) {
         bar->setValue(bar->value() + 1);

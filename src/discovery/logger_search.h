@@ -1,18 +1,23 @@
 #pragma once
 
+#include "address_range.h"
+
 #include <QObject>
 #include <QTimer>
 
 #include <string>
 
 class CommandExchange;
+class PacedProber;
+class QHostAddress;
 class QLabel;
 class QProgressBar;
 class QTreeWidget;
 class UdpEndpoints;
 
-// The sweep of the PC's /24 network and the logger list it fills. The search never
-// ends by itself: answers are taken while "SS" stays the current command.
+// The sweep of the PC's /24 network and the logger list it fills, and the two ways
+// beyond it: a paced search of an address range, and the probe of one address. The
+// search never ends by itself: answers are taken while "SS" stays the current command.
 class LoggerSearch : public QObject
 {
     Q_OBJECT
@@ -30,13 +35,42 @@ public:
     // Called by the receive path for each discovery candidate while "SS" is current.
     void handleDiscoveryAnswer(const std::string &candidate, const QString &senderAddress);
 
+    // Empties the list and probes every address of the range at the given pace; pb1
+    // counts the probes sent. Answers are listed as for the sweep.
+    void searchRange(const discovery::AddressRange &range, int probesPerSecond);
+    void stopRangeSearch();
+    bool rangeSearchRunning() const;
+
+    // Probes one address, keeping the rows already listed: its answer adds or updates a
+    // row as a sweep answer does.
+    void probeAddress(const QHostAddress &address);
+
 public slots:
     void btnsearchClick();
     void tmr2Timer();
 
+signals:
+    // A row was added or updated for the logger at this address.
+    void loggerListed(const QString &address);
+    // A sweep or a range search has ended and no logger is listed.
+    void searchEndedEmpty(const QString &probedNetwork);
+    // A new search has begun (the list was emptied).
+    void searchStarted();
+    void rangeSearchRunningChanged(bool running);
+
 private:
+    void sendProbe(const QHostAddress &target);
+    void beginSearch();
+    void rangeProbingFinished(bool completed);
+    void reportIfEmpty();
+
     UdpEndpoints &m_endpoints;
     CommandExchange &m_exchange;
     Controls m_controls;
     QTimer m_tmr2;
+    PacedProber *m_rangeProber;
+    // After the last probe of a range, answers still come in for as long as the sweep's
+    // progress runs (ten ticks); then an empty list is reported.
+    QTimer m_rangeAnswerWindow;
+    QString m_probedNetwork;  // what the running sweep or range search probes
 };

@@ -22,6 +22,7 @@ public:
     bool openSearchSocket();
     void closeSetSocket();
 
+    const NetworkSettings &settings() const { return m_settings; }
     QUdpSocket &setSocket() { return m_setSocket; }
     QUdpSocket &searchSocket() { return m_searchSocket; }
 

@@ -7,8 +7,12 @@
 #include "commands/network_addressing.h"
 #include "commands/system_parameters.h"
 #include "discovery/logger_search.h"
+#include "add_logger_dialog.h"
+#include "bind_failure_hint.h"
 #include "form_lock.h"
 #include "list_export.h"
+#include "logger_list_menu.h"
+#include "range_search_dialog.h"
 #include "traffic_log_window.h"
 #include "transport/command_exchange.h"
 #include "transport/notifier.h"
@@ -17,8 +21,8 @@
 #include "transport/udp_endpoints.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QHeaderView>
-#include <QHostInfo>
 #include <QMenu>
 #include <QScreen>
 
@@ -55,22 +59,11 @@ void KeepSelectionVisible(QTreeWidget *list)
 
 }  // namespace
 
-QString FirstLocalIPv4Address()
-{
-    const QHostInfo host = QHostInfo::fromName(QHostInfo::localHostName());
-    for (const QHostAddress &address : host.addresses()) {
-        if (address.protocol() == QAbstractSocket::IPv4Protocol) {
-            return address.toString();
-        }
-    }
-    return {};
-}
-
 MainWindow::MainWindow(Notifier &notifier, const NetworkSettings &network, const Timing &timing,
-                       LocalAddressSource localAddress, QWidget *parent)
+                       LocalAddressSource localAddress, AdapterSource adapters, QWidget *parent)
     : QWidget(parent), m_ui(std::make_unique<Ui::Tfrmmain>()),
-      m_localAddress(std::move(localAddress)), m_trafficLog(std::make_unique<TrafficLog>()),
-      m_notifier(notifier)
+      m_localAddress(std::move(localAddress)), m_adapters(std::move(adapters)),
+      m_trafficLog(std::make_unique<TrafficLog>()), m_notifier(notifier)
 {
     m_ui->setupUi(this);
     applyStaticProperties();
@@ -88,6 +81,10 @@ MainWindow::MainWindow(Notifier &notifier, const NetworkSettings &network, const
             m_search->handleDiscoveryAnswer(candidate, sender);
         });
     connect(m_ui->btnsearch, &QPushButton::clicked, m_search, &LoggerSearch::btnsearchClick);
+    connect(m_search, &LoggerSearch::searchStarted, m_searchNotice, &QLabel::clear);
+    connect(m_search, &LoggerSearch::loggerListed, m_searchNotice, &QLabel::clear);
+    connect(m_search, &LoggerSearch::searchEndedEmpty, this, &MainWindow::showEmptySearchNotice);
+    buildLoggerListMenu();
 
     m_network = new NetworkAddressing(*this, *m_exchange, timing, this);
     m_cellular = new CellularLink(*this, *m_exchange, timing, this);
@@ -189,6 +186,76 @@ void MainWindow::applyStaticProperties()
     m_searchPortPanel->setFixedWidth(150);
     m_ui->StatusBar1->addWidget(m_setPortPanel);
     m_ui->StatusBar1->addWidget(m_searchPortPanel);
+    // The free space right of the two panels, for what a search has to tell.
+    m_searchNotice = new QLabel(m_ui->StatusBar1);
+    m_searchNotice->setObjectName(QStringLiteral("StatusBar1Notice"));
+    m_ui->StatusBar1->addWidget(m_searchNotice, 1);
+}
+
+void MainWindow::buildLoggerListMenu()
+{
+    LoggerListMenu::AdapterChoice adapterChoice{
+        m_adapters, [this] { return m_ui->lbl3->text(); },
+        [this](const discovery::LocalAdapter &adapter) {
+            // The next search sweeps this adapter's /24; the choice lasts for the run.
+            m_ui->lbl3->setText(adapter.address.toString());
+        }};
+    m_listMenu = new LoggerListMenu(*m_ui->listview1, std::move(adapterChoice), this);
+    m_listMenu->addEntry(QStringLiteral("Add logger by IP address…"),
+                         [this] { openAddLoggerDialog(); });
+    m_listMenu->addEntry(QStringLiteral("Search a range…"), [this] { openRangeSearchDialog(); });
+    m_listMenu->addEntry(
+        QStringLiteral("Stop the range search"), [this] { m_search->stopRangeSearch(); },
+        [this] { return m_search->rangeSearchRunning(); });
+    m_listMenu->addEntry(QStringLiteral("Traffic log…"), [this] { openTrafficLog(); });
+    m_listMenu->addEntry(QStringLiteral("Export list…"), [this] { exportLoggerList(); });
+}
+
+void MainWindow::openAddLoggerDialog()
+{
+    auto *dialog = new AddLoggerDialog(
+        *m_search,
+        [this] {
+            QList<discovery::LocalNetwork> networks;
+            for (const discovery::LocalAdapter &adapter : m_adapters()) {
+                networks.append(adapter.network());
+            }
+            return networks;
+        },
+        this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &AddLoggerDialog::loggerAdded, this, &MainWindow::selectLoggerRow);
+    dialog->open();
+}
+
+void MainWindow::openRangeSearchDialog()
+{
+    auto *dialog = new RangeSearchDialog(*m_search, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->open();
+}
+
+void MainWindow::selectLoggerRow(const QString &address)
+{
+    const QList<QTreeWidgetItem *> rows =
+        m_ui->listview1->findItems(address, Qt::MatchExactly, 1);
+    if (!rows.isEmpty()) {
+        m_ui->listview1->setCurrentItem(rows.first());
+        m_ui->listview1->scrollToItem(rows.first());
+    }
+}
+
+void MainWindow::showEmptySearchNotice(const QString &probedNetwork)
+{
+    m_searchNotice->setText(
+        QStringLiteral("No logger answered in %1: wrong adapter? firewall?").arg(probedNetwork));
+    m_searchNotice->setToolTip(
+        QStringLiteral("The search probed %1 and no logger answered.\n"
+                       "- The PC address may be on the wrong adapter: right-click the logger "
+                       "list to choose another one.\n"
+                       "- A firewall may drop the loggers' answers to UDP port 23: allow "
+                       "incoming UDP to port 23 from the plant's network.")
+            .arg(probedNetwork));
 }
 
 void MainWindow::centreOnScreen()
@@ -229,17 +296,25 @@ void MainWindow::FormActivate()
     QCoreApplication::processEvents();
 
     const QString failed = QStringLiteral("Fail to create Socket!");
+    const QString program = QCoreApplication::applicationFilePath();
     if (m_endpoints->openSetSocket()) {
         m_setPortPanel->setText(QStringLiteral("Set Port opened!"));
     } else {
         m_searchPortPanel->clear();
         m_setPortPanel->setText(failed);
+        const QUdpSocket &socket = m_endpoints->setSocket();
+        m_setPortPanel->setToolTip(BindFailureHint(m_endpoints->settings().localSetPort,
+                                                   socket.error(), socket.errorString(), program));
     }
     if (m_endpoints->openSearchSocket()) {
         m_searchPortPanel->setText(QStringLiteral("Search port opened!"));
     } else {
         m_setPortPanel->clear();
         m_searchPortPanel->setText(failed);
+        const QUdpSocket &socket = m_endpoints->searchSocket();
+        m_searchPortPanel->setToolTip(BindFailureHint(m_endpoints->settings().localSearchPort,
+                                                      socket.error(), socket.errorString(),
+                                                      program));
     }
 }
 

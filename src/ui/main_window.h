@@ -1,5 +1,6 @@
 #pragma once
 
+#include "discovery/pc_address.h"
 #include "save_file_chooser.h"
 #include "transport/settings.h"
 
@@ -12,6 +13,7 @@ class CellularLink;
 class CommandExchange;
 class DeviceRegistry;
 class FormLock;
+class LoggerListMenu;
 class LoggerSearch;
 class NetworkAddressing;
 class Notifier;
@@ -29,9 +31,8 @@ class Tfrmmain;
 
 // Supplies the PC's own IPv4 address as a dotted quad.
 using LocalAddressSource = std::function<QString()>;
-
-// The first IPv4 address that the host's own name resolves to.
-QString FirstLocalIPv4Address();
+// Supplies the PC's usable adapters, offered in the logger list's menu.
+using AdapterSource = std::function<QList<discovery::LocalAdapter>()>;
 
 // The tool's one window: the logger list, the device lists and one group per logger
 // setting. It composes the transport, the search and the command families.
@@ -42,7 +43,8 @@ class MainWindow : public QWidget
 public:
     explicit MainWindow(Notifier &notifier, const NetworkSettings &network = {},
                         const Timing &timing = {},
-                        LocalAddressSource localAddress = FirstLocalIPv4Address,
+                        LocalAddressSource localAddress = discovery::LocalPcAddress,
+                        AdapterSource adapters = discovery::LocalAdapters,
                         QWidget *parent = nullptr);
     ~MainWindow() override;
 
@@ -72,12 +74,19 @@ protected:
 private:
     void applyStaticProperties();
     void centreOnScreen();
+    void buildLoggerListMenu();
+    void openAddLoggerDialog();
+    void openRangeSearchDialog();
+    void selectLoggerRow(const QString &address);
+    void showEmptySearchNotice(const QString &probedNetwork);
     void attachDeviceListMenus();
 
     std::unique_ptr<Ui::Tfrmmain> m_ui;
     QLabel *m_setPortPanel;
     QLabel *m_searchPortPanel;
+    QLabel *m_searchNotice;
     LocalAddressSource m_localAddress;
+    AdapterSource m_adapters;
     std::unique_ptr<FormLock> m_formLock;
     UdpEndpoints *m_endpoints;
     CommandExchange *m_exchange;
@@ -87,6 +96,7 @@ private:
     CellularLink *m_cellular;
     DeviceRegistry *m_devices;
     SystemParameters *m_systemParameters;
+    LoggerListMenu *m_listMenu;
     // Records from start-up; the endpoints report every datagram to it.
     std::unique_ptr<TrafficLog> m_trafficLog;
     TrafficLogWindow *m_trafficLogWindow = nullptr;

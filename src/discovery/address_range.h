@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QHostAddress>
+#include <QList>
+#include <QString>
+
+#include <optional>
+#include <variant>
+
+// Addresses typed by the operator: one logger's address, or a range of addresses to
+// search. Parsing never throws; a rejected input comes back as a message that says what
+// is wrong with it, so that the caller shows it and sends nothing.
+namespace discovery {
+
+// The largest range one search probes: a whole /16.
+inline constexpr quint64 kMaxRangeAddresses = 65536;
+
+// A closed range of IPv4 addresses, first <= last, as host-order numbers.
+struct AddressRange {
+    quint32 first = 0;
+    quint32 last = 0;
+
+    quint64 size() const { return quint64(last) - first + 1; }
+    QHostAddress at(quint64 index) const { return QHostAddress(quint32(first + index)); }
+    // "192.0.2.0/24" when the range is one CIDR block or the hosts of one (without its
+    // network and broadcast addresses), else "FIRST-LAST", or the one address.
+    QString toString() const;
+
+    bool operator==(const AddressRange &) const = default;
+};
+
+// A local network the PC is attached to, as far as address checks need to know it.
+struct LocalNetwork {
+    QHostAddress address;
+    int prefixLength = 24;
+};
+
+template <typename Value>
+using Parsed = std::variant<Value, QString>;  // the value, or the message for the operator
+
+// Four decimal numbers 0..255 separated by dots, nothing else (no spaces inside, no
+// hexadecimal or octal forms, no shortened forms such as "10.1").
+std::optional<quint32> ParseDottedQuad(const QString &text);
+
+// An address a single logger can have. Refused: 0.0.0.0/8 (no host has it), multicast
+// 224.0.0.0/4, the limited broadcast 255.255.255.255, and the broadcast address of any
+// network the PC is attached to (it would reach every logger there, not one). Host
+// addresses ending in .255 or .0 are accepted elsewhere: in a network wider than a /24
+// they are ordinary hosts, and the tool cannot know a remote network's mask.
+Parsed<quint32> ParseLoggerAddress(const QString &text, const QList<LocalNetwork> &localNetworks = {});
+
+// A CIDR block ("10.20.0.0/22"), a pair "FIRST-LAST" (inclusive), or one address. A CIDR
+// block of /30 or wider leaves out its own network and broadcast addresses, as a sweep
+// of hosts does; bits set past the prefix are ignored ("10.20.1.7/22" is 10.20.0.0/22).
+// Refused: malformed text, an inverted pair, more than kMaxRangeAddresses addresses, and
+// a range that reaches into 0.0.0.0/8, multicast or 255.255.255.255.
+Parsed<AddressRange> ParseAddressRange(const QString &text);
+
+} // namespace discovery

@@ -1,0 +1,11 @@
+#include "default_route.h"
+
+namespace discovery {
+
+// Systems without a routing table the tool can read: the adapter order decides.
+QString DefaultRouteInterface()
+{
+    return {};
+}
+
+} // namespace discovery

@@ -1,0 +1,51 @@
+#include "paced_prober.h"
+
+#include <algorithm>
+
+PacedProber::PacedProber(SendProbe send, QObject *parent)
+    : QObject(parent), m_send(std::move(send))
+{
+    m_timer.setInterval(kTickMs);
+    m_timer.setTimerType(Qt::PreciseTimer);
+    connect(&m_timer, &QTimer::timeout, this, &PacedProber::sendDueProbes);
+}
+
+void PacedProber::start(const discovery::AddressRange &range, int probesPerSecond)
+{
+    m_timer.stop();
+    m_range = range;
+    m_probesPerSecond = std::clamp(probesPerSecond, kMinProbesPerSecond, kMaxProbesPerSecond);
+    m_sent = 0;
+    m_clock.start();
+    m_timer.start();
+    sendDueProbes();  // the first probe leaves at once
+}
+
+void PacedProber::stop()
+{
+    if (!m_timer.isActive()) {
+        return;
+    }
+    m_timer.stop();
+    emit finished(false);
+}
+
+void PacedProber::sendDueProbes()
+{
+    // Due = everything the pace allows since the start, counting the first probe at 0 s,
+    // so a late tick catches up and the average pace holds.
+    const quint64 allowed = quint64(m_clock.elapsed()) * quint64(m_probesPerSecond) / 1000 + 1;
+    const quint64 due = std::min(allowed, m_range.size());
+    if (due <= m_sent) {
+        return;
+    }
+    while (m_sent < due) {
+        m_send(m_range.at(m_sent));
+        ++m_sent;
+    }
+    emit progressed(m_sent, m_range.size());
+    if (m_sent == m_range.size()) {
+        m_timer.stop();
+        emit finished(true);
+    }
+}

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "address_range.h"
+
+#include <QElapsedTimer>
+#include <QHostAddress>
+#include <QObject>
+#include <QTimer>
+
+#include <functional>
+
+// Sends the search probe to every address of a range at a steady pace, from the event
+// loop: each tick sends the probes that are due by then, so a large range neither
+// floods the LAN (or the sending socket) nor blocks the loop.
+class PacedProber : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kDefaultProbesPerSecond = 2000;
+    static constexpr int kMinProbesPerSecond = 1;
+    static constexpr int kMaxProbesPerSecond = 100000;
+    // How often the due probes are sent. Short enough that a burst stays small (20
+    // probes at the default pace), long enough to leave the loop time for answers.
+    static constexpr int kTickMs = 10;
+
+    using SendProbe = std::function<void(const QHostAddress &target)>;
+
+    explicit PacedProber(SendProbe send, QObject *parent = nullptr);
+
+    // Starts probing the range, replacing any run in progress. The pace is clamped to
+    // kMinProbesPerSecond..kMaxProbesPerSecond.
+    void start(const discovery::AddressRange &range, int probesPerSecond);
+    // Stops before the next probe; finished(false) follows when a run was in progress.
+    void stop();
+
+    bool isRunning() const { return m_timer.isActive(); }
+    quint64 sent() const { return m_sent; }
+    quint64 total() const { return m_range.size(); }
+    int probesPerSecond() const { return m_probesPerSecond; }
+    const discovery::AddressRange &range() const { return m_range; }
+
+signals:
+    void progressed(quint64 sent, quint64 total);
+    // completed: every address was probed; false when stopped first.
+    void finished(bool completed);
+
+private:
+    void sendDueProbes();
+
+    SendProbe m_send;
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    discovery::AddressRange m_range;
+    int m_probesPerSecond = kDefaultProbesPerSecond;
+    quint64 m_sent = 0;
+};

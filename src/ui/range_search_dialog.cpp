@@ -1,0 +1,65 @@
+#include "range_search_dialog.h"
+
+#include "discovery/logger_search.h"
+#include "discovery/paced_prober.h"
+
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+RangeSearchDialog::RangeSearchDialog(LoggerSearch &search, QWidget *parent)
+    : QDialog(parent), m_search(search), m_range(new QLineEdit(this)),
+      m_pace(new QSpinBox(this)), m_message(new QLabel(this))
+{
+    setObjectName(QStringLiteral("dlgSearchRange"));
+    setWindowTitle(QStringLiteral("Search a range"));
+    m_range->setObjectName(QStringLiteral("edtRange"));
+    m_range->setPlaceholderText(QStringLiteral("10.20.0.0/22 or 10.20.0.1-10.20.3.254"));
+    m_range->setMaxLength(64);
+    m_pace->setObjectName(QStringLiteral("spnPace"));
+    m_pace->setRange(PacedProber::kMinProbesPerSecond, PacedProber::kMaxProbesPerSecond);
+    m_pace->setValue(PacedProber::kDefaultProbesPerSecond);
+    m_pace->setSingleStep(500);
+    m_pace->setGroupSeparatorShown(true);
+    m_pace->setSuffix(QStringLiteral(" probes per second"));
+    m_message->setObjectName(QStringLiteral("lblRangeMessage"));
+    m_message->setWordWrap(true);
+    m_message->setMinimumWidth(360);
+
+    auto *buttons = new QDialogButtonBox(this);
+    QPushButton *start = buttons->addButton(QStringLiteral("Search"),
+                                             QDialogButtonBox::AcceptRole);
+    start->setObjectName(QStringLiteral("btnSearchRange"));
+    start->setDefault(true);
+    buttons->addButton(QDialogButtonBox::Cancel);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(start, &QPushButton::clicked, this, &RangeSearchDialog::startSearch);
+
+    auto *form = new QFormLayout;
+    form->addRow(QStringLiteral("Addresses:"), m_range);
+    form->addRow(QStringLiteral("Pace:"), m_pace);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(new QLabel(QStringLiteral("At most 65,536 addresses. The list is emptied; "
+                                                "the search can be stopped from the list's "
+                                                "menu."),
+                                 this));
+    layout->addLayout(form);
+    layout->addWidget(m_message);
+    layout->addWidget(buttons);
+}
+
+void RangeSearchDialog::startSearch()
+{
+    const auto parsed = discovery::ParseAddressRange(m_range->text());
+    if (const QString *refusal = std::get_if<QString>(&parsed)) {
+        m_message->setText(*refusal);
+        return;
+    }
+    m_message->clear();
+    m_search.searchRange(std::get<discovery::AddressRange>(parsed), m_pace->value());
+    accept();
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QDialog>
+
+class LoggerSearch;
+class QLabel;
+class QLineEdit;
+class QSpinBox;
+
+// "Search a range…": a CIDR block or a first-last pair, and the pace of the probes. A
+// valid range starts the search and closes the dialog; pb1 then shows the progress and
+// the logger list's menu can stop it. Input it cannot use is refused with a message, and
+// nothing is sent.
+class RangeSearchDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit RangeSearchDialog(LoggerSearch &search, QWidget *parent = nullptr);
+
+private:
+    void startSearch();
+
+    LoggerSearch &m_search;
+    QLineEdit *m_range;
+    QSpinBox *m_pace;
+    QLabel *m_message;
+};
