@@ -1,5 +1,7 @@
 #include "ui/csv_table.h"
 #include "ui/list_export.h"
+#include "ui/logger_list_menu.h"
+#include "ui/traffic_log_window.h"
 #include "window_harness.h"
 
 #include <QApplication>
@@ -106,6 +108,35 @@ private slots:
             QList<QStringList>{{"Serial No", "IP", "Version"}} + kAwkwardRows;
         QCOMPARE(ReadWithPythonCsv(path), expected);
         QVERIFY(harness.notifier().all().isEmpty());
+    }
+
+    void loggerListMenuOpensTheTrafficLogAndExportsTheList()
+    {
+        WindowHarness harness;
+        FillList(harness.control<QTreeWidget>("listview1"), {{"SN1", "127.0.0.2", "V1"}});
+        QTemporaryDir directory;
+        const QString path = directory.filePath("loggers.csv");
+        harness.window().setSaveFileChooser(
+            [&](QWidget *, const QString &, const QString &) { return path; });
+        QMenu &menu = harness.window().findChild<LoggerListMenu *>()->build();
+        const auto action = [&menu](const QString &text) -> QAction * {
+            for (QAction *candidate : menu.actions()) {
+                if (candidate->text() == text) {
+                    return candidate;
+                }
+            }
+            return nullptr;
+        };
+        QVERIFY(action("Traffic log…") && action("Export list…"));
+
+        action("Traffic log…")->trigger();
+        auto *logWindow = harness.window().findChild<TrafficLogWindow *>();
+        QVERIFY(logWindow && logWindow->isVisible() && logWindow->isWindow());
+        QVERIFY(!logWindow->isModal());
+
+        action("Export list…")->trigger();
+        QCOMPARE(ReadWithPythonCsv(path),
+                 (QList<QStringList>{{"Serial No", "IP", "Version"}, {"SN1", "127.0.0.2", "V1"}}));
     }
 
     void deviceListsExportTheirOwnColumns()
