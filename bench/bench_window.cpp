@@ -11,6 +11,10 @@
 //               the GUI thread itself used in that gap, to tell its work from a busy machine
 //   memory      resident set size before and after a run of commands
 //
+// The traffic log records in every run, as it does in the tool. --traffic-log off detaches
+// it from the endpoints (no one listens); --traffic-log window also opens its window,
+// which refreshes its table while the figures are taken. Either says so in every figure.
+//
 // The loggers, the echo peer and the flood sender live in a thread of their own, as a
 // device on the LAN would: the GUI thread carries only the tool's own work. Prints one
 // Markdown table row per figure on stdout and the details on stderr.
@@ -97,11 +101,20 @@ double Milliseconds(qint64 nanoseconds)
     return static_cast<double>(nanoseconds) / 1e6;
 }
 
+// What the traffic log does while the window is measured.
+enum class TrafficLogUse { Recording, Off, WindowOpen };
+TrafficLogUse g_trafficLog = TrafficLogUse::Recording;
+
 void Row(const QString &figure, const QString &measured, const QString &reference,
          const QString &ratio, const QString &bound, bool met)
 {
     const char *verdict = bound.isEmpty() ? "" : met ? "met" : "MISSED";
-    std::printf("| %s | %s | %s | %s | %s | %s |\n", qPrintable(figure), qPrintable(measured),
+    const QString shown = g_trafficLog == TrafficLogUse::WindowOpen
+                              ? figure + QStringLiteral(", traffic log window open")
+                          : g_trafficLog == TrafficLogUse::Off
+                              ? figure + QStringLiteral(", no traffic log")
+                              : figure;
+    std::printf("| %s | %s | %s | %s | %s | %s |\n", qPrintable(shown), qPrintable(measured),
                 qPrintable(reference), qPrintable(ratio), qPrintable(bound), verdict);
     std::fflush(stdout);
 }
@@ -387,6 +400,11 @@ public:
         m_window = std::make_unique<MainWindow>(m_notifier, settings, ProductionTiming(),
                                                 [] { return kWindowAddress.toString(); });
         m_window->show();
+        if (g_trafficLog == TrafficLogUse::WindowOpen) {
+            m_window->openTrafficLog();
+        } else if (g_trafficLog == TrafficLogUse::Off) {
+            endpoints().setObserver(nullptr);
+        }
         Settle();
     }
 
@@ -985,11 +1003,17 @@ Options ParseOptions(const QStringList &arguments)
         } else if (argument == QLatin1String("--only")) {
             options.only = value;
             ++index;
+        } else if (argument == QLatin1String("--traffic-log") && value == QLatin1String("off")) {
+            g_trafficLog = TrafficLogUse::Off;
+            ++index;
+        } else if (argument == QLatin1String("--traffic-log") && value == QLatin1String("window")) {
+            g_trafficLog = TrafficLogUse::WindowOpen;
+            ++index;
         } else {
             std::fprintf(stderr,
                          "usage: bench_window [--round-trips N] [--sweeps N] [--stall-runs N] "
                          "[--flood N] [--flood-runs N] [--commands N] [--warm-up-commands N] "
-                         "[--only round-trip|sweep|stall|memory]\n");
+                         "[--only round-trip|sweep|stall|memory] [--traffic-log off|window]\n");
             std::exit(2);
         }
     }

@@ -164,6 +164,8 @@ void TrafficLogWindow::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
     refresh();
+    // The table has its size only once the layout has run: open on the newest datagram.
+    QTimer::singleShot(0, m_table, &QTableView::scrollToBottom);
     m_refreshTimer.start();
 }
 
