@@ -21,8 +21,8 @@ std::vector<InspectedFrame> InspectFrames(std::string_view datagram)
     std::vector<InspectedFrame> frames;
     for (const std::string &candidate : CutCandidates(datagram)) {
         DecodedFrame decoded = DecodeFrame(candidate);
-        frames.push_back({std::move(decoded.payload),
-                          decoded.valid ? CrcVerdict::Good : CrcVerdict::Bad});
+        frames.push_back(
+            {std::move(decoded.payload), decoded.valid ? CrcVerdict::Good : CrcVerdict::Bad});
     }
     return frames;
 }
@@ -47,4 +47,4 @@ std::string EscapeBytes(std::string_view bytes)
     return text;
 }
 
-}  // namespace protocol
+} // namespace protocol

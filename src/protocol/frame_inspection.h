@@ -32,4 +32,4 @@ std::vector<InspectedFrame> InspectFrames(std::string_view datagram);
 // \xHH (upper-case digits), so that the text says exactly which bytes went on the wire.
 std::string EscapeBytes(std::string_view bytes);
 
-}  // namespace protocol
+} // namespace protocol

@@ -55,7 +55,7 @@ struct DumperCloser {
     void operator()(pcap_dumper_t *dumper) const { pcap_dump_close(dumper); }
 };
 
-}  // namespace
+} // namespace
 
 QByteArray Ipv4UdpPacket(const ObservedDatagram &datagram, quint16 identification)
 {
@@ -68,10 +68,10 @@ QByteArray Ipv4UdpPacket(const ObservedDatagram &datagram, quint16 identificatio
     const auto udpLength = static_cast<quint16>(kUdpHeaderBytes + datagram.bytes.size());
 
     QByteArray packet(kIpv4HeaderBytes + udpLength, '\0');
-    packet[0] = 0x45;  // version 4, five 32-bit words of header
+    packet[0] = 0x45; // version 4, five 32-bit words of header
     PutUint16(packet, 2, static_cast<quint16>(kIpv4HeaderBytes + udpLength));
     PutUint16(packet, 4, identification);
-    PutUint16(packet, 6, 0x4000);  // don't fragment
+    PutUint16(packet, 6, 0x4000); // don't fragment
     packet[8] = 64;
     packet[9] = static_cast<char>(kUdpProtocol);
     PutUint32(packet, 12, source);

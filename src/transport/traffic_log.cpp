@@ -18,7 +18,7 @@ QString Latin1(const std::string &text)
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-}  // namespace
+} // namespace
 
 void TrafficLog::datagramObserved(const ObservedDatagram &datagram)
 {
@@ -110,7 +110,8 @@ QString TrafficLogLine(const ObservedDatagram &datagram)
 
 bool WriteTrafficText(const TrafficLog &log, QIODevice &device)
 {
-    const QString header = QStringLiteral("Time\tDirection\tSocket\tPeer\tLength\tPayload\tCRC\tBytes\n");
+    const QString header =
+        QStringLiteral("Time\tDirection\tSocket\tPeer\tLength\tPayload\tCRC\tBytes\n");
     if (device.write(header.toUtf8()) < 0) {
         return false;
     }

@@ -56,8 +56,7 @@ void UdpEndpoints::send(QUdpSocket &socket, const QByteArray &bytes, const QHost
     }
 }
 
-qint64 UdpEndpoints::receive(QUdpSocket &socket, char *data, qint64 maxBytes,
-                             QHostAddress *sender)
+qint64 UdpEndpoints::receive(QUdpSocket &socket, char *data, qint64 maxBytes, QHostAddress *sender)
 {
     if (!m_observer) {
         return socket.readDatagram(data, maxBytes, sender);
@@ -76,8 +75,7 @@ qint64 UdpEndpoints::receive(QUdpSocket &socket, char *data, qint64 maxBytes,
 }
 
 void UdpEndpoints::tellObserver(const QUdpSocket &socket, ObservedDatagram::Direction direction,
-                                const QByteArray &bytes, const QHostAddress &peer,
-                                quint16 peerPort)
+                                const QByteArray &bytes, const QHostAddress &peer, quint16 peerPort)
 {
     ObservedDatagram datagram;
     datagram.microsecondsSinceEpoch = std::chrono::duration_cast<std::chrono::microseconds>(

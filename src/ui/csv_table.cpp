@@ -23,7 +23,7 @@ QString CsvRecord(const QStringList &fields)
     return written.join(QLatin1Char(',')) + QStringLiteral("\r\n");
 }
 
-}  // namespace
+} // namespace
 
 QString CsvField(const QString &text)
 {

@@ -88,8 +88,7 @@ void TrafficLogModel::refresh()
     // Rows the log has let go of (bound reached, or cleared) leave from the top.
     const quint64 logFirst = m_log.firstNumber();
     const auto gone = static_cast<std::size_t>(
-        std::min<quint64>(logFirst > m_firstNumber ? logFirst - m_firstNumber : 0,
-                          m_rows.size()));
+        std::min<quint64>(logFirst > m_firstNumber ? logFirst - m_firstNumber : 0, m_rows.size()));
     if (gone > 0) {
         beginRemoveRows({}, 0, static_cast<int>(gone) - 1);
         m_rows.erase(m_rows.begin(), m_rows.begin() + static_cast<std::ptrdiff_t>(gone));
@@ -127,9 +126,8 @@ QString HexDump(const QByteArray &bytes)
             const auto value = static_cast<unsigned char>(byte);
             printable += value >= 0x20 && value < 0x7F ? QLatin1Char(byte) : QLatin1Char('.');
         }
-        lines.append(QStringLiteral("%1  %2  %3")
-                         .arg(offset, 4, 16, QLatin1Char('0'))
-                         .arg(hex, printable));
+        lines.append(
+            QStringLiteral("%1  %2  %3").arg(offset, 4, 16, QLatin1Char('0')).arg(hex, printable));
     }
     return lines.join(QLatin1Char('\n'));
 }

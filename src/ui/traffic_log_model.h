@@ -15,8 +15,15 @@ class TrafficLogModel : public QAbstractTableModel
     Q_OBJECT
 
 public:
-    enum Column { TimeColumn, DirectionColumn, PeerColumn, LengthColumn, PayloadColumn,
-                  CrcColumn, ColumnCount };
+    enum Column {
+        TimeColumn,
+        DirectionColumn,
+        PeerColumn,
+        LengthColumn,
+        PayloadColumn,
+        CrcColumn,
+        ColumnCount
+    };
 
     explicit TrafficLogModel(const TrafficLog &log, QObject *parent = nullptr);
 
@@ -34,7 +41,7 @@ public slots:
 private:
     const TrafficLog &m_log;
     std::deque<ObservedDatagram> m_rows;
-    quint64 m_firstNumber = 0;  // the log's number of the first row
+    quint64 m_firstNumber = 0; // the log's number of the first row
 };
 
 // The datagram as a hex dump: 16 bytes a line, offset, hexadecimal, printable ASCII.

@@ -41,7 +41,7 @@ std::optional<QString> WriteText(const TrafficLog &log, const QString &path)
     return std::nullopt;
 }
 
-}  // namespace
+} // namespace
 
 TrafficLogWindow::TrafficLogWindow(TrafficLog &log, SaveFileChooser chooseFile, QWidget *parent)
     : QWidget(parent, Qt::Window), m_log(log), m_chooseFile(std::move(chooseFile))
@@ -62,8 +62,8 @@ TrafficLogWindow::TrafficLogWindow(TrafficLog &log, SaveFileChooser chooseFile, 
     m_peerFilter->setPlaceholderText(QStringLiteral("address or address:port"));
     m_peerFilter->setClearButtonEnabled(true);
     tools->addWidget(m_peerFilter, 1);
-    connect(AddButton(tools, QStringLiteral("Clear"), "trafficClear"), &QPushButton::clicked,
-            this, &TrafficLogWindow::clearLog);
+    connect(AddButton(tools, QStringLiteral("Clear"), "trafficClear"), &QPushButton::clicked, this,
+            &TrafficLogWindow::clearLog);
     connect(AddButton(tools, QStringLiteral("Save as text…"), "trafficSaveText"),
             &QPushButton::clicked, this, &TrafficLogWindow::saveAsText);
     connect(AddButton(tools, QStringLiteral("Save capture…"), "trafficSaveCapture"),
@@ -183,7 +183,8 @@ void TrafficLogWindow::showSelectedDatagram()
         return;
     }
     const ObservedDatagram &datagram = m_model->datagramAt(current.row());
-    m_detail->setPlainText(TrafficLogLine(datagram).section(QLatin1Char('\t'), 0, 6)
+    m_detail->setPlainText(TrafficLogLine(datagram)
+                               .section(QLatin1Char('\t'), 0, 6)
                                .replace(QLatin1Char('\t'), QStringLiteral("  ")) +
                            QStringLiteral("\n\n") + HexDump(datagram.bytes));
 }

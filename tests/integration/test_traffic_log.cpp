@@ -40,11 +40,11 @@ QStringList Tshark(const QStringList &arguments)
         qWarning("tshark failed: %s", tshark.readAllStandardError().constData());
         return {};
     }
-    return QString::fromUtf8(tshark.readAllStandardOutput()).split(QLatin1Char('\n'),
-                                                                      Qt::SkipEmptyParts);
+    return QString::fromUtf8(tshark.readAllStandardOutput())
+        .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
-}  // namespace
+} // namespace
 
 class TestTrafficLog : public QObject
 {
@@ -83,17 +83,18 @@ private slots:
         AnswerReads(harness.logger());
         harness.selectLogger();
         ReadIpAddress(harness);
-        QTRY_VERIFY_WITH_TIMEOUT(
-            Recorded(harness.window().trafficLog(), ObservedDatagram::Direction::Received,
-                     ObservedDatagram::Endpoint::Set)
-                    .size() == 1,
-            kWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(Recorded(harness.window().trafficLog(),
+                                          ObservedDatagram::Direction::Received,
+                                          ObservedDatagram::Endpoint::Set)
+                                         .size() == 1,
+                                 kWaitMs);
 
         const TrafficLog &log = harness.window().trafficLog();
-        const auto sent = Recorded(log, ObservedDatagram::Direction::Sent,
-                                   ObservedDatagram::Endpoint::Set);
+        const auto sent =
+            Recorded(log, ObservedDatagram::Direction::Sent, ObservedDatagram::Endpoint::Set);
         QCOMPARE(sent.size(), std::size_t(1));
-        QCOMPARE(sent[0].bytes, QByteArray("\x1B" "ERB2DD\x05"));
+        QCOMPARE(sent[0].bytes, QByteArray("\x1B"
+                                           "ERB2DD\x05"));
         QCOMPARE(sent[0].peerAddress, harness.logger().address());
         QCOMPARE(sent[0].peerPort, harness.logger().commandPort());
         QCOMPARE(sent[0].localAddress, kWindowAddress);
@@ -117,12 +118,12 @@ private slots:
     {
         WindowHarness harness(3);
         harness.control<QPushButton>("btnsearch")->click();
-        QTRY_COMPARE_WITH_TIMEOUT(harness.control<QTreeWidget>("listview1")->topLevelItemCount(),
-                                  3, kWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(harness.control<QTreeWidget>("listview1")->topLevelItemCount(), 3,
+                                  kWaitMs);
 
         const TrafficLog &log = harness.window().trafficLog();
-        const auto probes = Recorded(log, ObservedDatagram::Direction::Sent,
-                                     ObservedDatagram::Endpoint::Search);
+        const auto probes =
+            Recorded(log, ObservedDatagram::Direction::Sent, ObservedDatagram::Endpoint::Search);
         QCOMPARE(probes.size(), std::size_t(255));
         for (std::size_t host = 1; host <= probes.size(); ++host) {
             const ObservedDatagram &probe = probes[host - 1];
@@ -191,7 +192,7 @@ private slots:
         record(bound - 2, 0);
         model.refresh();
         QCOMPARE(model.rowCount(), bound - 2);
-        record(5, bound - 2);  // three of the oldest go
+        record(5, bound - 2); // three of the oldest go
         model.refresh();
         QCOMPARE(model.rowCount(), bound);
         QCOMPARE(rowText(0), QString::fromLatin1(QByteArray::number(3).toHex()));
@@ -209,8 +210,8 @@ private slots:
     {
         WindowHarness harness(2);
         harness.control<QPushButton>("btnsearch")->click();
-        QTRY_COMPARE_WITH_TIMEOUT(harness.control<QTreeWidget>("listview1")->topLevelItemCount(),
-                                  2, kWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(harness.control<QTreeWidget>("listview1")->topLevelItemCount(), 2,
+                                  kWaitMs);
         QTemporaryDir directory;
         const QString path = directory.filePath("traffic.txt");
         TrafficLogWindow *window = OpenLogWindow(harness, path);
@@ -218,7 +219,7 @@ private slots:
         QCOMPARE(table->model()->rowCount(), 255 + 2);
 
         window->findChild<QLineEdit *>("trafficPeerFilter")->setText(QStringLiteral("127.0.0.3:"));
-        QCOMPARE(table->model()->rowCount(), 2);  // the probe and the answer
+        QCOMPARE(table->model()->rowCount(), 2); // the probe and the answer
         table->selectRow(1);
         QCOMPARE(window->findChild<QPlainTextEdit *>("trafficDetail")
                      ->toPlainText()
@@ -232,11 +233,13 @@ private slots:
         QFile saved(path);
         QVERIFY(saved.open(QIODevice::ReadOnly));
         const QStringList lines = QString::fromUtf8(saved.readAll()).split(QLatin1Char('\n'));
-        QCOMPARE(lines.first(), QStringLiteral("Time\tDirection\tSocket\tPeer\tLength\tPayload\tCRC\tBytes"));
-        QCOMPARE(lines.size(), 1 + 257 + 1);  // header, datagrams, the empty text after the last
+        QCOMPARE(lines.first(),
+                 QStringLiteral("Time\tDirection\tSocket\tPeer\tLength\tPayload\tCRC\tBytes"));
+        QCOMPARE(lines.size(), 1 + 257 + 1); // header, datagrams, the empty text after the last
         QVERIFY(lines.contains(QRegularExpression(
-            QStringLiteral("^\\d\\d:\\d\\d:\\d\\d\\.\\d{3}\treceived\tsearch\t127\\.0\\.0\\.3:%1\t13\t"
-                           "SN1001#V1\\.1\t\t1B 53 4E 31 30 30 31 23 56 31 2E 31 05$")
+            QStringLiteral(
+                "^\\d\\d:\\d\\d:\\d\\d\\.\\d{3}\treceived\tsearch\t127\\.0\\.0\\.3:%1\t13\t"
+                "SN1001#V1\\.1\t\t1B 53 4E 31 30 30 31 23 56 31 2E 31 05$")
                 .arg(harness.logger(1).searchPort()))));
 
         window->findChild<QPushButton *>("trafficClear")->click();
@@ -272,24 +275,37 @@ private slots:
 
         const QString commandPort = QString::number(harness.logger().commandPort());
         const QString searchPort = QString::number(harness.logger().searchPort());
-        const QStringList plain = Tshark({"-r", path, "-T", "fields", "-e", "ip.src", "-e",
-                                          "udp.srcport", "-e", "ip.dst", "-e", "udp.dstport",
-                                          "-e", "udp.length", "-o", "udp.check_checksum:TRUE",
-                                          "-e", "udp.checksum.status", "-o",
-                                          "ip.check_checksum:TRUE", "-e", "ip.checksum.status"});
+        const QStringList plain = Tshark({"-r", path,
+                                          "-T", "fields",
+                                          "-e", "ip.src",
+                                          "-e", "udp.srcport",
+                                          "-e", "ip.dst",
+                                          "-e", "udp.dstport",
+                                          "-e", "udp.length",
+                                          "-o", "udp.check_checksum:TRUE",
+                                          "-e", "udp.checksum.status",
+                                          "-o", "ip.check_checksum:TRUE",
+                                          "-e", "ip.checksum.status"});
         QCOMPARE(plain.size(), 6 + 255 + 2);
         QCOMPARE(plain.first(), QStringLiteral("127.0.0.1\t%1\t127.0.0.2\t%2\t16\t1\t1")
                                     .arg(harness.windowSetPort())
                                     .arg(commandPort));
 
-        const QStringList dissected = Tshark(
-            {"-r", path, "-X", "lua_script:" TARNWICK_DISSECTOR, "-d",
-             "udp.port==" + commandPort + ",tarnwick", "-d",
-             "udp.port==" + searchPort + ",tarnwick_discovery", "-T", "fields", "-E",
-             "separator=|", "-e", "tarnwick.kind", "-e", "tarnwick.command", "-e",
-             "tarnwick.crc.status", "-e", "tarnwick.ip.address", "-e", "tarnwick.sys.data_interval",
-             "-e", "tarnwick_discovery.kind", "-e", "tarnwick_discovery.serial", "-e",
-             "tarnwick_discovery.version"});
+        const QStringList dissected =
+            Tshark({"-r", path,
+                    "-X", "lua_script:" TARNWICK_DISSECTOR,
+                    "-d", "udp.port==" + commandPort + ",tarnwick",
+                    "-d", "udp.port==" + searchPort + ",tarnwick_discovery",
+                    "-T", "fields",
+                    "-E", "separator=|",
+                    "-e", "tarnwick.kind",
+                    "-e", "tarnwick.command",
+                    "-e", "tarnwick.crc.status",
+                    "-e", "tarnwick.ip.address",
+                    "-e", "tarnwick.sys.data_interval",
+                    "-e", "tarnwick_discovery.kind",
+                    "-e", "tarnwick_discovery.serial",
+                    "-e", "tarnwick_discovery.version"});
         QCOMPARE(dissected.size(), 6 + 255 + 2);
         QCOMPARE(dissected.mid(0, 7), (QStringList{
                                           "request|ER|good|||||",
@@ -302,8 +318,8 @@ private slots:
                                       }));
         QStringList discoveryAnswers = dissected.mid(6 + 255);
         discoveryAnswers.sort();
-        QCOMPARE(discoveryAnswers, (QStringList{"|||||answer|SN1000|V1.0",
-                                                "|||||answer|SN1001|V1.1"}));
+        QCOMPARE(discoveryAnswers,
+                 (QStringList{"|||||answer|SN1000|V1.0", "|||||answer|SN1001|V1.1"}));
     }
 };
 

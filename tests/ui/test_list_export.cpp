@@ -55,7 +55,7 @@ void FillList(QTreeWidget *list, const QList<QStringList> &rows)
     }
 }
 
-}  // namespace
+} // namespace
 
 class TestListExport : public QObject
 {
@@ -66,14 +66,22 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("field");
-        QTest::newRow("plain") << "SN1000" << "SN1000";
-        QTest::newRow("empty") << "" << "";
-        QTest::newRow("comma") << "a,b" << "\"a,b\"";
-        QTest::newRow("quote doubled") << "say \"hi\"" << "\"say \"\"hi\"\"\"";
-        QTest::newRow("line feed") << "a\nb" << "\"a\nb\"";
-        QTest::newRow("carriage return") << "a\rb" << "\"a\rb\"";
-        QTest::newRow("spaces kept unquoted") << " a " << " a ";
-        QTest::newRow("non-ASCII unquoted") << "Zähler 逆变器" << "Zähler 逆变器";
+        QTest::newRow("plain") << "SN1000"
+                               << "SN1000";
+        QTest::newRow("empty") << ""
+                               << "";
+        QTest::newRow("comma") << "a,b"
+                               << "\"a,b\"";
+        QTest::newRow("quote doubled") << "say \"hi\""
+                                       << "\"say \"\"hi\"\"\"";
+        QTest::newRow("line feed") << "a\nb"
+                                   << "\"a\nb\"";
+        QTest::newRow("carriage return") << "a\rb"
+                                         << "\"a\rb\"";
+        QTest::newRow("spaces kept unquoted") << " a "
+                                              << " a ";
+        QTest::newRow("non-ASCII unquoted") << "Zähler 逆变器"
+                                            << "Zähler 逆变器";
     }
 
     void csvField()

@@ -17,7 +17,7 @@ ObservedDatagram Datagram(ObservedDatagram::Direction direction, const QByteArra
     return datagram;
 }
 
-}  // namespace
+} // namespace
 
 class TestTrafficCapture : public QObject
 {
@@ -60,8 +60,10 @@ private slots:
     // pseudo-header to 9D86.
     void packetOfASentDatagram()
     {
-        const QByteArray packet = Ipv4UdpPacket(
-            Datagram(ObservedDatagram::Direction::Sent, QByteArray("\x1B" "ERB2DD\x05")), 1);
+        const QByteArray packet =
+            Ipv4UdpPacket(Datagram(ObservedDatagram::Direction::Sent, QByteArray("\x1B"
+                                                                                 "ERB2DD\x05")),
+                          1);
         QCOMPARE(packet.toHex(' '), QByteArray("45 00 00 24 00 01 40 00 40 11 3c c5 "
                                                "7f 00 00 01 7f 00 00 02 "
                                                "9c 40 1f 40 00 10 62 79 "
