@@ -100,7 +100,8 @@ void TrafficLogModel::refresh()
     }
 
     const quint64 nextNumber = m_firstNumber + m_rows.size();
-    const quint64 logEnd = m_log.recordedCount();
+    const quint64 logEnd =
+        std::min<quint64>(m_log.recordedCount(), nextNumber + kMaxRowsPerRefresh);
     if (nextNumber >= logEnd) {
         return;
     }

@@ -34,8 +34,13 @@ public:
 
     const ObservedDatagram &datagramAt(int row) const;
 
+    // A refresh takes at most this many new rows, so that a flood of datagrams costs the
+    // event loop a short step per refresh; the rest follow on the next refreshes.
+    static constexpr int kMaxRowsPerRefresh = 1000;
+
 public slots:
-    // Drops the rows the log no longer keeps and appends the ones it recorded since.
+    // Drops the rows the log no longer keeps and appends (some of) the ones it recorded
+    // since, oldest first; rows the log let go of before they were shown are skipped.
     void refresh();
 
 private:

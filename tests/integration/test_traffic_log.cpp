@@ -168,12 +168,16 @@ private slots:
         // The window shows what the log keeps, no more.
         QTemporaryDir directory;
         TrafficLogWindow *window = OpenLogWindow(harness, directory.filePath("unused"));
+        for (int pass = 0; pass < 10; ++pass) {
+            window->refresh();
+        }
         QCOMPARE(window->findChild<QTableView *>("trafficTable")->model()->rowCount(),
                  int(TrafficLog::kMaxDatagrams));
     }
 
-    // The table takes the log's changes in batches: what the log let go of leaves from the
-    // top, what it recorded since joins at the bottom, in order.
+    // The table takes the log's changes in batches of at most 1,000 rows: what the log let
+    // go of leaves from the top (also rows never shown), what it recorded since joins at the
+    // bottom, in order.
     void tableFollowsTheLogAcrossItsBoundAndAClear()
     {
         TrafficLog log;
@@ -185,25 +189,43 @@ private slots:
                 log.datagramObserved(datagram);
             }
         };
-        const auto rowText = [&model](int row) {
-            return model.index(row, TrafficLogModel::LengthColumn).data(Qt::ToolTipRole).toString();
+        const auto rowBytes = [&model](int row) {
+            return QByteArray::fromHex(model.index(row, TrafficLogModel::LengthColumn)
+                                           .data(Qt::ToolTipRole)
+                                           .toByteArray());
         };
         const int bound = static_cast<int>(TrafficLog::kMaxDatagrams);
-        record(bound - 2, 0);
+        static_assert(TrafficLogModel::kMaxRowsPerRefresh == 1000);
+
+        record(2500, 0);
         model.refresh();
-        QCOMPARE(model.rowCount(), bound - 2);
-        record(5, bound - 2); // three of the oldest go
+        QCOMPARE(model.rowCount(), 1000);
+        model.refresh();
+        model.refresh();
+        QCOMPARE(model.rowCount(), 2500);
+        QCOMPARE(rowBytes(2499), QByteArray("2499"));
+
+        record(bound + 500, 2500); // the log now keeps 3000 and up: every shown row goes
+        model.refresh();
+        QCOMPARE(model.rowCount(), 1000);
+        QCOMPARE(rowBytes(0), QByteArray("3000"));
+        for (int pass = 0; pass < 9; ++pass) {
+            model.refresh();
+        }
+        QCOMPARE(model.rowCount(), bound);
+        QCOMPARE(rowBytes(bound - 1), QByteArray::number(bound + 2999));
+
+        record(3, bound + 3000); // the three oldest go
         model.refresh();
         QCOMPARE(model.rowCount(), bound);
-        QCOMPARE(rowText(0), QString::fromLatin1(QByteArray::number(3).toHex()));
-        QCOMPARE(rowText(bound - 1),
-                 QString::fromLatin1(QByteArray::number(bound + 2).toHex(' ').toUpper()));
+        QCOMPARE(rowBytes(0), QByteArray("3003"));
+        QCOMPARE(rowBytes(bound - 1), QByteArray::number(bound + 3002));
 
         log.clear();
         record(2, 50000);
         model.refresh();
         QCOMPARE(model.rowCount(), 2);
-        QCOMPARE(rowText(0), QString::fromLatin1(QByteArray("50000").toHex(' ').toUpper()));
+        QCOMPARE(rowBytes(0), QByteArray("50000"));
     }
 
     void windowFiltersByPeerClearsAndSavesText()
