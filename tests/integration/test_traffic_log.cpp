@@ -1,3 +1,4 @@
+#include "transport/pcap_capture.h"
 #include "transport/traffic_log.h"
 #include "ui/traffic_log_model.h"
 #include "ui/traffic_log_window.h"
@@ -43,6 +44,37 @@ QStringList Tshark(const QStringList &arguments)
     return QString::fromUtf8(tshark.readAllStandardOutput())
         .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
+
+// The tool's side 127.0.0.1:40000, a logger at 127.0.0.2 on the command port 8000.
+ObservedDatagram CommandDatagram(ObservedDatagram::Direction direction, const QByteArray &payload)
+{
+    ObservedDatagram datagram;
+    datagram.direction = direction;
+    datagram.localAddress = kWindowAddress;
+    datagram.localPort = 40000;
+    datagram.peerAddress = QHostAddress(QStringLiteral("127.0.0.2"));
+    datagram.peerPort = 8000;
+    datagram.bytes = QByteArray::fromStdString(LoggerSim::Frame(payload.toStdString()));
+    return datagram;
+}
+
+// A compound request: "RC", then each sub-command closed by its own CRC text and "#".
+QByteArray Compound(const QByteArrayList &subCommands)
+{
+    QByteArray request = "RC";
+    for (const QByteArray &subCommand : subCommands) {
+        request +=
+            subCommand + QByteArray::fromStdString(LoggerSim::Crc(subCommand.toStdString())) + '#';
+    }
+    return request;
+}
+
+const QByteArray kDeviceRecord = "INV-7           "
+                                 "00"
+                                 "1A"
+                                 "2B";
+const QByteArray kAppendInfo =
+    QByteArray("Roof East").leftJustified(60, ' ') + QByteArray("Row 2").leftJustified(24, ' ');
 
 } // namespace
 
@@ -267,6 +299,95 @@ private slots:
         window->findChild<QPushButton *>("trafficClear")->click();
         QCOMPARE(harness.window().trafficLog().size(), std::size_t(0));
         QCOMPARE(table->model()->rowCount(), 0);
+    }
+
+    // One request and its answer, written by the capture writer, read by tshark with the
+    // dissector: the fields of the request or of the answer.
+    void dissectorDecodesEachFamily_data()
+    {
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QStringList>("fields");
+        QTest::addColumn<QString>("decoded");
+        const QStringList server{"tarnwick.server.address", "tarnwick.server.port"};
+        const QStringList device{"tarnwick.device.serial", "tarnwick.device.address",
+                                 "tarnwick.device.type", "tarnwick.device.info"};
+        QTest::newRow("IP configuration read")
+            << QByteArray("ER") << QByteArray("R192.168.1.100,255.255.255.0,192.168.1.1")
+            << "answer"
+            << QStringList{"tarnwick.ip.address", "tarnwick.ip.mask", "tarnwick.ip.gateway"}
+            << "ER|192.168.1.100|255.255.255.0|192.168.1.1";
+        QTest::newRow("IP configuration write")
+            << QByteArray("EW192.168.1.20,255.255.255.0,192.168.1.1,6001") << QByteArray("REW")
+            << "request"
+            << QStringList{"tarnwick.ip.address", "tarnwick.ip.mask", "tarnwick.ip.gateway",
+                           "tarnwick.ip.port"}
+            << "EW|192.168.1.20|255.255.255.0|192.168.1.1|6001";
+        QTest::newRow("data server read") << QByteArray("R3") << QByteArray("R192.0.2.5,6002")
+                                          << "answer" << server << "R3|192.0.2.5|6002";
+        QTest::newRow("upstream server read")
+            << QByteArray("GR") << QByteArray("R203.0.113.10,6001") << "answer" << server
+            << "GR|203.0.113.10|6001";
+        QTest::newRow("MAC") << QByteArray("MR") << QByteArray("R00-1A-2B-3C-4D-5E") << "answer"
+                             << QStringList{"tarnwick.mac"} << "MR|00-1A-2B-3C-4D-5E";
+        QTest::newRow("APN") << QByteArray("AR") << QByteArray("R\"cmnet\",\"user\",\"secret\"")
+                             << "answer"
+                             << QStringList{"tarnwick.apn.name", "tarnwick.apn.user",
+                                            "tarnwick.apn.password"}
+                             << "AR|cmnet|user|secret";
+        QTest::newRow("telecom operator")
+            << QByteArray("CR") << QByteArray("R\"CHINA MOBILE\"") << "answer"
+            << QStringList{"tarnwick.operator"} << "CR|CHINA MOBILE";
+        QTest::newRow("signal quality, bytes 14 and 15")
+            << QByteArray("IF") << QByteArray("R0123456789AB23") << "answer"
+            << QStringList{"tarnwick.signal"} << "IF|23";
+        QTest::newRow("front-end computer")
+            << QByteArray("QR") << QByteArray("R192.0.2.60,6004,30") << "answer"
+            << (server + QStringList{"tarnwick.fec.minutes"}) << "QR|192.0.2.60|6004|30";
+        QTest::newRow("device count") << QByteArray("DN") << QByteArray("R03") << "answer"
+                                      << QStringList{"tarnwick.device.count"} << "DN|3";
+        QTest::newRow("device added with append info")
+            << Compound({"DA" + kDeviceRecord, "AA" + kAppendInfo + "1A"}) << QByteArray("RRC")
+            << "request" << device << "DA|INV-7|26|2B|Roof East#Row 2";
+        QTest::newRow("devices read")
+            << Compound({"DR01", "AB01"})
+            << QByteArray("RC02#D" + kDeviceRecord + "#A" + kAppendInfo + "#") << "answer" << device
+            << "DR|INV-7|26|2B|Roof East#Row 2";
+        QTest::newRow("system parameters")
+            << QByteArray("SR") << QByteArray("R00002359012C05030160") << "answer"
+            << QStringList{"tarnwick.sys.start",         "tarnwick.sys.stop",
+                           "tarnwick.sys.data_interval", "tarnwick.sys.heartbeat",
+                           "tarnwick.sys.retries",       "tarnwick.sys.wait_response",
+                           "tarnwick.sys.reconnect",     "tarnwick.sys.transport",
+                           "tarnwick.sys.gprs"}
+            << "SR|00:00|23:59|300|5|3|Yes|Reconnect|TCP|GPRS Off";
+    }
+
+    void dissectorDecodesEachFamily()
+    {
+        QFETCH(QByteArray, request);
+        QFETCH(QByteArray, answer);
+        QFETCH(QString, kind);
+        QFETCH(QStringList, fields);
+        QFETCH(QString, decoded);
+        TrafficLog log;
+        log.datagramObserved(CommandDatagram(ObservedDatagram::Direction::Sent, request));
+        log.datagramObserved(CommandDatagram(ObservedDatagram::Direction::Received, answer));
+        QTemporaryDir directory;
+        const QString path = directory.filePath("family.pcap");
+        QVERIFY(!WritePcapCapture(log, path));
+
+        QStringList arguments{"-r", path,
+                              "-X", "lua_script:" TARNWICK_DISSECTOR,
+                              "-Y", "tarnwick.kind == \"" + kind + "\"",
+                              "-T", "fields",
+                              "-E", "separator=|",
+                              "-e", "tarnwick.command"};
+        for (const QString &field : fields) {
+            arguments << "-e" << field;
+        }
+        QCOMPARE(Tshark(arguments), QStringList{decoded});
     }
 
     // A capture made by the tool: a read with a good answer, a read whose answer has a

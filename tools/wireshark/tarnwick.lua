@@ -258,14 +258,16 @@ local function decode_answer(tree, range, payload, code)
     elseif code == "DN" then
         add_fields(tree, range, { { f.device_count, tonumber(payload:sub(2, 3), 16) } })
     elseif code == "DR" and payload:sub(1, 2) == "RC" then
+        -- "RC", the item count, then per device a record item ("D" + record body) and an
+        -- append-info item ("A" + 60 + 24 bytes), each closed by "#".
         local items = split(payload:sub(1, -2), "#")
         for index = 2, #items, 2 do
             local device = tree:add(f.sub_command, range, items[index])
-            decode_device_record(device, range, items[index]:sub(3))
+            decode_device_record(device, range, items[index]:sub(2))
             local info = items[index + 1]
             if info then
                 device:add(f.device_info, range,
-                           trim(info:sub(3, 62)) .. "#" .. trim(info:sub(63, 86)))
+                           trim(info:sub(2, 61)) .. "#" .. trim(info:sub(62, 85)))
             end
         end
     elseif code == "SR" then
@@ -277,20 +279,27 @@ local function endpoint_key(address, port)
     return tostring(address) .. ":" .. tostring(port)
 end
 
+-- Sub-commands that open a compound request ("RC" + sub-commands); the device read
+-- answer also begins with "RC", but with its item count.
+local COMPOUND_CODES = { DA = true, AA = true, DR = true, AB = true }
+
 -- Whether the frame goes from the tool to a logger.
 local function is_request(pinfo, payload)
     local code = payload:sub(1, 2)
     if payload:sub(1, 1) ~= "R" then
         return true
     end
-    if tool_hosts[tostring(pinfo.src)] then
+    local from_tool = tool_hosts[tostring(pinfo.src)]
+    local to_tool = tool_hosts[tostring(pinfo.dst)]
+    if from_tool and not to_tool then
         return R_CODES[code] ~= nil
     end
-    if tool_hosts[tostring(pinfo.dst)] then
+    if to_tool and not from_tool then
         return false
     end
-    -- Neither side known yet: only the two bare reads are taken for requests.
+    -- Neither side known yet: the bare reads and compound requests are taken for requests.
     return payload == "R3" or payload == "RR"
+        or (code == "RC" and COMPOUND_CODES[payload:sub(3, 4)] ~= nil)
 end
 
 local function dissect_frame(buffer, pinfo, tree, first, last)
@@ -304,18 +313,16 @@ local function dissect_frame(buffer, pinfo, tree, first, last)
     local code
     if request then
         code = payload:sub(1, 2)
-        if payload:sub(1, 1) ~= "R" then
-            tool_hosts[tostring(pinfo.src)] = true
-        end
-        if not pinfo.visited then
-            pending[endpoint_key(pinfo.dst, pinfo.dst_port)] = { code = code, frame = pinfo.number }
-        end
+        tool_hosts[tostring(pinfo.src)] = true
         if code == "RC" then
             -- A compound request is named by its first sub-command.
             local inner = payload:sub(3, 4)
             if COMMANDS[inner] then
                 code = inner
             end
+        end
+        if not pinfo.visited then
+            pending[endpoint_key(pinfo.dst, pinfo.dst_port)] = { code = code, frame = pinfo.number }
         end
     else
         if not pinfo.visited then
