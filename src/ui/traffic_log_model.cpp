@@ -25,6 +25,11 @@ const ObservedDatagram &TrafficLogModel::datagramAt(int row) const
     return m_rows.at(static_cast<std::size_t>(row));
 }
 
+bool TrafficLogModel::caughtUp() const
+{
+    return m_firstNumber + m_rows.size() >= m_log.recordedCount();
+}
+
 QVariant TrafficLogModel::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid() || index.row() >= rowCount()) {

@@ -33,6 +33,8 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
     const ObservedDatagram &datagramAt(int row) const;
+    // Whether every datagram the log holds is a row.
+    bool caughtUp() const;
 
     // A refresh takes at most this many new rows, so that a flood of datagrams costs the
     // event loop a short step per refresh; the rest follow on the next refreshes.

@@ -163,7 +163,10 @@ void TrafficLogWindow::saveCapture()
 void TrafficLogWindow::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
-    refresh();
+    // Opening shows the whole log at once; the batches are for what arrives while it is open.
+    do {
+        refresh();
+    } while (!m_model->caughtUp());
     // The table has its size only once the layout has run: open on the newest datagram.
     QTimer::singleShot(0, m_table, &QTableView::scrollToBottom);
     m_refreshTimer.start();
