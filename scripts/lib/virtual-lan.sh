@@ -50,3 +50,42 @@ lan_start_logger() {
     shift 3
     ip netns exec "$prefix-log$k" "$binary" "$@" &
 }
+
+# Networks of several segments, for a PC with more than one adapter and for networks
+# behind a router. Each segment is a namespace <prefix>-<segment> holding a bridge br0;
+# lan_down removes them with the rest.
+
+# lan_segment PREFIX SEGMENT
+lan_segment() {
+    local prefix=$1 segment=$2
+    ip netns add "$prefix-$segment"
+    ip -n "$prefix-$segment" link set lo up
+    ip -n "$prefix-$segment" link add br0 type bridge
+    ip -n "$prefix-$segment" link set br0 up
+}
+
+# lan_plug PREFIX SEGMENT NODE IFNAME ADDRESS/PREFIXLEN [ADDRESS/PREFIXLEN...]: gives node
+# <prefix>-NODE (made when missing) the adapter IFNAME on the segment, with its addresses.
+lan_plug() {
+    local prefix=$1 segment=$2 node=$3 ifname=$4
+    shift 4
+    if ! ip netns list | awk '{print $1}' | grep -qx "$prefix-$node"; then
+        ip netns add "$prefix-$node"
+        ip -n "$prefix-$node" link set lo up
+    fi
+    ip -n "$prefix-$segment" link add "v-$node-$ifname" type veth peer name "$ifname" netns "$prefix-$node"
+    ip -n "$prefix-$segment" link set "v-$node-$ifname" master br0 up
+    local address
+    for address in "$@"; do
+        ip -n "$prefix-$node" addr add "$address" dev "$ifname"
+    done
+    ip -n "$prefix-$node" link set "$ifname" up
+}
+
+# lan_start_node PREFIX NODE BINARY [options...]: a program in node <prefix>-NODE, in the
+# background.
+lan_start_node() {
+    local prefix=$1 node=$2 binary=$3
+    shift 3
+    ip netns exec "$prefix-$node" "$binary" "$@" &
+}

@@ -7,10 +7,10 @@ namespace discovery {
 
 namespace {
 
-constexpr quint32 kMulticastFirst = 0xE0000000;  // 224.0.0.0
-constexpr quint32 kMulticastLast = 0xEFFFFFFF;   // 239.255.255.255
+constexpr quint32 kMulticastFirst = 0xE0000000; // 224.0.0.0
+constexpr quint32 kMulticastLast = 0xEFFFFFFF;  // 239.255.255.255
 constexpr quint32 kLimitedBroadcast = 0xFFFFFFFF;
-constexpr quint32 kThisNetworkLast = 0x00FFFFFF;  // 0.255.255.255
+constexpr quint32 kThisNetworkLast = 0x00FFFFFF; // 0.255.255.255
 
 QString Dotted(quint32 address)
 {
@@ -125,7 +125,8 @@ QString AddressRange::toString() const
         return QStringLiteral("%1/%2").arg(Dotted(first)).arg(*prefix);
     }
     if (first > 0 && last < kLimitedBroadcast && size() >= 2) {
-        if (const auto prefix = blockPrefix(quint64(first) - 1, size() + 2); prefix && *prefix <= 30) {
+        if (const auto prefix = blockPrefix(quint64(first) - 1, size() + 2);
+            prefix && *prefix <= 30) {
             return QStringLiteral("%1/%2").arg(Dotted(first - 1)).arg(*prefix);
         }
     }
@@ -184,7 +185,7 @@ Parsed<quint32> ParseLoggerAddress(const QString &text, const QList<LocalNetwork
     for (const LocalNetwork &network : localNetworks) {
         const int prefix = network.prefixLength;
         if (prefix < 0 || prefix > 30) {
-            continue;  // a /31 or /32 has no broadcast address
+            continue; // a /31 or /32 has no broadcast address
         }
         const quint32 local = network.address.toIPv4Address();
         if (*address == ((local & Mask(prefix)) | ~Mask(prefix))) {

@@ -36,7 +36,7 @@ struct LocalNetwork {
 };
 
 template <typename Value>
-using Parsed = std::variant<Value, QString>;  // the value, or the message for the operator
+using Parsed = std::variant<Value, QString>; // the value, or the message for the operator
 
 // Four decimal numbers 0..255 separated by dots, nothing else (no spaces inside, no
 // hexadecimal or octal forms, no shortened forms such as "10.1").
@@ -47,7 +47,8 @@ std::optional<quint32> ParseDottedQuad(const QString &text);
 // network the PC is attached to (it would reach every logger there, not one). Host
 // addresses ending in .255 or .0 are accepted elsewhere: in a network wider than a /24
 // they are ordinary hosts, and the tool cannot know a remote network's mask.
-Parsed<quint32> ParseLoggerAddress(const QString &text, const QList<LocalNetwork> &localNetworks = {});
+Parsed<quint32> ParseLoggerAddress(const QString &text,
+                                   const QList<LocalNetwork> &localNetworks = {});
 
 // A CIDR block ("10.20.0.0/22"), a pair "FIRST-LAST" (inclusive), or one address. A CIDR
 // block of /30 or wider leaves out its own network and broadcast addresses, as a sweep

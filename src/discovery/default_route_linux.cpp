@@ -1,5 +1,5 @@
-#include "default_route.h"
 #include "default_route_linux.h"
+#include "default_route.h"
 
 #include <QFile>
 #include <QList>

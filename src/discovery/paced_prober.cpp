@@ -2,8 +2,7 @@
 
 #include <algorithm>
 
-PacedProber::PacedProber(SendProbe send, QObject *parent)
-    : QObject(parent), m_send(std::move(send))
+PacedProber::PacedProber(SendProbe send, QObject *parent) : QObject(parent), m_send(std::move(send))
 {
     m_timer.setInterval(kTickMs);
     m_timer.setTimerType(Qt::PreciseTimer);
@@ -18,7 +17,7 @@ void PacedProber::start(const discovery::AddressRange &range, int probesPerSecon
     m_sent = 0;
     m_clock.start();
     m_timer.start();
-    sendDueProbes();  // the first probe leaves at once
+    sendDueProbes(); // the first probe leaves at once
 }
 
 void PacedProber::stop()

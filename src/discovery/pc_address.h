@@ -11,8 +11,8 @@
 namespace discovery {
 
 struct LocalAdapter {
-    QString interfaceName;  // the system's name, as in the routing table ("eth0")
-    QString displayName;    // the name the operator knows it by
+    QString interfaceName; // the system's name, as in the routing table ("eth0")
+    QString displayName;   // the name the operator knows it by
     QHostAddress address;
     int prefixLength = 24;
 
@@ -38,8 +38,7 @@ QList<LocalAdapter> LocalAdapters();
 //   then the first adapter address at all.
 // - Else the host name's first IPv4 address as it is (or an empty text).
 QString ChoosePcAddress(const QList<QHostAddress> &hostNameAddresses,
-                        const QList<LocalAdapter> &adapters,
-                        const QString &defaultRouteInterface);
+                        const QList<LocalAdapter> &adapters, const QString &defaultRouteInterface);
 
 // ChoosePcAddress with this PC's host name, adapters and routing table.
 QString LocalPcAddress();

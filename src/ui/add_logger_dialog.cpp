@@ -11,8 +11,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-AddLoggerDialog::AddLoggerDialog(LoggerSearch &search, LocalNetworks localNetworks,
-                                 QWidget *parent)
+AddLoggerDialog::AddLoggerDialog(LoggerSearch &search, LocalNetworks localNetworks, QWidget *parent)
     : QDialog(parent), m_search(search), m_localNetworks(std::move(localNetworks)),
       m_address(new QLineEdit(this)), m_message(new QLabel(this)),
       m_add(new QPushButton(QStringLiteral("Add"), this))
@@ -24,6 +23,9 @@ AddLoggerDialog::AddLoggerDialog(LoggerSearch &search, LocalNetworks localNetwor
     m_address->setMaxLength(64);
     m_message->setObjectName(QStringLiteral("lblAddLoggerMessage"));
     m_message->setWordWrap(true);
+    // Room for the longest message, so that showing one never squeezes the fields.
+    m_message->setMinimumHeight(3 * m_message->fontMetrics().lineSpacing());
+    m_message->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_message->setMinimumWidth(320);
     m_add->setObjectName(QStringLiteral("btnAddLogger"));
     m_add->setDefault(true);
@@ -44,6 +46,7 @@ AddLoggerDialog::AddLoggerDialog(LoggerSearch &search, LocalNetworks localNetwor
     layout->addWidget(buttons);
 
     m_answerTimeout.setSingleShot(true);
+    m_answerTimeout.setTimerType(Qt::PreciseTimer);
     m_answerTimeout.setInterval(kAnswerTimeoutMs);
     connect(&m_answerTimeout, &QTimer::timeout, this, &AddLoggerDialog::noAnswer);
     connect(&m_search, &LoggerSearch::loggerListed, this, &AddLoggerDialog::loggerListed);

@@ -44,5 +44,5 @@ private:
     QLabel *m_message;
     QPushButton *m_add;
     QTimer m_answerTimeout;
-    QString m_awaited;  // the address probed, while its answer is awaited
+    QString m_awaited; // the address probed, while its answer is awaited
 };

@@ -1,7 +1,7 @@
 #include "bind_failure_hint.h"
 
-QString BindFailureHint(quint16 port, QAbstractSocket::SocketError error,
-                        const QString &systemText, const QString &programPath)
+QString BindFailureHint(quint16 port, QAbstractSocket::SocketError error, const QString &systemText,
+                        const QString &programPath)
 {
     switch (error) {
     case QAbstractSocket::SocketAccessError:
@@ -16,7 +16,7 @@ QString BindFailureHint(quint16 port, QAbstractSocket::SocketError error,
                               "Close it and start the tool again.")
             .arg(port);
     default:
-        return QStringLiteral("The system refused UDP port %1: %2").arg(QString::number(port),
-                                                                      systemText);
+        return QStringLiteral("The system refused UDP port %1: %2")
+            .arg(QString::number(port), systemText);
     }
 }

@@ -20,13 +20,12 @@ class LoggerListMenu : public QObject
 
 public:
     struct AdapterChoice {
-        std::function<QList<discovery::LocalAdapter>()> adapters;  // read at each opening
+        std::function<QList<discovery::LocalAdapter>()> adapters; // read at each opening
         std::function<QString()> currentAddress;
         std::function<void(const discovery::LocalAdapter &)> choose;
     };
 
-    LoggerListMenu(QTreeWidget &loggerList, AdapterChoice adapterChoice,
-                   QObject *parent = nullptr);
+    LoggerListMenu(QTreeWidget &loggerList, AdapterChoice adapterChoice, QObject *parent = nullptr);
     ~LoggerListMenu() override;
 
     // Adds an entry that runs `run`; `enabled`, when given, decides at each opening.

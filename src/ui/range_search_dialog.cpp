@@ -12,8 +12,8 @@
 #include <QVBoxLayout>
 
 RangeSearchDialog::RangeSearchDialog(LoggerSearch &search, QWidget *parent)
-    : QDialog(parent), m_search(search), m_range(new QLineEdit(this)),
-      m_pace(new QSpinBox(this)), m_message(new QLabel(this))
+    : QDialog(parent), m_search(search), m_range(new QLineEdit(this)), m_pace(new QSpinBox(this)),
+      m_message(new QLabel(this))
 {
     setObjectName(QStringLiteral("dlgSearchRange"));
     setWindowTitle(QStringLiteral("Search a range"));
@@ -28,11 +28,13 @@ RangeSearchDialog::RangeSearchDialog(LoggerSearch &search, QWidget *parent)
     m_pace->setSuffix(QStringLiteral(" probes per second"));
     m_message->setObjectName(QStringLiteral("lblRangeMessage"));
     m_message->setWordWrap(true);
+    // Room for the longest message, so that showing one never squeezes the fields.
+    m_message->setMinimumHeight(3 * m_message->fontMetrics().lineSpacing());
+    m_message->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_message->setMinimumWidth(360);
 
     auto *buttons = new QDialogButtonBox(this);
-    QPushButton *start = buttons->addButton(QStringLiteral("Search"),
-                                             QDialogButtonBox::AcceptRole);
+    QPushButton *start = buttons->addButton(QStringLiteral("Search"), QDialogButtonBox::AcceptRole);
     start->setObjectName(QStringLiteral("btnSearchRange"));
     start->setDefault(true);
     buttons->addButton(QDialogButtonBox::Cancel);

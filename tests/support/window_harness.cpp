@@ -14,6 +14,14 @@ Timing WindowHarness::FastTiming()
     return timing;
 }
 
+QList<discovery::LocalAdapter> WindowHarness::LoopbackAdapters()
+{
+    return {{QStringLiteral("lo"), QStringLiteral("Loopback A"),
+             QHostAddress(QStringLiteral("127.0.0.1")), 24},
+            {QStringLiteral("lo"), QStringLiteral("Loopback B"),
+             QHostAddress(QStringLiteral("127.0.1.1")), 24}};
+}
+
 WindowHarness::WindowHarness(int loggerCount, const Timing &timing)
 {
     quint16 commandPort = 0;
@@ -37,7 +45,8 @@ WindowHarness::WindowHarness(int loggerCount, const Timing &timing)
     m_settings.remoteSetPort = commandPort;
     m_settings.remoteSearchPort = searchPort;
     m_window = std::make_unique<MainWindow>(m_notifier, m_settings, timing,
-                                            [] { return QStringLiteral("127.0.0.1"); });
+                                            [] { return QStringLiteral("127.0.0.1"); },
+                                            [] { return LoopbackAdapters(); });
     m_window->show();
 }
 

@@ -10,11 +10,13 @@
 #include <memory>
 
 // The real window on loopback with short timings, and substitute loggers on
-// 127.0.0.2 and up that share one free command port and one free search port.
+// 127.0.0.2 and up that share one free command port and one free search port. The PC
+// has two adapters on loopback networks: 127.0.0.1/24 (shown) and 127.0.1.1/24.
 class WindowHarness
 {
 public:
     static Timing FastTiming();
+    static QList<discovery::LocalAdapter> LoopbackAdapters();
 
     explicit WindowHarness(int loggerCount = 1, const Timing &timing = FastTiming());
     ~WindowHarness();

@@ -56,17 +56,23 @@ private slots:
     void loggerAddress_data()
     {
         QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("expected");  // the address, or the message
-        QTest::newRow("ordinary") << " 203.0.113.10 " << "203.0.113.10";
-        QTest::newRow("loopback") << "127.0.0.2" << "127.0.0.2";
-        QTest::newRow(".255 outside the PC's networks") << "10.20.1.255" << "10.20.1.255";
-        QTest::newRow(".0 outside the PC's networks") << "10.20.1.0" << "10.20.1.0";
+        QTest::addColumn<QString>("expected"); // the address, or the message
+        QTest::newRow("ordinary") << " 203.0.113.10 "
+                                  << "203.0.113.10";
+        QTest::newRow("loopback") << "127.0.0.2"
+                                  << "127.0.0.2";
+        QTest::newRow(".255 outside the PC's networks") << "10.20.1.255"
+                                                        << "10.20.1.255";
+        QTest::newRow(".0 outside the PC's networks") << "10.20.1.0"
+                                                      << "10.20.1.0";
         QTest::newRow("malformed")
-            << "192.0.2" << "'192.0.2' is not an IPv4 address: give four numbers from 0 to 255 "
-                            "separated by dots, such as 192.168.1.20.";
+            << "192.0.2"
+            << "'192.0.2' is not an IPv4 address: give four numbers from 0 to 255 "
+               "separated by dots, such as 192.168.1.20.";
         QTest::newRow("octet too large")
-            << "192.0.2.300" << "'192.0.2.300' is not an IPv4 address: give four numbers from 0 "
-                                "to 255 separated by dots, such as 192.168.1.20.";
+            << "192.0.2.300"
+            << "'192.0.2.300' is not an IPv4 address: give four numbers from 0 "
+               "to 255 separated by dots, such as 192.168.1.20.";
         QTest::newRow("zero") << "0.0.0.0"
                               << "0.0.0.0 lies in 0.0.0.0/8, which holds no hosts: give the "
                                  "logger's own address.";
@@ -77,18 +83,21 @@ private slots:
             << "255.255.255.255"
             << "255.255.255.255 is the broadcast address, not the address of one logger.";
         QTest::newRow("multicast first")
-            << "224.0.0.1" << "224.0.0.1 is a multicast address, not the address of one logger.";
+            << "224.0.0.1"
+            << "224.0.0.1 is a multicast address, not the address of one logger.";
         QTest::newRow("multicast last") << "239.255.255.255"
                                         << "239.255.255.255 is a multicast address, not the "
                                            "address of one logger.";
         QTest::newRow("broadcast of a PC /24")
-            << "198.51.100.255" << "198.51.100.255 is the broadcast address of the PC's network "
-                                   "198.51.100.0/24, not the address of one logger.";
+            << "198.51.100.255"
+            << "198.51.100.255 is the broadcast address of the PC's network "
+               "198.51.100.0/24, not the address of one logger.";
         QTest::newRow("broadcast of a PC /22")
             << "10.20.3.255"
             << "10.20.3.255 is the broadcast address of the PC's network 10.20.0.0/22, not the "
                "address of one logger.";
-        QTest::newRow("host .255 inside a PC /22") << "10.20.1.255" << "10.20.1.255";
+        QTest::newRow("host .255 inside a PC /22") << "10.20.1.255"
+                                                   << "10.20.1.255";
     }
 
     void loggerAddress()
@@ -112,25 +121,39 @@ private slots:
     void range_data()
     {
         QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("first");  // empty when refused
+        QTest::addColumn<QString>("first"); // empty when refused
         QTest::addColumn<QString>("last");
         QTest::addColumn<quint64>("size");
-        QTest::newRow("/22 leaves out network and broadcast")
-            << "203.0.112.0/22" << "203.0.112.1" << "203.0.115.254" << quint64(1022);
-        QTest::newRow("/24") << "192.0.2.0/24" << "192.0.2.1" << "192.0.2.254" << quint64(254);
-        QTest::newRow("host bits ignored")
-            << " 10.20.1.7 / 22 " << "10.20.0.1" << "10.20.3.254" << quint64(1022);
-        QTest::newRow("/16 is the largest block")
-            << "10.20.0.0/16" << "10.20.0.1" << "10.20.255.254" << quint64(65534);
-        QTest::newRow("/31 keeps both") << "10.0.0.4/31" << "10.0.0.4" << "10.0.0.5" << quint64(2);
-        QTest::newRow("/32") << "10.0.0.4/32" << "10.0.0.4" << "10.0.0.4" << quint64(1);
-        QTest::newRow("pair") << "10.20.0.250-10.20.1.5" << "10.20.0.250" << "10.20.1.5"
-                              << quint64(12);
-        QTest::newRow("pair with spaces")
-            << "10.0.0.1 - 10.0.0.1" << "10.0.0.1" << "10.0.0.1" << quint64(1);
-        QTest::newRow("one address") << "127.0.0.9" << "127.0.0.9" << "127.0.0.9" << quint64(1);
-        QTest::newRow("pair of exactly 65,536")
-            << "10.1.0.0-10.1.255.255" << "10.1.0.0" << "10.1.255.255" << quint64(65536);
+        QTest::newRow("/22 leaves out network and broadcast") << "203.0.112.0/22"
+                                                              << "203.0.112.1"
+                                                              << "203.0.115.254" << quint64(1022);
+        QTest::newRow("/24") << "192.0.2.0/24"
+                             << "192.0.2.1"
+                             << "192.0.2.254" << quint64(254);
+        QTest::newRow("host bits ignored") << " 10.20.1.7 / 22 "
+                                           << "10.20.0.1"
+                                           << "10.20.3.254" << quint64(1022);
+        QTest::newRow("/16 is the largest block") << "10.20.0.0/16"
+                                                  << "10.20.0.1"
+                                                  << "10.20.255.254" << quint64(65534);
+        QTest::newRow("/31 keeps both") << "10.0.0.4/31"
+                                        << "10.0.0.4"
+                                        << "10.0.0.5" << quint64(2);
+        QTest::newRow("/32") << "10.0.0.4/32"
+                             << "10.0.0.4"
+                             << "10.0.0.4" << quint64(1);
+        QTest::newRow("pair") << "10.20.0.250-10.20.1.5"
+                              << "10.20.0.250"
+                              << "10.20.1.5" << quint64(12);
+        QTest::newRow("pair with spaces") << "10.0.0.1 - 10.0.0.1"
+                                          << "10.0.0.1"
+                                          << "10.0.0.1" << quint64(1);
+        QTest::newRow("one address") << "127.0.0.9"
+                                     << "127.0.0.9"
+                                     << "127.0.0.9" << quint64(1);
+        QTest::newRow("pair of exactly 65,536") << "10.1.0.0-10.1.255.255"
+                                                << "10.1.0.0"
+                                                << "10.1.255.255" << quint64(65536);
     }
 
     void range()
@@ -153,36 +176,43 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("message");
-        QTest::newRow("empty") << "  " << "Give a block such as 10.20.0.0/22 or a range such as "
-                                         "10.20.0.1-10.20.3.254.";
+        QTest::newRow("empty") << "  "
+                               << "Give a block such as 10.20.0.0/22 or a range such as "
+                                  "10.20.0.1-10.20.3.254.";
         QTest::newRow("malformed first")
-            << "10.20.0-10.20.0.9" << "'10.20.0' is not an IPv4 address: give four numbers from 0 "
-                                      "to 255 separated by dots, such as 192.168.1.20.";
+            << "10.20.0-10.20.0.9"
+            << "'10.20.0' is not an IPv4 address: give four numbers from 0 "
+               "to 255 separated by dots, such as 192.168.1.20.";
         QTest::newRow("malformed block")
-            << "10.20.0.0.0/22" << "'10.20.0.0.0' is not an IPv4 address: give four numbers from "
-                                   "0 to 255 separated by dots, such as 192.168.1.20.";
+            << "10.20.0.0.0/22"
+            << "'10.20.0.0.0' is not an IPv4 address: give four numbers from "
+               "0 to 255 separated by dots, such as 192.168.1.20.";
         QTest::newRow("three ends")
             << "1.1.1.1-1.1.1.2-1.1.1.3"
             << "'1.1.1.1-1.1.1.2-1.1.1.3' is not an IPv4 address: give four numbers from 0 to 255 "
                "separated by dots, such as 192.168.1.20.";
-        QTest::newRow("prefix 33") << "10.0.0.0/33" << "'/33' is not a prefix length: a block "
-                                                      "ends with /0 to /32, such as 10.20.0.0/22.";
-        QTest::newRow("prefix missing") << "10.0.0.0/" << "'/' is not a prefix length: a block "
-                                                         "ends with /0 to /32, such as "
-                                                         "10.20.0.0/22.";
+        QTest::newRow("prefix 33") << "10.0.0.0/33"
+                                   << "'/33' is not a prefix length: a block "
+                                      "ends with /0 to /32, such as 10.20.0.0/22.";
+        QTest::newRow("prefix missing") << "10.0.0.0/"
+                                        << "'/' is not a prefix length: a block "
+                                           "ends with /0 to /32, such as "
+                                           "10.20.0.0/22.";
         QTest::newRow("inverted") << "10.20.3.0-10.20.0.1"
                                   << "The range from 10.20.3.0 to 10.20.0.1 is inverted: the "
                                      "first address must not come after the last.";
-        QTest::newRow("pair of 65,537")
-            << "10.1.0.0-10.2.0.0" << "The range holds 65,537 addresses; one search takes at "
-                                      "most 65,536.";
-        QTest::newRow("/15") << "10.0.0.0/15" << "The block /15 holds 131,072 addresses; one "
-                                                "search takes at most 65,536 (a /16).";
-        QTest::newRow("/0") << "0.0.0.0/0" << "The block /0 holds 4,294,967,296 addresses; one "
-                                             "search takes at most 65,536 (a /16).";
-        QTest::newRow("multicast")
-            << "223.255.255.250-224.0.0.5" << "The range reaches into the multicast addresses "
-                                              "224.0.0.0/4, which hold no loggers.";
+        QTest::newRow("pair of 65,537") << "10.1.0.0-10.2.0.0"
+                                        << "The range holds 65,537 addresses; one search takes at "
+                                           "most 65,536.";
+        QTest::newRow("/15") << "10.0.0.0/15"
+                             << "The block /15 holds 131,072 addresses; one "
+                                "search takes at most 65,536 (a /16).";
+        QTest::newRow("/0") << "0.0.0.0/0"
+                            << "The block /0 holds 4,294,967,296 addresses; one "
+                               "search takes at most 65,536 (a /16).";
+        QTest::newRow("multicast") << "223.255.255.250-224.0.0.5"
+                                   << "The range reaches into the multicast addresses "
+                                      "224.0.0.0/4, which hold no loggers.";
         QTest::newRow("limited broadcast")
             << "255.255.255.0-255.255.255.255"
             << "The range holds the broadcast address 255.255.255.255, which is no logger's "
@@ -206,17 +236,16 @@ private slots:
         QTest::addColumn<quint32>("last");
         QTest::addColumn<QString>("text");
         QTest::newRow("block") << Ip("10.20.0.0") << Ip("10.20.3.255") << "10.20.0.0/22";
-        QTest::newRow("hosts of a block") << Ip("10.20.0.1") << Ip("10.20.3.254")
-                                          << "10.20.0.0/22";
+        QTest::newRow("hosts of a block") << Ip("10.20.0.1") << Ip("10.20.3.254") << "10.20.0.0/22";
         QTest::newRow("hosts of a /30") << Ip("10.20.0.1") << Ip("10.20.0.2") << "10.20.0.0/30";
         QTest::newRow("two that are no block's hosts")
             << Ip("10.20.0.2") << Ip("10.20.0.3") << "10.20.0.2/31";
-        QTest::newRow("unaligned pair") << Ip("10.20.0.3") << Ip("10.20.0.4")
-                                        << "10.20.0.3-10.20.0.4";
-        QTest::newRow("one short of the hosts") << Ip("10.20.0.1") << Ip("10.20.3.253")
-                                                << "10.20.0.1-10.20.3.253";
-        QTest::newRow("unaligned") << Ip("10.20.1.0") << Ip("10.20.2.255")
-                                   << "10.20.1.0-10.20.2.255";
+        QTest::newRow("unaligned pair")
+            << Ip("10.20.0.3") << Ip("10.20.0.4") << "10.20.0.3-10.20.0.4";
+        QTest::newRow("one short of the hosts")
+            << Ip("10.20.0.1") << Ip("10.20.3.253") << "10.20.0.1-10.20.3.253";
+        QTest::newRow("unaligned")
+            << Ip("10.20.1.0") << Ip("10.20.2.255") << "10.20.1.0-10.20.2.255";
         QTest::newRow("one") << Ip("10.0.0.1") << Ip("10.0.0.1") << "10.0.0.1";
     }
 

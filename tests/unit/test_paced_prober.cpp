@@ -44,7 +44,7 @@ private slots:
         QSignalSpy finished(&prober, &PacedProber::finished);
         clock.start();
         prober.start(Range("10.20.0.250", quint64(count)), pace);
-        QCOMPARE(probes.size(), std::size_t(1));  // the first leaves at once
+        QCOMPARE(probes.size(), std::size_t(1)); // the first leaves at once
         QVERIFY(prober.isRunning());
         QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 5000);
         QCOMPARE(finished.at(0).at(0).toBool(), true);
@@ -56,8 +56,10 @@ private slots:
         // The last probe may leave no sooner than the pace allows, and not much later.
         const qint64 expectedMs = qint64(count - 1) * 1000 / pace;
         const qint64 lastMs = probes.back().atMs;
-        QVERIFY2(lastMs >= expectedMs - PacedProber::kTickMs && lastMs <= expectedMs + 150,
-                 qPrintable(QStringLiteral("last probe at %1 ms, expected %2 ms").arg(lastMs).arg(expectedMs)));
+        QVERIFY2(
+            lastMs >= expectedMs - PacedProber::kTickMs && lastMs <= expectedMs + 150,
+            qPrintable(
+                QStringLiteral("last probe at %1 ms, expected %2 ms").arg(lastMs).arg(expectedMs)));
         // No burst larger than one tick's share (plus one for rounding, plus a late tick).
         const qint64 halfwayMs = probes.at(std::size_t(count / 2)).atMs;
         QVERIFY2(halfwayMs >= expectedMs / 2 - 2 * PacedProber::kTickMs,
@@ -96,7 +98,7 @@ private slots:
         QTest::qWait(60);
         QCOMPARE(sent, atStop);
         QCOMPARE(prober.sent(), quint64(atStop));
-        prober.stop();  // a second stop reports nothing
+        prober.stop(); // a second stop reports nothing
         QCOMPARE(finished.size(), 1);
     }
 

@@ -1,5 +1,8 @@
-#include "discovery/default_route_linux.h"
 #include "discovery/pc_address.h"
+
+#ifdef Q_OS_LINUX
+#include "discovery/default_route_linux.h"
+#endif
 
 #include <QtTest>
 
@@ -17,8 +20,10 @@ QList<QHostAddress> Addresses(const QStringList &texts)
 }
 
 const QList<LocalAdapter> kTwoAdapters{
-    {QStringLiteral("wlan0"), QStringLiteral("wlan0"), QHostAddress(QStringLiteral("192.0.2.1")), 24},
-    {QStringLiteral("eth1"), QStringLiteral("Plant cable"), QHostAddress(QStringLiteral("198.51.100.1")), 24},
+    {QStringLiteral("wlan0"), QStringLiteral("wlan0"), QHostAddress(QStringLiteral("192.0.2.1")),
+     24},
+    {QStringLiteral("eth1"), QStringLiteral("Plant cable"),
+     QHostAddress(QStringLiteral("198.51.100.1")), 24},
 };
 
 } // namespace
@@ -87,6 +92,7 @@ private slots:
         QCOMPARE(kTwoAdapters.at(1).label(), QStringLiteral("Plant cable  198.51.100.1/24"));
     }
 
+#ifdef Q_OS_LINUX
     void defaultRouteFromTable_data()
     {
         const QByteArray header = "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask"
@@ -106,7 +112,8 @@ private slots:
                                                         "00000000\t0\t0\t0\n"
                                             << "";
         QTest::newRow("no default route")
-            << header + "eth0\t000200C0\t00000000\t0001\t0\t0\t0\t00FFFFFF\t0\t0\t0\n" << "";
+            << header + "eth0\t000200C0\t00000000\t0001\t0\t0\t0\t00FFFFFF\t0\t0\t0\n"
+            << "";
         QTest::newRow("header only") << header << "";
         QTest::newRow("garbage") << QByteArray("Iface\n\x01\x02 00000000\nx y z\n") << "";
     }
@@ -117,6 +124,7 @@ private slots:
         QFETCH(QString, interface);
         QCOMPARE(discovery::DefaultRouteInterfaceFromTable(table), interface);
     }
+#endif
 };
 
 QTEST_APPLESS_MAIN(TestPcAddress)

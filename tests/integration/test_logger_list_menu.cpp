@@ -1,0 +1,510 @@
+// The logger list's menu and the dialogs it opens, driven on the real window offscreen
+// against substitute loggers on two loopback networks: 127.0.0.0/24 (the harness's
+// loggers, the PC shown as 127.0.0.1) and 127.0.1.0/24 (loggers made here).
+
+#include "simulated_logger.h"
+#include "transport/command_exchange.h"
+#include "ui/add_logger_dialog.h"
+#include "ui/bind_failure_hint.h"
+#include "ui/logger_list_menu.h"
+#include "ui/range_search_dialog.h"
+#include "window_harness.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTreeWidget>
+#include <QtTest>
+
+namespace {
+
+constexpr int kWaitMs = 2000;
+const QByteArray kProbe("\xFF\x04\x03\xFB", 4);
+
+QStringList Rows(QTreeWidget *list)
+{
+    QStringList rows;
+    for (int row = 0; row < list->topLevelItemCount(); ++row) {
+        const QTreeWidgetItem *item = list->topLevelItem(row);
+        rows.append(item->text(0) + QLatin1Char('|') + item->text(1));
+    }
+    rows.sort();
+    return rows;
+}
+
+// A host that records what arrives on the window's remote search port at one address.
+class Listener
+{
+public:
+    Listener(const QString &address, quint16 port)
+    {
+        if (!m_socket.bind(QHostAddress(address), port)) {
+            qFatal("cannot listen at %s", qPrintable(address));
+        }
+    }
+    QList<QByteArray> received()
+    {
+        while (m_socket.hasPendingDatagrams()) {
+            QByteArray datagram(int(m_socket.pendingDatagramSize()), '\0');
+            m_socket.readDatagram(datagram.data(), datagram.size());
+            m_datagrams.append(datagram);
+        }
+        return m_datagrams;
+    }
+
+private:
+    QUdpSocket m_socket;
+    QList<QByteArray> m_datagrams;
+};
+
+} // namespace
+
+class TestLoggerListMenu : public QObject
+{
+    Q_OBJECT
+
+private:
+    // A complete logger on the second loopback network, on the harness's ports.
+    static std::unique_ptr<SimulatedLogger>
+    OtherNetworkLogger(WindowHarness &harness, const QString &address, const std::string &serial)
+    {
+        LoggerSettings settings;
+        settings.network.mac = "00-1A-2B-00-01-05";
+        auto logger = std::make_unique<SimulatedLogger>(
+            QHostAddress(address), harness.settings().remoteSetPort,
+            harness.settings().remoteSearchPort, LoggerIdentity{serial, "V9"}, settings);
+        if (!logger->endpoint().start()) {
+            qFatal("cannot start the logger at %s", qPrintable(address));
+        }
+        return logger;
+    }
+
+    static QMenu &Menu(WindowHarness &harness)
+    {
+        return harness.window().findChild<LoggerListMenu *>()->build();
+    }
+
+    static QAction *MenuAction(WindowHarness &harness, const QString &text)
+    {
+        for (QAction *action : Menu(harness).actions()) {
+            if (action->text() == text) {
+                return action;
+            }
+        }
+        qFatal("the menu has no entry %s", qPrintable(text));
+    }
+
+    static void Choose(WindowHarness &harness, const QString &text)
+    {
+        QAction *action = MenuAction(harness, text);
+        QVERIFY(action->isEnabled());
+        action->trigger();
+    }
+
+    template <typename Dialog>
+    static Dialog *OpenDialog(WindowHarness &harness, const QString &entry)
+    {
+        Choose(harness, entry);
+        auto *dialog = harness.window().findChild<Dialog *>();
+        if (dialog == nullptr || !dialog->isVisible()) {
+            qFatal("%s opened no dialog", qPrintable(entry));
+        }
+        return dialog;
+    }
+
+    static AddLoggerDialog *AddLogger(WindowHarness &harness, const QString &address)
+    {
+        auto *dialog =
+            OpenDialog<AddLoggerDialog>(harness, QStringLiteral("Add logger by IP address…"));
+        dialog->findChild<QLineEdit *>(QStringLiteral("edtLoggerAddress"))->setText(address);
+        QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("btnAddLogger")),
+                          Qt::LeftButton);
+        return dialog;
+    }
+
+    static RangeSearchDialog *SearchRange(WindowHarness &harness, const QString &range, int pace)
+    {
+        auto *dialog = OpenDialog<RangeSearchDialog>(harness, QStringLiteral("Search a range…"));
+        auto *paceBox = dialog->findChild<QSpinBox *>(QStringLiteral("spnPace"));
+        if (paceBox->value() != 2000) {
+            qFatal("the pace starts at %d, not 2,000 probes per second", paceBox->value());
+        }
+        paceBox->setValue(pace);
+        QTest::keyClicks(dialog->findChild<QLineEdit *>(QStringLiteral("edtRange")), range);
+        QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("btnSearchRange")),
+                          Qt::LeftButton);
+        return dialog;
+    }
+
+    static QString Notice(WindowHarness &harness)
+    {
+        return harness.control<QLabel>("StatusBar1Notice")->text();
+    }
+
+private slots:
+    void menuHoldsTheEntriesAndTheAdapters()
+    {
+        WindowHarness harness(0);
+        QStringList texts;
+        QStringList checked;
+        for (const QAction *action : Menu(harness).actions()) {
+            texts.append(action->text());
+            if (action->isChecked()) {
+                checked.append(action->text());
+            }
+        }
+        QCOMPARE(texts, (QStringList{"Add logger by IP address…", "Search a range…",
+                                     "Stop the range search", "", "Search from the PC address:",
+                                     "Loopback A  127.0.0.1/24", "Loopback B  127.0.1.1/24"}));
+        QCOMPARE(checked, QStringList{"Loopback A  127.0.0.1/24"});
+        QVERIFY(!MenuAction(harness, QStringLiteral("Stop the range search"))->isEnabled());
+    }
+
+    // Qt turns a right click on the list's viewport, and the Menu key on the focused
+    // list, into these two context-menu events.
+    void menuOpensOnRightClickAndOnTheMenuKey()
+    {
+        WindowHarness harness(0);
+        auto *list = harness.control<QTreeWidget>("listview1");
+        auto *menu = harness.window().findChild<QMenu *>(QStringLiteral("mnuLoggerList"));
+        QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(40, 40),
+                                     list->viewport()->mapToGlobal(QPoint(40, 40)));
+        QApplication::sendEvent(list->viewport(), &rightClick);
+        QTRY_VERIFY_WITH_TIMEOUT(menu->isVisible(), kWaitMs);
+        QCOMPARE(menu->actions().first()->text(), QStringLiteral("Add logger by IP address…"));
+        menu->close();
+        QTRY_VERIFY(!menu->isVisible());
+        QContextMenuEvent menuKey(QContextMenuEvent::Keyboard, QPoint(10, 10),
+                                  list->mapToGlobal(QPoint(10, 10)));
+        QApplication::sendEvent(list, &menuKey);
+        QTRY_VERIFY_WITH_TIMEOUT(menu->isVisible(), kWaitMs);
+        menu->close();
+    }
+
+    void chosenAdapterIsSweptAndLastsForTheRun()
+    {
+        WindowHarness harness(1);
+        const auto other = OtherNetworkLogger(harness, QStringLiteral("127.0.1.5"), "SN-B5");
+        auto *list = harness.control<QTreeWidget>("listview1");
+
+        Choose(harness, QStringLiteral("Loopback B  127.0.1.1/24"));
+        QCOMPARE(harness.control<QLabel>("lbl3")->text(), QStringLiteral("127.0.1.1"));
+        QVERIFY(MenuAction(harness, QStringLiteral("Loopback B  127.0.1.1/24"))->isChecked());
+        harness.control<QPushButton>("btnsearch")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(Rows(list), QStringList{"SN-B5|127.0.1.5"}, kWaitMs);
+        QTest::qWait(100);
+        QCOMPARE(Rows(list), QStringList{"SN-B5|127.0.1.5"});
+        QCOMPARE(harness.logger(0).probesReceived(), 0);
+
+        Choose(harness, QStringLiteral("Loopback A  127.0.0.1/24"));
+        harness.control<QPushButton>("btnsearch")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(Rows(list), QStringList{"SN1000|127.0.0.2"}, kWaitMs);
+        QTest::qWait(100);
+        QCOMPARE(Rows(list), QStringList{"SN1000|127.0.0.2"});
+        QCOMPARE(other->endpoint().probesReceived(), 1);
+    }
+
+    void loggerAddedByAddressTakesCommands()
+    {
+        WindowHarness harness(1);
+        const auto other = OtherNetworkLogger(harness, QStringLiteral("127.0.1.5"), "SN-B5");
+        auto *list = harness.control<QTreeWidget>("listview1");
+        harness.control<QPushButton>("btnsearch")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(list->topLevelItemCount(), 1, kWaitMs);
+
+        const QPointer<AddLoggerDialog> dialog = AddLogger(harness, QStringLiteral(" 127.0.1.5 "));
+        QTRY_COMPARE_WITH_TIMEOUT(Rows(list), (QStringList{"SN-B5|127.0.1.5", "SN1000|127.0.0.2"}),
+                                  kWaitMs);
+        QTRY_VERIFY(dialog.isNull());  // closed, and gone with it
+        QCOMPARE(other->endpoint().probesReceived(), 1);
+        QCOMPARE(harness.logger(0).probesReceived(), 1); // the sweep's, no more
+        QCOMPARE(list->currentItem()->text(1), QStringLiteral("127.0.1.5"));
+        QVERIFY(list->currentItem()->isSelected());
+
+        harness.control<QPushButton>("btnMR")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(harness.control<QLineEdit>("EDTMAC")->text(),
+                                  QStringLiteral("00-1A-2B-00-01-05"), kWaitMs);
+        QVERIFY(harness.notifier().all().isEmpty());
+    }
+
+    void addingAKnownLoggerUpdatesItsRow()
+    {
+        WindowHarness harness(1);
+        auto *list = harness.control<QTreeWidget>("listview1");
+        harness.control<QPushButton>("btnsearch")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(list->topLevelItemCount(), 1, kWaitMs);
+        harness.logger(0).identity().serial = " RENAMED ";
+        AddLogger(harness, QStringLiteral("127.0.0.2"));
+        QTRY_COMPARE_WITH_TIMEOUT(Rows(list), QStringList{" RENAMED |127.0.0.2"}, kWaitMs);
+    }
+
+    void silentAddressIsNamedAfterTwoSeconds()
+    {
+        WindowHarness harness(1);
+        Listener silent(QStringLiteral("127.0.1.9"), harness.settings().remoteSearchPort);
+        QElapsedTimer clock;
+        clock.start();
+        AddLoggerDialog *dialog = AddLogger(harness, QStringLiteral("127.0.1.9"));
+        auto *message = dialog->findChild<QLabel *>(QStringLiteral("lblAddLoggerMessage"));
+        QCOMPARE(message->text(), QStringLiteral("Waiting for an answer from 127.0.1.9…"));
+        const QString noAnswer = QStringLiteral(
+            "No logger answered at 127.0.1.9 within 2 s. Check the address, and that the "
+            "network between the PC and the logger lets UDP port 23 through.");
+        QTRY_COMPARE_WITH_TIMEOUT(message->text(), noAnswer, 3000);
+        QVERIFY2(clock.elapsed() >= 1950 && clock.elapsed() < 2600,
+                 qPrintable(QString::number(clock.elapsed())));
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(silent.received(), QList<QByteArray>{kProbe});
+        QCOMPARE(harness.control<QTreeWidget>("listview1")->topLevelItemCount(), 0);
+        QVERIFY(dialog->findChild<QPushButton *>(QStringLiteral("btnAddLogger"))->isEnabled());
+    }
+
+    void badLoggerAddressIsRefusedAndNothingSent_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("malformed") << "127.0.1"
+                                   << "'127.0.1' is not an IPv4 address: give four "
+                                      "numbers from 0 to 255 separated by dots, such "
+                                      "as 192.168.1.20.";
+        QTest::newRow("octet over 255") << "127.0.1.256"
+                                        << "'127.0.1.256' is not an IPv4 address: give four "
+                                           "numbers from 0 to 255 separated by dots, such as "
+                                           "192.168.1.20.";
+        QTest::newRow("broadcast") << "255.255.255.255"
+                                   << "255.255.255.255 is the broadcast address, not the address "
+                                      "of one logger.";
+        QTest::newRow("broadcast of an adapter's network")
+            << "127.0.1.255"
+            << "127.0.1.255 is the broadcast address of the PC's network "
+               "127.0.1.0/24, not the address of one logger.";
+        QTest::newRow("multicast") << "239.1.2.3"
+                                   << "239.1.2.3 is a multicast address, not the "
+                                      "address of one logger.";
+        QTest::newRow("zero") << "0.0.0.0"
+                              << "0.0.0.0 lies in 0.0.0.0/8, which holds no hosts: "
+                                 "give the logger's own address.";
+    }
+
+    void badLoggerAddressIsRefusedAndNothingSent()
+    {
+        QFETCH(QString, address);
+        QFETCH(QString, message);
+        WindowHarness harness(1);
+        Listener broadcast(QStringLiteral("127.0.1.255"), harness.settings().remoteSearchPort);
+        AddLoggerDialog *dialog = AddLogger(harness, address);
+        QCOMPARE(dialog->findChild<QLabel *>(QStringLiteral("lblAddLoggerMessage"))->text(),
+                 message);
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(harness.window().exchange().currentCommand(), std::string());
+        QTest::qWait(100);
+        QVERIFY(broadcast.received().isEmpty());
+        QVERIFY(harness.notifier().all().isEmpty());
+    }
+
+    void rangeSearchListsEveryLoggerOfTheRange()
+    {
+        WindowHarness harness(2);
+        const auto other = OtherNetworkLogger(harness, QStringLiteral("127.0.1.5"), "SN-B5");
+        auto *list = harness.control<QTreeWidget>("listview1");
+        auto *bar = harness.control<QProgressBar>("pb1");
+        QElapsedTimer clock;
+        clock.start();
+        const QPointer<RangeSearchDialog> dialog =
+            SearchRange(harness, QStringLiteral("127.0.0.0/23"), 5000);
+        QCOMPARE(bar->maximum(), 510);
+        QTRY_VERIFY(dialog.isNull());  // closed, and gone with it
+        QVERIFY(MenuAction(harness, QStringLiteral("Stop the range search"))->isEnabled());
+        QTRY_COMPARE_WITH_TIMEOUT(
+            Rows(list), (QStringList{"SN-B5|127.0.1.5", "SN1000|127.0.0.2", "SN1001|127.0.0.3"}),
+            kWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !MenuAction(harness, QStringLiteral("Stop the range search"))->isEnabled(), kWaitMs);
+        // 510 probes at 5,000 per second: about a tenth of a second, not all at once.
+        QVERIFY2(clock.elapsed() >= 95, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(bar->maximum(), 10);
+        QCOMPARE(bar->value(), 0);
+        QCOMPARE(other->endpoint().probesReceived(), 1);
+        QCOMPARE(harness.logger(0).probesReceived(), 1);
+        QTest::qWait(WindowHarness::FastTiming().searchTickMs * 12);
+        QCOMPARE(Notice(harness), QString());
+    }
+
+    void rangeSearchStopsFromTheMenu()
+    {
+        WindowHarness harness(1);
+        auto *bar = harness.control<QProgressBar>("pb1");
+        Listener last(QStringLiteral("127.0.3.254"), harness.settings().remoteSearchPort);
+        SearchRange(harness, QStringLiteral("127.0.0.0/22"), 1000);
+        QTRY_VERIFY_WITH_TIMEOUT(bar->value() >= 50, kWaitMs);
+        QCOMPARE(bar->maximum(), 1022);
+        Choose(harness, QStringLiteral("Stop the range search"));
+        QCOMPARE(bar->maximum(), 10);
+        QCOMPARE(bar->value(), 0);
+        QTest::qWait(WindowHarness::FastTiming().searchTickMs * 12);
+        QVERIFY(last.received().isEmpty());
+        QCOMPARE(Notice(harness), QString()); // stopped by the operator: nothing to report
+        QVERIFY(!MenuAction(harness, QStringLiteral("Stop the range search"))->isEnabled());
+    }
+
+    void searchButtonEndsARangeSearch()
+    {
+        WindowHarness harness(1);
+        auto *bar = harness.control<QProgressBar>("pb1");
+        SearchRange(harness, QStringLiteral("127.0.0.0/22"), 500);
+        QTRY_VERIFY_WITH_TIMEOUT(bar->value() >= 5, kWaitMs);
+        harness.control<QPushButton>("btnsearch")->click();
+        QCOMPARE(bar->maximum(), 10);
+        QVERIFY(!MenuAction(harness, QStringLiteral("Stop the range search"))->isEnabled());
+        QTRY_COMPARE_WITH_TIMEOUT(harness.control<QTreeWidget>("listview1")->topLevelItemCount(), 1,
+                                  kWaitMs);
+    }
+
+    void badRangeIsRefusedAndNothingSent_data()
+    {
+        QTest::addColumn<QString>("range");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("malformed") << "127.0.0.0/2x"
+                                   << "'/2x' is not a prefix length: a block "
+                                      "ends with /0 to /32, such as "
+                                      "10.20.0.0/22.";
+        QTest::newRow("inverted") << "127.0.3.0-127.0.0.1"
+                                  << "The range from 127.0.3.0 to 127.0.0.1 is inverted: the "
+                                     "first address must not come after the last.";
+        QTest::newRow("over 65,536") << "127.0.0.0/15"
+                                     << "The block /15 holds 131,072 "
+                                        "addresses; one search takes at most "
+                                        "65,536 (a /16).";
+        QTest::newRow("pair over 65,536") << "127.0.0.0-127.1.0.0"
+                                          << "The range holds 65,537 addresses; one search takes "
+                                             "at most 65,536.";
+        QTest::newRow("multicast") << "224.0.0.0/24"
+                                   << "The range reaches into the multicast "
+                                      "addresses 224.0.0.0/4, which hold no "
+                                      "loggers.";
+        QTest::newRow("broadcast") << "255.255.255.255"
+                                   << "The range holds the broadcast address "
+                                      "255.255.255.255, which is no logger's "
+                                      "address.";
+    }
+
+    void badRangeIsRefusedAndNothingSent()
+    {
+        QFETCH(QString, range);
+        QFETCH(QString, message);
+        WindowHarness harness(1);
+        Listener first(QStringLiteral("127.0.0.1"), harness.settings().remoteSearchPort);
+        harness.selectLogger(0);
+        RangeSearchDialog *dialog = SearchRange(harness, range, 2000);
+        QCOMPARE(dialog->findChild<QLabel *>(QStringLiteral("lblRangeMessage"))->text(), message);
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(harness.control<QTreeWidget>("listview1")->topLevelItemCount(), 1);
+        QCOMPARE(harness.window().exchange().currentCommand(), std::string());
+        QTest::qWait(100);
+        QCOMPARE(harness.logger(0).probesReceived(), 0);
+        QVERIFY(first.received().isEmpty());
+    }
+
+    void emptySearchSaysWhatWasProbed_data()
+    {
+        QTest::addColumn<QString>("range"); // empty: the Search Logger button
+        QTest::addColumn<QString>("network");
+        QTest::newRow("sweep") << ""
+                               << "127.0.0.0/24";
+        QTest::newRow("range") << "127.0.2.0/30"
+                               << "127.0.2.0/30";
+    }
+
+    void emptySearchSaysWhatWasProbed()
+    {
+        QFETCH(QString, range);
+        QFETCH(QString, network);
+        WindowHarness harness(1);
+        harness.logger(0).setDiscoveryAnswer(std::string()); // silent on the probe
+        if (range.isEmpty()) {
+            harness.control<QPushButton>("btnsearch")->click();
+        } else {
+            SearchRange(harness, range, 2000);
+        }
+        QCOMPARE(Notice(harness), QString());
+        QTRY_COMPARE_WITH_TIMEOUT(
+            Notice(harness),
+            QStringLiteral("No logger answered in %1: wrong adapter? firewall?").arg(network),
+            kWaitMs);
+        const QString tip = harness.control<QLabel>("StatusBar1Notice")->toolTip();
+        QVERIFY2(tip.contains(QStringLiteral("The search probed %1").arg(network)),
+                 qPrintable(tip));
+        QVERIFY(tip.contains(QStringLiteral("right-click the logger list to choose another one")));
+        QVERIFY(tip.contains(QStringLiteral("UDP port 23")));
+        QVERIFY(harness.notifier().all().isEmpty());
+
+        harness.control<QPushButton>("btnsearch")->click(); // a new search clears it
+        QCOMPARE(Notice(harness), QString());
+    }
+
+    void searchThatFindsALoggerSaysNothing()
+    {
+        WindowHarness harness(1);
+        harness.control<QPushButton>("btnsearch")->click();
+        QTest::qWait(WindowHarness::FastTiming().searchTickMs * 14);
+        QCOMPARE(harness.control<QTreeWidget>("listview1")->topLevelItemCount(), 1);
+        QCOMPARE(Notice(harness), QString());
+    }
+
+    void searchPortInUseExplainsItself()
+    {
+        QUdpSocket squatter;
+        QVERIFY(squatter.bind(QHostAddress(QStringLiteral("127.0.0.1")), 0));
+        NetworkSettings settings;
+        settings.bindAddress = QHostAddress(QStringLiteral("127.0.0.1"));
+        settings.localSetPort = 0;
+        settings.localSearchPort = squatter.localPort();
+        RecordingNotifier notifier;
+        MainWindow window(
+            notifier, settings, WindowHarness::FastTiming(),
+            [] { return QStringLiteral("127.0.0.1"); },
+            [] { return WindowHarness::LoopbackAdapters(); });
+        window.show();
+        auto *panel = window.findChild<QLabel *>(QStringLiteral("StatusBar1Panel1"));
+        QCOMPARE(panel->text(), QStringLiteral("Fail to create Socket!"));
+        QCOMPARE(panel->toolTip(), QStringLiteral("Address in use: another program already holds "
+                                                  "UDP port %1. Close it and start the tool again.")
+                                       .arg(squatter.localPort()));
+        QCOMPARE(window.findChild<QLabel *>(QStringLiteral("StatusBar1Panel0"))->toolTip(),
+                 QString());
+    }
+
+    void bindFailureHints_data()
+    {
+        QTest::addColumn<int>("error");
+        QTest::addColumn<QString>("hint");
+        QTest::newRow("permission denied")
+            << int(QAbstractSocket::SocketAccessError)
+            << "Permission denied: UDP port 23 is below 1024 and needs a privilege. Grant it to "
+               "the program once with\nsudo setcap cap_net_bind_service=+ep /opt/t/tarnwick\nand "
+               "start the tool again (the Debian package does this when it is installed).";
+        QTest::newRow("address in use")
+            << int(QAbstractSocket::AddressInUseError)
+            << "Address in use: another program already holds UDP port 23. Close it and start "
+               "the tool again.";
+        QTest::newRow("other") << int(QAbstractSocket::SocketResourceError)
+                               << "The system refused UDP port 23: Out of resources";
+    }
+
+    void bindFailureHints()
+    {
+        QFETCH(int, error);
+        QFETCH(QString, hint);
+        QCOMPARE(BindFailureHint(23, QAbstractSocket::SocketError(error),
+                                 QStringLiteral("Out of resources"),
+                                 QStringLiteral("/opt/t/tarnwick")),
+                 hint);
+    }
+};
+
+QTEST_MAIN(TestLoggerListMenu)
+#include "test_logger_list_menu.moc"
