@@ -17,7 +17,7 @@ class TrafficLog : public DatagramObserver
 {
 public:
     static constexpr std::size_t kMaxDatagrams = 10000;
-    static constexpr qint64 kMaxBytes = qint64{16} * 1024 * 1024;
+    static constexpr qint64 kMaxBytes = qint64{4} * 1024 * 1024;
 
     void datagramObserved(const ObservedDatagram &datagram) override;
 
