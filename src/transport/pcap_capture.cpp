@@ -109,8 +109,10 @@ std::optional<QString> WritePcapCapture(const TrafficLog &log, const QString &pa
         const QByteArray packet =
             Ipv4UdpPacket(datagram, static_cast<quint16>((log.firstNumber() + index) & 0xFFFF));
         pcap_pkthdr header{};
-        header.ts.tv_sec = static_cast<time_t>(datagram.microsecondsSinceEpoch / 1000000);
-        header.ts.tv_usec = static_cast<suseconds_t>(datagram.microsecondsSinceEpoch % 1000000);
+        header.ts.tv_sec =
+            static_cast<decltype(header.ts.tv_sec)>(datagram.microsecondsSinceEpoch / 1000000);
+        header.ts.tv_usec =
+            static_cast<decltype(header.ts.tv_usec)>(datagram.microsecondsSinceEpoch % 1000000);
         header.caplen = static_cast<bpf_u_int32>(packet.size());
         header.len = header.caplen;
         pcap_dump(reinterpret_cast<u_char *>(dumper.get()), &header,

@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QMenu>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QtTest>
@@ -145,6 +146,28 @@ private slots:
         action("Export list…")->trigger();
         QCOMPARE(ReadWithPythonCsv(path),
                  (QList<QStringList>{{"Serial No", "IP", "Version"}, {"SN1", "127.0.0.2", "V1"}}));
+    }
+
+    // The traffic log window belongs to the form: closing the form still ends the program.
+    void closingTheFormEndsTheProgramWithTheTrafficLogOpen()
+    {
+        WindowHarness harness;
+        harness.window().openTrafficLog();
+        QVERIFY(harness.window().findChild<TrafficLogWindow *>()->isVisible());
+        const bool quitOnLastWindowClosed = QGuiApplication::quitOnLastWindowClosed();
+        QGuiApplication::setQuitOnLastWindowClosed(true);
+        bool gaveUp = false;
+        QTimer giveUp;
+        giveUp.setSingleShot(true);
+        connect(&giveUp, &QTimer::timeout, qApp, [&gaveUp] {
+            gaveUp = true;
+            QCoreApplication::quit();
+        });
+        giveUp.start(3000);
+        QTimer::singleShot(0, &harness.window(), [&harness] { harness.window().close(); });
+        QCoreApplication::exec(); // ends when the last window closes
+        QGuiApplication::setQuitOnLastWindowClosed(quitOnLastWindowClosed);
+        QVERIFY(!gaveUp);
     }
 
     void deviceListsExportTheirOwnColumns()
