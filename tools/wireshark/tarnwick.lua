@@ -16,7 +16,9 @@ local discovery = Proto("tarnwick_discovery", "Tarnwick logger discovery")
 
 local f = {
     kind = ProtoField.string("tarnwick.kind", "Kind"),
+    esc = ProtoField.uint8("tarnwick.esc", "Start (ESC)", base.HEX),
     payload = ProtoField.string("tarnwick.payload", "Payload"),
+    enq = ProtoField.uint8("tarnwick.enq", "End (ENQ)", base.HEX),
     command = ProtoField.string("tarnwick.command", "Command code"),
     command_name = ProtoField.string("tarnwick.command.name", "Command"),
     answer_to = ProtoField.framenum("tarnwick.answer_to", "Answer to the request in frame"),
@@ -336,8 +338,9 @@ local function dissect_frame(buffer, pinfo, tree, first, last)
     end
 
     frame_tree:add(f.kind, range, request and "request" or "answer")
+    frame_tree:add(f.esc, buffer(first, 1))
     frame_tree:add(f.payload, buffer(first + 1, math.max(#payload, 0)), payload)
-    if code then
+    if code and code ~= "" then
         frame_tree:add(f.command, range, code)
         frame_tree:add(f.command_name, range, COMMANDS[code] or "unknown")
     end
@@ -349,6 +352,7 @@ local function dissect_frame(buffer, pinfo, tree, first, last)
     if not good then
         status:add_proto_expert_info(crc_bad)
     end
+    frame_tree:add(f.enq, buffer(last, 1))
     frame_tree:append_text(string.format(": %s %s%s", request and "request" or "answer",
                                          code or "?", good and "" or " [CRC bad]"))
 
