@@ -3,6 +3,7 @@
 #include "protocol/receive_buffer.h"
 #include "transport/command_exchange.h"
 #include "transport/notifier.h"
+#include "transport/traffic_log.h"
 #include "transport/udp_endpoints.h"
 
 #include <benchmark/benchmark.h>
@@ -11,6 +12,7 @@
 #include <QCoreApplication>
 
 #include <array>
+#include <chrono>
 #include <string>
 
 namespace {
@@ -148,12 +150,44 @@ void BM_CutDecodeDispatch(benchmark::State &state)
     state.SetItemsProcessed(frames);  // items are frames: items_per_second is frames per second
 }
 
+// What the traffic log adds to each datagram once it holds its 10,000: the record the
+// endpoints fill (time, addresses, ports, a copy of the bytes) and its place in the log,
+// the oldest record going.
+void BM_TrafficLogRecord(benchmark::State &state)
+{
+    const QByteArray bytes = QByteArray::fromStdString(AnswerFrame());
+    const QHostAddress local(QStringLiteral("0.0.0.0"));
+    const QHostAddress peer(QStringLiteral("192.0.2.11"));
+    TrafficLog log;
+    const auto record = [&] {
+        ObservedDatagram datagram;
+        datagram.microsecondsSinceEpoch = std::chrono::duration_cast<std::chrono::microseconds>(
+                                              std::chrono::system_clock::now().time_since_epoch())
+                                              .count();
+        datagram.direction = ObservedDatagram::Direction::Received;
+        datagram.localAddress = local;
+        datagram.localPort = 8000;
+        datagram.peerAddress = QHostAddress(peer.toIPv4Address());
+        datagram.peerPort = 8000;
+        datagram.bytes = QByteArray(bytes.constData(), bytes.size());
+        log.datagramObserved(datagram);
+    };
+    for (std::size_t index = 0; index < TrafficLog::kMaxDatagrams; ++index) {
+        record();
+    }
+    for (auto _ : state) {
+        record();
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+
 }  // namespace
 
 BENCHMARK(BM_CrcText)->Arg(16)->Arg(64)->Arg(1024);
 BENCHMARK(BM_BoostCrcText)->Arg(16)->Arg(64)->Arg(1024);
 BENCHMARK(BM_CutAndDecode);
 BENCHMARK(BM_CutDecodeDispatch);
+BENCHMARK(BM_TrafficLogRecord);
 
 int main(int argc, char **argv)
 {

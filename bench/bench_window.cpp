@@ -11,6 +11,10 @@
 //               the GUI thread itself used in that gap, to tell its work from a busy machine
 //   memory      resident set size before and after a run of commands
 //
+// The traffic log records in every run, as it does in the tool. --traffic-log off detaches
+// it from the endpoints (no one listens); --traffic-log window also opens its window,
+// which refreshes its table while the figures are taken. Either says so in every figure.
+//
 // The loggers, the echo peer and the flood sender live in a thread of their own, as a
 // device on the LAN would: the GUI thread carries only the tool's own work. Prints one
 // Markdown table row per figure on stdout and the details on stderr.
@@ -20,6 +24,7 @@
 #include "transport/command_exchange.h"
 #include "transport/notifier.h"
 #include "transport/receive_path.h"
+#include "transport/traffic_log.h"
 #include "transport/udp_endpoints.h"
 #include "ui/main_window.h"
 
@@ -97,11 +102,20 @@ double Milliseconds(qint64 nanoseconds)
     return static_cast<double>(nanoseconds) / 1e6;
 }
 
+// What the traffic log does while the window is measured.
+enum class TrafficLogUse { Recording, Off, WindowOpen };
+TrafficLogUse g_trafficLog = TrafficLogUse::Recording;
+
 void Row(const QString &figure, const QString &measured, const QString &reference,
          const QString &ratio, const QString &bound, bool met)
 {
     const char *verdict = bound.isEmpty() ? "" : met ? "met" : "MISSED";
-    std::printf("| %s | %s | %s | %s | %s | %s |\n", qPrintable(figure), qPrintable(measured),
+    const QString shown = g_trafficLog == TrafficLogUse::WindowOpen
+                              ? figure + QStringLiteral(", traffic log window open")
+                          : g_trafficLog == TrafficLogUse::Off
+                              ? figure + QStringLiteral(", no traffic log")
+                              : figure;
+    std::printf("| %s | %s | %s | %s | %s | %s |\n", qPrintable(shown), qPrintable(measured),
                 qPrintable(reference), qPrintable(ratio), qPrintable(bound), verdict);
     std::fflush(stdout);
 }
@@ -387,6 +401,11 @@ public:
         m_window = std::make_unique<MainWindow>(m_notifier, settings, ProductionTiming(),
                                                 [] { return kWindowAddress.toString(); });
         m_window->show();
+        if (g_trafficLog == TrafficLogUse::WindowOpen) {
+            m_window->openTrafficLog();
+        } else if (g_trafficLog == TrafficLogUse::Off) {
+            endpoints().setObserver(nullptr);
+        }
         Settle();
     }
 
@@ -933,6 +952,23 @@ void MeasureMemory(const Options &options)
         Window::Settle();
     };
     runCommands(options.warmUpCommands);
+    if (g_trafficLog != TrafficLogUse::Off) {
+        // The traffic log grows until it holds its datagrams, then stays. Filled first, it
+        // leaves the growth below to what would leak; its own share is a row of its own.
+        const TrafficLog &log = window.window().trafficLog();
+        const auto heldBefore = static_cast<long>(log.size());
+        const long rssBefore = StatusKilobytes("VmRSS");
+        runCommands(static_cast<int>(TrafficLog::kMaxDatagrams - log.size()) / 2 + 1);
+        const long filledKb = StatusKilobytes("VmRSS") - rssBefore;
+        const long added = static_cast<long>(log.size()) - heldBefore;
+        const long perDatagram = added > 0 ? filledKb * 1024 / added : 0;
+        Row(QStringLiteral("RSS growth while the traffic log filled from %1 to %2 datagrams")
+                .arg(heldBefore)
+                .arg(log.size()),
+            QStringLiteral("%1 kB (%2 bytes a datagram)").arg(filledKb).arg(perDatagram),
+            QString(), QString(), QStringLiteral("<= 512 bytes a datagram"),
+            log.size() == TrafficLog::kMaxDatagrams && perDatagram <= 512);
+    }
     const long before = StatusKilobytes("VmRSS");
     const long logBefore = logger.requestLogBytes();
     runCommands(options.commands);
@@ -985,11 +1021,17 @@ Options ParseOptions(const QStringList &arguments)
         } else if (argument == QLatin1String("--only")) {
             options.only = value;
             ++index;
+        } else if (argument == QLatin1String("--traffic-log") && value == QLatin1String("off")) {
+            g_trafficLog = TrafficLogUse::Off;
+            ++index;
+        } else if (argument == QLatin1String("--traffic-log") && value == QLatin1String("window")) {
+            g_trafficLog = TrafficLogUse::WindowOpen;
+            ++index;
         } else {
             std::fprintf(stderr,
                          "usage: bench_window [--round-trips N] [--sweeps N] [--stall-runs N] "
                          "[--flood N] [--flood-runs N] [--commands N] [--warm-up-commands N] "
-                         "[--only round-trip|sweep|stall|memory]\n");
+                         "[--only round-trip|sweep|stall|memory] [--traffic-log off|window]\n");
             std::exit(2);
         }
     }

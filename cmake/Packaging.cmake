@@ -1,8 +1,11 @@
-# Installs the desktop entry and the icon beside the programs, and lets CPack build a
+# Installs the desktop entry, the icon and the Wireshark dissector beside the programs, and lets CPack build a
 # Debian package: cmake --build --preset release --target package
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/tarnwick.desktop DESTINATION share/applications)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/tarnwick.svg
         DESTINATION share/icons/hicolor/scalable/apps)
+# The Wireshark dissector, for the operator to copy into a personal plugins folder.
+install(FILES ${PROJECT_SOURCE_DIR}/tools/wireshark/tarnwick.lua
+        DESTINATION share/tarnwick/wireshark)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tarnwick)

@@ -40,7 +40,8 @@ bool ReceivePath::readDatagram(QUdpSocket &socket, QByteArray &bytes, QString &s
     }
     bytes.resize(kMaxDatagramBytes);
     QHostAddress senderAddress;
-    const qint64 read = socket.readDatagram(bytes.data(), kMaxDatagramBytes, &senderAddress);
+    const qint64 read =
+        m_endpoints.receive(socket, bytes.data(), kMaxDatagramBytes, &senderAddress);
     if (read < 1) {
         return false;
     }

@@ -38,7 +38,7 @@ public slots:
 
 private:
     // Reads one datagram; false when nothing (or nothing usable) was waiting.
-    static bool readDatagram(QUdpSocket &socket, QByteArray &bytes, QString &sender);
+    bool readDatagram(QUdpSocket &socket, QByteArray &bytes, QString &sender);
     void runSetPath(QByteArray datagram);
     void runSearchPath(QByteArray datagram, const QString &sender);
     void queueRunIfDatagramsWait();

@@ -2,6 +2,8 @@
 
 #include <QVariant>
 
+#include <chrono>
+
 UdpEndpoints::UdpEndpoints(const NetworkSettings &settings, QObject *parent)
     : QObject(parent), m_settings(settings)
 {
@@ -32,18 +34,60 @@ void UdpEndpoints::closeSetSocket()
 
 void UdpEndpoints::sendToLogger(const QByteArray &frame, const QHostAddress &logger)
 {
-    // The result is not looked at: a lost request shows up as the timeout. A socket that
-    // failed to open stays closed (writing would bind it to a random port).
-    if (m_setSocket.state() != QAbstractSocket::BoundState) {
-        return;
-    }
-    m_setSocket.writeDatagram(frame, logger, m_settings.remoteSetPort);
+    send(m_setSocket, frame, logger, m_settings.remoteSetPort);
 }
 
 void UdpEndpoints::sendProbe(const QByteArray &probe, const QHostAddress &host)
 {
-    if (m_searchSocket.state() != QAbstractSocket::BoundState) {
+    send(m_searchSocket, probe, host, m_settings.remoteSearchPort);
+}
+
+void UdpEndpoints::send(QUdpSocket &socket, const QByteArray &bytes, const QHostAddress &peer,
+                        quint16 peerPort)
+{
+    // The result is not looked at: a lost request shows up as the timeout. A socket that
+    // failed to open stays closed (writing would bind it to a random port).
+    if (socket.state() != QAbstractSocket::BoundState) {
         return;
     }
-    m_searchSocket.writeDatagram(probe, host, m_settings.remoteSearchPort);
+    const qint64 written = socket.writeDatagram(bytes, peer, peerPort);
+    if (m_observer && written == bytes.size()) {
+        tellObserver(socket, ObservedDatagram::Direction::Sent, bytes, peer, peerPort);
+    }
+}
+
+qint64 UdpEndpoints::receive(QUdpSocket &socket, char *data, qint64 maxBytes, QHostAddress *sender)
+{
+    if (!m_observer) {
+        return socket.readDatagram(data, maxBytes, sender);
+    }
+    QHostAddress peer;
+    quint16 peerPort = 0;
+    const qint64 read = socket.readDatagram(data, maxBytes, &peer, &peerPort);
+    if (sender) {
+        *sender = peer;
+    }
+    if (read >= 0 && data) {
+        tellObserver(socket, ObservedDatagram::Direction::Received,
+                     QByteArray(data, static_cast<qsizetype>(read)), peer, peerPort);
+    }
+    return read;
+}
+
+void UdpEndpoints::tellObserver(const QUdpSocket &socket, ObservedDatagram::Direction direction,
+                                const QByteArray &bytes, const QHostAddress &peer, quint16 peerPort)
+{
+    ObservedDatagram datagram;
+    datagram.microsecondsSinceEpoch = std::chrono::duration_cast<std::chrono::microseconds>(
+                                          std::chrono::system_clock::now().time_since_epoch())
+                                          .count();
+    datagram.direction = direction;
+    datagram.endpoint = &socket == &m_setSocket ? ObservedDatagram::Endpoint::Set
+                                                : ObservedDatagram::Endpoint::Search;
+    datagram.localAddress = socket.localAddress();
+    datagram.localPort = socket.localPort();
+    datagram.peerAddress = QHostAddress(peer.toIPv4Address());
+    datagram.peerPort = peerPort;
+    datagram.bytes = bytes;
+    m_observer->datagramObserved(datagram);
 }

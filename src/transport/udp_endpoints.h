@@ -1,5 +1,6 @@
 #pragma once
 
+#include "datagram_observer.h"
 #include "settings.h"
 
 #include <QObject>
@@ -28,8 +29,22 @@ public:
     void sendToLogger(const QByteArray &frame, const QHostAddress &logger);
     void sendProbe(const QByteArray &probe, const QHostAddress &host);
 
+    // Reads one datagram of at most maxBytes from one of the two sockets, as
+    // QUdpSocket::readDatagram does; a datagram read into data is shown to the observer
+    // (one skipped with a null data pointer is not).
+    qint64 receive(QUdpSocket &socket, char *data, qint64 maxBytes, QHostAddress *sender);
+
+    // Sees every datagram sent and received from now on; nullptr for none. Not owned.
+    void setObserver(DatagramObserver *observer) { m_observer = observer; }
+
 private:
+    void send(QUdpSocket &socket, const QByteArray &bytes, const QHostAddress &peer,
+              quint16 peerPort);
+    void tellObserver(const QUdpSocket &socket, ObservedDatagram::Direction direction,
+                      const QByteArray &bytes, const QHostAddress &peer, quint16 peerPort);
+
     NetworkSettings m_settings;
     QUdpSocket m_setSocket;
     QUdpSocket m_searchSocket;
+    DatagramObserver *m_observer = nullptr;
 };

@@ -10,16 +10,20 @@
 #include "add_logger_dialog.h"
 #include "bind_failure_hint.h"
 #include "form_lock.h"
+#include "list_export.h"
 #include "logger_list_menu.h"
 #include "range_search_dialog.h"
+#include "traffic_log_window.h"
 #include "transport/command_exchange.h"
 #include "transport/notifier.h"
 #include "transport/receive_path.h"
+#include "transport/traffic_log.h"
 #include "transport/udp_endpoints.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QHeaderView>
+#include <QMenu>
 #include <QScreen>
 
 namespace {
@@ -58,13 +62,15 @@ void KeepSelectionVisible(QTreeWidget *list)
 MainWindow::MainWindow(Notifier &notifier, const NetworkSettings &network, const Timing &timing,
                        LocalAddressSource localAddress, AdapterSource adapters, QWidget *parent)
     : QWidget(parent), m_ui(std::make_unique<Ui::Tfrmmain>()),
-      m_localAddress(std::move(localAddress)), m_adapters(std::move(adapters))
+      m_localAddress(std::move(localAddress)), m_adapters(std::move(adapters)),
+      m_trafficLog(std::make_unique<TrafficLog>()), m_notifier(notifier)
 {
     m_ui->setupUi(this);
     applyStaticProperties();
 
     m_formLock = std::make_unique<FormLock>(*this, *m_ui->listview1);
     m_endpoints = new UdpEndpoints(network, this);
+    m_endpoints->setObserver(m_trafficLog.get());
     m_exchange = new CommandExchange(*m_endpoints, *m_formLock, notifier, timing, this);
     m_receivePath = new ReceivePath(*m_endpoints, *m_exchange, this);
     m_search = new LoggerSearch(*m_endpoints, *m_exchange,
@@ -84,9 +90,14 @@ MainWindow::MainWindow(Notifier &notifier, const NetworkSettings &network, const
     m_cellular = new CellularLink(*this, *m_exchange, timing, this);
     m_devices = new DeviceRegistry(*this, *m_exchange, timing, this);
     m_systemParameters = new SystemParameters(*this, *m_exchange, timing, this);
+    attachDeviceListMenus();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    // The endpoints are destroyed with the window's children, after the log.
+    m_endpoints->setObserver(nullptr);
+}
 
 CommandExchange &MainWindow::exchange()
 {
@@ -96,6 +107,56 @@ CommandExchange &MainWindow::exchange()
 ReceivePath &MainWindow::receivePath()
 {
     return *m_receivePath;
+}
+
+TrafficLog &MainWindow::trafficLog()
+{
+    return *m_trafficLog;
+}
+
+void MainWindow::setSaveFileChooser(SaveFileChooser chooseFile)
+{
+    m_chooseFile = std::move(chooseFile);
+}
+
+void MainWindow::openTrafficLog()
+{
+    if (!m_trafficLogWindow) {
+        m_trafficLogWindow = new TrafficLogWindow(
+            *m_trafficLog,
+            [this](QWidget *parent, const QString &caption, const QString &filter) {
+                return m_chooseFile(parent, caption, filter);
+            },
+            this);
+    }
+    m_trafficLogWindow->show();
+    m_trafficLogWindow->raise();
+    m_trafficLogWindow->activateWindow();
+}
+
+void MainWindow::exportLoggerList()
+{
+    exportList(m_ui->listview1);
+}
+
+void MainWindow::exportList(QTreeWidget *list)
+{
+    if (const std::optional<QString> failure = ExportList(*list, this, m_chooseFile)) {
+        m_notifier.inform(QStringLiteral("The list was not saved: %1").arg(*failure));
+    }
+}
+
+void MainWindow::attachDeviceListMenus()
+{
+    // The device lists have their own context menu (right click or the Menu key).
+    for (QTreeWidget *list : {m_ui->Listview2, m_ui->Listview3}) {
+        list->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(list, &QWidget::customContextMenuRequested, this, [this, list](const QPoint &at) {
+            QMenu menu(this);
+            menu.addAction(QStringLiteral("Export list…"), this, [this, list] { exportList(list); });
+            menu.exec(list->viewport()->mapToGlobal(at));
+        });
+    }
 }
 
 void MainWindow::applyStaticProperties()
@@ -146,6 +207,8 @@ void MainWindow::buildLoggerListMenu()
     m_listMenu->addEntry(
         QStringLiteral("Stop the range search"), [this] { m_search->stopRangeSearch(); },
         [this] { return m_search->rangeSearchRunning(); });
+    m_listMenu->addEntry(QStringLiteral("Traffic log…"), [this] { openTrafficLog(); });
+    m_listMenu->addEntry(QStringLiteral("Export list…"), [this] { exportLoggerList(); });
 }
 
 void MainWindow::openAddLoggerDialog()

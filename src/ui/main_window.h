@@ -1,6 +1,7 @@
 #pragma once
 
 #include "discovery/pc_address.h"
+#include "save_file_chooser.h"
 #include "transport/settings.h"
 
 #include <QWidget>
@@ -18,7 +19,10 @@ class NetworkAddressing;
 class Notifier;
 class QLabel;
 class ReceivePath;
+class QTreeWidget;
 class SystemParameters;
+class TrafficLog;
+class TrafficLogWindow;
 class UdpEndpoints;
 
 namespace Ui {
@@ -46,11 +50,22 @@ public:
 
     CommandExchange &exchange();
     ReceivePath &receivePath();
+    TrafficLog &trafficLog();
+
+    // Where "Export list…" and the traffic log's saves ask for a file; the desktop's
+    // file dialog unless replaced.
+    void setSaveFileChooser(SaveFileChooser chooseFile);
 
 public slots:
     void FormShow();
     void FormActivate();
     void FormClose();
+
+    // "Traffic log…": shows the traffic log window, created on first use.
+    void openTrafficLog();
+    // "Export list…" of listview1, Listview2 and Listview3.
+    void exportLoggerList();
+    void exportList(QTreeWidget *list);
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -64,6 +79,7 @@ private:
     void openRangeSearchDialog();
     void selectLoggerRow(const QString &address);
     void showEmptySearchNotice(const QString &probedNetwork);
+    void attachDeviceListMenus();
 
     std::unique_ptr<Ui::Tfrmmain> m_ui;
     QLabel *m_setPortPanel;
@@ -81,5 +97,10 @@ private:
     DeviceRegistry *m_devices;
     SystemParameters *m_systemParameters;
     LoggerListMenu *m_listMenu;
+    // Records from start-up; the endpoints report every datagram to it.
+    std::unique_ptr<TrafficLog> m_trafficLog;
+    TrafficLogWindow *m_trafficLogWindow = nullptr;
+    Notifier &m_notifier;
+    SaveFileChooser m_chooseFile = AskForSaveFile;
     bool m_shownOnce = false;
 };

@@ -158,8 +158,9 @@ private slots:
             }
         }
         QCOMPARE(texts, (QStringList{"Add logger by IP address…", "Search a range…",
-                                     "Stop the range search", "", "Search from the PC address:",
-                                     "Loopback A  127.0.0.1/24", "Loopback B  127.0.1.1/24"}));
+                                     "Stop the range search", "Traffic log…", "Export list…", "",
+                                     "Search from the PC address:", "Loopback A  127.0.0.1/24",
+                                     "Loopback B  127.0.1.1/24"}));
         QCOMPARE(checked, QStringList{"Loopback A  127.0.0.1/24"});
         QVERIFY(!MenuAction(harness, QStringLiteral("Stop the range search"))->isEnabled());
     }

@@ -1,9 +1,10 @@
-// Takes the documentation's pictures of the logger list's menu and of the dialogs it
-// opens: the real window on loopback with substitute loggers, each state shot with
+// Takes the documentation's pictures of the logger list's menu, of the dialogs it opens
+// and of the traffic log: the real window on loopback with substitute loggers, each state shot with
 // ImageMagick's `import` on the X display. Run by scripts/screenshots under Xvfb; every
 // probe goes to 127.0.0.0/8 only.
 
 #include "simulated_logger.h"
+#include "traffic_log_pictures.h"
 #include "ui/logger_list_menu.h"
 #include "window_harness.h"
 
@@ -93,5 +94,8 @@ int main(int argc, char *argv[])
     harness.control<QPushButton>("btnsearch")->click();
     QTest::qWait(5800);
     Shoot(directory, QStringLiteral("empty-search.png"));
+    harness.window().hide();
+
+    TakeTrafficLogPictures(directory);
     return 0;
 }

@@ -1,0 +1,125 @@
+#include "pcap_capture.h"
+
+#include "traffic_log.h"
+
+#include <pcap/pcap.h>
+
+#include <QFile>
+
+#include <memory>
+
+namespace {
+
+constexpr int kIpv4HeaderBytes = 20;
+constexpr int kUdpHeaderBytes = 8;
+constexpr quint8 kUdpProtocol = 17;
+constexpr int kSnapshotLength = 65535;
+
+void PutUint16(QByteArray &packet, int at, quint16 value)
+{
+    packet[at] = static_cast<char>(value >> 8);
+    packet[at + 1] = static_cast<char>(value & 0xFF);
+}
+
+void PutUint32(QByteArray &packet, int at, quint32 value)
+{
+    PutUint16(packet, at, static_cast<quint16>(value >> 16));
+    PutUint16(packet, at + 2, static_cast<quint16>(value & 0xFFFF));
+}
+
+// The Internet checksum: the ones' complement of the ones' complement sum of 16-bit words.
+quint32 AddWords(quint32 sum, const char *bytes, qsizetype length)
+{
+    for (qsizetype at = 0; at + 1 < length; at += 2) {
+        sum += static_cast<quint32>(static_cast<quint8>(bytes[at]) << 8 |
+                                    static_cast<quint8>(bytes[at + 1]));
+    }
+    if (length % 2 == 1) {
+        sum += static_cast<quint32>(static_cast<quint8>(bytes[length - 1]) << 8);
+    }
+    return sum;
+}
+
+quint16 FoldChecksum(quint32 sum)
+{
+    while (sum >> 16) {
+        sum = (sum & 0xFFFF) + (sum >> 16);
+    }
+    return static_cast<quint16>(~sum & 0xFFFF);
+}
+
+struct PcapCloser {
+    void operator()(pcap_t *handle) const { pcap_close(handle); }
+};
+struct DumperCloser {
+    void operator()(pcap_dumper_t *dumper) const { pcap_dump_close(dumper); }
+};
+
+} // namespace
+
+QByteArray Ipv4UdpPacket(const ObservedDatagram &datagram, quint16 identification)
+{
+    const bool sent = datagram.direction == ObservedDatagram::Direction::Sent;
+    const quint32 source = (sent ? datagram.localAddress : datagram.peerAddress).toIPv4Address();
+    const quint32 destination =
+        (sent ? datagram.peerAddress : datagram.localAddress).toIPv4Address();
+    const quint16 sourcePort = sent ? datagram.localPort : datagram.peerPort;
+    const quint16 destinationPort = sent ? datagram.peerPort : datagram.localPort;
+    const auto udpLength = static_cast<quint16>(kUdpHeaderBytes + datagram.bytes.size());
+
+    QByteArray packet(kIpv4HeaderBytes + udpLength, '\0');
+    packet[0] = 0x45; // version 4, five 32-bit words of header
+    PutUint16(packet, 2, static_cast<quint16>(kIpv4HeaderBytes + udpLength));
+    PutUint16(packet, 4, identification);
+    PutUint16(packet, 6, 0x4000); // don't fragment
+    packet[8] = 64;
+    packet[9] = static_cast<char>(kUdpProtocol);
+    PutUint32(packet, 12, source);
+    PutUint32(packet, 16, destination);
+    PutUint16(packet, 10, FoldChecksum(AddWords(0, packet.constData(), kIpv4HeaderBytes)));
+
+    PutUint16(packet, 20, sourcePort);
+    PutUint16(packet, 22, destinationPort);
+    PutUint16(packet, 24, udpLength);
+    packet.replace(kIpv4HeaderBytes + kUdpHeaderBytes, datagram.bytes.size(), datagram.bytes);
+
+    // The UDP checksum covers a pseudo-header of both addresses, the protocol and the
+    // length; a computed 0 is sent as FFFF, since 0 means "no checksum".
+    quint32 sum = AddWords(0, packet.constData() + 12, 8);
+    sum += kUdpProtocol + udpLength;
+    sum = AddWords(sum, packet.constData() + kIpv4HeaderBytes, udpLength);
+    const quint16 udpChecksum = FoldChecksum(sum);
+    PutUint16(packet, 26, udpChecksum == 0 ? 0xFFFF : udpChecksum);
+    return packet;
+}
+
+std::optional<QString> WritePcapCapture(const TrafficLog &log, const QString &path)
+{
+    const std::unique_ptr<pcap_t, PcapCloser> handle(pcap_open_dead(DLT_RAW, kSnapshotLength));
+    if (!handle) {
+        return QStringLiteral("the capture writer could not start");
+    }
+    const std::unique_ptr<pcap_dumper_t, DumperCloser> dumper(
+        pcap_dump_open(handle.get(), QFile::encodeName(path).constData()));
+    if (!dumper) {
+        return QString::fromLocal8Bit(pcap_geterr(handle.get()));
+    }
+    for (std::size_t index = 0; index < log.size(); ++index) {
+        const ObservedDatagram &datagram = log.at(index);
+        const QByteArray packet =
+            Ipv4UdpPacket(datagram, static_cast<quint16>((log.firstNumber() + index) & 0xFFFF));
+        pcap_pkthdr header{};
+        header.ts.tv_sec =
+            static_cast<decltype(header.ts.tv_sec)>(datagram.microsecondsSinceEpoch / 1000000);
+        header.ts.tv_usec =
+            static_cast<decltype(header.ts.tv_usec)>(datagram.microsecondsSinceEpoch % 1000000);
+        header.caplen = static_cast<bpf_u_int32>(packet.size());
+        header.len = header.caplen;
+        pcap_dump(reinterpret_cast<u_char *>(dumper.get()), &header,
+                  reinterpret_cast<const u_char *>(packet.constData()));
+    }
+    if (pcap_dump_flush(dumper.get()) != 0) {
+        return QStringLiteral("writing %1 failed").arg(path);
+    }
+    return std::nullopt;
+}

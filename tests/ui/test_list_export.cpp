@@ -1,0 +1,244 @@
+#include "ui/csv_table.h"
+#include "ui/list_export.h"
+#include "ui/logger_list_menu.h"
+#include "ui/traffic_log_window.h"
+#include "window_harness.h"
+
+#include <QApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QMenu>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+#include <QtTest>
+
+namespace {
+
+// Reads a CSV file with Python's csv module, an implementation of its own.
+QList<QStringList> ReadWithPythonCsv(const QString &path)
+{
+    QProcess python;
+    python.start(QStringLiteral(PYTHON_PROGRAM),
+                 {"-c",
+                  "import csv, json, sys\n"
+                  "with open(sys.argv[1], newline='', encoding='utf-8') as f:\n"
+                  "    print(json.dumps(list(csv.reader(f, strict=True))))\n",
+                  path});
+    if (!python.waitForFinished(30000) || python.exitCode() != 0) {
+        qWarning("python failed: %s", python.readAllStandardError().constData());
+        return {};
+    }
+    QList<QStringList> rows;
+    for (const QJsonValue &row : QJsonDocument::fromJson(python.readAllStandardOutput()).array()) {
+        QStringList fields;
+        for (const QJsonValue &field : row.toArray()) {
+            fields.append(field.toString());
+        }
+        rows.append(fields);
+    }
+    return rows;
+}
+
+const QList<QStringList> kAwkwardRows{
+    {"SN,1", "127.0.0.2", "V\"1\""},
+    {"Zähler Ost", "127.0.0.3", "two\r\nlines"},
+    {"逆变器", "127.0.0.4", ""},
+    {" padded ", "127.0.0.5", "line\nfeed"},
+};
+
+void FillList(QTreeWidget *list, const QList<QStringList> &rows)
+{
+    list->clear();
+    for (const QStringList &row : rows) {
+        new QTreeWidgetItem(list, row);
+    }
+}
+
+} // namespace
+
+class TestListExport : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void csvField_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("field");
+        QTest::newRow("plain") << "SN1000"
+                               << "SN1000";
+        QTest::newRow("empty") << ""
+                               << "";
+        QTest::newRow("comma") << "a,b"
+                               << "\"a,b\"";
+        QTest::newRow("quote doubled") << "say \"hi\""
+                                       << "\"say \"\"hi\"\"\"";
+        QTest::newRow("line feed") << "a\nb"
+                                   << "\"a\nb\"";
+        QTest::newRow("carriage return") << "a\rb"
+                                         << "\"a\rb\"";
+        QTest::newRow("spaces kept unquoted") << " a "
+                                              << " a ";
+        QTest::newRow("non-ASCII unquoted") << "Zähler 逆变器"
+                                            << "Zähler 逆变器";
+    }
+
+    void csvField()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, field);
+        QCOMPARE(CsvField(text), field);
+    }
+
+    void documentIsUtf8WithCrLfRecords()
+    {
+        QCOMPARE(CsvDocument({"Serial No", "IP", "Version"}, {{"Zähler", "127.0.0.2", "V,1"}}),
+                 QByteArray("Serial No,IP,Version\r\nZ\xC3\xA4hler,127.0.0.2,\"V,1\"\r\n"));
+    }
+
+    void exportedLoggerListReadsBackEqual()
+    {
+        WindowHarness harness;
+        FillList(harness.control<QTreeWidget>("listview1"), kAwkwardRows);
+        QTemporaryDir directory;
+        const QString path = directory.filePath("loggers.csv");
+        QString askedCaption;
+        harness.window().setSaveFileChooser(
+            [&](QWidget *, const QString &caption, const QString &) {
+                askedCaption = caption;
+                return path;
+            });
+        harness.window().exportLoggerList();
+
+        QCOMPARE(askedCaption, QStringLiteral("Export list"));
+        const QList<QStringList> expected =
+            QList<QStringList>{{"Serial No", "IP", "Version"}} + kAwkwardRows;
+        QCOMPARE(ReadWithPythonCsv(path), expected);
+        QVERIFY(harness.notifier().all().isEmpty());
+    }
+
+    void loggerListMenuOpensTheTrafficLogAndExportsTheList()
+    {
+        WindowHarness harness;
+        FillList(harness.control<QTreeWidget>("listview1"), {{"SN1", "127.0.0.2", "V1"}});
+        QTemporaryDir directory;
+        const QString path = directory.filePath("loggers.csv");
+        harness.window().setSaveFileChooser(
+            [&](QWidget *, const QString &, const QString &) { return path; });
+        QMenu &menu = harness.window().findChild<LoggerListMenu *>()->build();
+        const auto action = [&menu](const QString &text) -> QAction * {
+            for (QAction *candidate : menu.actions()) {
+                if (candidate->text() == text) {
+                    return candidate;
+                }
+            }
+            return nullptr;
+        };
+        QVERIFY(action("Traffic log…") && action("Export list…"));
+
+        action("Traffic log…")->trigger();
+        auto *logWindow = harness.window().findChild<TrafficLogWindow *>();
+        QVERIFY(logWindow && logWindow->isVisible() && logWindow->isWindow());
+        QVERIFY(!logWindow->isModal());
+
+        action("Export list…")->trigger();
+        QCOMPARE(ReadWithPythonCsv(path),
+                 (QList<QStringList>{{"Serial No", "IP", "Version"}, {"SN1", "127.0.0.2", "V1"}}));
+    }
+
+    // The traffic log window belongs to the form: closing the form still ends the program.
+    void closingTheFormEndsTheProgramWithTheTrafficLogOpen()
+    {
+        WindowHarness harness;
+        harness.window().openTrafficLog();
+        QVERIFY(harness.window().findChild<TrafficLogWindow *>()->isVisible());
+        const bool quitOnLastWindowClosed = QGuiApplication::quitOnLastWindowClosed();
+        QGuiApplication::setQuitOnLastWindowClosed(true);
+        bool gaveUp = false;
+        QTimer giveUp;
+        giveUp.setSingleShot(true);
+        connect(&giveUp, &QTimer::timeout, qApp, [&gaveUp] {
+            gaveUp = true;
+            QCoreApplication::quit();
+        });
+        giveUp.start(3000);
+        QTimer::singleShot(0, &harness.window(), [&harness] { harness.window().close(); });
+        QCoreApplication::exec(); // ends when the last window closes
+        QGuiApplication::setQuitOnLastWindowClosed(quitOnLastWindowClosed);
+        QVERIFY(!gaveUp);
+    }
+
+    void deviceListsExportTheirOwnColumns()
+    {
+        WindowHarness harness;
+        FillList(harness.control<QTreeWidget>("Listview2"), {{"INV,7", "3", "1A"}});
+        FillList(harness.control<QTreeWidget>("Listview3"), {{"Roof \"East\"#Row 2"}});
+        QTemporaryDir directory;
+        QString path;
+        harness.window().setSaveFileChooser(
+            [&](QWidget *, const QString &, const QString &) { return path; });
+
+        path = directory.filePath("devices.csv");
+        harness.window().exportList(harness.control<QTreeWidget>("Listview2"));
+        QCOMPARE(ReadWithPythonCsv(path),
+                 (QList<QStringList>{{"Serial No", "Address", "Type Code"}, {"INV,7", "3", "1A"}}));
+
+        path = directory.filePath("append-info.csv");
+        harness.window().exportList(harness.control<QTreeWidget>("Listview3"));
+        QCOMPARE(ReadWithPythonCsv(path),
+                 (QList<QStringList>{{"Append Info"}, {"Roof \"East\"#Row 2"}}));
+    }
+
+    void deviceListMenuOffersTheExport()
+    {
+        WindowHarness harness;
+        auto *list = harness.control<QTreeWidget>("Listview2");
+        FillList(list, {{"INV1", "3", "1A"}});
+        QTemporaryDir directory;
+        const QString path = directory.filePath("devices.csv");
+        harness.window().setSaveFileChooser(
+            [&](QWidget *, const QString &, const QString &) { return path; });
+
+        QStringList offered;
+        QTimer::singleShot(0, [&offered] {
+            auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+            QVERIFY(menu);
+            for (QAction *action : menu->actions()) {
+                offered.append(action->text());
+            }
+            menu->actions().first()->trigger();
+            menu->close();
+        });
+        emit list->customContextMenuRequested(QPoint(5, 5));
+        QCOMPARE(offered, QStringList{"Export list…"});
+        QVERIFY(QFile::exists(path));
+    }
+
+    void cancelledExportWritesNothing()
+    {
+        WindowHarness harness;
+        harness.window().setSaveFileChooser(
+            [](QWidget *, const QString &, const QString &) { return QString(); });
+        harness.window().exportLoggerList();
+        QVERIFY(harness.notifier().all().isEmpty());
+    }
+
+    void failedExportIsReportedAndKeepsTheOldFile()
+    {
+        WindowHarness harness;
+        QTemporaryDir directory;
+        harness.window().setSaveFileChooser([&](QWidget *, const QString &, const QString &) {
+            return directory.filePath("missing-folder/loggers.csv");
+        });
+        harness.window().exportLoggerList();
+        QCOMPARE(harness.notifier().informed.size(), 1);
+        QVERIFY2(harness.notifier().informed.first().startsWith(
+                     QStringLiteral("The list was not saved: ")),
+                 qPrintable(harness.notifier().informed.first()));
+    }
+};
+
+QTEST_MAIN(TestListExport)
+#include "test_list_export.moc"

@@ -1,0 +1,93 @@
+#include "transport/pcap_capture.h"
+#include "transport/traffic_log.h"
+
+#include <QtTest>
+
+namespace {
+
+ObservedDatagram Datagram(ObservedDatagram::Direction direction, const QByteArray &bytes)
+{
+    ObservedDatagram datagram;
+    datagram.direction = direction;
+    datagram.localAddress = QHostAddress(QStringLiteral("127.0.0.1"));
+    datagram.localPort = 40000;
+    datagram.peerAddress = QHostAddress(QStringLiteral("127.0.0.2"));
+    datagram.peerPort = 8000;
+    datagram.bytes = bytes;
+    return datagram;
+}
+
+} // namespace
+
+class TestTrafficCapture : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void keepsTheNewestDatagramsUpToItsCount()
+    {
+        TrafficLog log;
+        const int total = static_cast<int>(TrafficLog::kMaxDatagrams) + 25;
+        for (int index = 0; index < total; ++index) {
+            log.datagramObserved(
+                Datagram(ObservedDatagram::Direction::Received, QByteArray::number(index)));
+        }
+        QCOMPARE(log.size(), TrafficLog::kMaxDatagrams);
+        QCOMPARE(log.recordedCount(), quint64(total));
+        QCOMPARE(log.firstNumber(), quint64(25));
+        QCOMPARE(log.at(0).bytes, QByteArray("25"));
+        QCOMPARE(log.at(log.size() - 1).bytes, QByteArray::number(total - 1));
+
+        log.clear();
+        QCOMPARE(log.size(), std::size_t(0));
+        QCOMPARE(log.byteCount(), qint64(0));
+        QCOMPARE(log.firstNumber(), quint64(total));
+    }
+
+    void keepsNoMoreThanItsBytesOfLargeDatagrams()
+    {
+        TrafficLog log;
+        const QByteArray large(10230, 'x');
+        for (int index = 0; index < 3000; ++index) {
+            log.datagramObserved(Datagram(ObservedDatagram::Direction::Received, large));
+        }
+        const auto fitting = static_cast<std::size_t>(TrafficLog::kMaxBytes / large.size());
+        QCOMPARE(log.size(), fitting);
+        QCOMPARE(log.byteCount(), qint64(fitting) * large.size());
+    }
+
+    // Checksums worked out by hand: the IPv4 header sum folds to C33A, the UDP sum with its
+    // pseudo-header to 9D86.
+    void packetOfASentDatagram()
+    {
+        const QByteArray packet =
+            Ipv4UdpPacket(Datagram(ObservedDatagram::Direction::Sent, QByteArray("\x1B"
+                                                                                 "ERB2DD\x05")),
+                          1);
+        QCOMPARE(packet.toHex(' '), QByteArray("45 00 00 24 00 01 40 00 40 11 3c c5 "
+                                               "7f 00 00 01 7f 00 00 02 "
+                                               "9c 40 1f 40 00 10 62 79 "
+                                               "1b 45 52 42 32 44 44 05"));
+    }
+
+    void receivedDatagramGoesFromThePeerToTheTool()
+    {
+        const QByteArray packet =
+            Ipv4UdpPacket(Datagram(ObservedDatagram::Direction::Received, QByteArray("R")), 7);
+        QCOMPARE(packet.mid(12, 8).toHex(), QByteArray("7f0000027f000001"));
+        QCOMPARE(packet.mid(20, 4).toHex(), QByteArray("1f409c40"));
+        QCOMPARE(packet.size(), 20 + 8 + 1);
+    }
+
+    void captureFileThatCannotBeWrittenSaysWhy()
+    {
+        TrafficLog log;
+        const std::optional<QString> failure =
+            WritePcapCapture(log, QStringLiteral("/nonexistent-folder/traffic.pcap"));
+        QVERIFY(failure.has_value());
+        QVERIFY2(failure->contains(QLatin1String("No such file")), qPrintable(*failure));
+    }
+};
+
+QTEST_APPLESS_MAIN(TestTrafficCapture)
+#include "test_traffic_capture.moc"
