@@ -2,18 +2,21 @@
 
 #include "traffic_log.h"
 
-#include <pcap/pcap.h>
-
-#include <QFile>
-
-#include <memory>
+#include <QDataStream>
+#include <QSaveFile>
 
 namespace {
 
 constexpr int kIpv4HeaderBytes = 20;
 constexpr int kUdpHeaderBytes = 8;
 constexpr quint8 kUdpProtocol = 17;
-constexpr int kSnapshotLength = 65535;
+// The classic pcap file header: microsecond times, version 2.4, packets that begin with
+// their IP header (link type "raw IP"), none longer than a UDP datagram can be.
+constexpr quint32 kPcapMagic = 0xA1B2C3D4;
+constexpr quint16 kPcapMajorVersion = 2;
+constexpr quint16 kPcapMinorVersion = 4;
+constexpr quint32 kLinkTypeRawIp = 101;
+constexpr quint32 kSnapshotLength = 65535;
 
 void PutUint16(QByteArray &packet, int at, quint16 value)
 {
@@ -47,13 +50,6 @@ quint16 FoldChecksum(quint32 sum)
     }
     return static_cast<quint16>(~sum & 0xFFFF);
 }
-
-struct PcapCloser {
-    void operator()(pcap_t *handle) const { pcap_close(handle); }
-};
-struct DumperCloser {
-    void operator()(pcap_dumper_t *dumper) const { pcap_dump_close(dumper); }
-};
 
 } // namespace
 
@@ -95,31 +91,26 @@ QByteArray Ipv4UdpPacket(const ObservedDatagram &datagram, quint16 identificatio
 
 std::optional<QString> WritePcapCapture(const TrafficLog &log, const QString &path)
 {
-    const std::unique_ptr<pcap_t, PcapCloser> handle(pcap_open_dead(DLT_RAW, kSnapshotLength));
-    if (!handle) {
-        return QStringLiteral("the capture writer could not start");
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        return file.errorString();
     }
-    const std::unique_ptr<pcap_dumper_t, DumperCloser> dumper(
-        pcap_dump_open(handle.get(), QFile::encodeName(path).constData()));
-    if (!dumper) {
-        return QString::fromLocal8Bit(pcap_geterr(handle.get()));
-    }
+    // Classic pcap in the writer's byte order, which readers tell from the magic number.
+    QDataStream out(&file);
+    out.setByteOrder(QDataStream::LittleEndian);
+    out << kPcapMagic << kPcapMajorVersion << kPcapMinorVersion << qint32{0} << quint32{0}
+        << quint32{kSnapshotLength} << kLinkTypeRawIp;
     for (std::size_t index = 0; index < log.size(); ++index) {
         const ObservedDatagram &datagram = log.at(index);
         const QByteArray packet =
             Ipv4UdpPacket(datagram, static_cast<quint16>((log.firstNumber() + index) & 0xFFFF));
-        pcap_pkthdr header{};
-        header.ts.tv_sec =
-            static_cast<decltype(header.ts.tv_sec)>(datagram.microsecondsSinceEpoch / 1000000);
-        header.ts.tv_usec =
-            static_cast<decltype(header.ts.tv_usec)>(datagram.microsecondsSinceEpoch % 1000000);
-        header.caplen = static_cast<bpf_u_int32>(packet.size());
-        header.len = header.caplen;
-        pcap_dump(reinterpret_cast<u_char *>(dumper.get()), &header,
-                  reinterpret_cast<const u_char *>(packet.constData()));
+        const auto length = static_cast<quint32>(packet.size());
+        out << static_cast<quint32>(datagram.microsecondsSinceEpoch / 1000000)
+            << static_cast<quint32>(datagram.microsecondsSinceEpoch % 1000000) << length << length;
+        out.writeRawData(packet.constData(), static_cast<int>(packet.size()));
     }
-    if (pcap_dump_flush(dumper.get()) != 0) {
-        return QStringLiteral("writing %1 failed").arg(path);
+    if (out.status() != QDataStream::Ok || !file.commit()) {
+        return file.errorString();
     }
     return std::nullopt;
 }

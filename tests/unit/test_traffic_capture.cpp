@@ -79,6 +79,26 @@ private slots:
         QCOMPARE(packet.size(), 20 + 8 + 1);
     }
 
+    // File header, then one record header per packet: 1.5 s after the epoch, 29 bytes.
+    void captureFileLayout()
+    {
+        TrafficLog log;
+        ObservedDatagram datagram = Datagram(ObservedDatagram::Direction::Received, "R");
+        datagram.microsecondsSinceEpoch = 1500000;
+        log.datagramObserved(datagram);
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("traffic.pcap"));
+        QCOMPARE(WritePcapCapture(log, path), std::nullopt);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        QCOMPARE(bytes.left(24).toHex(' '), QByteArray("d4 c3 b2 a1 02 00 04 00 00 00 00 00 "
+                                                       "00 00 00 00 ff ff 00 00 65 00 00 00"));
+        QCOMPARE(bytes.mid(24, 16).toHex(' '),
+                 QByteArray("01 00 00 00 20 a1 07 00 1d 00 00 00 1d 00 00 00"));
+        QCOMPARE(bytes.mid(40), Ipv4UdpPacket(datagram, 0));
+    }
+
     void captureFileThatCannotBeWrittenSaysWhy()
     {
         TrafficLog log;
