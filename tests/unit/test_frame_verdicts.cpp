@@ -1,4 +1,4 @@
-#include "protocol/frame_inspection.h"
+#include "protocol/frame_verdicts.h"
 
 #include <QtTest>
 
@@ -7,7 +7,7 @@ using protocol::InspectedFrame;
 
 Q_DECLARE_METATYPE(std::vector<InspectedFrame>)
 
-class TestFrameInspection : public QObject
+class TestFrameVerdicts : public QObject
 {
     Q_OBJECT
 
@@ -69,5 +69,5 @@ private slots:
     }
 };
 
-QTEST_APPLESS_MAIN(TestFrameInspection)
-#include "test_frame_inspection.moc"
+QTEST_APPLESS_MAIN(TestFrameVerdicts)
+#include "test_frame_verdicts.moc"

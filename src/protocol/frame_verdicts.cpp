@@ -1,4 +1,4 @@
-#include "frame_inspection.h"
+#include "frame_verdicts.h"
 
 #include "frame.h"
 #include "receive_buffer.h"
