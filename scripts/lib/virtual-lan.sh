@@ -5,6 +5,15 @@
 #   <prefix>-logK  logger K at 192.0.2.(10+K)
 # Nothing is created in the caller's own namespace. Source this file; needs root.
 
+# For the system tests: without root (or where namespaces are not allowed) says
+# "skipped" and exits 77, the code ctest reads as a skip.
+lan_require_root_or_skip() {
+    if [ "$(id -u)" -ne 0 ] || ! ip netns list >/dev/null 2>&1; then
+        echo "skipped: the system tests need root to build network namespaces"
+        exit 77
+    fi
+}
+
 lan_attach() {
     local prefix=$1 node=$2 address=$3
     ip netns add "$prefix-$node"

@@ -7,12 +7,8 @@ sim=$1
 test_program=$2
 here=$(cd "$(dirname "$0")" && pwd)
 
-if [ "$(id -u)" -ne 0 ] || ! ip netns list >/dev/null 2>&1; then
-    echo "skipped: the system tests need root to build network namespaces"
-    exit 77
-fi
-
 source "$here/../../scripts/lib/virtual-lan.sh"
+lan_require_root_or_skip
 prefix="twk-st$$"
 trap 'lan_down "$prefix"' EXIT
 if ! lan_up "$prefix" 5 2>/dev/null; then
