@@ -1,5 +1,7 @@
 #include "report_format.h"
 
+#include "reports/csv_table.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -40,30 +42,19 @@ QString Cell(const QJsonValue &value)
     return QString();
 }
 
-QString CsvField(const QString &text)
-{
-    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
-        !text.contains(QLatin1Char('\n'))) {
-        return text;
-    }
-    QString quoted = text;
-    quoted.replace(QLatin1String("\""), QLatin1String("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
-}
-
 QString Render(const Row &header, const std::vector<Row> &rows, Format format)
 {
     QString text;
     if (format == Format::Csv) {
-        for (const Row &row : std::vector<Row>{header}) {
+        // Lines end with LF, as other tools' output on a terminal or in a pipe.
+        const auto record = [](const Row &row) {
             QStringList fields;
             std::transform(row.begin(), row.end(), std::back_inserter(fields), CsvField);
-            text += fields.join(QLatin1Char(',')) + QLatin1Char('\n');
-        }
+            return fields.join(QLatin1Char(',')) + QLatin1Char('\n');
+        };
+        text = record(header);
         for (const Row &row : rows) {
-            QStringList fields;
-            std::transform(row.begin(), row.end(), std::back_inserter(fields), CsvField);
-            text += fields.join(QLatin1Char(',')) + QLatin1Char('\n');
+            text += record(row);
         }
         return text;
     }

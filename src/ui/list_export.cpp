@@ -1,6 +1,6 @@
 #include "list_export.h"
 
-#include "csv_table.h"
+#include "reports/csv_table.h"
 
 #include <QFileDialog>
 #include <QSaveFile>

@@ -1,4 +1,4 @@
-#include "ui/csv_table.h"
+#include "reports/csv_table.h"
 #include "ui/list_export.h"
 #include "ui/logger_list_menu.h"
 #include "ui/traffic_log_window.h"
