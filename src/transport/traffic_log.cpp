@@ -1,6 +1,6 @@
 #include "traffic_log.h"
 
-#include "protocol/frame_inspection.h"
+#include "protocol/frame_verdicts.h"
 
 #include <QDateTime>
 #include <QIODevice>
