@@ -1,3 +1,4 @@
+#include "code_page_for_test.h"
 #include "sim_cellular.h"
 #include "transport/command_exchange.h"
 #include "window_harness.h"
@@ -329,6 +330,8 @@ private slots:
     // they came, not as replacement characters.
     void readThenWriteSendsBackTheLoggersBytes()
     {
+        const CodePageForTest utf8("UTF-8");
+        QVERIFY(utf8.selected());
         WindowHarness harness;
         CellularState state;
         state.apnName = "\xB0net";

@@ -1,4 +1,5 @@
 #include "commands/device_registry.h"
+#include "code_page_for_test.h"
 #include "sim_devices.h"
 #include "transport/command_exchange.h"
 #include "window_harness.h"
@@ -318,6 +319,8 @@ private slots:
 
     void nonAsciiAppendInfoReadsBackUnchanged()
     {
+        const CodePageForTest utf8("UTF-8");
+        QVERIFY(utf8.selected());
         DeviceWindow window;
         window.harness.selectLogger();
         const QString appendInfo = QStringLiteral("屋顶逆变器#东面 3号");

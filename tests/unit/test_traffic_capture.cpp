@@ -105,7 +105,8 @@ private slots:
         const std::optional<QString> failure =
             WritePcapCapture(log, QStringLiteral("/nonexistent-folder/traffic.pcap"));
         QVERIFY(failure.has_value());
-        QVERIFY2(failure->contains(QLatin1String("No such file")), qPrintable(*failure));
+        QVERIFY(!failure->isEmpty()); // the system's reason, in its own words
+        QVERIFY(!QFile::exists(QStringLiteral("/nonexistent-folder/traffic.pcap")));
     }
 };
 
