@@ -1,5 +1,9 @@
 # Installs the desktop entry, the icon and the Wireshark dissector beside the programs, and lets CPack build a
 # Debian package: cmake --build --preset release --target package
+if(WIN32)
+    return()  # the Windows programs are zipped by scripts/windows
+endif()
+
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/tarnwick.desktop DESTINATION share/applications)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/tarnwick.svg
         DESTINATION share/icons/hicolor/scalable/apps)
