@@ -194,11 +194,14 @@ private slots:
         auto *search = m_window->findChild<LoggerSearch *>();
         QElapsedTimer clock;
         qint64 probingMs = 0;
-        connect(search, &LoggerSearch::rangeSearchRunningChanged, this, [&](bool running) {
-            if (!running) {
-                probingMs = clock.elapsed();
-            }
-        });
+        // The connection ends with this test: its context object lives on this stack.
+        QObject connectionScope;
+        connect(search, &LoggerSearch::rangeSearchRunningChanged, &connectionScope,
+                [&](bool running) {
+                    if (!running) {
+                        probingMs = clock.elapsed();
+                    }
+                });
         const qint64 sentBefore = SentPackets("eth1");
         clock.start();
         dialog->findChild<QPushButton *>(QStringLiteral("btnSearchRange"))->click();
