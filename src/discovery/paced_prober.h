@@ -2,7 +2,6 @@
 
 #include "address_range.h"
 
-#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QObject>
 #include <QTimer>
@@ -25,8 +24,12 @@ public:
     static constexpr int kTickMs = 10;
 
     using SendProbe = std::function<void(const QHostAddress &target)>;
+    // Milliseconds on a clock that never goes back. The pace is computed from it, not
+    // from the number of ticks, so tests hand in a clock of their own and drive time.
+    using MonotonicClock = std::function<qint64()>;
 
     explicit PacedProber(SendProbe send, QObject *parent = nullptr);
+    PacedProber(SendProbe send, MonotonicClock clock, QObject *parent = nullptr);
 
     // Starts probing the range, replacing any run in progress. The pace is clamped to
     // kMinProbesPerSecond..kMaxProbesPerSecond.
@@ -49,8 +52,9 @@ private:
     void sendDueProbes();
 
     SendProbe m_send;
+    MonotonicClock m_clock;
     QTimer m_timer;
-    QElapsedTimer m_clock;
+    qint64 m_startedAtMs = 0;
     discovery::AddressRange m_range;
     int m_probesPerSecond = kDefaultProbesPerSecond;
     quint64 m_sent = 0;

@@ -69,6 +69,8 @@ public:
     // Stops and starts tmr1, for chains that need a fresh interval.
     void restartTimeout();
     bool timeoutActive() const { return m_tmr1.isActive(); }
+    // Milliseconds until tmr1 fires; -1 when it is not running.
+    int timeoutRemainingMs() const { return m_tmr1.remainingTime(); }
 
     Notifier &notifier() { return m_notifier; }
     const Timing &timing() const { return m_timing; }
