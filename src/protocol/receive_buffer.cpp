@@ -45,4 +45,13 @@ std::optional<std::string> ReceiveBuffer::cutNextCandidate()
     }
 }
 
+std::vector<std::string> ReceiveBuffer::discardCompleteCandidates()
+{
+    std::vector<std::string> discarded;
+    while (std::optional<std::string> candidate = cutNextCandidate()) {
+        discarded.push_back(std::move(*candidate));
+    }
+    return discarded;
+}
+
 }  // namespace protocol

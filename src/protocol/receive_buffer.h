@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace protocol {
 
@@ -27,6 +28,12 @@ public:
     // Removes and returns the next candidate, with everything before it. Without a
     // complete candidate, returns nothing and keeps a frame whose ENQ has not arrived.
     std::optional<std::string> cutNextCandidate();
+
+    // Removes every complete candidate, with what stands before it, and returns the
+    // candidates in order. A frame whose ENQ has not arrived stays, so an answer split
+    // over datagrams still joins. Called when a request goes out: frames left by earlier
+    // answers can no longer answer anything.
+    std::vector<std::string> discardCompleteCandidates();
 
     const std::string &contents() const { return m_bytes; }
     std::size_t capacity() const { return m_capacity; }

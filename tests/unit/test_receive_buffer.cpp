@@ -47,6 +47,20 @@ private slots:
         QCOMPARE(buffer.cutNextCandidate().value(), second);
     }
 
+    void discardingKeepsOnlyAFrameStillArriving()
+    {
+        const std::string first = protocol::BuildFrame("RA");
+        const std::string second = protocol::BuildFrame("RB");
+        const std::string next = protocol::BuildFrame("RNEXT");
+        protocol::ReceiveBuffer buffer;
+        buffer.append("xy" + first + second + next.substr(0, 4));
+        QCOMPARE(buffer.discardCompleteCandidates(), (std::vector<std::string>{first, second}));
+        QCOMPARE(buffer.contents(), next.substr(0, 4));
+        buffer.append(next.substr(4));
+        QCOMPARE(CutAll(buffer), std::vector<std::string>{next});
+        QVERIFY(buffer.discardCompleteCandidates().empty());
+    }
+
     void strayBytesBeforeFrameAreDropped_data()
     {
         QTest::addColumn<QByteArray>("stream");
