@@ -6,10 +6,16 @@
 #   qt-build/ the build tree (removed after a successful install)
 #   qt/       the installed Qt for Windows; its presence means "built"
 # To rebuild Qt: remove the cache folder (or qt/ alone) and run scripts/windows again.
+#
+# Every helper writes its progress to stderr; a helper whose output is captured prints its
+# result alone on stdout.
 
 windows_cache="${TARNWICK_WINDOWS_CACHE:-$HOME/.cache/tarnwick-windows}"
 windows_qt="$windows_cache/qt"
 qt_source_version="6.4.2+dfsg"
+# The command that puts Debian's qt6-base source package, unpacked, into the current folder.
+# A test names one that unpacks a local stand-in package instead.
+qt_source_download="${TARNWICK_QT_SOURCE_DOWNLOAD:-download_debian_qt_source}"
 
 windows_qt_present() {
     [ -f "$windows_qt/lib/cmake/Qt6/Qt6Config.cmake" ]
@@ -28,16 +34,25 @@ Suites: $suite
 Components: main
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 SOURCES
-    apt-get update -qq
+    apt-get update -qq >&2
 }
 
+download_debian_qt_source() {
+    add_debian_source_entry
+    apt-get source -qq "qt6-base=6.4.2+dfsg-10" >&2 2>/dev/null || apt-get source -qq qt6-base >&2
+}
+
+# Prints the path of the unpacked source tree, downloading it on the first run.
 fetch_qt_source() {
     local tree="$windows_cache/src/qt6-base-$qt_source_version"
     if [ ! -d "$tree" ]; then
-        add_debian_source_entry
         mkdir -p "$windows_cache/src"
-        (cd "$windows_cache/src" && apt-get source -qq "qt6-base=6.4.2+dfsg-10" 2>/dev/null ||
-            apt-get source -qq qt6-base)
+        # apt-get and dpkg-source report each step on stdout, which is this helper's result.
+        (cd "$windows_cache/src" && "$qt_source_download") >&2
+    fi
+    if [ ! -d "$tree" ]; then
+        echo "Debian's qt6-base source did not unpack into $tree" >&2
+        return 1
     fi
     echo "$tree"
 }
@@ -47,7 +62,7 @@ build_windows_qt() {
     source="$(fetch_qt_source)"
     toolchain="$(pwd)/cmake/mingw-w64-x86_64.cmake"
     build="$windows_cache/qt-build"
-    echo "Building Qt for Windows into $windows_qt (once; this takes a while)"
+    echo "Building Qt for Windows into $windows_qt (once; this takes a while)" >&2
     # Only what the tool uses: Core, Gui, Widgets, Network, Test, the windows and offscreen
     # platforms. OpenGL, SQL, printing, D-Bus and the parts whose sources Debian removes
     # (wintab tablet support, sqlite) are left out; every third-party library is Qt's own

@@ -123,6 +123,11 @@ private slots:
     void searchListsSerialIpAndVersion()
     {
         startLoggers(3);
+        // A responder on the tool's own address is the PC itself, no logger.
+        SimulatedLogger self(QHostAddress(QStringLiteral("127.0.0.1")),
+                             logger(0).endpoint().commandPort(), logger(0).endpoint().searchPort(),
+                             LoggerIdentity{"SN-PC", "V1.0"});
+        QVERIFY(self.endpoint().start());
         const CliResult result =
             run({"search", "--range", "127.0.0.1-127.0.0.8", "--format", "csv"});
         QCOMPARE(result.status, 0);
@@ -316,17 +321,27 @@ private slots:
 
     void readBackThatDiffersIsReported()
     {
-        startLoggers(2);
+        startLoggers(3);
         // The second logger answers the operator write but keeps its old operator.
         logger(1).endpoint().setCommandHandler(
             "CW", [](const std::string &) { return std::optional<std::string>("ROK"); });
-        const CliResult result =
-            run({"write", "--logger", addresses(0, 2), "operator=Tele Net", "--format", "csv"});
+        // The third answers the device add but holds another append info than the one sent.
+        connect(&logger(2).endpoint(), &LoggerSim::datagramReceived, this, [this] {
+            for (auto &device : logger(2).settings().devices.devices) {
+                device.appendInfo.replace(60, 4, "west");
+            }
+        });
+        const CliResult result = run({"write", "--logger", addresses(0, 3), "operator=Tele Net",
+                                      "devices+=INV1,3,A1,roof#east", "--format", "csv"});
         QCOMPARE(result.status, 1);
-        QCOMPARE(result.out, QStringLiteral("ip,serial,operator,error\n127.0.0.2,,Tele Net,\n"
-                                            "127.0.0.3,,,\"read-back differs: operator is "
-                                            "\"\"Operator\"\", expected \"\"Tele Net\"\"\"\n"));
-        QVERIFY(result.err.contains(QStringLiteral("1 of 2 loggers failed")));
+        QCOMPARE(result.out,
+                 QStringLiteral(
+                     "ip,serial,operator,devices,error\n127.0.0.2,,Tele Net,1,\n"
+                     "127.0.0.3,,,,\"read-back differs: operator is \"\"Operator\"\", "
+                     "expected \"\"Tele Net\"\"\"\n"
+                     "127.0.0.4,,Tele Net,,\"read-back differs: devices is "
+                     "\"\"INV1,3,A1,roof#west\"\", expected \"\"INV1,3,A1,roof#east\"\"\"\n"));
+        QVERIFY(result.err.contains(QStringLiteral("2 of 3 loggers failed")));
     }
 
     void writtenSettingsAreHeldByTheLogger()
@@ -334,7 +349,7 @@ private slots:
         startLoggers(1);
         const CliResult result = run(
             {"write", "--logger", addresses(0, 1), "ip=10.1.2.3,255.255.0.0,10.1.0.1",
-             "apn=field.apn,tech,secret", "gprs=on", "intervals=10,3", "data-server=198.51.100.7",
+             "apn=field.apn,tech,secret", "gprs=on", "intervals=10, 3", "data-server=198.51.100.7",
              "front-end=15", "pin=1234", "devices=clear", "devices+=INV1,3,A1,roof#east"});
         QCOMPARE(result.err, QString());
         QCOMPARE(result.status, 0);

@@ -302,6 +302,8 @@ private slots:
         QTest::addColumn<QString>("written");
         QTest::newRow("5 and 10 entered") << false << "5" << "10" << "06001830012C0A030170";
         QTest::newRow("20 and 20 entered") << false << "20" << "20" << "0600183004B014030170";
+        QTest::newRow("10 and 3 with blanks")
+            << false << QStringLiteral(" 10 ") << QStringLiteral(" 3 ") << "06001830025803030170";
         QTest::newRow("90 s read as 2 min") << true << "2" << "5" << "06001830007805030170";
     }
 
@@ -330,7 +332,7 @@ private slots:
         QCOMPARE(harness.logger().requests(), expected);
         QCOMPARE(QString::fromStdString(state.block), written);
         QCOMPARE(Text(harness, "edtcjtime"), QString::number(dataMinutes.toInt() * 60));
-        QCOMPARE(Text(harness, "edthearttime"), heartbeat);
+        QCOMPARE(Text(harness, "edthearttime"), heartbeat.trimmed());
         QCOMPARE(Text(harness, "edtcjset"), dataMinutes);
         VerifyIdle(harness);
     }

@@ -136,6 +136,9 @@ private slots:
         QTest::newRow("/16 is the largest block") << "10.20.0.0/16"
                                                   << "10.20.0.1"
                                                   << "10.20.255.254" << quint64(65534);
+        QTest::newRow("/30 leaves out network and broadcast") << "10.0.0.4/30"
+                                                              << "10.0.0.5"
+                                                              << "10.0.0.6" << quint64(2);
         QTest::newRow("/31 keeps both") << "10.0.0.4/31"
                                         << "10.0.0.4"
                                         << "10.0.0.5" << quint64(2);

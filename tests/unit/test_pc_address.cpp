@@ -72,6 +72,8 @@ private slots:
         QTest::newRow("unresolved host name") << QStringList{} << "eth1" << true << "198.51.100.1";
         QTest::newRow("no adapter keeps the host name")
             << QStringList{"127.0.1.1"} << "" << false << "127.0.1.1";
+        QTest::newRow("no adapter keeps the host name's first IPv4 address")
+            << QStringList{"2001:db8::5", "127.0.1.1"} << "" << false << "127.0.1.1";
         QTest::newRow("nothing at all") << QStringList{} << "" << false << "";
     }
 
