@@ -5,6 +5,8 @@
 #include <QStringEncoder>
 #include <QVarLengthArray>
 
+#include <array>
+#include <numeric>
 #include <optional>
 
 namespace {
@@ -54,6 +56,19 @@ std::optional<QString> DecodeExactly(QByteArrayView bytes)
     return text;
 }
 
+// Whether the code page writes every ASCII character as that one byte and reads it back
+// so: then a byte below 0x80 where a character starts is that character. True of the
+// system code pages and the code pages of loggers; false of a code page that shifts.
+bool KeepsAsciiAsItIs(QStringDecoder &decoder, QStringEncoder &encoder)
+{
+    std::array<char, 0x80> ascii{};
+    std::iota(ascii.begin(), ascii.end(), char{0});
+    const QByteArrayView bytes(ascii.data(), static_cast<qsizetype>(ascii.size()));
+    const QString text = decoder.decode(bytes);
+    decoder.resetState();
+    return text == QLatin1String(bytes) && QByteArray(encoder.encode(text)) == bytes;
+}
+
 bool IsEscapedByte(QChar character)
 {
     return character.unicode() >= kEscapedByteBase && character.unicode() <= kLastEscapedByte;
@@ -81,18 +96,28 @@ QString FromWire(std::string_view bytes)
     // encoding; both are small, so neither buffer ever leaves the stack.
     QVarLengthArray<QChar, 32> decoded(decoder.requiredSpace(kLongestCharacterBytes));
     QVarLengthArray<char, 64> encoded;
+    const bool asciiAsItIs = KeepsAsciiAsItIs(decoder, encoder);
     qsizetype at = 0;
+    bool decoderHoldsBytes = false;
     while (at < wire.size()) {
-        decoder.resetState();
+        if (asciiAsItIs && static_cast<unsigned char>(wire[at]) < 0x80) {
+            text += QLatin1Char(wire[at]);
+            ++at;
+            continue;
+        }
+        if (decoderHoldsBytes) {
+            decoder.resetState();
+        }
         qsizetype taken = 0;
-        for (qsizetype fed = 1; fed <= kLongestCharacterBytes && at + fed <= wire.size(); ++fed) {
+        qsizetype fed = 0;
+        while (fed < kLongestCharacterBytes && at + fed < wire.size()) {
+            ++fed;
             const QChar *decodedEnd =
                 decoder.appendToBuffer(decoded.data(), wire.sliced(at + fed - 1, 1));
             if (decodedEnd == decoded.data()) {
                 continue; // the start of a longer character, or of nothing
             }
             const QStringView characters(decoded.data(), decodedEnd);
-            encoder.resetState();
             encoded.resize(encoder.requiredSpace(characters.size()));
             const char *encodedEnd = encoder.appendToBuffer(encoded.data(), characters);
             const QByteArrayView again(encoded.data(), encodedEnd);
@@ -102,6 +127,8 @@ QString FromWire(std::string_view bytes)
             }
             break;
         }
+        // Only bytes fed and not taken can have left state behind in the decoder.
+        decoderHoldsBytes = taken != fed;
         if (taken == 0) {
             text += QChar(
                 static_cast<char16_t>(kEscapedByteBase + static_cast<unsigned char>(wire[at])));
