@@ -5,6 +5,7 @@
 #include "transport/notifier.h"
 #include "transport/traffic_log.h"
 #include "transport/udp_endpoints.h"
+#include "transport/wire_text.h"
 
 #include <benchmark/benchmark.h>
 #include <boost/crc.hpp>
@@ -93,6 +94,7 @@ class SilentNotifier : public Notifier
 {
 public:
     void inform(const QString &) override {}
+    void warn(const QString &) override {}
     bool ask(const QString &) override { return false; }
     void reportError(const QString &) override {}
 };
@@ -181,8 +183,44 @@ void BM_TrafficLogRecord(benchmark::State &state)
     state.SetItemsProcessed(state.iterations());
 }
 
+// A 10,230-byte answer none of whose characters the code page holds, shown as text: in
+// GBK lead bytes each followed by a byte that cannot end their character, in UTF-8
+// continuation bytes without a lead byte. Every byte but the GBK blanks is kept escaped.
+std::string UndecodableAnswer(const QString &codePage)
+{
+    constexpr std::size_t kAnswerBytes = 10230;
+    std::string answer;
+    for (std::size_t index = 0; answer.size() < kAnswerBytes; ++index) {
+        if (codePage == QLatin1String("GBK")) {
+            answer += static_cast<char>(0x81 + index % 0x7E);
+            answer += ' ';
+        } else {
+            answer += static_cast<char>(0x80 + index % 0x40);
+        }
+    }
+    return answer;
+}
+
+void BM_FromWireUndecodable(benchmark::State &state, const QString &codePage)
+{
+    if (!wire_text::SelectCodePage(codePage)) {
+        state.SkipWithError("this build cannot convert the code page");
+        return;
+    }
+    const std::string answer = UndecodableAnswer(codePage);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(FromWire(answer));
+    }
+    wire_text::SelectCodePage(QString::fromLatin1(wire_text::kSystemCodePage));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                            static_cast<int64_t>(answer.size()));
+}
+
 }  // namespace
 
+BENCHMARK_CAPTURE(BM_FromWireUndecodable, GBK, QStringLiteral("GBK"))->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_FromWireUndecodable, UTF8, QStringLiteral("UTF-8"))
+    ->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_CrcText)->Arg(16)->Arg(64)->Arg(1024);
 BENCHMARK(BM_BoostCrcText)->Arg(16)->Arg(64)->Arg(1024);
 BENCHMARK(BM_CutAndDecode);

@@ -368,6 +368,7 @@ class CountingNotifier : public Notifier
 {
 public:
     void inform(const QString &) override { ++messages; }
+    void warn(const QString &) override { ++messages; }
     bool ask(const QString &) override
     {
         ++messages;

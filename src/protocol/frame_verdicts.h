@@ -1,32 +1,58 @@
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-// What one datagram holds, for showing it to a person: the frames cut from it alone and
-// whether each frame's CRC matches. Cutting and checking are the receive path's own rules.
+// What one datagram holds, for showing it to a person: the datagram cut into pieces by
+// the receive buffers' rule, each piece with its verdict. Cutting and checking are the
+// receive path's own rules.
 namespace protocol {
 
-enum class CrcVerdict {
-    Good,
-    Bad,
+enum class PieceVerdict {
+    CrcGood,
+    CrcBad,
+    // A frame whose CRC matches, read together with a stray ESC before it: the receive
+    // path cuts candidates from the first ESC, so it takes the two as one and drops both.
+    CrcGoodLostToStrayEsc,
+    // Bytes outside every frame, a lone ESC among them.
+    StrayBytes,
+    // A frame's start without its ENQ, or bytes through an ENQ at the datagram's start
+    // without an ESC: one half of a frame split over two datagrams.
+    PartOfFrame,
 };
 
-struct InspectedFrame {
+struct DatagramPiece {
+    std::string bytes;
+    // A frame's payload; empty for the other pieces.
     std::string payload;
-    CrcVerdict verdict = CrcVerdict::Bad;
+    PieceVerdict verdict = PieceVerdict::StrayBytes;
 
-    bool operator==(const InspectedFrame &) const = default;
+    bool operator==(const DatagramPiece &) const = default;
 };
+
+// The pieces of a set-socket datagram, in order; together their bytes are the datagram.
+std::vector<DatagramPiece> InspectDatagram(std::string_view datagram);
 
 // Every candidate (ESC through ENQ) the datagram holds by itself, in order, cut by the
 // receive buffers' rule. Bytes outside candidates, and a frame cut short by the
 // datagram's end, give nothing.
 std::vector<std::string> CutCandidates(std::string_view datagram);
 
-// Every candidate of the datagram, decoded as a frame.
-std::vector<InspectedFrame> InspectFrames(std::string_view datagram);
+// Where a request's payload holds a secret, as [begin, end) offsets into the payload: the
+// SIM PIN of "PW" (everything after the code) and the APN password of "AW" (the last of
+// its three quoted values; with fewer separators than three values, everything after
+// the code). Nothing for any other payload.
+struct SecretRange {
+    std::size_t begin = 0;
+    std::size_t end = 0;
+};
+std::optional<SecretRange> FindSecret(std::string_view payload);
+
+// What a person is shown in place of a secret; its length does not tell the secret's.
+inline constexpr std::string_view kHiddenSecret = "********";
 
 // Printable ASCII stays as it is, a backslash is doubled, every other byte is written as
 // \xHH (upper-case digits), so that the text says exactly which bytes went on the wire.

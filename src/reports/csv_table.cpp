@@ -43,3 +43,30 @@ QByteArray CsvDocument(const QStringList &header, const QList<QStringList> &rows
     }
     return document.toUtf8();
 }
+
+QString SpreadsheetSafeText(const QString &text)
+{
+    static const QString kFormulaStarts = QStringLiteral("=+-@\t\r");
+    if (!text.isEmpty() && kFormulaStarts.contains(text.front())) {
+        return QLatin1Char('\'') + text;
+    }
+    return text;
+}
+
+QByteArray SpreadsheetCsvDocument(const QStringList &header, const QList<QStringList> &rows)
+{
+    const auto safe = [](const QStringList &fields) {
+        QStringList written;
+        written.reserve(fields.size());
+        for (const QString &field : fields) {
+            written.append(SpreadsheetSafeText(field));
+        }
+        return written;
+    };
+    QList<QStringList> safeRows;
+    safeRows.reserve(rows.size());
+    for (const QStringList &row : rows) {
+        safeRows.append(safe(row));
+    }
+    return QByteArray("\xEF\xBB\xBF") + CsvDocument(safe(header), safeRows);
+}

@@ -11,3 +11,13 @@ QByteArray CsvDocument(const QStringList &header, const QList<QStringList> &rows
 
 // One field as it stands in a record.
 QString CsvField(const QString &text);
+
+// CSV for a person's spreadsheet rather than for a program: a UTF-8 byte order mark
+// first, so that a spreadsheet on Windows reads the text as UTF-8, and every field
+// through SpreadsheetSafeText.
+QByteArray SpreadsheetCsvDocument(const QStringList &header, const QList<QStringList> &rows);
+
+// A text that a spreadsheet would take for a formula (one beginning with =, +, -, @, a
+// tab or CR) with an apostrophe before it, which the spreadsheet shows as text; any other
+// text as it is. A logger's serial number "=1+2" must not become a live formula.
+QString SpreadsheetSafeText(const QString &text);

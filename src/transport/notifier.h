@@ -5,7 +5,7 @@
 
 #include <QString>
 
-// The operator-facing outcomes: an information box, a Yes/No question and the
+// The operator-facing outcomes: an information box, a warning, a Yes/No question and the
 // application's general error report. The window shows them as modal boxes; tests
 // record them.
 class Notifier
@@ -13,6 +13,8 @@ class Notifier
 public:
     virtual ~Notifier() = default;
     virtual void inform(const QString &text) = 0;
+    // Something the operator asked for did not happen (a file not saved).
+    virtual void warn(const QString &text) = 0;
     virtual bool ask(const QString &question) = 0;
     virtual void reportError(const QString &text) = 0;
 };

@@ -1,7 +1,5 @@
 #include "pcap_capture.h"
 
-#include "traffic_log.h"
-
 #include <QDataStream>
 #include <QSaveFile>
 
@@ -89,10 +87,12 @@ QByteArray Ipv4UdpPacket(const ObservedDatagram &datagram, quint16 identificatio
     return packet;
 }
 
-std::optional<QString> WritePcapCapture(const TrafficLog &log, const QString &path)
+std::optional<QString> WritePcapCapture(const QList<ObservedDatagram> &datagrams,
+                                        const QHostAddress &pcAddress, const QString &path)
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    if (!file.open(QIODevice::WriteOnly) ||
+        !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
         return file.errorString();
     }
     // Classic pcap in the writer's byte order, which readers tell from the magic number.
@@ -100,10 +100,13 @@ std::optional<QString> WritePcapCapture(const TrafficLog &log, const QString &pa
     out.setByteOrder(QDataStream::LittleEndian);
     out << kPcapMagic << kPcapMajorVersion << kPcapMinorVersion << qint32{0} << quint32{0}
         << quint32{kSnapshotLength} << kLinkTypeRawIp;
-    for (std::size_t index = 0; index < log.size(); ++index) {
-        const ObservedDatagram &datagram = log.at(index);
-        const QByteArray packet =
-            Ipv4UdpPacket(datagram, static_cast<quint16>((log.firstNumber() + index) & 0xFFFF));
+    quint16 identification = 0;
+    for (ObservedDatagram datagram : datagrams) {
+        if (datagram.localAddress == QHostAddress::AnyIPv4 ||
+            datagram.localAddress == QHostAddress::Any) {
+            datagram.localAddress = pcAddress;
+        }
+        const QByteArray packet = Ipv4UdpPacket(datagram, identification++);
         const auto length = static_cast<quint32>(packet.size());
         out << static_cast<quint32>(datagram.microsecondsSinceEpoch / 1000000)
             << static_cast<quint32>(datagram.microsecondsSinceEpoch % 1000000) << length << length;

@@ -6,6 +6,8 @@
 #include <QIODevice>
 #include <QStringList>
 
+#include <cstdlib>
+
 namespace {
 
 std::string_view AsBytes(const QByteArray &bytes)
@@ -16,6 +18,42 @@ std::string_view AsBytes(const QByteArray &bytes)
 QString Latin1(const std::string &text)
 {
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+bool IsFrame(const protocol::DatagramPiece &piece)
+{
+    return piece.verdict == protocol::PieceVerdict::CrcGood ||
+           piece.verdict == protocol::PieceVerdict::CrcBad ||
+           piece.verdict == protocol::PieceVerdict::CrcGoodLostToStrayEsc;
+}
+
+// The payload with its PIN or APN password, if it holds one, replaced.
+std::string HideSecret(const std::string &payload)
+{
+    const auto secret = protocol::FindSecret(payload);
+    if (!secret || secret->begin == secret->end) {
+        return payload;
+    }
+    return payload.substr(0, secret->begin) + std::string(protocol::kHiddenSecret) +
+           payload.substr(secret->end);
+}
+
+QString VerdictText(const protocol::DatagramPiece &piece)
+{
+    switch (piece.verdict) {
+    case protocol::PieceVerdict::CrcGood:
+        return QStringLiteral("CRC good");
+    case protocol::PieceVerdict::CrcBad:
+        return QStringLiteral("CRC bad");
+    case protocol::PieceVerdict::CrcGoodLostToStrayEsc:
+        return QStringLiteral("CRC good, dropped with the stray byte");
+    case protocol::PieceVerdict::StrayBytes:
+        return piece.bytes.size() == 1 ? QStringLiteral("stray byte")
+                                       : QStringLiteral("%1 stray bytes").arg(piece.bytes.size());
+    case protocol::PieceVerdict::PartOfFrame:
+        return QStringLiteral("part of a frame");
+    }
+    return {};
 }
 
 } // namespace
@@ -56,67 +94,96 @@ QString TimeText(const ObservedDatagram &datagram)
         .toString(QStringLiteral("HH:mm:ss.zzz"));
 }
 
+QString DateTimeText(const ObservedDatagram &datagram)
+{
+    const QDateTime local = QDateTime::fromMSecsSinceEpoch(datagram.microsecondsSinceEpoch / 1000);
+    const int offsetMinutes = local.offsetFromUtc() / 60;
+    return local.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz ")) +
+           (offsetMinutes < 0 ? QLatin1Char('-') : QLatin1Char('+')) +
+           QStringLiteral("%1:%2")
+               .arg(std::abs(offsetMinutes) / 60, 2, 10, QLatin1Char('0'))
+               .arg(std::abs(offsetMinutes) % 60, 2, 10, QLatin1Char('0'));
+}
+
 QString DatagramPayloadText(const ObservedDatagram &datagram)
 {
     QStringList payloads;
     if (datagram.endpoint == ObservedDatagram::Endpoint::Set) {
-        for (const protocol::InspectedFrame &frame :
-             protocol::InspectFrames(AsBytes(datagram.bytes))) {
-            payloads.append(Latin1(protocol::EscapeBytes(frame.payload)));
+        for (const protocol::DatagramPiece &piece :
+             protocol::InspectDatagram(AsBytes(datagram.bytes))) {
+            payloads.append(IsFrame(piece)
+                                ? Latin1(protocol::EscapeBytes(HideSecret(piece.payload)))
+                                : Latin1(protocol::EscapeBytes(piece.bytes)));
         }
     } else {
         for (const std::string &candidate : protocol::CutCandidates(AsBytes(datagram.bytes))) {
             const std::string_view text(candidate);
             payloads.append(Latin1(protocol::EscapeBytes(text.substr(1, text.size() - 2))));
         }
-    }
-    if (payloads.isEmpty()) {
-        return Latin1(protocol::EscapeBytes(AsBytes(datagram.bytes)));
+        if (payloads.isEmpty()) {
+            return Latin1(protocol::EscapeBytes(AsBytes(datagram.bytes)));
+        }
     }
     return payloads.join(QStringLiteral(" | "));
 }
 
-QString DatagramCrcVerdict(const ObservedDatagram &datagram)
+QString DatagramVerdict(const ObservedDatagram &datagram)
 {
     if (datagram.endpoint != ObservedDatagram::Endpoint::Set) {
         return {};
     }
-    const std::vector<protocol::InspectedFrame> frames =
-        protocol::InspectFrames(AsBytes(datagram.bytes));
-    if (frames.empty()) {
-        return QStringLiteral("no frame");
-    }
     QStringList verdicts;
-    for (const protocol::InspectedFrame &frame : frames) {
-        verdicts.append(frame.verdict == protocol::CrcVerdict::Good ? QStringLiteral("CRC good")
-                                                                    : QStringLiteral("CRC bad"));
+    for (const protocol::DatagramPiece &piece :
+         protocol::InspectDatagram(AsBytes(datagram.bytes))) {
+        verdicts.append(VerdictText(piece));
     }
     return verdicts.join(QStringLiteral(", "));
 }
 
+QByteArray ShownBytes(const ObservedDatagram &datagram)
+{
+    QByteArray shown = datagram.bytes;
+    if (datagram.endpoint != ObservedDatagram::Endpoint::Set) {
+        return shown;
+    }
+    qsizetype pieceStart = 0;
+    for (const protocol::DatagramPiece &piece :
+         protocol::InspectDatagram(AsBytes(datagram.bytes))) {
+        if (const auto secret =
+                IsFrame(piece) ? protocol::FindSecret(piece.payload) : std::nullopt) {
+            // The payload follows the frame's ESC.
+            const qsizetype begin = pieceStart + 1 + static_cast<qsizetype>(secret->begin);
+            shown.replace(begin, static_cast<qsizetype>(secret->end - secret->begin),
+                          QByteArray(static_cast<qsizetype>(secret->end - secret->begin), '*'));
+        }
+        pieceStart += static_cast<qsizetype>(piece.bytes.size());
+    }
+    return shown;
+}
+
 QString TrafficLogLine(const ObservedDatagram &datagram)
 {
-    return QStringList{TimeText(datagram),
+    return QStringList{DateTimeText(datagram),
                        DirectionText(datagram.direction),
                        EndpointText(datagram.endpoint),
                        datagram.peerAddress.toString() + QLatin1Char(':') +
                            QString::number(datagram.peerPort),
                        QString::number(datagram.bytes.size()),
                        DatagramPayloadText(datagram),
-                       DatagramCrcVerdict(datagram),
-                       QString::fromLatin1(datagram.bytes.toHex(' ').toUpper())}
+                       DatagramVerdict(datagram),
+                       QString::fromLatin1(ShownBytes(datagram).toHex(' ').toUpper())}
         .join(QLatin1Char('\t'));
 }
 
-bool WriteTrafficText(const TrafficLog &log, QIODevice &device)
+bool WriteTrafficText(const QList<ObservedDatagram> &datagrams, QIODevice &device)
 {
     const QString header =
-        QStringLiteral("Time\tDirection\tSocket\tPeer\tLength\tPayload\tCRC\tBytes\n");
+        QStringLiteral("Time\tDirection\tSocket\tPeer\tLength\tPayload\tVerdict\tBytes\n");
     if (device.write(header.toUtf8()) < 0) {
         return false;
     }
-    for (std::size_t index = 0; index < log.size(); ++index) {
-        if (device.write((TrafficLogLine(log.at(index)) + QLatin1Char('\n')).toUtf8()) < 0) {
+    for (const ObservedDatagram &datagram : datagrams) {
+        if (device.write((TrafficLogLine(datagram) + QLatin1Char('\n')).toUtf8()) < 0) {
             return false;
         }
     }

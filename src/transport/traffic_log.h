@@ -2,6 +2,7 @@
 
 #include "datagram_observer.h"
 
+#include <QList>
 #include <QString>
 
 #include <cstddef>
@@ -23,6 +24,8 @@ public:
 
     std::size_t size() const { return m_datagrams.size(); }
     const ObservedDatagram &at(std::size_t index) const { return m_datagrams.at(index); }
+    // Every datagram kept, oldest first (the copies share their bytes with the log).
+    QList<ObservedDatagram> datagrams() const { return {m_datagrams.begin(), m_datagrams.end()}; }
     qint64 byteCount() const { return m_byteCount; }
     // Every datagram ever recorded has a number, counting from 0; the oldest one kept is
     // firstNumber(), the newest firstNumber() + size() - 1. Clearing keeps the count.
@@ -37,19 +40,25 @@ private:
     quint64 m_recordedCount = 0;
 };
 
-// One line per datagram: time (ms), direction, socket, peer, length, payload text with
-// non-printing bytes escaped, CRC verdict of set-socket frames, and the whole datagram
-// in hexadecimal, separated by tabs.
+// One line per datagram: date and time (ms), direction, socket, peer, length, payload
+// text with non-printing bytes escaped, the verdict of each piece of a set-socket
+// datagram, and the whole datagram in hexadecimal, separated by tabs. Secrets are hidden.
 QString TrafficLogLine(const ObservedDatagram &datagram);
 
-// The payload text, escaped: on the set socket the payload of every frame the datagram
-// holds, on the search socket the text between ESC and ENQ of every discovery answer;
-// for a datagram without either (a probe, a frame cut short) the whole datagram.
+// The payload text, escaped: on the set socket every piece of the datagram (a frame's
+// payload, or the bytes of a piece that is no whole frame), on the search socket the text
+// between ESC and ENQ of every discovery answer; for a search-socket datagram without one
+// (a probe) the whole datagram. A PIN or APN password shows as kHiddenSecret.
 QString DatagramPayloadText(const ObservedDatagram &datagram);
 
-// "CRC good" or "CRC bad" for each frame of a set-socket datagram, "no frame" for a
-// set-socket datagram without one, empty on the search socket (its answers carry no CRC).
-QString DatagramCrcVerdict(const ObservedDatagram &datagram);
+// The verdict of each piece of a set-socket datagram, in the order of the payload text:
+// "CRC good", "CRC bad", "stray byte(s)", "part of a frame"; empty on the search socket
+// (its answers carry no CRC).
+QString DatagramVerdict(const ObservedDatagram &datagram);
+
+// The datagram's bytes with every byte of a PIN or APN password written as '*', for the
+// hexadecimal views and the text export. A capture keeps the real bytes.
+QByteArray ShownBytes(const ObservedDatagram &datagram);
 
 // "sent" or "received".
 QString DirectionText(ObservedDatagram::Direction direction);
@@ -57,6 +66,8 @@ QString DirectionText(ObservedDatagram::Direction direction);
 QString EndpointText(ObservedDatagram::Endpoint endpoint);
 // Local time of day with milliseconds, hh:mm:ss.zzz.
 QString TimeText(const ObservedDatagram &datagram);
+// Local date and time with milliseconds and the offset from UTC, yyyy-MM-dd hh:mm:ss.zzz +hh:mm.
+QString DateTimeText(const ObservedDatagram &datagram);
 
-// Writes the log as text, one line per datagram, with a header line; false on a write error.
-bool WriteTrafficText(const TrafficLog &log, QIODevice &device);
+// Writes the datagrams as text, one line each, with a header line; false on a write error.
+bool WriteTrafficText(const QList<ObservedDatagram> &datagrams, QIODevice &device);

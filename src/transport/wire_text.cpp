@@ -3,7 +3,10 @@
 #include <QByteArray>
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <QVarLengthArray>
 
+#include <array>
+#include <numeric>
 #include <optional>
 
 namespace {
@@ -23,11 +26,11 @@ std::optional<QByteArray> &SelectedName()
     return name;
 }
 
-QStringDecoder MakeDecoder()
+QStringDecoder MakeDecoder(QStringConverter::Flags flags = kFlags)
 {
     const auto &name = SelectedName();
-    return name ? QStringDecoder(name->constData(), kFlags)
-                : QStringDecoder(QStringConverter::System, kFlags);
+    return name ? QStringDecoder(name->constData(), flags)
+                : QStringDecoder(QStringConverter::System, flags);
 }
 
 QStringEncoder MakeEncoder()
@@ -53,6 +56,19 @@ std::optional<QString> DecodeExactly(QByteArrayView bytes)
     return text;
 }
 
+// Whether the code page writes every ASCII character as that one byte and reads it back
+// so: then a byte below 0x80 where a character starts is that character. True of the
+// system code pages and the code pages of loggers; false of a code page that shifts.
+bool KeepsAsciiAsItIs(QStringDecoder &decoder, QStringEncoder &encoder)
+{
+    std::array<char, 0x80> ascii{};
+    std::iota(ascii.begin(), ascii.end(), char{0});
+    const QByteArrayView bytes(ascii.data(), static_cast<qsizetype>(ascii.size()));
+    const QString text = decoder.decode(bytes);
+    decoder.resetState();
+    return text == QLatin1String(bytes) && QByteArray(encoder.encode(text)) == bytes;
+}
+
 bool IsEscapedByte(QChar character)
 {
     return character.unicode() >= kEscapedByteBase && character.unicode() <= kLastEscapedByte;
@@ -66,23 +82,56 @@ QString FromWire(std::string_view bytes)
     if (auto whole = DecodeExactly(wire)) {
         return *whole;
     }
-    // Character by character: the shortest run of bytes that is one exact character,
-    // else the first byte escaped.
+    // Character by character, with one decoder and one encoder for the whole text (making
+    // them is what costs, above all for a code page converted by ICU). From each position
+    // the decoder is fed one byte at a time until it gives text; that text is taken when it
+    // encodes back to the bytes it starts with, else the first byte is escaped. Either way
+    // the decoder starts afresh at the next position, so a byte costs a bounded number of
+    // conversions and the whole text a number linear in its length.
+    QStringDecoder decoder = MakeDecoder(QStringConverter::Flag::ConvertInitialBom);
+    QStringEncoder encoder = MakeEncoder();
     QString text;
+    text.reserve(wire.size());
+    // Room for what the decoder can give for the bytes of one character, and for their
+    // encoding; both are small, so neither buffer ever leaves the stack.
+    QVarLengthArray<QChar, 32> decoded(decoder.requiredSpace(kLongestCharacterBytes));
+    QVarLengthArray<char, 64> encoded;
+    const bool asciiAsItIs = KeepsAsciiAsItIs(decoder, encoder);
     qsizetype at = 0;
+    bool decoderHoldsBytes = false;
     while (at < wire.size()) {
-        qsizetype taken = 0;
-        for (qsizetype length = 1; length <= kLongestCharacterBytes && at + length <= wire.size();
-             ++length) {
-            const auto character = DecodeExactly(wire.sliced(at, length));
-            if (character && !character->isEmpty()) {
-                text += *character;
-                taken = length;
-                break;
-            }
+        if (asciiAsItIs && static_cast<unsigned char>(wire[at]) < 0x80) {
+            text += QLatin1Char(wire[at]);
+            ++at;
+            continue;
         }
+        if (decoderHoldsBytes) {
+            decoder.resetState();
+        }
+        qsizetype taken = 0;
+        qsizetype fed = 0;
+        while (fed < kLongestCharacterBytes && at + fed < wire.size()) {
+            ++fed;
+            const QChar *decodedEnd =
+                decoder.appendToBuffer(decoded.data(), wire.sliced(at + fed - 1, 1));
+            if (decodedEnd == decoded.data()) {
+                continue; // the start of a longer character, or of nothing
+            }
+            const QStringView characters(decoded.data(), decodedEnd);
+            encoded.resize(encoder.requiredSpace(characters.size()));
+            const char *encodedEnd = encoder.appendToBuffer(encoded.data(), characters);
+            const QByteArrayView again(encoded.data(), encodedEnd);
+            if (!again.isEmpty() && again.size() <= fed && wire.sliced(at).startsWith(again)) {
+                text += characters;
+                taken = again.size();
+            }
+            break;
+        }
+        // Only bytes fed and not taken can have left state behind in the decoder.
+        decoderHoldsBytes = taken != fed;
         if (taken == 0) {
-            text += QChar(static_cast<char16_t>(kEscapedByteBase + static_cast<unsigned char>(wire[at])));
+            text += QChar(
+                static_cast<char16_t>(kEscapedByteBase + static_cast<unsigned char>(wire[at])));
             taken = 1;
         }
         at += taken;

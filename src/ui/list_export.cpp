@@ -2,60 +2,69 @@
 
 #include "reports/csv_table.h"
 
-#include <QFileDialog>
 #include <QSaveFile>
 #include <QTreeWidget>
 
-QString AskForSaveFile(QWidget *parent, const QString &caption, const QString &filter)
-{
-    return QFileDialog::getSaveFileName(parent, caption, QString(), filter);
-}
+#include <algorithm>
 
-QStringList ListHeader(const QTreeWidget &list)
+ListTable ListContents(const QTreeWidget &list)
 {
-    QStringList header;
+    ListTable table;
     const QTreeWidgetItem *captions = list.headerItem();
     for (int column = 0; column < list.columnCount(); ++column) {
-        header.append(captions->text(column));
+        table.header.append(captions->text(column));
     }
-    return header;
-}
-
-QList<QStringList> ListRows(const QTreeWidget &list)
-{
-    QList<QStringList> rows;
     for (int row = 0; row < list.topLevelItemCount(); ++row) {
         const QTreeWidgetItem *item = list.topLevelItem(row);
         QStringList fields;
         for (int column = 0; column < list.columnCount(); ++column) {
             fields.append(item->text(column));
         }
-        rows.append(fields);
+        table.rows.append(fields);
     }
-    return rows;
+    return table;
 }
 
-std::optional<QString> WriteListCsv(const QTreeWidget &list, const QString &path)
+ListTable SideBySide(const ListTable &left, const ListTable &right)
+{
+    ListTable joined{left.header + right.header, {}};
+    const qsizetype rowCount = std::max(left.rows.size(), right.rows.size());
+    const auto rowOrEmpty = [](const ListTable &table, qsizetype row) {
+        return row < table.rows.size() ? table.rows.at(row)
+                                       : QStringList(table.header.size(), QString());
+    };
+    for (qsizetype row = 0; row < rowCount; ++row) {
+        joined.rows.append(rowOrEmpty(left, row) + rowOrEmpty(right, row));
+    }
+    return joined;
+}
+
+std::optional<QString> WriteListCsv(const ListTable &table, const QString &path)
 {
     // Written whole or not at all: an earlier file of that name survives a failed write.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         return file.errorString();
     }
-    file.write(CsvDocument(ListHeader(list), ListRows(list)));
+    file.write(SpreadsheetCsvDocument(table.header, table.rows));
     if (!file.commit()) {
         return file.errorString();
     }
     return std::nullopt;
 }
 
-std::optional<QString> ExportList(const QTreeWidget &list, QWidget *parent,
-                                  const SaveFileChooser &chooseFile)
+std::optional<ExportFailure> ExportList(const ListTable &table, const QString &stem, QDate date,
+                                        QWidget *parent, const SaveFileChooser &chooseFile)
 {
-    const QString path =
-        chooseFile(parent, QStringLiteral("Export list"), QStringLiteral("CSV files (*.csv)"));
+    const QString extension = QStringLiteral("csv");
+    const QString path = ChooseSavePath(chooseFile, parent,
+                                        {QStringLiteral("Export list"), QStringLiteral("CSV files"),
+                                         extension, DatedFileName(stem, extension, date)});
     if (path.isEmpty()) {
         return std::nullopt;
     }
-    return WriteListCsv(list, path);
+    if (auto reason = WriteListCsv(table, path)) {
+        return ExportFailure{path, *reason};
+    }
+    return std::nullopt;
 }

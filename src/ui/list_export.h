@@ -9,17 +9,29 @@
 
 class QTreeWidget;
 
-// The column captions of a report list.
-QStringList ListHeader(const QTreeWidget &list);
+// A report list's column captions and its rows, top to bottom, one text per column.
+struct ListTable {
+    QStringList header;
+    QList<QStringList> rows;
+};
 
-// Every row of a report list, top to bottom, one text per column.
-QList<QStringList> ListRows(const QTreeWidget &list);
+ListTable ListContents(const QTreeWidget &list);
 
-// Writes the list as CSV (its column captions as the header) to `path`. Returns the
-// reason on failure, nothing on success.
-std::optional<QString> WriteListCsv(const QTreeWidget &list, const QString &path);
+// Two lists whose rows belong together, row by row, as one table: the columns of `left`
+// then those of `right`; where one list has fewer rows its cells stay empty.
+ListTable SideBySide(const ListTable &left, const ListTable &right);
 
-// "Export list…": asks where to save and writes the list there. Returns the reason on
-// failure, nothing on success or when the operator cancels.
-std::optional<QString> ExportList(const QTreeWidget &list, QWidget *parent,
-                                  const SaveFileChooser &chooseFile);
+// Writes the table as CSV for a spreadsheet to `path`. Returns the reason on failure,
+// nothing on success.
+std::optional<QString> WriteListCsv(const ListTable &table, const QString &path);
+
+struct ExportFailure {
+    QString path;
+    QString reason;
+};
+
+// "Export list…": asks where to save, suggesting "stem-<date>.csv", and writes the table
+// there. Returns the path and the reason on failure, nothing on success or when the
+// operator cancels.
+std::optional<ExportFailure> ExportList(const ListTable &table, const QString &stem, QDate date,
+                                        QWidget *parent, const SaveFileChooser &chooseFile);

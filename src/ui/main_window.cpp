@@ -22,6 +22,7 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
 #include <QHeaderView>
 #include <QMenu>
 #include <QScreen>
@@ -123,11 +124,11 @@ void MainWindow::openTrafficLog()
 {
     if (!m_trafficLogWindow) {
         m_trafficLogWindow = new TrafficLogWindow(
-            *m_trafficLog,
-            [this](QWidget *parent, const QString &caption, const QString &filter) {
-                return m_chooseFile(parent, caption, filter);
+            *m_trafficLog, m_notifier,
+            [this](QWidget *parent, const SaveFileRequest &request) {
+                return m_chooseFile(parent, request);
             },
-            this);
+            [this] { return QHostAddress(m_ui->lbl3->text()); }, this);
     }
     m_trafficLogWindow->show();
     m_trafficLogWindow->raise();
@@ -136,13 +137,22 @@ void MainWindow::openTrafficLog()
 
 void MainWindow::exportLoggerList()
 {
-    exportList(m_ui->listview1);
+    exportTable(ListContents(*m_ui->listview1), QStringLiteral("loggers"));
 }
 
-void MainWindow::exportList(QTreeWidget *list)
+void MainWindow::exportDeviceList()
 {
-    if (const std::optional<QString> failure = ExportList(*list, this, m_chooseFile)) {
-        m_notifier.inform(QStringLiteral("The list was not saved: %1").arg(*failure));
+    // A device's record and its append info stand in the two lists at the same row.
+    exportTable(SideBySide(ListContents(*m_ui->Listview2), ListContents(*m_ui->Listview3)),
+                QStringLiteral("devices"));
+}
+
+void MainWindow::exportTable(const ListTable &table, const QString &stem)
+{
+    if (const auto failure =
+            ExportList(table, stem, QDate::currentDate(), this, m_chooseFile)) {
+        m_notifier.warn(QStringLiteral("The list was not saved to %1: %2")
+                            .arg(QDir::toNativeSeparators(failure->path), failure->reason));
     }
 }
 
@@ -153,7 +163,7 @@ void MainWindow::attachDeviceListMenus()
         list->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(list, &QWidget::customContextMenuRequested, this, [this, list](const QPoint &at) {
             QMenu menu(this);
-            menu.addAction(QStringLiteral("Export list…"), this, [this, list] { exportList(list); });
+            menu.addAction(QStringLiteral("Export list…"), this, [this] { exportDeviceList(); });
             menu.exec(list->viewport()->mapToGlobal(at));
         });
     }

@@ -23,6 +23,7 @@ class QTreeWidget;
 class SystemParameters;
 class TrafficLog;
 class TrafficLogWindow;
+struct ListTable;
 class UdpEndpoints;
 
 namespace Ui {
@@ -63,9 +64,9 @@ public slots:
 
     // "Traffic log…": shows the traffic log window, created on first use.
     void openTrafficLog();
-    // "Export list…" of listview1, Listview2 and Listview3.
+    // "Export list…" of listview1; of Listview2 and Listview3, which export together.
     void exportLoggerList();
-    void exportList(QTreeWidget *list);
+    void exportDeviceList();
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -80,6 +81,7 @@ private:
     void selectLoggerRow(const QString &address);
     void showEmptySearchNotice(const QString &probedNetwork);
     void attachDeviceListMenus();
+    void exportTable(const ListTable &table, const QString &stem);
 
     std::unique_ptr<Ui::Tfrmmain> m_ui;
     QLabel *m_setPortPanel;

@@ -8,6 +8,11 @@ void MessageBoxNotifier::inform(const QString &text)
     QMessageBox::information(m_parent, QApplication::applicationName(), text);
 }
 
+void MessageBoxNotifier::warn(const QString &text)
+{
+    QMessageBox::warning(m_parent, QApplication::applicationName(), text);
+}
+
 bool MessageBoxNotifier::ask(const QString &question)
 {
     return QMessageBox::question(m_parent, QApplication::applicationName(), question,

@@ -13,6 +13,7 @@ public:
     void setParent(QWidget *parent) { m_parent = parent; }
 
     void inform(const QString &text) override;
+    void warn(const QString &text) override;
     bool ask(const QString &question) override;
     void reportError(const QString &text) override;
 

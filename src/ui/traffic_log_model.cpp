@@ -25,6 +25,19 @@ const ObservedDatagram &TrafficLogModel::datagramAt(int row) const
     return m_rows.at(static_cast<std::size_t>(row));
 }
 
+quint64 TrafficLogModel::numberAt(int row) const
+{
+    return m_firstNumber + static_cast<quint64>(row);
+}
+
+std::optional<int> TrafficLogModel::rowOf(quint64 number) const
+{
+    if (number < m_firstNumber || number - m_firstNumber >= m_rows.size()) {
+        return std::nullopt;
+    }
+    return static_cast<int>(number - m_firstNumber);
+}
+
 bool TrafficLogModel::caughtUp() const
 {
     return m_firstNumber + m_rows.size() >= m_log.recordedCount();
@@ -37,7 +50,7 @@ QVariant TrafficLogModel::data(const QModelIndex &index, int role) const
     }
     const ObservedDatagram &datagram = datagramAt(index.row());
     if (role == Qt::ToolTipRole) {
-        return QString::fromLatin1(datagram.bytes.toHex(' ').toUpper());
+        return QString::fromLatin1(ShownBytes(datagram).toHex(' ').toUpper());
     }
     if (role == Qt::TextAlignmentRole && index.column() == LengthColumn) {
         return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
@@ -56,10 +69,10 @@ QVariant TrafficLogModel::data(const QModelIndex &index, int role) const
                QString::number(datagram.peerPort);
     case LengthColumn:
         return datagram.bytes.size();
+    case VerdictColumn:
+        return DatagramVerdict(datagram);
     case PayloadColumn:
         return DatagramPayloadText(datagram);
-    case CrcColumn:
-        return DatagramCrcVerdict(datagram);
     default:
         return {};
     }
@@ -79,10 +92,10 @@ QVariant TrafficLogModel::headerData(int section, Qt::Orientation orientation, i
         return QStringLiteral("Peer");
     case LengthColumn:
         return QStringLiteral("Length");
+    case VerdictColumn:
+        return QStringLiteral("Verdict");
     case PayloadColumn:
         return QStringLiteral("Payload");
-    case CrcColumn:
-        return QStringLiteral("CRC");
     default:
         return {};
     }

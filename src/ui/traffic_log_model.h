@@ -5,6 +5,7 @@
 #include <QAbstractTableModel>
 
 #include <deque>
+#include <optional>
 
 class TrafficLog;
 
@@ -20,8 +21,8 @@ public:
         DirectionColumn,
         PeerColumn,
         LengthColumn,
+        VerdictColumn,
         PayloadColumn,
-        CrcColumn,
         ColumnCount
     };
 
@@ -33,6 +34,10 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
     const ObservedDatagram &datagramAt(int row) const;
+    // The log's number of the datagram in a row, and the row of a datagram by its number
+    // (nothing when it is no longer a row).
+    quint64 numberAt(int row) const;
+    std::optional<int> rowOf(quint64 number) const;
     // Whether every datagram the log holds is a row.
     bool caughtUp() const;
 

@@ -4,6 +4,7 @@
 #include "ui/traffic_log_window.h"
 #include "window_harness.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProcess>
@@ -101,7 +102,7 @@ private:
     static TrafficLogWindow *OpenLogWindow(WindowHarness &harness, const QString &savePath)
     {
         harness.window().setSaveFileChooser(
-            [savePath](QWidget *, const QString &, const QString &) { return savePath; });
+            [savePath](QWidget *, const SaveFileRequest &) { return savePath; });
         harness.window().openTrafficLog();
         return harness.window().findChild<TrafficLogWindow *>();
     }
@@ -138,7 +139,7 @@ private slots:
         QCOMPARE(answer.peerAddress, harness.logger().address());
         QCOMPARE(answer.peerPort, harness.logger().commandPort());
         QVERIFY(answer.microsecondsSinceEpoch >= sent[0].microsecondsSinceEpoch);
-        QCOMPARE(DatagramCrcVerdict(answer), QStringLiteral("CRC good"));
+        QCOMPARE(DatagramVerdict(answer), QStringLiteral("CRC good"));
         QVERIFY(DatagramPayloadText(answer).startsWith(QLatin1Char('R')));
         QVERIFY(Recorded(log, ObservedDatagram::Direction::Sent, ObservedDatagram::Endpoint::Search)
                     .empty());
@@ -162,7 +163,7 @@ private slots:
             QCOMPARE(probe.localPort, harness.windowSearchPort());
         }
         QCOMPARE(DatagramPayloadText(probes[0]), QStringLiteral("\\xFF\\x04\\x03\\xFB"));
-        QCOMPARE(DatagramCrcVerdict(probes[0]), QString());
+        QCOMPARE(DatagramVerdict(probes[0]), QString());
 
         auto answers = Recorded(log, ObservedDatagram::Direction::Received,
                                 ObservedDatagram::Endpoint::Search);
@@ -256,7 +257,9 @@ private slots:
         QCOMPARE(rowBytes(0), QByteArray("50000"));
     }
 
-    void windowFiltersByPeerClearsAndSavesText()
+    // The filter takes a whole address (127.0.0.3, not the probes to 127.0.0.30 to .39);
+    // a save writes what the filter shows, each line dated; clearing asks first.
+    void windowFiltersByPeerSavesWhatItShowsAndAsksBeforeClearing()
     {
         WindowHarness harness(2);
         harness.control<QPushButton>("btnsearch")->click();
@@ -268,8 +271,19 @@ private slots:
         auto *table = window->findChild<QTableView *>("trafficTable");
         QCOMPARE(table->model()->rowCount(), 255 + 2);
 
-        window->findChild<QLineEdit *>("trafficPeerFilter")->setText(QStringLiteral("127.0.0.3:"));
+        auto *filter = window->findChild<QLineEdit *>("trafficPeerFilter");
+        filter->setText(QStringLiteral("127.0.0.3"));
         QCOMPARE(table->model()->rowCount(), 2); // the probe and the answer
+        filter->setText(QStringLiteral("127.0.0.3:%1").arg(harness.logger(1).searchPort()));
+        QCOMPARE(table->model()->rowCount(), 2);
+        filter->setText(QStringLiteral("127.0.0.3:1"));
+        QCOMPARE(table->model()->rowCount(), 0);
+        filter->setText(QStringLiteral("127.0.0.3"));
+        QVERIFY(window->findChild<QLabel *>("trafficCounts")
+                    ->text()
+                    .startsWith(QStringLiteral("2 of 257 datagrams shown, and saved by the saves; "
+                                               "the log keeps the last 10000 datagrams and at "
+                                               "most 4 MiB")));
         table->selectRow(1);
         QCOMPARE(window->findChild<QPlainTextEdit *>("trafficDetail")
                      ->toPlainText()
@@ -284,17 +298,124 @@ private slots:
         QVERIFY(saved.open(QIODevice::ReadOnly));
         const QStringList lines = QString::fromUtf8(saved.readAll()).split(QLatin1Char('\n'));
         QCOMPARE(lines.first(),
-                 QStringLiteral("Time\tDirection\tSocket\tPeer\tLength\tPayload\tCRC\tBytes"));
-        QCOMPARE(lines.size(), 1 + 257 + 1); // header, datagrams, the empty text after the last
-        QVERIFY(lines.contains(QRegularExpression(
-            QStringLiteral(
-                "^\\d\\d:\\d\\d:\\d\\d\\.\\d{3}\treceived\tsearch\t127\\.0\\.0\\.3:%1\t13\t"
-                "SN1001#V1\\.1\t\t1B 53 4E 31 30 30 31 23 56 31 2E 31 05$")
-                .arg(harness.logger(1).searchPort()))));
+                 QStringLiteral("Time\tDirection\tSocket\tPeer\tLength\tPayload\tVerdict\tBytes"));
+        QCOMPARE(lines.size(), 1 + 2 + 1); // header, the shown datagrams, the empty text after
+        QVERIFY2(QRegularExpression(
+                     QStringLiteral(
+                         "^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} [+-]\\d\\d:\\d\\d"
+                         "\treceived\tsearch\t127\\.0\\.0\\.3:%1\t13\t"
+                         "SN1001#V1\\.1\t\t1B 53 4E 31 30 30 31 23 56 31 2E 31 05$")
+                         .arg(harness.logger(1).searchPort()))
+                     .match(lines.at(2))
+                     .hasMatch(),
+                 qPrintable(lines.at(2)));
 
-        window->findChild<QPushButton *>("trafficClear")->click();
+        auto *clear = window->findChild<QPushButton *>("trafficClear");
+        QCOMPARE(clear->text(), QStringLiteral("Clear log…"));
+        harness.notifier().answers = {false};
+        clear->click();
+        QCOMPARE(harness.notifier().asked.size(), 1);
+        QCOMPARE(harness.window().trafficLog().size(), std::size_t(257));
+        harness.notifier().answers = {true};
+        clear->click();
         QCOMPARE(harness.window().trafficLog().size(), std::size_t(0));
         QCOMPARE(table->model()->rowCount(), 0);
+    }
+
+    // While the oldest datagrams leave, the selected one stays selected and the view
+    // scrolled up stays on its datagrams; when the selected one leaves, nothing else is
+    // selected and the detail says why.
+    void selectionAndViewHoldWhileTheOldestLeave()
+    {
+        TrafficLog log;
+        RecordingNotifier notifier;
+        TrafficLogWindow window(
+            log, notifier, [](QWidget *, const SaveFileRequest &) { return QString(); },
+            [] { return kWindowAddress; });
+        int next = 0;
+        const auto record = [&log, &next](int count) {
+            for (const int end = next + count; next < end; ++next) {
+                log.datagramObserved(CommandDatagram(ObservedDatagram::Direction::Received,
+                                                     "R" + QByteArray::number(next)));
+            }
+        };
+        const int bound = static_cast<int>(TrafficLog::kMaxDatagrams);
+        record(bound);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCoreApplication::processEvents(); // the opening scroll to the newest datagram
+        auto *table = window.findChild<QTableView *>("trafficTable");
+        auto *detail = window.findChild<QPlainTextEdit *>("trafficDetail");
+        const auto payloadAt = [table](int row) {
+            return table->model()->index(row, TrafficLogModel::PayloadColumn).data().toString();
+        };
+        table->scrollTo(table->model()->index(5000, 0), QAbstractItemView::PositionAtTop);
+        table->selectRow(5001);
+        QCOMPARE(payloadAt(table->rowAt(0)), QStringLiteral("R5000"));
+
+        record(300);
+        window.refresh();
+        QCOMPARE(payloadAt(table->rowAt(0)), QStringLiteral("R5000"));
+        QCOMPARE(payloadAt(table->currentIndex().row()), QStringLiteral("R5001"));
+        QVERIFY(detail->toPlainText().contains(QStringLiteral("R5001")));
+
+        record(5000);
+        window.refresh();
+        QVERIFY(!table->currentIndex().isValid());
+        QVERIFY(!table->selectionModel()->hasSelection());
+        QVERIFY2(detail->toPlainText().startsWith(
+                     QStringLiteral("The datagram that was selected has left the log")),
+                 qPrintable(detail->toPlainText()));
+    }
+
+    // The SIM PIN and the APN password are hidden in the table, the hexadecimal views
+    // and the text export; the capture keeps them, and its save says so.
+    void secretsAreHiddenExceptInTheCapture()
+    {
+        TrafficLog log;
+        log.datagramObserved(CommandDatagram(ObservedDatagram::Direction::Sent, "PW4711"));
+        log.datagramObserved(
+            CommandDatagram(ObservedDatagram::Direction::Sent, "AW\"cmnet\",\"guest\",\"s3cret\""));
+        RecordingNotifier notifier;
+        QTemporaryDir directory;
+        QStringList captions;
+        QString path;
+        TrafficLogWindow window(
+            log, notifier,
+            [&](QWidget *, const SaveFileRequest &request) {
+                captions.append(request.caption);
+                return path;
+            },
+            [] { return kWindowAddress; });
+        window.show();
+        auto *table = window.findChild<QTableView *>("trafficTable");
+        const auto cell = [table](int row, int column, int role = Qt::DisplayRole) {
+            return table->model()->index(row, column).data(role).toString();
+        };
+        QCOMPARE(cell(0, TrafficLogModel::PayloadColumn), QStringLiteral("PW********"));
+        QCOMPARE(cell(1, TrafficLogModel::PayloadColumn),
+                 QStringLiteral("AW\"cmnet\",\"guest\",\"********\""));
+        QCOMPARE(cell(0, TrafficLogModel::VerdictColumn), QStringLiteral("CRC good"));
+        QVERIFY(cell(0, 0, Qt::ToolTipRole).contains(QStringLiteral("50 57 2A 2A 2A 2A")));
+        table->selectRow(0);
+        QVERIFY(!window.findChild<QPlainTextEdit *>("trafficDetail")
+                     ->toPlainText()
+                     .contains(QStringLiteral("4711")));
+
+        path = directory.filePath("traffic"); // the extension is added
+        window.saveAsText();
+        QFile text(path + ".txt");
+        QVERIFY(text.open(QIODevice::ReadOnly));
+        const QByteArray written = text.readAll();
+        QVERIFY(!written.contains("4711") && !written.contains("s3cret"));
+        QVERIFY(!written.contains("34 37 31 31")); // nor in hexadecimal
+
+        path = directory.filePath("traffic.pcap");
+        window.saveCapture();
+        QFile capture(path);
+        QVERIFY(capture.open(QIODevice::ReadOnly));
+        QVERIFY(capture.readAll().contains("PW4711"));
+        QVERIFY(captions.last().contains(QStringLiteral("PINs and passwords")));
     }
 
     // One request and its answer, written by the capture writer, read by tshark with the
@@ -372,7 +493,7 @@ private slots:
         log.datagramObserved(CommandDatagram(ObservedDatagram::Direction::Received, answer));
         QTemporaryDir directory;
         const QString path = directory.filePath("family.pcap");
-        QVERIFY(!WritePcapCapture(log, path));
+        QVERIFY(!WritePcapCapture(log.datagrams(), kWindowAddress, path));
 
         QStringList arguments{"-r", path,
                               "-X", "lua_script:" TARNWICK_DISSECTOR,

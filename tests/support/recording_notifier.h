@@ -12,6 +12,7 @@ class RecordingNotifier : public Notifier
 {
 public:
     void inform(const QString &text) override { informed.append(text); }
+    void warn(const QString &text) override { warned.append(text); }
     bool ask(const QString &question) override
     {
         asked.append(question);
@@ -24,15 +25,17 @@ public:
     }
     void reportError(const QString &text) override { errors.append(text); }
 
-    QStringList all() const { return informed + asked + errors; }
+    QStringList all() const { return informed + warned + asked + errors; }
     void clear()
     {
         informed.clear();
+        warned.clear();
         asked.clear();
         errors.clear();
     }
 
     QStringList informed;
+    QStringList warned;
     QStringList asked;
     QStringList errors;
     std::deque<bool> answers;

@@ -24,7 +24,7 @@ QList<QStringList> ReadWithPythonCsv(const QString &path)
     python.start(QStringLiteral(PYTHON_PROGRAM),
                  {"-c",
                   "import csv, json, sys\n"
-                  "with open(sys.argv[1], newline='', encoding='utf-8') as f:\n"
+                  "with open(sys.argv[1], newline='', encoding='utf-8-sig') as f:\n"
                   "    print(json.dumps(list(csv.reader(f, strict=True))))\n",
                   path});
     if (!python.waitForFinished(30000) || python.exitCode() != 0) {
@@ -93,29 +93,69 @@ private slots:
         QCOMPARE(CsvField(text), field);
     }
 
+    void spreadsheetSafeText_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("cell");
+        QTest::newRow("formula") << "=1+2"
+                                 << "'=1+2";
+        QTest::newRow("plus") << "+49 30"
+                              << "'+49 30";
+        QTest::newRow("minus") << "-5"
+                               << "'-5";
+        QTest::newRow("at") << "@SUM(A1)"
+                            << "'@SUM(A1)";
+        QTest::newRow("tab") << "\tx"
+                             << "'\tx";
+        QTest::newRow("carriage return") << "\rx"
+                                         << "'\rx";
+        QTest::newRow("sign inside") << "SN=1+2"
+                                     << "SN=1+2";
+        QTest::newRow("empty") << ""
+                               << "";
+    }
+
+    void spreadsheetSafeText()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, cell);
+        QCOMPARE(SpreadsheetSafeText(text), cell);
+    }
+
     void documentIsUtf8WithCrLfRecords()
     {
         QCOMPARE(CsvDocument({"Serial No", "IP", "Version"}, {{"Zähler", "127.0.0.2", "V,1"}}),
                  QByteArray("Serial No,IP,Version\r\nZ\xC3\xA4hler,127.0.0.2,\"V,1\"\r\n"));
     }
 
+    // The file opens in a spreadsheet as it reads in the list: a byte order mark for
+    // UTF-8, a formula kept as text; the name offered is dated, the extension added.
     void exportedLoggerListReadsBackEqual()
     {
         WindowHarness harness;
-        FillList(harness.control<QTreeWidget>("listview1"), kAwkwardRows);
+        const QList<QStringList> rows =
+            kAwkwardRows + QList<QStringList>{{"=1+2", "127.0.0.6", "-V2"}};
+        FillList(harness.control<QTreeWidget>("listview1"), rows);
         QTemporaryDir directory;
-        const QString path = directory.filePath("loggers.csv");
-        QString askedCaption;
-        harness.window().setSaveFileChooser(
-            [&](QWidget *, const QString &caption, const QString &) {
-                askedCaption = caption;
-                return path;
-            });
+        SaveFileRequest asked;
+        harness.window().setSaveFileChooser([&](QWidget *, const SaveFileRequest &request) {
+            asked = request;
+            return directory.filePath("loggers");
+        });
+        const QDate before = QDate::currentDate();
         harness.window().exportLoggerList();
 
-        QCOMPARE(askedCaption, QStringLiteral("Export list"));
-        const QList<QStringList> expected =
-            QList<QStringList>{{"Serial No", "IP", "Version"}} + kAwkwardRows;
+        QCOMPARE(asked.caption, QStringLiteral("Export list"));
+        QCOMPARE(asked.extension, QStringLiteral("csv"));
+        QVERIFY2(asked.suggestedName == DatedFileName("loggers", "csv", before) ||
+                     asked.suggestedName == DatedFileName("loggers", "csv", QDate::currentDate()),
+                 qPrintable(asked.suggestedName));
+        const QString path = directory.filePath("loggers.csv");
+        QFile written(path);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QVERIFY(written.readAll().startsWith("\xEF\xBB\xBFSerial No,"));
+        QList<QStringList> expected = QList<QStringList>{{"Serial No", "IP", "Version"}} + rows;
+        expected.last() = QStringList{"'=1+2", "127.0.0.6", "'-V2"};
         QCOMPARE(ReadWithPythonCsv(path), expected);
         QVERIFY(harness.notifier().all().isEmpty());
     }
@@ -127,7 +167,7 @@ private slots:
         QTemporaryDir directory;
         const QString path = directory.filePath("loggers.csv");
         harness.window().setSaveFileChooser(
-            [&](QWidget *, const QString &, const QString &) { return path; });
+            [&](QWidget *, const SaveFileRequest &) { return path; });
         QMenu &menu = harness.window().findChild<LoggerListMenu *>()->build();
         const auto action = [&menu](const QString &text) -> QAction * {
             for (QAction *candidate : menu.actions()) {
@@ -171,36 +211,38 @@ private slots:
         QVERIFY(!gaveUp);
     }
 
-    void deviceListsExportTheirOwnColumns()
+    // Each device's record and its append info, which the window lists side by side, go
+    // to one file, row by row, whichever list the export is asked from.
+    void deviceListExportsRecordsWithTheirAppendInfo()
     {
         WindowHarness harness;
-        FillList(harness.control<QTreeWidget>("Listview2"), {{"INV,7", "3", "1A"}});
+        FillList(harness.control<QTreeWidget>("Listview2"),
+                 {{"INV,7", "3", "1A"}, {"INV8", "4", "1B"}});
         FillList(harness.control<QTreeWidget>("Listview3"), {{"Roof \"East\"#Row 2"}});
         QTemporaryDir directory;
-        QString path;
-        harness.window().setSaveFileChooser(
-            [&](QWidget *, const QString &, const QString &) { return path; });
-
-        path = directory.filePath("devices.csv");
-        harness.window().exportList(harness.control<QTreeWidget>("Listview2"));
+        const QString path = directory.filePath("devices.csv");
+        QString suggested;
+        harness.window().setSaveFileChooser([&](QWidget *, const SaveFileRequest &request) {
+            suggested = request.suggestedName;
+            return path;
+        });
+        harness.window().exportDeviceList();
+        QVERIFY(suggested.startsWith(QStringLiteral("devices-")));
         QCOMPARE(ReadWithPythonCsv(path),
-                 (QList<QStringList>{{"Serial No", "Address", "Type Code"}, {"INV,7", "3", "1A"}}));
-
-        path = directory.filePath("append-info.csv");
-        harness.window().exportList(harness.control<QTreeWidget>("Listview3"));
-        QCOMPARE(ReadWithPythonCsv(path),
-                 (QList<QStringList>{{"Append Info"}, {"Roof \"East\"#Row 2"}}));
+                 (QList<QStringList>{{"Serial No", "Address", "Type Code", "Append Info"},
+                                     {"INV,7", "3", "1A", "Roof \"East\"#Row 2"},
+                                     {"INV8", "4", "1B", ""}}));
     }
 
     void deviceListMenuOffersTheExport()
     {
         WindowHarness harness;
-        auto *list = harness.control<QTreeWidget>("Listview2");
-        FillList(list, {{"INV1", "3", "1A"}});
+        auto *list = harness.control<QTreeWidget>("Listview3");
+        FillList(harness.control<QTreeWidget>("Listview2"), {{"INV1", "3", "1A"}});
         QTemporaryDir directory;
         const QString path = directory.filePath("devices.csv");
         harness.window().setSaveFileChooser(
-            [&](QWidget *, const QString &, const QString &) { return path; });
+            [&](QWidget *, const SaveFileRequest &) { return path; });
 
         QStringList offered;
         QTimer::singleShot(0, [&offered] {
@@ -221,26 +263,28 @@ private slots:
     {
         WindowHarness harness;
         harness.window().setSaveFileChooser(
-            [](QWidget *, const QString &, const QString &) { return QString(); });
+            [](QWidget *, const SaveFileRequest &) { return QString(); });
         harness.window().exportLoggerList();
         QVERIFY(harness.notifier().all().isEmpty());
     }
 
-    void failedExportIsReportedAndKeepsTheOldFile()
+    void failedExportIsAWarningNamingThePath()
     {
         WindowHarness harness;
         QTemporaryDir directory;
         const QString path = directory.filePath("missing-folder/loggers.csv");
         harness.window().setSaveFileChooser(
-            [&](QWidget *, const QString &, const QString &) { return path; });
+            [&](QWidget *, const SaveFileRequest &) { return path; });
         harness.window().exportLoggerList();
         // The system's reason, in its own words: what it says when that file is opened.
         QSaveFile unwritable(path);
         QVERIFY(!unwritable.open(QIODevice::WriteOnly));
         const QString reason = unwritable.errorString();
         QVERIFY(!reason.isEmpty());
-        QCOMPARE(harness.notifier().informed,
-                 QStringList{QStringLiteral("The list was not saved: ") + reason});
+        QCOMPARE(harness.notifier().warned,
+                 QStringList{QStringLiteral("The list was not saved to %1: %2")
+                                 .arg(QDir::toNativeSeparators(path), reason)});
+        QVERIFY(harness.notifier().informed.isEmpty());
     }
 };
 

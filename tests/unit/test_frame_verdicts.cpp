@@ -2,49 +2,130 @@
 
 #include <QtTest>
 
-using protocol::CrcVerdict;
-using protocol::InspectedFrame;
+using protocol::DatagramPiece;
+using protocol::PieceVerdict;
+using Pieces = std::vector<DatagramPiece>;
 
-Q_DECLARE_METATYPE(std::vector<InspectedFrame>)
+Q_DECLARE_METATYPE(Pieces)
+
+namespace {
+
+const std::string kRequest = "\x1B"
+                             "ERB2DD\x05";
+const std::string kAnswer = "\x1B"
+                            "R3EBD\x05";
+
+DatagramPiece Frame(const std::string &bytes, const std::string &payload,
+                    PieceVerdict verdict = PieceVerdict::CrcGood)
+{
+    return {bytes, payload, verdict};
+}
+
+DatagramPiece Piece(const std::string &bytes, PieceVerdict verdict)
+{
+    return {bytes, {}, verdict};
+}
+
+} // namespace
 
 class TestFrameVerdicts : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void inspectFrames_data()
+    void inspectDatagram_data()
     {
         QTest::addColumn<QByteArray>("datagram");
-        QTest::addColumn<std::vector<InspectedFrame>>("frames");
-        QTest::newRow("one request") << QByteArray("\x1B"
-                                                   "ERB2DD\x05")
-                                     << std::vector<InspectedFrame>{{"ER", CrcVerdict::Good}};
+        QTest::addColumn<Pieces>("pieces");
+        QTest::newRow("one request")
+            << QByteArray::fromStdString(kRequest) << Pieces{Frame(kRequest, "ER")};
         QTest::newRow("altered CRC digit") << QByteArray("\x1B"
                                                          "ERB2DE\x05")
-                                           << std::vector<InspectedFrame>{{"ER", CrcVerdict::Bad}};
-        QTest::newRow("lower-case CRC digits")
-            << QByteArray("\x1B"
-                          "ERb2dd\x05")
-            << std::vector<InspectedFrame>{{"ER", CrcVerdict::Bad}};
-        QTest::newRow("two frames, stray bytes between")
-            << QByteArray("\x1B"
-                          "ERB2DD\x05xx\x05\x1B"
-                          "R3EBD\x05")
-            << std::vector<InspectedFrame>{{"ER", CrcVerdict::Good}, {"R", CrcVerdict::Good}};
-        QTest::newRow("frame cut short") << QByteArray("\x1B"
-                                                       "ERB2")
-                                         << std::vector<InspectedFrame>{};
-        QTest::newRow("probe") << QByteArray("\xFF\x04\x03\xFB") << std::vector<InspectedFrame>{};
+                                           << Pieces{Frame("\x1B"
+                                                           "ERB2DE\x05",
+                                                           "ER", PieceVerdict::CrcBad)};
+        QTest::newRow("lower-case CRC digits") << QByteArray("\x1B"
+                                                             "ERb2dd\x05")
+                                               << Pieces{Frame("\x1B"
+                                                               "ERb2dd\x05",
+                                                               "ER", PieceVerdict::CrcBad)};
         QTest::newRow("empty payload") << QByteArray("\x1B"
                                                      "FFFF\x05")
-                                       << std::vector<InspectedFrame>{{"", CrcVerdict::Good}};
+                                       << Pieces{Frame("\x1B"
+                                                       "FFFF\x05",
+                                                       "")};
+        QTest::newRow("two frames, stray bytes between")
+            << QByteArray::fromStdString(kRequest + "xx\x05" + kAnswer)
+            << Pieces{Frame(kRequest, "ER"), Piece("xx\x05", PieceVerdict::StrayBytes),
+                      Frame(kAnswer, "R")};
+        QTest::newRow("stray bytes before a frame")
+            << QByteArray::fromStdString(std::string("\x00\xFF", 2) + kAnswer)
+            << Pieces{Piece(std::string("\x00\xFF", 2), PieceVerdict::StrayBytes),
+                      Frame(kAnswer, "R")};
+        // The receive path cuts from the first ESC: the frame goes with the stray byte.
+        QTest::newRow("stray ESC before a frame")
+            << QByteArray::fromStdString("\x1B" + kAnswer)
+            << Pieces{Piece("\x1B", PieceVerdict::StrayBytes),
+                      Frame(kAnswer, "R", PieceVerdict::CrcGoodLostToStrayEsc)};
+        QTest::newRow("first half of a split answer") << QByteArray("\x1B"
+                                                                    "R192.168")
+                                                      << Pieces{Piece("\x1B"
+                                                                      "R192.168",
+                                                                      PieceVerdict::PartOfFrame)};
+        QTest::newRow("second half of a split answer")
+            << QByteArray(".1.100ABCD\x05")
+            << Pieces{Piece(".1.100ABCD\x05", PieceVerdict::PartOfFrame)};
+        QTest::newRow("a frame, then the start of the next")
+            << QByteArray::fromStdString(kAnswer + "\x1BR")
+            << Pieces{Frame(kAnswer, "R"), Piece("\x1BR", PieceVerdict::PartOfFrame)};
+        QTest::newRow("probe") << QByteArray("\xFF\x04\x03\xFB")
+                               << Pieces{Piece("\xFF\x04\x03\xFB", PieceVerdict::StrayBytes)};
     }
 
-    void inspectFrames()
+    void inspectDatagram()
     {
         QFETCH(QByteArray, datagram);
-        QFETCH(std::vector<InspectedFrame>, frames);
-        QVERIFY(protocol::InspectFrames(datagram.toStdString()) == frames);
+        QFETCH(Pieces, pieces);
+        const Pieces inspected = protocol::InspectDatagram(datagram.toStdString());
+        QVERIFY(inspected == pieces);
+    }
+
+    void findSecret_data()
+    {
+        QTest::addColumn<QByteArray>("payload");
+        QTest::addColumn<QByteArray>("secret");
+        QTest::newRow("PIN") << QByteArray("PW1234") << QByteArray("1234");
+        QTest::newRow("APN password")
+            << QByteArray("AW\"apn\",\"user\",\"pa,ss\"") << QByteArray("pa,ss");
+        QTest::newRow("APN value holding the separator, password kept inside")
+            << QByteArray("AW\"a\",\"b\",\"c\",\"d\"") << QByteArray("c\",\"d");
+        QTest::newRow("APN payload without its quotes") << QByteArray("AWxyz") << QByteArray("xyz");
+        QTest::newRow("empty password") << QByteArray("AW\"apn\",\"\",\"\"") << QByteArray("");
+    }
+
+    void findSecret()
+    {
+        QFETCH(QByteArray, payload);
+        QFETCH(QByteArray, secret);
+        const std::string text = payload.toStdString();
+        const auto range = protocol::FindSecret(text);
+        QVERIFY(range.has_value());
+        QCOMPARE(QByteArray::fromStdString(text.substr(range->begin, range->end - range->begin)),
+                 secret);
+    }
+
+    void payloadsWithoutSecrets_data()
+    {
+        QTest::addColumn<QByteArray>("payload");
+        QTest::newRow("APN read") << QByteArray("AR");
+        QTest::newRow("answer") << QByteArray("RPW12");
+        QTest::newRow("IP write") << QByteArray("EW192.168.1.20,255.255.255.0,192.168.1.1,6001");
+    }
+
+    void payloadsWithoutSecrets()
+    {
+        QFETCH(QByteArray, payload);
+        QVERIFY(!protocol::FindSecret(payload.toStdString()));
     }
 
     void escapeBytes_data()

@@ -17,6 +17,8 @@ ObservedDatagram Datagram(ObservedDatagram::Direction direction, const QByteArra
     return datagram;
 }
 
+const QHostAddress kPcAddress(QStringLiteral("192.0.2.1"));
+
 } // namespace
 
 class TestTrafficCapture : public QObject
@@ -82,13 +84,11 @@ private slots:
     // File header, then one record header per packet: 1.5 s after the epoch, 29 bytes.
     void captureFileLayout()
     {
-        TrafficLog log;
         ObservedDatagram datagram = Datagram(ObservedDatagram::Direction::Received, "R");
         datagram.microsecondsSinceEpoch = 1500000;
-        log.datagramObserved(datagram);
         QTemporaryDir folder;
         const QString path = folder.filePath(QStringLiteral("traffic.pcap"));
-        QCOMPARE(WritePcapCapture(log, path), std::nullopt);
+        QCOMPARE(WritePcapCapture({datagram}, kPcAddress, path), std::nullopt);
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray bytes = file.readAll();
@@ -99,11 +99,31 @@ private slots:
         QCOMPARE(bytes.mid(40), Ipv4UdpPacket(datagram, 0));
     }
 
+    // A socket bound to every interface has no address of its own; the capture shows the
+    // PC's, and the PIN as it was sent, readable by the owner alone.
+    void captureShowsThePcAndKeepsTheRealBytesForItsOwner()
+    {
+        ObservedDatagram datagram =
+            Datagram(ObservedDatagram::Direction::Sent, QByteArray("\x1BPW1234xxxx\x05"));
+        datagram.localAddress = QHostAddress(QHostAddress::AnyIPv4);
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("traffic.pcap"));
+        QCOMPARE(WritePcapCapture({datagram}, kPcAddress, path), std::nullopt);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray packet = file.readAll().mid(40);
+        QCOMPARE(packet.mid(12, 4).toHex('.'), QByteArray("c0.00.02.01"));
+        QVERIFY(packet.endsWith("PW1234xxxx\x05"));
+#ifdef Q_OS_UNIX
+        QCOMPARE(QFile::permissions(path) & ~(QFile::ReadUser | QFile::WriteUser),
+                 QFile::ReadOwner | QFile::WriteOwner);
+#endif
+    }
+
     void captureFileThatCannotBeWrittenSaysWhy()
     {
-        TrafficLog log;
         const std::optional<QString> failure =
-            WritePcapCapture(log, QStringLiteral("/nonexistent-folder/traffic.pcap"));
+            WritePcapCapture({}, kPcAddress, QStringLiteral("/nonexistent-folder/traffic.pcap"));
         QVERIFY(failure.has_value());
         QVERIFY(!failure->isEmpty()); // the system's reason, in its own words
         QVERIFY(!QFile::exists(QStringLiteral("/nonexistent-folder/traffic.pcap")));

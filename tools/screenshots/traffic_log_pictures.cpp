@@ -1,6 +1,8 @@
 #include "traffic_log_pictures.h"
 
 #include "transport/pcap_capture.h"
+#include "transport/traffic_log.h"
+#include "ui/traffic_log_model.h"
 #include "ui/traffic_log_window.h"
 #include "window_harness.h"
 
@@ -28,7 +30,7 @@ void Run(const QString &program, const QStringList &arguments, QByteArray *outpu
 void SelectFirstRowWithBadCrc(QTableView &table)
 {
     for (int row = 0; row < table.model()->rowCount(); ++row) {
-        if (table.model()->index(row, 5).data().toString() == QLatin1String("CRC bad")) {
+        if (table.model()->index(row, TrafficLogModel::VerdictColumn).data().toString() == QLatin1String("CRC bad")) {
             table.selectRow(row);
             return;
         }
@@ -72,7 +74,8 @@ void TakeTrafficLogPictures(const QString &directory)
 
     QTemporaryDir scratch;
     const QString capture = scratch.filePath(QStringLiteral("traffic.pcap"));
-    if (const auto failure = WritePcapCapture(harness.window().trafficLog(), capture)) {
+    if (const auto failure = WritePcapCapture(harness.window().trafficLog().datagrams(),
+                                              QHostAddress(QHostAddress::LocalHost), capture)) {
         qFatal("capture not written: %s", qPrintable(*failure));
     }
     const QStringList arguments{
