@@ -102,6 +102,9 @@ std::optional<QString> WritePcapCapture(const TrafficLog &log, const QString &pa
         << quint32{kSnapshotLength} << kLinkTypeRawIp;
     for (std::size_t index = 0; index < log.size(); ++index) {
         const ObservedDatagram &datagram = log.at(index);
+        if (datagram.direction == ObservedDatagram::Direction::LeftOverDiscarded) {
+            continue; // not on the wire
+        }
         const QByteArray packet =
             Ipv4UdpPacket(datagram, static_cast<quint16>((log.firstNumber() + index) & 0xFFFF));
         const auto length = static_cast<quint32>(packet.size());

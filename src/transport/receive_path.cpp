@@ -22,6 +22,8 @@ ReceivePath::ReceivePath(UdpEndpoints &endpoints, CommandExchange &exchange, QOb
     connect(&m_endpoints.setSocket(), &QUdpSocket::readyRead, this, &ReceivePath::ReceivePathRun);
     connect(&m_endpoints.searchSocket(), &QUdpSocket::readyRead, this,
             &ReceivePath::ReceivePathRun);
+    connect(&m_exchange, &CommandExchange::requestSending, this,
+            &ReceivePath::discardLeftOverAnswers);
 }
 
 void ReceivePath::setDiscoveryHandler(DiscoveryHandler handler)
@@ -61,6 +63,14 @@ void ReceivePath::ReceivePathRun()
         runSearchPath(std::move(datagram), sender);
     }
     queueRunIfDatagramsWait();
+}
+
+void ReceivePath::discardLeftOverAnswers()
+{
+    for (const std::string &frame : m_setBuffer.discardCompleteCandidates()) {
+        m_endpoints.reportLeftOverDiscarded(
+            QByteArray(frame.data(), static_cast<qsizetype>(frame.size())));
+    }
 }
 
 void ReceivePath::queueRunIfDatagramsWait()

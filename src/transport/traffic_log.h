@@ -51,10 +51,12 @@ QString DatagramPayloadText(const ObservedDatagram &datagram);
 // set-socket datagram without one, empty on the search socket (its answers carry no CRC).
 QString DatagramCrcVerdict(const ObservedDatagram &datagram);
 
-// "sent" or "received".
+// "sent", "received" or "discarded: left over".
 QString DirectionText(ObservedDatagram::Direction direction);
 // "set" or "search".
 QString EndpointText(ObservedDatagram::Endpoint endpoint);
+// "address:port" of the peer, empty for a frame left over (its sender is not known).
+QString PeerText(const ObservedDatagram &datagram);
 // Local time of day with milliseconds, hh:mm:ss.zzz.
 QString TimeText(const ObservedDatagram &datagram);
 

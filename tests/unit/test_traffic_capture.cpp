@@ -79,13 +79,15 @@ private slots:
         QCOMPARE(packet.size(), 20 + 8 + 1);
     }
 
-    // File header, then one record header per packet: 1.5 s after the epoch, 29 bytes.
+    // File header, then one record header per packet: 1.5 s after the epoch, 29 bytes. A
+    // frame the receive buffer discarded never crossed the wire and is no packet.
     void captureFileLayout()
     {
         TrafficLog log;
         ObservedDatagram datagram = Datagram(ObservedDatagram::Direction::Received, "R");
         datagram.microsecondsSinceEpoch = 1500000;
         log.datagramObserved(datagram);
+        log.datagramObserved(Datagram(ObservedDatagram::Direction::LeftOverDiscarded, "R"));
         QTemporaryDir folder;
         const QString path = folder.filePath(QStringLiteral("traffic.pcap"));
         QCOMPARE(WritePcapCapture(log, path), std::nullopt);
