@@ -116,8 +116,10 @@ void ReceivePath::runSearchPath(QByteArray datagram, const QString &sender)
     if (!m_searchBuffer.holdsEscAndEnq()) {
         return;
     }
+    // The search decides which answers it takes: a range search listens while other
+    // commands run.
     while (const auto candidate = m_searchBuffer.cutNextCandidate()) {
-        if (m_exchange.currentCommand() == "SS" && m_discoveryHandler) {
+        if (m_discoveryHandler) {
             m_discoveryHandler(*candidate, sender);
         }
     }
