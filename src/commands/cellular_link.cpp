@@ -40,8 +40,9 @@ void CellularLink::btnARClick()
 
 void CellularLink::btnAWClick()
 {
-    const cellular::ApnSettings apn{ToWire(m_apnName->text()), ToWire(m_apnUser->text()),
-                                    ToWire(m_apnPassword->text())};
+    const cellular::ApnSettings apn{ToWireForSending(m_apnName->text()),
+                                    ToWireForSending(m_apnUser->text()),
+                                    ToWireForSending(m_apnPassword->text())};
     m_exchange.SendCommand("AW", cellular::BuildApnWrite(apn));
 }
 
@@ -51,7 +52,7 @@ void CellularLink::btnPWClick()
     if (inputRefused(!pin.isEmpty(), QStringLiteral("Please enter the Pin."))) {
         return;
     }
-    m_exchange.SendCommand("PW", cellular::BuildPinWrite(ToWire(pin)));
+    m_exchange.SendCommand("PW", cellular::BuildPinWrite(ToWireForSending(pin)));
 }
 
 void CellularLink::btnPCClick()
@@ -66,7 +67,8 @@ void CellularLink::btnCRClick()
 
 void CellularLink::btnCWClick()
 {
-    m_exchange.SendCommand("CW", cellular::BuildOperatorWrite(ToWire(m_telecomOperator->text())));
+    m_exchange.SendCommand("CW", cellular::BuildOperatorWrite(
+                                     ToWireForSending(m_telecomOperator->text())));
 }
 
 void CellularLink::btnIFClick()

@@ -97,8 +97,8 @@ void DeviceRegistry::btnDAClick()
         return;
     }
     const device_registry::DeviceInput device{
-        ToWire(m_serialNumber->text()), ToWire(m_address->text()), ToWire(m_typeCode->text()),
-        ToWire(m_appendInfo->toPlainText())};
+        ToWireForSending(m_serialNumber->text()), ToWireForSending(m_address->text()),
+        ToWireForSending(m_typeCode->text()), ToWireForSending(m_appendInfo->toPlainText())};
     if (const auto refusal = device_registry::RefusedDeviceEntry(device)) {
         m_exchange.notifier().inform(FromWire(*refusal));
         return;

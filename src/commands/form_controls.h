@@ -6,13 +6,15 @@
 #include <QWidget>
 
 // The controls the form created (its components). The form names every control it
-// creates; widgets that Qt makes inside others are unnamed or named "qt_...".
+// creates; widgets that Qt makes inside others are unnamed or named "qt_...". Windows
+// the form owns (the traffic log, dialogs) hold controls of their own, not the form's.
 inline QList<QWidget *> FormComponents(QWidget &form)
 {
     QList<QWidget *> components;
     for (QWidget *child : form.findChildren<QWidget *>()) {
         const QString name = child->objectName();
-        if (!name.isEmpty() && !name.startsWith(QLatin1String("qt_"))) {
+        if (!name.isEmpty() && !name.startsWith(QLatin1String("qt_")) &&
+            child->window() == &form) {
             components.append(child);
         }
     }

@@ -107,7 +107,8 @@ void SystemParameters::btnsw1Click()
 
 // The answer to a read, plain or as the first step of a chain. An answer with a field that
 // cannot be read shows the fields before it and leaves the current command in place;
-// otherwise the step it named is done here, and a chain continues only if its write goes out.
+// otherwise the step it named is done here, and a chain continues only if the answer held
+// the whole block and its write goes out.
 void SystemParameters::answerBlock(const std::string &payload)
 {
     m_exchange.tmr1Timer();
@@ -121,6 +122,12 @@ void SystemParameters::answerBlock(const std::string &payload)
     showBlock(block);
     const std::string step = m_exchange.currentCommand();
     m_exchange.clearCurrentCommand();
+    const bool chainWrites = step == kGprsOnRead || step == kGprsOffRead || step == kIntervalRead;
+    if (chainWrites && !system_parameters::HoldsWholeBlock(payload)) {
+        m_exchange.notifier().inform(
+            QString::fromLatin1(system_parameters::kIncompleteBlockMessage));
+        return;
+    }
     if (step == kGprsOnRead) {
         gprsStep(true, kGprsOnWrite);
     } else if (step == kGprsOffRead) {

@@ -2,6 +2,7 @@
 
 #include "protocol/text.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 
@@ -23,6 +24,8 @@ constexpr Field kHeartbeat{14, 2};
 constexpr Field kRetries{16, 2};
 constexpr Field kWaitForResponse{18, 2};
 constexpr Field kLinkFlags{20, 2};
+
+constexpr std::size_t kBlockCharacters = 20;
 
 constexpr std::int32_t kMaxDataIntervalSeconds = 0xFFFF;
 constexpr std::int32_t kMaxByteField = 0xFF;
@@ -117,6 +120,14 @@ void ReadBlockAnswer(std::string_view payload, BlockControls &block)
     block.reconnect = flags[1] - '0';
     block.transport = flags[2] - '0';
     block.gprs = flags[3] - '0';
+}
+
+bool HoldsWholeBlock(std::string_view payload)
+{
+    const std::string_view block = payload.substr(std::min<std::size_t>(1, payload.size()));
+    return block.size() >= kBlockCharacters &&
+           block.substr(0, kBlockCharacters).find_first_not_of("0123456789ABCDEFabcdef") ==
+               std::string_view::npos;
 }
 
 BlockControls ParseBlockAnswer(std::string_view payload)

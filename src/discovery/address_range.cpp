@@ -43,6 +43,23 @@ std::optional<int> ParsePrefixLength(const QString &text)
     return length <= 32 ? std::optional<int>(length) : std::nullopt;
 }
 
+struct NetworkBounds {
+    quint32 network = 0;
+    quint32 broadcast = 0;
+};
+
+// The network and broadcast addresses of a local network; nothing for a /31 or /32,
+// which have neither.
+std::optional<NetworkBounds> BoundsOf(const LocalNetwork &local)
+{
+    const int prefix = local.prefixLength;
+    if (prefix < 0 || prefix > 30) {
+        return std::nullopt;
+    }
+    const quint32 network = local.address.toIPv4Address() & Mask(prefix);
+    return NetworkBounds{network, network | ~Mask(prefix)};
+}
+
 // Why no address of [first, last] may be probed, or an empty text when all may.
 QString ReservedInside(quint32 first, quint32 last)
 {
@@ -183,18 +200,26 @@ Parsed<quint32> ParseLoggerAddress(const QString &text, const QList<LocalNetwork
                               "one logger.");
     }
     for (const LocalNetwork &network : localNetworks) {
-        const int prefix = network.prefixLength;
-        if (prefix < 0 || prefix > 30) {
-            continue; // a /31 or /32 has no broadcast address
-        }
-        const quint32 local = network.address.toIPv4Address();
-        if (*address == ((local & Mask(prefix)) | ~Mask(prefix))) {
+        const std::optional<NetworkBounds> bounds = BoundsOf(network);
+        if (bounds && *address == bounds->broadcast) {
             return QStringLiteral("%1 is the broadcast address of the PC's network %2/%3, "
                                   "not the address of one logger.")
-                .arg(Dotted(*address), Dotted(local & Mask(prefix)), QString::number(prefix));
+                .arg(Dotted(*address), Dotted(bounds->network),
+                     QString::number(network.prefixLength));
         }
     }
     return *address;
+}
+
+bool IsRangeProbeTarget(quint32 address, const QList<LocalNetwork> &pcNetworks)
+{
+    for (const LocalNetwork &network : pcNetworks) {
+        const std::optional<NetworkBounds> bounds = BoundsOf(network);
+        if (bounds && (address == bounds->network || address == bounds->broadcast)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 Parsed<AddressRange> ParseAddressRange(const QString &text)

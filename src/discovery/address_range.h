@@ -21,6 +21,7 @@ struct AddressRange {
     quint32 last = 0;
 
     quint64 size() const { return quint64(last) - first + 1; }
+    bool contains(quint32 address) const { return address >= first && address <= last; }
     QHostAddress at(quint64 index) const { return QHostAddress(quint32(first + index)); }
     // "192.0.2.0/24" when the range is one CIDR block or the hosts of one (without its
     // network and broadcast addresses), else "FIRST-LAST", or the one address.
@@ -49,6 +50,12 @@ std::optional<quint32> ParseDottedQuad(const QString &text);
 // they are ordinary hosts, and the tool cannot know a remote network's mask.
 Parsed<quint32> ParseLoggerAddress(const QString &text,
                                    const QList<LocalNetwork> &localNetworks = {});
+
+// Whether a search of a range probes this address of it. Left out: the network and
+// broadcast addresses of the PC's own networks (of /30 or wider), which a range written
+// first-last can cross. Neither is a logger's, and a probe to the broadcast address
+// reaches every host of that network, inside the range or not.
+bool IsRangeProbeTarget(quint32 address, const QList<LocalNetwork> &pcNetworks);
 
 // A CIDR block ("10.20.0.0/22"), a pair "FIRST-LAST" (inclusive), or one address. A CIDR
 // block of /30 or wider leaves out its own network and broadcast addresses, as a sweep

@@ -39,8 +39,13 @@ QString NetworkPrefix(const QString &pcAddress)
 LoggerSearch::LoggerSearch(UdpEndpoints &endpoints, CommandExchange &exchange,
                            const Controls &controls, int tickMs, QObject *parent)
     : QObject(parent), m_endpoints(endpoints), m_exchange(exchange), m_controls(controls),
-      m_rangeProber(new PacedProber([this](const QHostAddress &target) { sendProbe(target); },
-                                    this))
+      m_rangeProber(new PacedProber(
+          [this](const QHostAddress &target) {
+              if (discovery::IsRangeProbeTarget(target.toIPv4Address(), m_pcNetworks)) {
+                  sendProbe(target);
+              }
+          },
+          this))
 {
     m_tmr2.setObjectName(QStringLiteral("tmr2"));
     m_tmr2.setInterval(tickMs);
@@ -66,6 +71,8 @@ void LoggerSearch::beginSearch()
 {
     stopRangeSearch();
     m_rangeAnswerWindow.stop();
+    m_searchedRange.reset();
+    m_probedAddress.clear();
     m_controls.loggerList->clear();
     m_exchange.setCurrentCommand("SS");
     emit searchStarted();
@@ -88,9 +95,12 @@ void LoggerSearch::btnsearchClick()
     }
 }
 
-void LoggerSearch::searchRange(const discovery::AddressRange &range, int probesPerSecond)
+void LoggerSearch::searchRange(const discovery::AddressRange &range, int probesPerSecond,
+                               const QList<discovery::LocalNetwork> &pcNetworks)
 {
     beginSearch();
+    m_searchedRange = range;
+    m_pcNetworks = pcNetworks;
     m_tmr2.stop();  // pb1 counts the probes of the range instead of the sweep's ticks
     m_probedNetwork = range.toString();
     m_controls.progress->setRange(0, int(range.size()));
@@ -124,6 +134,7 @@ void LoggerSearch::rangeProbingFinished(bool completed)
 void LoggerSearch::probeAddress(const QHostAddress &address)
 {
     m_exchange.setCurrentCommand("SS");
+    m_probedAddress = address.toString();
     sendProbe(address);
 }
 
@@ -135,15 +146,37 @@ void LoggerSearch::reportIfEmpty()
     }
 }
 
+bool LoggerSearch::rangeAwaitsAnswers() const
+{
+    return m_rangeProber->isRunning() || m_rangeAnswerWindow.isActive();
+}
+
+bool LoggerSearch::listsAnswerFrom(const QString &senderAddress) const
+{
+    if (!m_searchedRange || senderAddress == m_probedAddress) {
+        return true;
+    }
+    const std::optional<quint32> sender = discovery::ParseDottedQuad(senderAddress);
+    return sender && m_searchedRange->contains(*sender);
+}
+
 void LoggerSearch::handleDiscoveryAnswer(const std::string &candidate,
                                          const QString &senderAddress)
 {
-    m_exchange.tmr1Timer();
+    const bool searchIsCurrent = m_exchange.currentCommand() == "SS";
+    if (!searchIsCurrent && !rangeAwaitsAnswers()) {
+        return;
+    }
+    // A range answer that comes while another command is pending leaves that command's
+    // lock and timeout alone.
+    if (searchIsCurrent) {
+        m_exchange.tmr1Timer();
+    }
 
     const auto [serial, version] = discovery::SplitDiscoveryAnswer(candidate);
 
     if (senderAddress.isEmpty() || senderAddress == m_controls.pcAddress->text() ||
-        serial.empty()) {
+        serial.empty() || !listsAnswerFrom(senderAddress)) {
         return;
     }
     QTreeWidget *list = m_controls.loggerList;

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QTimer>
 
+#include <optional>
 #include <string>
 
 class CommandExchange;
@@ -18,6 +19,8 @@ class UdpEndpoints;
 // The sweep of the PC's /24 network and the logger list it fills, and the two ways
 // beyond it: a paced search of an address range, and the probe of one address. The
 // search never ends by itself: answers are taken while "SS" stays the current command.
+// A range search also takes them while other commands run, from its start until its
+// answer time after the last probe, and lists only senders inside its range.
 class LoggerSearch : public QObject
 {
     Q_OBJECT
@@ -32,12 +35,15 @@ public:
     LoggerSearch(UdpEndpoints &endpoints, CommandExchange &exchange, const Controls &controls,
                  int tickMs, QObject *parent = nullptr);
 
-    // Called by the receive path for each discovery candidate while "SS" is current.
+    // Called by the receive path for each discovery candidate. Outside a search (neither
+    // "SS" current nor a range search waiting for answers) the candidate is dropped.
     void handleDiscoveryAnswer(const std::string &candidate, const QString &senderAddress);
 
-    // Empties the list and probes every address of the range at the given pace; pb1
-    // counts the probes sent. Answers are listed as for the sweep.
-    void searchRange(const discovery::AddressRange &range, int probesPerSecond);
+    // Empties the list and probes the range at the given pace, leaving out the network
+    // and broadcast addresses of the PC's networks; pb1 counts the addresses done.
+    // Answers from inside the range are listed as for the sweep.
+    void searchRange(const discovery::AddressRange &range, int probesPerSecond,
+                     const QList<discovery::LocalNetwork> &pcNetworks);
     void stopRangeSearch();
     bool rangeSearchRunning() const;
 
@@ -63,6 +69,8 @@ private:
     void beginSearch();
     void rangeProbingFinished(bool completed);
     void reportIfEmpty();
+    bool rangeAwaitsAnswers() const;
+    bool listsAnswerFrom(const QString &senderAddress) const;
 
     UdpEndpoints &m_endpoints;
     CommandExchange &m_exchange;
@@ -73,4 +81,8 @@ private:
     // progress runs (ten ticks); then an empty list is reported.
     QTimer m_rangeAnswerWindow;
     QString m_probedNetwork;  // what the running sweep or range search probes
+    // The range of the last range search, until a sweep; its answers come from inside it.
+    std::optional<discovery::AddressRange> m_searchedRange;
+    QList<discovery::LocalNetwork> m_pcNetworks;  // whose own addresses a range leaves out
+    QString m_probedAddress;                       // the one address of "Add logger by IP"
 };

@@ -68,6 +68,7 @@ void CommandExchange::sendToSelectedLogger(const std::string &payload)
     if (!address || !logger.setAddress(*address)) {
         return;  // nowhere to send: the exchange ends in its timeout
     }
+    emit requestSending();
     const std::string frame = protocol::BuildFrame(payload);
     m_endpoints.sendToLogger(QByteArray(frame.data(), static_cast<qsizetype>(frame.size())),
                              logger);

@@ -75,6 +75,11 @@ public:
     Notifier &notifier() { return m_notifier; }
     const Timing &timing() const { return m_timing; }
 
+signals:
+    // A request is about to go to a logger: whatever earlier answers left unread can no
+    // longer answer anything.
+    void requestSending();
+
 private:
     UdpEndpoints &m_endpoints;
     ExchangeWindow &m_window;

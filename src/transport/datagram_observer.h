@@ -3,9 +3,13 @@
 #include <QByteArray>
 #include <QHostAddress>
 
-// One datagram as it crossed one of the tool's two sockets.
+// One datagram as it crossed one of the tool's two sockets, or a frame the set socket's
+// receive buffer let go of unanswered.
 struct ObservedDatagram {
-    enum class Direction { Sent, Received };
+    // LeftOverDiscarded is no datagram on the wire: a whole frame that earlier answers
+    // left in the receive buffer, dropped when a request went out. Its bytes are that
+    // frame and its peer is unknown (null).
+    enum class Direction { Sent, Received, LeftOverDiscarded };
     enum class Endpoint { Set, Search };
 
     qint64 microsecondsSinceEpoch = 0;

@@ -19,8 +19,9 @@ public:
     virtual void reportError(const QString &text) = 0;
 };
 
-// Runs an event handler; a text that had to be a whole number and was not stops the
-// handler there and is reported. What the handler did before the throw stays.
+// Runs an event handler; a text that had to be a whole number and was not, or a text to
+// be sent that the loggers' code page cannot hold, stops the handler there and is
+// reported. What the handler did before the throw stays.
 template <typename Handler>
 void RunGuarded(Notifier &notifier, Handler &&handler)
 {
@@ -28,5 +29,9 @@ void RunGuarded(Notifier &notifier, Handler &&handler)
         handler();
     } catch (const protocol::InvalidIntegerError &error) {
         notifier.reportError(FromWire(error.what()));
+    } catch (const TextOutsideCodePageError &error) {
+        notifier.reportError(QStringLiteral("The loggers' code page has no character '%1': "
+                                            "nothing was sent.")
+                                 .arg(error.character()));
     }
 }

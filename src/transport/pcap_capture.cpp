@@ -102,6 +102,9 @@ std::optional<QString> WritePcapCapture(const QList<ObservedDatagram> &datagrams
         << quint32{kSnapshotLength} << kLinkTypeRawIp;
     quint16 identification = 0;
     for (ObservedDatagram datagram : datagrams) {
+        if (datagram.direction == ObservedDatagram::Direction::LeftOverDiscarded) {
+            continue; // not on the wire
+        }
         if (datagram.localAddress == QHostAddress::AnyIPv4 ||
             datagram.localAddress == QHostAddress::Any) {
             datagram.localAddress = pcAddress;

@@ -22,6 +22,8 @@ ReceivePath::ReceivePath(UdpEndpoints &endpoints, CommandExchange &exchange, QOb
     connect(&m_endpoints.setSocket(), &QUdpSocket::readyRead, this, &ReceivePath::ReceivePathRun);
     connect(&m_endpoints.searchSocket(), &QUdpSocket::readyRead, this,
             &ReceivePath::ReceivePathRun);
+    connect(&m_exchange, &CommandExchange::requestSending, this,
+            &ReceivePath::discardLeftOverAnswers);
 }
 
 void ReceivePath::setDiscoveryHandler(DiscoveryHandler handler)
@@ -61,6 +63,14 @@ void ReceivePath::ReceivePathRun()
         runSearchPath(std::move(datagram), sender);
     }
     queueRunIfDatagramsWait();
+}
+
+void ReceivePath::discardLeftOverAnswers()
+{
+    for (const std::string &frame : m_setBuffer.discardCompleteCandidates()) {
+        m_endpoints.reportLeftOverDiscarded(
+            QByteArray(frame.data(), static_cast<qsizetype>(frame.size())));
+    }
 }
 
 void ReceivePath::queueRunIfDatagramsWait()
@@ -106,8 +116,10 @@ void ReceivePath::runSearchPath(QByteArray datagram, const QString &sender)
     if (!m_searchBuffer.holdsEscAndEnq()) {
         return;
     }
+    // The search decides which answers it takes: a range search listens while other
+    // commands run.
     while (const auto candidate = m_searchBuffer.cutNextCandidate()) {
-        if (m_exchange.currentCommand() == "SS" && m_discoveryHandler) {
+        if (m_discoveryHandler) {
             m_discoveryHandler(*candidate, sender);
         }
     }

@@ -15,6 +15,8 @@ class QUdpSocket;
 // Runs once per read notification: reads one datagram (set socket first), adds it to
 // that socket's receive buffer and hands what it cuts out to its owner: one checked
 // answer to the current command's handler, or every discovery answer to the search.
+// When a request goes out, whole frames left in the set buffer by earlier answers are
+// discarded: only a frame that arrives after the send can answer it.
 class ReceivePath : public QObject
 {
     Q_OBJECT
@@ -35,6 +37,9 @@ public:
 
 public slots:
     void ReceivePathRun();
+    // Drops every whole frame from the set buffer, reporting each to the traffic log; a
+    // frame whose end has not arrived stays, so an answer split over datagrams still joins.
+    void discardLeftOverAnswers();
 
 private:
     // Reads one datagram; false when nothing (or nothing usable) was waiting.

@@ -78,14 +78,29 @@ void TrafficLog::clear()
 
 QString DirectionText(ObservedDatagram::Direction direction)
 {
-    return direction == ObservedDatagram::Direction::Sent ? QStringLiteral("sent")
-                                                          : QStringLiteral("received");
+    switch (direction) {
+    case ObservedDatagram::Direction::Sent:
+        return QStringLiteral("sent");
+    case ObservedDatagram::Direction::Received:
+        return QStringLiteral("received");
+    case ObservedDatagram::Direction::LeftOverDiscarded:
+        break;
+    }
+    return QStringLiteral("discarded: left over");
 }
 
 QString EndpointText(ObservedDatagram::Endpoint endpoint)
 {
     return endpoint == ObservedDatagram::Endpoint::Set ? QStringLiteral("set")
                                                        : QStringLiteral("search");
+}
+
+QString PeerText(const ObservedDatagram &datagram)
+{
+    if (datagram.peerAddress.isNull()) {
+        return {};
+    }
+    return datagram.peerAddress.toString() + QLatin1Char(':') + QString::number(datagram.peerPort);
 }
 
 QString TimeText(const ObservedDatagram &datagram)
@@ -166,8 +181,7 @@ QString TrafficLogLine(const ObservedDatagram &datagram)
     return QStringList{DateTimeText(datagram),
                        DirectionText(datagram.direction),
                        EndpointText(datagram.endpoint),
-                       datagram.peerAddress.toString() + QLatin1Char(':') +
-                           QString::number(datagram.peerPort),
+                       PeerText(datagram),
                        QString::number(datagram.bytes.size()),
                        DatagramPayloadText(datagram),
                        DatagramVerdict(datagram),

@@ -60,10 +60,12 @@ QString DatagramVerdict(const ObservedDatagram &datagram);
 // hexadecimal views and the text export. A capture keeps the real bytes.
 QByteArray ShownBytes(const ObservedDatagram &datagram);
 
-// "sent" or "received".
+// "sent", "received" or "discarded: left over".
 QString DirectionText(ObservedDatagram::Direction direction);
 // "set" or "search".
 QString EndpointText(ObservedDatagram::Endpoint endpoint);
+// "address:port" of the peer, empty for a frame left over (its sender is not known).
+QString PeerText(const ObservedDatagram &datagram);
 // Local time of day with milliseconds, hh:mm:ss.zzz.
 QString TimeText(const ObservedDatagram &datagram);
 // Local date and time with milliseconds and the offset from UTC, yyyy-MM-dd hh:mm:ss.zzz +hh:mm.

@@ -74,6 +74,13 @@ qint64 UdpEndpoints::receive(QUdpSocket &socket, char *data, qint64 maxBytes, QH
     return read;
 }
 
+void UdpEndpoints::reportLeftOverDiscarded(const QByteArray &frame)
+{
+    if (m_observer) {
+        tellObserver(m_setSocket, ObservedDatagram::Direction::LeftOverDiscarded, frame, {}, 0);
+    }
+}
+
 void UdpEndpoints::tellObserver(const QUdpSocket &socket, ObservedDatagram::Direction direction,
                                 const QByteArray &bytes, const QHostAddress &peer, quint16 peerPort)
 {
@@ -86,7 +93,9 @@ void UdpEndpoints::tellObserver(const QUdpSocket &socket, ObservedDatagram::Dire
                                                 : ObservedDatagram::Endpoint::Search;
     datagram.localAddress = socket.localAddress();
     datagram.localPort = socket.localPort();
-    datagram.peerAddress = QHostAddress(peer.toIPv4Address());
+    if (!peer.isNull()) {
+        datagram.peerAddress = QHostAddress(peer.toIPv4Address());
+    }
     datagram.peerPort = peerPort;
     datagram.bytes = bytes;
     m_observer->datagramObserved(datagram);

@@ -34,6 +34,10 @@ public:
     // (one skipped with a null data pointer is not).
     qint64 receive(QUdpSocket &socket, char *data, qint64 maxBytes, QHostAddress *sender);
 
+    // Tells the observer that a whole frame left over from earlier answers was dropped
+    // from the set socket's receive buffer.
+    void reportLeftOverDiscarded(const QByteArray &frame);
+
     // Sees every datagram sent and received from now on; nullptr for none. Not owned.
     void setObserver(DatagramObserver *observer) { m_observer = observer; }
 

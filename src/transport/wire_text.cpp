@@ -172,6 +172,45 @@ std::string ToWire(const QString &text)
     return bytes;
 }
 
+std::optional<QString> FirstCharacterOutsideCodePage(const QString &text)
+{
+    for (qsizetype at = 0; at < text.size(); ++at) {
+        qsizetype length = 1;
+        if (text.at(at).isHighSurrogate() && at + 1 < text.size() &&
+            text.at(at + 1).isLowSurrogate()) {
+            length = 2;
+        }
+        const QStringView character = QStringView(text).sliced(at, length);
+        if (length == 1 && IsEscapedByte(character.front())) {
+            continue; // a byte read from a logger goes back as itself
+        }
+        // Some encoders write a replacement without flagging an error: the character is
+        // held only when its bytes read back as itself.
+        QStringEncoder encoder = MakeEncoder();
+        const QByteArray bytes = encoder.encode(character);
+        QStringDecoder decoder = MakeDecoder();
+        const QString again = decoder.decode(bytes);
+        if (encoder.hasError() || decoder.hasError() || again != character) {
+            return character.toString();
+        }
+        at += length - 1;
+    }
+    return std::nullopt;
+}
+
+TextOutsideCodePageError::TextOutsideCodePageError(const QString &character)
+    : std::runtime_error("text outside the code page"), m_character(character)
+{
+}
+
+std::string ToWireForSending(const QString &text)
+{
+    if (const std::optional<QString> character = FirstCharacterOutsideCodePage(text)) {
+        throw TextOutsideCodePageError(*character);
+    }
+    return ToWire(text);
+}
+
 namespace wire_text {
 
 bool SelectCodePage(const QString &name)

@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -15,6 +16,25 @@
 // byte. So a text read from a logger and written back unchanged is the same bytes.
 std::string ToWire(const QString &text);
 QString FromWire(std::string_view bytes);
+
+// The first character of the text that the code page cannot hold (one or two UTF-16
+// units), or nothing when it holds them all. ToWire would write such a character as "?".
+std::optional<QString> FirstCharacterOutsideCodePage(const QString &text);
+
+// A text that must go to a logger holds a character its code page cannot hold.
+class TextOutsideCodePageError : public std::runtime_error
+{
+public:
+    explicit TextOutsideCodePageError(const QString &character);
+    const QString &character() const { return m_character; }
+
+private:
+    QString m_character;
+};
+
+// ToWire for a text that is to be sent: throws TextOutsideCodePageError, naming the first
+// character the code page cannot hold, instead of writing "?" for it.
+std::string ToWireForSending(const QString &text);
 
 // Whether cutting the bytes at `at` splits no character of the code page.
 bool IsCharacterBoundary(std::string_view bytes, std::size_t at);

@@ -221,18 +221,18 @@ void MainWindow::buildLoggerListMenu()
     m_listMenu->addEntry(QStringLiteral("Export list…"), [this] { exportLoggerList(); });
 }
 
+QList<discovery::LocalNetwork> MainWindow::pcNetworks() const
+{
+    QList<discovery::LocalNetwork> networks;
+    for (const discovery::LocalAdapter &adapter : m_adapters()) {
+        networks.append(adapter.network());
+    }
+    return networks;
+}
+
 void MainWindow::openAddLoggerDialog()
 {
-    auto *dialog = new AddLoggerDialog(
-        *m_search,
-        [this] {
-            QList<discovery::LocalNetwork> networks;
-            for (const discovery::LocalAdapter &adapter : m_adapters()) {
-                networks.append(adapter.network());
-            }
-            return networks;
-        },
-        this);
+    auto *dialog = new AddLoggerDialog(*m_search, [this] { return pcNetworks(); }, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &AddLoggerDialog::loggerAdded, this, &MainWindow::selectLoggerRow);
     dialog->open();
@@ -240,7 +240,7 @@ void MainWindow::openAddLoggerDialog()
 
 void MainWindow::openRangeSearchDialog()
 {
-    auto *dialog = new RangeSearchDialog(*m_search, this);
+    auto *dialog = new RangeSearchDialog(*m_search, [this] { return pcNetworks(); }, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->open();
 }

@@ -76,6 +76,7 @@ private:
     void applyStaticProperties();
     void centreOnScreen();
     void buildLoggerListMenu();
+    QList<discovery::LocalNetwork> pcNetworks() const;
     void openAddLoggerDialog();
     void openRangeSearchDialog();
     void selectLoggerRow(const QString &address);

@@ -3,9 +3,24 @@
 #include <QApplication>
 #include <QMessageBox>
 
+namespace {
+
+// Texts come from loggers and from the operator's entries: shown as written, never read
+// as markup.
+QMessageBox::StandardButton ShowPlainText(QWidget *parent, QMessageBox::Icon icon,
+                                          const QString &text,
+                                          QMessageBox::StandardButtons buttons)
+{
+    QMessageBox box(icon, QApplication::applicationName(), text, buttons, parent);
+    box.setTextFormat(Qt::PlainText);
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+} // namespace
+
 void MessageBoxNotifier::inform(const QString &text)
 {
-    QMessageBox::information(m_parent, QApplication::applicationName(), text);
+    ShowPlainText(m_parent, QMessageBox::Information, text, QMessageBox::Ok);
 }
 
 void MessageBoxNotifier::warn(const QString &text)
@@ -15,11 +30,11 @@ void MessageBoxNotifier::warn(const QString &text)
 
 bool MessageBoxNotifier::ask(const QString &question)
 {
-    return QMessageBox::question(m_parent, QApplication::applicationName(), question,
-                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    return ShowPlainText(m_parent, QMessageBox::Question, question,
+                         QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
 void MessageBoxNotifier::reportError(const QString &text)
 {
-    QMessageBox::critical(m_parent, QApplication::applicationName(), text);
+    ShowPlainText(m_parent, QMessageBox::Critical, text, QMessageBox::Ok);
 }

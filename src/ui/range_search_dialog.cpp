@@ -11,8 +11,9 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-RangeSearchDialog::RangeSearchDialog(LoggerSearch &search, QWidget *parent)
-    : QDialog(parent), m_search(search), m_range(new QLineEdit(this)), m_pace(new QSpinBox(this)),
+RangeSearchDialog::RangeSearchDialog(LoggerSearch &search, PcNetworks pcNetworks,
+                                     QWidget *parent)
+    : QDialog(parent), m_search(search), m_pcNetworks(std::move(pcNetworks)), m_range(new QLineEdit(this)), m_pace(new QSpinBox(this)),
       m_message(new QLabel(this))
 {
     setObjectName(QStringLiteral("dlgSearchRange"));
@@ -62,6 +63,7 @@ void RangeSearchDialog::startSearch()
         return;
     }
     m_message->clear();
-    m_search.searchRange(std::get<discovery::AddressRange>(parsed), m_pace->value());
+    m_search.searchRange(std::get<discovery::AddressRange>(parsed), m_pace->value(),
+                         m_pcNetworks());
     accept();
 }

@@ -1,6 +1,10 @@
 #pragma once
 
+#include "discovery/address_range.h"
+
 #include <QDialog>
+
+#include <functional>
 
 class LoggerSearch;
 class QLabel;
@@ -16,12 +20,17 @@ class RangeSearchDialog : public QDialog
     Q_OBJECT
 
 public:
-    explicit RangeSearchDialog(LoggerSearch &search, QWidget *parent = nullptr);
+    // The PC's networks, read when the search starts: their network and broadcast
+    // addresses are left out of the range.
+    using PcNetworks = std::function<QList<discovery::LocalNetwork>()>;
+
+    RangeSearchDialog(LoggerSearch &search, PcNetworks pcNetworks, QWidget *parent = nullptr);
 
 private:
     void startSearch();
 
     LoggerSearch &m_search;
+    PcNetworks m_pcNetworks;
     QLineEdit *m_range;
     QSpinBox *m_pace;
     QLabel *m_message;

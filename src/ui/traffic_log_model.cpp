@@ -62,11 +62,13 @@ QVariant TrafficLogModel::data(const QModelIndex &index, int role) const
     case TimeColumn:
         return TimeText(datagram);
     case DirectionColumn:
+        if (datagram.direction == ObservedDatagram::Direction::LeftOverDiscarded) {
+            return DirectionText(datagram.direction); // only the set socket keeps answers
+        }
         return DirectionText(datagram.direction) + QLatin1Char(' ') +
                EndpointText(datagram.endpoint);
     case PeerColumn:
-        return datagram.peerAddress.toString() + QLatin1Char(':') +
-               QString::number(datagram.peerPort);
+        return PeerText(datagram);
     case LengthColumn:
         return datagram.bytes.size();
     case VerdictColumn:

@@ -1,6 +1,9 @@
 #include "protocol/text.h"
+#include "sim_network.h"
 #include "transport/command_exchange.h"
 #include "transport/receive_path.h"
+#include "transport/traffic_log.h"
+#include "ui/traffic_log_model.h"
 #include "window_harness.h"
 
 #include <QComboBox>
@@ -11,6 +14,8 @@
 #include <QTextEdit>
 #include <QTreeWidget>
 #include <QtTest>
+
+#include <array>
 
 namespace {
 
@@ -246,6 +251,43 @@ private slots:
         SendToWindow(harness, "\x05");
         QTRY_COMPARE_WITH_TIMEOUT(answers->size(), 3, kWaitMs);
         QCOMPARE(answers->last(), QStringLiteral("RTHREE"));
+    }
+
+    // A logger that answers twice in one datagram leaves a whole frame behind; the next
+    // request discards it, so every later command gets its own logger's answer.
+    void frameLeftOverFromAnEarlierAnswerNeverAnswersTheNextCommand()
+    {
+        WindowHarness harness(4);
+        const QStringList macs{"00-1A-2B-00-00-66", "00-1A-2B-00-00-14", "00-1A-2B-00-00-12",
+                               "00-1A-2B-00-00-11"};
+        std::array<NetworkState, 4> states;
+        for (int index = 0; index < 4; ++index) {
+            states.at(std::size_t(index)).mac = macs.at(index).toStdString();
+            InstallNetworkCommands(harness.logger(index), states.at(std::size_t(index)));
+        }
+        harness.logger(0).misbehaviour().doubleFrame = true;
+        auto *readMac = harness.control<QPushButton>("btnMR");
+        QStringList shown;
+        for (int index = 0; index < 4; ++index) {
+            harness.selectLogger(index);
+            readMac->click();
+            QTRY_VERIFY_WITH_TIMEOUT(readMac->isEnabled(), kWaitMs);
+            shown.append(harness.control<QLineEdit>("EDTMAC")->text());
+        }
+        QCOMPARE(shown, macs);
+
+        const TrafficLog &log = harness.window().trafficLog();
+        TrafficLogModel model(log);
+        QStringList discarded;
+        for (int row = 0; row < model.rowCount(); ++row) {
+            if (model.datagramAt(row).direction == ObservedDatagram::Direction::LeftOverDiscarded) {
+                const QStringList line = TrafficLogLine(model.datagramAt(row)).split('\t');
+                discarded.append(model.index(row, TrafficLogModel::DirectionColumn).data().toString() +
+                                 '|' + line.mid(1, 4).join('|') + '|' + line.at(6));
+                QVERIFY2(line.at(5).endsWith("00-1A-2B-00-00-66"), qPrintable(line.at(5)));
+            }
+        }
+        QCOMPARE(discarded, QStringList{"discarded: left over|discarded: left over|set||24|CRC good"});
     }
 
     void misbehavingLoggerAnswers_data()

@@ -347,6 +347,53 @@ private slots:
         QCOMPARE(Notice(harness), QString());
     }
 
+    // A command started during a range search leaves the search listening: a logger that
+    // answers afterwards is listed, and the pending command stays locked and current.
+    void rangeSearchListsAnswersThatComeDuringACommand()
+    {
+        Timing timing = WindowHarness::FastTiming();
+        timing.commandTimeoutMs = 60000; // the command stays pending through the test
+        WindowHarness harness(2, timing);
+        harness.logger(1).setDiscoveryAnswer(std::string()); // answers later, below
+        SearchRange(harness, QStringLiteral("127.0.0.2-127.0.0.200"), 100);
+        harness.selectLogger(0);
+        auto *readMac = harness.control<QPushButton>("btnMR");
+        readMac->click();
+        QCOMPARE(harness.window().exchange().currentCommand(), std::string("MR"));
+        QVERIFY(MenuAction(harness, QStringLiteral("Stop the range search"))->isEnabled());
+
+        harness.logger(1).sendFromSearchPort("\x1BSN1001#V1.1\x05",
+                                             QHostAddress(QStringLiteral("127.0.0.1")),
+                                             harness.windowSearchPort());
+        QTRY_VERIFY_WITH_TIMEOUT(
+            Rows(harness.control<QTreeWidget>("listview1")).contains("SN1001|127.0.0.3"), kWaitMs);
+        QVERIFY(!readMac->isEnabled());
+        QCOMPARE(harness.window().exchange().currentCommand(), std::string("MR"));
+    }
+
+    // The PC is on 127.0.0.0/24 and 127.0.1.0/24: a range across both leaves out
+    // 127.0.0.255 and 127.0.1.0, and lists no answer from outside the range.
+    void rangeLeavesOutThePcNetworksOwnAddressesAndListsOnlyItsOwnAnswers()
+    {
+        WindowHarness harness(1); // its logger, 127.0.0.2, lies outside the range
+        const auto atBroadcast = OtherNetworkLogger(harness, QStringLiteral("127.0.0.255"), "SN-BC");
+        const auto atNetwork = OtherNetworkLogger(harness, QStringLiteral("127.0.1.0"), "SN-NET");
+        const auto inside = OtherNetworkLogger(harness, QStringLiteral("127.0.1.5"), "SN-B5");
+        SearchRange(harness, QStringLiteral("127.0.0.250-127.0.1.5"), 2000);
+        // As a logger reached by a broadcast probe would answer.
+        harness.logger(0).sendFromSearchPort("\x1BSN1000#V1.0\x05",
+                                             QHostAddress(QStringLiteral("127.0.0.1")),
+                                             harness.windowSearchPort());
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !MenuAction(harness, QStringLiteral("Stop the range search"))->isEnabled(), kWaitMs);
+        QTest::qWait(WindowHarness::FastTiming().searchTickMs * 12); // the answers' time
+        QCOMPARE(Rows(harness.control<QTreeWidget>("listview1")),
+                 QStringList{"SN-B5|127.0.1.5"});
+        QCOMPARE(atBroadcast->endpoint().probesReceived(), 0);
+        QCOMPARE(atNetwork->endpoint().probesReceived(), 0);
+        QCOMPARE(inside->endpoint().probesReceived(), 1);
+    }
+
     void rangeSearchStopsFromTheMenu()
     {
         WindowHarness harness(1);

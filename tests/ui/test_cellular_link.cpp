@@ -73,6 +73,37 @@ class TestCellularLink : public QObject
     Q_OBJECT
 
 private slots:
+    // A character the loggers' code page cannot hold would go out as "?"; the text is
+    // refused before anything is sent, naming it.
+    void textOutsideTheCodePageIsRefused_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QStringList>("edits");
+        QTest::addColumn<QString>("character");
+        QTest::newRow("APN user") << "btnAW" << QStringList{"edtapnname", "internet", "edtapnuser", "Ωmega"} << "Ω";
+        QTest::newRow("operator, outside the basic plane")
+            << "btnCW" << QStringList{"edtto", "Net 😀"} << "😀";
+        QTest::newRow("PIN") << "btnPW" << QStringList{"edtpin", "12€4"} << "€";
+    }
+
+    void textOutsideTheCodePageIsRefused()
+    {
+        QFETCH(QString, button);
+        QFETCH(QStringList, edits);
+        QFETCH(QString, character);
+        const CodePageForTest latin1("ISO-8859-1");
+        QVERIFY(latin1.selected());
+        WindowHarness harness;
+        harness.selectLogger();
+        FillEdits(harness, edits);
+        Click(harness, button);
+        QCOMPARE(harness.notifier().errors,
+                 QStringList{QStringLiteral("The loggers' code page has no character '%1': "
+                                            "nothing was sent.")
+                                 .arg(character)});
+        VerifyNothingSent(harness);
+    }
+
     void withoutSelectedLoggerOnlyThatIsReported_data()
     {
         QTest::addColumn<QString>("button");

@@ -368,17 +368,24 @@ private slots:
         QVERIFY(window.requests().empty());
     }
 
+    // Only the form's own controls: the traffic log window's filter stays as typed.
     void clearAllEmptiesEveryEditListAndRichEdit()
     {
         DeviceWindow window;
         window.harness.selectLogger();
         window.addStaleRows();
         window.appendInfo()->setPlainText(QStringLiteral("Roof#East"));
+        window.harness.window().openTrafficLog();
+        auto *peerFilter = window.harness.window().findChild<QLineEdit *>(
+            QStringLiteral("trafficPeerFilter"));
+        QVERIFY(peerFilter != nullptr);
+        peerFilter->setText(QStringLiteral("127.0.0.2"));
         QList<QLineEdit *> edits;
         for (QLineEdit *edit : window.harness.window().findChildren<QLineEdit *>()) {
             const bool named = !edit->objectName().isEmpty() &&
                                !edit->objectName().startsWith(QLatin1String("qt_"));
-            if (edit->metaObject() == &QLineEdit::staticMetaObject && named) {
+            if (edit->metaObject() == &QLineEdit::staticMetaObject && named &&
+                edit->window() == &window.harness.window()) {
                 edit->setText(QStringLiteral("1"));
                 edits.append(edit);
             }
@@ -394,6 +401,7 @@ private slots:
             QVERIFY2(list->topLevelItemCount() == 0, qPrintable(list->objectName()));
         }
         QVERIFY(window.appendInfo()->toPlainText().isEmpty());
+        QCOMPARE(peerFilter->text(), QStringLiteral("127.0.0.2"));
         QCOMPARE(window.harness.control<QTreeWidget>("Listview2")->headerItem()->text(0),
                  QStringLiteral("Serial No"));
         QVERIFY(window.harness.notifier().all().isEmpty());

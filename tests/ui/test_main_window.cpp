@@ -1,9 +1,11 @@
+#include "ui/message_box_notifier.h"
 #include "window_harness.h"
 
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -35,6 +37,49 @@ class TestMainWindow : public QObject
     Q_OBJECT
 
 private slots:
+    // A logger's text in a message box is shown as it came, never read as markup.
+    void messageBoxesShowTextFromTheNetworkAsPlainText()
+    {
+        LoggerSim logger(QHostAddress(QStringLiteral("127.0.0.2")), 0, 0);
+        QVERIFY(logger.start());
+        logger.setCommandHandler("SR", [](const std::string &) {
+            return std::optional<std::string>("R06001830<b>X</b>0503017");
+        });
+        NetworkSettings settings;
+        settings.bindAddress = QHostAddress(QStringLiteral("127.0.0.1"));
+        settings.localSetPort = 0;
+        settings.localSearchPort = 0;
+        settings.remoteSetPort = logger.commandPort();
+        settings.remoteSearchPort = logger.searchPort();
+        MessageBoxNotifier notifier;
+        MainWindow window(
+            notifier, settings, WindowHarness::FastTiming(), [] { return QStringLiteral("127.0.0.1"); },
+            [] { return QList<discovery::LocalAdapter>{}; });
+        notifier.setParent(&window);
+        window.show();
+        auto *list = FindControl<QTreeWidget>(window, "listview1");
+        auto *row = new QTreeWidgetItem(list, {QStringLiteral("SN1"), QStringLiteral("127.0.0.2")});
+        list->setCurrentItem(row);
+
+        QString shown;
+        Qt::TextFormat format = Qt::AutoText;
+        QTimer closer;
+        closer.setInterval(10);
+        connect(&closer, &QTimer::timeout, this, [&] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                format = box->textFormat();
+                shown = box->text();
+                closer.stop();
+                box->done(0);
+            }
+        });
+        closer.start();
+        FindControl<QPushButton>(window, "btnSR")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!shown.isEmpty(), 2000);
+        QCOMPARE(shown, QStringLiteral("'<b>X' is not a valid integer value"));
+        QCOMPARE(format, Qt::PlainText);
+    }
+
     void everyControlStandsInItsPlace_data()
     {
         QTest::addColumn<QString>("className");

@@ -390,6 +390,14 @@ private slots:
             << invalidTime << "";
         QTest::newRow("GPRS ON, start hour ab") << "btngprson" << "ab001830012C05030160" << ""
             << "'ab' is not a valid integer value";
+        const QString incomplete = QStringLiteral(
+            "The system parameters read from the logger are incomplete, so nothing was written.");
+        QTest::newRow("GPRS ON, flags cut to 7") << "btngprson" << "06001830012C0503017"
+            << incomplete << "";
+        QTest::newRow("GPRS OFF, flags cut to 6") << "btngprsoff" << "06001830012C0503016"
+            << incomplete << "";
+        QTest::newRow("Set, flags cut to 7") << "btnsw1" << "06001830012C0503017" << incomplete
+            << "";
     }
 
     void chainEndsWhenItsWriteRefusesTheBlockRead()

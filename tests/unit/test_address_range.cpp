@@ -259,6 +259,30 @@ private slots:
         QFETCH(QString, text);
         QCOMPARE((AddressRange{first, last}).toString(), text);
     }
+
+    // The PC is on 192.0.2.0/24, 10.1.0.0/22 and a /31 link.
+    void rangeProbeTarget_data()
+    {
+        QTest::addColumn<quint32>("address");
+        QTest::addColumn<bool>("probed");
+        QTest::newRow("broadcast of a /24") << Ip("192.0.2.255") << false;
+        QTest::newRow("network of a /24") << Ip("192.0.2.0") << false;
+        QTest::newRow("host of a /24") << Ip("192.0.2.254") << true;
+        QTest::newRow("broadcast of a /22") << Ip("10.1.3.255") << false;
+        QTest::newRow(".255 inside a /22") << Ip("10.1.0.255") << true;
+        QTest::newRow("either end of a /31") << Ip("198.51.100.0") << true;
+        QTest::newRow("beyond the PC's networks") << Ip("192.0.3.0") << true;
+    }
+
+    void rangeProbeTarget()
+    {
+        QFETCH(quint32, address);
+        QFETCH(bool, probed);
+        const QList<LocalNetwork> pcNetworks{{QHostAddress(QStringLiteral("192.0.2.7")), 24},
+                                             {QHostAddress(QStringLiteral("10.1.2.3")), 22},
+                                             {QHostAddress(QStringLiteral("198.51.100.1")), 31}};
+        QCOMPARE(discovery::IsRangeProbeTarget(address, pcNetworks), probed);
+    }
 };
 
 QTEST_APPLESS_MAIN(TestAddressRange)

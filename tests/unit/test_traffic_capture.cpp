@@ -81,14 +81,17 @@ private slots:
         QCOMPARE(packet.size(), 20 + 8 + 1);
     }
 
-    // File header, then one record header per packet: 1.5 s after the epoch, 29 bytes.
+    // File header, then one record header per packet: 1.5 s after the epoch, 29 bytes. A
+    // frame the receive buffer discarded never crossed the wire and is no packet.
     void captureFileLayout()
     {
         ObservedDatagram datagram = Datagram(ObservedDatagram::Direction::Received, "R");
         datagram.microsecondsSinceEpoch = 1500000;
         QTemporaryDir folder;
         const QString path = folder.filePath(QStringLiteral("traffic.pcap"));
-        QCOMPARE(WritePcapCapture({datagram}, kPcAddress, path), std::nullopt);
+        const ObservedDatagram discarded =
+            Datagram(ObservedDatagram::Direction::LeftOverDiscarded, "R");
+        QCOMPARE(WritePcapCapture({datagram, discarded}, kPcAddress, path), std::nullopt);
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray bytes = file.readAll();
@@ -108,7 +111,9 @@ private slots:
         datagram.localAddress = QHostAddress(QHostAddress::AnyIPv4);
         QTemporaryDir folder;
         const QString path = folder.filePath(QStringLiteral("traffic.pcap"));
-        QCOMPARE(WritePcapCapture({datagram}, kPcAddress, path), std::nullopt);
+        const ObservedDatagram discarded =
+            Datagram(ObservedDatagram::Direction::LeftOverDiscarded, "R");
+        QCOMPARE(WritePcapCapture({datagram, discarded}, kPcAddress, path), std::nullopt);
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray packet = file.readAll().mid(40);

@@ -127,6 +127,26 @@ private slots:
         QCOMPARE(IsCharacterBoundary(wire.toStdString(), static_cast<std::size_t>(at)), boundary);
     }
 
+    void firstCharacterOutsideTheCodePage_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("outside"); // empty: the code page holds the whole text
+        QTest::newRow("Latin-1 text") << QStringLiteral("Caf\u00E9") << QString();
+        QTest::newRow("byte read from a logger")
+            << (QStringLiteral("a") + QChar(char16_t(0xDC81))) << QString();
+        QTest::newRow("first of two") << QStringLiteral("x\u20AC\u03A9") << QStringLiteral("\u20AC");
+        QTest::newRow("outside the basic plane")
+            << QStringLiteral("\U0001F600") << QStringLiteral("\U0001F600");
+    }
+
+    void firstCharacterOutsideTheCodePage()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, outside);
+        QVERIFY(wire_text::SelectCodePage(QStringLiteral("ISO-8859-1")));
+        QCOMPARE(FirstCharacterOutsideCodePage(text).value_or(QString()), outside);
+    }
+
     void unknownCodePageKeepsTheCurrentOne()
     {
         QVERIFY(wire_text::SelectCodePage(QStringLiteral("UTF-8")));
