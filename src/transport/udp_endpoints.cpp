@@ -56,6 +56,32 @@ void UdpEndpoints::send(QUdpSocket &socket, const QByteArray &bytes, const QHost
     }
 }
 
+std::optional<ReceivedDatagram> UdpEndpoints::readDatagram(QUdpSocket &socket)
+{
+    if (socket.pendingDatagramSize() > kMaxDatagramBytes) {
+        socket.readDatagram(nullptr, 0);
+        return std::nullopt;
+    }
+    ReceivedDatagram datagram;
+    datagram.bytes.resize(kMaxDatagramBytes);
+    QHostAddress peer;
+    quint16 peerPort = 0;
+    const qint64 read =
+        socket.readDatagram(datagram.bytes.data(), kMaxDatagramBytes, &peer, &peerPort);
+    if (read < 0) {
+        return std::nullopt;
+    }
+    datagram.bytes.resize(read);
+    datagram.sender = QHostAddress(peer.toIPv4Address());
+    if (m_observer) {
+        tellObserver(socket, ObservedDatagram::Direction::Received, datagram.bytes, peer, peerPort);
+    }
+    if (read == 0) {
+        return std::nullopt;
+    }
+    return datagram;
+}
+
 qint64 UdpEndpoints::receive(QUdpSocket &socket, char *data, qint64 maxBytes, QHostAddress *sender)
 {
     if (!m_observer) {
