@@ -5,7 +5,7 @@
 #include <chrono>
 
 UdpEndpoints::UdpEndpoints(const NetworkSettings &settings, QObject *parent)
-    : QObject(parent), m_settings(settings)
+    : QObject(parent), m_settings(settings), m_readArea(kMaxDatagramBytes, '\0')
 {
 }
 
@@ -62,17 +62,15 @@ std::optional<ReceivedDatagram> UdpEndpoints::readDatagram(QUdpSocket &socket)
         socket.readDatagram(nullptr, 0);
         return std::nullopt;
     }
-    ReceivedDatagram datagram;
-    datagram.bytes.resize(kMaxDatagramBytes);
     QHostAddress peer;
     quint16 peerPort = 0;
-    const qint64 read =
-        socket.readDatagram(datagram.bytes.data(), kMaxDatagramBytes, &peer, &peerPort);
+    const qint64 read = socket.readDatagram(m_readArea.data(), kMaxDatagramBytes, &peer, &peerPort);
     if (read < 0) {
         return std::nullopt;
     }
-    datagram.bytes.resize(read);
-    datagram.sender = QHostAddress(peer.toIPv4Address());
+    // A copy of the datagram's own size: the traffic log keeps what it is shown.
+    ReceivedDatagram datagram{QByteArray(m_readArea.constData(), static_cast<qsizetype>(read)),
+                              QHostAddress(peer.toIPv4Address())};
     if (m_observer) {
         tellObserver(socket, ObservedDatagram::Direction::Received, datagram.bytes, peer, peerPort);
     }
@@ -80,24 +78,6 @@ std::optional<ReceivedDatagram> UdpEndpoints::readDatagram(QUdpSocket &socket)
         return std::nullopt;
     }
     return datagram;
-}
-
-qint64 UdpEndpoints::receive(QUdpSocket &socket, char *data, qint64 maxBytes, QHostAddress *sender)
-{
-    if (!m_observer) {
-        return socket.readDatagram(data, maxBytes, sender);
-    }
-    QHostAddress peer;
-    quint16 peerPort = 0;
-    const qint64 read = socket.readDatagram(data, maxBytes, &peer, &peerPort);
-    if (sender) {
-        *sender = peer;
-    }
-    if (read >= 0 && data) {
-        tellObserver(socket, ObservedDatagram::Direction::Received,
-                     QByteArray(data, static_cast<qsizetype>(read)), peer, peerPort);
-    }
-    return read;
 }
 
 void UdpEndpoints::tellObserver(const QUdpSocket &socket, ObservedDatagram::Direction direction,

@@ -46,10 +46,6 @@ public:
     // whose datagram an earlier read already took must re-arm it too, or the socket
     // stays silent for good.
     std::optional<ReceivedDatagram> readDatagram(QUdpSocket &socket);
-    // Reads one datagram of at most maxBytes from one of the two sockets, as
-    // QUdpSocket::readDatagram does; a datagram read into data is shown to the observer
-    // (one skipped with a null data pointer is not).
-    qint64 receive(QUdpSocket &socket, char *data, qint64 maxBytes, QHostAddress *sender);
 
     // Sees every datagram sent and received from now on; nullptr for none. Not owned.
     void setObserver(DatagramObserver *observer) { m_observer = observer; }
@@ -63,5 +59,6 @@ private:
     NetworkSettings m_settings;
     QUdpSocket m_setSocket;
     QUdpSocket m_searchSocket;
+    QByteArray m_readArea; // every datagram is read into it first
     DatagramObserver *m_observer = nullptr;
 };
