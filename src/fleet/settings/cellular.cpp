@@ -11,8 +11,6 @@
 #include <QJsonObject>
 #include <QStringList>
 
-#include <algorithm>
-
 namespace fleet {
 namespace {
 
@@ -61,13 +59,8 @@ void ReadFrontEndMinutes(LoggerJob &job, std::function<void(const QString &)> do
 CheckedWrite ApnWrite(const QString &name, const QString &user, const QString &password)
 {
     const ApnSettings apn{Trimmed(name), Trimmed(user), Trimmed(password)};
-    for (const auto &[part, value] : {std::pair{"name", &apn.name}, std::pair{"user", &apn.user},
-                                      std::pair{"password", &apn.password}}) {
-        if (const auto rule = TextRule(*value, CommaInValue::SplitsTheAnswer)) {
-            return Refused(
-                Setting::Apn,
-                QStringLiteral("the %1 %2").arg(QLatin1String(part), QLatin1String(*rule)));
-        }
+    if (const auto refusal = cellular::RefusedApnValue(apn)) {
+        return Refused(Setting::Apn, *refusal);
     }
     return SettingWrite{Setting::Apn,
                         VerifiedWrite(cellular::BuildApnWrite(apn), [apn](LoggerJob &job) {
@@ -94,11 +87,8 @@ CheckedWrite PinWrite(const QString &pin)
                             AnsweredWrite(Setting::Pin, "PC", QStringLiteral("cleared"))};
     }
     const std::string digits = Trimmed(pin);
-    if (digits.empty()) {
-        return Refused(Setting::Pin, QStringLiteral("Please enter the Pin."));
-    }
-    if (!std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-        return Refused(Setting::Pin, QStringLiteral("must be digits only"));
+    if (const auto refusal = cellular::RefusedPinDigits(digits)) {
+        return Refused(Setting::Pin, *refusal);
     }
     return SettingWrite{Setting::Pin, AnsweredWrite(Setting::Pin, cellular::BuildPinWrite(digits),
                                                     QStringLiteral("written"))};
@@ -107,8 +97,8 @@ CheckedWrite PinWrite(const QString &pin)
 CheckedWrite OperatorWrite(const QString &telecomOperator)
 {
     const std::string value = Trimmed(telecomOperator);
-    if (const auto rule = TextRule(value, CommaInValue::Allowed)) {
-        return Refused(Setting::Operator, QLatin1String(*rule));
+    if (const auto refusal = cellular::RefusedOperator(value)) {
+        return Refused(Setting::Operator, *refusal);
     }
     const QString expected = Text(value);
     return SettingWrite{
@@ -127,9 +117,8 @@ CheckedWrite OperatorWrite(const QString &telecomOperator)
 CheckedWrite FrontEndWrite(const QString &minutes)
 {
     const std::string value = ToWire(minutes);
-    if (!cellular::FrontEndMinutesAccepted(value)) {
-        return Refused(Setting::FrontEnd,
-                       QStringLiteral("Please complete Front-End Computer Time"));
+    if (const auto refusal = cellular::RefusedFrontEndMinutes(value)) {
+        return Refused(Setting::FrontEnd, *refusal);
     }
     const QString expected = Text(protocol::TrimText(value));
     return SettingWrite{

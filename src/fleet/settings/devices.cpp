@@ -17,23 +17,15 @@ namespace {
 
 const QStringList kDeviceKeys{"serial", "address", "type", "append"};
 
-struct DeviceEntry {
-    device_registry::DeviceRow row;
-    std::string appendInfo;
+using device_registry::RegistryEntry;
 
-    bool operator==(const DeviceEntry &other) const
-    {
-        return row.serialNumber == other.row.serialNumber && row.address == other.row.address &&
-               row.typeCode == other.row.typeCode && appendInfo == other.appendInfo;
-    }
+QString Line(const RegistryEntry &entry)
+{
+    return Text(entry.row.serialNumber + "," + entry.row.address + "," + entry.row.typeCode + "," +
+                entry.appendInfo);
+}
 
-    QString line() const
-    {
-        return Text(row.serialNumber + "," + row.address + "," + row.typeCode + "," + appendInfo);
-    }
-};
-
-QJsonObject DeviceReport(const DeviceEntry &device)
+QJsonObject DeviceReport(const RegistryEntry &device)
 {
     return {{"serial", Text(device.row.serialNumber)},
             {"address", Text(device.row.address)},
@@ -48,7 +40,7 @@ void ReadDeviceCount(LoggerJob &job, std::function<void(int)> done)
 }
 
 // The count, then (when there are devices) their records and append infos in one request.
-void ReadDeviceEntries(LoggerJob &job, std::function<void(const std::vector<DeviceEntry> &)> done)
+void ReadDeviceEntries(LoggerJob &job, std::function<void(const std::vector<RegistryEntry> &)> done)
 {
     ReadDeviceCount(job, [&job, done](int count) {
         if (count == 0) {
@@ -65,7 +57,7 @@ void ReadDeviceEntries(LoggerJob &job, std::function<void(const std::vector<Devi
                              .arg(count));
                 return;
             }
-            std::vector<DeviceEntry> devices;
+            std::vector<RegistryEntry> devices;
             for (std::size_t index = 0; index + 1 < items->size(); index += 2) {
                 devices.push_back({device_registry::ParseRecordItem((*items)[index]),
                                    device_registry::ParseAppendInfoItem((*items)[index + 1])});
@@ -76,9 +68,10 @@ void ReadDeviceEntries(LoggerJob &job, std::function<void(const std::vector<Devi
 }
 
 // The registry after a device add: one more device than before, the new one last.
-void VerifyDeviceAdded(LoggerJob &job, std::size_t countBefore, const DeviceEntry &expected)
+void VerifyDeviceAdded(LoggerJob &job, std::size_t countBefore, const RegistryEntry &expected)
 {
-    ReadDeviceEntries(job, [&job, countBefore, expected](const std::vector<DeviceEntry> &devices) {
+    ReadDeviceEntries(job, [&job, countBefore,
+                            expected](const std::vector<RegistryEntry> &devices) {
         if (devices.size() != countBefore + 1) {
             job.fail(FailureKind::Differs,
                      QStringLiteral("read-back differs: the registry holds %1 devices, expected %2")
@@ -86,8 +79,8 @@ void VerifyDeviceAdded(LoggerJob &job, std::size_t countBefore, const DeviceEntr
                          .arg(countBefore + 1));
             return;
         }
-        if (!(devices.back() == expected)) {
-            Differs(job, Setting::Devices, devices.back().line(), expected.line());
+        if (devices.back() != expected) {
+            Differs(job, Setting::Devices, Line(devices.back()), Line(expected));
             return;
         }
         Recorded(job, Setting::Devices, static_cast<int>(devices.size()));
@@ -97,7 +90,7 @@ void VerifyDeviceAdded(LoggerJob &job, std::size_t countBefore, const DeviceEntr
 // Sends the add once. Its answer lost, the registry tells whether it arrived: the add is
 // resent only when the device is not there, so a lost answer never doubles a device.
 void SendDeviceAdd(LoggerJob &job, const std::string &request, std::size_t countBefore,
-                   const DeviceEntry &expected, int triesLeft)
+                   const RegistryEntry &expected, int triesLeft)
 {
     job.askOnce(
         request,
@@ -132,30 +125,16 @@ CheckedWrite DeviceAddWrite(const QString &serial, const QString &address, const
     const device_registry::DeviceInput input{ToWire(serial), ToWire(address), ToWire(type),
                                              ToWire(appendInfo)};
     std::string request;
-    DeviceEntry expected;
+    RegistryEntry expected;
     try {
         if (const auto refusal = device_registry::RefusedDeviceEntry(input)) {
             return Refused(Setting::Devices, *refusal);
         }
-        for (const auto &[part, value] : {std::pair{"serial number", &input.serialNumber},
-                                          std::pair{"append info", &input.appendInfo}}) {
-            if (const auto rule = TextRule(protocol::TrimText(*value), CommaInValue::Allowed)) {
-                return Refused(
-                    Setting::Devices,
-                    QStringLiteral("the %1 %2").arg(QLatin1String(part), QLatin1String(*rule)));
-            }
+        if (const auto refusal = device_registry::RefusedDeviceTexts(input)) {
+            return Refused(Setting::Devices, *refusal);
         }
         request = device_registry::AddDeviceRequest(input, IsCharacterBoundary);
-        // What the registry must read back: the record and append info as they go out.
-        const std::string addressText =
-            device_registry::AddressText(protocol::ParseInteger(protocol::TrimText(input.address)));
-        expected.row = device_registry::ParseRecordItem(
-            "D" + device_registry::DeviceRecordBody(protocol::TrimText(input.serialNumber),
-                                                    addressText,
-                                                    protocol::TrimText(input.typeCode)));
-        expected.appendInfo = device_registry::ParseAppendInfoItem(
-            "A" + device_registry::AppendInfoField(protocol::TrimText(input.appendInfo),
-                                                   IsCharacterBoundary));
+        expected = device_registry::EntryAsReadBack(input, IsCharacterBoundary);
     } catch (const protocol::InvalidIntegerError &error) {
         return Refused(Setting::Devices, std::string(error.what()));
     }
@@ -188,14 +167,14 @@ CheckedWrite DevicesClearWrite()
 
 void ReadDevices(LoggerJob &job)
 {
-    ReadAndRecord<std::vector<DeviceEntry>>(job, Setting::Devices, ReadDeviceEntries,
-                                            [](const std::vector<DeviceEntry> &devices) {
-                                                QJsonArray list;
-                                                for (const DeviceEntry &device : devices) {
-                                                    list.append(DeviceReport(device));
-                                                }
-                                                return list;
-                                            });
+    ReadAndRecord<std::vector<RegistryEntry>>(job, Setting::Devices, ReadDeviceEntries,
+                                              [](const std::vector<RegistryEntry> &devices) {
+                                                  QJsonArray list;
+                                                  for (const RegistryEntry &device : devices) {
+                                                      list.append(DeviceReport(device));
+                                                  }
+                                                  return list;
+                                              });
 }
 
 CheckedWrite ParseDevicesAssignment(const Assignment &assignment)

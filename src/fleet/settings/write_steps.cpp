@@ -66,22 +66,6 @@ std::function<void(LoggerJob &)> AnsweredWrite(Setting setting, std::string requ
 
 namespace fleet {
 
-std::optional<const char *> TextRule(const std::string &trimmed, CommaInValue comma)
-{
-    for (const char byte : trimmed) {
-        if (static_cast<unsigned char>(byte) < 0x20) {
-            return "must not hold control characters";
-        }
-        if (byte == '"') {
-            return "must not hold a double quote";
-        }
-        if (comma == CommaInValue::SplitsTheAnswer && byte == ',') {
-            return "must not hold a comma";
-        }
-    }
-    return std::nullopt;
-}
-
 CheckedWrites AsWrites(CheckedWrite write)
 {
     if (!write.accepted()) {

@@ -6,7 +6,6 @@
 #include <QString>
 
 #include <functional>
-#include <optional>
 #include <string>
 
 // The mechanics every setting's read and write share: recording what was read or
@@ -54,12 +53,6 @@ void ReadAndRecord(LoggerJob &job, Setting setting, ReadThen<Value> read, Report
 } // namespace fleet
 
 namespace fleet {
-
-// A text that goes inside a request: a control character would break the frame, and a
-// double quote (or, where the answer is split at commas, a comma) would make the answer
-// unreadable, so the value could never be read back. The rule it breaks, if any.
-enum class CommaInValue { Allowed, SplitsTheAnswer };
-std::optional<const char *> TextRule(const std::string &trimmed, CommaInValue comma);
 
 // One write as the list a profile value asks for.
 CheckedWrites AsWrites(CheckedWrite write);
