@@ -3,7 +3,7 @@
 #include "protocol/receive_buffer.h"
 #include "transport/command_exchange.h"
 #include "transport/notifier.h"
-#include "transport/traffic_log.h"
+#include "wirelog/traffic_log.h"
 #include "transport/udp_endpoints.h"
 
 #include <benchmark/benchmark.h>

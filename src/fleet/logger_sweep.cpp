@@ -3,7 +3,7 @@
 #include "discovery/discovery_answer.h"
 #include "fleet_link.h"
 #include "protocol/text.h"
-#include "transport/wire_text.h"
+#include "wire_text/wire_text.h"
 
 namespace fleet {
 

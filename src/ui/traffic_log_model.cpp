@@ -1,6 +1,6 @@
 #include "traffic_log_model.h"
 
-#include "transport/traffic_log.h"
+#include "wirelog/traffic_log.h"
 
 #include <algorithm>
 

@@ -2,8 +2,8 @@
 
 #include "traffic_log_model.h"
 
-#include "transport/pcap_capture.h"
-#include "transport/traffic_log.h"
+#include "wirelog/pcap_capture.h"
+#include "wirelog/traffic_log.h"
 
 #include <QFontDatabase>
 #include <QHBoxLayout>

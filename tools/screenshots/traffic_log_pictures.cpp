@@ -1,6 +1,6 @@
 #include "traffic_log_pictures.h"
 
-#include "transport/pcap_capture.h"
+#include "wirelog/pcap_capture.h"
 #include "ui/traffic_log_window.h"
 #include "window_harness.h"
 

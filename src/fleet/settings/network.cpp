@@ -4,7 +4,7 @@
 #include "commands/network_addressing_codec.h"
 #include "fleet/logger_job.h"
 #include "profile_values.h"
-#include "transport/wire_text.h"
+#include "wire_text/wire_text.h"
 #include "write_steps.h"
 
 #include <QJsonObject>

@@ -5,7 +5,7 @@
 #include "fleet/logger_job.h"
 #include "profile_values.h"
 #include "protocol/text.h"
-#include "transport/wire_text.h"
+#include "wire_text/wire_text.h"
 #include "write_steps.h"
 
 #include <QJsonObject>

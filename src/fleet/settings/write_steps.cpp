@@ -3,7 +3,7 @@
 #include "catalogue.h"
 #include "fleet/logger_job.h"
 #include "protocol/text.h"
-#include "transport/wire_text.h"
+#include "wire_text/wire_text.h"
 
 namespace fleet {
 
