@@ -12,7 +12,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QScrollBar>
 #include <QSortFilterProxyModel>
 #include <QSplitter>
@@ -27,18 +26,6 @@ QPushButton *AddButton(QHBoxLayout *row, const QString &caption, const char *nam
     button->setObjectName(QLatin1String(name));
     row->addWidget(button);
     return button;
-}
-
-std::optional<QString> WriteText(const TrafficLog &log, const QString &path)
-{
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
-        return file.errorString();
-    }
-    if (!WriteTrafficText(log, file) || !file.commit()) {
-        return file.errorString();
-    }
-    return std::nullopt;
 }
 
 } // namespace
@@ -147,7 +134,7 @@ void TrafficLogWindow::saveAsText()
     const QString path = m_chooseFile(this, QStringLiteral("Save traffic log as text"),
                                       QStringLiteral("Text files (*.txt)"));
     if (!path.isEmpty()) {
-        reportSave(path, WriteText(m_log, path));
+        reportSave(path, SaveTrafficText(m_log, path));
     }
 }
 
@@ -186,9 +173,7 @@ void TrafficLogWindow::showSelectedDatagram()
         return;
     }
     const ObservedDatagram &datagram = m_model->datagramAt(current.row());
-    m_detail->setPlainText(TrafficLogLine(datagram)
-                               .section(QLatin1Char('\t'), 0, 6)
-                               .replace(QLatin1Char('\t'), QStringLiteral("  ")) +
+    m_detail->setPlainText(DatagramFields(datagram).join(QStringLiteral("  ")) +
                            QStringLiteral("\n\n") + HexDump(datagram.bytes));
 }
 

@@ -3,7 +3,7 @@
 #include "protocol/frame_verdicts.h"
 
 #include <QDateTime>
-#include <QIODevice>
+#include <QSaveFile>
 #include <QStringList>
 
 namespace {
@@ -94,31 +94,56 @@ QString DatagramCrcVerdict(const ObservedDatagram &datagram)
     return verdicts.join(QStringLiteral(", "));
 }
 
-QString TrafficLogLine(const ObservedDatagram &datagram)
+QStringList DatagramFields(const ObservedDatagram &datagram)
 {
-    return QStringList{TimeText(datagram),
-                       DirectionText(datagram.direction),
-                       EndpointText(datagram.endpoint),
-                       datagram.peerAddress.toString() + QLatin1Char(':') +
-                           QString::number(datagram.peerPort),
-                       QString::number(datagram.bytes.size()),
-                       DatagramPayloadText(datagram),
-                       DatagramCrcVerdict(datagram),
-                       QString::fromLatin1(datagram.bytes.toHex(' ').toUpper())}
-        .join(QLatin1Char('\t'));
+    return {TimeText(datagram),
+            DirectionText(datagram.direction),
+            EndpointText(datagram.endpoint),
+            datagram.peerAddress.toString() + QLatin1Char(':') + QString::number(datagram.peerPort),
+            QString::number(datagram.bytes.size()),
+            DatagramPayloadText(datagram),
+            DatagramCrcVerdict(datagram)};
 }
 
-bool WriteTrafficText(const TrafficLog &log, QIODevice &device)
+QString TrafficLogLine(const ObservedDatagram &datagram)
 {
-    const QString header =
-        QStringLiteral("Time\tDirection\tSocket\tPeer\tLength\tPayload\tCRC\tBytes\n");
-    if (device.write(header.toUtf8()) < 0) {
-        return false;
-    }
-    for (std::size_t index = 0; index < log.size(); ++index) {
-        if (device.write((TrafficLogLine(log.at(index)) + QLatin1Char('\n')).toUtf8()) < 0) {
-            return false;
+    QStringList fields = DatagramFields(datagram);
+    fields.append(QString::fromLatin1(datagram.bytes.toHex(' ').toUpper()));
+    return fields.join(QLatin1Char('\t'));
+}
+
+QString HexDump(const QByteArray &bytes)
+{
+    constexpr int kBytesPerLine = 16;
+    QStringList lines;
+    for (qsizetype offset = 0; offset < bytes.size(); offset += kBytesPerLine) {
+        const QByteArray chunk = bytes.mid(offset, kBytesPerLine);
+        QString hex = QString::fromLatin1(chunk.toHex(' ').toUpper());
+        hex = hex.leftJustified(kBytesPerLine * 3 - 1, QLatin1Char(' '));
+        QString printable;
+        for (const char byte : chunk) {
+            const auto value = static_cast<unsigned char>(byte);
+            printable += value >= 0x20 && value < 0x7F ? QLatin1Char(byte) : QLatin1Char('.');
         }
+        lines.append(
+            QStringLiteral("%1  %2  %3").arg(offset, 4, 16, QLatin1Char('0')).arg(hex, printable));
     }
-    return true;
+    return lines.join(QLatin1Char('\n'));
+}
+
+std::optional<QString> SaveTrafficText(const TrafficLog &log, const QString &path)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
+        return file.errorString();
+    }
+    file.write("Time\tDirection\tSocket\tPeer\tLength\tPayload\tCRC\tBytes\n");
+    for (std::size_t index = 0; index < log.size(); ++index) {
+        file.write((TrafficLogLine(log.at(index)) + QLatin1Char('\n')).toUtf8());
+    }
+    // A failed write makes the commit fail, and the file is left as it was.
+    if (!file.commit()) {
+        return file.errorString();
+    }
+    return std::nullopt;
 }

@@ -3,11 +3,11 @@
 #include "transport/datagram_observer.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <cstddef>
 #include <deque>
-
-class QIODevice;
+#include <optional>
 
 // The recent history of the datagrams on both sockets, oldest first. It keeps at most
 // kMaxDatagrams datagrams and kMaxBytes of datagram bytes: past either bound the oldest
@@ -37,10 +37,16 @@ private:
     quint64 m_recordedCount = 0;
 };
 
-// One line per datagram: time (ms), direction, socket, peer, length, payload text with
-// non-printing bytes escaped, CRC verdict of set-socket frames, and the whole datagram
-// in hexadecimal, separated by tabs.
+// What describes a datagram, field by field: time (ms), direction, socket, peer, length,
+// payload text with non-printing bytes escaped, CRC verdict of set-socket frames.
+QStringList DatagramFields(const ObservedDatagram &datagram);
+
+// One line per datagram: its fields and the whole datagram in hexadecimal, separated by
+// tabs.
 QString TrafficLogLine(const ObservedDatagram &datagram);
+
+// The datagram as a hex dump: 16 bytes a line, offset, hexadecimal, printable ASCII.
+QString HexDump(const QByteArray &bytes);
 
 // The payload text, escaped: on the set socket the payload of every frame the datagram
 // holds, on the search socket the text between ESC and ENQ of every discovery answer;
@@ -58,5 +64,7 @@ QString EndpointText(ObservedDatagram::Endpoint endpoint);
 // Local time of day with milliseconds, hh:mm:ss.zzz.
 QString TimeText(const ObservedDatagram &datagram);
 
-// Writes the log as text, one line per datagram, with a header line; false on a write error.
-bool WriteTrafficText(const TrafficLog &log, QIODevice &device);
+// Writes the log as text, one line per datagram, with a header line, whole or not at
+// all: a failed save leaves an earlier file of that name as it was. The reason of a
+// failure.
+std::optional<QString> SaveTrafficText(const TrafficLog &log, const QString &path);
