@@ -75,21 +75,22 @@ fleet::Checked<RunOptions> ReadRunOptions(const QCommandLineParser &parser)
         }
         *number.value = value.value();
     }
+    // A local port not given is the loggers' port; 0 lets the system choose one.
     const struct {
         const char *name;
-        bool isSet;
         int lowest;
         quint16 *port;
+        const quint16 *unlessGiven;
     } ports[] = {
-        {"command-port", true, 1, &options.network.remoteSetPort},
-        {"search-port", true, 1, &options.network.remoteSearchPort},
-        {"local-command-port", parser.isSet("local-command-port"), 0,
-         &options.network.localSetPort},
-        {"local-search-port", parser.isSet("local-search-port"), 0,
-         &options.network.localSearchPort},
+        {"command-port", 1, &options.network.remoteSetPort, nullptr},
+        {"search-port", 1, &options.network.remoteSearchPort, nullptr},
+        {"local-command-port", 0, &options.network.localSetPort, &options.network.remoteSetPort},
+        {"local-search-port", 0, &options.network.localSearchPort,
+         &options.network.remoteSearchPort},
     };
     for (const auto &port : ports) {
-        if (!port.isSet) {
+        if (port.unlessGiven != nullptr && !parser.isSet(QLatin1String(port.name))) {
+            *port.port = *port.unlessGiven;
             continue;
         }
         const fleet::Checked<quint16> value =
@@ -98,13 +99,6 @@ fleet::Checked<RunOptions> ReadRunOptions(const QCommandLineParser &parser)
             return value.refusal();
         }
         *port.port = value.value();
-    }
-    // The local ports are the loggers' ports unless given.
-    if (!parser.isSet("local-command-port")) {
-        options.network.localSetPort = options.network.remoteSetPort;
-    }
-    if (!parser.isSet("local-search-port")) {
-        options.network.localSearchPort = options.network.remoteSearchPort;
     }
     const auto bind = discovery::ParseDottedQuad(parser.value("bind"));
     if (!bind) {

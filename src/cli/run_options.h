@@ -15,7 +15,7 @@ struct RunOptions {
     Format format = Format::Table;
     int parallel = 64;
     fleet::ExchangePolicy policy;
-    int waitMs = 3000; // for search answers after the last probe
+    int waitMs = 3000; // how long to listen for answers to the probe after the last one
     NetworkSettings network;
     enum class Trace { Off, OnStandardError } trace = Trace::Off;
 };
