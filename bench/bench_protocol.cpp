@@ -3,9 +3,9 @@
 #include "protocol/receive_buffer.h"
 #include "transport/command_exchange.h"
 #include "transport/notifier.h"
-#include "transport/traffic_log.h"
+#include "wirelog/traffic_log.h"
 #include "transport/udp_endpoints.h"
-#include "transport/wire_text.h"
+#include "wire_text/wire_text.h"
 
 #include <benchmark/benchmark.h>
 #include <boost/crc.hpp>

@@ -24,7 +24,7 @@
 #include "transport/command_exchange.h"
 #include "transport/notifier.h"
 #include "transport/receive_path.h"
-#include "transport/traffic_log.h"
+#include "wirelog/traffic_log.h"
 #include "transport/udp_endpoints.h"
 #include "ui/main_window.h"
 

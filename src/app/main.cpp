@@ -1,4 +1,4 @@
-#include "transport/wire_text.h"
+#include "wire_text/wire_text.h"
 #include "ui/main_window.h"
 #include "ui/message_box_notifier.h"
 

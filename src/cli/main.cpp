@@ -1,7 +1,7 @@
 // tarnwick-cli: the settings of many PV data loggers at once, from the command line.
 
 #include "cli_app.h"
-#include "transport/wire_text.h"
+#include "wire_text/wire_text.h"
 
 #include <QCoreApplication>
 

@@ -133,7 +133,8 @@ QString FormatOutcomes(const std::vector<fleet::LoggerOutcome> &outcomes, const 
                 record.insert("serial", outcome.serial);
             }
             if (!outcome.succeeded()) {
-                record.insert("error", outcome.error);
+                record.insert("error", outcome.failure->message);
+                record.insert("error_kind", fleet::FailureKindName(outcome.failure->kind));
             }
             list.append(record);
         }
@@ -148,7 +149,7 @@ QString FormatOutcomes(const std::vector<fleet::LoggerOutcome> &outcomes, const 
         for (const QString &key : keys) {
             row.append(Cell(outcome.values.value(key)));
         }
-        row.append(outcome.error);
+        row.append(outcome.succeeded() ? QString() : outcome.failure->message);
         rows.push_back(row);
     }
     return Render(header, rows, format);

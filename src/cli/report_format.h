@@ -1,6 +1,6 @@
 #pragma once
 
-#include "fleet/fleet_run.h"
+#include "fleet/logger_outcome.h"
 
 #include <QString>
 #include <QStringList>
@@ -18,8 +18,8 @@ std::optional<Format> FormatNamed(const QString &name);
 QString FormatLoggers(const std::vector<fleet::LoggerTarget> &loggers, Format format);
 
 // One record per logger: ip, serial when known, one field per key in `keys` and the
-// error of a logger that failed. In a table or CSV, a nested value is one cell of
-// key=value pairs, and a list's items are separated by "; ".
+// error of a logger that failed (in JSON also its kind, as error_kind). In a table or CSV, a nested
+// value is one cell of key=value pairs, and a list's items are separated by "; ".
 QString FormatOutcomes(const std::vector<fleet::LoggerOutcome> &outcomes, const QStringList &keys,
                        Format format);
 

@@ -3,7 +3,7 @@
 #include "cellular_link_codec.h"
 #include "form_controls.h"
 #include "transport/command_exchange.h"
-#include "transport/wire_text.h"
+#include "wire_text/wire_text.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -43,13 +43,19 @@ void CellularLink::btnAWClick()
     const cellular::ApnSettings apn{ToWireForSending(m_apnName->text()),
                                     ToWireForSending(m_apnUser->text()),
                                     ToWireForSending(m_apnPassword->text())};
+    // A value that the answer to AR could not carry back is not sent.
+    const std::optional<std::string> refusal = cellular::RefusedApnValue(apn);
+    if (inputRefused(!refusal,
+                     refusal ? QStringLiteral("APN: ") + FromWire(*refusal) : QString())) {
+        return;
+    }
     m_exchange.SendCommand("AW", cellular::BuildApnWrite(apn));
 }
 
 void CellularLink::btnPWClick()
 {
     const QString pin = m_pin->text();
-    if (inputRefused(!pin.isEmpty(), QStringLiteral("Please enter the Pin."))) {
+    if (inputRefused(!pin.isEmpty(), QLatin1String(cellular::kPinMissing))) {
         return;
     }
     m_exchange.SendCommand("PW", cellular::BuildPinWrite(ToWireForSending(pin)));
@@ -84,8 +90,8 @@ void CellularLink::btnQRClick()
 void CellularLink::btnQWClick()
 {
     const std::string minutes = ToWire(m_frontEndMinutes->text());
-    if (inputRefused(cellular::FrontEndMinutesAccepted(minutes),
-                     QStringLiteral("Please complete Front-End Computer Time"))) {
+    const std::optional<std::string> refusal = cellular::RefusedFrontEndMinutes(minutes);
+    if (inputRefused(!refusal, refusal ? FromWire(*refusal) : QString())) {
         return;
     }
     m_exchange.SendCommand("QW", cellular::BuildFrontEndWrite(minutes));

@@ -2,6 +2,8 @@
 
 #include "protocol/text.h"
 
+#include <algorithm>
+
 namespace cellular {
 namespace {
 
@@ -68,6 +70,44 @@ std::string BuildApnWrite(const ApnSettings &apn)
 {
     return "AW\"" + protocol::TrimText(apn.name) + "\",\"" + protocol::TrimText(apn.user) +
            "\",\"" + protocol::TrimText(apn.password) + "\"";
+}
+
+std::optional<std::string> RefusedApnValue(const ApnSettings &apn)
+{
+    for (const auto &[part, value] : {std::pair{"name", &apn.name}, std::pair{"user", &apn.user},
+                                      std::pair{"password", &apn.password}}) {
+        if (auto rule = protocol::RefusedRequestText(protocol::TrimText(*value),
+                                                     protocol::CommasInAnswer::SplitTheValue)) {
+            return std::string("the ") + part + " " + *rule;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> RefusedOperator(std::string_view telecomOperator)
+{
+    return protocol::RefusedRequestText(protocol::TrimText(telecomOperator),
+                                        protocol::CommasInAnswer::Kept);
+}
+
+std::optional<std::string> RefusedPinDigits(std::string_view pin)
+{
+    const std::string digits = protocol::TrimText(pin);
+    if (digits.empty()) {
+        return kPinMissing;
+    }
+    if (!std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        return "must be digits only";
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> RefusedFrontEndMinutes(std::string_view minutes)
+{
+    if (FrontEndMinutesAccepted(minutes)) {
+        return std::nullopt;
+    }
+    return kFrontEndMinutesMissing;
 }
 
 std::optional<ApnSettings> ParseApnAnswer(std::string_view payload)

@@ -21,8 +21,27 @@ struct ApnSettings {
 inline constexpr std::string_view kDefaultFrontEndAddress = "192.0.2.60";
 inline constexpr std::string_view kFrontEndPort = "6004";
 
+// The operator's messages of refused entries.
+inline constexpr char kPinMissing[] = "Please enter the Pin.";
+inline constexpr char kFrontEndMinutesMissing[] = "Please complete Front-End Computer Time";
+
 // AW"name","user","password" with each value trimmed; nothing inside a value is escaped.
 std::string BuildApnWrite(const ApnSettings &apn);
+
+// Nothing inside a value is escaped and the answer is split at commas, so a trimmed value
+// with a double quote, a comma or a control character could never be read back: the
+// first such value and its rule ("the user must not hold a comma").
+std::optional<std::string> RefusedApnValue(const ApnSettings &apn);
+
+// The trimmed operator must not hold a double quote or a control character, which the
+// answer could not carry back.
+std::optional<std::string> RefusedOperator(std::string_view telecomOperator);
+
+// A PIN as the many-logger tool takes it: trimmed, at least one digit and only digits.
+std::optional<std::string> RefusedPinDigits(std::string_view pin);
+
+// kFrontEndMinutesMissing unless FrontEndMinutesAccepted.
+std::optional<std::string> RefusedFrontEndMinutes(std::string_view minutes);
 
 // The answer to AR, split at every comma: the first item loses its first two bytes ("R"
 // and the opening quote), the second and third lose their first and last byte. Fewer than

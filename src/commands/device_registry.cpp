@@ -3,7 +3,7 @@
 #include "device_registry_codec.h"
 #include "form_controls.h"
 #include "transport/command_exchange.h"
-#include "transport/wire_text.h"
+#include "wire_text/wire_text.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>

@@ -100,6 +100,29 @@ std::optional<std::string> RefusedDeviceEntry(const DeviceInput &device)
     return std::nullopt;
 }
 
+std::optional<std::string> RefusedDeviceTexts(const DeviceInput &device)
+{
+    for (const auto &[part, value] : {std::pair{"serial number", &device.serialNumber},
+                                      std::pair{"append info", &device.appendInfo}}) {
+        if (auto rule = protocol::RefusedRequestText(protocol::TrimText(*value),
+                                                     protocol::CommasInAnswer::Kept)) {
+            return std::string("the ") + part + " " + *rule;
+        }
+    }
+    return std::nullopt;
+}
+
+RegistryEntry EntryAsReadBack(const DeviceInput &device,
+                              const CharacterBoundaryTest &isCharacterBoundary)
+{
+    const std::string address =
+        AddressText(protocol::ParseInteger(protocol::TrimText(device.address)));
+    return {ParseRecordItem("D" + DeviceRecordBody(protocol::TrimText(device.serialNumber), address,
+                                                   protocol::TrimText(device.typeCode))),
+            ParseAppendInfoItem(
+                "A" + AppendInfoField(protocol::TrimText(device.appendInfo), isCharacterBoundary))};
+}
+
 std::string AddDeviceRequest(const DeviceInput &device,
                              const CharacterBoundaryTest &isCharacterBoundary)
 {

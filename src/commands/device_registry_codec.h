@@ -36,6 +36,8 @@ struct DeviceRow {
     std::string serialNumber;
     std::string address;  // decimal
     std::string typeCode;
+
+    bool operator==(const DeviceRow &) const = default;
 };
 
 // Fills with spaces to `width` bytes, or cuts to `width` bytes; a cut that would split
@@ -65,6 +67,25 @@ std::string CompoundRequest(const std::vector<std::string> &subCommands);
 // at most 16 bytes. A trimmed address that is not a whole number throws
 // protocol::InvalidIntegerError.
 std::optional<std::string> RefusedDeviceEntry(const DeviceInput &device);
+
+// The serial number and the append info go inside a request and come back in the device
+// read: a double quote or a control character in either could never be read back. The
+// first such text and its rule ("the serial number must not hold a double quote").
+std::optional<std::string> RefusedDeviceTexts(const DeviceInput &device);
+
+// One device as a device read gives it back: its record and its append info.
+struct RegistryEntry {
+    DeviceRow row;
+    std::string appendInfo;
+
+    bool operator==(const RegistryEntry &) const = default;
+};
+
+// The entry a device read gives back for a device added from this input: the record and
+// append info as they go out. A trimmed address that is not a whole number throws
+// protocol::InvalidIntegerError.
+RegistryEntry EntryAsReadBack(const DeviceInput &device,
+                              const CharacterBoundaryTest &isCharacterBoundary);
 
 // "DA" + the device record body; with a non-blank append info, that record and the
 // "AA" append-info sub-command in one compound request. A trimmed address that is not

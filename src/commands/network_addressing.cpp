@@ -2,7 +2,7 @@
 
 #include "form_controls.h"
 #include "transport/command_exchange.h"
-#include "transport/wire_text.h"
+#include "wire_text/wire_text.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>

@@ -4,7 +4,7 @@
 #include "protocol/text.h"
 #include "system_parameters_codec.h"
 #include "transport/command_exchange.h"
-#include "transport/wire_text.h"
+#include "wire_text/wire_text.h"
 
 #include <QComboBox>
 #include <QLineEdit>

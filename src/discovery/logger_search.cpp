@@ -7,7 +7,7 @@
 #include "protocol/text.h"
 #include "transport/command_exchange.h"
 #include "transport/udp_endpoints.h"
-#include "transport/wire_text.h"
+#include "wire_text/wire_text.h"
 
 #include <QHostAddress>
 #include <QLabel>

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "protocol/receive_buffer.h"
+#include "refusal.h"
 #include "transport/settings.h"
 #include "transport/udp_endpoints.h"
 
-#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QObject>
 
@@ -15,43 +15,37 @@
 
 namespace fleet {
 
-// One datagram as it went out or came in, for the trace.
-struct TracedDatagram {
-    qint64 elapsedMs = 0;
-    bool sent = false;
-    bool searchPort = false;
-    QHostAddress peer;
-    QByteArray bytes;
-};
-
 // The two sockets shared by every logger of a run: requests go out on the set socket and
 // each answer is handed to the logger it came from, matched by sender address; probes and
-// their answers use the search socket.
+// their answers use the search socket. Every datagram crosses the endpoints, so an
+// observer attached to them (the traffic log, the trace) sees the fleet's traffic too.
 class FleetLink : public QObject
 {
     Q_OBJECT
 
 public:
     using AnswerSink = std::function<void(const std::string &payload)>;
-    using DiscoverySink =
-        std::function<void(const std::string &candidate, const QHostAddress &sender)>;
-    using TraceSink = std::function<void(const TracedDatagram &)>;
 
     explicit FleetLink(const NetworkSettings &settings, QObject *parent = nullptr);
 
-    // Opens both sockets. On failure, the message that says which port is taken.
-    std::optional<QString> open();
+    // Opens both sockets; the refusal says which port is taken.
+    std::optional<Refusal> open();
 
-    void setTrace(TraceSink trace) { m_trace = std::move(trace); }
-    void setDiscoverySink(DiscoverySink sink) { m_discoverySink = std::move(sink); }
+    UdpEndpoints &endpoints() { return m_endpoints; }
 
     // Answers from this address go to the sink until it is detached; answers from an
     // address nobody attached are dropped.
     void attach(const QHostAddress &logger, AnswerSink sink);
     void detach(const QHostAddress &logger);
 
+    // Frames left over in that logger's buffer from earlier answers are discarded first:
+    // they can no longer answer anything.
     void sendRequest(const QHostAddress &logger, const std::string &payload);
     void sendProbe(const QHostAddress &host);
+
+signals:
+    // One candidate of a discovery answer, as cut from the search socket's buffer.
+    void discoveryAnswered(const std::string &candidate, const QHostAddress &sender);
 
 private:
     struct Peer {
@@ -61,15 +55,11 @@ private:
 
     void readSetSocket();
     void readSearchSocket();
-    void trace(bool sent, bool searchPort, const QHostAddress &peer, const QByteArray &bytes);
 
     NetworkSettings m_settings;
     UdpEndpoints m_endpoints;
     std::unordered_map<quint32, Peer> m_peers;
     protocol::ReceiveBuffer m_searchBuffer;
-    DiscoverySink m_discoverySink;
-    TraceSink m_trace;
-    QElapsedTimer m_clock;
 };
 
 } // namespace fleet

@@ -1,7 +1,5 @@
 #include "fleet_run.h"
 
-#include <QEventLoop>
-
 #include <algorithm>
 
 namespace fleet {
@@ -11,69 +9,54 @@ FleetRun::FleetRun(FleetLink &link, const ExchangePolicy &policy, int parallel, 
 {
 }
 
-std::vector<LoggerOutcome> FleetRun::run(const std::vector<LoggerTarget> &targets,
-                                         const JobPlan &plan)
+void FleetRun::start(std::vector<LoggerTarget> targets, JobPlan plan)
 {
-    m_targets = &targets;
-    m_plan = &plan;
-    m_outcomes.assign(targets.size(), {});
+    m_targets = std::move(targets);
+    m_plan = std::move(plan);
+    m_outcomes.assign(m_targets.size(), {});
     m_nextTarget = 0;
     m_running = 0;
-    m_state = {0, 0, static_cast<int>(targets.size()), 0};
+    m_progress = {0, 0, static_cast<int>(m_targets.size()), 0};
     m_clock.start();
-    if (targets.empty()) {
-        return {};
+    while (m_running < m_parallel && startNextJob()) {
     }
-    QEventLoop loop;
-    m_allDone = [&loop] { loop.quit(); };
-    while (m_running < m_parallel && startNext()) {
+    if (m_targets.empty()) {
+        QMetaObject::invokeMethod(this, &FleetRun::finished, Qt::QueuedConnection);
     }
-    if (m_state.done < m_state.total) {
-        loop.exec();
-    }
-    m_allDone = nullptr;
-    m_targets = nullptr;
-    m_plan = nullptr;
-    return std::move(m_outcomes);
 }
 
-bool FleetRun::startNext()
+bool FleetRun::startNextJob()
 {
-    if (m_nextTarget >= m_targets->size()) {
+    if (m_nextTarget >= m_targets.size()) {
         return false;
     }
     const std::size_t index = m_nextTarget++;
-    const LoggerTarget &target = (*m_targets)[index];
-    auto *job = new LoggerJob(m_link, target.address, m_policy, this);
-    job->outcome().serial = target.serial;
-    (*m_plan)(*job, target);
+    auto *job = new LoggerJob(m_link, m_targets[index], m_policy, this);
+    m_plan(*job, m_targets[index]);
     ++m_running;
-    job->start([this, index](LoggerJob &finished) {
-        m_outcomes[index] = finished.outcome();
-        finished.deleteLater();
-        --m_running;
-        ++m_state.done;
-        m_state.failed += finished.outcome().succeeded() ? 0 : 1;
-        m_state.elapsedMs = m_clock.elapsed();
-        if (m_progress) {
-            m_progress(m_state);
-        }
-        // Started from the event loop, so that a job that finishes at once does not
-        // nest the next one inside its own steps.
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                if (m_targets == nullptr) {
-                    return; // the run has returned already
-                }
-                startNext();
-                if (m_state.done == m_state.total && m_allDone) {
-                    m_allDone();
-                }
-            },
-            Qt::QueuedConnection);
-    });
+    connect(job, &LoggerJob::finished, this,
+            [this, index](LoggerJob *finished) { recordFinishedJob(index, finished); });
+    job->start();
     return true;
+}
+
+void FleetRun::recordFinishedJob(std::size_t index, LoggerJob *job)
+{
+    m_outcomes[index] = job->outcome();
+    job->deleteLater();
+    --m_running;
+    ++m_progress.done;
+    m_progress.failed += job->outcome().succeeded() ? 0 : 1;
+    m_progress.elapsedMs = m_clock.elapsed();
+    emit progressed(m_progress);
+    // From the event loop, so that a job that finishes at once does not nest the next one
+    // inside its own steps.
+    if (m_progress.done == m_progress.total) {
+        QMetaObject::invokeMethod(this, &FleetRun::finished, Qt::QueuedConnection);
+    } else {
+        QMetaObject::invokeMethod(
+            this, [this] { startNextJob(); }, Qt::QueuedConnection);
+    }
 }
 
 } // namespace fleet

@@ -14,11 +14,12 @@ QString CodeOf(const std::string &request)
 
 } // namespace
 
-LoggerJob::LoggerJob(FleetLink &link, const QHostAddress &address, const ExchangePolicy &policy,
+LoggerJob::LoggerJob(FleetLink &link, const LoggerTarget &target, const ExchangePolicy &policy,
                      QObject *parent)
     : QObject(parent), m_link(link), m_policy(policy)
 {
-    m_outcome.address = address;
+    m_outcome.address = target.address;
+    m_outcome.serial = target.serial;
     m_timeout.setSingleShot(true);
     m_timeout.setInterval(policy.timeoutMs);
     connect(&m_timeout, &QTimer::timeout, this, &LoggerJob::timedOut);
@@ -41,9 +42,8 @@ void LoggerJob::thenAtOnce(Step step)
     m_steps.push_front(std::move(step));
 }
 
-void LoggerJob::start(std::function<void(LoggerJob &)> finished)
+void LoggerJob::start()
 {
-    m_finished = std::move(finished);
     m_link.attach(m_outcome.address, [this](const std::string &payload) { answered(payload); });
     next();
 }
@@ -55,9 +55,9 @@ void LoggerJob::ask(const std::string &request, AnswerHandler onAnswer)
     m_triesLeft = 1 + m_policy.retries;
     m_onAnswer = std::move(onAnswer);
     m_onSilence = [this] {
-        fail(QStringLiteral("no answer to %1 after %2 tries")
-                 .arg(CodeOf(m_request))
-                 .arg(1 + m_policy.retries));
+        fail(FailureKind::NoAnswer, QStringLiteral("no answer to %1 after %2 tries")
+                                        .arg(CodeOf(m_request))
+                                        .arg(1 + m_policy.retries));
     };
     send();
 }
@@ -106,7 +106,8 @@ void LoggerJob::handOn(const std::string &payload)
     try {
         handler(payload);
     } catch (const protocol::InvalidIntegerError &error) {
-        fail(QStringLiteral("answer to %1 not understood: %2")
+        fail(FailureKind::NotUnderstood,
+             QStringLiteral("answer to %1 not understood: %2")
                  .arg(CodeOf(m_request), QString::fromLocal8Bit(error.what())));
     }
 }
@@ -139,12 +140,12 @@ void LoggerJob::next()
     step();
 }
 
-void LoggerJob::fail(const QString &reason)
+void LoggerJob::fail(FailureKind kind, const QString &reason)
 {
     if (m_done) {
         return;
     }
-    m_outcome.error = reason;
+    m_outcome.failure = Failure{kind, reason};
     m_steps.clear();
     finish();
 }
@@ -156,9 +157,7 @@ void LoggerJob::finish()
     m_timeout.stop();
     m_settle.stop();
     m_link.detach(m_outcome.address);
-    if (m_finished) {
-        m_finished(*this);
-    }
+    emit finished(this);
 }
 
 } // namespace fleet

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "logger_outcome.h"
+
 #include <QHostAddress>
-#include <QJsonObject>
 #include <QObject>
 #include <QTimer>
 
@@ -19,16 +20,6 @@ struct ExchangePolicy {
     int retries = 2;
 };
 
-// What became of one logger: the values read or written, or why it failed.
-struct LoggerOutcome {
-    QHostAddress address;
-    QString serial; // empty when not known
-    QJsonObject values;
-    QString error; // empty when every step succeeded
-
-    bool succeeded() const { return error.isEmpty(); }
-};
-
 // The work done with one logger: steps run one after the other, each sending one request
 // at a time and going on from its answer, as a logger expects. A step that fails ends the
 // job; its remaining steps are not run.
@@ -41,7 +32,7 @@ public:
     using AnswerHandler = std::function<void(const std::string &payload)>;
     using SilenceHandler = std::function<void()>;
 
-    LoggerJob(FleetLink &link, const QHostAddress &address, const ExchangePolicy &policy,
+    LoggerJob(FleetLink &link, const LoggerTarget &target, const ExchangePolicy &policy,
               QObject *parent = nullptr);
     ~LoggerJob() override;
 
@@ -60,12 +51,21 @@ public:
 
     // Ends the running step and goes on with the next.
     void next();
-    void fail(const QString &reason);
+    void fail(FailureKind kind, const QString &reason);
 
-    void start(std::function<void(LoggerJob &)> finished);
+    // Runs the steps; finished follows once they have run or one failed.
+    void start();
 
-    LoggerOutcome &outcome() { return m_outcome; }
+    const LoggerOutcome &outcome() const { return m_outcome; }
+    // Records a value read or written under its report key.
+    void record(const QString &key, const QJsonValue &value)
+    {
+        m_outcome.values.insert(key, value);
+    }
     const ExchangePolicy &policy() const { return m_policy; }
+
+signals:
+    void finished(fleet::LoggerJob *job);
 
 private:
     void send();
@@ -78,7 +78,6 @@ private:
     ExchangePolicy m_policy;
     LoggerOutcome m_outcome;
     std::deque<Step> m_steps;
-    std::function<void(LoggerJob &)> m_finished;
     QTimer m_timeout;
     // After a resent request is answered, the answer to another try of it may still be
     // on its way; it must not be taken for the answer to the next request.

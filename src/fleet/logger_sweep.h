@@ -1,10 +1,14 @@
 #pragma once
 
 #include "discovery/address_range.h"
-#include "fleet_run.h"
+#include "discovery/paced_prober.h"
+#include "logger_outcome.h"
 
 #include <QHostAddress>
+#include <QObject>
+#include <QTimer>
 
+#include <map>
 #include <vector>
 
 namespace fleet {
@@ -18,14 +22,35 @@ struct SweepPlan {
     QHostAddress ownAddress; // an answer from here is the PC's own
 };
 
-// Sends the probe on the search port to every address of the range at a steady pace and
-// gathers the loggers that answer, sorted by address. An answer without a serial number,
-// or from the PC's own address, is no logger.
-std::vector<LoggerTarget> SweepLoggers(FleetLink &link, const discovery::AddressRange &range,
-                                       const SweepPlan &plan);
+// Gathers the loggers that answer the probe on the search port, sorted by address. An
+// answer without a serial number, or from the PC's own address, is no logger.
+class LoggerSweep : public QObject
+{
+    Q_OBJECT
 
-// The same for a few known addresses, probed at once: tells their serial numbers.
-std::vector<LoggerTarget> IdentifyLoggers(FleetLink &link, const std::vector<QHostAddress> &hosts,
-                                          const SweepPlan &plan);
+public:
+    LoggerSweep(FleetLink &link, const SweepPlan &plan, QObject *parent = nullptr);
+
+    // Probes every address of the range at a steady pace, then listens for the wait.
+    void sweep(const discovery::AddressRange &range);
+    // Probes a few known addresses at once, then listens for the wait: tells their serial
+    // numbers.
+    void identify(const std::vector<QHostAddress> &hosts);
+
+    // Complete once finished has been emitted.
+    std::vector<LoggerTarget> loggers() const;
+
+signals:
+    void finished();
+
+private:
+    void takeAnswer(const std::string &candidate, const QHostAddress &sender);
+
+    FleetLink &m_link;
+    SweepPlan m_plan;
+    PacedProber m_prober;
+    QTimer m_wait;
+    std::map<quint32, LoggerTarget> m_found;
+};
 
 } // namespace fleet

@@ -1,14 +1,13 @@
 #pragma once
 
-#include "logger_job.h"
-#include "logger_settings.h"
+#include "logger_outcome.h"
+#include "refusal.h"
+#include "settings/setting.h"
 
 #include <QJsonObject>
 #include <QString>
 
-#include <map>
 #include <optional>
-#include <variant>
 #include <vector>
 
 namespace fleet {
@@ -17,30 +16,29 @@ inline constexpr char kProfileFormat[] = "tarnwick-profile";
 inline constexpr int kProfileVersion = 1;
 
 // The profile of a logger as a backup writes it: the format and version, the logger it
-// came from, and every setting read (docs/profile.md).
+// came from, and every setting read that a profile keeps (docs/profile.md).
 QJsonObject ProfileDocument(const LoggerOutcome &backup);
 
-// Writes the profile; a file that holds an APN password or a PIN is readable by its
-// owner only (mode 0600). Returns the message of a failure.
-std::optional<QString> SaveProfile(const QString &path, const QJsonObject &document);
+// Writes the profile whole or not at all, so a failed save leaves an earlier file as it
+// was; a file that holds an APN password or a PIN is readable by its owner only (mode
+// 0600). The refusal names the file and the reason.
+std::optional<Refusal> SaveProfile(const QString &path, const QJsonObject &document);
 
-// A profile checked key by key, as the writes it asks for: every setting but the IP
-// configuration in the order they are written, and the IP configuration on its own.
+// A profile checked key by key, as the writes it asks for: every setting but the address
+// change in the order they are written, and the address change (the IP configuration) on
+// its own.
 struct Profile {
     std::vector<SettingWrite> writes;
-    std::optional<SettingWrite> ipWrite;
+    std::optional<SettingWrite> addressChange;
 };
 
 // Reads and checks a profile file. Another format or version, an unknown key (named with
 // its path, such as "settings.apn.pasword") or a value the window would refuse gives the
-// message; nothing is written then.
-std::variant<Profile, QString> LoadProfile(const QString &path);
-std::variant<Profile, QString> ProfileFromDocument(const QByteArray &json);
+// refusal; nothing is written then.
+Checked<Profile> LoadProfile(const QString &path);
+Checked<Profile> ProfileFromDocument(const QByteArray &json);
 
-// Per-logger IP configurations by serial number, from a CSV file with the header
-// serial,ip,mask,gateway; each row checked as the window checks a fixed address.
-using Plan = std::map<QString, SettingWrite>;
-std::variant<Plan, QString> LoadPlan(const QString &path);
-std::variant<Plan, QString> PlanFromText(const QString &text);
+// The keys of a profile's settings, in catalogue order.
+QStringList ProfileSettingKeys();
 
 } // namespace fleet

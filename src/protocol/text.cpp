@@ -148,4 +148,20 @@ std::int32_t ParseHexField(std::string_view text)
     throw InvalidIntegerError(text);
 }
 
+std::optional<std::string> RefusedRequestText(std::string_view value, CommasInAnswer commas)
+{
+    for (const char byte : value) {
+        if (static_cast<unsigned char>(byte) < 0x20) {
+            return "must not hold control characters";
+        }
+        if (byte == '"') {
+            return "must not hold a double quote";
+        }
+        if (commas == CommasInAnswer::SplitTheValue && byte == ',') {
+            return "must not hold a comma";
+        }
+    }
+    return std::nullopt;
+}
+
 }  // namespace protocol

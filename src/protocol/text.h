@@ -48,4 +48,13 @@ std::int32_t ParseInteger(std::string_view text);
 // `text` when it is not one.
 std::int32_t ParseHexField(std::string_view text);
 
+// Whether the answer that reads a value back is split at commas.
+enum class CommasInAnswer { Kept, SplitTheValue };
+
+// A value that goes inside a request and must come back in an answer: a control character
+// would break the frame, and a double quote (or a comma, where the answer is split at
+// commas) would cut the answer, so the value could never be read back. The rule it
+// breaks ("must not hold a double quote"); nothing when it can be sent.
+std::optional<std::string> RefusedRequestText(std::string_view value, CommasInAnswer commas);
+
 }  // namespace protocol

@@ -57,6 +57,8 @@ public:
     void setCurrentCommand(const std::string &code) { m_currentCommand = code; }
     void clearCurrentCommand() { m_currentCommand.clear(); }
 
+    // Whether the current command has a handler to take an answer.
+    bool takesAnswers() const { return m_answerHandlers.contains(m_currentCommand); }
     // Hands an answer payload to the handler of the current command. Returns false
     // (and drops the answer) when no handler is registered for it.
     bool dispatchAnswer(const std::string &payload);

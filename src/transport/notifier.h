@@ -1,7 +1,7 @@
 #pragma once
 
 #include "protocol/text.h"
-#include "wire_text.h"
+#include "wire_text/wire_text.h"
 
 #include <QString>
 

@@ -1,8 +1,8 @@
 #include "receive_path.h"
 
 #include "command_exchange.h"
+#include "protocol/answer_taking.h"
 #include "protocol/datagram.h"
-#include "protocol/frame.h"
 #include "udp_endpoints.h"
 
 #include <QUdpSocket>
@@ -31,36 +31,14 @@ void ReceivePath::setDiscoveryHandler(DiscoveryHandler handler)
     m_discoveryHandler = std::move(handler);
 }
 
-bool ReceivePath::readDatagram(QUdpSocket &socket, QByteArray &bytes, QString &sender)
-{
-    // The socket is read even when nothing seems to wait: a read is what re-arms its read
-    // notification, and a notification whose datagram an earlier run already took must
-    // re-arm it too, or the socket stays silent for good.
-    if (socket.pendingDatagramSize() > kMaxDatagramBytes) {
-        socket.readDatagram(nullptr, 0);  // too long for the datagram area: lost
-        return false;
-    }
-    bytes.resize(kMaxDatagramBytes);
-    QHostAddress senderAddress;
-    const qint64 read =
-        m_endpoints.receive(socket, bytes.data(), kMaxDatagramBytes, &senderAddress);
-    if (read < 1) {
-        return false;
-    }
-    bytes.resize(read);
-    sender = QHostAddress(senderAddress.toIPv4Address()).toString();
-    return true;
-}
-
 void ReceivePath::ReceivePathRun()
 {
     m_runQueued = false;
-    QByteArray datagram;
-    QString sender;
-    if (readDatagram(m_endpoints.setSocket(), datagram, sender)) {
-        runSetPath(std::move(datagram));
-    } else if (readDatagram(m_endpoints.searchSocket(), datagram, sender)) {
-        runSearchPath(std::move(datagram), sender);
+    if (std::optional<ReceivedDatagram> datagram =
+            m_endpoints.readDatagram(m_endpoints.setSocket())) {
+        runSetPath(std::move(datagram->bytes));
+    } else if ((datagram = m_endpoints.readDatagram(m_endpoints.searchSocket()))) {
+        runSearchPath(std::move(datagram->bytes), datagram->sender.toString());
     }
     queueRunIfDatagramsWait();
 }
@@ -94,18 +72,12 @@ void ReceivePath::runSetPath(QByteArray datagram)
         return;
     }
     m_setBuffer.append(text);
-    if (!m_setBuffer.holdsEscAndEnq()) {
-        return;
-    }
     // Only one answer is handed on per datagram; later candidates wait for the next.
-    while (const auto candidate = m_setBuffer.cutNextCandidate()) {
-        const protocol::DecodedFrame frame = protocol::DecodeFrame(*candidate);
-        if (!frame.valid || !protocol::IsAnswerPayload(frame.payload)) {
-            continue;
-        }
-        if (m_exchange.dispatchAnswer(frame.payload)) {
-            return;
-        }
+    const std::optional<std::string> answer =
+        protocol::TakeAnswer(m_setBuffer, protocol::LaterFrames::StayForNextSend,
+                             [this](std::string_view) { return m_exchange.takesAnswers(); });
+    if (answer) {
+        m_exchange.dispatchAnswer(*answer);
     }
 }
 

@@ -22,9 +22,6 @@ class ReceivePath : public QObject
     Q_OBJECT
 
 public:
-    // The datagram area: longer datagrams are dropped whole.
-    static constexpr qint64 kMaxDatagramBytes = 10230;
-
     using DiscoveryHandler =
         std::function<void(const std::string &candidate, const QString &senderAddress)>;
 
@@ -42,8 +39,6 @@ public slots:
     void discardLeftOverAnswers();
 
 private:
-    // Reads one datagram; false when nothing (or nothing usable) was waiting.
-    bool readDatagram(QUdpSocket &socket, QByteArray &bytes, QString &sender);
     void runSetPath(QByteArray datagram);
     void runSearchPath(QByteArray datagram, const QString &sender);
     void queueRunIfDatagramsWait();

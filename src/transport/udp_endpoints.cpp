@@ -5,7 +5,7 @@
 #include <chrono>
 
 UdpEndpoints::UdpEndpoints(const NetworkSettings &settings, QObject *parent)
-    : QObject(parent), m_settings(settings)
+    : QObject(parent), m_settings(settings), m_readArea(kMaxDatagramBytes, '\0')
 {
 }
 
@@ -56,22 +56,28 @@ void UdpEndpoints::send(QUdpSocket &socket, const QByteArray &bytes, const QHost
     }
 }
 
-qint64 UdpEndpoints::receive(QUdpSocket &socket, char *data, qint64 maxBytes, QHostAddress *sender)
+std::optional<ReceivedDatagram> UdpEndpoints::readDatagram(QUdpSocket &socket)
 {
-    if (!m_observer) {
-        return socket.readDatagram(data, maxBytes, sender);
+    if (socket.pendingDatagramSize() > kMaxDatagramBytes) {
+        socket.readDatagram(nullptr, 0);
+        return std::nullopt;
     }
     QHostAddress peer;
     quint16 peerPort = 0;
-    const qint64 read = socket.readDatagram(data, maxBytes, &peer, &peerPort);
-    if (sender) {
-        *sender = peer;
+    const qint64 read = socket.readDatagram(m_readArea.data(), kMaxDatagramBytes, &peer, &peerPort);
+    if (read < 0) {
+        return std::nullopt;
     }
-    if (read >= 0 && data) {
-        tellObserver(socket, ObservedDatagram::Direction::Received,
-                     QByteArray(data, static_cast<qsizetype>(read)), peer, peerPort);
+    // A copy of the datagram's own size: the traffic log keeps what it is shown.
+    ReceivedDatagram datagram{QByteArray(m_readArea.constData(), static_cast<qsizetype>(read)),
+                              QHostAddress(peer.toIPv4Address())};
+    if (m_observer) {
+        tellObserver(socket, ObservedDatagram::Direction::Received, datagram.bytes, peer, peerPort);
     }
-    return read;
+    if (read == 0) {
+        return std::nullopt;
+    }
+    return datagram;
 }
 
 void UdpEndpoints::reportLeftOverDiscarded(const QByteArray &frame)

@@ -6,6 +6,14 @@
 #include <QObject>
 #include <QUdpSocket>
 
+#include <optional>
+
+// One datagram as read from one of the two sockets.
+struct ReceivedDatagram {
+    QByteArray bytes;
+    QHostAddress sender; // as an IPv4 address
+};
+
 // The two UDP endpoints of the tool: the set socket, on which commands go out and
 // answers come back, and the search socket for the discovery probe and its answers.
 class UdpEndpoints : public QObject
@@ -15,6 +23,8 @@ class UdpEndpoints : public QObject
 public:
     // Large enough for a whole /24 answering the probe at once.
     static constexpr int kSearchReceiveBufferBytes = 1 << 20;
+    // The datagram area: longer datagrams are dropped whole.
+    static constexpr qint64 kMaxDatagramBytes = 10230;
 
     explicit UdpEndpoints(const NetworkSettings &settings, QObject *parent = nullptr);
 
@@ -29,10 +39,13 @@ public:
     void sendToLogger(const QByteArray &frame, const QHostAddress &logger);
     void sendProbe(const QByteArray &probe, const QHostAddress &host);
 
-    // Reads one datagram of at most maxBytes from one of the two sockets, as
-    // QUdpSocket::readDatagram does; a datagram read into data is shown to the observer
-    // (one skipped with a null data pointer is not).
-    qint64 receive(QUdpSocket &socket, char *data, qint64 maxBytes, QHostAddress *sender);
+    // Reads the next datagram of one of the two sockets and shows it to the observer.
+    // Nothing when nothing usable waited: no datagram, an empty one, or one longer than
+    // the datagram area (dropped whole, unseen). The socket is read even when nothing
+    // seems to wait: a read is what re-arms its read notification, and a notification
+    // whose datagram an earlier read already took must re-arm it too, or the socket
+    // stays silent for good.
+    std::optional<ReceivedDatagram> readDatagram(QUdpSocket &socket);
 
     // Tells the observer that a whole frame left over from earlier answers was dropped
     // from the set socket's receive buffer.
@@ -50,5 +63,6 @@ private:
     NetworkSettings m_settings;
     QUdpSocket m_setSocket;
     QUdpSocket m_searchSocket;
+    QByteArray m_readArea; // every datagram is read into it first
     DatagramObserver *m_observer = nullptr;
 };

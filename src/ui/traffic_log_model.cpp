@@ -1,6 +1,6 @@
 #include "traffic_log_model.h"
 
-#include "transport/traffic_log.h"
+#include "wirelog/traffic_log.h"
 
 #include <algorithm>
 
@@ -132,23 +132,4 @@ void TrafficLogModel::refresh()
         m_rows.push_back(m_log.at(static_cast<std::size_t>(number - logFirst)));
     }
     endInsertRows();
-}
-
-QString HexDump(const QByteArray &bytes)
-{
-    constexpr int kBytesPerLine = 16;
-    QStringList lines;
-    for (qsizetype offset = 0; offset < bytes.size(); offset += kBytesPerLine) {
-        const QByteArray chunk = bytes.mid(offset, kBytesPerLine);
-        QString hex = QString::fromLatin1(chunk.toHex(' ').toUpper());
-        hex = hex.leftJustified(kBytesPerLine * 3 - 1, QLatin1Char(' '));
-        QString printable;
-        for (const char byte : chunk) {
-            const auto value = static_cast<unsigned char>(byte);
-            printable += value >= 0x20 && value < 0x7F ? QLatin1Char(byte) : QLatin1Char('.');
-        }
-        lines.append(
-            QStringLiteral("%1  %2  %3").arg(offset, 4, 16, QLatin1Char('0')).arg(hex, printable));
-    }
-    return lines.join(QLatin1Char('\n'));
 }

@@ -55,6 +55,3 @@ private:
     std::deque<ObservedDatagram> m_rows;
     quint64 m_firstNumber = 0; // the log's number of the first row
 };
-
-// The datagram as a hex dump: 16 bytes a line, offset, hexadecimal, printable ASCII.
-QString HexDump(const QByteArray &bytes);

@@ -3,8 +3,8 @@
 #include "traffic_log_model.h"
 
 #include "transport/notifier.h"
-#include "transport/pcap_capture.h"
-#include "transport/traffic_log.h"
+#include "wirelog/pcap_capture.h"
+#include "wirelog/traffic_log.h"
 
 #include <QFontDatabase>
 #include <QHBoxLayout>
@@ -14,7 +14,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QScrollBar>
 #include <QSortFilterProxyModel>
 #include <QSplitter>
@@ -29,18 +28,6 @@ QPushButton *AddButton(QHBoxLayout *row, const QString &caption, const char *nam
     button->setObjectName(QLatin1String(name));
     row->addWidget(button);
     return button;
-}
-
-std::optional<QString> WriteText(const QList<ObservedDatagram> &datagrams, const QString &path)
-{
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
-        return file.errorString();
-    }
-    if (!WriteTrafficText(datagrams, file) || !file.commit()) {
-        return file.errorString();
-    }
-    return std::nullopt;
 }
 
 QString LogBounds()
@@ -190,7 +177,7 @@ void TrafficLogWindow::saveAsText()
         choosePath(QStringLiteral("Save the shown datagrams as text (PINs and passwords hidden)"),
                    QStringLiteral("Text files"), QStringLiteral("txt"));
     if (!path.isEmpty()) {
-        reportSave(path, WriteText(shownDatagrams(), path));
+        reportSave(path, SaveTrafficText(shownDatagrams(), path));
     }
 }
 
@@ -247,9 +234,7 @@ void TrafficLogWindow::showSelectedDatagram()
         return;
     }
     const ObservedDatagram &datagram = m_model->datagramAt(current.row());
-    m_detail->setPlainText(TrafficLogLine(datagram)
-                               .section(QLatin1Char('\t'), 0, 6)
-                               .replace(QLatin1Char('\t'), QStringLiteral("  ")) +
+    m_detail->setPlainText(DatagramFields(datagram).join(QStringLiteral("  ")) +
                            QStringLiteral("\n\n") + HexDump(ShownBytes(datagram)));
 }
 

@@ -2,7 +2,7 @@
 #include "sim_network.h"
 #include "transport/command_exchange.h"
 #include "transport/receive_path.h"
-#include "transport/traffic_log.h"
+#include "wirelog/traffic_log.h"
 #include "ui/traffic_log_model.h"
 #include "window_harness.h"
 

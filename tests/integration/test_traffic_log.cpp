@@ -1,5 +1,5 @@
-#include "transport/pcap_capture.h"
-#include "transport/traffic_log.h"
+#include "wirelog/pcap_capture.h"
+#include "wirelog/traffic_log.h"
 #include "ui/traffic_log_model.h"
 #include "ui/traffic_log_window.h"
 #include "window_harness.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "transport/wire_text.h"
+#include "wire_text/wire_text.h"
 
 // Selects the loggers' code page for one test, and the system's again when it ends, for
 // tests whose texts need characters that the system's code page may not hold (a Windows

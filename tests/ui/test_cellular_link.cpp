@@ -142,9 +142,6 @@ private slots:
             << "btnAW"
             << QStringList{"edtapnname", " my apn ", "edtapnuser", "\tu", "edtapnpasseword", "p "}
             << QByteArray("AW\"my apn\",\"u\",\"p\"") << apnDone;
-        QTest::newRow("AW quote and comma")
-            << "btnAW" << QStringList{"edtapnname", "a\"b", "edtapnuser", "c,d"}
-            << QByteArray("AW\"a\"b\",\"c,d\",\"\"") << apnDone;
         QTest::newRow("PW 1234") << "btnPW" << QStringList{"edtpin", "1234"} << QByteArray("PW1234")
                                  << "Set PIN successful";
         QTest::newRow("PW blanks only")
@@ -274,6 +271,35 @@ private slots:
         QTest::keyClick(pin, Qt::Key_Left);
         QTest::keyClicks(pin, QStringLiteral("9"));
         QCOMPARE(pin->text(), QStringLiteral("192"));
+    }
+
+    // An APN value that the answer to AR could not carry back (split at commas, nothing
+    // escaped) is refused before anything is sent.
+    void apnValueThatCannotBeReadBackIsRefused_data()
+    {
+        QTest::addColumn<QStringList>("edits");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("quote and comma") << QStringList{"edtapnname", "a\"b", "edtapnuser", "c,d"}
+                                         << "APN: the name must not hold a double quote";
+        QTest::newRow("comma in the user")
+            << QStringList{"edtapnuser", "c,d"} << "APN: the user must not hold a comma";
+        QTest::newRow("control character in the password")
+            << QStringList{"edtapnpasseword", "p\x01q"}
+            << "APN: the password must not hold control characters";
+    }
+
+    void apnValueThatCannotBeReadBackIsRefused()
+    {
+        QFETCH(QStringList, edits);
+        QFETCH(QString, message);
+        WindowHarness harness;
+        CellularState state;
+        InstallCellularCommands(harness.logger(), state);
+        harness.selectLogger();
+        FillEdits(harness, edits);
+        Click(harness, QStringLiteral("btnAW"));
+        QCOMPARE(harness.notifier().all(), QStringList{message});
+        VerifyNothingSent(harness);
     }
 
     void frontEndMinutesMustBeAWholeNumberAboveZero_data()

@@ -1,4 +1,4 @@
-#include "transport/wire_text.h"
+#include "wire_text/wire_text.h"
 
 #include <QtTest>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "datagram_observer.h"
+#include "transport/datagram_observer.h"
 
 #include <QByteArray>
 #include <QHostAddress>

@@ -3,7 +3,7 @@
 #include "protocol/frame_verdicts.h"
 
 #include <QDateTime>
-#include <QIODevice>
+#include <QSaveFile>
 #include <QStringList>
 
 #include <cstdlib>
@@ -176,30 +176,57 @@ QByteArray ShownBytes(const ObservedDatagram &datagram)
     return shown;
 }
 
-QString TrafficLogLine(const ObservedDatagram &datagram)
+QStringList DatagramFields(const ObservedDatagram &datagram)
 {
-    return QStringList{DateTimeText(datagram),
-                       DirectionText(datagram.direction),
-                       EndpointText(datagram.endpoint),
-                       PeerText(datagram),
-                       QString::number(datagram.bytes.size()),
-                       DatagramPayloadText(datagram),
-                       DatagramVerdict(datagram),
-                       QString::fromLatin1(ShownBytes(datagram).toHex(' ').toUpper())}
-        .join(QLatin1Char('\t'));
+    return {DateTimeText(datagram),
+            DirectionText(datagram.direction),
+            EndpointText(datagram.endpoint),
+            PeerText(datagram),
+            QString::number(datagram.bytes.size()),
+            DatagramPayloadText(datagram),
+            DatagramVerdict(datagram)};
 }
 
-bool WriteTrafficText(const QList<ObservedDatagram> &datagrams, QIODevice &device)
+QString TrafficLogLine(const ObservedDatagram &datagram)
 {
-    const QString header =
-        QStringLiteral("Time\tDirection\tSocket\tPeer\tLength\tPayload\tVerdict\tBytes\n");
-    if (device.write(header.toUtf8()) < 0) {
-        return false;
-    }
-    for (const ObservedDatagram &datagram : datagrams) {
-        if (device.write((TrafficLogLine(datagram) + QLatin1Char('\n')).toUtf8()) < 0) {
-            return false;
+    QStringList fields = DatagramFields(datagram);
+    fields.append(QString::fromLatin1(ShownBytes(datagram).toHex(' ').toUpper()));
+    return fields.join(QLatin1Char('\t'));
+}
+
+QString HexDump(const QByteArray &bytes)
+{
+    constexpr int kBytesPerLine = 16;
+    QStringList lines;
+    for (qsizetype offset = 0; offset < bytes.size(); offset += kBytesPerLine) {
+        const QByteArray chunk = bytes.mid(offset, kBytesPerLine);
+        QString hex = QString::fromLatin1(chunk.toHex(' ').toUpper());
+        hex = hex.leftJustified(kBytesPerLine * 3 - 1, QLatin1Char(' '));
+        QString printable;
+        for (const char byte : chunk) {
+            const auto value = static_cast<unsigned char>(byte);
+            printable += value >= 0x20 && value < 0x7F ? QLatin1Char(byte) : QLatin1Char('.');
         }
+        lines.append(
+            QStringLiteral("%1  %2  %3").arg(offset, 4, 16, QLatin1Char('0')).arg(hex, printable));
     }
-    return true;
+    return lines.join(QLatin1Char('\n'));
+}
+
+std::optional<QString> SaveTrafficText(const QList<ObservedDatagram> &datagrams,
+                                       const QString &path)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
+        return file.errorString();
+    }
+    file.write("Time\tDirection\tSocket\tPeer\tLength\tPayload\tVerdict\tBytes\n");
+    for (const ObservedDatagram &datagram : datagrams) {
+        file.write((TrafficLogLine(datagram) + QLatin1Char('\n')).toUtf8());
+    }
+    // A failed write makes the commit fail, and the file is left as it was.
+    if (!file.commit()) {
+        return file.errorString();
+    }
+    return std::nullopt;
 }

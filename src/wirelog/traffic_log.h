@@ -1,14 +1,14 @@
 #pragma once
 
-#include "datagram_observer.h"
+#include "transport/datagram_observer.h"
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <cstddef>
 #include <deque>
-
-class QIODevice;
+#include <optional>
 
 // The recent history of the datagrams on both sockets, oldest first. It keeps at most
 // kMaxDatagrams datagrams and kMaxBytes of datagram bytes: past either bound the oldest
@@ -40,10 +40,17 @@ private:
     quint64 m_recordedCount = 0;
 };
 
-// One line per datagram: date and time (ms), direction, socket, peer, length, payload
-// text with non-printing bytes escaped, the verdict of each piece of a set-socket
-// datagram, and the whole datagram in hexadecimal, separated by tabs. Secrets are hidden.
+// What describes a datagram, field by field: date and time (ms), direction, socket, peer,
+// length, payload text with non-printing bytes escaped, and the verdict of each piece of a
+// set-socket datagram. Secrets are hidden.
+QStringList DatagramFields(const ObservedDatagram &datagram);
+
+// One line per datagram: its fields and the whole datagram in hexadecimal (secrets hidden),
+// separated by tabs.
 QString TrafficLogLine(const ObservedDatagram &datagram);
+
+// Bytes as a hex dump: 16 bytes a line, offset, hexadecimal, printable ASCII.
+QString HexDump(const QByteArray &bytes);
 
 // The payload text, escaped: on the set socket every piece of the datagram (a frame's
 // payload, or the bytes of a piece that is no whole frame), on the search socket the text
@@ -71,5 +78,7 @@ QString TimeText(const ObservedDatagram &datagram);
 // Local date and time with milliseconds and the offset from UTC, yyyy-MM-dd hh:mm:ss.zzz +hh:mm.
 QString DateTimeText(const ObservedDatagram &datagram);
 
-// Writes the datagrams as text, one line each, with a header line; false on a write error.
-bool WriteTrafficText(const QList<ObservedDatagram> &datagrams, QIODevice &device);
+// Writes the datagrams as text, one line each, with a header line, whole or not at all: a
+// failed save leaves an earlier file of that name as it was. The reason of a failure.
+std::optional<QString> SaveTrafficText(const QList<ObservedDatagram> &datagrams,
+                                       const QString &path);

@@ -1,0 +1,75 @@
+#include "console_output.h"
+
+#include <chrono>
+
+namespace cli {
+
+int PrintRefusal(Console &console, const QString &verbName, const fleet::Refusal &refusal)
+{
+    console.err << "tarnwick-cli " << verbName << ": " << refusal.message << '\n';
+    return kBadUsage;
+}
+
+int PrintOutcomes(Console &console, const std::vector<fleet::LoggerOutcome> &outcomes,
+                  const QStringList &keys, Format format)
+{
+    console.out << FormatOutcomes(outcomes, keys, format);
+    console.out.flush();
+    int failed = 0;
+    for (const fleet::LoggerOutcome &outcome : outcomes) {
+        if (!outcome.succeeded()) {
+            ++failed;
+            console.err << QStringLiteral("%1: %2\n")
+                               .arg(outcome.address.toString(), outcome.failure->message);
+        }
+    }
+    if (failed > 0) {
+        console.err << QStringLiteral("%1 of %2 loggers failed\n").arg(failed).arg(outcomes.size());
+    }
+    return failed == 0 ? kAllSucceeded : kSomeFailed;
+}
+
+void PrintProgress(Console &console, const fleet::RunProgress &progress)
+{
+    console.err << QStringLiteral("\r%1/%2 loggers done, %3 failed, %4 s")
+                       .arg(progress.done)
+                       .arg(progress.total)
+                       .arg(progress.failed)
+                       .arg(static_cast<double>(progress.elapsedMs) / 1000.0, 0, 'f', 1);
+    if (progress.done == progress.total) {
+        console.err << '\n';
+    }
+    console.err.flush();
+}
+
+TracePrinter::TracePrinter(Console &console)
+    : m_console(console),
+      m_startMicroseconds(std::chrono::duration_cast<std::chrono::microseconds>(
+                              std::chrono::system_clock::now().time_since_epoch())
+                              .count())
+{
+}
+
+void TracePrinter::datagramObserved(const ObservedDatagram &datagram)
+{
+    QString printable;
+    for (const char byte : datagram.bytes) {
+        const auto value = static_cast<unsigned char>(byte);
+        printable += value >= 0x20 && value < 0x7F ? QChar::fromLatin1(byte) : QLatin1Char('.');
+    }
+    const bool sent = datagram.direction == ObservedDatagram::Direction::Sent;
+    const bool search = datagram.endpoint == ObservedDatagram::Endpoint::Search;
+    m_console.err << QStringLiteral("%1 %2 %3 %4 %5 |%6|\n")
+                         .arg(static_cast<double>(datagram.microsecondsSinceEpoch -
+                                                  m_startMicroseconds) /
+                                  1e6,
+                              8, 'f', 3)
+                         .arg(sent ? QLatin1String("->") : QLatin1String("<-"))
+                         .arg(search ? QLatin1String("search") : QLatin1String("command"))
+                         .arg(datagram.peerAddress.toString())
+                         .arg(QString::fromLatin1(datagram.bytes.toHex(' ')))
+                         .arg(printable);
+    m_console.err.flush();
+}
+
+} // namespace cli

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "fleet/logger_job.h"
+#include "fleet/refusal.h"
+#include "report_format.h"
+#include "transport/settings.h"
+
+#include <QCommandLineParser>
+
+namespace cli {
+
+// The options every verb takes: the output format, how many loggers at once, the
+// exchange's timeout and retries, the sockets, the trace.
+struct RunOptions {
+    Format format = Format::Table;
+    int parallel = 64;
+    fleet::ExchangePolicy policy;
+    int waitMs = 3000; // how long to listen for answers to the probe after the last one
+    NetworkSettings network;
+    enum class Trace { Off, OnStandardError } trace = Trace::Off;
+};
+
+void AddRunOptions(QCommandLineParser &parser);
+fleet::Checked<RunOptions> ReadRunOptions(const QCommandLineParser &parser);
+
+// The option's value as a whole number within the bounds.
+fleet::Checked<int> NumberOption(const QCommandLineParser &parser, const QString &name, int lowest,
+                                 int highest);
+
+} // namespace cli

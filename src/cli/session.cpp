@@ -1,0 +1,165 @@
+#include "session.h"
+
+#include <map>
+
+namespace cli {
+
+Session::Session(const QString &verbName, Console &console, const RunOptions &options)
+    : m_verbName(verbName), m_console(console), m_options(options), m_link(options.network)
+{
+}
+
+Session::~Session()
+{
+    m_link.endpoints().setObserver(nullptr);
+}
+
+int Session::refuse(const fleet::Refusal &refusal)
+{
+    return PrintRefusal(m_console, m_verbName, refusal);
+}
+
+int Session::startFailed(const QString &message)
+{
+    m_console.err << "tarnwick-cli " << m_verbName << ": " << message << '\n';
+    return kSomeFailed;
+}
+
+bool Session::open()
+{
+    if (const auto refusal = m_link.open()) {
+        startFailed(refusal->message);
+        return false;
+    }
+    if (m_options.trace == RunOptions::Trace::OnStandardError) {
+        m_trace = std::make_unique<TracePrinter>(m_console);
+        m_link.endpoints().setObserver(m_trace.get());
+    }
+    return true;
+}
+
+fleet::SweepPlan Session::sweepPlan(const QHostAddress &ownAddress) const
+{
+    fleet::SweepPlan plan;
+    plan.waitMs = m_options.waitMs;
+    plan.ownAddress = ownAddress.isNull() ? m_options.network.bindAddress : ownAddress;
+    return plan;
+}
+
+void Session::sweep(const SweptRange &range, std::function<void(Loggers)> next)
+{
+    m_sweep = std::make_unique<fleet::LoggerSweep>(m_link, sweepPlan(range.ownAddress));
+    QObject::connect(m_sweep.get(), &fleet::LoggerSweep::finished, m_sweep.get(),
+                     [this, next] { next(m_sweep->loggers()); });
+    m_sweep->sweep(range.range);
+}
+
+void Session::search(const SearchArea &area, std::function<void(Loggers)> next)
+{
+    if (const auto *range = std::get_if<SweptRange>(&area)) {
+        sweep(*range, std::move(next));
+        return;
+    }
+    const fleet::Checked<SweptRange> pcNetwork = ResolvePcNetwork();
+    if (!pcNetwork.accepted()) {
+        finish(startFailed(pcNetwork.refusal().message));
+        return;
+    }
+    sweep(pcNetwork.value(), std::move(next));
+}
+
+void Session::findLoggers(const Targets &targets, Serials serials,
+                          std::function<void(Loggers)> next)
+{
+    if (const auto *area = std::get_if<SearchArea>(&targets)) {
+        search(*area, std::move(next));
+        return;
+    }
+    const auto &addresses = std::get<std::vector<QHostAddress>>(targets);
+    const auto given = [addresses](const std::map<quint32, QString> &serialOf) {
+        Loggers loggers;
+        for (const QHostAddress &address : addresses) {
+            const auto serial = serialOf.find(address.toIPv4Address());
+            loggers.push_back(
+                {address, serial == serialOf.end() ? QString() : serial->second, QString()});
+        }
+        return loggers;
+    };
+    if (serials == Serials::NotNeeded) {
+        // Queued, so that the run goes on from the loop like every other step.
+        QMetaObject::invokeMethod(
+            &m_loop, [next, loggers = given({})] { next(loggers); }, Qt::QueuedConnection);
+        return;
+    }
+    m_sweep = std::make_unique<fleet::LoggerSweep>(m_link, sweepPlan({}));
+    QObject::connect(m_sweep.get(), &fleet::LoggerSweep::finished, m_sweep.get(),
+                     [this, next, given] {
+                         std::map<quint32, QString> serialOf;
+                         for (const fleet::LoggerTarget &found : m_sweep->loggers()) {
+                             serialOf[found.address.toIPv4Address()] = found.serial;
+                         }
+                         next(given(serialOf));
+                     });
+    m_sweep->identify(addresses);
+}
+
+void Session::runJobs(Loggers loggers, fleet::FleetRun::JobPlan plan,
+                      std::function<void(const Outcomes &)> next)
+{
+    m_run = std::make_unique<fleet::FleetRun>(m_link, m_options.policy, m_options.parallel);
+    if (m_console.errIsTerminal) {
+        QObject::connect(
+            m_run.get(), &fleet::FleetRun::progressed, m_run.get(),
+            [this](const fleet::RunProgress &progress) { PrintProgress(m_console, progress); });
+    }
+    QObject::connect(m_run.get(), &fleet::FleetRun::finished, m_run.get(),
+                     [this, next] { next(m_run->outcomes()); });
+    m_run->start(std::move(loggers), std::move(plan));
+}
+
+int Session::runOnTargets(const Targets &targets, Serials serials, fleet::FleetRun::JobPlan plan,
+                          const QStringList &keys, LoggerCheck check)
+{
+    findLoggers(targets, serials, [this, plan, keys, check](Loggers loggers) {
+        if (loggers.empty()) {
+            finish(noLoggerFound());
+            return;
+        }
+        if (check) {
+            if (const auto refusal = check(loggers)) {
+                finish(refuse(*refusal));
+                return;
+            }
+        }
+        runJobs(std::move(loggers), plan,
+                [this, keys](const Outcomes &outcomes) { finish(printOutcomes(outcomes, keys)); });
+    });
+    return exec();
+}
+
+int Session::printOutcomes(const Outcomes &outcomes, const QStringList &keys)
+{
+    return PrintOutcomes(m_console, outcomes, keys, m_options.format);
+}
+
+int Session::noLoggerFound()
+{
+    m_console.err << QStringLiteral("no logger answered the search\n");
+    return kSomeFailed;
+}
+
+void Session::finish(int status)
+{
+    m_status = status;
+    m_loop.quit();
+}
+
+int Session::exec()
+{
+    if (!m_status) {
+        m_loop.exec();
+    }
+    return m_status.value_or(kSomeFailed);
+}
+
+} // namespace cli

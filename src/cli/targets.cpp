@@ -1,0 +1,114 @@
+#include "targets.h"
+
+#include "discovery/pc_address.h"
+
+#include <QSet>
+
+namespace cli {
+
+bool MayBeSeveral(const Targets &targets)
+{
+    const auto *addresses = std::get_if<std::vector<QHostAddress>>(&targets);
+    return addresses == nullptr || addresses->size() > 1;
+}
+
+void AddLoggerOption(QCommandLineParser &parser)
+{
+    parser.addOption({"logger", "The loggers' addresses, separated by commas.", "ip[,ip...]"});
+}
+
+void AddSearchOptions(QCommandLineParser &parser, AllOption all)
+{
+    if (all == AllOption::Offered) {
+        parser.addOption({"all", "Every logger a search finds."});
+    }
+    parser.addOptions({
+        {"network", "The /24 network to search.", "A.B.C.0/24"},
+        {"range", "The addresses to search: a CIDR block or FIRST-LAST.", "range"},
+        {"wait", "Milliseconds to wait for answers after the last probe (default 3000).", "ms",
+         "3000"},
+    });
+}
+
+void AddSerialWaitOption(QCommandLineParser &parser)
+{
+    parser.addOption({"wait", "Milliseconds to wait for the logger's serial number (default 1000).",
+                      "ms", "1000"});
+}
+
+fleet::Checked<SearchArea> ParseSearchArea(const QCommandLineParser &parser)
+{
+    if (parser.isSet("network") && parser.isSet("range")) {
+        return fleet::Refusal{QStringLiteral("give either --network or --range, not both")};
+    }
+    if (parser.isSet("network")) {
+        const QString text = parser.value("network");
+        const auto parsed = discovery::ParseAddressRange(text);
+        const auto *range = std::get_if<discovery::AddressRange>(&parsed);
+        if (range == nullptr || !text.endsWith(QLatin1String("/24"))) {
+            return fleet::Refusal{QStringLiteral("--network needs a /24 network such as "
+                                                 "192.0.2.0/24, not '%1'")
+                                      .arg(text)};
+        }
+        return SearchArea(SweptRange{*range, {}});
+    }
+    if (parser.isSet("range")) {
+        const auto parsed = discovery::ParseAddressRange(parser.value("range"));
+        if (const auto *problem = std::get_if<QString>(&parsed)) {
+            return fleet::Refusal{QStringLiteral("--range: ") + *problem};
+        }
+        return SearchArea(SweptRange{std::get<discovery::AddressRange>(parsed), {}});
+    }
+    return SearchArea(PcNetwork{});
+}
+
+fleet::Checked<SweptRange> ResolvePcNetwork()
+{
+    const QString pc = discovery::LocalPcAddress();
+    const auto parsed = discovery::ParseAddressRange(pc + QStringLiteral("/24"));
+    if (std::holds_alternative<QString>(parsed)) {
+        return fleet::Refusal{QStringLiteral("this PC has no address to search from ('%1'); give "
+                                             "--network or --range")
+                                  .arg(pc)};
+    }
+    return SweptRange{std::get<discovery::AddressRange>(parsed), QHostAddress(pc)};
+}
+
+fleet::Checked<std::vector<QHostAddress>> ParseLoggerAddresses(const QCommandLineParser &parser)
+{
+    std::vector<QHostAddress> addresses;
+    QSet<quint32> seen;
+    for (const QString &text : parser.value("logger").split(QLatin1Char(','))) {
+        const auto parsed = discovery::ParseLoggerAddress(text.trimmed());
+        if (const auto *problem = std::get_if<QString>(&parsed)) {
+            return fleet::Refusal{QStringLiteral("--logger: ") + *problem};
+        }
+        const quint32 address = std::get<quint32>(parsed);
+        if (!seen.contains(address)) {
+            seen.insert(address);
+            addresses.emplace_back(address);
+        }
+    }
+    return addresses;
+}
+
+fleet::Checked<Targets> ParseTargets(const QCommandLineParser &parser)
+{
+    if (parser.isSet("logger") == parser.isSet("all")) {
+        return fleet::Refusal{QStringLiteral("give either --logger IP[,IP...] or --all")};
+    }
+    if (parser.isSet("logger")) {
+        fleet::Checked<std::vector<QHostAddress>> addresses = ParseLoggerAddresses(parser);
+        if (!addresses.accepted()) {
+            return addresses.refusal();
+        }
+        return Targets(std::move(addresses).value());
+    }
+    fleet::Checked<SearchArea> area = ParseSearchArea(parser);
+    if (!area.accepted()) {
+        return area.refusal();
+    }
+    return Targets(std::move(area).value());
+}
+
+} // namespace cli

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "discovery/address_range.h"
+#include "fleet/refusal.h"
+
+#include <QCommandLineParser>
+#include <QHostAddress>
+
+#include <variant>
+#include <vector>
+
+namespace cli {
+
+// The loggers a search finds in a range. An answer from the PC's own address is not a
+// logger's; without a known own address, the bind address stands for it.
+struct SweptRange {
+    discovery::AddressRange range;
+    QHostAddress ownAddress;
+};
+
+// The /24 network of the PC's address, as the window chooses it: known only once the run
+// starts, and a PC without a usable address cannot start it.
+struct PcNetwork {
+};
+
+// Where to search: a range given, or the PC's network.
+using SearchArea = std::variant<SweptRange, PcNetwork>;
+
+// The PC's network as a range; the message says why there is none.
+fleet::Checked<SweptRange> ResolvePcNetwork();
+
+// The loggers a verb works on: the addresses given with --logger, or every logger a
+// search finds (--all).
+using Targets = std::variant<std::vector<QHostAddress>, SearchArea>;
+
+// Whether the targets may be more than one logger.
+bool MayBeSeveral(const Targets &targets);
+
+// --logger for verbs that work on given loggers; --all, --network, --range and --wait
+// for verbs that search. Verbs that do not search wait only for serial numbers.
+void AddLoggerOption(QCommandLineParser &parser);
+enum class AllOption { Offered, NotOffered };
+void AddSearchOptions(QCommandLineParser &parser, AllOption all);
+void AddSerialWaitOption(QCommandLineParser &parser);
+
+// The range of --network or --range, or else the PC's network.
+fleet::Checked<SearchArea> ParseSearchArea(const QCommandLineParser &parser);
+// The distinct addresses of --logger, in their order.
+fleet::Checked<std::vector<QHostAddress>> ParseLoggerAddresses(const QCommandLineParser &parser);
+// --logger or --all, exactly one of them.
+fleet::Checked<Targets> ParseTargets(const QCommandLineParser &parser);
+
+} // namespace cli

@@ -1,0 +1,76 @@
+#include "fleet/profile.h"
+#include "fleet/settings/catalogue.h"
+#include "session.h"
+#include "verbs.h"
+
+namespace cli {
+namespace {
+
+void AddOptions(QCommandLineParser &parser)
+{
+    AddLoggerOption(parser);
+    AddSerialWaitOption(parser);
+    parser.addOption({"output", "The profile file to write.", "file"});
+}
+
+int Run(const QCommandLineParser &parser, Session &session)
+{
+    if (!parser.positionalArguments().isEmpty()) {
+        return session.refuse(
+            {QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first())});
+    }
+    if (!parser.isSet("output")) {
+        return session.refuse({QStringLiteral("backup needs --output FILE.json")});
+    }
+    const fleet::Checked<std::vector<QHostAddress>> addresses = ParseLoggerAddresses(parser);
+    if (!addresses.accepted()) {
+        return session.refuse(addresses.refusal());
+    }
+    if (addresses.value().size() != 1) {
+        return session.refuse({QStringLiteral("backup takes exactly one --logger")});
+    }
+    if (!session.open()) {
+        return kSomeFailed;
+    }
+    const QString output = parser.value("output");
+    QStringList keys;
+    for (const fleet::Setting setting : fleet::ReadableSettings()) {
+        keys.append(fleet::ReportKey(setting));
+    }
+    session.findLoggers(addresses.value(), Session::Serials::Needed,
+                        [&session, output, keys](Session::Loggers loggers) {
+                            session.runJobs(
+                                std::move(loggers),
+                                [](fleet::LoggerJob &job, const fleet::LoggerTarget &) {
+                                    fleet::AddReads(job, fleet::ReadableSettings());
+                                },
+                                [&session, output, keys](const Session::Outcomes &outcomes) {
+                                    const int status = session.printOutcomes(outcomes, keys);
+                                    if (status != kAllSucceeded) {
+                                        session.finish(status); // no file from a partial read
+                                        return;
+                                    }
+                                    if (const auto refusal = fleet::SaveProfile(
+                                            output, fleet::ProfileDocument(outcomes.front()))) {
+                                        session.console().err << refusal->message << '\n';
+                                        session.finish(kSomeFailed);
+                                        return;
+                                    }
+                                    session.finish(kAllSucceeded);
+                                });
+                        });
+    return session.exec();
+}
+
+} // namespace
+
+Verb BackupVerb()
+{
+    return {"backup", "backup --logger IP --output FILE.json",
+            QStringLiteral("Saves every readable setting of one logger as a profile "
+                           "(docs/profile.md). A file\nthat holds an APN password is created "
+                           "readable by its owner only."),
+            AddOptions, Run};
+}
+
+} // namespace cli

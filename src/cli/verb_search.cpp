@@ -1,0 +1,45 @@
+#include "session.h"
+#include "verbs.h"
+
+namespace cli {
+namespace {
+
+void AddOptions(QCommandLineParser &parser)
+{
+    AddSearchOptions(parser, AllOption::NotOffered);
+}
+
+int Run(const QCommandLineParser &parser, Session &session)
+{
+    if (!parser.positionalArguments().isEmpty()) {
+        return session.refuse(
+            {QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first())});
+    }
+    const fleet::Checked<SearchArea> area = ParseSearchArea(parser);
+    if (!area.accepted()) {
+        return session.refuse(area.refusal());
+    }
+    if (!session.open()) {
+        return kSomeFailed;
+    }
+    session.search(area.value(), [&session](const Session::Loggers &loggers) {
+        session.console().out << FormatLoggers(loggers, session.options().format);
+        session.console().out.flush();
+        session.finish(kAllSucceeded);
+    });
+    return session.exec();
+}
+
+} // namespace
+
+Verb SearchVerb()
+{
+    return {"search", "search [--network A.B.C.0/24 | --range CIDR|FIRST-LAST] [--wait MS]",
+            QStringLiteral(
+                "Probes every address of the network on the search port and lists the loggers "
+                "that\nanswer: serial, ip and version. Without --network or --range it sweeps "
+                "the /24\nnetwork of the PC's address, chosen as the window chooses it."),
+            AddOptions, Run};
+}
+
+} // namespace cli

@@ -1,0 +1,87 @@
+#include "fleet/settings/catalogue.h"
+#include "session.h"
+#include "verbs.h"
+
+#include <algorithm>
+
+namespace cli {
+namespace {
+
+void AddOptions(QCommandLineParser &parser)
+{
+    AddLoggerOption(parser);
+    AddSearchOptions(parser, AllOption::Offered);
+}
+
+// The report keys of the writes, each once, in their order.
+QStringList KeysOf(const std::vector<fleet::SettingWrite> &writes)
+{
+    QStringList keys;
+    for (const fleet::SettingWrite &write : writes) {
+        const QString key = fleet::ReportKey(write.setting);
+        if (!keys.contains(key)) {
+            keys.append(key);
+        }
+    }
+    return keys;
+}
+
+int Run(const QCommandLineParser &parser, Session &session)
+{
+    if (parser.positionalArguments().isEmpty()) {
+        return session.refuse({QStringLiteral("name at least one SETTING=VALUE")});
+    }
+    std::vector<fleet::SettingWrite> writes;
+    for (const QString &assignment : parser.positionalArguments()) {
+        fleet::CheckedWrite checked = fleet::ParseAssignment(assignment);
+        if (!checked.accepted()) {
+            return session.refuse(checked.refusal());
+        }
+        writes.push_back(std::move(checked).value());
+    }
+    std::stable_partition(writes.begin(), writes.end(), [](const fleet::SettingWrite &write) {
+        return fleet::DescriptorOf(write.setting).order == fleet::WriteOrder::WithTheOthers;
+    });
+    const fleet::Checked<Targets> targets = ParseTargets(parser);
+    if (!targets.accepted()) {
+        return session.refuse(targets.refusal());
+    }
+    for (const fleet::SettingWrite &write : writes) {
+        if (write.ownership == fleet::Ownership::OneLoggersOwn && MayBeSeveral(targets.value())) {
+            return session.refuse({QStringLiteral("%1: a fixed address would go to every logger; "
+                                                  "write it to one --logger, or use apply "
+                                                  "--with-ip --plan")
+                                       .arg(fleet::CommandLineName(write.setting))});
+        }
+    }
+    if (!session.open()) {
+        return kSomeFailed;
+    }
+    const QStringList keys = KeysOf(writes);
+    return session.runOnTargets(
+        targets.value(), Session::Serials::NotNeeded,
+        [writes](fleet::LoggerJob &job, const fleet::LoggerTarget &) {
+            for (const fleet::SettingWrite &write : writes) {
+                write.addSteps(job);
+            }
+        },
+        keys);
+}
+
+} // namespace
+
+Verb WriteVerb()
+{
+    QString forms;
+    for (const QString &form : fleet::WriteForms()) {
+        forms += QStringLiteral("  ") + form + QLatin1Char('\n');
+    }
+    return {"write", "write (--logger IP[,IP...] | --all) SETTING=VALUE...",
+            QStringLiteral("Writes settings, in the order given, and reads each back (an address "
+                           "change last):\n%1Every value is checked before anything is sent; a "
+                           "refused value sends nothing.")
+                .arg(forms),
+            AddOptions, Run};
+}
+
+} // namespace cli

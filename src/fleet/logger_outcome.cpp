@@ -1,0 +1,20 @@
+#include "logger_outcome.h"
+
+namespace fleet {
+
+QString FailureKindName(FailureKind kind)
+{
+    switch (kind) {
+    case FailureKind::NoAnswer:
+        return QStringLiteral("no_answer");
+    case FailureKind::NotUnderstood:
+        return QStringLiteral("not_understood");
+    case FailureKind::Differs:
+        return QStringLiteral("differs");
+    case FailureKind::Refused:
+        return QStringLiteral("refused");
+    }
+    return {};
+}
+
+} // namespace fleet

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QHostAddress>
+#include <QJsonObject>
+#include <QString>
+
+#include <optional>
+
+namespace fleet {
+
+// What kind of failure ended a logger's job, so that a report can tell a silent logger
+// from one that answered something else than expected.
+enum class FailureKind {
+    NoAnswer,      // no answer within the timeout and its retries
+    NotUnderstood, // an answer that does not parse as the answer to the request
+    Differs,       // a read-back that does not hold what was written
+    Refused,       // the logger's state is one the tool will not write back
+};
+
+// The name of a kind in reports: "no_answer", "not_understood", "differs", "refused".
+QString FailureKindName(FailureKind kind);
+
+struct Failure {
+    FailureKind kind = FailureKind::NoAnswer;
+    QString message;
+};
+
+// A logger to work with: its address and, when a search or the caller knows it, its
+// serial number and firmware version.
+struct LoggerTarget {
+    QHostAddress address;
+    QString serial;
+    QString version;
+};
+
+// What became of one logger: the values read or written, or why it failed.
+struct LoggerOutcome {
+    QHostAddress address;
+    QString serial; // empty when not known
+    QJsonObject values;
+    std::optional<Failure> failure;
+
+    bool succeeded() const { return !failure.has_value(); }
+};
+
+} // namespace fleet

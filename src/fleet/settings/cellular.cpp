@@ -1,0 +1,222 @@
+#include "cellular.h"
+
+#include "catalogue.h"
+#include "commands/cellular_link_codec.h"
+#include "fleet/logger_job.h"
+#include "profile_values.h"
+#include "protocol/text.h"
+#include "wire_text/wire_text.h"
+#include "write_steps.h"
+
+#include <QJsonObject>
+#include <QStringList>
+
+namespace fleet {
+namespace {
+
+using cellular::ApnSettings;
+
+const QStringList kApnKeys{"name", "user", "password"};
+
+void ReadApnSettings(LoggerJob &job, std::function<void(const ApnSettings &)> done)
+{
+    job.ask("AR", [&job, done](const std::string &payload) {
+        const auto apn = cellular::ParseApnAnswer(payload);
+        if (!apn) {
+            job.fail(FailureKind::NotUnderstood,
+                     QStringLiteral("answer to AR not understood: fewer than three fields"));
+            return;
+        }
+        done(*apn);
+    });
+}
+
+QJsonObject ApnReport(const ApnSettings &apn)
+{
+    return {{"name", Text(apn.name)}, {"user", Text(apn.user)}, {"password", Text(apn.password)}};
+}
+
+void ReadOperatorText(LoggerJob &job, std::function<void(const QString &)> done)
+{
+    job.ask("CR", [done](const std::string &payload) {
+        done(Text(cellular::ParseOperatorAnswer(payload)));
+    });
+}
+
+void ReadFrontEndMinutes(LoggerJob &job, std::function<void(const QString &)> done)
+{
+    job.ask("QR", [&job, done](const std::string &payload) {
+        const auto minutes = cellular::ParseFrontEndAnswer(payload);
+        if (!minutes) {
+            job.fail(FailureKind::NotUnderstood,
+                     QStringLiteral("answer to QR not understood: fewer than three items"));
+            return;
+        }
+        done(Text(*minutes));
+    });
+}
+
+CheckedWrite ApnWrite(const QString &name, const QString &user, const QString &password)
+{
+    const ApnSettings apn{Trimmed(name), Trimmed(user), Trimmed(password)};
+    if (const auto refusal = cellular::RefusedApnValue(apn)) {
+        return Refused(Setting::Apn, *refusal);
+    }
+    return SettingWrite{Setting::Apn,
+                        VerifiedWrite(cellular::BuildApnWrite(apn), [apn](LoggerJob &job) {
+                            ReadApnSettings(job, [&job, apn](const ApnSettings &read) {
+                                if (!(read == apn)) {
+                                    // The password is not shown in a message.
+                                    Differs(job, Setting::Apn, Text(read.name + "," + read.user),
+                                            Text(apn.name + "," + apn.user) +
+                                                (read.password == apn.password
+                                                     ? QString()
+                                                     : QStringLiteral(" (password differs)")));
+                                    return;
+                                }
+                                Recorded(job, Setting::Apn, ApnReport(apn));
+                            });
+                        })};
+}
+
+// A logger cannot read its PIN back: an answer is all there is to check.
+CheckedWrite PinWrite(const QString &pin)
+{
+    if (pin.trimmed() == QLatin1String("clear")) {
+        return SettingWrite{Setting::Pin,
+                            AnsweredWrite(Setting::Pin, "PC", QStringLiteral("cleared"))};
+    }
+    const std::string digits = Trimmed(pin);
+    if (const auto refusal = cellular::RefusedPinDigits(digits)) {
+        return Refused(Setting::Pin, *refusal);
+    }
+    return SettingWrite{Setting::Pin, AnsweredWrite(Setting::Pin, cellular::BuildPinWrite(digits),
+                                                    QStringLiteral("written"))};
+}
+
+CheckedWrite OperatorWrite(const QString &telecomOperator)
+{
+    const std::string value = Trimmed(telecomOperator);
+    if (const auto refusal = cellular::RefusedOperator(value)) {
+        return Refused(Setting::Operator, *refusal);
+    }
+    const QString expected = Text(value);
+    return SettingWrite{
+        Setting::Operator,
+        VerifiedWrite(cellular::BuildOperatorWrite(value), [expected](LoggerJob &job) {
+            ReadOperatorText(job, [&job, expected](const QString &read) {
+                if (read != expected) {
+                    Differs(job, Setting::Operator, read, expected);
+                    return;
+                }
+                Recorded(job, Setting::Operator, expected);
+            });
+        })};
+}
+
+CheckedWrite FrontEndWrite(const QString &minutes)
+{
+    const std::string value = ToWire(minutes);
+    if (const auto refusal = cellular::RefusedFrontEndMinutes(value)) {
+        return Refused(Setting::FrontEnd, *refusal);
+    }
+    const QString expected = Text(protocol::TrimText(value));
+    return SettingWrite{
+        Setting::FrontEnd,
+        VerifiedWrite(cellular::BuildFrontEndWrite(value), [expected](LoggerJob &job) {
+            ReadFrontEndMinutes(job, [&job, expected](const QString &read) {
+                if (read != expected) {
+                    Differs(job, Setting::FrontEnd, read, expected);
+                    return;
+                }
+                Recorded(job, Setting::FrontEnd, expected);
+            });
+        })};
+}
+
+// A setting whose profile value is one text, written as its assignment would be.
+CheckedWrites FromProfileText(const QJsonValue &value, const QString &path,
+                              CheckedWrite (*write)(const QString &))
+{
+    const Checked<QString> text = ProfileText(value, path);
+    if (!text.accepted()) {
+        return text.refusal();
+    }
+    return AsWrites(write(text.value()));
+}
+
+} // namespace
+
+void ReadApn(LoggerJob &job)
+{
+    ReadAndRecord<ApnSettings>(job, Setting::Apn, ReadApnSettings, ApnReport);
+}
+
+CheckedWrite ParseApnAssignment(const Assignment &assignment)
+{
+    const QStringList parts = assignment.value.split(QLatin1Char(','));
+    if (parts.size() != 3) {
+        return ExpectedForm(Setting::Apn, assignment.mode);
+    }
+    return ApnWrite(parts[0], parts[1], parts[2]);
+}
+
+CheckedWrites ApnFromProfile(const QJsonValue &value, const QString &path)
+{
+    const Checked<QStringList> fields = ProfileFields(value, path, kApnKeys);
+    if (!fields.accepted()) {
+        return fields.refusal();
+    }
+    return AsWrites(ApnWrite(fields.value()[0], fields.value()[1], fields.value()[2]));
+}
+
+CheckedWrite ParsePinAssignment(const Assignment &assignment)
+{
+    return PinWrite(assignment.value);
+}
+
+CheckedWrites PinFromProfile(const QJsonValue &value, const QString &path)
+{
+    return FromProfileText(value, path, PinWrite);
+}
+
+void ReadOperator(LoggerJob &job)
+{
+    ReadAndRecord<QString>(job, Setting::Operator, ReadOperatorText,
+                           [](const QString &name) { return name; });
+}
+
+CheckedWrite ParseOperatorAssignment(const Assignment &assignment)
+{
+    return OperatorWrite(assignment.value);
+}
+
+CheckedWrites OperatorFromProfile(const QJsonValue &value, const QString &path)
+{
+    return FromProfileText(value, path, OperatorWrite);
+}
+
+void ReadSignal(LoggerJob &job)
+{
+    job.ask("IF", [&job](const std::string &payload) {
+        Recorded(job, Setting::Signal, Text(cellular::ParseSignalQualityAnswer(payload)));
+    });
+}
+
+void ReadFrontEnd(LoggerJob &job)
+{
+    ReadAndRecord<QString>(job, Setting::FrontEnd, ReadFrontEndMinutes,
+                           [](const QString &minutes) { return minutes; });
+}
+
+CheckedWrite ParseFrontEndAssignment(const Assignment &assignment)
+{
+    return FrontEndWrite(assignment.value);
+}
+
+CheckedWrites FrontEndFromProfile(const QJsonValue &value, const QString &path)
+{
+    return FromProfileText(value, path, FrontEndWrite);
+}
+
+} // namespace fleet

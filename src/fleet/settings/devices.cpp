@@ -1,0 +1,220 @@
+#include "devices.h"
+
+#include "catalogue.h"
+#include "commands/device_registry_codec.h"
+#include "fleet/logger_job.h"
+#include "profile_values.h"
+#include "protocol/text.h"
+#include "wire_text/wire_text.h"
+#include "write_steps.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QStringList>
+
+namespace fleet {
+namespace {
+
+const QStringList kDeviceKeys{"serial", "address", "type", "append"};
+
+using device_registry::RegistryEntry;
+
+QString Line(const RegistryEntry &entry)
+{
+    return Text(entry.row.serialNumber + "," + entry.row.address + "," + entry.row.typeCode + "," +
+                entry.appendInfo);
+}
+
+QJsonObject DeviceReport(const RegistryEntry &device)
+{
+    return {{"serial", Text(device.row.serialNumber)},
+            {"address", Text(device.row.address)},
+            {"type", Text(device.row.typeCode)},
+            {"append", Text(device.appendInfo)}};
+}
+
+void ReadDeviceCount(LoggerJob &job, std::function<void(int)> done)
+{
+    job.ask("DN",
+            [done](const std::string &payload) { done(device_registry::DeviceCount(payload)); });
+}
+
+// The count, then (when there are devices) their records and append infos in one request.
+void ReadDeviceEntries(LoggerJob &job, std::function<void(const std::vector<RegistryEntry> &)> done)
+{
+    ReadDeviceCount(job, [&job, done](int count) {
+        if (count == 0) {
+            done({});
+            return;
+        }
+        job.ask(device_registry::DeviceReadRequest(count), [&job, done,
+                                                            count](const std::string &payload) {
+            const auto items = device_registry::DeviceReadItems(payload);
+            if (!items || items->size() != 2 * static_cast<std::size_t>(count)) {
+                job.fail(FailureKind::NotUnderstood,
+                         QStringLiteral("answer to the device read not understood: expected %1 "
+                                        "devices")
+                             .arg(count));
+                return;
+            }
+            std::vector<RegistryEntry> devices;
+            for (std::size_t index = 0; index + 1 < items->size(); index += 2) {
+                devices.push_back({device_registry::ParseRecordItem((*items)[index]),
+                                   device_registry::ParseAppendInfoItem((*items)[index + 1])});
+            }
+            done(devices);
+        });
+    });
+}
+
+// The registry after a device add: one more device than before, the new one last.
+void VerifyDeviceAdded(LoggerJob &job, std::size_t countBefore, const RegistryEntry &expected)
+{
+    ReadDeviceEntries(job, [&job, countBefore,
+                            expected](const std::vector<RegistryEntry> &devices) {
+        if (devices.size() != countBefore + 1) {
+            job.fail(FailureKind::Differs,
+                     QStringLiteral("read-back differs: the registry holds %1 devices, expected %2")
+                         .arg(devices.size())
+                         .arg(countBefore + 1));
+            return;
+        }
+        if (devices.back() != expected) {
+            Differs(job, Setting::Devices, Line(devices.back()), Line(expected));
+            return;
+        }
+        Recorded(job, Setting::Devices, static_cast<int>(devices.size()));
+    });
+}
+
+// Sends the add once. Its answer lost, the registry tells whether it arrived: the add is
+// resent only when the device is not there, so a lost answer never doubles a device.
+void SendDeviceAdd(LoggerJob &job, const std::string &request, std::size_t countBefore,
+                   const RegistryEntry &expected, int triesLeft)
+{
+    job.askOnce(
+        request,
+        [&job, countBefore, expected](const std::string &) {
+            VerifyDeviceAdded(job, countBefore, expected);
+        },
+        [&job, request, countBefore, expected, triesLeft] {
+            ReadDeviceCount(job, [&job, request, countBefore, expected, triesLeft](int count) {
+                if (static_cast<std::size_t>(count) == countBefore + 1) {
+                    VerifyDeviceAdded(job, countBefore, expected);
+                } else if (static_cast<std::size_t>(count) != countBefore) {
+                    job.fail(FailureKind::Differs,
+                             QStringLiteral("the registry changed while a device was added: %1 "
+                                            "devices, expected %2")
+                                 .arg(count)
+                                 .arg(countBefore));
+                } else if (triesLeft <= 1) {
+                    job.fail(FailureKind::NoAnswer,
+                             QStringLiteral("no answer to DA after %1 tries, and the device is "
+                                            "not in the registry")
+                                 .arg(1 + job.policy().retries));
+                } else {
+                    SendDeviceAdd(job, request, countBefore, expected, triesLeft - 1);
+                }
+            });
+        });
+}
+
+CheckedWrite DeviceAddWrite(const QString &serial, const QString &address, const QString &type,
+                            const QString &appendInfo)
+{
+    const device_registry::DeviceInput input{ToWire(serial), ToWire(address), ToWire(type),
+                                             ToWire(appendInfo)};
+    std::string request;
+    RegistryEntry expected;
+    try {
+        if (const auto refusal = device_registry::RefusedDeviceEntry(input)) {
+            return Refused(Setting::Devices, *refusal);
+        }
+        if (const auto refusal = device_registry::RefusedDeviceTexts(input)) {
+            return Refused(Setting::Devices, *refusal);
+        }
+        request = device_registry::AddDeviceRequest(input, IsCharacterBoundary);
+        expected = device_registry::EntryAsReadBack(input, IsCharacterBoundary);
+    } catch (const protocol::InvalidIntegerError &error) {
+        return Refused(Setting::Devices, std::string(error.what()));
+    }
+    return SettingWrite{Setting::Devices, [request, expected](LoggerJob &job) {
+                            job.then([&job, request, expected] {
+                                ReadDeviceCount(job, [&job, request, expected](int count) {
+                                    SendDeviceAdd(job, request, static_cast<std::size_t>(count),
+                                                  expected, 1 + job.policy().retries);
+                                });
+                            });
+                        }};
+}
+
+CheckedWrite DevicesClearWrite()
+{
+    return SettingWrite{
+        Setting::Devices, VerifiedWrite(device_registry::kDeleteAllRequest, [](LoggerJob &job) {
+            ReadDeviceCount(job, [&job](int count) {
+                if (count != 0) {
+                    Differs(job, Setting::Devices, QStringLiteral("%1 devices").arg(count),
+                            QStringLiteral("0 devices"));
+                    return;
+                }
+                Recorded(job, Setting::Devices, 0);
+            });
+        })};
+}
+
+} // namespace
+
+void ReadDevices(LoggerJob &job)
+{
+    ReadAndRecord<std::vector<RegistryEntry>>(job, Setting::Devices, ReadDeviceEntries,
+                                              [](const std::vector<RegistryEntry> &devices) {
+                                                  QJsonArray list;
+                                                  for (const RegistryEntry &device : devices) {
+                                                      list.append(DeviceReport(device));
+                                                  }
+                                                  return list;
+                                              });
+}
+
+CheckedWrite ParseDevicesAssignment(const Assignment &assignment)
+{
+    if (assignment.mode == Assignment::Mode::Set) {
+        return assignment.value == QLatin1String("clear")
+                   ? DevicesClearWrite()
+                   : CheckedWrite(ExpectedForm(Setting::Devices, assignment.mode));
+    }
+    // The append info is the rest of the value and may hold commas of its own.
+    const QStringList parts = assignment.value.split(QLatin1Char(','));
+    if (parts.size() < 3) {
+        return ExpectedForm(Setting::Devices, assignment.mode);
+    }
+    return DeviceAddWrite(parts[0], parts[1], parts[2],
+                          parts.size() > 3 ? QStringList(parts.mid(3)).join(QLatin1Char(','))
+                                           : QString());
+}
+
+CheckedWrites DevicesFromProfile(const QJsonValue &value, const QString &path)
+{
+    if (!value.isArray()) {
+        return Refusal{QStringLiteral("\"%1\" must be a list").arg(path)};
+    }
+    std::vector<SettingWrite> writes{std::move(DevicesClearWrite()).value()};
+    int index = 0;
+    for (const QJsonValue &device : value.toArray()) {
+        const Checked<QStringList> fields =
+            ProfileFields(device, QStringLiteral("%1[%2]").arg(path).arg(index++), kDeviceKeys);
+        if (!fields.accepted()) {
+            return fields.refusal();
+        }
+        const QStringList &texts = fields.value();
+        CheckedWrite add = DeviceAddWrite(texts[0], texts[1], texts[2], texts[3]);
+        if (!add.accepted()) {
+            return add.refusal();
+        }
+        writes.push_back(std::move(add).value());
+    }
+    return writes;
+}
+
+} // namespace fleet

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "setting.h"
+
+#include <QJsonValue>
+#include <QString>
+
+// The device registry of a logger: read as a list, emptied, or added to one device at a
+// time.
+namespace fleet {
+
+class LoggerJob;
+
+void ReadDevices(LoggerJob &job);
+// devices=clear empties the registry; devices+=SERIAL,ADDRESS,TYPE[,APPEND] adds a device.
+CheckedWrite ParseDevicesAssignment(const Assignment &assignment);
+// The registry is replaced: emptied, then each device added in its order.
+CheckedWrites DevicesFromProfile(const QJsonValue &value, const QString &path);
+
+} // namespace fleet

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "fleet/refusal.h"
+
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// The values of a profile as the setting families read them; `path` names a value in
+// messages ("settings.apn.name").
+namespace fleet {
+
+// The first key of the object that is not among the known ones.
+std::optional<Refusal> UnknownKey(const QJsonObject &object, const QStringList &known,
+                                  const QString &path);
+
+// A value that must be a text (a number is taken as its decimal text).
+Checked<QString> ProfileText(const QJsonValue &value, const QString &path);
+
+// An object of texts with the known keys, in their order; a key left out gives an empty
+// text.
+Checked<QStringList> ProfileFields(const QJsonValue &value, const QString &path,
+                                   const QStringList &known);
+
+} // namespace fleet

@@ -1,0 +1,248 @@
+#include "system.h"
+
+#include "catalogue.h"
+#include "commands/system_parameters_codec.h"
+#include "fleet/logger_job.h"
+#include "profile_values.h"
+#include "protocol/text.h"
+#include "wire_text/wire_text.h"
+#include "write_steps.h"
+
+#include <QJsonObject>
+#include <QStringList>
+
+namespace fleet {
+namespace {
+
+using system_parameters::BlockControls;
+
+// The block's JSON form, one table for reports and profiles alike.
+struct TimeField {
+    const char *key;
+    std::string BlockControls::*hour;
+    std::string BlockControls::*minute;
+};
+const TimeField kTimeFields[] = {
+    {"start", &BlockControls::startHour, &BlockControls::startMinute},
+    {"stop", &BlockControls::stopHour, &BlockControls::stopMinute},
+};
+
+// Decimal texts of whole numbers in the block; numbers in JSON.
+struct NumberField {
+    const char *key;
+    std::string BlockControls::*decimal;
+};
+const NumberField kNumberFields[] = {
+    {"data_interval_seconds", &BlockControls::dataIntervalSeconds},
+    {"heartbeat_minutes", &BlockControls::heartbeatMinutes},
+    {"retries", &BlockControls::retries},
+};
+
+// List items 0 and 1 in the block; their names in JSON.
+struct ChoiceField {
+    const char *key;
+    const char *off;
+    const char *on;
+    int BlockControls::*item;
+};
+const ChoiceField kChoiceFields[] = {
+    {"wait_for_response", "no", "yes", &BlockControls::waitForResponse},
+    {"reconnect", "no", "yes", &BlockControls::reconnect},
+    {"transport", "udp", "tcp", &BlockControls::transport},
+    {"gprs", "off", "on", &BlockControls::gprs},
+};
+
+QStringList BlockKeys()
+{
+    QStringList keys;
+    for (const TimeField &field : kTimeFields) {
+        keys.append(QLatin1String(field.key));
+    }
+    for (const NumberField &field : kNumberFields) {
+        keys.append(QLatin1String(field.key));
+    }
+    for (const ChoiceField &field : kChoiceFields) {
+        keys.append(QLatin1String(field.key));
+    }
+    return keys;
+}
+
+QJsonObject BlockReport(const BlockControls &block)
+{
+    QJsonObject report;
+    for (const TimeField &field : kTimeFields) {
+        report.insert(QLatin1String(field.key),
+                      Text(block.*field.hour + ":" + block.*field.minute));
+    }
+    for (const NumberField &field : kNumberFields) {
+        report.insert(QLatin1String(field.key),
+                      protocol::TryParseInteger(block.*field.decimal).value_or(0));
+    }
+    for (const ChoiceField &field : kChoiceFields) {
+        report.insert(QLatin1String(field.key),
+                      QLatin1String(block.*field.item == 0 ? field.off : field.on));
+    }
+    return report;
+}
+
+Checked<BlockControls> BlockFromReport(const QJsonObject &report)
+{
+    BlockControls block;
+    for (const TimeField &field : kTimeFields) {
+        const QStringList parts =
+            report.value(QLatin1String(field.key)).toString().split(QLatin1Char(':'));
+        if (parts.size() != 2) {
+            return Refusal{
+                QStringLiteral("system: %1 must be HH:MM").arg(QLatin1String(field.key))};
+        }
+        block.*field.hour = ToWire(parts[0]);
+        block.*field.minute = ToWire(parts[1]);
+    }
+    for (const NumberField &field : kNumberFields) {
+        const QJsonValue value = report.value(QLatin1String(field.key));
+        block.*field.decimal =
+            ToWire(value.isDouble() ? QString::number(value.toInteger()) : value.toString());
+    }
+    for (const ChoiceField &field : kChoiceFields) {
+        const QString value = report.value(QLatin1String(field.key)).toString();
+        if (value == QLatin1String(field.off)) {
+            block.*field.item = 0;
+        } else if (value == QLatin1String(field.on)) {
+            block.*field.item = 1;
+        } else {
+            return Refusal{QStringLiteral("system: %1 must be %2 or %3")
+                               .arg(QLatin1String(field.key), QLatin1String(field.off),
+                                    QLatin1String(field.on))};
+        }
+    }
+    return block;
+}
+
+void ReadBlock(LoggerJob &job, std::function<void(const BlockControls &)> done)
+{
+    job.ask(system_parameters::kReadRequest, [done](const std::string &payload) {
+        done(system_parameters::ParseBlockAnswer(payload));
+    });
+}
+
+// The block written and the block read back must give the same request.
+void VerifyBlock(LoggerJob &job, Setting setting, const std::string &request,
+                 const QJsonValue &written)
+{
+    ReadBlock(job, [&job, setting, request, written](const BlockControls &read) {
+        const std::string readBack = system_parameters::BuildBlockWrite(read);
+        if (readBack != request) {
+            Differs(job, setting, Text(readBack.substr(2)), Text(request.substr(2)));
+            return;
+        }
+        Recorded(job, setting, written);
+    });
+}
+
+// The chain of the GPRS and interval writes: read the block, change it, check and write
+// it as the Set button would, and read it back.
+CheckedWrite BlockChain(Setting setting, std::function<BlockControls(BlockControls)> change,
+                        QJsonValue written)
+{
+    return SettingWrite{
+        setting, [setting, change, written](LoggerJob &job) {
+            job.then([&job, setting, change, written] {
+                ReadBlock(job, [&job, setting, change, written](const BlockControls &read) {
+                    const system_parameters::BlockWrite write =
+                        system_parameters::PrepareBlockWrite(change(read));
+                    if (write.refusal) {
+                        job.fail(FailureKind::Refused,
+                                 QStringLiteral("the block read back cannot be "
+                                                "written: ") +
+                                     Text(*write.refusal));
+                        return;
+                    }
+                    const std::string request = write.request;
+                    job.ask(request, [&job, setting, request, written](const std::string &) {
+                        VerifyBlock(job, setting, request, written);
+                    });
+                });
+            });
+        }};
+}
+
+CheckedWrite SystemBlockWrite(const BlockControls &block)
+{
+    system_parameters::BlockWrite write;
+    try {
+        write = system_parameters::PrepareBlockWrite(block);
+    } catch (const protocol::InvalidIntegerError &error) {
+        return Refused(Setting::System, std::string(error.what()));
+    }
+    if (write.refusal) {
+        return Refused(Setting::System, *write.refusal);
+    }
+    const std::string request = write.request;
+    const QJsonObject written =
+        BlockReport(system_parameters::ParseBlockAnswer("R" + request.substr(2)));
+    return SettingWrite{Setting::System, [request, written](LoggerJob &job) {
+                            job.then([&job, request, written] {
+                                job.ask(request, [&job, request, written](const std::string &) {
+                                    VerifyBlock(job, Setting::System, request, written);
+                                });
+                            });
+                        }};
+}
+
+} // namespace
+
+void ReadSystemBlock(LoggerJob &job)
+{
+    ReadAndRecord<BlockControls>(job, Setting::System, ReadBlock, BlockReport);
+}
+
+CheckedWrites SystemBlockFromProfile(const QJsonValue &value, const QString &path)
+{
+    if (!value.isObject()) {
+        return Refusal{QStringLiteral("\"%1\" must be an object").arg(path)};
+    }
+    if (auto unknown = UnknownKey(value.toObject(), BlockKeys(), path + QLatin1Char('.'))) {
+        return *unknown;
+    }
+    const Checked<BlockControls> block = BlockFromReport(value.toObject());
+    if (!block.accepted()) {
+        return block.refusal();
+    }
+    return AsWrites(SystemBlockWrite(block.value()));
+}
+
+CheckedWrite ParseGprsAssignment(const Assignment &assignment)
+{
+    if (assignment.value != QLatin1String("on") && assignment.value != QLatin1String("off")) {
+        return ExpectedForm(Setting::Gprs, assignment.mode);
+    }
+    const bool on = assignment.value == QLatin1String("on");
+    return BlockChain(
+        Setting::Gprs,
+        [on](BlockControls block) {
+            return system_parameters::WithGprsState(std::move(block), on);
+        },
+        assignment.value);
+}
+
+CheckedWrite ParseIntervalsAssignment(const Assignment &assignment)
+{
+    const QStringList parts = assignment.value.split(QLatin1Char(','));
+    if (parts.size() != 2) {
+        return ExpectedForm(Setting::Intervals, assignment.mode);
+    }
+    const std::string data = ToWire(parts[0]);
+    const std::string heartbeat = ToWire(parts[1]);
+    if (const auto refusal = system_parameters::CheckIntervalEntries(data, heartbeat)) {
+        return Refused(Setting::Intervals, *refusal);
+    }
+    return BlockChain(
+        Setting::Intervals,
+        [data, heartbeat](BlockControls block) {
+            return system_parameters::WithIntervals(std::move(block), data, heartbeat);
+        },
+        QJsonObject{{"data_minutes", Text(protocol::TrimText(data))},
+                    {"heartbeat_minutes", Text(protocol::TrimText(heartbeat))}});
+}
+
+} // namespace fleet

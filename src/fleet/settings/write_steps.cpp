@@ -1,0 +1,77 @@
+#include "write_steps.h"
+
+#include "catalogue.h"
+#include "fleet/logger_job.h"
+#include "protocol/text.h"
+#include "wire_text/wire_text.h"
+
+namespace fleet {
+
+QString Text(const std::string &wire)
+{
+    return FromWire(wire);
+}
+
+std::string Trimmed(const QString &text)
+{
+    return protocol::TrimText(ToWire(text));
+}
+
+Refusal Refused(Setting setting, const QString &rule)
+{
+    return {CommandLineName(setting) + QStringLiteral(": ") + rule};
+}
+
+Refusal Refused(Setting setting, const std::string &rule)
+{
+    return Refused(setting, Text(rule));
+}
+
+void Recorded(LoggerJob &job, Setting setting, const QJsonValue &value)
+{
+    job.record(ReportKey(setting), value);
+    job.next();
+}
+
+void Differs(LoggerJob &job, Setting setting, const QString &read, const QString &expected)
+{
+    job.fail(FailureKind::Differs,
+             QStringLiteral("read-back differs: %1 is \"%2\", expected \"%3\"")
+                 .arg(CommandLineName(setting), read, expected));
+}
+
+std::function<void(LoggerJob &)> VerifiedWrite(std::string request,
+                                               std::function<void(LoggerJob &)> verify)
+{
+    return [request = std::move(request), verify = std::move(verify)](LoggerJob &job) {
+        job.then([&job, request, verify] {
+            job.ask(request, [&job, verify](const std::string &) { verify(job); });
+        });
+    };
+}
+
+std::function<void(LoggerJob &)> AnsweredWrite(Setting setting, std::string request,
+                                               QJsonValue written)
+{
+    return [setting, request = std::move(request), written = std::move(written)](LoggerJob &job) {
+        job.then([&job, setting, request, written] {
+            job.ask(request, [&job, setting, written](const std::string &) {
+                Recorded(job, setting, written);
+            });
+        });
+    };
+}
+
+} // namespace fleet
+
+namespace fleet {
+
+CheckedWrites AsWrites(CheckedWrite write)
+{
+    if (!write.accepted()) {
+        return write.refusal();
+    }
+    return std::vector<SettingWrite>{std::move(write).value()};
+}
+
+} // namespace fleet

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "setting.h"
+
+#include <QJsonValue>
+#include <QString>
+
+#include <functional>
+#include <string>
+
+// The mechanics every setting's read and write share: recording what was read or
+// written, a write answered and then read back, a read-back that differs.
+namespace fleet {
+
+class LoggerJob;
+
+// Text of the loggers' code page, and back, trimmed as the window trims its edits.
+QString Text(const std::string &wire);
+std::string Trimmed(const QString &text);
+
+// "SETTING: rule", named as on the command line.
+Refusal Refused(Setting setting, const QString &rule);
+Refusal Refused(Setting setting, const std::string &rule);
+
+// Records the value under the setting's report key and goes on with the next step.
+void Recorded(LoggerJob &job, Setting setting, const QJsonValue &value);
+
+// Fails the job: the read-back of the setting holds something else than was written.
+void Differs(LoggerJob &job, Setting setting, const QString &read, const QString &expected);
+
+// The steps of a write: the request is sent (resent after a timeout) and, once answered,
+// `verify` reads the setting back; it ends the step.
+std::function<void(LoggerJob &)> VerifiedWrite(std::string request,
+                                               std::function<void(LoggerJob &)> verify);
+
+// The steps of a write a logger cannot read back: its answer is all there is to check,
+// and `written` is recorded.
+std::function<void(LoggerJob &)> AnsweredWrite(Setting setting, std::string request,
+                                               QJsonValue written);
+
+// A read that hands its value on, and the read step that records the value as reported.
+template <typename Value>
+using ReadThen = void (*)(LoggerJob &job, std::function<void(const Value &)> done);
+
+template <typename Value, typename Report>
+void ReadAndRecord(LoggerJob &job, Setting setting, ReadThen<Value> read, Report report)
+{
+    read(job, [&job, setting, report](const Value &value) {
+        Recorded(job, setting, QJsonValue(report(value)));
+    });
+}
+
+} // namespace fleet
+
+namespace fleet {
+
+// One write as the list a profile value asks for.
+CheckedWrites AsWrites(CheckedWrite write);
+
+} // namespace fleet

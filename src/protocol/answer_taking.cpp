@@ -1,0 +1,27 @@
+#include "answer_taking.h"
+
+#include "datagram.h"
+#include "frame.h"
+
+namespace protocol {
+
+std::optional<std::string> TakeAnswer(ReceiveBuffer &buffer, LaterFrames later,
+                                      const AnswerWanted &wanted)
+{
+    if (!buffer.holdsEscAndEnq()) {
+        return std::nullopt;
+    }
+    while (const std::optional<std::string> candidate = buffer.cutNextCandidate()) {
+        DecodedFrame frame = DecodeFrame(*candidate);
+        if (!frame.valid || !IsAnswerPayload(frame.payload) || !wanted(frame.payload)) {
+            continue;
+        }
+        if (later == LaterFrames::DroppedNow) {
+            buffer.discardCompleteCandidates();
+        }
+        return std::move(frame.payload);
+    }
+    return std::nullopt;
+}
+
+} // namespace protocol
