@@ -61,7 +61,7 @@ void SignalWatch::setInterval(std::chrono::milliseconds interval)
 void SignalWatch::takeReading()
 {
     if (m_requestSentAt) {
-        recordMissed();
+        return; // its answer or its timeout comes first
     }
     m_requestSentAt = now();
     m_exchange.setCurrentCommand(kCommandCode);
@@ -79,7 +79,6 @@ void SignalWatch::answer(const std::string &payload)
 
 void SignalWatch::recordMissed()
 {
-    m_replyDeadline.stop();
     releaseCurrentCommand();
     record({*std::exchange(m_requestSentAt, std::nullopt), std::nullopt});
 }

@@ -14,9 +14,10 @@ class CommandExchange;
 
 // Reads one logger's signal quality again and again through the window's exchange, so
 // that a technician turning an antenna sees the signal change. While the watch runs the
-// form is locked as during a command; only one request is out at a time. A request that
-// has no answer when the next one is due, or once the command timeout has passed, is a
-// missed reading, and the watch goes on.
+// form is locked as during a command. Only one request is out at a time: a reading due
+// while one is out is skipped, so a logger slower than the interval is read as often as it
+// answers and an answer is never taken for a later request's. A request without answer
+// within the command timeout is a missed reading, and the watch goes on.
 class SignalWatch : public QObject
 {
     Q_OBJECT
@@ -45,7 +46,7 @@ public:
     void stop();
     bool isRunning() const { return m_tick.isActive(); }
 
-    // Takes effect at once: the next request goes out one interval from now.
+    // Takes effect at once: the next reading is due one interval from now.
     void setInterval(std::chrono::milliseconds interval);
     std::chrono::milliseconds interval() const { return m_tick.intervalAsDuration(); }
 

@@ -156,6 +156,21 @@ private slots:
         QCOMPARE(watched.watch->history().takenCount(), taken);
     }
 
+    // Answers that take twice the interval: no second request goes out while one is
+    // out, so none is missed and none is taken for a later request's.
+    void slowLoggerIsReadAsOftenAsItAnswers()
+    {
+        Watched watched({"11", "22"});
+        watched.harness.logger().misbehaviour().delayMs = int(2 * kInterval.count());
+        QTRY_VERIFY_WITH_TIMEOUT(watched.watch->history().takenCount() >= 4, kWaitMs);
+        watched.control<QPushButton>("signalStartStop")->click();
+        const QStringList taken = watched.taken();
+        QCOMPARE(taken.mid(0, 4), (QStringList{"11", "22", "11", "22"}));
+        QCOMPARE(watched.watch->history().missedCount(), 0);
+        const auto requests = qsizetype(watched.harness.logger().requests().size());
+        QVERIFY(requests == taken.size() || requests == taken.size() + 1);
+    }
+
     void latestReadingShownLarge_data()
     {
         QTest::addColumn<QString>("raw");
