@@ -125,7 +125,7 @@ std::optional<int> SignalLevelDbm(const SignalReading &reading)
     if (!reading.value || *reading.value > kStrongestSignal) {
         return std::nullopt;
     }
-    return -113 + 2 * *reading.value;
+    return static_cast<int>(ScaleToDbm(*reading.value));
 }
 
 int SignalBarSteps(const SignalReading &reading)

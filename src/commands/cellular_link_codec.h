@@ -61,7 +61,13 @@ struct SignalReading {
 
 SignalReading InterpretSignalQuality(std::string_view raw);
 
-// -113 + 2 x value for a value on the scale; nothing for unknown or unreadable reports.
+// -113 + 2 x value: a point of the scale, or a mean of such points, in dBm.
+constexpr double ScaleToDbm(double value)
+{
+    return -113.0 + 2.0 * value;
+}
+
+// The level of a reading on the scale; nothing for unknown or unreadable reports.
 std::optional<int> SignalLevelDbm(const SignalReading &reading);
 
 // How many of the bar's five steps the reading lights: none below 2 (-109 dBm), unknown or

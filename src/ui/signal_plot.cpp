@@ -136,10 +136,10 @@ void SignalPlot::drawGrid(QPainter &painter, const QRectF &area) const
         const qreal y = ValueY(value, area);
         painter.setPen(QPen(grid, 1, Qt::DotLine));
         painter.drawLine(QPointF(area.left(), y), QPointF(area.right(), y));
-        const auto dbm = cellular::SignalLevelDbm({{}, value});
         painter.setPen(text);
         painter.drawText(QRectF(0, y - metrics.height() / 2.0, area.left() - 6, metrics.height()),
-                         Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("%1 dBm").arg(*dbm));
+                         Qt::AlignRight | Qt::AlignVCenter,
+                         QStringLiteral("%1 dBm").arg(cellular::ScaleToDbm(value)));
     }
     const int minutes = int(SignalHistory::kRecentSpan.count());
     for (int minute = 0; minute <= minutes; minute += minutes / 2) {

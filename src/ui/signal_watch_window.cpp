@@ -35,11 +35,6 @@ QString Dbm(double dbm, int decimals = 0)
     return QStringLiteral("%1 dBm").arg(dbm, 0, 'f', decimals);
 }
 
-double LevelDbm(double value)
-{
-    return -113.0 + 2.0 * value;
-}
-
 std::optional<QString> WriteReadings(const SignalHistory &history, const QString &path)
 {
     QList<QStringList> rows;
@@ -164,10 +159,10 @@ void SignalWatchWindow::showStatistics()
         m_statistics->setText(QStringLiteral("Last 10 minutes: no level read"));
     } else {
         m_statistics->setText(QStringLiteral("Last 10 minutes: min %1 (%2), mean %3, max %4 (%5)")
-                                  .arg(Dbm(LevelDbm(recent->minimum)))
+                                  .arg(Dbm(cellular::ScaleToDbm(recent->minimum)))
                                   .arg(recent->minimum)
-                                  .arg(Dbm(LevelDbm(recent->mean), 1))
-                                  .arg(Dbm(LevelDbm(recent->maximum)))
+                                  .arg(Dbm(cellular::ScaleToDbm(recent->mean), 1))
+                                  .arg(Dbm(cellular::ScaleToDbm(recent->maximum)))
                                   .arg(recent->maximum));
     }
     m_missed->setText(
