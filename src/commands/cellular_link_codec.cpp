@@ -1,8 +1,10 @@
 #include "cellular_link_codec.h"
 
+#include "protocol/frame_verdicts.h"
 #include "protocol/text.h"
 
 #include <algorithm>
+#include <array>
 
 namespace cellular {
 namespace {
@@ -141,6 +143,58 @@ std::string ParseSignalQualityAnswer(std::string_view payload)
         return {};
     }
     return std::string(payload.substr(kValueOffset, 2));
+}
+
+SignalReading InterpretSignalQuality(std::string_view raw)
+{
+    SignalReading reading{std::string(raw), std::nullopt};
+    const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+    if (raw.size() != 2 || !isDigit(raw[0]) || !isDigit(raw[1])) {
+        return reading;
+    }
+    const int value = (raw[0] - '0') * 10 + (raw[1] - '0');
+    if (value <= kStrongestSignal || value == kUnknownSignal) {
+        reading.value = value;
+    }
+    return reading;
+}
+
+std::optional<int> SignalLevelDbm(const SignalReading &reading)
+{
+    if (!reading.value || *reading.value > kStrongestSignal) {
+        return std::nullopt;
+    }
+    return static_cast<int>(ScaleToDbm(*reading.value));
+}
+
+int SignalBarSteps(const SignalReading &reading)
+{
+    // The lowest value that lights each step.
+    static constexpr std::array<int, kSignalBarSteps> kStepThresholds{2, 10, 15, 20, 25};
+    if (!SignalLevelDbm(reading)) {
+        return 0;
+    }
+    int steps = 0;
+    for (const int threshold : kStepThresholds) {
+        steps += *reading.value >= threshold ? 1 : 0;
+    }
+    return steps;
+}
+
+std::string DescribeSignal(const SignalReading &reading)
+{
+    const std::optional<int> dbm = SignalLevelDbm(reading);
+    if (dbm) {
+        const std::string level = std::to_string(*dbm) + " dBm";
+        if (*reading.value == kWeakestSignal) {
+            return level + " or less";
+        }
+        return *reading.value == kStrongestSignal ? level + " or better" : level;
+    }
+    if (reading.value) {
+        return "unknown";
+    }
+    return "unreadable \"" + protocol::EscapeBytes(reading.raw) + "\"";
 }
 
 bool FrontEndMinutesAccepted(std::string_view minutes)

@@ -61,6 +61,43 @@ std::string ParseOperatorAnswer(std::string_view payload);
 // them as the answer holds.
 std::string ParseSignalQualityAnswer(std::string_view payload);
 
+// The modem's signal-quality scale: 0 to 31 step 2 dB from -113 dBm, 99 when the modem
+// does not know.
+inline constexpr int kWeakestSignal = 0;
+inline constexpr int kStrongestSignal = 31;
+inline constexpr int kUnknownSignal = 99;
+inline constexpr int kSignalBarSteps = 5;
+
+// One signal-quality report: the characters as received and what they say.
+struct SignalReading {
+    std::string raw;
+    // 0 to 31, or 99 for unknown; nothing when the characters are not two digits or are
+    // two digits off the scale (32 to 98). Such a report is unreadable, never a level of 0.
+    std::optional<int> value;
+
+    bool operator==(const SignalReading &) const = default;
+};
+
+SignalReading InterpretSignalQuality(std::string_view raw);
+
+// -113 + 2 x value: a point of the scale, or a mean of such points, in dBm.
+constexpr double ScaleToDbm(double value)
+{
+    return -113.0 + 2.0 * value;
+}
+
+// The level of a reading on the scale; nothing for unknown or unreadable reports.
+std::optional<int> SignalLevelDbm(const SignalReading &reading);
+
+// How many of the bar's five steps the reading lights: none below 2 (-109 dBm), unknown or
+// unreadable; one from 2, two from 10 (-93 dBm), three from 15 (-83 dBm), four from 20
+// (-73 dBm), five from 25 (-63 dBm).
+int SignalBarSteps(const SignalReading &reading);
+
+// The reading in words: "-67 dBm", "-113 dBm or less" (0), "-51 dBm or better" (31),
+// "unknown" (99), or "unreadable" with the raw bytes in quotes, escaped as in the traffic log.
+std::string DescribeSignal(const SignalReading &reading);
+
 // The trimmed minutes must be a whole number above 0; a text that is no signed 32-bit
 // number counts as -1.
 bool FrontEndMinutesAccepted(std::string_view minutes);

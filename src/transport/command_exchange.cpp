@@ -68,6 +68,11 @@ void CommandExchange::sendToSelectedLogger(const std::string &payload)
     if (!address || !logger.setAddress(*address)) {
         return;  // nowhere to send: the exchange ends in its timeout
     }
+    sendToLogger(logger, payload);
+}
+
+void CommandExchange::sendToLogger(const QHostAddress &logger, const std::string &payload)
+{
     emit requestSending();
     const std::string frame = protocol::BuildFrame(payload);
     m_endpoints.sendToLogger(QByteArray(frame.data(), static_cast<qsizetype>(frame.size())),

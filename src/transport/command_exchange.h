@@ -52,6 +52,9 @@ public:
     bool requireSelectedLogger();
     // Frames the payload and sends it to the selected logger (no lock, no timer).
     void sendToSelectedLogger(const std::string &payload);
+    // The same to a logger named by its address, for work that stays with one logger
+    // whatever row is selected later.
+    void sendToLogger(const QHostAddress &logger, const std::string &payload);
 
     const std::string &currentCommand() const { return m_currentCommand; }
     void setCurrentCommand(const std::string &code) { m_currentCommand = code; }

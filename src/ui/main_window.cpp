@@ -5,6 +5,7 @@
 #include "commands/cellular_link.h"
 #include "commands/device_registry.h"
 #include "commands/network_addressing.h"
+#include "commands/signal_watch.h"
 #include "commands/system_parameters.h"
 #include "discovery/logger_search.h"
 #include "add_logger_dialog.h"
@@ -13,6 +14,7 @@
 #include "list_export.h"
 #include "logger_list_menu.h"
 #include "range_search_dialog.h"
+#include "signal_watch_window.h"
 #include "traffic_log_window.h"
 #include "transport/command_exchange.h"
 #include "transport/notifier.h"
@@ -91,6 +93,10 @@ MainWindow::MainWindow(Notifier &notifier, const NetworkSettings &network, const
     m_cellular = new CellularLink(*this, *m_exchange, timing, this);
     m_devices = new DeviceRegistry(*this, *m_exchange, timing, this);
     m_systemParameters = new SystemParameters(*this, *m_exchange, timing, this);
+    m_signalWatch = new SignalWatch(*m_exchange, this);
+    // A search takes the exchange and unlocks the form at its first answer: the watch
+    // ends there rather than run on with the form unlocked.
+    connect(m_search, &LoggerSearch::searchStarted, m_signalWatch, &SignalWatch::stop);
     attachDeviceListMenus();
 }
 
@@ -133,6 +139,27 @@ void MainWindow::openTrafficLog()
     m_trafficLogWindow->show();
     m_trafficLogWindow->raise();
     m_trafficLogWindow->activateWindow();
+}
+
+void MainWindow::openSignalWatch()
+{
+    if (!m_signalWatchWindow) {
+        const QHostAddress logger(m_formLock->selectedLoggerAddress().value_or(QString()));
+        if (logger.isNull()) {
+            return; // the entry is offered only with a logger selected
+        }
+        m_signalWatch->start(logger);
+        m_signalWatchWindow = new SignalWatchWindow(
+            *m_signalWatch,
+            [this](QWidget *parent, const QString &caption, const QString &filter) {
+                return m_chooseFile(parent, caption, filter);
+            },
+            this);
+        m_signalWatchWindow->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    m_signalWatchWindow->show();
+    m_signalWatchWindow->raise();
+    m_signalWatchWindow->activateWindow();
 }
 
 void MainWindow::exportLoggerList()
@@ -217,6 +244,9 @@ void MainWindow::buildLoggerListMenu()
     m_listMenu->addEntry(
         QStringLiteral("Stop the range search"), [this] { m_search->stopRangeSearch(); },
         [this] { return m_search->rangeSearchRunning(); });
+    m_listMenu->addEntry(
+        QStringLiteral("Watch signal quality…"), [this] { openSignalWatch(); },
+        [this] { return m_exchange->hasSelectedLogger(); });
     m_listMenu->addEntry(QStringLiteral("Traffic log…"), [this] { openTrafficLog(); });
     m_listMenu->addEntry(QStringLiteral("Export list…"), [this] { exportLoggerList(); });
 }

@@ -4,6 +4,7 @@
 #include "save_file_chooser.h"
 #include "transport/settings.h"
 
+#include <QPointer>
 #include <QWidget>
 
 #include <functional>
@@ -20,6 +21,8 @@ class Notifier;
 class QLabel;
 class ReceivePath;
 class QTreeWidget;
+class SignalWatch;
+class SignalWatchWindow;
 class SystemParameters;
 class TrafficLog;
 class TrafficLogWindow;
@@ -64,6 +67,9 @@ public slots:
 
     // "Traffic log…": shows the traffic log window, created on first use.
     void openTrafficLog();
+    // "Watch signal quality…": the watch window of the selected logger, created for it;
+    // while one is open it is shown instead.
+    void openSignalWatch();
     // "Export list…" of listview1; of Listview2 and Listview3, which export together.
     void exportLoggerList();
     void exportDeviceList();
@@ -103,6 +109,8 @@ private:
     // Records from start-up; the endpoints report every datagram to it.
     std::unique_ptr<TrafficLog> m_trafficLog;
     TrafficLogWindow *m_trafficLogWindow = nullptr;
+    SignalWatch *m_signalWatch;
+    QPointer<SignalWatchWindow> m_signalWatchWindow;
     Notifier &m_notifier;
     SaveFileChooser m_chooseFile = AskForSaveFile;
     bool m_shownOnce = false;

@@ -158,11 +158,14 @@ private slots:
             }
         }
         QCOMPARE(texts, (QStringList{"Add logger by IP address…", "Search a range…",
-                                     "Stop the range search", "Traffic log…", "Export list…", "",
+                                     "Stop the range search", "Watch signal quality…",
+                                     "Traffic log…", "Export list…", "",
                                      "Search from the PC address:", "Loopback A  127.0.0.1/24",
                                      "Loopback B  127.0.1.1/24"}));
         QCOMPARE(checked, QStringList{"Loopback A  127.0.0.1/24"});
         QVERIFY(!MenuAction(harness, QStringLiteral("Stop the range search"))->isEnabled());
+        // The watch is of the selected logger, and none is selected.
+        QVERIFY(!MenuAction(harness, QStringLiteral("Watch signal quality…"))->isEnabled());
     }
 
     // Qt turns a right click on the list's viewport, and the Menu key on the focused
@@ -409,6 +412,8 @@ private slots:
         QVERIFY(last.received().isEmpty());
         QCOMPARE(Notice(harness), QString()); // stopped by the operator: nothing to report
         QVERIFY(!MenuAction(harness, QStringLiteral("Stop the range search"))->isEnabled());
+        // The watch is of the selected logger, and none is selected.
+        QVERIFY(!MenuAction(harness, QStringLiteral("Watch signal quality…"))->isEnabled());
     }
 
     void searchButtonEndsARangeSearch()

@@ -136,6 +136,57 @@ private slots:
         QCOMPARE(Bytes(cellular::ParseSignalQualityAnswer(payload.toStdString())), shown);
     }
 
+    // A step boundary gets a row on each side; anything but two digits on the scale is
+    // unreadable, and shown with its bytes rather than as a level.
+    void signalQualityMeaning_data()
+    {
+        QTest::addColumn<QByteArray>("raw");
+        QTest::addColumn<int>("value"); // -1: none
+        QTest::addColumn<int>("dbm");   // 0: none
+        QTest::addColumn<int>("steps");
+        QTest::addColumn<QByteArray>("described");
+        const auto row = [](const char *raw, int value, int dbm, int steps, const char *words) {
+            QTest::newRow(raw) << QByteArray(raw) << value << dbm << steps << QByteArray(words);
+        };
+        row("00", 0, -113, 0, "-113 dBm or less");
+        row("01", 1, -111, 0, "-111 dBm");
+        row("02", 2, -109, 1, "-109 dBm");
+        row("09", 9, -95, 1, "-95 dBm");
+        row("10", 10, -93, 2, "-93 dBm");
+        row("14", 14, -85, 2, "-85 dBm");
+        row("15", 15, -83, 3, "-83 dBm");
+        row("19", 19, -75, 3, "-75 dBm");
+        row("20", 20, -73, 4, "-73 dBm");
+        row("24", 24, -65, 4, "-65 dBm");
+        row("25", 25, -63, 5, "-63 dBm");
+        row("31", 31, -51, 5, "-51 dBm or better");
+        row("99", 99, 0, 0, "unknown");
+        row("32", -1, 0, 0, "unreadable \"32\"");
+        row("98", -1, 0, 0, "unreadable \"98\"");
+        row(" 7", -1, 0, 0, "unreadable \" 7\"");
+        row("7,", -1, 0, 0, "unreadable \"7,\"");
+        row("-1", -1, 0, 0, "unreadable \"-1\"");
+        row("A", -1, 0, 0, "unreadable \"A\"");
+        row("", -1, 0, 0, "unreadable \"\"");
+        QTest::newRow("control byte")
+            << QByteArray("1\x01", 2) << -1 << 0 << 0 << QByteArray("unreadable \"1\\x01\"");
+    }
+
+    void signalQualityMeaning()
+    {
+        QFETCH(QByteArray, raw);
+        QFETCH(int, value);
+        QFETCH(int, dbm);
+        QFETCH(int, steps);
+        QFETCH(QByteArray, described);
+        const cellular::SignalReading reading = cellular::InterpretSignalQuality(raw.toStdString());
+        QCOMPARE(Bytes(reading.raw), raw);
+        QCOMPARE(reading.value.value_or(-1), value);
+        QCOMPARE(cellular::SignalLevelDbm(reading).value_or(0), dbm);
+        QCOMPARE(cellular::SignalBarSteps(reading), steps);
+        QCOMPARE(Bytes(cellular::DescribeSignal(reading)), described);
+    }
+
     void frontEndWriteKeepsTheMinutesAsTyped()
     {
         QCOMPARE(Bytes(cellular::BuildFrontEndWrite(" +015 ")),

@@ -109,6 +109,11 @@ Options ParseOptions(const QCoreApplication &application)
         {"split", "Send each answer over two datagrams."},
         {"merge", "Send each answer twice in one datagram."},
         {"garbage", "Send these bytes in front of every answer.", "text"},
+        {"signal-sequence",
+         "Answer the signal-quality reports with these values in turn, from the first again "
+         "after the last (comma-separated; an empty value leaves that request "
+         "unanswered).",
+         "values"},
         {"verbose", "Log every datagram received and sent, in hex, on stderr."},
         {"state-file", "Write the settings to this file after every request.", "file"},
     });
@@ -146,6 +151,11 @@ Options ParseOptions(const QCoreApplication &application)
     options.misbehaviour.splitFrame = parser.isSet("split");
     options.misbehaviour.doubleFrame = parser.isSet("merge");
     options.misbehaviour.garbageBefore = parser.value("garbage").toStdString();
+    if (parser.isSet("signal-sequence")) {
+        for (const QString &value : parser.value("signal-sequence").split(QLatin1Char(','))) {
+            options.settings.cellular.signalQualitySequence.push_back(value.toStdString());
+        }
+    }
     options.verbose = parser.isSet("verbose");
     options.stateFile = parser.value("state-file");
     return options;

@@ -97,6 +97,14 @@ void InstallSignalQuality(LoggerSim &sim, CellularState &state)
         if (request != "IF") {
             return std::nullopt;
         }
+        if (!state.signalQualitySequence.empty()) {
+            const std::vector<std::string> &sequence = state.signalQualitySequence;
+            const std::string &next = sequence[state.nextInSequence++ % sequence.size()];
+            if (next.empty()) {
+                return std::nullopt;
+            }
+            state.signalQuality = next;
+        }
         // "R" and twelve bytes of report head put the value at bytes 14 and 15.
         return "RIF,QUALITY: " + state.signalQuality + ",99";
     });

@@ -2,7 +2,9 @@
 
 #include "logger_sim.h"
 
+#include <cstddef>
 #include <string>
+#include <vector>
 
 // The logger's cellular access settings, kept in memory so that a write followed by a
 // read returns what was written.
@@ -14,6 +16,11 @@ struct CellularState {
     std::string telecomOperator = "Operator";
     // Two characters, answered at bytes 14 and 15 of the signal-quality report.
     std::string signalQuality = "23";
+    // When not empty, each signal-quality report takes the next of these values in turn,
+    // from the first again after the last, so that the signal changes while it is watched.
+    // An empty value leaves that request unanswered.
+    std::vector<std::string> signalQualitySequence;
+    std::size_t nextInSequence = 0;
     std::string frontEndAddress = "192.0.2.60";
     std::string frontEndPort = "6004";
     std::string frontEndMinutes = "30";
