@@ -151,8 +151,8 @@ void MainWindow::openSignalWatch()
         m_signalWatch->start(logger);
         m_signalWatchWindow = new SignalWatchWindow(
             *m_signalWatch,
-            [this](QWidget *parent, const QString &caption, const QString &filter) {
-                return m_chooseFile(parent, caption, filter);
+            [this](QWidget *parent, const SaveFileRequest &request) {
+                return m_chooseFile(parent, request);
             },
             this);
         m_signalWatchWindow->setAttribute(Qt::WA_DeleteOnClose);

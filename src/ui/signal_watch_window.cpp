@@ -185,8 +185,11 @@ void SignalWatchWindow::startOrStop()
 
 void SignalWatchWindow::saveReadings()
 {
-    const QString path = m_chooseFile(this, QStringLiteral("Save signal readings"),
-                                      QStringLiteral("CSV files (*.csv)"));
+    const QString extension = QStringLiteral("csv");
+    const QString path = ChooseSavePath(
+        m_chooseFile, this,
+        {QStringLiteral("Save signal readings"), QStringLiteral("CSV files"), extension,
+         DatedFileName(QStringLiteral("signal"), extension, m_watch.now().date())});
     if (path.isEmpty()) {
         return;
     }

@@ -210,7 +210,7 @@ private slots:
         QTemporaryDir directory;
         QString path = directory.filePath(QStringLiteral("signal.csv"));
         watched.harness.window().setSaveFileChooser(
-            [&path](QWidget *, const QString &, const QString &) { return path; });
+            [&path](QWidget *, const SaveFileRequest &) { return path; });
         watched.control<QPushButton>("signalSave")->click();
         QCOMPARE(watched.text("signalSaveOutcome"), QStringLiteral("Saved to ") + path);
 
