@@ -799,28 +799,41 @@ private slots:
 
     void bindFailureHints_data()
     {
+        QTest::addColumn<int>("port");
         QTest::addColumn<int>("error");
+        QTest::addColumn<bool>("windows");
         QTest::addColumn<QString>("hint");
-        QTest::newRow("permission denied")
-            << int(QAbstractSocket::SocketAccessError)
+        QTest::newRow("permission denied below 1024")
+            << 23 << int(QAbstractSocket::SocketAccessError) << false
             << "Permission denied: UDP port 23 is below 1024 and needs a privilege. Grant it to "
                "the program once with\nsudo setcap cap_net_bind_service=+ep /opt/t/tarnwick\nand "
                "start the tool again (the Debian package does this when it is installed).";
+        QTest::newRow("permission denied from 1024")
+            << 8000 << int(QAbstractSocket::SocketAccessError) << false
+            << "Permission denied: the system's security policy refuses UDP port 8000 to this "
+               "program (Out of resources).";
+        QTest::newRow("access denied on Windows")
+            << 23 << int(QAbstractSocket::SocketAccessError) << true
+            << "Access denied: another program holds UDP port 23 for itself alone. Close it and "
+               "start the tool again.";
         QTest::newRow("address in use")
-            << int(QAbstractSocket::AddressInUseError)
+            << 23 << int(QAbstractSocket::AddressInUseError) << false
             << "Address in use: another program already holds UDP port 23. Close it and start "
                "the tool again.";
-        QTest::newRow("other") << int(QAbstractSocket::SocketResourceError)
+        QTest::newRow("other") << 23 << int(QAbstractSocket::SocketResourceError) << false
                                << "The system refused UDP port 23: Out of resources";
     }
 
     void bindFailureHints()
     {
+        QFETCH(int, port);
         QFETCH(int, error);
+        QFETCH(bool, windows);
         QFETCH(QString, hint);
-        QCOMPARE(BindFailureHint(23, QAbstractSocket::SocketError(error),
+        QCOMPARE(BindFailureHint(quint16(port), QAbstractSocket::SocketError(error),
                                  QStringLiteral("Out of resources"),
-                                 QStringLiteral("/opt/t/tarnwick")),
+                                 QStringLiteral("/opt/t/tarnwick"),
+                                 windows ? PortPrivilege::None : PortPrivilege::BelowPort1024),
                  hint);
     }
 };
