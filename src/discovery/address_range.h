@@ -58,8 +58,7 @@ enum class LoopbackLoggers { Refused, Allowed };
 // addresses (the last would reach every logger there, not one). Host addresses ending
 // in .255 or .0 are accepted elsewhere: in a network wider than a /24 they are ordinary
 // hosts, and the tool cannot know a remote network's mask.
-Parsed<quint32> ParseLoggerAddress(const QString &text,
-                                   const QList<LocalNetwork> &pcNetworks = {},
+Parsed<quint32> ParseLoggerAddress(const QString &text, const QList<LocalNetwork> &pcNetworks = {},
                                    LoopbackLoggers loopback = LoopbackLoggers::Allowed);
 
 // Whether a search of a range probes this address of it. Left out: the network and

@@ -44,15 +44,17 @@ QList<LocalAdapter> LocalAdapters()
 
 bool AdapterHolds(const QList<LocalAdapter> &adapters, const QHostAddress &address)
 {
-    return std::any_of(adapters.begin(), adapters.end(),
-                       [&address](const LocalAdapter &adapter) { return adapter.address == address; });
+    return std::any_of(adapters.begin(), adapters.end(), [&address](const LocalAdapter &adapter) {
+        return adapter.address == address;
+    });
 }
 
 QString ChoosePcAddress(const QList<QHostAddress> &hostNameAddresses,
                         const QList<LocalAdapter> &adapters, const QString &defaultRouteInterface)
 {
     for (const QHostAddress &address : hostNameAddresses) {
-        if (address.protocol() == QAbstractSocket::IPv4Protocol && AdapterHolds(adapters, address)) {
+        if (address.protocol() == QAbstractSocket::IPv4Protocol &&
+            AdapterHolds(adapters, address)) {
             return address.toString();
         }
     }

@@ -84,11 +84,11 @@ std::optional<SendFailure> UdpEndpoints::send(QUdpSocket &socket, quint16 port,
     // its error is still the one its bind left.
     if (socket.state() != QAbstractSocket::BoundState) {
         const bool inUse = socket.error() == QAbstractSocket::AddressInUseError;
-        failure = SendFailure{inUse ? SendFailure::Cause::PortInUse : SendFailure::Cause::PortNotOpen,
-                              peer, port,
-                              socket.error() == QAbstractSocket::UnknownSocketError
-                                  ? QStringLiteral("the socket is not open")
-                                  : socket.errorString()};
+        failure = SendFailure{
+            inUse ? SendFailure::Cause::PortInUse : SendFailure::Cause::PortNotOpen, peer, port,
+            socket.error() == QAbstractSocket::UnknownSocketError
+                ? QStringLiteral("the socket is not open")
+                : socket.errorString()};
     } else if (socket.writeDatagram(bytes, peer, peerPort) < 0) {
         const int systemError = LastSocketError();
         failure = SendFailure{IsNoRoute(systemError) ? SendFailure::Cause::NoRoute

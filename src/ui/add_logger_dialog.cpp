@@ -90,8 +90,9 @@ void AddLoggerDialog::loggerListed(const QString &address)
         return;
     }
     // The operator was told nobody answered: the dialog stays and says it came after all.
-    showMessage(QStringLiteral("%1 answered after %2 s; added.")
-                    .arg(address, QString::number(double(m_sinceProbe.elapsed()) / 1000.0, 'f', 1)));
+    showMessage(
+        QStringLiteral("%1 answered after %2 s; added.")
+            .arg(address, QString::number(double(m_sinceProbe.elapsed()) / 1000.0, 'f', 1)));
 }
 
 void AddLoggerDialog::noAnswer()

@@ -16,5 +16,4 @@ inline constexpr PortPrivilege kSystemPortPrivilege = PortPrivilege::BelowPort10
 // Why the tool could not bind one of its UDP ports, and what the operator can do about
 // it on this system: the tooltip of the status-bar panel that shows "Fail to create Socket!".
 QString BindFailureHint(quint16 port, QAbstractSocket::SocketError error, const QString &systemText,
-                        const QString &programPath,
-                        PortPrivilege privilege = kSystemPortPrivilege);
+                        const QString &programPath, PortPrivilege privilege = kSystemPortPrivilege);

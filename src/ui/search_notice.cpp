@@ -41,14 +41,13 @@ SearchNotice NoticeForSearchEnd(const SearchOutcome &outcome,
         const QString cause = ProbeFailureText(*outcome.firstFailure);
         const QString failed = QStringLiteral("%1 of %2 probes not sent")
                                    .arg(Count(outcome.failedProbes), Count(outcome.probes));
-        return {outcome.listed == 0
-                    ? QStringLiteral("No logger answered in %1: %2: %3")
-                          .arg(outcome.probed, failed, cause)
-                    : QStringLiteral("%1 to %2: %3").arg(failed, outcome.probed, cause),
-                QStringLiteral("The system refused to send %1 of the %2 search probes to %3; the "
-                               "first: %4.\nThe traffic log (Ctrl+T) lists each one.")
-                    .arg(Count(outcome.failedProbes), Count(outcome.probes), outcome.probed,
-                         cause)};
+        return {
+            outcome.listed == 0 ? QStringLiteral("No logger answered in %1: %2: %3")
+                                      .arg(outcome.probed, failed, cause)
+                                : QStringLiteral("%1 to %2: %3").arg(failed, outcome.probed, cause),
+            QStringLiteral("The system refused to send %1 of the %2 search probes to %3; the "
+                           "first: %4.\nThe traffic log (Ctrl+T) lists each one.")
+                .arg(Count(outcome.failedProbes), Count(outcome.probes), outcome.probed, cause)};
     }
     if (outcome.listed > 0) {
         return {};
@@ -64,11 +63,12 @@ SearchNotice NoticeForSearchEnd(const SearchOutcome &outcome,
                                "choose \"Search a range…\" with %2 to probe all of it.")
                     .arg(outcome.probed, network)};
     }
-    return {QStringLiteral("No logger answered in %1: wrong adapter? firewall?").arg(outcome.probed),
-            QStringLiteral("The search probed %1 and no logger answered.\n"
-                           "- The PC address may be on the wrong adapter: right-click the logger "
-                           "list to choose another one.\n"
-                           "- A firewall may drop the loggers' answers to UDP port 23: allow "
-                           "incoming UDP to port 23 from the plant's network.")
-                .arg(outcome.probed)};
+    return {
+        QStringLiteral("No logger answered in %1: wrong adapter? firewall?").arg(outcome.probed),
+        QStringLiteral("The search probed %1 and no logger answered.\n"
+                       "- The PC address may be on the wrong adapter: right-click the logger "
+                       "list to choose another one.\n"
+                       "- A firewall may drop the loggers' answers to UDP port 23: allow "
+                       "incoming UDP to port 23 from the plant's network.")
+            .arg(outcome.probed)};
 }

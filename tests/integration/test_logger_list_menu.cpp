@@ -135,10 +135,7 @@ private:
         return logger;
     }
 
-    static QMenu &Menu(MainWindow &window)
-    {
-        return window.findChild<LoggerListMenu *>()->build();
-    }
+    static QMenu &Menu(MainWindow &window) { return window.findChild<LoggerListMenu *>()->build(); }
     static QMenu &Menu(WindowHarness &harness) { return Menu(harness.window()); }
 
     static QAction *MenuAction(MainWindow &window, const QString &text)
@@ -166,8 +163,7 @@ private:
         Choose(harness.window(), text);
     }
 
-    template <typename Dialog>
-    static Dialog *OpenDialog(MainWindow &window, const QString &entry)
+    template <typename Dialog> static Dialog *OpenDialog(MainWindow &window, const QString &entry)
     {
         Choose(window, entry);
         auto *dialog = window.findChild<Dialog *>();
@@ -291,7 +287,7 @@ private slots:
         const QPointer<AddLoggerDialog> dialog = AddLogger(harness, QStringLiteral(" 127.0.1.5 "));
         QTRY_COMPARE_WITH_TIMEOUT(Rows(list), (QStringList{"SN-B5|127.0.1.5", "SN1000|127.0.0.2"}),
                                   kWaitMs);
-        QTRY_VERIFY(dialog.isNull());  // closed, and gone with it
+        QTRY_VERIFY(dialog.isNull()); // closed, and gone with it
         QCOMPARE(other->endpoint().probesReceived(), 1);
         QCOMPARE(harness.logger(0).probesReceived(), 1); // the sweep's, no more
         QCOMPARE(list->currentItem()->text(1), QStringLiteral("127.0.1.5"));
@@ -339,8 +335,7 @@ private slots:
             "No logger answered at 127.0.1.9 within 2 s. Check the address, and that the "
             "network between the PC and the logger lets UDP port 23 through.");
         QTRY_COMPARE_WITH_TIMEOUT(message->text(), noAnswer, 10000);
-        QVERIFY2(clock.elapsed() >= 1950,
-                 qPrintable(QString::number(clock.elapsed())));
+        QVERIFY2(clock.elapsed() >= 1950, qPrintable(QString::number(clock.elapsed())));
         QVERIFY(dialog->isVisible());
         QCOMPARE(silent.received(), QList<QByteArray>{kProbe});
         QCOMPARE(Rows(list), QStringList{"OTHER|127.0.0.2"});
@@ -408,7 +403,7 @@ private slots:
         const QPointer<RangeSearchDialog> dialog =
             SearchRange(harness, QStringLiteral("127.0.0.0/23"), 5000);
         QCOMPARE(bar->maximum(), 510);
-        QTRY_VERIFY(dialog.isNull());  // closed, and gone with it
+        QTRY_VERIFY(dialog.isNull()); // closed, and gone with it
         QVERIFY(MenuAction(harness, QStringLiteral("Stop the range search"))->isEnabled());
         QTRY_COMPARE_WITH_TIMEOUT(
             Rows(list), (QStringList{"SN-B5|127.0.1.5", "SN1000|127.0.0.2", "SN1001|127.0.0.3"}),
@@ -454,7 +449,8 @@ private slots:
     void rangeLeavesOutThePcNetworksOwnAddressesAndListsOnlyItsOwnAnswers()
     {
         WindowHarness harness(1); // its logger, 127.0.0.2, lies outside the range
-        const auto atBroadcast = OtherNetworkLogger(harness, QStringLiteral("127.0.0.255"), "SN-BC");
+        const auto atBroadcast =
+            OtherNetworkLogger(harness, QStringLiteral("127.0.0.255"), "SN-BC");
         const auto atNetwork = OtherNetworkLogger(harness, QStringLiteral("127.0.1.0"), "SN-NET");
         const auto inside = OtherNetworkLogger(harness, QStringLiteral("127.0.1.5"), "SN-B5");
         SearchRange(harness, QStringLiteral("127.0.0.250-127.0.1.5"), 2000);
@@ -465,8 +461,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(
             !MenuAction(harness, QStringLiteral("Stop the range search"))->isEnabled(), kWaitMs);
         QTest::qWait(WindowHarness::FastTiming().searchTickMs * 12); // the answers' time
-        QCOMPARE(Rows(harness.control<QTreeWidget>("listview1")),
-                 QStringList{"SN-B5|127.0.1.5"});
+        QCOMPARE(Rows(harness.control<QTreeWidget>("listview1")), QStringList{"SN-B5|127.0.1.5"});
         QCOMPARE(atBroadcast->endpoint().probesReceived(), 0);
         QCOMPARE(atNetwork->endpoint().probesReceived(), 0);
         QCOMPARE(inside->endpoint().probesReceived(), 1);
@@ -509,8 +504,8 @@ private slots:
     // longer holds is replaced and said, and without any usable adapter nothing is swept.
     void pcAddressFollowsTheAdapters()
     {
-        AdapterWindow pc({Adapter(QStringLiteral("127.0.0.1"), 24),
-                          Adapter(QStringLiteral("127.0.1.1"), 24)});
+        AdapterWindow pc(
+            {Adapter(QStringLiteral("127.0.0.1"), 24), Adapter(QStringLiteral("127.0.1.1"), 24)});
         auto *shown = pc.control<QLabel>("lbl3");
         QCOMPARE(shown->text(), QStringLiteral("127.0.0.1"));
 
@@ -646,9 +641,8 @@ private slots:
         Timing timing = WindowHarness::FastTiming();
         timing.commandTimeoutMs = 60000; // the command stays pending through the test
         WindowHarness harness(1, timing);
-        harness.logger(0).setCommandHandler("MR", [](const std::string &) {
-            return std::optional<std::string>();
-        });
+        harness.logger(0).setCommandHandler(
+            "MR", [](const std::string &) { return std::optional<std::string>(); });
         SearchRange(harness, QStringLiteral("127.0.4.0/22"), 100);
         harness.selectLogger(0);
         harness.control<QPushButton>("btnMR")->click();
@@ -679,8 +673,9 @@ private slots:
     {
         WindowHarness harness(0);
         harness.window().reportUnknownCodePage(QStringLiteral("KOI9"));
-        QCOMPARE(Notice(harness), QStringLiteral("Unknown code page \"KOI9\" in TARNWICK_CODE_PAGE: "
-                                                 "the system's code page is used"));
+        QCOMPARE(Notice(harness),
+                 QStringLiteral("Unknown code page \"KOI9\" in TARNWICK_CODE_PAGE: "
+                                "the system's code page is used"));
     }
 
     void badRangeIsRefusedAndNothingSent_data()
