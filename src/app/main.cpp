@@ -6,27 +6,21 @@
 
 #include <cstdio>
 
-namespace {
-
-void SelectCodePageFromEnvironment()
-{
-    if (const auto unknown = wire_text::SelectCodePageFromEnvironment()) {
-        std::fprintf(stderr, "%s: unknown code page \"%s\"; using the system's code page.\n",
-                     wire_text::kCodePageVariable, qPrintable(*unknown));
-    }
-}
-
-}  // namespace
-
 int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tarnwick"));
-    SelectCodePageFromEnvironment();
+    const auto unknownCodePage = wire_text::SelectCodePageFromEnvironment();
 
     MessageBoxNotifier notifier;
     MainWindow window(notifier);
     notifier.setParent(&window);
     window.show();
+    if (unknownCodePage) {
+        // Said in the window on every system: a Windows program has no console to read.
+        std::fprintf(stderr, "%s: unknown code page \"%s\"; using the system's code page.\n",
+                     wire_text::kCodePageVariable, qPrintable(*unknownCodePage));
+        window.reportUnknownCodePage(*unknownCodePage);
+    }
     return QApplication::exec();
 }

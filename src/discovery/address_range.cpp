@@ -179,7 +179,15 @@ std::optional<quint32> ParseDottedQuad(const QString &text)
     return address;
 }
 
-Parsed<quint32> ParseLoggerAddress(const QString &text, const QList<LocalNetwork> &localNetworks)
+QString LocalNetwork::cidr() const
+{
+    return QStringLiteral("%1/%2")
+        .arg(Dotted(address.toIPv4Address() & Mask(prefixLength)))
+        .arg(prefixLength);
+}
+
+Parsed<quint32> ParseLoggerAddress(const QString &text, const QList<LocalNetwork> &pcNetworks,
+                                   LoopbackLoggers loopback)
 {
     const QString trimmed = text.trimmed();
     const std::optional<quint32> address = ParseDottedQuad(trimmed);
@@ -191,6 +199,17 @@ Parsed<quint32> ParseLoggerAddress(const QString &text, const QList<LocalNetwork
                               "own address.")
             .arg(Dotted(*address));
     }
+    for (const LocalNetwork &network : pcNetworks) {
+        if (*address == network.address.toIPv4Address()) {
+            return QStringLiteral("%1 is an address of this PC, not of a logger.")
+                .arg(Dotted(*address));
+        }
+    }
+    if (loopback == LoopbackLoggers::Refused && QHostAddress(*address).isLoopback()) {
+        return QStringLiteral("%1 is a loopback address: it reaches this PC itself, not a "
+                              "logger.")
+            .arg(Dotted(*address));
+    }
     if (*address >= kMulticastFirst && *address <= kMulticastLast) {
         return QStringLiteral("%1 is a multicast address, not the address of one logger.")
             .arg(Dotted(*address));
@@ -199,13 +218,15 @@ Parsed<quint32> ParseLoggerAddress(const QString &text, const QList<LocalNetwork
         return QStringLiteral("255.255.255.255 is the broadcast address, not the address of "
                               "one logger.");
     }
-    for (const LocalNetwork &network : localNetworks) {
+    for (const LocalNetwork &network : pcNetworks) {
         const std::optional<NetworkBounds> bounds = BoundsOf(network);
-        if (bounds && *address == bounds->broadcast) {
-            return QStringLiteral("%1 is the broadcast address of the PC's network %2/%3, "
-                                  "not the address of one logger.")
-                .arg(Dotted(*address), Dotted(bounds->network),
-                     QString::number(network.prefixLength));
+        if (bounds && (*address == bounds->network || *address == bounds->broadcast)) {
+            return QStringLiteral("%1 is the %2 address of the PC's network %3, not the "
+                                  "address of one logger.")
+                .arg(Dotted(*address),
+                     *address == bounds->network ? QStringLiteral("network")
+                                                 : QStringLiteral("broadcast"),
+                     network.cidr());
         }
     }
     return *address;

@@ -32,8 +32,11 @@ struct AddressRange {
 
 // A local network the PC is attached to, as far as address checks need to know it.
 struct LocalNetwork {
-    QHostAddress address;
+    QHostAddress address; // the PC's own address in it
     int prefixLength = 24;
+
+    // The network in CIDR form, "10.20.0.0/22".
+    QString cidr() const;
 };
 
 template <typename Value>
@@ -43,13 +46,20 @@ using Parsed = std::variant<Value, QString>; // the value, or the message for th
 // hexadecimal or octal forms, no shortened forms such as "10.1").
 std::optional<quint32> ParseDottedQuad(const QString &text);
 
-// An address a single logger can have. Refused: 0.0.0.0/8 (no host has it), multicast
-// 224.0.0.0/4, the limited broadcast 255.255.255.255, and the broadcast address of any
-// network the PC is attached to (it would reach every logger there, not one). Host
-// addresses ending in .255 or .0 are accepted elsewhere: in a network wider than a /24
-// they are ordinary hosts, and the tool cannot know a remote network's mask.
-Parsed<quint32> ParseLoggerAddress(const QString &text,
-                                   const QList<LocalNetwork> &localNetworks = {});
+// Whether a logger's address may be a loopback address (127.0.0.0/8). Only where every
+// logger runs on this PC itself (a substitute logger) is one reached there; on a PC with
+// a real network, 127.x is the PC, not a logger.
+enum class LoopbackLoggers { Refused, Allowed };
+
+// An address a single logger can have: the one check of a logger's address. Refused,
+// each with its own message: 0.0.0.0/8 (no host has it), loopback unless allowed,
+// multicast 224.0.0.0/4, the limited broadcast 255.255.255.255, and for every network
+// the PC is attached to its own address there and the network's network and broadcast
+// addresses (the last would reach every logger there, not one). Host addresses ending
+// in .255 or .0 are accepted elsewhere: in a network wider than a /24 they are ordinary
+// hosts, and the tool cannot know a remote network's mask.
+Parsed<quint32> ParseLoggerAddress(const QString &text, const QList<LocalNetwork> &pcNetworks = {},
+                                   LoopbackLoggers loopback = LoopbackLoggers::Allowed);
 
 // Whether a search of a range probes this address of it. Left out: the network and
 // broadcast addresses of the PC's own networks (of /30 or wider), which a range written

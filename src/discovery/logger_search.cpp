@@ -19,20 +19,7 @@ namespace {
 constexpr int kIpColumn = 1;
 constexpr int kVersionColumn = 2;
 constexpr int kProgressSteps = 10;  // the range of pb1
-
-// The caption up to and including its third ".": the /24 network prefix.
-QString NetworkPrefix(const QString &pcAddress)
-{
-    qsizetype at = -1;
-    for (int dot = 0; dot < 3; ++dot) {
-        const qsizetype next = pcAddress.indexOf(QLatin1Char('.'), at + 1);
-        if (next < 0) {
-            break;
-        }
-        at = next;
-    }
-    return pcAddress.left(at + 1);
-}
+constexpr quint32 kSlash24Mask = 0xFFFFFF00;
 
 }  // namespace
 
@@ -42,7 +29,7 @@ LoggerSearch::LoggerSearch(UdpEndpoints &endpoints, CommandExchange &exchange,
       m_rangeProber(new PacedProber(
           [this](const QHostAddress &target) {
               if (discovery::IsRangeProbeTarget(target.toIPv4Address(), m_pcNetworks)) {
-                  sendProbe(target);
+                  sendCountedProbe(target);
               }
           },
           this))
@@ -54,17 +41,28 @@ LoggerSearch::LoggerSearch(UdpEndpoints &endpoints, CommandExchange &exchange,
 
     m_rangeAnswerWindow.setSingleShot(true);
     m_rangeAnswerWindow.setInterval(kProgressSteps * tickMs);
-    connect(&m_rangeAnswerWindow, &QTimer::timeout, this, &LoggerSearch::reportIfEmpty);
+    connect(&m_rangeAnswerWindow, &QTimer::timeout, this, [this] { reportEnd(); });
     connect(m_rangeProber, &PacedProber::progressed, this,
             [this](quint64 sent) { m_controls.progress->setValue(int(sent)); });
     connect(m_rangeProber, &PacedProber::finished, this, &LoggerSearch::rangeProbingFinished);
 }
 
-void LoggerSearch::sendProbe(const QHostAddress &target)
+std::optional<SendFailure> LoggerSearch::sendProbe(const QHostAddress &target)
 {
     static const QByteArray probe(discovery::kSearchProbe.data(),
                                   qsizetype(discovery::kSearchProbe.size()));
-    m_endpoints.sendProbe(probe, target);
+    return m_endpoints.sendProbe(probe, target);
+}
+
+void LoggerSearch::sendCountedProbe(const QHostAddress &target)
+{
+    ++m_outcome.probes;
+    if (std::optional<SendFailure> failure = sendProbe(target)) {
+        ++m_outcome.failedProbes;
+        if (!m_outcome.firstFailure) {
+            m_outcome.firstFailure = std::move(failure);
+        }
+    }
 }
 
 void LoggerSearch::beginSearch()
@@ -73,6 +71,8 @@ void LoggerSearch::beginSearch()
     m_rangeAnswerWindow.stop();
     m_searchedRange.reset();
     m_probedAddress.clear();
+    m_cancelledAddress.clear();
+    m_outcome = {};
     m_controls.loggerList->clear();
     m_exchange.setCurrentCommand("SS");
     emit searchStarted();
@@ -81,14 +81,15 @@ void LoggerSearch::beginSearch()
 void LoggerSearch::btnsearchClick()
 {
     beginSearch();
-    const QString prefix = NetworkPrefix(m_controls.pcAddress->text());
-    for (int host = 1; host <= 255; ++host) {
-        QHostAddress target;
-        if (target.setAddress(prefix + QString::number(host))) {
-            sendProbe(target);
+    // "PC IP:" holds no address when the PC has no usable adapter: nothing to sweep.
+    if (const auto pcAddress = discovery::ParseDottedQuad(m_controls.pcAddress->text())) {
+        const quint32 network = *pcAddress & kSlash24Mask;
+        for (quint32 host = 1; host <= 255; ++host) {
+            sendCountedProbe(QHostAddress(network | host));
         }
+        m_outcome.probed = QStringLiteral("%1/24").arg(QHostAddress(network).toString());
+        m_outcome.addresses = m_outcome.addressesDone = m_outcome.probes;
     }
-    m_probedNetwork = prefix + QStringLiteral("0/24");
     m_controls.progress->setValue(0);
     if (!m_tmr2.isActive()) {
         m_tmr2.start();
@@ -102,7 +103,9 @@ void LoggerSearch::searchRange(const discovery::AddressRange &range, int probesP
     m_searchedRange = range;
     m_pcNetworks = pcNetworks;
     m_tmr2.stop();  // pb1 counts the probes of the range instead of the sweep's ticks
-    m_probedNetwork = range.toString();
+    m_outcome.probed = range.toString();
+    m_outcome.rangeSearch = true;
+    m_outcome.addresses = range.size();
     m_controls.progress->setRange(0, int(range.size()));
     m_controls.progress->setValue(0);
     emit rangeSearchRunningChanged(true);
@@ -123,27 +126,39 @@ void LoggerSearch::rangeProbingFinished(bool completed)
 {
     m_controls.progress->setRange(0, kProgressSteps);
     m_controls.progress->setValue(0);
+    m_outcome.addressesDone = m_rangeProber->sent();
     if (completed) {
         m_rangeAnswerWindow.start();
     } else {
-        m_probedNetwork.clear();  // the operator stopped it: nothing to report
+        reportEnd(true);
     }
     emit rangeSearchRunningChanged(false);
 }
 
-void LoggerSearch::probeAddress(const QHostAddress &address)
+std::optional<SendFailure> LoggerSearch::probeAddress(const QHostAddress &address)
 {
     m_exchange.setCurrentCommand("SS");
     m_probedAddress = address.toString();
-    sendProbe(address);
+    if (m_cancelledAddress == m_probedAddress) {
+        m_cancelledAddress.clear();
+    }
+    return sendProbe(address);
 }
 
-void LoggerSearch::reportIfEmpty()
+void LoggerSearch::cancelAddressProbe()
 {
-    const QString probed = std::exchange(m_probedNetwork, QString());
-    if (!probed.isEmpty() && m_controls.loggerList->topLevelItemCount() == 0) {
-        emit searchEndedEmpty(probed);
+    m_cancelledAddress = std::exchange(m_probedAddress, QString());
+}
+
+void LoggerSearch::reportEnd(bool stopped)
+{
+    if (m_outcome.probed.isEmpty()) {
+        return;  // reported already, or nothing was probed
     }
+    SearchOutcome outcome = std::exchange(m_outcome, SearchOutcome{});
+    outcome.listed = m_controls.loggerList->topLevelItemCount();
+    outcome.stopped = stopped;
+    emit searchEnded(outcome);
 }
 
 bool LoggerSearch::rangeAwaitsAnswers() const
@@ -153,6 +168,9 @@ bool LoggerSearch::rangeAwaitsAnswers() const
 
 bool LoggerSearch::listsAnswerFrom(const QString &senderAddress) const
 {
+    if (senderAddress == m_cancelledAddress) {
+        return false;
+    }
     if (!m_searchedRange || senderAddress == m_probedAddress) {
         return true;
     }
@@ -201,7 +219,7 @@ void LoggerSearch::tmr2Timer()
     if (bar->value() == bar->maximum()) {
         m_tmr2.stop();
         bar->setValue(0);
-        reportIfEmpty();
+        reportEnd();
     }
     if (m_tmr2.isActive()) {
         bar->setValue(bar->value() + 1);

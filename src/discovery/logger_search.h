@@ -2,6 +2,8 @@
 
 #include "address_range.h"
 
+#include "transport/udp_endpoints.h"
+
 #include <QObject>
 #include <QTimer>
 
@@ -14,7 +16,19 @@ class QHostAddress;
 class QLabel;
 class QProgressBar;
 class QTreeWidget;
-class UdpEndpoints;
+
+// How a sweep or a range search ended.
+struct SearchOutcome {
+    QString probed;    // the network or range; empty when there was nothing to sweep from
+    int listed = 0;    // rows of the logger list
+    quint64 addresses = 0;     // addresses of the network or range
+    quint64 addressesDone = 0; // of them, those probed or left out by the time it ended
+    quint64 probes = 0;       // probes tried
+    quint64 failedProbes = 0; // probes the system refused to send
+    std::optional<SendFailure> firstFailure;
+    bool rangeSearch = false; // else the sweep of the PC's /24
+    bool stopped = false;     // a range search stopped before its last probe
+};
 
 // The sweep of the PC's /24 network and the logger list it fills, and the two ways
 // beyond it: a paced search of an address range, and the probe of one address. The
@@ -48,8 +62,10 @@ public:
     bool rangeSearchRunning() const;
 
     // Probes one address, keeping the rows already listed: its answer adds or updates a
-    // row as a sweep answer does.
-    void probeAddress(const QHostAddress &address);
+    // row as a sweep answer does. Says why the system refused the probe, if it did.
+    std::optional<SendFailure> probeAddress(const QHostAddress &address);
+    // Forgets the address probed: an answer from it that still comes is not listed.
+    void cancelAddressProbe();
 
 public slots:
     void btnsearchClick();
@@ -58,17 +74,19 @@ public slots:
 signals:
     // A row was added or updated for the logger at this address.
     void loggerListed(const QString &address);
-    // A sweep or a range search has ended and no logger is listed.
-    void searchEndedEmpty(const QString &probedNetwork);
+    // A sweep or a range search has ended: after its answers' time, or when a range
+    // search is stopped.
+    void searchEnded(const SearchOutcome &outcome);
     // A new search has begun (the list was emptied).
     void searchStarted();
     void rangeSearchRunningChanged(bool running);
 
 private:
-    void sendProbe(const QHostAddress &target);
+    std::optional<SendFailure> sendProbe(const QHostAddress &target);
+    void sendCountedProbe(const QHostAddress &target);
     void beginSearch();
     void rangeProbingFinished(bool completed);
-    void reportIfEmpty();
+    void reportEnd(bool stopped = false);
     bool rangeAwaitsAnswers() const;
     bool listsAnswerFrom(const QString &senderAddress) const;
 
@@ -80,9 +98,12 @@ private:
     // After the last probe of a range, answers still come in for as long as the sweep's
     // progress runs (ten ticks); then an empty list is reported.
     QTimer m_rangeAnswerWindow;
-    QString m_probedNetwork;  // what the running sweep or range search probes
+    // What the running sweep or range search probes, and how; its `probed` is empty once
+    // the end is reported.
+    SearchOutcome m_outcome;
     // The range of the last range search, until a sweep; its answers come from inside it.
     std::optional<discovery::AddressRange> m_searchedRange;
     QList<discovery::LocalNetwork> m_pcNetworks;  // whose own addresses a range leaves out
     QString m_probedAddress;                       // the one address of "Add logger by IP"
+    QString m_cancelledAddress;                    // probed by address, then given up
 };

@@ -5,6 +5,8 @@
 #include <QHostInfo>
 #include <QNetworkInterface>
 
+#include <algorithm>
+
 namespace discovery {
 
 QString LocalAdapter::label() const
@@ -40,17 +42,19 @@ QList<LocalAdapter> LocalAdapters()
     return adapters;
 }
 
+bool AdapterHolds(const QList<LocalAdapter> &adapters, const QHostAddress &address)
+{
+    return std::any_of(adapters.begin(), adapters.end(), [&address](const LocalAdapter &adapter) {
+        return adapter.address == address;
+    });
+}
+
 QString ChoosePcAddress(const QList<QHostAddress> &hostNameAddresses,
                         const QList<LocalAdapter> &adapters, const QString &defaultRouteInterface)
 {
-    QList<QHostAddress> ipv4;
     for (const QHostAddress &address : hostNameAddresses) {
-        if (address.protocol() == QAbstractSocket::IPv4Protocol) {
-            ipv4.append(address);
-        }
-    }
-    for (const QHostAddress &address : ipv4) {
-        if (IsUsablePcAddress(address)) {
+        if (address.protocol() == QAbstractSocket::IPv4Protocol &&
+            AdapterHolds(adapters, address)) {
             return address.toString();
         }
     }
@@ -61,10 +65,7 @@ QString ChoosePcAddress(const QList<QHostAddress> &hostNameAddresses,
             }
         }
     }
-    if (!adapters.isEmpty()) {
-        return adapters.first().address.toString();
-    }
-    return ipv4.isEmpty() ? QString() : ipv4.first().toString();
+    return adapters.isEmpty() ? QString() : adapters.first().address.toString();
 }
 
 QString LocalPcAddress()

@@ -31,12 +31,16 @@ bool IsUsablePcAddress(const QHostAddress &address);
 // system's order, leaving out the unusable ones.
 QList<LocalAdapter> LocalAdapters();
 
-// Chooses the address for "PC IP:".
-// - The first IPv4 address the host name resolves to, when it is usable.
-// - Else the first usable one among the host name's addresses.
+// Whether an adapter that is up holds this address.
+bool AdapterHolds(const QList<LocalAdapter> &adapters, const QHostAddress &address);
+
+// Chooses the address for "PC IP:" among the adapters that are up, so that it is one the
+// PC holds now (a host name can resolve to an address no adapter has, from a stale hosts
+// file or an address removed since).
+// - The first of the host name's IPv4 addresses that an adapter holds.
 // - Else the first adapter address on the interface that carries the default route,
 //   then the first adapter address at all.
-// - Else the host name's first IPv4 address as it is (or an empty text).
+// - Else an empty text: the PC has no usable IPv4 adapter.
 QString ChoosePcAddress(const QList<QHostAddress> &hostNameAddresses,
                         const QList<LocalAdapter> &adapters, const QString &defaultRouteInterface);
 

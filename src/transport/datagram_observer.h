@@ -2,14 +2,16 @@
 
 #include <QByteArray>
 #include <QHostAddress>
+#include <QString>
 
-// One datagram as it crossed one of the tool's two sockets, or a frame the set socket's
-// receive buffer let go of unanswered.
+// One datagram as it crossed one of the tool's two sockets, one the system refused to
+// send, or a frame the set socket's receive buffer let go of unanswered.
 struct ObservedDatagram {
+    // SendFailed is a datagram the system did not send; `failure` says why.
     // LeftOverDiscarded is no datagram on the wire: a whole frame that earlier answers
     // left in the receive buffer, dropped when a request went out. Its bytes are that
     // frame and its peer is unknown (null).
-    enum class Direction { Sent, Received, LeftOverDiscarded };
+    enum class Direction { Sent, Received, SendFailed, LeftOverDiscarded };
     enum class Endpoint { Set, Search };
 
     qint64 microsecondsSinceEpoch = 0;
@@ -22,10 +24,11 @@ struct ObservedDatagram {
     QHostAddress peerAddress;
     quint16 peerPort = 0;
     QByteArray bytes;
+    QString failure; // SendFailed only: the system's reason, in its own words
 };
 
-// Is told of every datagram the endpoints send or receive, on the GUI thread, right after
-// the socket call. It must return quickly: it runs inside the exchange.
+// Is told of every datagram the endpoints send, fail to send or receive, on the GUI
+// thread, right after the socket call. It must return quickly: it runs inside the exchange.
 class DatagramObserver
 {
 public:

@@ -4,6 +4,36 @@
 
 #include <chrono>
 
+#ifdef Q_OS_WIN
+#include <winsock2.h>
+#else
+#include <cerrno>
+#endif
+
+namespace {
+
+// writeDatagram reports every refusal as one general error; the system's own code is
+// still the last socket error of the thread right after the call.
+int LastSocketError()
+{
+#ifdef Q_OS_WIN
+    return WSAGetLastError();
+#else
+    return errno;
+#endif
+}
+
+bool IsNoRoute(int systemError)
+{
+#ifdef Q_OS_WIN
+    return systemError == WSAENETUNREACH || systemError == WSAEHOSTUNREACH;
+#else
+    return systemError == ENETUNREACH || systemError == EHOSTUNREACH;
+#endif
+}
+
+} // namespace
+
 UdpEndpoints::UdpEndpoints(const NetworkSettings &settings, QObject *parent)
     : QObject(parent), m_settings(settings), m_readArea(kMaxDatagramBytes, '\0')
 {
@@ -32,28 +62,46 @@ void UdpEndpoints::closeSetSocket()
     m_setSocket.close();
 }
 
-void UdpEndpoints::sendToLogger(const QByteArray &frame, const QHostAddress &logger)
+std::optional<SendFailure> UdpEndpoints::sendToLogger(const QByteArray &frame,
+                                                      const QHostAddress &logger)
 {
-    send(m_setSocket, frame, logger, m_settings.remoteSetPort);
+    return send(m_setSocket, m_settings.localSetPort, frame, logger, m_settings.remoteSetPort);
 }
 
-void UdpEndpoints::sendProbe(const QByteArray &probe, const QHostAddress &host)
+std::optional<SendFailure> UdpEndpoints::sendProbe(const QByteArray &probe,
+                                                   const QHostAddress &host)
 {
-    send(m_searchSocket, probe, host, m_settings.remoteSearchPort);
+    return send(m_searchSocket, m_settings.localSearchPort, probe, host,
+                m_settings.remoteSearchPort);
 }
 
-void UdpEndpoints::send(QUdpSocket &socket, const QByteArray &bytes, const QHostAddress &peer,
-                        quint16 peerPort)
+std::optional<SendFailure> UdpEndpoints::send(QUdpSocket &socket, quint16 port,
+                                              const QByteArray &bytes, const QHostAddress &peer,
+                                              quint16 peerPort)
 {
-    // The result is not looked at: a lost request shows up as the timeout. A socket that
-    // failed to open stays closed (writing would bind it to a random port).
+    std::optional<SendFailure> failure;
+    // A socket that failed to open stays closed (writing would bind it to a random port);
+    // its error is still the one its bind left.
     if (socket.state() != QAbstractSocket::BoundState) {
-        return;
+        const bool inUse = socket.error() == QAbstractSocket::AddressInUseError;
+        failure = SendFailure{
+            inUse ? SendFailure::Cause::PortInUse : SendFailure::Cause::PortNotOpen, peer, port,
+            socket.error() == QAbstractSocket::UnknownSocketError
+                ? QStringLiteral("the socket is not open")
+                : socket.errorString()};
+    } else if (socket.writeDatagram(bytes, peer, peerPort) < 0) {
+        const int systemError = LastSocketError();
+        failure = SendFailure{IsNoRoute(systemError) ? SendFailure::Cause::NoRoute
+                                                     : SendFailure::Cause::Refused,
+                              peer, port, qt_error_string(systemError)};
     }
-    const qint64 written = socket.writeDatagram(bytes, peer, peerPort);
-    if (m_observer && written == bytes.size()) {
-        tellObserver(socket, ObservedDatagram::Direction::Sent, bytes, peer, peerPort);
+    if (m_observer) {
+        tellObserver(socket,
+                     failure ? ObservedDatagram::Direction::SendFailed
+                             : ObservedDatagram::Direction::Sent,
+                     bytes, peer, peerPort, failure ? failure->reason : QString());
     }
+    return failure;
 }
 
 std::optional<ReceivedDatagram> UdpEndpoints::readDatagram(QUdpSocket &socket)
@@ -88,7 +136,8 @@ void UdpEndpoints::reportLeftOverDiscarded(const QByteArray &frame)
 }
 
 void UdpEndpoints::tellObserver(const QUdpSocket &socket, ObservedDatagram::Direction direction,
-                                const QByteArray &bytes, const QHostAddress &peer, quint16 peerPort)
+                                const QByteArray &bytes, const QHostAddress &peer, quint16 peerPort,
+                                const QString &failure)
 {
     ObservedDatagram datagram;
     datagram.microsecondsSinceEpoch = std::chrono::duration_cast<std::chrono::microseconds>(
@@ -104,5 +153,6 @@ void UdpEndpoints::tellObserver(const QUdpSocket &socket, ObservedDatagram::Dire
     }
     datagram.peerPort = peerPort;
     datagram.bytes = bytes;
+    datagram.failure = failure;
     m_observer->datagramObserved(datagram);
 }

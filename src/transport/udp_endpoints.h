@@ -14,6 +14,20 @@ struct ReceivedDatagram {
     QHostAddress sender; // as an IPv4 address
 };
 
+// Why the system did not send a datagram.
+struct SendFailure {
+    enum class Cause {
+        PortInUse,   // the socket is not open: another program held its port at start-up
+        PortNotOpen, // the socket is not open for another reason
+        NoRoute,     // the system knows no way to the peer
+        Refused,     // any other refusal
+    };
+    Cause cause = Cause::Refused;
+    QHostAddress peer;
+    quint16 localPort = 0; // the port the socket was to use
+    QString reason;        // the system's words ("Network is unreachable")
+};
+
 // The two UDP endpoints of the tool: the set socket, on which commands go out and
 // answers come back, and the search socket for the discovery probe and its answers.
 class UdpEndpoints : public QObject
@@ -36,8 +50,9 @@ public:
     QUdpSocket &setSocket() { return m_setSocket; }
     QUdpSocket &searchSocket() { return m_searchSocket; }
 
-    void sendToLogger(const QByteArray &frame, const QHostAddress &logger);
-    void sendProbe(const QByteArray &probe, const QHostAddress &host);
+    // Each send says why the system refused it, and nothing when it went out.
+    std::optional<SendFailure> sendToLogger(const QByteArray &frame, const QHostAddress &logger);
+    std::optional<SendFailure> sendProbe(const QByteArray &probe, const QHostAddress &host);
 
     // Reads the next datagram of one of the two sockets and shows it to the observer.
     // Nothing when nothing usable waited: no datagram, an empty one, or one longer than
@@ -55,10 +70,11 @@ public:
     void setObserver(DatagramObserver *observer) { m_observer = observer; }
 
 private:
-    void send(QUdpSocket &socket, const QByteArray &bytes, const QHostAddress &peer,
-              quint16 peerPort);
+    std::optional<SendFailure> send(QUdpSocket &socket, quint16 port, const QByteArray &bytes,
+                                    const QHostAddress &peer, quint16 peerPort);
     void tellObserver(const QUdpSocket &socket, ObservedDatagram::Direction direction,
-                      const QByteArray &bytes, const QHostAddress &peer, quint16 peerPort);
+                      const QByteArray &bytes, const QHostAddress &peer, quint16 peerPort,
+                      const QString &failure = {});
 
     NetworkSettings m_settings;
     QUdpSocket m_setSocket;

@@ -1,6 +1,7 @@
 #include "add_logger_dialog.h"
 
 #include "discovery/logger_search.h"
+#include "search_notice.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -11,8 +12,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-AddLoggerDialog::AddLoggerDialog(LoggerSearch &search, LocalNetworks localNetworks, QWidget *parent)
-    : QDialog(parent), m_search(search), m_localNetworks(std::move(localNetworks)),
+AddLoggerDialog::AddLoggerDialog(LoggerSearch &search, CheckAddress checkAddress, QWidget *parent)
+    : QDialog(parent), m_search(search), m_checkAddress(std::move(checkAddress)),
       m_address(new QLineEdit(this)), m_message(new QLabel(this)),
       m_add(new QPushButton(QStringLiteral("Add"), this))
 {
@@ -50,21 +51,29 @@ AddLoggerDialog::AddLoggerDialog(LoggerSearch &search, LocalNetworks localNetwor
     m_answerTimeout.setInterval(kAnswerTimeoutMs);
     connect(&m_answerTimeout, &QTimer::timeout, this, &AddLoggerDialog::noAnswer);
     connect(&m_search, &LoggerSearch::loggerListed, this, &AddLoggerDialog::loggerListed);
+    connect(this, &QDialog::finished, this, &AddLoggerDialog::giveUp);
 }
 
 void AddLoggerDialog::probe()
 {
-    const auto parsed = discovery::ParseLoggerAddress(m_address->text(), m_localNetworks());
+    const auto parsed = m_checkAddress(m_address->text());
     if (const QString *refusal = std::get_if<QString>(&parsed)) {
         showMessage(*refusal);
         return;
     }
+    giveUp();
     const QHostAddress address(std::get<quint32>(parsed));
+    if (const auto failure = m_search.probeAddress(address)) {
+        m_search.cancelAddressProbe();
+        showMessage(QStringLiteral("The probe to %1 was not sent: %2.")
+                        .arg(address.toString(), ProbeFailureText(*failure)));
+        return;
+    }
     m_awaited = address.toString();
     showMessage(QStringLiteral("Waiting for an answer from %1…").arg(m_awaited));
     m_add->setEnabled(false);
+    m_sinceProbe.start();
     m_answerTimeout.start();
-    m_search.probeAddress(address);
 }
 
 void AddLoggerDialog::loggerListed(const QString &address)
@@ -72,21 +81,35 @@ void AddLoggerDialog::loggerListed(const QString &address)
     if (m_awaited.isEmpty() || address != m_awaited) {
         return;
     }
-    m_answerTimeout.stop();
     m_awaited.clear();
-    m_add->setEnabled(true);
     emit loggerAdded(address);
-    accept();
+    if (m_answerTimeout.isActive()) {
+        m_answerTimeout.stop();
+        m_add->setEnabled(true);
+        accept();
+        return;
+    }
+    // The operator was told nobody answered: the dialog stays and says it came after all.
+    showMessage(
+        QStringLiteral("%1 answered after %2 s; added.")
+            .arg(address, QString::number(double(m_sinceProbe.elapsed()) / 1000.0, 'f', 1)));
 }
 
 void AddLoggerDialog::noAnswer()
 {
-    const QString address = std::exchange(m_awaited, QString());
     m_add->setEnabled(true);
     showMessage(QStringLiteral("No logger answered at %1 within 2 s. Check the address, and "
                                "that the network between the PC and the logger lets UDP "
                                "port 23 through.")
-                    .arg(address));
+                    .arg(m_awaited));
+}
+
+void AddLoggerDialog::giveUp()
+{
+    m_answerTimeout.stop();
+    if (!std::exchange(m_awaited, QString()).isEmpty()) {
+        m_search.cancelAddressProbe();
+    }
 }
 
 void AddLoggerDialog::showMessage(const QString &text)

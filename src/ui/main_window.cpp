@@ -14,6 +14,7 @@
 #include "list_export.h"
 #include "logger_list_menu.h"
 #include "range_search_dialog.h"
+#include "search_notice.h"
 #include "signal_watch_window.h"
 #include "traffic_log_window.h"
 #include "transport/command_exchange.h"
@@ -21,6 +22,7 @@
 #include "transport/receive_path.h"
 #include "wirelog/traffic_log.h"
 #include "transport/udp_endpoints.h"
+#include "wire_text/wire_text.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -28,6 +30,7 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QScreen>
+#include <QShortcut>
 
 namespace {
 
@@ -49,6 +52,9 @@ void SetColumnWidths(QTreeWidget *list, std::initializer_list<int> widths)
         list->setColumnWidth(column++, width);
     }
 }
+
+// What "PC IP:" shows when no adapter that is up has a usable IPv4 address.
+const QString kNoPcAddress = QStringLiteral("No IPv4 adapter");
 
 // Report lists keep showing their selection when they lose the focus.
 void KeepSelectionVisible(QTreeWidget *list)
@@ -83,11 +89,16 @@ MainWindow::MainWindow(Notifier &notifier, const NetworkSettings &network, const
         [this](const std::string &candidate, const QString &sender) {
             m_search->handleDiscoveryAnswer(candidate, sender);
         });
-    connect(m_ui->btnsearch, &QPushButton::clicked, m_search, &LoggerSearch::btnsearchClick);
+    connect(m_ui->btnsearch, &QPushButton::clicked, this, &MainWindow::searchLoggers);
     connect(m_search, &LoggerSearch::searchStarted, m_searchNotice, &QLabel::clear);
-    connect(m_search, &LoggerSearch::loggerListed, m_searchNotice, &QLabel::clear);
-    connect(m_search, &LoggerSearch::searchEndedEmpty, this, &MainWindow::showEmptySearchNotice);
+    connect(m_search, &LoggerSearch::loggerListed, this, [this] {
+        if (m_noticeClearedByAnswer) {
+            m_searchNotice->clear();
+        }
+    });
+    connect(m_search, &LoggerSearch::searchEnded, this, &MainWindow::showSearchEnd);
     buildLoggerListMenu();
+    addShortcuts();
 
     m_network = new NetworkAddressing(*this, *m_exchange, timing, this);
     m_cellular = new CellularLink(*this, *m_exchange, timing, this);
@@ -124,6 +135,17 @@ TrafficLog &MainWindow::trafficLog()
 void MainWindow::setSaveFileChooser(SaveFileChooser chooseFile)
 {
     m_chooseFile = std::move(chooseFile);
+}
+
+void MainWindow::reportUnknownCodePage(const QString &name)
+{
+    showNotice(QStringLiteral("Unknown code page \"%1\" in %2: the system's code page is used")
+                   .arg(name, QLatin1String(wire_text::kCodePageVariable)),
+               QStringLiteral("Texts to and from the loggers are converted with the system's "
+                              "code page. Set %1 to a code page name such as GBK or UTF-8 and "
+                              "start the tool again.")
+                   .arg(QLatin1String(wire_text::kCodePageVariable)),
+               false);
 }
 
 void MainWindow::openTrafficLog()
@@ -234,8 +256,10 @@ void MainWindow::buildLoggerListMenu()
     LoggerListMenu::AdapterChoice adapterChoice{
         m_adapters, [this] { return m_ui->lbl3->text(); },
         [this](const discovery::LocalAdapter &adapter) {
-            // The next search sweeps this adapter's /24; the choice lasts for the run.
+            // The next search sweeps this adapter's /24; the choice lasts for the run. What
+            // the notice said was about the address before.
             m_ui->lbl3->setText(adapter.address.toString());
+            m_searchNotice->clear();
         }};
     m_listMenu = new LoggerListMenu(*m_ui->listview1, std::move(adapterChoice), this);
     m_listMenu->addEntry(QStringLiteral("Add logger by IP address…"),
@@ -251,6 +275,15 @@ void MainWindow::buildLoggerListMenu()
     m_listMenu->addEntry(QStringLiteral("Export list…"), [this] { exportLoggerList(); });
 }
 
+void MainWindow::addShortcuts()
+{
+    // On the window, not on the list: they work while a command locks the form.
+    auto *openLog = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_T), this);
+    connect(openLog, &QShortcut::activated, this, &MainWindow::openTrafficLog);
+    auto *stopRange = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(stopRange, &QShortcut::activated, m_search, &LoggerSearch::stopRangeSearch);
+}
+
 QList<discovery::LocalNetwork> MainWindow::pcNetworks() const
 {
     QList<discovery::LocalNetwork> networks;
@@ -262,7 +295,20 @@ QList<discovery::LocalNetwork> MainWindow::pcNetworks() const
 
 void MainWindow::openAddLoggerDialog()
 {
-    auto *dialog = new AddLoggerDialog(*m_search, [this] { return pcNetworks(); }, this);
+    auto checkAddress = [this](const QString &text) {
+        const QList<discovery::LocalNetwork> networks = pcNetworks();
+        // Loggers on 127.x are this PC's own substitutes; once the PC has an address on a
+        // real network, 127.x is the PC itself.
+        const bool onlyLoopback =
+            std::all_of(networks.begin(), networks.end(),
+                        [](const discovery::LocalNetwork &network) {
+                            return network.address.isLoopback();
+                        });
+        return discovery::ParseLoggerAddress(text, networks,
+                                             onlyLoopback ? discovery::LoopbackLoggers::Allowed
+                                                          : discovery::LoopbackLoggers::Refused);
+    };
+    auto *dialog = new AddLoggerDialog(*m_search, std::move(checkAddress), this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &AddLoggerDialog::loggerAdded, this, &MainWindow::selectLoggerRow);
     dialog->open();
@@ -285,17 +331,56 @@ void MainWindow::selectLoggerRow(const QString &address)
     }
 }
 
-void MainWindow::showEmptySearchNotice(const QString &probedNetwork)
+void MainWindow::searchLoggers()
 {
-    m_searchNotice->setText(
-        QStringLiteral("No logger answered in %1: wrong adapter? firewall?").arg(probedNetwork));
-    m_searchNotice->setToolTip(
-        QStringLiteral("The search probed %1 and no logger answered.\n"
-                       "- The PC address may be on the wrong adapter: right-click the logger "
-                       "list to choose another one.\n"
-                       "- A firewall may drop the loggers' answers to UDP port 23: allow "
-                       "incoming UDP to port 23 from the plant's network.")
-            .arg(probedNetwork));
+    // An address the PC no longer holds (removed, or its adapter gone) is replaced before
+    // the sweep starts from it.
+    const QString shown = m_ui->lbl3->text();
+    QString address = shown;
+    if (!discovery::AdapterHolds(m_adapters(), QHostAddress(shown))) {
+        address = m_localAddress();
+        m_ui->lbl3->setText(address.isEmpty() ? kNoPcAddress : address);
+    }
+    m_search->btnsearchClick();
+    if (address.isEmpty()) {
+        showNoAdapterNotice();
+    } else if (address != shown && discovery::ParseDottedQuad(shown)) {
+        showNotice(QStringLiteral("%1 is no longer an address of this PC: searching from %2")
+                       .arg(shown, address),
+                   {}, false);
+    }
+}
+
+void MainWindow::showNoAdapterNotice()
+{
+    showNotice(QStringLiteral("No usable IPv4 adapter is up: nothing to search from"),
+               QStringLiteral("A search starts from an adapter that is up and has an IPv4 "
+                              "address (not loopback, not link-local). Connect the PC to the "
+                              "plant's network and search again."),
+               false);
+}
+
+void MainWindow::showSearchEnd(const SearchOutcome &outcome)
+{
+    std::optional<discovery::LocalNetwork> sweptAdapterNetwork;
+    if (!outcome.rangeSearch) {
+        for (const discovery::LocalAdapter &adapter : m_adapters()) {
+            if (adapter.address == QHostAddress(m_ui->lbl3->text())) {
+                sweptAdapterNetwork = adapter.network();
+            }
+        }
+    }
+    const SearchNotice notice = NoticeForSearchEnd(outcome, sweptAdapterNetwork);
+    if (!notice.text.isEmpty()) {
+        showNotice(notice.text, notice.toolTip, outcome.listed == 0 && !outcome.firstFailure);
+    }
+}
+
+void MainWindow::showNotice(const QString &text, const QString &toolTip, bool clearedByAnswer)
+{
+    m_searchNotice->setText(text);
+    m_searchNotice->setToolTip(toolTip);
+    m_noticeClearedByAnswer = clearedByAnswer;
 }
 
 void MainWindow::centreOnScreen()
@@ -327,7 +412,11 @@ void MainWindow::closeEvent(QCloseEvent *event)
 
 void MainWindow::FormShow()
 {
-    m_ui->lbl3->setText(m_localAddress());
+    const QString address = m_localAddress();
+    m_ui->lbl3->setText(address.isEmpty() ? kNoPcAddress : address);
+    if (address.isEmpty()) {
+        showNoAdapterNotice();
+    }
 }
 
 void MainWindow::FormActivate()

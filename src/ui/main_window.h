@@ -20,6 +20,7 @@ class NetworkAddressing;
 class Notifier;
 class QLabel;
 class ReceivePath;
+struct SearchOutcome;
 class QTreeWidget;
 class SignalWatch;
 class SignalWatchWindow;
@@ -60,6 +61,10 @@ public:
     // file dialog unless replaced.
     void setSaveFileChooser(SaveFileChooser chooseFile);
 
+    // Says in the status bar's notice that the code page named by the environment is
+    // unknown and the system's is used.
+    void reportUnknownCodePage(const QString &name);
+
 public slots:
     void FormShow();
     void FormActivate();
@@ -82,11 +87,16 @@ private:
     void applyStaticProperties();
     void centreOnScreen();
     void buildLoggerListMenu();
+    void addShortcuts();
     QList<discovery::LocalNetwork> pcNetworks() const;
     void openAddLoggerDialog();
     void openRangeSearchDialog();
     void selectLoggerRow(const QString &address);
-    void showEmptySearchNotice(const QString &probedNetwork);
+    void searchLoggers();
+    void showNoAdapterNotice();
+    void showSearchEnd(const SearchOutcome &outcome);
+    // clearedByAnswer: a logger that answers makes the notice untrue.
+    void showNotice(const QString &text, const QString &toolTip, bool clearedByAnswer);
     void attachDeviceListMenus();
     void exportTable(const ListTable &table, const QString &stem);
 
@@ -94,6 +104,7 @@ private:
     QLabel *m_setPortPanel;
     QLabel *m_searchPortPanel;
     QLabel *m_searchNotice;
+    bool m_noticeClearedByAnswer = false;
     LocalAddressSource m_localAddress;
     AdapterSource m_adapters;
     std::unique_ptr<FormLock> m_formLock;

@@ -102,7 +102,8 @@ std::optional<QString> WritePcapCapture(const QList<ObservedDatagram> &datagrams
         << quint32{kSnapshotLength} << kLinkTypeRawIp;
     quint16 identification = 0;
     for (ObservedDatagram datagram : datagrams) {
-        if (datagram.direction == ObservedDatagram::Direction::LeftOverDiscarded) {
+        if (datagram.direction == ObservedDatagram::Direction::LeftOverDiscarded ||
+            datagram.direction == ObservedDatagram::Direction::SendFailed) {
             continue; // not on the wire
         }
         if (datagram.localAddress == QHostAddress::AnyIPv4 ||

@@ -16,7 +16,8 @@
 QByteArray Ipv4UdpPacket(const ObservedDatagram &datagram, quint16 identification);
 
 // Writes the datagrams as a classic pcap capture of raw IPv4 packets, one per datagram,
-// with the recorded times. A socket bound to every interface has no address of its own:
+// with the recorded times; those that never crossed the wire (refused sends, frames
+// left over) are left out. A socket bound to every interface has no address of its own:
 // its datagrams carry `pcAddress` instead. The capture holds the datagrams' real bytes,
 // PINs and passwords among them, so only the file's owner may read it. Returns the
 // reason on failure, nothing on success.

@@ -83,6 +83,8 @@ QString DirectionText(ObservedDatagram::Direction direction)
         return QStringLiteral("sent");
     case ObservedDatagram::Direction::Received:
         return QStringLiteral("received");
+    case ObservedDatagram::Direction::SendFailed:
+        return QStringLiteral("send failed");
     case ObservedDatagram::Direction::LeftOverDiscarded:
         break;
     }
@@ -144,6 +146,9 @@ QString DatagramPayloadText(const ObservedDatagram &datagram)
 
 QString DatagramVerdict(const ObservedDatagram &datagram)
 {
+    if (datagram.direction == ObservedDatagram::Direction::SendFailed) {
+        return QStringLiteral("not sent: ") + datagram.failure;
+    }
     if (datagram.endpoint != ObservedDatagram::Endpoint::Set) {
         return {};
     }

@@ -60,14 +60,14 @@ QString DatagramPayloadText(const ObservedDatagram &datagram);
 
 // The verdict of each piece of a set-socket datagram, in the order of the payload text:
 // "CRC good", "CRC bad", "stray byte(s)", "part of a frame"; empty on the search socket
-// (its answers carry no CRC).
+// (its answers carry no CRC). A datagram the system refused is "not sent: " and why.
 QString DatagramVerdict(const ObservedDatagram &datagram);
 
 // The datagram's bytes with every byte of a PIN or APN password written as '*', for the
 // hexadecimal views and the text export. A capture keeps the real bytes.
 QByteArray ShownBytes(const ObservedDatagram &datagram);
 
-// "sent", "received" or "discarded: left over".
+// "sent", "received", "send failed" or "discarded: left over".
 QString DirectionText(ObservedDatagram::Direction direction);
 // "set" or "search".
 QString EndpointText(ObservedDatagram::Endpoint endpoint);

@@ -2,12 +2,15 @@
 // against substitute loggers on two loopback networks: 127.0.0.0/24 (the harness's
 // loggers, the PC shown as 127.0.0.1) and 127.0.1.0/24 (loggers made here).
 
+#include "discovery/logger_search.h"
 #include "simulated_logger.h"
 #include "transport/command_exchange.h"
+#include "wirelog/traffic_log.h"
 #include "ui/add_logger_dialog.h"
 #include "ui/bind_failure_hint.h"
 #include "ui/logger_list_menu.h"
 #include "ui/range_search_dialog.h"
+#include "ui/traffic_log_window.h"
 #include "window_harness.h"
 
 #include <QLabel>
@@ -55,10 +58,59 @@ public:
         }
         return m_datagrams;
     }
+    void send(const QByteArray &datagram, const QHostAddress &to, quint16 port)
+    {
+        m_socket.writeDatagram(datagram, to, port);
+    }
 
 private:
     QUdpSocket m_socket;
     QList<QByteArray> m_datagrams;
+};
+
+discovery::LocalAdapter Adapter(const QString &address, int prefixLength)
+{
+    return {QStringLiteral("lo"), QStringLiteral("Loopback"), QHostAddress(address), prefixLength};
+}
+
+// The window on loopback with adapters the test changes while it runs. The PC address
+// comes from them by the tool's own rule; nothing answers its probes.
+class AdapterWindow
+{
+public:
+    explicit AdapterWindow(QList<discovery::LocalAdapter> initial,
+                           const NetworkSettings &settings = {})
+        : adapters(std::move(initial))
+    {
+        if (!m_silent.bind(QHostAddress(QStringLiteral("127.0.0.1")), 0)) {
+            qFatal("cannot bind a silent port");
+        }
+        NetworkSettings loopback = settings;
+        loopback.bindAddress = QHostAddress(QStringLiteral("127.0.0.1"));
+        loopback.remoteSetPort = loopback.remoteSearchPort = m_silent.localPort();
+        if (settings.localSearchPort == NetworkSettings{}.localSearchPort) {
+            loopback.localSetPort = loopback.localSearchPort = 0;
+        }
+        m_window = std::make_unique<MainWindow>(
+            m_notifier, loopback, WindowHarness::FastTiming(),
+            [this] { return discovery::ChoosePcAddress({}, adapters, {}); },
+            [this] { return adapters; });
+        m_window->show();
+    }
+
+    MainWindow &window() { return *m_window; }
+    template <typename Control> Control *control(const char *name)
+    {
+        return FindControl<Control>(*m_window, name);
+    }
+    void search() { control<QPushButton>("btnsearch")->click(); }
+
+    QList<discovery::LocalAdapter> adapters;
+
+private:
+    QUdpSocket m_silent;
+    RecordingNotifier m_notifier;
+    std::unique_ptr<MainWindow> m_window;
 };
 
 } // namespace
@@ -83,52 +135,61 @@ private:
         return logger;
     }
 
-    static QMenu &Menu(WindowHarness &harness)
-    {
-        return harness.window().findChild<LoggerListMenu *>()->build();
-    }
+    static QMenu &Menu(MainWindow &window) { return window.findChild<LoggerListMenu *>()->build(); }
+    static QMenu &Menu(WindowHarness &harness) { return Menu(harness.window()); }
 
-    static QAction *MenuAction(WindowHarness &harness, const QString &text)
+    static QAction *MenuAction(MainWindow &window, const QString &text)
     {
-        for (QAction *action : Menu(harness).actions()) {
+        for (QAction *action : Menu(window).actions()) {
             if (action->text() == text) {
                 return action;
             }
         }
         qFatal("the menu has no entry %s", qPrintable(text));
     }
-
-    static void Choose(WindowHarness &harness, const QString &text)
+    static QAction *MenuAction(WindowHarness &harness, const QString &text)
     {
-        QAction *action = MenuAction(harness, text);
+        return MenuAction(harness.window(), text);
+    }
+
+    static void Choose(MainWindow &window, const QString &text)
+    {
+        QAction *action = MenuAction(window, text);
         QVERIFY(action->isEnabled());
         action->trigger();
     }
-
-    template <typename Dialog>
-    static Dialog *OpenDialog(WindowHarness &harness, const QString &entry)
+    static void Choose(WindowHarness &harness, const QString &text)
     {
-        Choose(harness, entry);
-        auto *dialog = harness.window().findChild<Dialog *>();
+        Choose(harness.window(), text);
+    }
+
+    template <typename Dialog> static Dialog *OpenDialog(MainWindow &window, const QString &entry)
+    {
+        Choose(window, entry);
+        auto *dialog = window.findChild<Dialog *>();
         if (dialog == nullptr || !dialog->isVisible()) {
             qFatal("%s opened no dialog", qPrintable(entry));
         }
         return dialog;
     }
 
-    static AddLoggerDialog *AddLogger(WindowHarness &harness, const QString &address)
+    static AddLoggerDialog *AddLogger(MainWindow &window, const QString &address)
     {
         auto *dialog =
-            OpenDialog<AddLoggerDialog>(harness, QStringLiteral("Add logger by IP address…"));
+            OpenDialog<AddLoggerDialog>(window, QStringLiteral("Add logger by IP address…"));
         dialog->findChild<QLineEdit *>(QStringLiteral("edtLoggerAddress"))->setText(address);
         QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("btnAddLogger")),
                           Qt::LeftButton);
         return dialog;
     }
-
-    static RangeSearchDialog *SearchRange(WindowHarness &harness, const QString &range, int pace)
+    static AddLoggerDialog *AddLogger(WindowHarness &harness, const QString &address)
     {
-        auto *dialog = OpenDialog<RangeSearchDialog>(harness, QStringLiteral("Search a range…"));
+        return AddLogger(harness.window(), address);
+    }
+
+    static RangeSearchDialog *SearchRange(MainWindow &window, const QString &range, int pace)
+    {
+        auto *dialog = OpenDialog<RangeSearchDialog>(window, QStringLiteral("Search a range…"));
         auto *paceBox = dialog->findChild<QSpinBox *>(QStringLiteral("spnPace"));
         if (paceBox->value() != 2000) {
             qFatal("the pace starts at %d, not 2,000 probes per second", paceBox->value());
@@ -139,11 +200,17 @@ private:
                           Qt::LeftButton);
         return dialog;
     }
-
-    static QString Notice(WindowHarness &harness)
+    static RangeSearchDialog *SearchRange(WindowHarness &harness, const QString &range, int pace)
     {
-        return harness.control<QLabel>("StatusBar1Notice")->text();
+        return SearchRange(harness.window(), range, pace);
     }
+
+    static QString Notice(MainWindow &window)
+    {
+        return window.findChild<QLabel *>(QStringLiteral("StatusBar1Notice"))->text();
+    }
+
+    static QString Notice(WindowHarness &harness) { return Notice(harness.window()); }
 
 private slots:
     void menuHoldsTheEntriesAndTheAdapters()
@@ -223,7 +290,7 @@ private slots:
         const QPointer<AddLoggerDialog> dialog = AddLogger(harness, QStringLiteral(" 127.0.1.5 "));
         QTRY_COMPARE_WITH_TIMEOUT(Rows(list), (QStringList{"SN-B5|127.0.1.5", "SN1000|127.0.0.2"}),
                                   kWaitMs);
-        QTRY_VERIFY(dialog.isNull());  // closed, and gone with it
+        QTRY_VERIFY(dialog.isNull()); // closed, and gone with it
         QCOMPARE(other->endpoint().probesReceived(), 1);
         QCOMPARE(harness.logger(0).probesReceived(), 1); // the sweep's, no more
         QCOMPARE(list->currentItem()->text(1), QStringLiteral("127.0.1.5"));
@@ -271,8 +338,7 @@ private slots:
             "No logger answered at 127.0.1.9 within 2 s. Check the address, and that the "
             "network between the PC and the logger lets UDP port 23 through.");
         QTRY_COMPARE_WITH_TIMEOUT(message->text(), noAnswer, 10000);
-        QVERIFY2(clock.elapsed() >= 1950,
-                 qPrintable(QString::number(clock.elapsed())));
+        QVERIFY2(clock.elapsed() >= 1950, qPrintable(QString::number(clock.elapsed())));
         QVERIFY(dialog->isVisible());
         QCOMPARE(silent.received(), QList<QByteArray>{kProbe});
         QCOMPARE(Rows(list), QStringList{"OTHER|127.0.0.2"});
@@ -304,6 +370,13 @@ private slots:
         QTest::newRow("zero") << "0.0.0.0"
                               << "0.0.0.0 lies in 0.0.0.0/8, which holds no hosts: "
                                  "give the logger's own address.";
+        QTest::newRow("the PC's own address")
+            << "127.0.1.1"
+            << "127.0.1.1 is an address of this PC, not of a logger.";
+        QTest::newRow("network address of an adapter's network")
+            << "127.0.1.0"
+            << "127.0.1.0 is the network address of the PC's network 127.0.1.0/24, not the "
+               "address of one logger.";
     }
 
     void badLoggerAddressIsRefusedAndNothingSent()
@@ -333,7 +406,7 @@ private slots:
         const QPointer<RangeSearchDialog> dialog =
             SearchRange(harness, QStringLiteral("127.0.0.0/23"), 5000);
         QCOMPARE(bar->maximum(), 510);
-        QTRY_VERIFY(dialog.isNull());  // closed, and gone with it
+        QTRY_VERIFY(dialog.isNull()); // closed, and gone with it
         QVERIFY(MenuAction(harness, QStringLiteral("Stop the range search"))->isEnabled());
         QTRY_COMPARE_WITH_TIMEOUT(
             Rows(list), (QStringList{"SN-B5|127.0.1.5", "SN1000|127.0.0.2", "SN1001|127.0.0.3"}),
@@ -379,7 +452,8 @@ private slots:
     void rangeLeavesOutThePcNetworksOwnAddressesAndListsOnlyItsOwnAnswers()
     {
         WindowHarness harness(1); // its logger, 127.0.0.2, lies outside the range
-        const auto atBroadcast = OtherNetworkLogger(harness, QStringLiteral("127.0.0.255"), "SN-BC");
+        const auto atBroadcast =
+            OtherNetworkLogger(harness, QStringLiteral("127.0.0.255"), "SN-BC");
         const auto atNetwork = OtherNetworkLogger(harness, QStringLiteral("127.0.1.0"), "SN-NET");
         const auto inside = OtherNetworkLogger(harness, QStringLiteral("127.0.1.5"), "SN-B5");
         SearchRange(harness, QStringLiteral("127.0.0.250-127.0.1.5"), 2000);
@@ -390,8 +464,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(
             !MenuAction(harness, QStringLiteral("Stop the range search"))->isEnabled(), kWaitMs);
         QTest::qWait(WindowHarness::FastTiming().searchTickMs * 12); // the answers' time
-        QCOMPARE(Rows(harness.control<QTreeWidget>("listview1")),
-                 QStringList{"SN-B5|127.0.1.5"});
+        QCOMPARE(Rows(harness.control<QTreeWidget>("listview1")), QStringList{"SN-B5|127.0.1.5"});
         QCOMPARE(atBroadcast->endpoint().probesReceived(), 0);
         QCOMPARE(atNetwork->endpoint().probesReceived(), 0);
         QCOMPARE(inside->endpoint().probesReceived(), 1);
@@ -410,7 +483,10 @@ private slots:
         QCOMPARE(bar->value(), 0);
         QTest::qWait(WindowHarness::FastTiming().searchTickMs * 12);
         QVERIFY(last.received().isEmpty());
-        QCOMPARE(Notice(harness), QString()); // stopped by the operator: nothing to report
+        const QRegularExpression stopped(QStringLiteral(
+            "^Range search of 127\\.0\\.0\\.0/22 stopped after [0-9]+ of 1,022 addresses; "
+            "[01] listed\\.$"));
+        QVERIFY2(stopped.match(Notice(harness)).hasMatch(), qPrintable(Notice(harness)));
         QVERIFY(!MenuAction(harness, QStringLiteral("Stop the range search"))->isEnabled());
         // The watch is of the selected logger, and none is selected.
         QVERIFY(!MenuAction(harness, QStringLiteral("Watch signal quality…"))->isEnabled());
@@ -427,6 +503,184 @@ private slots:
         QVERIFY(!MenuAction(harness, QStringLiteral("Stop the range search"))->isEnabled());
         QTRY_COMPARE_WITH_TIMEOUT(harness.control<QTreeWidget>("listview1")->topLevelItemCount(), 1,
                                   kWaitMs);
+    }
+
+    // The shown address is checked against the adapters at each search: one the PC no
+    // longer holds is replaced and said, and without any usable adapter nothing is swept.
+    void pcAddressFollowsTheAdapters()
+    {
+        AdapterWindow pc(
+            {Adapter(QStringLiteral("127.0.0.1"), 24), Adapter(QStringLiteral("127.0.1.1"), 24)});
+        auto *shown = pc.control<QLabel>("lbl3");
+        QCOMPARE(shown->text(), QStringLiteral("127.0.0.1"));
+
+        pc.adapters.removeFirst();
+        pc.search();
+        QCOMPARE(shown->text(), QStringLiteral("127.0.1.1"));
+        QCOMPARE(Notice(pc.window()), QStringLiteral("127.0.0.1 is no longer an address of this "
+                                                     "PC: searching from 127.0.1.1"));
+
+        pc.adapters.clear();
+        const quint64 recorded = pc.window().trafficLog().recordedCount();
+        pc.search();
+        QCOMPARE(shown->text(), QStringLiteral("No IPv4 adapter"));
+        const QString noAdapter =
+            QStringLiteral("No usable IPv4 adapter is up: nothing to search from");
+        QCOMPARE(Notice(pc.window()), noAdapter);
+        QTest::qWait(WindowHarness::FastTiming().searchTickMs * 14); // the sweep's time
+        QCOMPARE(Notice(pc.window()), noAdapter);
+        QCOMPARE(pc.window().trafficLog().recordedCount(), recorded); // nothing probed
+
+        AdapterWindow bare({});
+        QCOMPARE(bare.control<QLabel>("lbl3")->text(), QStringLiteral("No IPv4 adapter"));
+        QCOMPARE(Notice(bare.window()), noAdapter);
+    }
+
+    void emptySweepOfAWideAdapterProposesItsRange()
+    {
+        AdapterWindow pc({Adapter(QStringLiteral("127.0.1.1"), 22)});
+        pc.search();
+        QTRY_COMPARE_WITH_TIMEOUT(Notice(pc.window()),
+                                  QStringLiteral("No logger answered in 127.0.1.0/24: the "
+                                                 "adapter's network is 127.0.0.0/22, use "
+                                                 "\"Search a range…\""),
+                                  kWaitMs);
+    }
+
+    // Another program holds the search port: every probe of a sweep, a range search and
+    // an added address is refused; each is logged as failed and the cause is named.
+    void refusedProbesAreLoggedAndTheirCauseNamed()
+    {
+        QUdpSocket squatter;
+        QVERIFY(squatter.bind(QHostAddress(QStringLiteral("127.0.0.1")), 0));
+        NetworkSettings settings;
+        settings.localSetPort = 0;
+        settings.localSearchPort = squatter.localPort();
+        AdapterWindow pc({Adapter(QStringLiteral("127.0.0.1"), 24)}, settings);
+        const QString cause =
+            QStringLiteral("the search port is not open: another program holds UDP port %1")
+                .arg(squatter.localPort());
+
+        pc.search();
+        QTRY_COMPARE_WITH_TIMEOUT(
+            Notice(pc.window()),
+            QStringLiteral("No logger answered in 127.0.0.0/24: 255 of 255 probes not sent: %1")
+                .arg(cause),
+            kWaitMs);
+        QList<ObservedDatagram> failed;
+        for (const ObservedDatagram &datagram : pc.window().trafficLog().datagrams()) {
+            if (datagram.direction == ObservedDatagram::Direction::SendFailed) {
+                failed.append(datagram);
+            }
+        }
+        QCOMPARE(failed.size(), 255);
+        QCOMPARE(DirectionText(failed.first().direction), QStringLiteral("send failed"));
+        QCOMPARE(failed.first().peerAddress, QHostAddress(QStringLiteral("127.0.0.1")));
+        QVERIFY2(DatagramVerdict(failed.first()).startsWith(QLatin1String("not sent: ")) &&
+                     DatagramVerdict(failed.first()).size() > 10,
+                 qPrintable(DatagramVerdict(failed.first())));
+
+        SearchRange(pc.window(), QStringLiteral("127.0.2.1-127.0.2.4"), 2000);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            Notice(pc.window()),
+            QStringLiteral("No logger answered in 127.0.2.1-127.0.2.4: 4 of 4 probes not sent: %1")
+                .arg(cause),
+            kWaitMs);
+
+        AddLoggerDialog *dialog = AddLogger(pc.window(), QStringLiteral("127.0.1.5"));
+        QCOMPARE(dialog->findChild<QLabel *>(QStringLiteral("lblAddLoggerMessage"))->text(),
+                 QStringLiteral("The probe to 127.0.1.5 was not sent: %1.").arg(cause));
+        QVERIFY(dialog->findChild<QPushButton *>(QStringLiteral("btnAddLogger"))->isEnabled());
+    }
+
+    void lateAnswerUpdatesTheDialog()
+    {
+        WindowHarness harness(1);
+        auto *list = harness.control<QTreeWidget>("listview1");
+        Listener slow(QStringLiteral("127.0.1.9"), harness.settings().remoteSearchPort);
+        const QPointer<AddLoggerDialog> dialog = AddLogger(harness, QStringLiteral("127.0.1.9"));
+        auto *message = dialog->findChild<QLabel *>(QStringLiteral("lblAddLoggerMessage"));
+        QTRY_VERIFY_WITH_TIMEOUT(message->text().startsWith(QLatin1String("No logger answered")),
+                                 10000);
+        QCOMPARE(slow.received(), QList<QByteArray>{kProbe});
+        slow.send("\x1BSN-LATE#V7\x05", QHostAddress(QStringLiteral("127.0.0.1")),
+                  harness.windowSearchPort());
+        QTRY_COMPARE_WITH_TIMEOUT(Rows(list), QStringList{"SN-LATE|127.0.1.9"}, kWaitMs);
+        const QRegularExpression late(
+            QStringLiteral("^127\\.0\\.1\\.9 answered after [0-9]+\\.[0-9] s; added\\.$"));
+        QVERIFY2(late.match(message->text()).hasMatch(), qPrintable(message->text()));
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(list->currentItem()->text(1), QStringLiteral("127.0.1.9"));
+    }
+
+    void closingTheDialogGivesTheProbeUp()
+    {
+        WindowHarness harness(1);
+        Listener slow(QStringLiteral("127.0.1.9"), harness.settings().remoteSearchPort);
+        const QPointer<AddLoggerDialog> dialog = AddLogger(harness, QStringLiteral("127.0.1.9"));
+        QTRY_COMPARE(slow.received(), QList<QByteArray>{kProbe});
+        dialog->reject();
+        slow.send("\x1BSN-LATE#V7\x05", QHostAddress(QStringLiteral("127.0.0.1")),
+                  harness.windowSearchPort());
+        const TrafficLog &log = harness.window().trafficLog();
+        QTRY_VERIFY(log.size() > 0 &&
+                    log.at(log.size() - 1).direction == ObservedDatagram::Direction::Received);
+        QTest::qWait(50);
+        QCOMPARE(harness.control<QTreeWidget>("listview1")->topLevelItemCount(), 0);
+    }
+
+    // With an adapter on a real network, 127.x is the PC itself.
+    void loopbackIsRefusedOnceThePcHasANetwork()
+    {
+        AdapterWindow pc({Adapter(QStringLiteral("192.0.2.1"), 24)});
+        AddLoggerDialog *dialog = AddLogger(pc.window(), QStringLiteral("127.0.0.2"));
+        QCOMPARE(dialog->findChild<QLabel *>(QStringLiteral("lblAddLoggerMessage"))->text(),
+                 QStringLiteral("127.0.0.2 is a loopback address: it reaches this PC itself, not "
+                                "a logger."));
+        QCOMPARE(pc.window().exchange().currentCommand(), std::string());
+    }
+
+    // The shortcuts act on the window, also while a command locks the form.
+    void shortcutsWorkWhileTheFormIsLocked()
+    {
+        Timing timing = WindowHarness::FastTiming();
+        timing.commandTimeoutMs = 60000; // the command stays pending through the test
+        WindowHarness harness(1, timing);
+        harness.logger(0).setCommandHandler(
+            "MR", [](const std::string &) { return std::optional<std::string>(); });
+        SearchRange(harness, QStringLiteral("127.0.4.0/22"), 100);
+        harness.selectLogger(0);
+        harness.control<QPushButton>("btnMR")->click();
+        QVERIFY(!harness.control<QTreeWidget>("listview1")->isEnabled());
+        QVERIFY(harness.window().findChild<LoggerSearch *>()->rangeSearchRunning());
+        harness.window().activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&harness.window()));
+
+        QTest::keyClick(&harness.window(), Qt::Key_Escape);
+        QVERIFY(!harness.window().findChild<LoggerSearch *>()->rangeSearchRunning());
+        QVERIFY(Notice(harness).startsWith(QLatin1String("Range search of 127.0.4.0/22 stopped")));
+        QTest::keyClick(&harness.window(), Qt::Key_T, Qt::ControlModifier);
+        auto *log = harness.window().findChild<TrafficLogWindow *>();
+        QVERIFY(log != nullptr && log->isVisible());
+    }
+
+    void choosingAnotherAdapterClearsTheNotice()
+    {
+        WindowHarness harness(1);
+        harness.logger(0).setDiscoveryAnswer(std::string());
+        harness.control<QPushButton>("btnsearch")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!Notice(harness).isEmpty(), kWaitMs);
+        Choose(harness, QStringLiteral("Loopback B  127.0.1.1/24"));
+        QCOMPARE(Notice(harness), QString());
+    }
+
+    void unknownCodePageIsNoticed()
+    {
+        WindowHarness harness(0);
+        harness.window().reportUnknownCodePage(QStringLiteral("KOI9"));
+        QCOMPARE(Notice(harness),
+                 QStringLiteral("Unknown code page \"KOI9\" in TARNWICK_CODE_PAGE: "
+                                "the system's code page is used"));
     }
 
     void badRangeIsRefusedAndNothingSent_data()
@@ -545,28 +799,41 @@ private slots:
 
     void bindFailureHints_data()
     {
+        QTest::addColumn<int>("port");
         QTest::addColumn<int>("error");
+        QTest::addColumn<bool>("windows");
         QTest::addColumn<QString>("hint");
-        QTest::newRow("permission denied")
-            << int(QAbstractSocket::SocketAccessError)
+        QTest::newRow("permission denied below 1024")
+            << 23 << int(QAbstractSocket::SocketAccessError) << false
             << "Permission denied: UDP port 23 is below 1024 and needs a privilege. Grant it to "
                "the program once with\nsudo setcap cap_net_bind_service=+ep /opt/t/tarnwick\nand "
                "start the tool again (the Debian package does this when it is installed).";
+        QTest::newRow("permission denied from 1024")
+            << 8000 << int(QAbstractSocket::SocketAccessError) << false
+            << "Permission denied: the system's security policy refuses UDP port 8000 to this "
+               "program (Out of resources).";
+        QTest::newRow("access denied on Windows")
+            << 23 << int(QAbstractSocket::SocketAccessError) << true
+            << "Access denied: another program holds UDP port 23 for itself alone. Close it and "
+               "start the tool again.";
         QTest::newRow("address in use")
-            << int(QAbstractSocket::AddressInUseError)
+            << 23 << int(QAbstractSocket::AddressInUseError) << false
             << "Address in use: another program already holds UDP port 23. Close it and start "
                "the tool again.";
-        QTest::newRow("other") << int(QAbstractSocket::SocketResourceError)
+        QTest::newRow("other") << 23 << int(QAbstractSocket::SocketResourceError) << false
                                << "The system refused UDP port 23: Out of resources";
     }
 
     void bindFailureHints()
     {
+        QFETCH(int, port);
         QFETCH(int, error);
+        QFETCH(bool, windows);
         QFETCH(QString, hint);
-        QCOMPARE(BindFailureHint(23, QAbstractSocket::SocketError(error),
+        QCOMPARE(BindFailureHint(quint16(port), QAbstractSocket::SocketError(error),
                                  QStringLiteral("Out of resources"),
-                                 QStringLiteral("/opt/t/tarnwick")),
+                                 QStringLiteral("/opt/t/tarnwick"),
+                                 windows ? PortPrivilege::None : PortPrivilege::BelowPort1024),
                  hint);
     }
 };

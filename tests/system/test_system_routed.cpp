@@ -7,6 +7,7 @@
 #include "commands/form_controls.h"
 #include "discovery/logger_search.h"
 #include "recording_notifier.h"
+#include "wirelog/traffic_log.h"
 #include "ui/add_logger_dialog.h"
 #include "ui/logger_list_menu.h"
 #include "ui/main_window.h"
@@ -17,7 +18,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProcess>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSpinBox>
 #include <QTreeWidget>
 #include <QtTest>
@@ -247,6 +250,52 @@ private slots:
             QStringLiteral("No logger answered in 203.0.115.0/24: wrong adapter? firewall?"),
             2 * kAnswerWaitMs);
         QCOMPARE(control<QTreeWidget>("listview1")->topLevelItemCount(), 0);
+        QVERIFY(m_notifier.all().isEmpty());
+    }
+
+    // The address of eth1 is removed while the tool runs, and with it the default route:
+    // the next sweep says so and starts from eth0, and probes beyond the router are
+    // refused by the system, which the notice and the traffic log name. Restored after.
+    void removedAddressAndUnreachableRangeAreNamed()
+    {
+        if (!m_privileged) {
+            QSKIP("needs the virtual networks as root");
+        }
+        choose(QStringLiteral("eth1  198.51.100.1/24"));
+        QCOMPARE(QProcess::execute(QStringLiteral("ip"),
+                                   {"addr", "del", "198.51.100.1/24", "dev", "eth1"}),
+                 0);
+        const auto restore = qScopeGuard([] {
+            QProcess::execute(QStringLiteral("ip"),
+                              {"addr", "add", "198.51.100.1/24", "dev", "eth1"});
+            QProcess::execute(QStringLiteral("ip"),
+                              {"route", "add", "default", "via", "198.51.100.254", "dev", "eth1"});
+        });
+        auto *notice = control<QLabel>("StatusBar1Notice");
+        control<QPushButton>("btnsearch")->click();
+        QCOMPARE(control<QLabel>("lbl3")->text(), QStringLiteral("192.0.2.1"));
+        QCOMPARE(notice->text(), QStringLiteral("198.51.100.1 is no longer an address of this PC: "
+                                                "searching from 192.0.2.1"));
+        QTest::qWait(kAnswerWaitMs);
+        QCOMPARE(Rows(control<QTreeWidget>("listview1")),
+                 (QStringList{"SN-A-011 192.0.2.11 V1.1", "SN-A-012 192.0.2.12 V1.2"}));
+
+        const quint64 recorded = m_window->trafficLog().recordedCount();
+        choose(QStringLiteral("Search a range…"));
+        auto *dialog = m_window->findChild<RangeSearchDialog *>();
+        QVERIFY(dialog != nullptr);
+        dialog->findChild<QLineEdit *>(QStringLiteral("edtRange"))
+            ->setText(QStringLiteral("203.0.113.0/29"));
+        dialog->findChild<QPushButton *>(QStringLiteral("btnSearchRange"))->click();
+        QTRY_COMPARE_WITH_TIMEOUT(notice->text(),
+                                  QStringLiteral("No logger answered in 203.0.113.0/29: 6 of 6 "
+                                                 "probes not sent: no route to 203.0.113.1 "
+                                                 "(Network is unreachable)"),
+                                  2 * kAnswerWaitMs);
+        const TrafficLog &log = m_window->trafficLog();
+        const ObservedDatagram &first = log.at(std::size_t(recorded - log.firstNumber()));
+        QCOMPARE(first.direction, ObservedDatagram::Direction::SendFailed);
+        QCOMPARE(DatagramVerdict(first), QStringLiteral("not sent: Network is unreachable"));
         QVERIFY(m_notifier.all().isEmpty());
     }
 

@@ -59,8 +59,28 @@ private slots:
         QTest::addColumn<QString>("expected"); // the address, or the message
         QTest::newRow("ordinary") << " 203.0.113.10 "
                                   << "203.0.113.10";
-        QTest::newRow("loopback") << "127.0.0.2"
-                                  << "127.0.0.2";
+        QTest::newRow("loopback, allowed") << "127.0.0.2"
+                                           << "127.0.0.2";
+        QTest::newRow("loopback, refused")
+            << "127.0.0.2"
+            << "127.0.0.2 is a loopback address: it reaches this PC itself, not a logger.";
+        QTest::newRow("the PC's own address")
+            << "198.51.100.1"
+            << "198.51.100.1 is an address of this PC, not of a logger.";
+        QTest::newRow("the PC's own address in a /32")
+            << "192.0.2.9"
+            << "192.0.2.9 is an address of this PC, not of a logger.";
+        QTest::newRow("the PC's own loopback address, allowed")
+            << "127.0.0.1"
+            << "127.0.0.1 is an address of this PC, not of a logger.";
+        QTest::newRow("network address of a PC /24")
+            << "198.51.100.0"
+            << "198.51.100.0 is the network address of the PC's network 198.51.100.0/24, not "
+               "the address of one logger.";
+        QTest::newRow("network address of a PC /22")
+            << "10.20.0.0"
+            << "10.20.0.0 is the network address of the PC's network 10.20.0.0/22, not the "
+               "address of one logger.";
         QTest::newRow(".255 outside the PC's networks") << "10.20.1.255"
                                                         << "10.20.1.255";
         QTest::newRow(".0 outside the PC's networks") << "10.20.1.0"
@@ -106,11 +126,15 @@ private slots:
         QFETCH(QString, expected);
         const QString tag = QString::fromLatin1(QTest::currentDataTag());
         QList<LocalNetwork> networks{{QHostAddress(QStringLiteral("198.51.100.1")), 24},
-                                     {QHostAddress(QStringLiteral("192.0.2.9")), 32}};
+                                     {QHostAddress(QStringLiteral("192.0.2.9")), 32},
+                                     {QHostAddress(QStringLiteral("127.0.0.1")), 8}};
         if (tag.contains(QLatin1String("/22"))) {
             networks.append({QHostAddress(QStringLiteral("10.20.2.5")), 22});
         }
-        const auto parsed = discovery::ParseLoggerAddress(text, networks);
+        const auto loopback = tag.endsWith(QLatin1String("refused"))
+                                  ? discovery::LoopbackLoggers::Refused
+                                  : discovery::LoopbackLoggers::Allowed;
+        const auto parsed = discovery::ParseLoggerAddress(text, networks, loopback);
         if (std::holds_alternative<quint32>(parsed)) {
             QCOMPARE(QHostAddress(std::get<quint32>(parsed)).toString(), expected);
         } else {

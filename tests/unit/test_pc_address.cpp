@@ -59,10 +59,14 @@ private slots:
         QTest::addColumn<QString>("defaultRoute");
         QTest::addColumn<bool>("withAdapters");
         QTest::addColumn<QString>("chosen");
-        QTest::newRow("host name usable wins over the default route")
+        QTest::newRow("host name held by an adapter wins over the default route")
             << QStringList{"2001:db8::5", "192.0.2.1"} << "eth1" << true << "192.0.2.1";
-        QTest::newRow("later usable host name address")
+        QTest::newRow("later host name address held by an adapter")
             << QStringList{"127.0.1.1", "198.51.100.1"} << "" << true << "198.51.100.1";
+        QTest::newRow("stale host name address no adapter holds")
+            << QStringList{"203.0.113.7", "192.0.2.1"} << "eth1" << true << "192.0.2.1";
+        QTest::newRow("host name address removed, default route adapter")
+            << QStringList{"203.0.113.7"} << "eth1" << true << "198.51.100.1";
         QTest::newRow("loopback host name, default route adapter")
             << QStringList{"127.0.1.1"} << "eth1" << true << "198.51.100.1";
         QTest::newRow("link-local host name, first adapter")
@@ -70,10 +74,10 @@ private slots:
         QTest::newRow("default route on an unusable interface")
             << QStringList{"127.0.1.1"} << "tun0" << true << "192.0.2.1";
         QTest::newRow("unresolved host name") << QStringList{} << "eth1" << true << "198.51.100.1";
-        QTest::newRow("no adapter keeps the host name")
-            << QStringList{"127.0.1.1"} << "" << false << "127.0.1.1";
-        QTest::newRow("no adapter keeps the host name's first IPv4 address")
-            << QStringList{"2001:db8::5", "127.0.1.1"} << "" << false << "127.0.1.1";
+        QTest::newRow("no adapter: loopback host name is no PC address")
+            << QStringList{"127.0.1.1"} << "" << false << "";
+        QTest::newRow("no adapter: a host name address no adapter holds is none either")
+            << QStringList{"2001:db8::5", "203.0.113.7"} << "" << false << "";
         QTest::newRow("nothing at all") << QStringList{} << "" << false << "";
     }
 
