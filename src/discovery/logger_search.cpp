@@ -18,10 +18,10 @@ namespace {
 
 constexpr int kIpColumn = 1;
 constexpr int kVersionColumn = 2;
-constexpr int kProgressSteps = 10;  // the range of pb1
+constexpr int kProgressSteps = 10; // the range of pb1
 constexpr quint32 kSlash24Mask = 0xFFFFFF00;
 
-}  // namespace
+} // namespace
 
 LoggerSearch::LoggerSearch(UdpEndpoints &endpoints, CommandExchange &exchange,
                            const Controls &controls, int tickMs, QObject *parent)
@@ -37,7 +37,7 @@ LoggerSearch::LoggerSearch(UdpEndpoints &endpoints, CommandExchange &exchange,
     m_tmr2.setObjectName(QStringLiteral("tmr2"));
     m_tmr2.setInterval(tickMs);
     connect(&m_tmr2, &QTimer::timeout, this, &LoggerSearch::tmr2Timer);
-    m_tmr2.start();  // the bar also runs once after start-up
+    m_tmr2.start(); // the bar also runs once after start-up
 
     m_rangeAnswerWindow.setSingleShot(true);
     m_rangeAnswerWindow.setInterval(kProgressSteps * tickMs);
@@ -102,7 +102,7 @@ void LoggerSearch::searchRange(const discovery::AddressRange &range, int probesP
     beginSearch();
     m_searchedRange = range;
     m_pcNetworks = pcNetworks;
-    m_tmr2.stop();  // pb1 counts the probes of the range instead of the sweep's ticks
+    m_tmr2.stop(); // pb1 counts the probes of the range instead of the sweep's ticks
     m_outcome.probed = range.toString();
     m_outcome.rangeSearch = true;
     m_outcome.addresses = range.size();
@@ -153,7 +153,7 @@ void LoggerSearch::cancelAddressProbe()
 void LoggerSearch::reportEnd(bool stopped)
 {
     if (m_outcome.probed.isEmpty()) {
-        return;  // reported already, or nothing was probed
+        return; // reported already, or nothing was probed
     }
     SearchOutcome outcome = std::exchange(m_outcome, SearchOutcome{});
     outcome.listed = m_controls.loggerList->topLevelItemCount();
@@ -178,8 +178,7 @@ bool LoggerSearch::listsAnswerFrom(const QString &senderAddress) const
     return sender && m_searchedRange->contains(*sender);
 }
 
-void LoggerSearch::handleDiscoveryAnswer(const std::string &candidate,
-                                         const QString &senderAddress)
+void LoggerSearch::handleDiscoveryAnswer(const std::string &candidate, const QString &senderAddress)
 {
     const bool searchIsCurrent = m_exchange.currentCommand() == "SS";
     if (!searchIsCurrent && !rangeAwaitsAnswers()) {

@@ -19,12 +19,12 @@ class QTreeWidget;
 
 // How a sweep or a range search ended.
 struct SearchOutcome {
-    QString probed;    // the network or range; empty when there was nothing to sweep from
-    int listed = 0;    // rows of the logger list
+    QString probed;            // the network or range; empty when there was nothing to sweep from
+    int listed = 0;            // rows of the logger list
     quint64 addresses = 0;     // addresses of the network or range
     quint64 addressesDone = 0; // of them, those probed or left out by the time it ended
-    quint64 probes = 0;       // probes tried
-    quint64 failedProbes = 0; // probes the system refused to send
+    quint64 probes = 0;        // probes tried
+    quint64 failedProbes = 0;  // probes the system refused to send
     std::optional<SendFailure> firstFailure;
     bool rangeSearch = false; // else the sweep of the PC's /24
     bool stopped = false;     // a range search stopped before its last probe
@@ -41,9 +41,9 @@ class LoggerSearch : public QObject
 
 public:
     struct Controls {
-        QTreeWidget *loggerList;  // listview1
-        QLabel *pcAddress;        // lbl3
-        QProgressBar *progress;   // pb1
+        QTreeWidget *loggerList; // listview1
+        QLabel *pcAddress;       // lbl3
+        QProgressBar *progress;  // pb1
     };
 
     LoggerSearch(UdpEndpoints &endpoints, CommandExchange &exchange, const Controls &controls,
@@ -103,7 +103,7 @@ private:
     SearchOutcome m_outcome;
     // The range of the last range search, until a sweep; its answers come from inside it.
     std::optional<discovery::AddressRange> m_searchedRange;
-    QList<discovery::LocalNetwork> m_pcNetworks;  // whose own addresses a range leaves out
-    QString m_probedAddress;                       // the one address of "Add logger by IP"
-    QString m_cancelledAddress;                    // probed by address, then given up
+    QList<discovery::LocalNetwork> m_pcNetworks; // whose own addresses a range leaves out
+    QString m_probedAddress;                     // the one address of "Add logger by IP"
+    QString m_cancelledAddress;                  // probed by address, then given up
 };

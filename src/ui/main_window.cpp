@@ -2,14 +2,14 @@
 
 #include "ui_mainwindow.h"
 
+#include "add_logger_dialog.h"
+#include "bind_failure_hint.h"
 #include "commands/cellular_link.h"
 #include "commands/device_registry.h"
 #include "commands/network_addressing.h"
 #include "commands/signal_watch.h"
 #include "commands/system_parameters.h"
 #include "discovery/logger_search.h"
-#include "add_logger_dialog.h"
-#include "bind_failure_hint.h"
 #include "form_lock.h"
 #include "list_export.h"
 #include "logger_list_menu.h"
@@ -20,9 +20,9 @@
 #include "transport/command_exchange.h"
 #include "transport/notifier.h"
 #include "transport/receive_path.h"
-#include "wirelog/traffic_log.h"
 #include "transport/udp_endpoints.h"
 #include "wire_text/wire_text.h"
+#include "wirelog/traffic_log.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -66,7 +66,7 @@ void KeepSelectionVisible(QTreeWidget *list)
     list->setPalette(palette);
 }
 
-}  // namespace
+} // namespace
 
 MainWindow::MainWindow(Notifier &notifier, const NetworkSettings &network, const Timing &timing,
                        LocalAddressSource localAddress, AdapterSource adapters, QWidget *parent)
@@ -82,13 +82,11 @@ MainWindow::MainWindow(Notifier &notifier, const NetworkSettings &network, const
     m_endpoints->setObserver(m_trafficLog.get());
     m_exchange = new CommandExchange(*m_endpoints, *m_formLock, notifier, timing, this);
     m_receivePath = new ReceivePath(*m_endpoints, *m_exchange, this);
-    m_search = new LoggerSearch(*m_endpoints, *m_exchange,
-                                {m_ui->listview1, m_ui->lbl3, m_ui->pb1}, timing.searchTickMs,
-                                this);
-    m_receivePath->setDiscoveryHandler(
-        [this](const std::string &candidate, const QString &sender) {
-            m_search->handleDiscoveryAnswer(candidate, sender);
-        });
+    m_search = new LoggerSearch(*m_endpoints, *m_exchange, {m_ui->listview1, m_ui->lbl3, m_ui->pb1},
+                                timing.searchTickMs, this);
+    m_receivePath->setDiscoveryHandler([this](const std::string &candidate, const QString &sender) {
+        m_search->handleDiscoveryAnswer(candidate, sender);
+    });
     connect(m_ui->btnsearch, &QPushButton::clicked, this, &MainWindow::searchLoggers);
     connect(m_search, &LoggerSearch::searchStarted, m_searchNotice, &QLabel::clear);
     connect(m_search, &LoggerSearch::loggerListed, this, [this] {
@@ -198,8 +196,7 @@ void MainWindow::exportDeviceList()
 
 void MainWindow::exportTable(const ListTable &table, const QString &stem)
 {
-    if (const auto failure =
-            ExportList(table, stem, QDate::currentDate(), this, m_chooseFile)) {
+    if (const auto failure = ExportList(table, stem, QDate::currentDate(), this, m_chooseFile)) {
         m_notifier.warn(QStringLiteral("The list was not saved to %1: %2")
                             .arg(QDir::toNativeSeparators(failure->path), failure->reason));
     }
@@ -253,14 +250,14 @@ void MainWindow::applyStaticProperties()
 
 void MainWindow::buildLoggerListMenu()
 {
-    LoggerListMenu::AdapterChoice adapterChoice{
-        m_adapters, [this] { return m_ui->lbl3->text(); },
-        [this](const discovery::LocalAdapter &adapter) {
-            // The next search sweeps this adapter's /24; the choice lasts for the run. What
-            // the notice said was about the address before.
-            m_ui->lbl3->setText(adapter.address.toString());
-            m_searchNotice->clear();
-        }};
+    LoggerListMenu::AdapterChoice adapterChoice{m_adapters, [this] { return m_ui->lbl3->text(); },
+                                                [this](const discovery::LocalAdapter &adapter) {
+                                                    // The next search sweeps this adapter's /24;
+                                                    // the choice lasts for the run. What the notice
+                                                    // said was about the address before.
+                                                    m_ui->lbl3->setText(adapter.address.toString());
+                                                    m_searchNotice->clear();
+                                                }};
     m_listMenu = new LoggerListMenu(*m_ui->listview1, std::move(adapterChoice), this);
     m_listMenu->addEntry(QStringLiteral("Add logger by IP address…"),
                          [this] { openAddLoggerDialog(); });
@@ -299,11 +296,9 @@ void MainWindow::openAddLoggerDialog()
         const QList<discovery::LocalNetwork> networks = pcNetworks();
         // Loggers on 127.x are this PC's own substitutes; once the PC has an address on a
         // real network, 127.x is the PC itself.
-        const bool onlyLoopback =
-            std::all_of(networks.begin(), networks.end(),
-                        [](const discovery::LocalNetwork &network) {
-                            return network.address.isLoopback();
-                        });
+        const bool onlyLoopback = std::all_of(
+            networks.begin(), networks.end(),
+            [](const discovery::LocalNetwork &network) { return network.address.isLoopback(); });
         return discovery::ParseLoggerAddress(text, networks,
                                              onlyLoopback ? discovery::LoopbackLoggers::Allowed
                                                           : discovery::LoopbackLoggers::Refused);
@@ -316,15 +311,15 @@ void MainWindow::openAddLoggerDialog()
 
 void MainWindow::openRangeSearchDialog()
 {
-    auto *dialog = new RangeSearchDialog(*m_search, [this] { return pcNetworks(); }, this);
+    auto *dialog = new RangeSearchDialog(
+        *m_search, [this] { return pcNetworks(); }, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->open();
 }
 
 void MainWindow::selectLoggerRow(const QString &address)
 {
-    const QList<QTreeWidgetItem *> rows =
-        m_ui->listview1->findItems(address, Qt::MatchExactly, 1);
+    const QList<QTreeWidgetItem *> rows = m_ui->listview1->findItems(address, Qt::MatchExactly, 1);
     if (!rows.isEmpty()) {
         m_ui->listview1->setCurrentItem(rows.first());
         m_ui->listview1->scrollToItem(rows.first());
