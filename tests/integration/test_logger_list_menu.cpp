@@ -302,6 +302,45 @@ private slots:
         QVERIFY(harness.notifier().all().isEmpty());
     }
 
+    // Home and the arrows select the row they move to, whichever way the rows were listed,
+    // so the next command goes to the logger the operator sees chosen.
+    void keyboardSelectsTheRowHoweverItWasListed_data()
+    {
+        QTest::addColumn<QString>("listedBy");
+        QTest::newRow("search") << "search";
+        QTest::newRow("range search") << "range";
+        QTest::newRow("add by address") << "address";
+    }
+
+    void keyboardSelectsTheRowHoweverItWasListed()
+    {
+        QFETCH(QString, listedBy);
+        WindowHarness harness(2);
+        auto *list = harness.control<QTreeWidget>("listview1");
+        if (listedBy == "search") {
+            harness.control<QPushButton>("btnsearch")->click();
+        } else if (listedBy == "range") {
+            SearchRange(harness, QStringLiteral("127.0.0.2-127.0.0.3"), 2000);
+        } else {
+            AddLogger(harness, QStringLiteral("127.0.0.2"));
+            QTRY_COMPARE_WITH_TIMEOUT(list->topLevelItemCount(), 1, kWaitMs);
+            AddLogger(harness, QStringLiteral("127.0.0.3"));
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(list->topLevelItemCount(), 2, kWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(list->isEnabled(), kWaitMs);
+        QTest::qWait(WindowHarness::FastTiming().searchTickMs * 12); // the search ends
+        for (const Qt::Key key : {Qt::Key_Home, Qt::Key_Down, Qt::Key_Up}) {
+            QTest::keyClick(list, key);
+            QVERIFY(list->currentItem() != nullptr);
+            QCOMPARE(list->selectedItems(), QList<QTreeWidgetItem *>{list->currentItem()});
+        }
+        const int chosen = list->currentItem()->text(1) == QStringLiteral("127.0.0.2") ? 0 : 1;
+        harness.control<QPushButton>("btnMR")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(harness.logger(chosen).requests(),
+                                  std::vector<std::string>{"MR"}, kWaitMs);
+        QCOMPARE(harness.notifier().all(), QStringList());
+    }
+
     void addingAKnownLoggerUpdatesItsRow()
     {
         WindowHarness harness(1);
