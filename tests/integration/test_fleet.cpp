@@ -2,6 +2,7 @@
 // one free command port and one free search port; the tool sends from 127.0.0.1.
 
 #include "cli/cli_app.h"
+#include "discovery/pc_address.h"
 #include "simulated_logger.h"
 
 #include <QFile>
@@ -139,13 +140,16 @@ private slots:
     {
         startLoggers(2);
         logger(1).settings().cellular.telecomOperator = "A much longer name";
-        const CliResult result = run({"read", "--logger", addresses(0, 3), "operator", "signal",
-                                      "--retries", "0"});
+        const CliResult result =
+            run({"read", "--logger", addresses(0, 3), "operator", "signal", "--retries", "0"});
         QCOMPARE(result.status, 1);
-        QCOMPARE(result.out, QStringLiteral("ip         serial  operator            signal  error\n"
-                                            "127.0.0.2          Operator            23\n"
-                                            "127.0.0.3          A much longer name  23\n"
-                                            "127.0.0.4                                      no answer to CR after 1 tries\n"));
+        QCOMPARE(
+            result.out,
+            QStringLiteral(
+                "ip         serial  operator            signal  error\n"
+                "127.0.0.2          Operator            23\n"
+                "127.0.0.3          A much longer name  23\n"
+                "127.0.0.4                                      no answer to CR after 1 tries\n"));
     }
 
     void manyLoggersAreReadInParallel()
@@ -431,6 +435,32 @@ private slots:
             << "'colour' is not a setting";
         QTest::newRow("bad logger address")
             << QStringList{"read", "--logger", "127.0.0.300"} << "--logger:";
+        QTest::newRow("logger is the address sent from")
+            << QStringList{"read", "--logger", "127.0.0.1"}
+            << "--logger: 127.0.0.1 is this PC's own address, not a logger's.";
+        QTest::newRow("loopback beside another address")
+            << QStringList{"read", "--logger", "127.0.0.2,192.0.2.7"}
+            << "--logger: 127.0.0.2 is a loopback address of this PC";
+        // The PC's own network, as the operator would mistype it on a plant's LAN.
+        for (const discovery::LocalAdapter &adapter : discovery::LocalAdapters()) {
+            if (adapter.prefixLength > 30) {
+                continue;
+            }
+            const quint32 mask = ~quint32(0) << (32 - adapter.prefixLength);
+            const quint32 network = adapter.address.toIPv4Address() & mask;
+            const QString broadcast = QHostAddress(network | ~mask).toString();
+            const QString own = adapter.address.toString();
+            QTest::newRow("the PC network's broadcast address")
+                << QStringList{"write", "--logger", broadcast, "operator=X"}
+                << broadcast + " is the broadcast address of the PC's network";
+            QTest::newRow("the PC network's address")
+                << QStringList{"write", "--logger", QHostAddress(network).toString(), "operator=X"}
+                << QHostAddress(network).toString() + " is the network address of the PC's network";
+            QTest::newRow("the PC's own address")
+                << QStringList{"read", "--logger", own, "data-server"}
+                << own + " is this PC's own address";
+            break;
+        }
         QTest::newRow("logger and all") << QStringList{"read", "--logger", "127.0.0.2", "--all"}
                                         << "give either --logger IP[,IP...] or --all";
         QTest::newRow("neither") << QStringList{"read"}
