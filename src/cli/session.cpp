@@ -34,6 +34,11 @@ bool Session::open()
     if (m_options.trace == RunOptions::Trace::OnStandardError) {
         m_trace = std::make_unique<TracePrinter>(m_console);
         m_link.endpoints().setObserver(m_trace.get());
+        QObject::connect(
+            &m_link, &fleet::FleetLink::answerSetAside, &m_link,
+            [trace = m_trace.get()](const QHostAddress &logger, const std::string &payload) {
+                trace->answerSetAside(logger, payload);
+            });
     }
     return true;
 }

@@ -3,6 +3,7 @@
 
 #include "cli/cli_app.h"
 #include "discovery/pc_address.h"
+#include "protocol/frame.h"
 #include "simulated_logger.h"
 
 #include <QFile>
@@ -321,6 +322,57 @@ private slots:
         QCOMPARE(sim.settings().devices.devices.size(), std::size_t{1});
         QCOMPARE(sim.settings().devices.devices.front().record,
                  std::string("INV7            000CB2"));
+    }
+
+    // The add is answered after its timeout: the late answer is set aside (and traced),
+    // not taken for the registry count that follows, and the registry confirms the add.
+    void lateAnswerOfADeviceAddIsSetAside()
+    {
+        startLoggers(1);
+        SimulatedLogger &sim = logger(0);
+        sim.endpoint().misbehaviour().lateOnce = LoggerMisbehaviour::LateAnswer{"DA", 200};
+        const CliResult result = run({"write", "--logger", addresses(0, 1), "devices+=INV7,12,B2",
+                                      "--format", "csv", "--trace"});
+        QCOMPARE(result.status, 0);
+        QVERIFY2(result.err.contains(QStringLiteral("set aside: an answer from 127.0.0.2 "
+                                                    "beginning RDA is not the answer awaited")),
+                 qPrintable(result.err));
+        const std::vector<std::string> &requests = sim.endpoint().requests();
+        QCOMPARE(
+            std::count_if(requests.begin(), requests.end(),
+                          [](const std::string &request) { return request.starts_with("DA"); }),
+            1);
+        QCOMPARE(sim.settings().devices.devices.size(), std::size_t{1});
+    }
+
+    // A stray frame ahead of the answer in the same datagram does not parse as the read's
+    // answer: it is set aside and the answer behind it is taken.
+    void strayAnswerIsNotTakenForTheRead_data()
+    {
+        QTest::addColumn<QString>("setting");
+        QTest::addColumn<QByteArray>("command");
+        QTest::addColumn<QByteArray>("stray");
+        QTest::newRow("apn") << "apn" << QByteArray("AR") << QByteArray("RAW");
+        QTest::newRow("front-end") << "front-end" << QByteArray("QR") << QByteArray("RQW");
+        QTest::newRow("ip") << "ip" << QByteArray("ER") << QByteArray("ROK");
+        QTest::newRow("device count") << "devices" << QByteArray("DN") << QByteArray("ROK");
+    }
+
+    void strayAnswerIsNotTakenForTheRead()
+    {
+        QFETCH(QString, setting);
+        QFETCH(QByteArray, command);
+        QFETCH(QByteArray, stray);
+        startLoggers(1);
+        LoggerSim &sim = logger(0).endpoint();
+        connect(&sim, &LoggerSim::datagramReceived, this, [&](const QByteArray &bytes) {
+            sim.misbehaviour().garbageBefore =
+                bytes.mid(1, 2) == command ? protocol::BuildFrame(stray.toStdString()) : "";
+        });
+        const CliResult result =
+            run({"read", "--logger", addresses(0, 1), setting, "--format", "json"});
+        QCOMPARE(result.status, 0);
+        QCOMPARE(requestsTo(0), 1);
     }
 
     void readBackThatDiffersIsReported()
