@@ -324,15 +324,17 @@ private slots:
                  std::string("INV7            000CB2"));
     }
 
-    // The add is answered after its timeout: the late answer is set aside (and traced),
-    // not taken for the registry count that follows, and the registry confirms the add.
+    // The add is answered after its timeout, while the registry count that follows would
+    // still wait for its own answer: the late answer is set aside (and traced), not taken
+    // for the count, and the registry confirms the add.
     void lateAnswerOfADeviceAddIsSetAside()
     {
         startLoggers(1);
         SimulatedLogger &sim = logger(0);
-        sim.endpoint().misbehaviour().lateOnce = LoggerMisbehaviour::LateAnswer{"DA", 200};
+        sim.endpoint().misbehaviour().delayMs = 80;
+        sim.endpoint().misbehaviour().lateOnce = LoggerMisbehaviour::LateAnswer{"DA", 250};
         const CliResult result = run({"write", "--logger", addresses(0, 1), "devices+=INV7,12,B2",
-                                      "--format", "csv", "--trace"});
+                                      "--timeout", "200", "--format", "csv", "--trace"});
         QCOMPARE(result.status, 0);
         QVERIFY2(result.err.contains(QStringLiteral("set aside: an answer from 127.0.0.2 "
                                                     "beginning RDA is not the answer awaited")),
