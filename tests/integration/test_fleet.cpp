@@ -588,6 +588,30 @@ private slots:
             << QByteArray(
                    R"({"format":"tarnwick-profile","version":1,"settings":{"system":{"start":"25:00","stop":"23:59","data_interval_seconds":300,"heartbeat_minutes":5,"retries":3,"wait_for_response":"yes","reconnect":"yes","transport":"tcp","gprs":"on"}}})")
             << QByteArray() << "system: Log Start Stop Time Invalid";
+        // A number is a whole number without sign: none is cut to one.
+        const auto system = [](const char *interval) {
+            return QByteArray(
+                       R"({"format":"tarnwick-profile","version":1,"settings":{"system":{"start":"00:00","stop":"23:59","data_interval_seconds":)") +
+                   interval +
+                   R"(,"heartbeat_minutes":5,"retries":3,"wait_for_response":"yes","reconnect":"yes","transport":"tcp","gprs":"on"}}})";
+        };
+        QTest::newRow("interval with a fraction")
+            << system("600.5") << QByteArray()
+            << "\"settings.system.data_interval_seconds\" must be a whole number without sign, "
+               "not 600.5";
+        QTest::newRow("interval with a sign")
+            << system("-300") << QByteArray()
+            << "\"settings.system.data_interval_seconds\" must be a whole number without sign, "
+               "not -300";
+        QTest::newRow("interval as other text")
+            << system("\"300s\"") << QByteArray()
+            << "\"settings.system.data_interval_seconds\" must be a whole number without sign, "
+               "not \"300s\"";
+        QTest::newRow("front-end minutes with a fraction")
+            << QByteArray(
+                   R"({"format":"tarnwick-profile","version":1,"settings":{"front_end":15.5}})")
+            << QByteArray()
+            << "\"settings.front_end\" must be a whole number without sign, not 15.5";
         QTest::newRow("plan unknown serial")
             << good << plan + "SN-999,10.0.0.19,255.255.255.0,10.0.0.1\n"
             << "the plan names serial SN-999";
