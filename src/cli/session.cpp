@@ -1,5 +1,7 @@
 #include "session.h"
 
+#include "discovery/pc_address.h"
+
 #include <map>
 
 namespace cli {
@@ -48,6 +50,9 @@ fleet::SweepPlan Session::sweepPlan(const QHostAddress &ownAddress) const
     fleet::SweepPlan plan;
     plan.waitMs = m_options.waitMs;
     plan.ownAddress = ownAddress.isNull() ? m_options.network.bindAddress : ownAddress;
+    for (const discovery::LocalAdapter &adapter : discovery::LocalAdapters()) {
+        plan.pcNetworks.append(adapter.network());
+    }
     return plan;
 }
 

@@ -137,6 +137,20 @@ private slots:
                                             "SN-002,127.0.0.3,V1.0\nSN-003,127.0.0.4,V1.0\n"));
     }
 
+    // A host outside the range answers a probe of the range (as every host of a network
+    // answers a probe to its broadcast address): it is no logger of the search.
+    void answerFromOutsideTheRangeIsNoLogger()
+    {
+        startLoggers(3);
+        logger(2).endpoint().misbehaviour().probeAnswerFrom =
+            QHostAddress(QStringLiteral("127.0.0.9"));
+        const CliResult result =
+            run({"search", "--range", "127.0.0.2-127.0.0.4", "--format", "csv"});
+        QCOMPARE(result.status, 0);
+        QCOMPARE(result.out, QStringLiteral("serial,ip,version\nSN-001,127.0.0.2,V1.0\n"
+                                            "SN-002,127.0.0.3,V1.0\n"));
+    }
+
     void tableColumnsAreAligned()
     {
         startLoggers(2);

@@ -118,8 +118,10 @@ void LoggerSim::readProbes()
         ++m_probes;
         const std::string answer =
             m_discoveryAnswer.value_or(kEsc + m_identity.serial + '#' + m_identity.version + kEnq);
-        send(m_searchSocket, answer, datagram.senderAddress(),
-             static_cast<quint16>(datagram.senderPort()));
+        QUdpSocket &socket = m_misbehaviour.probeAnswerFrom
+                                 ? otherAddressSocket(*m_misbehaviour.probeAnswerFrom)
+                                 : m_searchSocket;
+        send(socket, answer, datagram.senderAddress(), static_cast<quint16>(datagram.senderPort()));
     }
 }
 
@@ -165,17 +167,19 @@ std::string LoggerSim::framedWithFaults(const std::string &payload) const
     return kEsc + payload + crc + kEnq;
 }
 
+QUdpSocket &LoggerSim::otherAddressSocket(const QHostAddress &address)
+{
+    if (!m_otherAddressSocket || m_otherAddressSocket->localAddress() != address) {
+        m_otherAddressSocket = std::make_unique<QUdpSocket>();
+        m_otherAddressSocket->bind(address, 0);
+    }
+    return *m_otherAddressSocket;
+}
+
 void LoggerSim::sendAnswer(const std::string &payload, const QHostAddress &to, quint16 port)
 {
-    QUdpSocket *socket = &m_commandSocket;
-    if (m_misbehaviour.answerFrom) {
-        if (!m_otherAddressSocket ||
-            m_otherAddressSocket->localAddress() != *m_misbehaviour.answerFrom) {
-            m_otherAddressSocket = std::make_unique<QUdpSocket>();
-            m_otherAddressSocket->bind(*m_misbehaviour.answerFrom, 0);
-        }
-        socket = m_otherAddressSocket.get();
-    }
+    QUdpSocket *socket = m_misbehaviour.answerFrom ? &otherAddressSocket(*m_misbehaviour.answerFrom)
+                                                   : &m_commandSocket;
     const std::string frame = framedWithFaults(payload);
     std::string datagram = m_misbehaviour.garbageBefore + frame;
     if (m_misbehaviour.doubleFrame) {
