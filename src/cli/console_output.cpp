@@ -72,4 +72,12 @@ void TracePrinter::datagramObserved(const ObservedDatagram &datagram)
     m_console.err.flush();
 }
 
+void TracePrinter::answerSetAside(const QHostAddress &logger, const std::string &payload)
+{
+    m_console.err << QStringLiteral("set aside: an answer from %1 beginning %2 is not the "
+                                    "answer awaited\n")
+                         .arg(logger.toString(), QString::fromLatin1(payload.substr(0, 3)));
+    m_console.err.flush();
+}
+
 } // namespace cli

@@ -31,6 +31,9 @@ public:
     explicit TracePrinter(Console &console);
 
     void datagramObserved(const ObservedDatagram &datagram) override;
+    // An answer not taken for any request: late, repeated, or not the awaited one. Only
+    // its head is shown; its datagram is traced in full.
+    void answerSetAside(const QHostAddress &logger, const std::string &payload);
 
 private:
     Console &m_console;

@@ -1,5 +1,7 @@
 #include "session.h"
 
+#include "discovery/pc_address.h"
+
 #include <map>
 
 namespace cli {
@@ -34,6 +36,11 @@ bool Session::open()
     if (m_options.trace == RunOptions::Trace::OnStandardError) {
         m_trace = std::make_unique<TracePrinter>(m_console);
         m_link.endpoints().setObserver(m_trace.get());
+        QObject::connect(
+            &m_link, &fleet::FleetLink::answerSetAside, &m_link,
+            [trace = m_trace.get()](const QHostAddress &logger, const std::string &payload) {
+                trace->answerSetAside(logger, payload);
+            });
     }
     return true;
 }
@@ -43,6 +50,9 @@ fleet::SweepPlan Session::sweepPlan(const QHostAddress &ownAddress) const
     fleet::SweepPlan plan;
     plan.waitMs = m_options.waitMs;
     plan.ownAddress = ownAddress.isNull() ? m_options.network.bindAddress : ownAddress;
+    for (const discovery::LocalAdapter &adapter : discovery::LocalAdapters()) {
+        plan.pcNetworks.append(adapter.network());
+    }
     return plan;
 }
 

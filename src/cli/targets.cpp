@@ -1,5 +1,6 @@
 #include "targets.h"
 
+#include "discovery/logger_address.h"
 #include "discovery/pc_address.h"
 
 #include <QSet>
@@ -74,12 +75,26 @@ fleet::Checked<SweptRange> ResolvePcNetwork()
     return SweptRange{std::get<discovery::AddressRange>(parsed), QHostAddress(pc)};
 }
 
-fleet::Checked<std::vector<QHostAddress>> ParseLoggerAddresses(const QCommandLineParser &parser)
+QList<discovery::LocalAdapter> PcAdapters(const QHostAddress &bindAddress)
+{
+    QList<discovery::LocalAdapter> adapters = discovery::LocalAdapters();
+    if (bindAddress != QHostAddress(QHostAddress::AnyIPv4)) {
+        // The address sent from is the PC's own even when no adapter lists it (loopback).
+        adapters.append({QString(), QString(), bindAddress, 32});
+    }
+    return adapters;
+}
+
+fleet::Checked<std::vector<QHostAddress>>
+ParseLoggerAddresses(const QCommandLineParser &parser,
+                     const QList<discovery::LocalAdapter> &pcAdapters)
 {
     std::vector<QHostAddress> addresses;
     QSet<quint32> seen;
-    for (const QString &text : parser.value("logger").split(QLatin1Char(','))) {
-        const auto parsed = discovery::ParseLoggerAddress(text.trimmed());
+    const QStringList texts = parser.value("logger").split(QLatin1Char(','));
+    const discovery::LoopbackTargets loopback = discovery::LoopbackUse(texts);
+    for (const QString &text : texts) {
+        const auto parsed = discovery::CheckLoggerAddress(text, pcAdapters, loopback);
         if (const auto *problem = std::get_if<QString>(&parsed)) {
             return fleet::Refusal{QStringLiteral("--logger: ") + *problem};
         }
@@ -92,13 +107,15 @@ fleet::Checked<std::vector<QHostAddress>> ParseLoggerAddresses(const QCommandLin
     return addresses;
 }
 
-fleet::Checked<Targets> ParseTargets(const QCommandLineParser &parser)
+fleet::Checked<Targets> ParseTargets(const QCommandLineParser &parser,
+                                     const QList<discovery::LocalAdapter> &pcAdapters)
 {
     if (parser.isSet("logger") == parser.isSet("all")) {
         return fleet::Refusal{QStringLiteral("give either --logger IP[,IP...] or --all")};
     }
     if (parser.isSet("logger")) {
-        fleet::Checked<std::vector<QHostAddress>> addresses = ParseLoggerAddresses(parser);
+        fleet::Checked<std::vector<QHostAddress>> addresses =
+            ParseLoggerAddresses(parser, pcAdapters);
         if (!addresses.accepted()) {
             return addresses.refusal();
         }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "discovery/address_range.h"
+#include "discovery/pc_address.h"
 #include "fleet/refusal.h"
 
 #include <QCommandLineParser>
@@ -45,9 +46,17 @@ void AddSerialWaitOption(QCommandLineParser &parser);
 
 // The range of --network or --range, or else the PC's network.
 fleet::Checked<SearchArea> ParseSearchArea(const QCommandLineParser &parser);
-// The distinct addresses of --logger, in their order.
-fleet::Checked<std::vector<QHostAddress>> ParseLoggerAddresses(const QCommandLineParser &parser);
+// The PC's addresses a logger cannot have: its adapters' and the address the tool sends
+// from, when one is given.
+QList<discovery::LocalAdapter> PcAdapters(const QHostAddress &bindAddress);
+
+// The distinct addresses of --logger, in their order, each one a logger can have on the
+// PC's networks.
+fleet::Checked<std::vector<QHostAddress>>
+ParseLoggerAddresses(const QCommandLineParser &parser,
+                     const QList<discovery::LocalAdapter> &pcAdapters);
 // --logger or --all, exactly one of them.
-fleet::Checked<Targets> ParseTargets(const QCommandLineParser &parser);
+fleet::Checked<Targets> ParseTargets(const QCommandLineParser &parser,
+                                     const QList<discovery::LocalAdapter> &pcAdapters);
 
 } // namespace cli

@@ -74,7 +74,8 @@ int Run(const QCommandLineParser &parser, Session &session)
     } else if (withIp && !profile.addressChange) {
         return session.refuse({QStringLiteral("--with-ip: the profile holds no IP configuration")});
     }
-    const fleet::Checked<Targets> targets = ParseTargets(parser);
+    const fleet::Checked<Targets> targets =
+        ParseTargets(parser, PcAdapters(session.options().network.bindAddress));
     if (!targets.accepted()) {
         return session.refuse(targets.refusal());
     }

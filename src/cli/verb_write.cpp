@@ -42,7 +42,8 @@ int Run(const QCommandLineParser &parser, Session &session)
     std::stable_partition(writes.begin(), writes.end(), [](const fleet::SettingWrite &write) {
         return fleet::DescriptorOf(write.setting).order == fleet::WriteOrder::WithTheOthers;
     });
-    const fleet::Checked<Targets> targets = ParseTargets(parser);
+    const fleet::Checked<Targets> targets =
+        ParseTargets(parser, PcAdapters(session.options().network.bindAddress));
     if (!targets.accepted()) {
         return session.refuse(targets.refusal());
     }

@@ -7,6 +7,8 @@
 
 #include <QUdpSocket>
 
+#include <vector>
+
 namespace fleet {
 namespace {
 
@@ -55,14 +57,24 @@ void FleetLink::detach(const QHostAddress &logger)
     m_peers.erase(logger.toIPv4Address());
 }
 
-void FleetLink::sendRequest(const QHostAddress &logger, const std::string &payload)
+void FleetLink::sendRequest(const QHostAddress &logger, const std::string &payload,
+                            protocol::AnswerWanted fits)
 {
     if (const auto peer = m_peers.find(logger.toIPv4Address()); peer != m_peers.end()) {
         peer->second.buffer.discardCompleteCandidates();
+        peer->second.awaited =
+            fits ? std::move(fits) : protocol::AnswerWanted([](std::string_view) { return true; });
     }
     const std::string frame = protocol::BuildFrame(payload);
     m_endpoints.sendToLogger(QByteArray(frame.data(), static_cast<qsizetype>(frame.size())),
                              logger);
+}
+
+void FleetLink::stopAwaiting(const QHostAddress &logger)
+{
+    if (const auto peer = m_peers.find(logger.toIPv4Address()); peer != m_peers.end()) {
+        peer->second.awaited = {};
+    }
 }
 
 void FleetLink::sendProbe(const QHostAddress &host)
@@ -88,13 +100,27 @@ void FleetLink::readSetSocket()
         if (text.empty()) {
             continue;
         }
-        peer->second.buffer.append(text);
-        const std::optional<std::string> answer =
-            protocol::TakeAnswer(peer->second.buffer, protocol::LaterFrames::DroppedNow,
-                                 [](std::string_view) { return true; });
+        Peer &from = peer->second;
+        from.buffer.append(text);
+        std::vector<std::string> setAside;
+        const std::optional<std::string> answer = protocol::TakeAnswer(
+            from.buffer, protocol::LaterFrames::DroppedNow, [&](std::string_view payload) {
+                if (from.awaited && from.awaited(payload)) {
+                    return true;
+                }
+                setAside.emplace_back(payload);
+                return false;
+            });
+        // Copied first: the receivers of what follows may detach this peer or start the
+        // next request.
+        const AnswerSink sink = from.sink;
         if (answer) {
-            // The sink may detach this peer or start the next request.
-            const AnswerSink sink = peer->second.sink;
+            from.awaited = {};
+        }
+        for (const std::string &payload : setAside) {
+            emit answerSetAside(datagram->sender, payload);
+        }
+        if (answer) {
             sink(*answer);
         }
     }

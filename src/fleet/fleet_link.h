@@ -1,5 +1,6 @@
 #pragma once
 
+#include "protocol/answer_taking.h"
 #include "protocol/receive_buffer.h"
 #include "refusal.h"
 #include "transport/settings.h"
@@ -39,18 +40,27 @@ public:
     void detach(const QHostAddress &logger);
 
     // Frames left over in that logger's buffer from earlier answers are discarded first:
-    // they can no longer answer anything.
-    void sendRequest(const QHostAddress &logger, const std::string &payload);
+    // they can no longer answer anything. One answer is taken for the request, the first
+    // that `fits` (any answer when none is given); every other answer is set aside.
+    void sendRequest(const QHostAddress &logger, const std::string &payload,
+                     protocol::AnswerWanted fits = {});
+    // Takes no answer from this logger until its next request: a request given up on
+    // may still be answered late, and that answer belongs to nothing.
+    void stopAwaiting(const QHostAddress &logger);
     void sendProbe(const QHostAddress &host);
 
 signals:
     // One candidate of a discovery answer, as cut from the search socket's buffer.
     void discoveryAnswered(const std::string &candidate, const QHostAddress &sender);
+    // An answer from an attached logger that was not taken: late, repeated, or not the
+    // answer of the request it waits on.
+    void answerSetAside(const QHostAddress &logger, const std::string &payload);
 
 private:
     struct Peer {
         protocol::ReceiveBuffer buffer;
         AnswerSink sink;
+        protocol::AnswerWanted awaited; // empty: no answer awaited
     };
 
     void readSetSocket();

@@ -23,6 +23,9 @@ LoggerJob::LoggerJob(FleetLink &link, const LoggerTarget &target, const Exchange
     m_timeout.setSingleShot(true);
     m_timeout.setInterval(policy.timeoutMs);
     connect(&m_timeout, &QTimer::timeout, this, &LoggerJob::timedOut);
+    m_lateAnswerWait.setSingleShot(true);
+    m_lateAnswerWait.setInterval(lateAnswerWaitMs());
+    connect(&m_lateAnswerWait, &QTimer::timeout, this, &LoggerJob::transmit);
     m_settle.setSingleShot(true);
     connect(&m_settle, &QTimer::timeout, this, [this] { handOn(m_settledAnswer); });
 }
@@ -48,9 +51,10 @@ void LoggerJob::start()
     next();
 }
 
-void LoggerJob::ask(const std::string &request, AnswerHandler onAnswer)
+void LoggerJob::ask(const std::string &request, AnswerHandler onAnswer, protocol::AnswerWanted fits)
 {
     m_request = request;
+    m_fits = std::move(fits);
     m_triesSent = 0;
     m_triesLeft = 1 + m_policy.retries;
     m_onAnswer = std::move(onAnswer);
@@ -66,6 +70,7 @@ void LoggerJob::askOnce(const std::string &request, AnswerHandler onAnswer,
                         SilenceHandler onSilence)
 {
     m_request = request;
+    m_fits = {};
     m_triesSent = 0;
     m_triesLeft = 1;
     m_onAnswer = std::move(onAnswer);
@@ -78,8 +83,18 @@ void LoggerJob::send()
     --m_triesLeft;
     ++m_triesSent;
     m_waiting = true;
+    if (m_lastRequestUnanswered) {
+        m_lastRequestUnanswered = false;
+        m_lateAnswerWait.start();
+        return;
+    }
+    transmit();
+}
+
+void LoggerJob::transmit()
+{
     m_timeout.start();
-    m_link.sendRequest(m_outcome.address, m_request);
+    m_link.sendRequest(m_outcome.address, m_request, m_fits);
 }
 
 void LoggerJob::answered(const std::string &payload)
@@ -122,6 +137,10 @@ void LoggerJob::timedOut()
         return;
     }
     m_waiting = false;
+    // An answer that comes now answers nothing, and must not be taken for the next
+    // request's.
+    m_link.stopAwaiting(m_outcome.address);
+    m_lastRequestUnanswered = true;
     const SilenceHandler handler = std::move(m_onSilence);
     handler();
 }
@@ -155,6 +174,7 @@ void LoggerJob::finish()
     m_done = true;
     m_waiting = false;
     m_timeout.stop();
+    m_lateAnswerWait.stop();
     m_settle.stop();
     m_link.detach(m_outcome.address);
     emit finished(this);

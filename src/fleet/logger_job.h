@@ -1,6 +1,7 @@
 #pragma once
 
 #include "logger_outcome.h"
+#include "protocol/answer_taking.h"
 
 #include <QHostAddress>
 #include <QObject>
@@ -43,11 +44,17 @@ public:
 
     // Sends the request, resending it after each timeout up to the retries, and hands
     // the answer on. Without any answer the job fails. An answer field that is not a
-    // number fails the job as an answer not understood.
-    void ask(const std::string &request, AnswerHandler onAnswer);
+    // number fails the job as an answer not understood. An answer that `fits` refuses is
+    // not this request's (a late answer to an earlier one): it is set aside and the wait
+    // goes on.
+    void ask(const std::string &request, AnswerHandler onAnswer, protocol::AnswerWanted fits = {});
     // Sends the request once: a write whose repetition would change the result is never
     // resent blindly. After the timeout, onSilence decides what to do.
     void askOnce(const std::string &request, AnswerHandler onAnswer, SilenceHandler onSilence);
+
+    // After a request got no answer, the next one is sent only after this much more time,
+    // which the late answer has to arrive and be set aside in.
+    int lateAnswerWaitMs() const { return m_policy.timeoutMs; }
 
     // Ends the running step and goes on with the next.
     void next();
@@ -69,6 +76,7 @@ signals:
 
 private:
     void send();
+    void transmit();
     void answered(const std::string &payload);
     void handOn(const std::string &payload);
     void timedOut();
@@ -79,12 +87,16 @@ private:
     LoggerOutcome m_outcome;
     std::deque<Step> m_steps;
     QTimer m_timeout;
+    // Holds back the next request after one that went unanswered.
+    QTimer m_lateAnswerWait;
+    bool m_lastRequestUnanswered = false;
     // After a resent request is answered, the answer to another try of it may still be
     // on its way; it must not be taken for the answer to the next request.
     QTimer m_settle;
     std::string m_settledAnswer;
     // The pending exchange.
     std::string m_request;
+    protocol::AnswerWanted m_fits;
     int m_triesLeft = 0;
     int m_triesSent = 0;
     bool m_waiting = false;

@@ -8,8 +8,11 @@
 namespace fleet {
 
 LoggerSweep::LoggerSweep(FleetLink &link, const SweepPlan &plan, QObject *parent)
-    : QObject(parent), m_link(link), m_plan(plan),
-      m_prober([&link](const QHostAddress &target) { link.sendProbe(target); })
+    : QObject(parent), m_link(link), m_plan(plan), m_prober([this](const QHostAddress &target) {
+          if (discovery::IsRangeProbeTarget(target.toIPv4Address(), m_plan.pcNetworks)) {
+              m_link.sendProbe(target);
+          }
+      })
 {
     m_wait.setSingleShot(true);
     m_wait.setInterval(plan.waitMs);
@@ -20,6 +23,7 @@ LoggerSweep::LoggerSweep(FleetLink &link, const SweepPlan &plan, QObject *parent
 
 void LoggerSweep::sweep(const discovery::AddressRange &range)
 {
+    m_range = range;
     m_prober.start(range, m_plan.probesPerSecond);
     if (!m_prober.isRunning()) {
         m_wait.start();
@@ -29,6 +33,7 @@ void LoggerSweep::sweep(const discovery::AddressRange &range)
 void LoggerSweep::identify(const std::vector<QHostAddress> &hosts)
 {
     for (const QHostAddress &host : hosts) {
+        m_hosts.insert(host.toIPv4Address());
         m_link.sendProbe(host);
     }
     m_wait.start();
@@ -47,10 +52,16 @@ void LoggerSweep::takeAnswer(const std::string &candidate, const QHostAddress &s
 {
     const discovery::DiscoveryAnswer answer = discovery::SplitDiscoveryAnswer(candidate);
     const std::string serial = protocol::TrimText(answer.serial);
-    if (serial.empty() || sender == m_plan.ownAddress) {
+    if (serial.empty() || sender == m_plan.ownAddress || !wasProbed(sender.toIPv4Address())) {
         return;
     }
     m_found[sender.toIPv4Address()] = {sender, FromWire(serial), FromWire(answer.version)};
+}
+
+bool LoggerSweep::wasProbed(quint32 address) const
+{
+    return m_hosts.contains(address) || (m_range && m_range->contains(address) &&
+                                         discovery::IsRangeProbeTarget(address, m_plan.pcNetworks));
 }
 
 } // namespace fleet

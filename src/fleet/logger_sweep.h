@@ -6,9 +6,11 @@
 
 #include <QHostAddress>
 #include <QObject>
+#include <QSet>
 #include <QTimer>
 
 #include <map>
+#include <optional>
 #include <vector>
 
 namespace fleet {
@@ -20,10 +22,13 @@ struct SweepPlan {
     int probesPerSecond = 2000;
     int waitMs = 3000;       // after the last probe
     QHostAddress ownAddress; // an answer from here is the PC's own
+    // A range's network and broadcast addresses of these are never probed.
+    QList<discovery::LocalNetwork> pcNetworks;
 };
 
 // Gathers the loggers that answer the probe on the search port, sorted by address. An
-// answer without a serial number, or from the PC's own address, is no logger.
+// answer without a serial number, from the PC's own address or from an address that was
+// not probed (a host that heard a broadcast) is no logger.
 class LoggerSweep : public QObject
 {
     Q_OBJECT
@@ -45,11 +50,14 @@ signals:
 
 private:
     void takeAnswer(const std::string &candidate, const QHostAddress &sender);
+    bool wasProbed(quint32 address) const;
 
     FleetLink &m_link;
     SweepPlan m_plan;
     PacedProber m_prober;
     QTimer m_wait;
+    std::optional<discovery::AddressRange> m_range;
+    QSet<quint32> m_hosts;
     std::map<quint32, LoggerTarget> m_found;
 };
 

@@ -2,6 +2,8 @@
 // one free command port and one free search port; the tool sends from 127.0.0.1.
 
 #include "cli/cli_app.h"
+#include "discovery/pc_address.h"
+#include "protocol/frame.h"
 #include "simulated_logger.h"
 
 #include <QFile>
@@ -135,17 +137,34 @@ private slots:
                                             "SN-002,127.0.0.3,V1.0\nSN-003,127.0.0.4,V1.0\n"));
     }
 
+    // A host outside the range answers a probe of the range (as every host of a network
+    // answers a probe to its broadcast address): it is no logger of the search.
+    void answerFromOutsideTheRangeIsNoLogger()
+    {
+        startLoggers(3);
+        logger(2).endpoint().misbehaviour().probeAnswerFrom =
+            QHostAddress(QStringLiteral("127.0.0.9"));
+        const CliResult result =
+            run({"search", "--range", "127.0.0.2-127.0.0.4", "--format", "csv"});
+        QCOMPARE(result.status, 0);
+        QCOMPARE(result.out, QStringLiteral("serial,ip,version\nSN-001,127.0.0.2,V1.0\n"
+                                            "SN-002,127.0.0.3,V1.0\n"));
+    }
+
     void tableColumnsAreAligned()
     {
         startLoggers(2);
         logger(1).settings().cellular.telecomOperator = "A much longer name";
-        const CliResult result = run({"read", "--logger", addresses(0, 3), "operator", "signal",
-                                      "--retries", "0"});
+        const CliResult result =
+            run({"read", "--logger", addresses(0, 3), "operator", "signal", "--retries", "0"});
         QCOMPARE(result.status, 1);
-        QCOMPARE(result.out, QStringLiteral("ip         serial  operator            signal  error\n"
-                                            "127.0.0.2          Operator            23\n"
-                                            "127.0.0.3          A much longer name  23\n"
-                                            "127.0.0.4                                      no answer to CR after 1 tries\n"));
+        QCOMPARE(
+            result.out,
+            QStringLiteral(
+                "ip         serial  operator            signal  error\n"
+                "127.0.0.2          Operator            23\n"
+                "127.0.0.3          A much longer name  23\n"
+                "127.0.0.4                                      no answer to CR after 1 tries\n"));
     }
 
     void manyLoggersAreReadInParallel()
@@ -319,6 +338,59 @@ private slots:
                  std::string("INV7            000CB2"));
     }
 
+    // The add is answered after its timeout, while the registry count that follows would
+    // still wait for its own answer: the late answer is set aside (and traced), not taken
+    // for the count, and the registry confirms the add.
+    void lateAnswerOfADeviceAddIsSetAside()
+    {
+        startLoggers(1);
+        SimulatedLogger &sim = logger(0);
+        sim.endpoint().misbehaviour().delayMs = 80;
+        sim.endpoint().misbehaviour().lateOnce = LoggerMisbehaviour::LateAnswer{"DA", 250};
+        const CliResult result = run({"write", "--logger", addresses(0, 1), "devices+=INV7,12,B2",
+                                      "--timeout", "200", "--format", "csv", "--trace"});
+        QCOMPARE(result.status, 0);
+        QVERIFY2(result.err.contains(QStringLiteral("set aside: an answer from 127.0.0.2 "
+                                                    "beginning RDA is not the answer awaited")),
+                 qPrintable(result.err));
+        const std::vector<std::string> &requests = sim.endpoint().requests();
+        QCOMPARE(
+            std::count_if(requests.begin(), requests.end(),
+                          [](const std::string &request) { return request.starts_with("DA"); }),
+            1);
+        QCOMPARE(sim.settings().devices.devices.size(), std::size_t{1});
+    }
+
+    // A stray frame ahead of the answer in the same datagram does not parse as the read's
+    // answer: it is set aside and the answer behind it is taken.
+    void strayAnswerIsNotTakenForTheRead_data()
+    {
+        QTest::addColumn<QString>("setting");
+        QTest::addColumn<QByteArray>("command");
+        QTest::addColumn<QByteArray>("stray");
+        QTest::newRow("apn") << "apn" << QByteArray("AR") << QByteArray("RAW");
+        QTest::newRow("front-end") << "front-end" << QByteArray("QR") << QByteArray("RQW");
+        QTest::newRow("ip") << "ip" << QByteArray("ER") << QByteArray("ROK");
+        QTest::newRow("device count") << "devices" << QByteArray("DN") << QByteArray("ROK");
+    }
+
+    void strayAnswerIsNotTakenForTheRead()
+    {
+        QFETCH(QString, setting);
+        QFETCH(QByteArray, command);
+        QFETCH(QByteArray, stray);
+        startLoggers(1);
+        LoggerSim &sim = logger(0).endpoint();
+        connect(&sim, &LoggerSim::datagramReceived, this, [&](const QByteArray &bytes) {
+            sim.misbehaviour().garbageBefore =
+                bytes.mid(1, 2) == command ? protocol::BuildFrame(stray.toStdString()) : "";
+        });
+        const CliResult result =
+            run({"read", "--logger", addresses(0, 1), setting, "--format", "json"});
+        QCOMPARE(result.status, 0);
+        QCOMPARE(requestsTo(0), 1);
+    }
+
     void readBackThatDiffersIsReported()
     {
         startLoggers(3);
@@ -431,6 +503,32 @@ private slots:
             << "'colour' is not a setting";
         QTest::newRow("bad logger address")
             << QStringList{"read", "--logger", "127.0.0.300"} << "--logger:";
+        QTest::newRow("logger is the address sent from")
+            << QStringList{"read", "--logger", "127.0.0.1"}
+            << "--logger: 127.0.0.1 is this PC's own address, not a logger's.";
+        QTest::newRow("loopback beside another address")
+            << QStringList{"read", "--logger", "127.0.0.2,192.0.2.7"}
+            << "--logger: 127.0.0.2 is a loopback address of this PC";
+        // The PC's own network, as the operator would mistype it on a plant's LAN.
+        for (const discovery::LocalAdapter &adapter : discovery::LocalAdapters()) {
+            if (adapter.prefixLength > 30) {
+                continue;
+            }
+            const quint32 mask = ~quint32(0) << (32 - adapter.prefixLength);
+            const quint32 network = adapter.address.toIPv4Address() & mask;
+            const QString broadcast = QHostAddress(network | ~mask).toString();
+            const QString own = adapter.address.toString();
+            QTest::newRow("the PC network's broadcast address")
+                << QStringList{"write", "--logger", broadcast, "operator=X"}
+                << broadcast + " is the broadcast address of the PC's network";
+            QTest::newRow("the PC network's address")
+                << QStringList{"write", "--logger", QHostAddress(network).toString(), "operator=X"}
+                << QHostAddress(network).toString() + " is the network address of the PC's network";
+            QTest::newRow("the PC's own address")
+                << QStringList{"read", "--logger", own, "data-server"}
+                << own + " is this PC's own address";
+            break;
+        }
         QTest::newRow("logger and all") << QStringList{"read", "--logger", "127.0.0.2", "--all"}
                                         << "give either --logger IP[,IP...] or --all";
         QTest::newRow("neither") << QStringList{"read"}
@@ -504,6 +602,30 @@ private slots:
             << QByteArray(
                    R"({"format":"tarnwick-profile","version":1,"settings":{"system":{"start":"25:00","stop":"23:59","data_interval_seconds":300,"heartbeat_minutes":5,"retries":3,"wait_for_response":"yes","reconnect":"yes","transport":"tcp","gprs":"on"}}})")
             << QByteArray() << "system: Log Start Stop Time Invalid";
+        // A number is a whole number without sign: none is cut to one.
+        const auto system = [](const char *interval) {
+            return QByteArray(
+                       R"({"format":"tarnwick-profile","version":1,"settings":{"system":{"start":"00:00","stop":"23:59","data_interval_seconds":)") +
+                   interval +
+                   R"(,"heartbeat_minutes":5,"retries":3,"wait_for_response":"yes","reconnect":"yes","transport":"tcp","gprs":"on"}}})";
+        };
+        QTest::newRow("interval with a fraction")
+            << system("600.5") << QByteArray()
+            << "\"settings.system.data_interval_seconds\" must be a whole number without sign, "
+               "not 600.5";
+        QTest::newRow("interval with a sign")
+            << system("-300") << QByteArray()
+            << "\"settings.system.data_interval_seconds\" must be a whole number without sign, "
+               "not -300";
+        QTest::newRow("interval as other text")
+            << system("\"300s\"") << QByteArray()
+            << "\"settings.system.data_interval_seconds\" must be a whole number without sign, "
+               "not \"300s\"";
+        QTest::newRow("front-end minutes with a fraction")
+            << QByteArray(
+                   R"({"format":"tarnwick-profile","version":1,"settings":{"front_end":15.5}})")
+            << QByteArray()
+            << "\"settings.front_end\" must be a whole number without sign, not 15.5";
         QTest::newRow("plan unknown serial")
             << good << plan + "SN-999,10.0.0.19,255.255.255.0,10.0.0.1\n"
             << "the plan names serial SN-999";

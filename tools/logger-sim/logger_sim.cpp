@@ -26,7 +26,7 @@ unsigned ModbusCrc(const std::string &bytes)
     return crc;
 }
 
-}  // namespace
+} // namespace
 
 LoggerSim::LoggerSim(const QHostAddress &address, quint16 commandPort, quint16 searchPort,
                      Identity identity, QObject *parent)
@@ -101,7 +101,8 @@ void LoggerSim::readCommands()
             continue;
         }
         m_requests.push_back(payload);
-        handleRequest(payload, datagram.senderAddress(), static_cast<quint16>(datagram.senderPort()));
+        handleRequest(payload, datagram.senderAddress(),
+                      static_cast<quint16>(datagram.senderPort()));
     }
 }
 
@@ -117,8 +118,10 @@ void LoggerSim::readProbes()
         ++m_probes;
         const std::string answer =
             m_discoveryAnswer.value_or(kEsc + m_identity.serial + '#' + m_identity.version + kEnq);
-        send(m_searchSocket, answer, datagram.senderAddress(),
-             static_cast<quint16>(datagram.senderPort()));
+        QUdpSocket &socket = m_misbehaviour.probeAnswerFrom
+                                 ? otherAddressSocket(*m_misbehaviour.probeAnswerFrom)
+                                 : m_searchSocket;
+        send(socket, answer, datagram.senderAddress(), static_cast<quint16>(datagram.senderPort()));
     }
 }
 
@@ -136,9 +139,15 @@ void LoggerSim::handleRequest(const std::string &payload, const QHostAddress &fr
         std::uniform_real_distribution<double>(0.0, 1.0)(m_random) < m_misbehaviour.dropRate) {
         return;
     }
-    if (m_misbehaviour.delayMs > 0) {
-        QTimer::singleShot(m_misbehaviour.delayMs, this,
-                           [this, answer = *answer, from, port] { sendAnswer(answer, from, port); });
+    int delayMs = m_misbehaviour.delayMs;
+    if (m_misbehaviour.lateOnce && payload.starts_with(m_misbehaviour.lateOnce->command)) {
+        delayMs = m_misbehaviour.lateOnce->delayMs;
+        m_misbehaviour.lateOnce.reset();
+    }
+    if (delayMs > 0) {
+        QTimer::singleShot(delayMs, this, [this, answer = *answer, from, port] {
+            sendAnswer(answer, from, port);
+        });
     } else {
         sendAnswer(*answer, from, port);
     }
@@ -158,16 +167,19 @@ std::string LoggerSim::framedWithFaults(const std::string &payload) const
     return kEsc + payload + crc + kEnq;
 }
 
+QUdpSocket &LoggerSim::otherAddressSocket(const QHostAddress &address)
+{
+    if (!m_otherAddressSocket || m_otherAddressSocket->localAddress() != address) {
+        m_otherAddressSocket = std::make_unique<QUdpSocket>();
+        m_otherAddressSocket->bind(address, 0);
+    }
+    return *m_otherAddressSocket;
+}
+
 void LoggerSim::sendAnswer(const std::string &payload, const QHostAddress &to, quint16 port)
 {
-    QUdpSocket *socket = &m_commandSocket;
-    if (m_misbehaviour.answerFrom) {
-        if (!m_otherAddressSocket || m_otherAddressSocket->localAddress() != *m_misbehaviour.answerFrom) {
-            m_otherAddressSocket = std::make_unique<QUdpSocket>();
-            m_otherAddressSocket->bind(*m_misbehaviour.answerFrom, 0);
-        }
-        socket = m_otherAddressSocket.get();
-    }
+    QUdpSocket *socket = m_misbehaviour.answerFrom ? &otherAddressSocket(*m_misbehaviour.answerFrom)
+                                                   : &m_commandSocket;
     const std::string frame = framedWithFaults(payload);
     std::string datagram = m_misbehaviour.garbageBefore + frame;
     if (m_misbehaviour.doubleFrame) {

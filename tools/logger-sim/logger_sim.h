@@ -19,14 +19,23 @@ struct LoggerIdentity {
 
 // Ways to misbehave, applied to every command answer.
 struct LoggerMisbehaviour {
-    int delayMs = 0;              // answer this late
-    double dropRate = 0.0;        // share of requests left unanswered, 0..1
-    bool badCrc = false;          // CRC digits that do not match the payload
-    bool lowerCaseCrc = false;    // right CRC, written in lower case
-    bool splitFrame = false;      // the answer over two datagrams
-    bool doubleFrame = false;     // the answer twice in one datagram
-    std::string garbageBefore;    // bytes sent in front of the frame
-    std::optional<QHostAddress> answerFrom;  // answer from another address
+    int delayMs = 0;                        // answer this late
+    double dropRate = 0.0;                  // share of requests left unanswered, 0..1
+    bool badCrc = false;                    // CRC digits that do not match the payload
+    bool lowerCaseCrc = false;              // right CRC, written in lower case
+    bool splitFrame = false;                // the answer over two datagrams
+    bool doubleFrame = false;               // the answer twice in one datagram
+    std::string garbageBefore;              // bytes sent in front of the frame
+    std::optional<QHostAddress> answerFrom; // answer from another address
+    // Answer the probe from another address, as every host of a network answers a probe
+    // sent to its broadcast address.
+    std::optional<QHostAddress> probeAnswerFrom;
+    // Answer the next request with this command code this late, once.
+    struct LateAnswer {
+        std::string command;
+        int delayMs = 0;
+    };
+    std::optional<LateAnswer> lateOnce;
 };
 
 // A PV data logger as the tool meets it on the LAN: it answers the discovery probe on
@@ -87,6 +96,8 @@ private:
     void sendAnswer(const std::string &payload, const QHostAddress &to, quint16 port);
     std::string framedWithFaults(const std::string &payload) const;
     void send(QUdpSocket &socket, const std::string &bytes, const QHostAddress &to, quint16 port);
+    // A socket bound to another address of this host, made when first needed.
+    QUdpSocket &otherAddressSocket(const QHostAddress &address);
 
     QHostAddress m_address;
     quint16 m_requestedCommandPort;

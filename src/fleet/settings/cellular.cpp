@@ -20,15 +20,10 @@ const QStringList kApnKeys{"name", "user", "password"};
 
 void ReadApnSettings(LoggerJob &job, std::function<void(const ApnSettings &)> done)
 {
-    job.ask("AR", [&job, done](const std::string &payload) {
-        const auto apn = cellular::ParseApnAnswer(payload);
-        if (!apn) {
-            job.fail(FailureKind::NotUnderstood,
-                     QStringLiteral("answer to AR not understood: fewer than three fields"));
-            return;
-        }
-        done(*apn);
-    });
+    // An answer of fewer than three fields is not AR's: it is set aside.
+    job.ask(
+        "AR", [done](const std::string &payload) { done(*cellular::ParseApnAnswer(payload)); },
+        [](std::string_view payload) { return cellular::ParseApnAnswer(payload).has_value(); });
 }
 
 QJsonObject ApnReport(const ApnSettings &apn)
@@ -45,15 +40,13 @@ void ReadOperatorText(LoggerJob &job, std::function<void(const QString &)> done)
 
 void ReadFrontEndMinutes(LoggerJob &job, std::function<void(const QString &)> done)
 {
-    job.ask("QR", [&job, done](const std::string &payload) {
-        const auto minutes = cellular::ParseFrontEndAnswer(payload);
-        if (!minutes) {
-            job.fail(FailureKind::NotUnderstood,
-                     QStringLiteral("answer to QR not understood: fewer than three items"));
-            return;
-        }
-        done(Text(*minutes));
-    });
+    // An answer of fewer than three items is not QR's: it is set aside.
+    job.ask(
+        "QR",
+        [done](const std::string &payload) { done(Text(*cellular::ParseFrontEndAnswer(payload))); },
+        [](std::string_view payload) {
+            return cellular::ParseFrontEndAnswer(payload).has_value();
+        });
 }
 
 CheckedWrite ApnWrite(const QString &name, const QString &user, const QString &password)

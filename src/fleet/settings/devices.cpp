@@ -12,6 +12,8 @@
 #include <QJsonObject>
 #include <QStringList>
 
+#include <cctype>
+
 namespace fleet {
 namespace {
 
@@ -33,10 +35,19 @@ QJsonObject DeviceReport(const RegistryEntry &device)
             {"append", Text(device.appendInfo)}};
 }
 
+// The count's answer starts with two hexadecimal digits; a late "OK" of an earlier write
+// is not it.
+bool IsDeviceCountAnswer(std::string_view payload)
+{
+    const auto hex = [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; };
+    return payload.size() >= 3 && hex(payload[1]) && hex(payload[2]);
+}
+
 void ReadDeviceCount(LoggerJob &job, std::function<void(int)> done)
 {
-    job.ask("DN",
-            [done](const std::string &payload) { done(device_registry::DeviceCount(payload)); });
+    job.ask(
+        "DN", [done](const std::string &payload) { done(device_registry::DeviceCount(payload)); },
+        IsDeviceCountAnswer);
 }
 
 // The count, then (when there are devices) their records and append infos in one request.

@@ -33,15 +33,13 @@ OctetRow OctetsOf(const QString &dotted)
 
 void ReadIp(LoggerJob &job, std::function<void(const IpConfiguration &)> done)
 {
-    job.ask("ER", [&job, done](const std::string &payload) {
-        const auto configuration = network_addressing::ParseIpAnswer(payload);
-        if (!configuration) {
-            job.fail(FailureKind::NotUnderstood,
-                     QStringLiteral("answer to ER not understood: fewer than three fields"));
-            return;
-        }
-        done(*configuration);
-    });
+    // An answer of fewer than three fields is not ER's: it is set aside.
+    job.ask(
+        "ER",
+        [done](const std::string &payload) { done(*network_addressing::ParseIpAnswer(payload)); },
+        [](std::string_view payload) {
+            return network_addressing::ParseIpAnswer(payload).has_value();
+        });
 }
 
 QJsonObject IpReport(const IpConfiguration &configuration)

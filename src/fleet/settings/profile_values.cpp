@@ -1,5 +1,8 @@
 #include "profile_values.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace fleet {
 
 std::optional<Refusal> UnknownKey(const QJsonObject &object, const QStringList &known,
@@ -13,15 +16,51 @@ std::optional<Refusal> UnknownKey(const QJsonObject &object, const QStringList &
     return std::nullopt;
 }
 
+namespace {
+
+// The largest whole number a profile holds: more digits than any field takes.
+constexpr double kLargestWholeNumber = 999999999;
+
+Refusal NotAWholeNumber(const QString &path, const QString &given)
+{
+    return {QStringLiteral("\"%1\" must be a whole number without sign, not %2").arg(path, given)};
+}
+
+} // namespace
+
 Checked<QString> ProfileText(const QJsonValue &value, const QString &path)
 {
     if (value.isString()) {
         return value.toString();
     }
     if (value.isDouble()) {
-        return QString::number(value.toInteger());
+        return ProfileWholeNumber(value, path);
     }
     return Refusal{QStringLiteral("\"%1\" must be a text").arg(path)};
+}
+
+Checked<QString> ProfileWholeNumber(const QJsonValue &value, const QString &path)
+{
+    if (value.isDouble()) {
+        const double number = value.toDouble();
+        // A fraction or a sign is refused rather than cut to a whole number.
+        if (number < 0 || number > kLargestWholeNumber || number != std::floor(number)) {
+            return NotAWholeNumber(path, QString::number(number, 'g', 17));
+        }
+        return QString::number(static_cast<qint64>(number));
+    }
+    if (value.isString()) {
+        const QString text = value.toString();
+        const bool digits = !text.isEmpty() && std::all_of(text.begin(), text.end(), [](QChar c) {
+            return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+        });
+        if (!digits) {
+            return NotAWholeNumber(path, QLatin1Char('"') + text + QLatin1Char('"'));
+        }
+        return text;
+    }
+    return NotAWholeNumber(
+        path, QStringLiteral("a %1").arg(value.isBool() ? "true or false" : "list or object"));
 }
 
 Checked<QStringList> ProfileFields(const QJsonValue &value, const QString &path,

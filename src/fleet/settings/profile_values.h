@@ -17,8 +17,12 @@ namespace fleet {
 std::optional<Refusal> UnknownKey(const QJsonObject &object, const QStringList &known,
                                   const QString &path);
 
-// A value that must be a text (a number is taken as its decimal text).
+// A value that must be a text (a whole number is taken as its decimal text).
 Checked<QString> ProfileText(const QJsonValue &value, const QString &path);
+
+// A whole number as its decimal text: a JSON number without fraction or sign, or a text
+// of decimal digits. The field's own check bounds it.
+Checked<QString> ProfileWholeNumber(const QJsonValue &value, const QString &path);
 
 // An object of texts with the known keys, in their order; a key left out gives an empty
 // text.

@@ -85,7 +85,7 @@ QJsonObject BlockReport(const BlockControls &block)
     return report;
 }
 
-Checked<BlockControls> BlockFromReport(const QJsonObject &report)
+Checked<BlockControls> BlockFromReport(const QJsonObject &report, const QString &path)
 {
     BlockControls block;
     for (const TimeField &field : kTimeFields) {
@@ -99,9 +99,13 @@ Checked<BlockControls> BlockFromReport(const QJsonObject &report)
         block.*field.minute = ToWire(parts[1]);
     }
     for (const NumberField &field : kNumberFields) {
-        const QJsonValue value = report.value(QLatin1String(field.key));
-        block.*field.decimal =
-            ToWire(value.isDouble() ? QString::number(value.toInteger()) : value.toString());
+        const Checked<QString> number =
+            ProfileWholeNumber(report.value(QLatin1String(field.key)),
+                               path + QLatin1Char('.') + QLatin1String(field.key));
+        if (!number.accepted()) {
+            return number.refusal();
+        }
+        block.*field.decimal = ToWire(number.value());
     }
     for (const ChoiceField &field : kChoiceFields) {
         const QString value = report.value(QLatin1String(field.key)).toString();
@@ -204,7 +208,7 @@ CheckedWrites SystemBlockFromProfile(const QJsonValue &value, const QString &pat
     if (auto unknown = UnknownKey(value.toObject(), BlockKeys(), path + QLatin1Char('.'))) {
         return *unknown;
     }
-    const Checked<BlockControls> block = BlockFromReport(value.toObject());
+    const Checked<BlockControls> block = BlockFromReport(value.toObject(), path);
     if (!block.accepted()) {
         return block.refusal();
     }
