@@ -1,6 +1,5 @@
 #include "targets.h"
 
-#include "discovery/logger_address.h"
 #include "discovery/pc_address.h"
 
 #include <QSet>
@@ -92,9 +91,13 @@ ParseLoggerAddresses(const QCommandLineParser &parser,
     std::vector<QHostAddress> addresses;
     QSet<quint32> seen;
     const QStringList texts = parser.value("logger").split(QLatin1Char(','));
-    const discovery::LoopbackTargets loopback = discovery::LoopbackUse(texts);
+    QList<discovery::LocalNetwork> pcNetworks;
+    for (const discovery::LocalAdapter &adapter : pcAdapters) {
+        pcNetworks.append(adapter.network());
+    }
+    const discovery::LoopbackLoggers loopback = discovery::LoopbackUse(texts);
     for (const QString &text : texts) {
-        const auto parsed = discovery::CheckLoggerAddress(text, pcAdapters, loopback);
+        const auto parsed = discovery::ParseLoggerAddress(text, pcNetworks, loopback);
         if (const auto *problem = std::get_if<QString>(&parsed)) {
             return fleet::Refusal{QStringLiteral("--logger: ") + *problem};
         }

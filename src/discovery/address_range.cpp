@@ -186,6 +186,17 @@ QString LocalNetwork::cidr() const
         .arg(prefixLength);
 }
 
+LoopbackLoggers LoopbackUse(const QStringList &addressTexts)
+{
+    for (const QString &text : addressTexts) {
+        const std::optional<quint32> address = ParseDottedQuad(text.trimmed());
+        if (!address || !QHostAddress(*address).isLoopback()) {
+            return LoopbackLoggers::Refused;
+        }
+    }
+    return addressTexts.isEmpty() ? LoopbackLoggers::Refused : LoopbackLoggers::Allowed;
+}
+
 Parsed<quint32> ParseLoggerAddress(const QString &text, const QList<LocalNetwork> &pcNetworks,
                                    LoopbackLoggers loopback)
 {

@@ -3,6 +3,7 @@
 #include <QHostAddress>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 #include <variant>
@@ -58,6 +59,11 @@ enum class LoopbackLoggers { Refused, Allowed };
 // addresses (the last would reach every logger there, not one). Host addresses ending
 // in .255 or .0 are accepted elsewhere: in a network wider than a /24 they are ordinary
 // hosts, and the tool cannot know a remote network's mask.
+// Loopback addresses are loggers' only in a run whose every logger is on loopback (the
+// substitute loggers of a test bench); mixed with real ones they are a typing slip.
+// Allowed when each of the addresses parses and lies in 127.0.0.0/8.
+LoopbackLoggers LoopbackUse(const QStringList &addressTexts);
+
 Parsed<quint32> ParseLoggerAddress(const QString &text, const QList<LocalNetwork> &pcNetworks = {},
                                    LoopbackLoggers loopback = LoopbackLoggers::Allowed);
 

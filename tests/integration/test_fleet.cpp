@@ -505,10 +505,10 @@ private slots:
             << QStringList{"read", "--logger", "127.0.0.300"} << "--logger:";
         QTest::newRow("logger is the address sent from")
             << QStringList{"read", "--logger", "127.0.0.1"}
-            << "--logger: 127.0.0.1 is this PC's own address, not a logger's.";
+            << "--logger: 127.0.0.1 is an address of this PC, not of a logger.";
         QTest::newRow("loopback beside another address")
             << QStringList{"read", "--logger", "127.0.0.2,192.0.2.7"}
-            << "--logger: 127.0.0.2 is a loopback address of this PC";
+            << "--logger: 127.0.0.2 is a loopback address: it reaches this PC itself";
         // The PC's own network, as the operator would mistype it on a plant's LAN.
         for (const discovery::LocalAdapter &adapter : discovery::LocalAdapters()) {
             if (adapter.prefixLength > 30) {
@@ -526,7 +526,7 @@ private slots:
                 << QHostAddress(network).toString() + " is the network address of the PC's network";
             QTest::newRow("the PC's own address")
                 << QStringList{"read", "--logger", own, "data-server"}
-                << own + " is this PC's own address";
+                << own + " is an address of this PC";
             break;
         }
         QTest::newRow("logger and all") << QStringList{"read", "--logger", "127.0.0.2", "--all"}

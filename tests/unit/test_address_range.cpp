@@ -1,5 +1,4 @@
 #include "discovery/address_range.h"
-#include "discovery/logger_address.h"
 
 #include <QtTest>
 
@@ -143,65 +142,6 @@ private slots:
         }
     }
 
-    // The check of a logger's address given by the operator: what ParseLoggerAddress
-    // refuses, and loopback, the PC's network addresses and its own addresses.
-    void checkedLoggerAddress_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("loopbackAccepted");
-        QTest::addColumn<QString>("expected"); // the address, or the refusal
-        QTest::newRow("host of a PC network") << "198.51.100.7" << false << "198.51.100.7";
-        QTest::newRow("remote host") << "203.0.113.9" << false << "203.0.113.9";
-        QTest::newRow("this network") << "0.1.2.3" << false
-                                      << "0.1.2.3 lies in 0.0.0.0/8, which holds no hosts: "
-                                         "give the logger's own address.";
-        QTest::newRow("multicast") << "224.0.0.1" << false
-                                   << "224.0.0.1 is a multicast address, not the address of "
-                                      "one logger.";
-        QTest::newRow("limited broadcast")
-            << "255.255.255.255" << true
-            << "255.255.255.255 is the broadcast address, not the address of one logger.";
-        QTest::newRow("PC network broadcast")
-            << "198.51.100.255" << false
-            << "198.51.100.255 is the broadcast address of the PC's network 198.51.100.0/24, "
-               "not the address of one logger.";
-        QTest::newRow("PC network address")
-            << "198.51.100.0" << false
-            << "198.51.100.0 is the network address of the PC's network 198.51.100.0/24, not "
-               "the address of one logger.";
-        QTest::newRow("PC's own address")
-            << "198.51.100.1" << false << "198.51.100.1 is this PC's own address, not a logger's.";
-        QTest::newRow("PC's own /32 address")
-            << "127.0.0.1" << true << "127.0.0.1 is this PC's own address, not a logger's.";
-        QTest::newRow("loopback refused")
-            << "127.0.0.2" << false
-            << "127.0.0.2 is a loopback address of this PC, not a logger's (loopback addresses "
-               "are taken only when every logger given is on loopback).";
-        QTest::newRow("loopback accepted") << "127.0.0.2" << true << "127.0.0.2";
-        QTest::newRow("malformed") << "10.0.0" << false
-                                   << "'10.0.0' is not an IPv4 address: give four numbers from "
-                                      "0 to 255 separated by dots, such as 192.168.1.20.";
-    }
-
-    void checkedLoggerAddress()
-    {
-        QFETCH(QString, text);
-        QFETCH(bool, loopbackAccepted);
-        QFETCH(QString, expected);
-        const QList<discovery::LocalAdapter> adapters{
-            {"eth0", "eth0", QHostAddress(QStringLiteral("198.51.100.1")), 24},
-            {"lo", "lo", QHostAddress(QStringLiteral("127.0.0.1")), 32}};
-        const auto checked =
-            discovery::CheckLoggerAddress(text, adapters,
-                                          loopbackAccepted ? discovery::LoopbackTargets::Accepted
-                                                           : discovery::LoopbackTargets::Refused);
-        if (std::holds_alternative<quint32>(checked)) {
-            QCOMPARE(QHostAddress(std::get<quint32>(checked)).toString(), expected);
-        } else {
-            QCOMPARE(std::get<QString>(checked), expected);
-        }
-    }
-
     void loopbackOnlyWhenEveryAddressIsOnIt_data()
     {
         QTest::addColumn<QStringList>("addresses");
@@ -216,7 +156,7 @@ private slots:
     {
         QFETCH(QStringList, addresses);
         QFETCH(bool, accepted);
-        QCOMPARE(discovery::LoopbackUse(addresses) == discovery::LoopbackTargets::Accepted,
+        QCOMPARE(discovery::LoopbackUse(addresses) == discovery::LoopbackLoggers::Allowed,
                  accepted);
     }
 
