@@ -17,6 +17,7 @@ class LoggerListMenu;
 class LoggerSearch;
 class NetworkAddressing;
 class Notifier;
+class PlantViewWindow;
 class QLabel;
 class ReceivePath;
 class QTreeWidget;
@@ -64,6 +65,8 @@ public slots:
 
     // "Traffic log…": shows the traffic log window, created on first use.
     void openTrafficLog();
+    // "Plant view…": shows the plant view, created on first use and kept for the session.
+    void openPlantView();
     // "Export list…" of listview1; of Listview2 and Listview3, which export together.
     void exportLoggerList();
     void exportDeviceList();
@@ -103,6 +106,8 @@ private:
     // Records from start-up; the endpoints report every datagram to it.
     std::unique_ptr<TrafficLog> m_trafficLog;
     TrafficLogWindow *m_trafficLogWindow = nullptr;
+    PlantViewWindow *m_plantView = nullptr;
+    Timing m_timing;
     Notifier &m_notifier;
     SaveFileChooser m_chooseFile = AskForSaveFile;
     bool m_shownOnce = false;

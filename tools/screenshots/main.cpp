@@ -1,8 +1,9 @@
-// Takes the documentation's pictures of the logger list's menu, of the dialogs it opens
-// and of the traffic log: the real window on loopback with substitute loggers, each state shot with
+// Takes the documentation's pictures of the logger list's menu, of the dialogs it opens,
+// of the traffic log and of the plant view: the real window on loopback with substitute loggers, each state shot with
 // ImageMagick's `import` on the X display. Run by scripts/screenshots under Xvfb; every
 // probe goes to 127.0.0.0/8 only.
 
+#include "plant_view_pictures.h"
 #include "simulated_logger.h"
 #include "traffic_log_pictures.h"
 #include "ui/logger_list_menu.h"
@@ -97,5 +98,6 @@ int main(int argc, char *argv[])
     harness.window().hide();
 
     TakeTrafficLogPictures(directory);
+    TakePlantViewPictures(directory);
     return 0;
 }
