@@ -5,7 +5,11 @@
 #include <QDateTime>
 #include <QString>
 
+#include <functional>
 #include <optional>
+
+class QPainter;
+class QRect;
 
 // What the report's heading says besides the table.
 struct PlantReportHeading {
@@ -19,3 +23,8 @@ struct PlantReportHeading {
 // does not fit on one. Written whole or not at all; returns the reason on failure.
 std::optional<QString> WritePlantReport(const QString &path, const PlantReportHeading &heading,
                                         const ListTable &table);
+
+// Draws the report with `painter`, whose device has pages of `page` size; `newPage` turns
+// to the next. The PDF is drawn by it, and so is a picture of its first page.
+void PaintPlantReport(QPainter &painter, const QRect &page, const std::function<void()> &newPage,
+                      const PlantReportHeading &heading, const ListTable &table);

@@ -255,6 +255,11 @@ void PlantViewWindow::finishRead()
     }
     m_reading = false;
     m_links.form.unlockControls();
+    if (!m_columnsFitValues) {
+        // Once, for the first values: later the operator's column widths stay.
+        m_table->resizeColumnsToContents();
+        m_columnsFitValues = true;
+    }
     updateActions();
 }
 

@@ -97,4 +97,5 @@ private:
     QLabel *m_summary;
     QLabel *m_saveOutcome;
     bool m_reading = false;
+    bool m_columnsFitValues = false;
 };
