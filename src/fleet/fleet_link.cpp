@@ -29,20 +29,27 @@ Refusal PortTaken(const char *role, const QHostAddress &address, quint16 port)
 } // namespace
 
 FleetLink::FleetLink(const NetworkSettings &settings, QObject *parent)
-    : QObject(parent), m_settings(settings), m_endpoints(settings)
+    : QObject(parent), m_ownEndpoints(std::make_unique<UdpEndpoints>(settings)),
+      m_endpoints(*m_ownEndpoints)
 {
     connect(&m_endpoints.setSocket(), &QUdpSocket::readyRead, this, &FleetLink::readSetSocket);
     connect(&m_endpoints.searchSocket(), &QUdpSocket::readyRead, this,
             &FleetLink::readSearchSocket);
 }
 
+FleetLink::FleetLink(UdpEndpoints &sharedEndpoints, QObject *parent)
+    : QObject(parent), m_endpoints(sharedEndpoints)
+{
+}
+
 std::optional<Refusal> FleetLink::open()
 {
+    const NetworkSettings &settings = m_endpoints.settings();
     if (!m_endpoints.openSetSocket()) {
-        return PortTaken("command", m_settings.bindAddress, m_settings.localSetPort);
+        return PortTaken("command", settings.bindAddress, settings.localSetPort);
     }
     if (!m_endpoints.openSearchSocket()) {
-        return PortTaken("search", m_settings.bindAddress, m_settings.localSearchPort);
+        return PortTaken("search", settings.bindAddress, settings.localSearchPort);
     }
     return std::nullopt;
 }
@@ -92,38 +99,44 @@ void FleetLink::readSetSocket()
         if (!datagram) {
             break; // the read re-arms the notification for whatever still waits
         }
-        const auto peer = m_peers.find(datagram->sender.toIPv4Address());
-        if (peer == m_peers.end()) {
-            continue;
-        }
-        const std::string_view text = protocol::DatagramText(AsBytes(datagram->bytes));
-        if (text.empty()) {
-            continue;
-        }
-        Peer &from = peer->second;
-        from.buffer.append(text);
-        std::vector<std::string> setAside;
-        const std::optional<std::string> answer = protocol::TakeAnswer(
-            from.buffer, protocol::LaterFrames::DroppedNow, [&](std::string_view payload) {
-                if (from.awaited && from.awaited(payload)) {
-                    return true;
-                }
-                setAside.emplace_back(payload);
-                return false;
-            });
-        // Copied first: the receivers of what follows may detach this peer or start the
-        // next request.
-        const AnswerSink sink = from.sink;
-        if (answer) {
-            from.awaited = {};
-        }
-        for (const std::string &payload : setAside) {
-            emit answerSetAside(datagram->sender, payload);
-        }
-        if (answer) {
-            sink(*answer);
-        }
+        takeAnswer(*datagram);
     }
+}
+
+bool FleetLink::takeAnswer(const ReceivedDatagram &datagram)
+{
+    const auto peer = m_peers.find(datagram.sender.toIPv4Address());
+    if (peer == m_peers.end()) {
+        return false;
+    }
+    const std::string_view text = protocol::DatagramText(AsBytes(datagram.bytes));
+    if (text.empty()) {
+        return true;
+    }
+    Peer &from = peer->second;
+    from.buffer.append(text);
+    std::vector<std::string> setAside;
+    const std::optional<std::string> answer = protocol::TakeAnswer(
+        from.buffer, protocol::LaterFrames::DroppedNow, [&](std::string_view payload) {
+            if (from.awaited && from.awaited(payload)) {
+                return true;
+            }
+            setAside.emplace_back(payload);
+            return false;
+        });
+    // Copied first: the receivers of what follows may detach this peer or start the
+    // next request.
+    const AnswerSink sink = from.sink;
+    if (answer) {
+        from.awaited = {};
+    }
+    for (const std::string &payload : setAside) {
+        emit answerSetAside(datagram.sender, payload);
+    }
+    if (answer) {
+        sink(*answer);
+    }
+    return true;
 }
 
 void FleetLink::readSearchSocket()

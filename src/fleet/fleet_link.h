@@ -10,6 +10,7 @@
 #include <QObject>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -27,12 +28,21 @@ class FleetLink : public QObject
 public:
     using AnswerSink = std::function<void(const std::string &payload)>;
 
+    // Over sockets of its own, which it reads.
     explicit FleetLink(const NetworkSettings &settings, QObject *parent = nullptr);
+    // Over sockets another part already opened and reads (the window's): that reader
+    // offers each datagram of the set socket to takeAnswer first. No second socket, no
+    // second port, and the window's own answers still reach the window.
+    explicit FleetLink(UdpEndpoints &sharedEndpoints, QObject *parent = nullptr);
 
     // Opens both sockets; the refusal says which port is taken.
     std::optional<Refusal> open();
 
     UdpEndpoints &endpoints() { return m_endpoints; }
+
+    // Hands a datagram of the set socket to the logger it came from. False when no
+    // attached logger sent it: it is not the fleet's.
+    bool takeAnswer(const ReceivedDatagram &datagram);
 
     // Answers from this address go to the sink until it is detached; answers from an
     // address nobody attached are dropped.
@@ -66,8 +76,8 @@ private:
     void readSetSocket();
     void readSearchSocket();
 
-    NetworkSettings m_settings;
-    UdpEndpoints m_endpoints;
+    std::unique_ptr<UdpEndpoints> m_ownEndpoints; // none over shared sockets
+    UdpEndpoints &m_endpoints;
     std::unordered_map<quint32, Peer> m_peers;
     protocol::ReceiveBuffer m_searchBuffer;
 };

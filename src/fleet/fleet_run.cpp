@@ -15,14 +15,30 @@ void FleetRun::start(std::vector<LoggerTarget> targets, JobPlan plan)
     m_plan = std::move(plan);
     m_outcomes.assign(m_targets.size(), {});
     m_nextTarget = 0;
-    m_running = 0;
+    m_running.clear();
+    m_active = true;
     m_progress = {0, 0, static_cast<int>(m_targets.size()), 0};
     m_clock.start();
-    while (m_running < m_parallel && startNextJob()) {
+    while (static_cast<int>(m_running.size()) < m_parallel && startNextJob()) {
     }
     if (m_targets.empty()) {
-        QMetaObject::invokeMethod(this, &FleetRun::finished, Qt::QueuedConnection);
+        finishRun();
     }
+}
+
+void FleetRun::stop()
+{
+    if (!m_active) {
+        return;
+    }
+    m_nextTarget = m_targets.size();
+    // Never called from inside a job's own step, so the jobs can go at once; with them go
+    // their timers, and nothing of theirs is sent again.
+    for (const auto &[index, job] : m_running) {
+        delete job;
+    }
+    m_running.clear();
+    finishRun();
 }
 
 bool FleetRun::startNextJob()
@@ -33,9 +49,10 @@ bool FleetRun::startNextJob()
     const std::size_t index = m_nextTarget++;
     auto *job = new LoggerJob(m_link, m_targets[index], m_policy, this);
     m_plan(*job, m_targets[index]);
-    ++m_running;
+    m_running.emplace(index, job);
     connect(job, &LoggerJob::finished, this,
             [this, index](LoggerJob *finished) { recordFinishedJob(index, finished); });
+    emit loggerStarted(index);
     job->start();
     return true;
 }
@@ -43,20 +60,33 @@ bool FleetRun::startNextJob()
 void FleetRun::recordFinishedJob(std::size_t index, LoggerJob *job)
 {
     m_outcomes[index] = job->outcome();
+    m_running.erase(index);
     job->deleteLater();
-    --m_running;
     ++m_progress.done;
     m_progress.failed += job->outcome().succeeded() ? 0 : 1;
     m_progress.elapsedMs = m_clock.elapsed();
+    emit loggerFinished(index);
     emit progressed(m_progress);
     // From the event loop, so that a job that finishes at once does not nest the next one
     // inside its own steps.
     if (m_progress.done == m_progress.total) {
-        QMetaObject::invokeMethod(this, &FleetRun::finished, Qt::QueuedConnection);
+        finishRun();
     } else {
         QMetaObject::invokeMethod(
-            this, [this] { startNextJob(); }, Qt::QueuedConnection);
+            this,
+            [this] {
+                if (m_active && static_cast<int>(m_running.size()) < m_parallel) {
+                    startNextJob();
+                }
+            },
+            Qt::QueuedConnection);
     }
+}
+
+void FleetRun::finishRun()
+{
+    m_active = false;
+    QMetaObject::invokeMethod(this, &FleetRun::finished, Qt::QueuedConnection);
 }
 
 } // namespace fleet

@@ -6,6 +6,7 @@
 #include <QObject>
 
 #include <functional>
+#include <map>
 #include <vector>
 
 namespace fleet {
@@ -35,16 +36,26 @@ public:
     // also for no targets). One run at a time.
     void start(std::vector<LoggerTarget> targets, JobPlan plan);
 
+    // Ends the run: no job starts any more, and the jobs under way end at once, so
+    // nothing more is sent to any logger. Their loggers have no outcome (loggerFinished
+    // was never emitted for them); finished follows (queued).
+    void stop();
+    bool running() const { return m_active; }
+
     // In the order of the targets; complete once finished has been emitted.
     const std::vector<LoggerOutcome> &outcomes() const { return m_outcomes; }
 
 signals:
+    // The index is the target's; its outcome stands in outcomes() from loggerFinished on.
+    void loggerStarted(std::size_t index);
+    void loggerFinished(std::size_t index);
     void progressed(const fleet::RunProgress &progress);
     void finished();
 
 private:
     bool startNextJob();
     void recordFinishedJob(std::size_t index, LoggerJob *job);
+    void finishRun();
 
     FleetLink &m_link;
     ExchangePolicy m_policy;
@@ -53,7 +64,9 @@ private:
     JobPlan m_plan;
     std::vector<LoggerOutcome> m_outcomes;
     std::size_t m_nextTarget = 0;
-    int m_running = 0;
+    // The jobs under way, by target index.
+    std::map<std::size_t, LoggerJob *> m_running;
+    bool m_active = false;
     RunProgress m_progress;
     QElapsedTimer m_clock;
 };

@@ -31,12 +31,19 @@ void ReceivePath::setDiscoveryHandler(DiscoveryHandler handler)
     m_discoveryHandler = std::move(handler);
 }
 
+void ReceivePath::setSetDatagramClaim(SetDatagramClaim claim)
+{
+    m_setDatagramClaim = std::move(claim);
+}
+
 void ReceivePath::ReceivePathRun()
 {
     m_runQueued = false;
     if (std::optional<ReceivedDatagram> datagram =
             m_endpoints.readDatagram(m_endpoints.setSocket())) {
-        runSetPath(std::move(datagram->bytes));
+        if (!m_setDatagramClaim || !m_setDatagramClaim(*datagram)) {
+            runSetPath(std::move(datagram->bytes));
+        }
     } else if ((datagram = m_endpoints.readDatagram(m_endpoints.searchSocket()))) {
         runSearchPath(std::move(datagram->bytes), datagram->sender.toString());
     }

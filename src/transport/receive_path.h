@@ -11,6 +11,7 @@
 class CommandExchange;
 class UdpEndpoints;
 class QUdpSocket;
+struct ReceivedDatagram;
 
 // Runs once per read notification: reads one datagram (set socket first), adds it to
 // that socket's receive buffer and hands what it cuts out to its owner: one checked
@@ -24,10 +25,16 @@ class ReceivePath : public QObject
 public:
     using DiscoveryHandler =
         std::function<void(const std::string &candidate, const QString &senderAddress)>;
+    // Offered each datagram of the set socket before the window's own buffer; returns
+    // whether it took the datagram, which the window then never sees.
+    using SetDatagramClaim = std::function<bool(const ReceivedDatagram &datagram)>;
 
     ReceivePath(UdpEndpoints &endpoints, CommandExchange &exchange, QObject *parent = nullptr);
 
     void setDiscoveryHandler(DiscoveryHandler handler);
+    // A fleet run over the window's sockets takes its loggers' answers here; an empty
+    // claim gives every datagram back to the window.
+    void setSetDatagramClaim(SetDatagramClaim claim);
 
     const protocol::ReceiveBuffer &setBuffer() const { return m_setBuffer; }
     const protocol::ReceiveBuffer &searchBuffer() const { return m_searchBuffer; }
@@ -46,6 +53,7 @@ private:
     UdpEndpoints &m_endpoints;
     CommandExchange &m_exchange;
     DiscoveryHandler m_discoveryHandler;
+    SetDatagramClaim m_setDatagramClaim;
     protocol::ReceiveBuffer m_setBuffer;
     protocol::ReceiveBuffer m_searchBuffer;
     bool m_runQueued = false;

@@ -13,6 +13,7 @@
 #include "form_lock.h"
 #include "list_export.h"
 #include "logger_list_menu.h"
+#include "plant_view_window.h"
 #include "range_search_dialog.h"
 #include "search_notice.h"
 #include "signal_watch_window.h"
@@ -72,7 +73,7 @@ MainWindow::MainWindow(Notifier &notifier, const NetworkSettings &network, const
                        LocalAddressSource localAddress, AdapterSource adapters, QWidget *parent)
     : QWidget(parent), m_ui(std::make_unique<Ui::Tfrmmain>()),
       m_localAddress(std::move(localAddress)), m_adapters(std::move(adapters)),
-      m_trafficLog(std::make_unique<TrafficLog>()), m_notifier(notifier)
+      m_trafficLog(std::make_unique<TrafficLog>()), m_timing(timing), m_notifier(notifier)
 {
     m_ui->setupUi(this);
     applyStaticProperties();
@@ -182,6 +183,33 @@ void MainWindow::openSignalWatch()
     m_signalWatchWindow->activateWindow();
 }
 
+void MainWindow::openPlantView()
+{
+    if (!m_plantView) {
+        PlantViewLinks links{
+            *m_endpoints,
+            *m_receivePath,
+            *m_exchange,
+            *m_formLock,
+            [this] {
+                std::vector<fleet::LoggerTarget> loggers;
+                for (const QStringList &row : ListContents(*m_ui->listview1).rows) {
+                    loggers.push_back({QHostAddress(row.value(1)), row.value(0), row.value(2)});
+                }
+                return loggers;
+            },
+            [this] { return m_ui->lbl3->text(); },
+            [this](QWidget *parent, const SaveFileRequest &request) {
+                return m_chooseFile(parent, request);
+            }};
+        // The exchanges of the command-line tool: the window's timeout, two retries.
+        m_plantView = new PlantViewWindow(std::move(links), {m_timing.commandTimeoutMs, 2}, this);
+    }
+    m_plantView->show();
+    m_plantView->raise();
+    m_plantView->activateWindow();
+}
+
 void MainWindow::exportLoggerList()
 {
     exportTable(ListContents(*m_ui->listview1), QStringLiteral("loggers"));
@@ -269,6 +297,7 @@ void MainWindow::buildLoggerListMenu()
         QStringLiteral("Watch signal quality…"), [this] { openSignalWatch(); },
         [this] { return m_exchange->hasSelectedLogger(); });
     m_listMenu->addEntry(QStringLiteral("Traffic log…"), [this] { openTrafficLog(); });
+    m_listMenu->addEntry(QStringLiteral("Plant view…"), [this] { openPlantView(); });
     m_listMenu->addEntry(QStringLiteral("Export list…"), [this] { exportLoggerList(); });
 }
 

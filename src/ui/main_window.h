@@ -18,6 +18,7 @@ class LoggerListMenu;
 class LoggerSearch;
 class NetworkAddressing;
 class Notifier;
+class PlantViewWindow;
 class QLabel;
 class ReceivePath;
 struct SearchOutcome;
@@ -75,6 +76,8 @@ public slots:
     // "Watch signal quality…": the watch window of the selected logger, created for it;
     // while one is open it is shown instead.
     void openSignalWatch();
+    // "Plant view…": shows the plant view, created on first use and kept for the session.
+    void openPlantView();
     // "Export list…" of listview1; of Listview2 and Listview3, which export together.
     void exportLoggerList();
     void exportDeviceList();
@@ -122,6 +125,8 @@ private:
     TrafficLogWindow *m_trafficLogWindow = nullptr;
     SignalWatch *m_signalWatch;
     QPointer<SignalWatchWindow> m_signalWatchWindow;
+    PlantViewWindow *m_plantView = nullptr;
+    Timing m_timing;
     Notifier &m_notifier;
     SaveFileChooser m_chooseFile = AskForSaveFile;
     bool m_shownOnce = false;

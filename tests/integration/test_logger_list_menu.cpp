@@ -226,7 +226,7 @@ private slots:
         }
         QCOMPARE(texts, (QStringList{"Add logger by IP address…", "Search a range…",
                                      "Stop the range search", "Watch signal quality…",
-                                     "Traffic log…", "Export list…", "",
+                                     "Traffic log…", "Plant view…", "Export list…", "",
                                      "Search from the PC address:", "Loopback A  127.0.0.1/24",
                                      "Loopback B  127.0.1.1/24"}));
         QCOMPARE(checked, QStringList{"Loopback A  127.0.0.1/24"});

@@ -1,8 +1,9 @@
 // Takes the documentation's pictures of the logger list's menu, of the dialogs it opens,
-// of the traffic log and of the signal watch: the real window on loopback with substitute
-// loggers, each state shot with ImageMagick's `import` on the X display. Run by scripts/screenshots under Xvfb; every
-// probe goes to 127.0.0.0/8 only.
+// of the traffic log, of the signal watch and of the plant view: the real window on
+// loopback with substitute loggers, each state shot with ImageMagick's `import` on the X
+// display. Run by scripts/screenshots under Xvfb; every probe goes to 127.0.0.0/8 only.
 
+#include "plant_view_pictures.h"
 #include "signal_watch_picture.h"
 #include "simulated_logger.h"
 #include "traffic_log_pictures.h"
@@ -99,5 +100,6 @@ int main(int argc, char *argv[])
 
     TakeTrafficLogPictures(directory);
     TakeSignalWatchPicture(directory);
+    TakePlantViewPictures(directory);
     return 0;
 }

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "list_export.h"
+
+#include <QDateTime>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+class QPainter;
+class QRect;
+
+// What the report's heading says besides the table.
+struct PlantReportHeading {
+    QDateTime when;
+    QString pc; // the PC's name and address
+};
+
+// The plant report a technician hands over after commissioning: a landscape A4 PDF with
+// the date, the PC and the table of every logger's settings (its passwords already
+// masked), continued on further pages, each with the column captions, when the plant
+// does not fit on one. Written whole or not at all; returns the reason on failure.
+std::optional<QString> WritePlantReport(const QString &path, const PlantReportHeading &heading,
+                                        const ListTable &table);
+
+// Draws the report with `painter`, whose device has pages of `page` size; `newPage` turns
+// to the next. The PDF is drawn by it, and so is a picture of its first page.
+void PaintPlantReport(QPainter &painter, const QRect &page, const std::function<void()> &newPage,
+                      const PlantReportHeading &heading, const ListTable &table);

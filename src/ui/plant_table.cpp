@@ -1,0 +1,246 @@
+#include "plant_table.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+
+#include <map>
+
+namespace {
+
+constexpr int kSignalNotKnown = 99;
+constexpr int kSignalScaleTop = 31;
+const QString kMaskedPassword = QStringLiteral("********");
+
+QJsonObject ObjectValue(const PlantRow &row, const char *reportKey)
+{
+    return row.outcome.values.value(QLatin1String(reportKey)).toObject();
+}
+
+QString TextValue(const PlantRow &row, const char *reportKey)
+{
+    return row.outcome.values.value(QLatin1String(reportKey)).toString();
+}
+
+bool HasValue(const PlantRow &row, const char *reportKey)
+{
+    return row.outcome.values.contains(QLatin1String(reportKey));
+}
+
+QString IpConfigurationText(const QJsonObject &ip)
+{
+    const QString address = ip.value(QLatin1String("address")).toString();
+    const QString mask = ip.value(QLatin1String("mask")).toString();
+    const QString gateway = ip.value(QLatin1String("gateway")).toString();
+    // The DHCP request writes all-zero addresses, and a logger told to use DHCP reads
+    // them back; a logger on a fixed address reports that address.
+    const QString none = QStringLiteral("0.0.0.0");
+    if (address == none && mask == none && gateway == none) {
+        return QStringLiteral("DHCP");
+    }
+    return QStringLiteral("%1 / %2 / %3").arg(address, mask, gateway);
+}
+
+QString SignalText(const QString &reported)
+{
+    const std::optional<SignalLevel> level = SignalLevelOf(reported);
+    if (level) {
+        return QStringLiteral("%1 (%2 dBm)").arg(level->value).arg(level->dbm);
+    }
+    if (reported.trimmed() == QString::number(kSignalNotKnown)) {
+        return QStringLiteral("%1 (not known)").arg(kSignalNotKnown);
+    }
+    return reported;
+}
+
+QString SystemField(const PlantRow &row, const char *key)
+{
+    const QJsonValue value = ObjectValue(row, "system").value(QLatin1String(key));
+    return value.isDouble() ? QString::number(value.toInteger()) : value.toString();
+}
+
+QString StatusText(const PlantRow &row)
+{
+    switch (row.state) {
+    case ReadState::NotRead:
+        return {};
+    case ReadState::Waiting:
+        return QStringLiteral("waiting");
+    case ReadState::Reading:
+        return QStringLiteral("reading…");
+    case ReadState::Done:
+        return QStringLiteral("done");
+    case ReadState::Failed:
+        return row.outcome.failure ? row.outcome.failure->message : QStringLiteral("failed");
+    case ReadState::Stopped:
+        return QStringLiteral("stopped");
+    }
+    return {};
+}
+
+} // namespace
+
+std::optional<SignalLevel> SignalLevelOf(const QString &reported)
+{
+    bool isNumber = false;
+    const int value = reported.trimmed().toInt(&isNumber);
+    if (!isNumber || value < 0 || value > kSignalScaleTop) {
+        return std::nullopt;
+    }
+    // 0 is -113 dBm or less, each step of the scale 2 dB, 31 is -51 dBm or more.
+    return SignalLevel{value, -113 + 2 * value, value == 0 ? 0 : std::min(5, (value + 5) / 6)};
+}
+
+QString PlantColumnTitle(int column)
+{
+    static const QStringList titles{
+        QStringLiteral("Serial"),
+        QStringLiteral("IP"),
+        QStringLiteral("Version"),
+        QStringLiteral("MAC"),
+        QStringLiteral("IP configuration"),
+        QStringLiteral("Data server"),
+        QStringLiteral("APN"),
+        QStringLiteral("APN user"),
+        QStringLiteral("APN password"),
+        QStringLiteral("Operator"),
+        QStringLiteral("Signal"),
+        QStringLiteral("GPRS"),
+        QStringLiteral("Data (min)"),
+        QStringLiteral("Heartbeat (min)"),
+        QStringLiteral("Front-end (min)"),
+        QStringLiteral("Devices"),
+        QStringLiteral("Status"),
+    };
+    return titles.value(column);
+}
+
+QString PlantCellText(const PlantRow &row, int column)
+{
+    switch (static_cast<PlantColumn>(column)) {
+    case SerialColumn:
+        return row.target.serial;
+    case IpColumn:
+        return row.target.address.toString();
+    case VersionColumn:
+        return row.target.version;
+    case MacColumn:
+        return TextValue(row, "mac");
+    case IpConfigurationColumn:
+        return HasValue(row, "ip_configuration")
+                   ? IpConfigurationText(ObjectValue(row, "ip_configuration"))
+                   : QString();
+    case DataServerColumn:
+        return TextValue(row, "data_server");
+    case ApnNameColumn:
+        return ObjectValue(row, "apn").value(QLatin1String("name")).toString();
+    case ApnUserColumn:
+        return ObjectValue(row, "apn").value(QLatin1String("user")).toString();
+    case ApnPasswordColumn:
+        return ObjectValue(row, "apn").value(QLatin1String("password")).toString().isEmpty()
+                   ? QString()
+                   : kMaskedPassword;
+    case OperatorColumn:
+        return TextValue(row, "operator");
+    case SignalColumn:
+        return SignalText(TextValue(row, "signal"));
+    case GprsColumn:
+        return SystemField(row, "gprs");
+    case DataIntervalColumn: {
+        // In whole minutes, rounded up, as the window's interval row shows it.
+        const QString seconds = SystemField(row, "data_interval_seconds");
+        return seconds.isEmpty() ? QString() : QString::number((seconds.toInt() + 59) / 60);
+    }
+    case HeartbeatColumn:
+        return SystemField(row, "heartbeat_minutes");
+    case FrontEndColumn:
+        return TextValue(row, "front_end");
+    case DeviceCountColumn:
+        return HasValue(row, "devices")
+                   ? QString::number(
+                         row.outcome.values.value(QLatin1String("devices")).toArray().size())
+                   : QString();
+    case StatusColumn:
+        return StatusText(row);
+    case PlantColumnCount:
+        break;
+    }
+    return {};
+}
+
+QString PlantComparedValue(const PlantRow &row, int column)
+{
+    switch (static_cast<PlantColumn>(column)) {
+    case SerialColumn:
+    case IpColumn:
+    case MacColumn:
+    case SignalColumn:
+    case StatusColumn:
+    case PlantColumnCount:
+        return {};
+    case IpConfigurationColumn: {
+        const QString text = PlantCellText(row, column);
+        const QJsonObject ip = ObjectValue(row, "ip_configuration");
+        return text == QLatin1String("DHCP") || text.isEmpty()
+                   ? text
+                   : ip.value(QLatin1String("mask")).toString() + QLatin1Char('/') +
+                         ip.value(QLatin1String("gateway")).toString();
+    }
+    case ApnPasswordColumn:
+        // The password itself, never shown: a logger with another password stands out.
+        return HasValue(row, "apn")
+                   ? QStringLiteral("password:") +
+                         ObjectValue(row, "apn").value(QLatin1String("password")).toString()
+                   : QString();
+    default:
+        return PlantCellText(row, column);
+    }
+}
+
+std::vector<std::size_t> OddRows(const std::vector<PlantRow> &rows, int column)
+{
+    std::map<QString, int> holders;
+    for (const PlantRow &row : rows) {
+        if (const QString value = PlantComparedValue(row, column); !value.isEmpty()) {
+            ++holders[value];
+        }
+    }
+    const QString *mostHeld = nullptr;
+    int mostHolders = 0;
+    bool tie = false;
+    for (const auto &[value, count] : holders) {
+        if (count > mostHolders) {
+            mostHeld = &value;
+            mostHolders = count;
+            tie = false;
+        } else if (count == mostHolders) {
+            tie = true;
+        }
+    }
+    std::vector<std::size_t> odd;
+    if (mostHeld == nullptr || tie || mostHolders < 2) {
+        return odd;
+    }
+    for (std::size_t index = 0; index < rows.size(); ++index) {
+        const QString value = PlantComparedValue(rows[index], column);
+        if (!value.isEmpty() && value != *mostHeld) {
+            odd.push_back(index);
+        }
+    }
+    return odd;
+}
+
+ListTable PlantTableText(const std::vector<PlantRow> &rows)
+{
+    ListTable table;
+    for (int column = 0; column < PlantColumnCount; ++column) {
+        table.header.append(PlantColumnTitle(column));
+    }
+    for (const PlantRow &row : rows) {
+        QStringList fields;
+        for (int column = 0; column < PlantColumnCount; ++column) {
+            fields.append(PlantCellText(row, column));
+        }
+        table.rows.append(fields);
+    }
+    return table;
+}

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "fleet/logger_outcome.h"
+#include "list_export.h"
+
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+// What the plant view shows of each logger, as texts: one pure function per question,
+// shared by the table on screen, the CSV export and the PDF report.
+
+// The columns of the plant view, left to right.
+enum PlantColumn {
+    SerialColumn,
+    IpColumn,
+    VersionColumn,
+    MacColumn,
+    IpConfigurationColumn,
+    DataServerColumn,
+    ApnNameColumn,
+    ApnUserColumn,
+    ApnPasswordColumn,
+    OperatorColumn,
+    SignalColumn,
+    GprsColumn,
+    DataIntervalColumn,
+    HeartbeatColumn,
+    FrontEndColumn,
+    DeviceCountColumn,
+    StatusColumn,
+    PlantColumnCount,
+};
+
+// Where a logger's read stands.
+enum class ReadState { NotRead, Waiting, Reading, Done, Failed, Stopped };
+
+// One logger of the plant: the list's row for it and what the last read gave.
+struct PlantRow {
+    fleet::LoggerTarget target;
+    ReadState state = ReadState::NotRead;
+    fleet::LoggerOutcome outcome;
+};
+
+// A modem's signal quality on its 0-31 scale, in dBm and as a bar of five steps.
+struct SignalLevel {
+    int value = 0;
+    int dbm = 0;
+    int steps = 0; // 0 to 5
+};
+
+// The two characters a logger reports as its signal quality. Nothing for a text that is
+// not a value of the scale (99 is the modem's "not known").
+std::optional<SignalLevel> SignalLevelOf(const QString &reported);
+
+QString PlantColumnTitle(int column);
+
+// The text of a cell; the APN password is shown as ******** (empty when none is set).
+QString PlantCellText(const PlantRow &row, int column);
+
+// What a cell is compared by to find the odd logger: its value where a plant's loggers
+// should agree, empty where they differ by nature (serial, addresses, signal, status) or
+// nothing was read. The IP configuration is compared by its mask and gateway.
+QString PlantComparedValue(const PlantRow &row, int column);
+
+// The rows whose compared value in `column` differs from the one most rows hold; none
+// when no single value is held by most (a tie) or no two rows agree.
+std::vector<std::size_t> OddRows(const std::vector<PlantRow> &rows, int column);
+
+// The rows as a table for the CSV export and the PDF report, passwords masked.
+ListTable PlantTableText(const std::vector<PlantRow> &rows);

@@ -1,0 +1,133 @@
+#include "plant_table_model.h"
+
+#include <QBrush>
+#include <QColor>
+#include <QFont>
+
+namespace {
+
+bool SortsByNumber(int column)
+{
+    return column == SignalColumn || column == DataIntervalColumn || column == HeartbeatColumn ||
+           column == FrontEndColumn || column == DeviceCountColumn;
+}
+
+const QColor kOddValueTint(255, 236, 179);
+const QColor kFailureText(170, 0, 0);
+
+} // namespace
+
+PlantTableModel::PlantTableModel(QObject *parent)
+    : QAbstractTableModel(parent), m_odd(PlantColumnCount)
+{
+}
+
+int PlantTableModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
+}
+
+int PlantTableModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : PlantColumnCount;
+}
+
+QVariant PlantTableModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid()) {
+        return {};
+    }
+    const PlantRow &row = m_rows.at(static_cast<std::size_t>(index.row()));
+    const int column = index.column();
+    const bool odd = m_odd[static_cast<std::size_t>(column)][static_cast<std::size_t>(index.row())];
+    switch (role) {
+    case Qt::DisplayRole:
+        return PlantCellText(row, column);
+    case SortRole:
+        if (column == IpColumn) {
+            return row.target.address.toIPv4Address();
+        }
+        if (SortsByNumber(column)) {
+            // The leading number of the text; an empty cell sorts first.
+            return PlantCellText(row, column).section(QLatin1Char(' '), 0, 0).toInt();
+        }
+        return PlantCellText(row, column);
+    case OddValueRole:
+        return odd;
+    case SignalStepsRole:
+        if (column == SignalColumn) {
+            if (const auto level =
+                    SignalLevelOf(row.outcome.values.value(QLatin1String("signal")).toString())) {
+                return level->steps;
+            }
+        }
+        return {};
+    case Qt::FontRole:
+        if (odd) {
+            QFont bold;
+            bold.setBold(true);
+            return bold;
+        }
+        return {};
+    case Qt::BackgroundRole:
+        return odd ? QVariant(QBrush(kOddValueTint)) : QVariant();
+    case Qt::ForegroundRole:
+        return column == StatusColumn && row.state == ReadState::Failed
+                   ? QVariant(QBrush(kFailureText))
+                   : QVariant();
+    case Qt::ToolTipRole:
+        if (odd) {
+            return QStringLiteral("Differs from the value most loggers hold");
+        }
+        return column == StatusColumn ? PlantCellText(row, column) : QVariant();
+    default:
+        return {};
+    }
+}
+
+QVariant PlantTableModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole) {
+        return PlantColumnTitle(section);
+    }
+    return {};
+}
+
+void PlantTableModel::setLoggers(const std::vector<fleet::LoggerTarget> &loggers)
+{
+    beginResetModel();
+    m_rows.clear();
+    for (const fleet::LoggerTarget &logger : loggers) {
+        m_rows.push_back({logger, ReadState::NotRead, {}});
+    }
+    markOddValues();
+    endResetModel();
+}
+
+void PlantTableModel::setState(std::size_t row, ReadState state)
+{
+    m_rows.at(row).state = state;
+    const int at = static_cast<int>(row);
+    emit dataChanged(index(at, StatusColumn), index(at, StatusColumn));
+}
+
+void PlantTableModel::setOutcome(std::size_t row, const fleet::LoggerOutcome &outcome)
+{
+    PlantRow &plantRow = m_rows.at(row);
+    plantRow.outcome = outcome;
+    plantRow.state = outcome.succeeded() ? ReadState::Done : ReadState::Failed;
+    // A new value can change which value most loggers hold, and so any row's marks.
+    markOddValues();
+    emit dataChanged(index(0, 0), index(rowCount() - 1, PlantColumnCount - 1));
+}
+
+void PlantTableModel::markOddValues()
+{
+    for (int column = 0; column < PlantColumnCount; ++column) {
+        std::vector<bool> &marks = m_odd[static_cast<std::size_t>(column)];
+        marks.assign(m_rows.size(), false);
+        for (const std::size_t row : OddRows(m_rows, column)) {
+            marks[row] = true;
+        }
+    }
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "plant_table.h"
+
+#include <QAbstractTableModel>
+
+#include <vector>
+
+// The plant view's table: one row per logger, one column per setting. A value that
+// differs from the one most loggers hold is shown bold on a tint, so the odd logger
+// stands out; the marks follow every outcome that comes in.
+class PlantTableModel : public QAbstractTableModel
+{
+    Q_OBJECT
+
+public:
+    enum Role {
+        // A number where a column sorts by number, else the text.
+        SortRole = Qt::UserRole,
+        // True where the value differs from the one most loggers hold.
+        OddValueRole,
+        // 0 to 5 for the signal column's bar; nothing without a value of the scale.
+        SignalStepsRole,
+    };
+
+    explicit PlantTableModel(QObject *parent = nullptr);
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+    // One row per logger, none read yet.
+    void setLoggers(const std::vector<fleet::LoggerTarget> &loggers);
+    void setState(std::size_t row, ReadState state);
+    // A finished read: done with its values, or failed with its failure.
+    void setOutcome(std::size_t row, const fleet::LoggerOutcome &outcome);
+
+    const std::vector<PlantRow> &rows() const { return m_rows; }
+
+private:
+    void markOddValues();
+
+    std::vector<PlantRow> m_rows;
+    // m_odd[column][row]
+    std::vector<std::vector<bool>> m_odd;
+};

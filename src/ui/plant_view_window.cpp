@@ -1,0 +1,356 @@
+#include "plant_view_window.h"
+
+#include "plant_report.h"
+#include "plant_table_model.h"
+#include "signal_bar_delegate.h"
+
+#include "fleet/fleet_link.h"
+#include "fleet/fleet_run.h"
+#include "fleet/profile.h"
+#include "fleet/settings/catalogue.h"
+#include "transport/command_exchange.h"
+#include "transport/receive_path.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSortFilterProxyModel>
+#include <QSysInfo>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace {
+
+// Sorts by the model's sort role and keeps the rows whose serial or IP holds the
+// filter's text.
+class SerialOrIpFilter : public QSortFilterProxyModel
+{
+public:
+    using QSortFilterProxyModel::QSortFilterProxyModel;
+
+    void setText(const QString &text)
+    {
+        m_text = text.trimmed();
+        invalidateRowsFilter();
+    }
+
+protected:
+    bool filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const override
+    {
+        if (m_text.isEmpty()) {
+            return true;
+        }
+        for (const int column : {SerialColumn, IpColumn}) {
+            const QModelIndex cell = sourceModel()->index(sourceRow, column, sourceParent);
+            if (cell.data().toString().contains(m_text, Qt::CaseInsensitive)) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+private:
+    QString m_text;
+};
+
+QPushButton *AddButton(QHBoxLayout *row, const QString &caption, const char *name)
+{
+    auto *button = new QPushButton(caption);
+    button->setObjectName(QLatin1String(name));
+    row->addWidget(button);
+    return button;
+}
+
+std::vector<QHostAddress> AddressesOf(const std::vector<PlantRow> &rows)
+{
+    std::vector<QHostAddress> addresses;
+    for (const PlantRow &row : rows) {
+        addresses.push_back(row.target.address);
+    }
+    return addresses;
+}
+
+std::vector<QHostAddress> AddressesOf(const std::vector<fleet::LoggerTarget> &loggers)
+{
+    std::vector<QHostAddress> addresses;
+    for (const fleet::LoggerTarget &logger : loggers) {
+        addresses.push_back(logger.address);
+    }
+    return addresses;
+}
+
+} // namespace
+
+PlantViewWindow::PlantViewWindow(PlantViewLinks links, const fleet::ExchangePolicy &policy,
+                                 QWidget *parent)
+    : QWidget(parent, Qt::Window), m_links(std::move(links))
+{
+    setObjectName(QStringLiteral("PlantViewWindow"));
+    setWindowTitle(QStringLiteral("Plant view"));
+    resize(1180, 560);
+
+    m_link = new fleet::FleetLink(m_links.endpoints, this);
+    m_run = new fleet::FleetRun(*m_link, policy, kParallelReads, this);
+    // The receive path outlives no part of the window it belongs to, but the view may go
+    // first: the claim then takes nothing.
+    m_links.receivePath.setSetDatagramClaim(
+        [link = QPointer<fleet::FleetLink>(m_link)](const ReceivedDatagram &datagram) {
+            return link && link->takeAnswer(datagram);
+        });
+    connect(m_run, &fleet::FleetRun::loggerStarted, this,
+            [this](std::size_t row) { m_model->setState(row, ReadState::Reading); });
+    connect(m_run, &fleet::FleetRun::loggerFinished, this,
+            [this](std::size_t row) { m_model->setOutcome(row, m_run->outcomes().at(row)); });
+    connect(m_run, &fleet::FleetRun::progressed, this, [this](const fleet::RunProgress &progress) {
+        showProgress(progress.done, progress.failed, progress.total);
+    });
+    connect(m_run, &fleet::FleetRun::finished, this, &PlantViewWindow::finishRead);
+
+    m_model = new PlantTableModel(this);
+    auto *filter = new SerialOrIpFilter(this);
+    m_filter = filter;
+    m_filter->setSourceModel(m_model);
+    m_filter->setSortRole(PlantTableModel::SortRole);
+
+    auto *tools = new QHBoxLayout;
+    m_readAll = AddButton(tools, QStringLiteral("Read all"), "plantReadAll");
+    m_stop = AddButton(tools, QStringLiteral("Stop"), "plantStop");
+    m_saveProfile =
+        AddButton(tools, QStringLiteral("Save profile from this logger…"), "plantSaveProfile");
+    m_export = AddButton(tools, QStringLiteral("Export…"), "plantExport");
+    auto *exportMenu = new QMenu(m_export);
+    exportMenu->addAction(QStringLiteral("Table as CSV…"), this, &PlantViewWindow::exportCsv);
+    exportMenu->addAction(QStringLiteral("Report as PDF…"), this, &PlantViewWindow::exportPdf);
+    m_export->setMenu(exportMenu);
+    tools->addStretch(1);
+    tools->addWidget(new QLabel(QStringLiteral("Filter:")));
+    m_filterBox = new QLineEdit;
+    m_filterBox->setObjectName(QStringLiteral("plantFilter"));
+    m_filterBox->setPlaceholderText(QStringLiteral("serial or IP"));
+    m_filterBox->setClearButtonEnabled(true);
+    tools->addWidget(m_filterBox);
+    connect(m_readAll, &QPushButton::clicked, this, &PlantViewWindow::readAll);
+    connect(m_stop, &QPushButton::clicked, this, &PlantViewWindow::stop);
+    connect(m_saveProfile, &QPushButton::clicked, this, &PlantViewWindow::saveProfile);
+    connect(m_filterBox, &QLineEdit::textChanged, filter, &SerialOrIpFilter::setText);
+
+    m_table = new QTableView;
+    m_table->setObjectName(QStringLiteral("plantTable"));
+    m_table->setModel(m_filter);
+    m_table->setSortingEnabled(true);
+    m_table->sortByColumn(IpColumn, Qt::AscendingOrder);
+    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_table->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_table->setWordWrap(false);
+    m_table->setItemDelegateForColumn(SignalColumn, new SignalBarDelegate(m_table));
+    m_table->verticalHeader()->hide();
+    m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 6);
+    m_table->horizontalHeader()->setSectionsMovable(true);
+    m_table->horizontalHeader()->setStretchLastSection(true);
+    connect(m_table->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &PlantViewWindow::updateActions);
+    connect(m_model, &QAbstractItemModel::dataChanged, this, &PlantViewWindow::updateActions);
+
+    m_progress = new QProgressBar;
+    m_progress->setObjectName(QStringLiteral("plantProgress"));
+    m_progress->setTextVisible(false);
+    m_summary = new QLabel;
+    m_summary->setObjectName(QStringLiteral("plantSummary"));
+    m_saveOutcome = new QLabel;
+    m_saveOutcome->setObjectName(QStringLiteral("plantSaveOutcome"));
+    m_saveOutcome->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto *status = new QHBoxLayout;
+    status->addWidget(m_progress, 1);
+    status->addWidget(m_summary, 2);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(tools);
+    layout->addWidget(m_table, 1);
+    layout->addLayout(status);
+    layout->addWidget(m_saveOutcome);
+
+    m_model->setLoggers(m_links.loggers());
+    m_table->resizeColumnsToContents();
+    updateActions();
+}
+
+PlantViewWindow::~PlantViewWindow() = default;
+
+void PlantViewWindow::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // A search may have changed the list since the view was last shown.
+    if (m_reading) {
+        return;
+    }
+    const std::vector<fleet::LoggerTarget> loggers = m_links.loggers();
+    if (AddressesOf(loggers) != AddressesOf(m_model->rows())) {
+        m_model->setLoggers(loggers);
+        showProgress(0, 0, 0);
+        m_summary->clear();
+    }
+}
+
+void PlantViewWindow::closeEvent(QCloseEvent *event)
+{
+    stop();
+    QWidget::closeEvent(event);
+}
+
+void PlantViewWindow::readAll()
+{
+    if (m_reading) {
+        return;
+    }
+    if (m_links.exchange.timeoutActive()) {
+        m_summary->setText(QStringLiteral(
+            "The main window waits for a logger's answer: read again when it has come."));
+        return;
+    }
+    const std::vector<fleet::LoggerTarget> loggers = m_links.loggers();
+    if (loggers.empty()) {
+        m_model->setLoggers(loggers);
+        m_summary->setText(QStringLiteral("The logger list is empty: search for loggers first."));
+        return;
+    }
+    startRead(loggers);
+}
+
+void PlantViewWindow::startRead(const std::vector<fleet::LoggerTarget> &loggers)
+{
+    m_model->setLoggers(loggers);
+    for (std::size_t row = 0; row < loggers.size(); ++row) {
+        m_model->setState(row, ReadState::Waiting);
+    }
+    m_reading = true;
+    m_links.form.lockControls();
+    m_saveOutcome->clear();
+    showProgress(0, 0, static_cast<int>(loggers.size()));
+    updateActions();
+    m_run->start(loggers, [](fleet::LoggerJob &job, const fleet::LoggerTarget &) {
+        fleet::AddReads(job, fleet::ReadableSettings());
+    });
+}
+
+void PlantViewWindow::stop()
+{
+    m_run->stop();
+}
+
+void PlantViewWindow::finishRead()
+{
+    const std::vector<PlantRow> &rows = m_model->rows();
+    for (std::size_t row = 0; row < rows.size(); ++row) {
+        if (rows[row].state == ReadState::Waiting || rows[row].state == ReadState::Reading) {
+            m_model->setState(row, ReadState::Stopped);
+        }
+    }
+    m_reading = false;
+    m_links.form.unlockControls();
+    if (!m_columnsFitValues) {
+        // Once, for the first values: later the operator's column widths stay.
+        m_table->resizeColumnsToContents();
+        m_columnsFitValues = true;
+    }
+    updateActions();
+}
+
+void PlantViewWindow::showProgress(int done, int failed, int total)
+{
+    m_progress->setRange(0, std::max(total, 1));
+    m_progress->setValue(done);
+    m_summary->setText(QStringLiteral("%1 of %2 done, %3 failed").arg(done).arg(total).arg(failed));
+}
+
+void PlantViewWindow::updateActions()
+{
+    m_readAll->setEnabled(!m_reading);
+    m_stop->setEnabled(m_reading);
+    m_saveProfile->setEnabled(!m_reading && selectedReadRow() != nullptr);
+    m_export->setEnabled(!m_reading && m_model->rowCount() > 0);
+}
+
+std::vector<PlantRow> PlantViewWindow::shownRows() const
+{
+    std::vector<PlantRow> rows;
+    for (int row = 0; row < m_filter->rowCount(); ++row) {
+        const int sourceRow = m_filter->mapToSource(m_filter->index(row, 0)).row();
+        rows.push_back(m_model->rows().at(static_cast<std::size_t>(sourceRow)));
+    }
+    return rows;
+}
+
+const PlantRow *PlantViewWindow::selectedReadRow() const
+{
+    const QModelIndexList selected = m_table->selectionModel()->selectedRows();
+    if (selected.size() != 1) {
+        return nullptr;
+    }
+    const PlantRow &row =
+        m_model->rows().at(static_cast<std::size_t>(m_filter->mapToSource(selected.first()).row()));
+    return row.state == ReadState::Done ? &row : nullptr;
+}
+
+void PlantViewWindow::saveProfile()
+{
+    const PlantRow *row = selectedReadRow();
+    if (row == nullptr) {
+        return;
+    }
+    const QString extension = QStringLiteral("json");
+    const QString stem =
+        QStringLiteral("profile-") +
+        (row->target.serial.isEmpty() ? row->target.address.toString() : row->target.serial);
+    const QString path = ChooseSavePath(m_links.chooseFile, this,
+                                        {QStringLiteral("Save profile (it holds the APN password)"),
+                                         QStringLiteral("Profiles"), extension,
+                                         stem + QLatin1Char('.') + extension});
+    if (path.isEmpty()) {
+        return;
+    }
+    const auto refusal = fleet::SaveProfile(path, fleet::ProfileDocument(row->outcome));
+    reportSave(path, refusal ? std::optional<QString>(refusal->message) : std::nullopt);
+}
+
+void PlantViewWindow::exportCsv()
+{
+    const QString extension = QStringLiteral("csv");
+    const QString path = ChooseSavePath(
+        m_links.chooseFile, this,
+        {QStringLiteral("Export the plant table"), QStringLiteral("CSV files"), extension,
+         DatedFileName(QStringLiteral("plant"), extension, QDate::currentDate())});
+    if (!path.isEmpty()) {
+        reportSave(path, WriteListCsv(PlantTableText(shownRows()), path));
+    }
+}
+
+void PlantViewWindow::exportPdf()
+{
+    const QString extension = QStringLiteral("pdf");
+    const QString path = ChooseSavePath(
+        m_links.chooseFile, this,
+        {QStringLiteral("Export the plant report"), QStringLiteral("PDF files"), extension,
+         DatedFileName(QStringLiteral("plant-report"), extension, QDate::currentDate())});
+    if (path.isEmpty()) {
+        return;
+    }
+    const PlantReportHeading heading{
+        QDateTime::currentDateTime(),
+        QStringLiteral("%1 (%2)").arg(QSysInfo::machineHostName(), m_links.pcAddress())};
+    reportSave(path, WritePlantReport(path, heading, PlantTableText(shownRows())));
+}
+
+void PlantViewWindow::reportSave(const QString &path, const std::optional<QString> &failure)
+{
+    const QString shown = QDir::toNativeSeparators(path);
+    m_saveOutcome->setText(failure ? QStringLiteral("Not saved to %1: %2").arg(shown, *failure)
+                                   : QStringLiteral("Saved %1").arg(shown));
+}

@@ -1,0 +1,389 @@
+// The plant view opened from the logger list's menu of the real window, reading
+// substitute loggers on 127.0.0.2 and up through the window's own two sockets.
+
+#include "commands/system_parameters_codec.h"
+#include "fleet/profile.h"
+#include "recording_notifier.h"
+#include "simulated_logger.h"
+#include "ui/logger_list_menu.h"
+#include "ui/main_window.h"
+#include "ui/plant_table_model.h"
+#include "ui/plant_view_window.h"
+#include "window_harness.h"
+
+#include <QFont>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+constexpr int kWaitMs = 10000;
+
+using Configure = std::function<void(int index, LoggerSettings &settings)>;
+
+std::string Block(const std::string &dataSeconds, const std::string &heartbeat, int gprs)
+{
+    system_parameters::BlockControls block{"00", "00", "23", "59", dataSeconds, heartbeat,
+                                           "3",  1,    1,    1,    gprs};
+    return system_parameters::BuildBlockWrite(block).substr(2);
+}
+
+// A plant of substitute loggers, the window on loopback listing them all, and the plant
+// view opened from the menu.
+class Plant
+{
+public:
+    explicit Plant(int count, const Configure &configure = {})
+    {
+        quint16 commandPort = 0;
+        quint16 searchPort = 0;
+        for (int index = 0; index < count; ++index) {
+            LoggerSettings settings;
+            if (configure) {
+                configure(index, settings);
+            }
+            m_loggers.push_back(std::make_unique<SimulatedLogger>(
+                QHostAddress(QStringLiteral("127.0.0.%1").arg(index + 2)), commandPort, searchPort,
+                LoggerIdentity{"SN" + std::to_string(1000 + index), "V2.1"}, settings));
+            if (!m_loggers.back()->endpoint().start()) {
+                qFatal("substitute logger %d could not bind", index);
+            }
+            commandPort = m_loggers.back()->endpoint().commandPort();
+            searchPort = m_loggers.back()->endpoint().searchPort();
+        }
+        NetworkSettings network;
+        network.bindAddress = QHostAddress(QStringLiteral("127.0.0.1"));
+        network.localSetPort = 0;
+        network.localSearchPort = 0;
+        network.remoteSetPort = commandPort;
+        network.remoteSearchPort = searchPort;
+        m_window = std::make_unique<MainWindow>(
+            m_notifier, network, WindowHarness::FastTiming(),
+            [] { return QStringLiteral("127.0.0.1"); },
+            [] { return WindowHarness::LoopbackAdapters(); });
+        m_window->show();
+        auto *list = control<QTreeWidget>("listview1");
+        for (const auto &logger : m_loggers) {
+            LoggerSim &endpoint = logger->endpoint();
+            new QTreeWidgetItem(list, {QString::fromStdString(endpoint.identity().serial),
+                                       endpoint.address().toString(),
+                                       QString::fromStdString(endpoint.identity().version)});
+        }
+        const auto entries = m_window->findChild<LoggerListMenu *>()->build().actions();
+        const auto entry = std::find_if(entries.begin(), entries.end(), [](QAction *action) {
+            return action->text() == QStringLiteral("Plant view…");
+        });
+        if (entry == entries.end()) {
+            qFatal("no Plant view… in the logger list's menu");
+        }
+        (*entry)->trigger();
+        m_view = m_window->findChild<PlantViewWindow *>();
+    }
+
+    template <typename Control> Control *control(const char *name)
+    {
+        return FindControl<Control>(*m_window, name);
+    }
+    template <typename Control> Control *viewControl(const char *name)
+    {
+        return m_view->findChild<Control *>(QLatin1String(name));
+    }
+
+    SimulatedLogger &logger(int index) { return *m_loggers.at(static_cast<std::size_t>(index)); }
+    MainWindow &window() { return *m_window; }
+    PlantViewWindow &view() { return *m_view; }
+    const PlantTableModel &model() { return *m_view->findChild<PlantTableModel *>(); }
+
+    QString cell(int row, int column) { return model().index(row, column).data().toString(); }
+    bool odd(int row, int column)
+    {
+        return model().index(row, column).data(PlantTableModel::OddValueRole).toBool();
+    }
+    bool reading() { return viewControl<QPushButton>("plantStop")->isEnabled(); }
+
+    void startRead() { viewControl<QPushButton>("plantReadAll")->click(); }
+    bool readAll()
+    {
+        startRead();
+        return QTest::qWaitFor([this] { return !reading(); }, kWaitMs);
+    }
+
+private:
+    RecordingNotifier m_notifier;
+    std::vector<std::unique_ptr<SimulatedLogger>> m_loggers;
+    std::unique_ptr<MainWindow> m_window;
+    PlantViewWindow *m_view = nullptr;
+};
+
+// Each logger's own values, so that a value shown in the wrong row cannot pass.
+void DistinctSettings(int index, LoggerSettings &settings)
+{
+    const std::string n = std::to_string(index);
+    settings.network.ipAddress = "10.1.0." + std::to_string(10 + index);
+    settings.network.gateway = "10.1.0.1";
+    settings.network.mac = QStringLiteral("00-1A-2B-00-00-%1")
+                               .arg(index, 2, 16, QLatin1Char('0'))
+                               .toUpper()
+                               .toStdString();
+    settings.network.dataServerAddress = "192.0.2." + std::to_string(100 + index);
+    settings.cellular.apnName = "apn" + n;
+    settings.cellular.apnUser = "user" + n;
+    settings.cellular.apnPassword = "secret" + n;
+    settings.cellular.telecomOperator = "Op" + n;
+    settings.cellular.signalQuality =
+        QStringLiteral("%1").arg(index + 5, 2, 10, QLatin1Char('0')).toStdString();
+    settings.cellular.frontEndMinutes = std::to_string(10 + index);
+    settings.systemParameters.block =
+        Block(std::to_string(60 * (1 + index)), std::to_string(2 + index), index % 2);
+    for (int device = 0; device < index % 3; ++device) {
+        settings.devices.devices.push_back(
+            {"INV000" + std::to_string(device) + "         0003A1", std::string(84, ' ')});
+    }
+}
+
+QStringList ExpectedRow(int index)
+{
+    return {QStringLiteral("SN%1").arg(1000 + index),
+            QStringLiteral("127.0.0.%1").arg(index + 2),
+            QStringLiteral("V2.1"),
+            QStringLiteral("00-1A-2B-00-00-%1").arg(index, 2, 16, QLatin1Char('0')).toUpper(),
+            QStringLiteral("10.1.0.%1 / 255.255.255.0 / 10.1.0.1").arg(10 + index),
+            QStringLiteral("192.0.2.%1").arg(100 + index),
+            QStringLiteral("apn%1").arg(index),
+            QStringLiteral("user%1").arg(index),
+            QStringLiteral("********"),
+            QStringLiteral("Op%1").arg(index),
+            QStringLiteral("%1 (%2 dBm)").arg(index + 5).arg(-113 + 2 * (index + 5)),
+            index % 2 == 0 ? QStringLiteral("off") : QStringLiteral("on"),
+            QString::number(1 + index),
+            QString::number(2 + index),
+            QString::number(10 + index),
+            QString::number(index % 3),
+            QStringLiteral("done")};
+}
+
+} // namespace
+
+class TestPlantView : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void readFillsEveryColumnWithEachLoggersOwnValues()
+    {
+        Plant plant(20, DistinctSettings);
+        QVERIFY(plant.readAll());
+
+        QCOMPARE(plant.model().rowCount(), 20);
+        for (int row = 0; row < 20; ++row) {
+            QStringList shown;
+            for (int column = 0; column < PlantColumnCount; ++column) {
+                shown.append(plant.cell(row, column));
+            }
+            QCOMPARE(shown, ExpectedRow(row));
+        }
+        QCOMPARE(plant.viewControl<QLabel>("plantSummary")->text(),
+                 QStringLiteral("20 of 20 done, 0 failed"));
+    }
+
+    void silentLoggerFailsAndTheOthersComplete()
+    {
+        Plant plant(4);
+        plant.logger(2).endpoint().misbehaviour().dropRate = 1.0;
+        QVERIFY(plant.readAll());
+
+        QCOMPARE(plant.cell(2, StatusColumn), QStringLiteral("no answer to ER after 3 tries"));
+        QVERIFY(plant.cell(2, MacColumn).isEmpty());
+        for (const int row : {0, 1, 3}) {
+            QCOMPARE(plant.cell(row, StatusColumn), QStringLiteral("done"));
+            QCOMPARE(plant.cell(row, OperatorColumn), QStringLiteral("Operator"));
+        }
+        QCOMPARE(plant.viewControl<QLabel>("plantSummary")->text(),
+                 QStringLiteral("4 of 4 done, 1 failed"));
+    }
+
+    void oddValueIsMarked_data()
+    {
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QList<int>>("oddLoggers");
+        QTest::addColumn<Configure>("configure");
+
+        QTest::newRow("operator of one logger")
+            << int(OperatorColumn) << QList<int>{3}
+            << Configure([](int index, LoggerSettings &settings) {
+                   if (index == 3) {
+                       settings.cellular.telecomOperator = "Other";
+                   }
+               });
+        QTest::newRow("password of one logger, shown masked")
+            << int(ApnPasswordColumn) << QList<int>{0}
+            << Configure([](int index, LoggerSettings &settings) {
+                   settings.cellular.apnPassword = index == 0 ? "typo" : "secret";
+               });
+        QTest::newRow("gateway of one logger, addresses all differ")
+            << int(IpConfigurationColumn) << QList<int>{1}
+            << Configure([](int index, LoggerSettings &settings) {
+                   settings.network.ipAddress = "10.0.0." + std::to_string(20 + index);
+                   settings.network.gateway = index == 1 ? "10.0.0.254" : "10.0.0.1";
+               });
+        QTest::newRow("heartbeat of two loggers")
+            << int(HeartbeatColumn) << QList<int>{0, 4}
+            << Configure([](int index, LoggerSettings &settings) {
+                   settings.systemParameters.block =
+                       Block("300", index == 0 || index == 4 ? "9" : "5", 0);
+               });
+        QTest::newRow("a tie marks nothing")
+            << int(DataServerColumn) << QList<int>{}
+            << Configure([](int index, LoggerSettings &settings) {
+                   settings.network.dataServerAddress = index < 2   ? "192.0.2.1"
+                                                        : index < 4 ? "192.0.2.2"
+                                                                    : "192.0.2.3";
+               });
+    }
+
+    void oddValueIsMarked()
+    {
+        QFETCH(int, column);
+        QFETCH(QList<int>, oddLoggers);
+        QFETCH(Configure, configure);
+        Plant plant(5, configure);
+        QVERIFY(plant.readAll());
+
+        for (int row = 0; row < 5; ++row) {
+            QCOMPARE(plant.odd(row, column), oddLoggers.contains(row));
+            QCOMPARE(plant.model().index(row, column).data(Qt::FontRole).value<QFont>().bold(),
+                     oddLoggers.contains(row));
+            // The serial differs everywhere by nature and is never marked.
+            QVERIFY(!plant.odd(row, SerialColumn));
+        }
+        if (column == ApnPasswordColumn) {
+            QCOMPARE(plant.cell(0, column), QStringLiteral("********"));
+        }
+    }
+
+    // The form is locked as during a command while the read runs, and its own commands
+    // work again afterwards: their answers still reach the window through its sockets.
+    void formIsLockedDuringARead()
+    {
+        Plant plant(3);
+        plant.logger(1).endpoint().misbehaviour().dropRate = 1.0;
+        auto *readButton = plant.control<QPushButton>("btnER");
+
+        plant.startRead();
+        QVERIFY(plant.reading());
+        QVERIFY(!readButton->isEnabled());
+        QVERIFY(!plant.control<QTreeWidget>("listview1")->isEnabled());
+        QVERIFY(QTest::qWaitFor([&] { return !plant.reading(); }, kWaitMs));
+        QVERIFY(readButton->isEnabled());
+
+        plant.logger(0).settings().network.ipAddress = "10.9.8.7";
+        auto *list = plant.control<QTreeWidget>("listview1");
+        list->setCurrentItem(list->topLevelItem(0));
+        readButton->click();
+        QTRY_COMPARE_WITH_TIMEOUT(plant.control<QLineEdit>("edtip1")->text(), QStringLiteral("10"),
+                                  kWaitMs);
+    }
+
+    void stopEndsTheRunWithNoLaterRequests()
+    {
+        Plant plant(3);
+        for (int index = 0; index < 3; ++index) {
+            plant.logger(index).endpoint().misbehaviour().dropRate = 1.0;
+        }
+        plant.startRead();
+        QTRY_VERIFY_WITH_TIMEOUT(!plant.logger(2).endpoint().requests().empty(), kWaitMs);
+        plant.viewControl<QPushButton>("plantStop")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!plant.reading(), kWaitMs);
+
+        std::vector<std::size_t> sent;
+        for (int index = 0; index < 3; ++index) {
+            sent.push_back(plant.logger(index).endpoint().requests().size());
+            QCOMPARE(plant.cell(index, StatusColumn), QStringLiteral("stopped"));
+        }
+        QVERIFY(plant.control<QPushButton>("btnER")->isEnabled());
+        // Longer than a timeout and its retries: a job still under way would resend.
+        QTest::qWait(3 * WindowHarness::FastTiming().commandTimeoutMs);
+        for (int index = 0; index < 3; ++index) {
+            QCOMPARE(plant.logger(index).endpoint().requests().size(),
+                     sent[static_cast<std::size_t>(index)]);
+        }
+    }
+
+    void filterAndSortOverTheTable()
+    {
+        Plant plant(12, DistinctSettings);
+        QVERIFY(plant.readAll());
+        auto *table = plant.viewControl<QTableView>("plantTable");
+        const QAbstractItemModel *shown = table->model();
+
+        plant.viewControl<QLineEdit>("plantFilter")->setText(QStringLiteral("127.0.0.1"));
+        QCOMPARE(shown->rowCount(), 4); // .10 to .13
+        plant.viewControl<QLineEdit>("plantFilter")->setText(QStringLiteral("sn1000"));
+        QCOMPARE(shown->rowCount(), 1);
+        plant.viewControl<QLineEdit>("plantFilter")->clear();
+
+        // By number, not by text: 9 minutes before 10.
+        table->sortByColumn(DataIntervalColumn, Qt::AscendingOrder);
+        QStringList minutes;
+        for (int row = 0; row < shown->rowCount(); ++row) {
+            minutes.append(shown->index(row, DataIntervalColumn).data().toString());
+        }
+        QCOMPARE(minutes,
+                 QStringList({"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12"}));
+    }
+
+    void savesKeepThePasswordWhereItBelongs()
+    {
+        Plant plant(2, DistinctSettings);
+        QVERIFY(plant.readAll());
+        QTemporaryDir directory;
+        QString answer;
+        plant.window().setSaveFileChooser(
+            [&answer](QWidget *, const SaveFileRequest &) { return answer; });
+
+        answer = directory.filePath(QStringLiteral("plant.csv"));
+        plant.view().exportCsv();
+        QFile csv(answer);
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        const QByteArray table = csv.readAll();
+        QVERIFY(table.contains("apn1,user1,********,Op1"));
+        QVERIFY(!table.contains("secret"));
+
+        answer = directory.filePath(QStringLiteral("plant.pdf"));
+        plant.view().exportPdf();
+        QFile pdf(answer);
+        QVERIFY(pdf.open(QIODevice::ReadOnly));
+        QVERIFY(pdf.readAll().startsWith("%PDF"));
+
+        answer = directory.filePath(QStringLiteral("profile.json"));
+        plant.viewControl<QTableView>("plantTable")->selectRow(1);
+        QVERIFY(plant.viewControl<QPushButton>("plantSaveProfile")->isEnabled());
+        plant.view().saveProfile();
+        QCOMPARE(QFile(answer).permissions() & (QFile::ReadGroup | QFile::ReadOther),
+                 QFile::Permissions());
+        const fleet::Checked<fleet::Profile> profile = fleet::LoadProfile(answer);
+        QVERIFY2(profile.accepted(),
+                 qPrintable(profile.accepted() ? QString() : profile.refusal().message));
+        QFile saved(answer);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        const QJsonObject settings =
+            QJsonDocument::fromJson(saved.readAll()).object().value("settings").toObject();
+        QCOMPARE(settings.value("operator").toString(), QStringLiteral("Op1"));
+        QCOMPARE(settings.value("apn").toObject().value("password").toString(),
+                 QStringLiteral("secret1"));
+    }
+};
+
+QTEST_MAIN(TestPlantView)
+#include "test_plant_view.moc"
