@@ -7,8 +7,6 @@
 
 namespace {
 
-constexpr int kSignalNotKnown = 99;
-constexpr int kSignalScaleTop = 31;
 const QString kMaskedPassword = QStringLiteral("********");
 
 QJsonObject ObjectValue(const PlantRow &row, const char *reportKey)
@@ -40,16 +38,16 @@ QString IpConfigurationText(const QJsonObject &ip)
     return QStringLiteral("%1 / %2 / %3").arg(address, mask, gateway);
 }
 
-QString SignalText(const QString &reported)
+// "22 (-69 dBm)", "99 (unknown)", or the codec's words for an unreadable report.
+QString SignalText(const PlantRow &row)
 {
-    const std::optional<SignalLevel> level = SignalLevelOf(reported);
-    if (level) {
-        return QStringLiteral("%1 (%2 dBm)").arg(level->value).arg(level->dbm);
+    const cellular::SignalReading reading = PlantSignalReading(row);
+    if (reading.raw.empty()) {
+        return {};
     }
-    if (reported.trimmed() == QString::number(kSignalNotKnown)) {
-        return QStringLiteral("%1 (not known)").arg(kSignalNotKnown);
-    }
-    return reported;
+    const QString description = QString::fromStdString(cellular::DescribeSignal(reading));
+    return reading.value ? QStringLiteral("%1 (%2)").arg(*reading.value).arg(description)
+                         : description;
 }
 
 QString SystemField(const PlantRow &row, const char *key)
@@ -79,15 +77,10 @@ QString StatusText(const PlantRow &row)
 
 } // namespace
 
-std::optional<SignalLevel> SignalLevelOf(const QString &reported)
+cellular::SignalReading PlantSignalReading(const PlantRow &row)
 {
-    bool isNumber = false;
-    const int value = reported.trimmed().toInt(&isNumber);
-    if (!isNumber || value < 0 || value > kSignalScaleTop) {
-        return std::nullopt;
-    }
-    // 0 is -113 dBm or less, each step of the scale 2 dB, 31 is -51 dBm or more.
-    return SignalLevel{value, -113 + 2 * value, value == 0 ? 0 : std::min(5, (value + 5) / 6)};
+    return cellular::InterpretSignalQuality(
+        row.outcome.values.value(QLatin1String("signal")).toString().toStdString());
 }
 
 QString PlantColumnTitle(int column)
@@ -142,7 +135,7 @@ QString PlantCellText(const PlantRow &row, int column)
     case OperatorColumn:
         return TextValue(row, "operator");
     case SignalColumn:
-        return SignalText(TextValue(row, "signal"));
+        return SignalText(row);
     case GprsColumn:
         return SystemField(row, "gprs");
     case DataIntervalColumn: {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "commands/cellular_link_codec.h"
+
 #include "fleet/logger_outcome.h"
 #include "list_export.h"
 
@@ -43,16 +45,8 @@ struct PlantRow {
     fleet::LoggerOutcome outcome;
 };
 
-// A modem's signal quality on its 0-31 scale, in dBm and as a bar of five steps.
-struct SignalLevel {
-    int value = 0;
-    int dbm = 0;
-    int steps = 0; // 0 to 5
-};
-
-// The two characters a logger reports as its signal quality. Nothing for a text that is
-// not a value of the scale (99 is the modem's "not known").
-std::optional<SignalLevel> SignalLevelOf(const QString &reported);
+// The signal quality a logger reported, as the cellular codec reads it.
+cellular::SignalReading PlantSignalReading(const PlantRow &row);
 
 QString PlantColumnTitle(int column);
 

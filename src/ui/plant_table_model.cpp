@@ -56,9 +56,9 @@ QVariant PlantTableModel::data(const QModelIndex &index, int role) const
         return odd;
     case SignalStepsRole:
         if (column == SignalColumn) {
-            if (const auto level =
-                    SignalLevelOf(row.outcome.values.value(QLatin1String("signal")).toString())) {
-                return level->steps;
+            const cellular::SignalReading reading = PlantSignalReading(row);
+            if (reading.value) {
+                return cellular::SignalBarSteps(reading);
             }
         }
         return {};
