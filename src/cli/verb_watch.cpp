@@ -97,7 +97,7 @@ private:
     {
         Console &console = m_session.console();
         const bool terminal = console.errIsTerminal;
-        if (terminal) {
+        if (m_statusLength > 0) {
             console.err << '\r' << QString(m_statusLength, QLatin1Char(' ')) << '\r';
             console.err.flush();
         }

@@ -120,7 +120,7 @@ QString WatchStatusLine(const std::deque<WatchReading> &recent, int readings, in
     for (const WatchReading &reading : recent) {
         sparkline += Spark(reading);
     }
-    return QStringLiteral("[%1%2] %3  %4  %5 readings, %6 missed")
+    return QStringLiteral("[%1%2] %3  %4  %5 read, %6 missed")
         .arg(QString(steps, QLatin1Char('#')),
              QString(cellular::kSignalBarSteps - steps, QLatin1Char(' ')),
              meaning.leftJustified(17), sparkline)

@@ -30,7 +30,7 @@ QString WatchRecord(const WatchReading &reading, Format format);
 
 // The line a terminal shows and rewrites: the latest reading's five-step bar and meaning,
 // a sparkline of the recent readings (oldest first; a blank for a missed reading, "?" for
-// one without a value) and the counts so far.
+// one without a value) and how many readings were taken and missed so far.
 QString WatchStatusLine(const std::deque<WatchReading> &recent, int readings, int missed);
 
 } // namespace cli

@@ -668,7 +668,7 @@ private slots:
             << "time,raw,value,dBm,error\nT,05,5,-103,\nT,12,12,-89,\nT,18,18,-77,\n"
                "T,25,25,-63,\nT,31,31,-51,\n"
             << QStringLiteral("[#####] -51 dBm or better  \u2582\u2583\u2585\u2586\u2588  5 "
-                              "readings, 0 missed");
+                              "read, 0 missed");
         QTest::newRow("missed, unreadable and unknown, json")
             << QStringList{"12", "", "x9", "99"} << QStringList{"--count", "4", "--format", "json"}
             << true << 1
@@ -677,7 +677,7 @@ private slots:
                "\"T\"}\n"
                "{\"dBm\":null,\"raw\":\"x9\",\"time\":\"T\",\"value\":null}\n"
                "{\"dBm\":null,\"raw\":\"99\",\"time\":\"T\",\"value\":99}\n"
-            << "[     ] unknown            \u2583 ??  4 readings, 1 missed";
+            << "[     ] unknown            \u2583 ??  4 read, 1 missed";
         QTest::newRow("silent logger, table")
             << QStringList{""} << QStringList{"--count", "2"} << false << 1
             << "time  raw  value  dBm   error\n"
