@@ -22,6 +22,7 @@ Verbs:
   write    write settings to loggers, each read back
   backup   save every readable setting of one logger as a profile
   apply    write a profile to many loggers, each setting read back
+  watch    read one logger's signal quality again and again
 
 tarnwick-cli VERB --help describes a verb.
 Exit status: 0 every logger succeeded, 1 some logger failed, 2 bad usage or input.
@@ -29,7 +30,7 @@ Exit status: 0 every logger succeeded, 1 some logger failed, 2 bad usage or inpu
 
 std::optional<Verb> VerbNamed(const QString &name)
 {
-    for (Verb (*verb)() : {SearchVerb, ReadVerb, WriteVerb, BackupVerb, ApplyVerb}) {
+    for (Verb (*verb)() : {SearchVerb, ReadVerb, WriteVerb, BackupVerb, ApplyVerb, WatchVerb}) {
         if (Verb candidate = verb(); name == QLatin1String(candidate.name)) {
             return candidate;
         }

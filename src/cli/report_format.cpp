@@ -46,15 +46,9 @@ QString Render(const Row &header, const std::vector<Row> &rows, Format format)
 {
     QString text;
     if (format == Format::Csv) {
-        // Lines end with LF, as other tools' output on a terminal or in a pipe.
-        const auto record = [](const Row &row) {
-            QStringList fields;
-            std::transform(row.begin(), row.end(), std::back_inserter(fields), CsvField);
-            return fields.join(QLatin1Char(',')) + QLatin1Char('\n');
-        };
-        text = record(header);
+        text = CsvRecord(header);
         for (const Row &row : rows) {
-            text += record(row);
+            text += CsvRecord(row);
         }
         return text;
     }
@@ -67,27 +61,37 @@ QString Render(const Row &header, const std::vector<Row> &rows, Format format)
     };
     measure(header);
     std::for_each(rows.begin(), rows.end(), measure);
-    const auto line = [&widths](const Row &row) {
-        QString out;
-        for (qsizetype column = 0; column < row.size(); ++column) {
-            const bool last = column + 1 == row.size();
-            out += last ? row[column]
-                        : row[column].leftJustified(widths[static_cast<std::size_t>(column)] + 2);
-        }
-        // An empty last cell leaves no padding behind.
-        while (out.endsWith(QLatin1Char(' '))) {
-            out.chop(1);
-        }
-        return out + QLatin1Char('\n');
-    };
-    text += line(header);
+    text += TableLine(header, widths);
     for (const Row &row : rows) {
-        text += line(row);
+        text += TableLine(row, widths);
     }
     return text;
 }
 
 } // namespace
+
+QString CsvRecord(const QStringList &fields)
+{
+    // Lines end with LF, as other tools' output on a terminal or in a pipe.
+    QStringList quoted;
+    std::transform(fields.begin(), fields.end(), std::back_inserter(quoted), CsvField);
+    return quoted.join(QLatin1Char(',')) + QLatin1Char('\n');
+}
+
+QString TableLine(const QStringList &cells, const std::vector<qsizetype> &widths)
+{
+    QString out;
+    for (qsizetype column = 0; column < cells.size(); ++column) {
+        const bool last = column + 1 == cells.size();
+        out += last ? cells[column]
+                    : cells[column].leftJustified(widths[static_cast<std::size_t>(column)] + 2);
+    }
+    // An empty last cell leaves no padding behind.
+    while (out.endsWith(QLatin1Char(' '))) {
+        out.chop(1);
+    }
+    return out + QLatin1Char('\n');
+}
 
 std::optional<Format> FormatNamed(const QString &name)
 {

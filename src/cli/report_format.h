@@ -14,6 +14,12 @@ enum class Format { Table, Json, Csv };
 
 std::optional<Format> FormatNamed(const QString &name);
 
+// One record of a report: a CSV line, or a table line whose cells but the last are padded
+// to the column's width and two spaces. A report printed record by record uses them as
+// the whole reports below do.
+QString CsvRecord(const QStringList &fields);
+QString TableLine(const QStringList &cells, const std::vector<qsizetype> &widths);
+
 // The loggers found by a search: serial, ip and version.
 QString FormatLoggers(const std::vector<fleet::LoggerTarget> &loggers, Format format);
 

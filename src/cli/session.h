@@ -64,6 +64,7 @@ public:
     int exec();
 
     Console &console() { return m_console; }
+    fleet::FleetLink &link() { return m_link; }
     const RunOptions &options() const { return m_options; }
 
 private:

@@ -23,5 +23,6 @@ Verb ReadVerb();
 Verb WriteVerb();
 Verb BackupVerb();
 Verb ApplyVerb();
+Verb WatchVerb();
 
 } // namespace cli

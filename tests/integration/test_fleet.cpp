@@ -14,6 +14,7 @@
 #include <QUdpSocket>
 #include <QtTest>
 
+#include <csignal>
 #include <memory>
 
 #include <sys/stat.h>
@@ -543,6 +544,18 @@ private slots:
         QTest::newRow("backup two loggers")
             << QStringList{"backup", "--logger", "127.0.0.2,127.0.0.3", "--output", "x.json"}
             << "backup takes exactly one --logger";
+        const QStringList watch{"watch", "--logger", "127.0.0.2", "--count", "1"};
+        QTest::newRow("watch interval 499")
+            << watch + QStringList{"--interval", "499"}
+            << "--interval needs a whole number from 500 to 60000, not '499'";
+        QTest::newRow("watch interval 60001")
+            << watch + QStringList{"--interval", "60001"}
+            << "--interval needs a whole number from 500 to 60000, not '60001'";
+        QTest::newRow("watch count 0")
+            << watch + QStringList{"--count", "0"} << "--count needs a whole number from 1";
+        QTest::newRow("watch two loggers")
+            << QStringList{"watch", "--logger", "127.0.0.2,127.0.0.3"}
+            << "watch takes exactly one --logger";
     }
 
     void badInputSendsNothing()
@@ -759,6 +772,97 @@ private slots:
                  qPrintable(lines[0]));
         QVERIFY2(lines[1].contains(QStringLiteral(" <- command 127.0.0.2 1b 52 ")),
                  qPrintable(lines[1]));
+    }
+
+    // One line per reading as it comes, in each format; the time of each line is replaced
+    // by T. On a terminal, the status line ends with the latest reading and the sparkline.
+    void watchPrintsEachReading_data()
+    {
+        QTest::addColumn<QStringList>("sequence");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("terminal");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("out");
+        QTest::addColumn<QString>("statusLine");
+        QTest::newRow("five answered, csv")
+            << QStringList{"05", "12", "18", "25", "31"}
+            << QStringList{"--count", "5", "--format", "csv"} << true << 0
+            << "time,raw,value,dBm,error\nT,05,5,-103,\nT,12,12,-89,\nT,18,18,-77,\n"
+               "T,25,25,-63,\nT,31,31,-51,\n"
+            << QStringLiteral("[#####] -51 dBm or better  \u2582\u2583\u2585\u2586\u2588  5 "
+                              "read, 0 missed");
+        QTest::newRow("missed, unreadable and unknown, json")
+            << QStringList{"12", "", "x9", "99"} << QStringList{"--count", "4", "--format", "json"}
+            << true << 1
+            << "{\"dBm\":-89,\"raw\":\"12\",\"time\":\"T\",\"value\":12}\n"
+               "{\"error\":\"no answer to IF after 1 tries\",\"error_kind\":\"no_answer\",\"time\":"
+               "\"T\"}\n"
+               "{\"dBm\":null,\"raw\":\"x9\",\"time\":\"T\",\"value\":null}\n"
+               "{\"dBm\":null,\"raw\":\"99\",\"time\":\"T\",\"value\":99}\n"
+            << "[     ] unknown            \u2583 ??  4 read, 1 missed";
+        QTest::newRow("silent logger, table")
+            << QStringList{""} << QStringList{"--count", "2"} << false << 1
+            << "time  raw  value  dBm   error\n"
+               "T                    missed: no answer to IF after 1 tries\n"
+               "T                    missed: no answer to IF after 1 tries\n"
+            << QString();
+    }
+
+    void watchPrintsEachReading()
+    {
+        QFETCH(QStringList, sequence);
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, terminal);
+        startLoggers(1);
+        for (const QString &value : sequence) {
+            logger(0).settings().cellular.signalQualitySequence.push_back(value.toStdString());
+        }
+        const CliResult result = run(QStringList{"watch", "--logger", addresses(0, 1), "--interval",
+                                                 "500", "--retries", "0"} +
+                                         arguments,
+                                     terminal);
+        QTEST(result.status, "status");
+        // In a table, a time stamp is its column's widest cell, two spaces before the next.
+        static const QRegularExpression time(QStringLiteral(
+            "\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}(Z|[+-]\\d\\d:\\d\\d)"));
+        QString out = result.out;
+        out.replace(time, QStringLiteral("T"));
+        static const QRegularExpression header(QStringLiteral("^time +raw"));
+        out.replace(header, QStringLiteral("time  raw"));
+        QTEST(out, "out");
+        QCOMPARE(requestsTo(0), arguments.at(1).toInt());
+        QFETCH(QString, statusLine);
+        if (terminal) {
+            const QString lastLine = result.err.split(QLatin1Char('\r')).last();
+            QVERIFY2(lastLine.startsWith(statusLine + QLatin1Char('\n')), qPrintable(result.err));
+        } else {
+            QVERIFY2(!result.err.contains(QLatin1Char('\r')), qPrintable(result.err));
+        }
+    }
+
+    // Without a count the watch runs until Ctrl+C, which ends it with the readings printed
+    // so far and their status, and leaves the program's own handling of Ctrl+C as it was.
+    void interruptEndsTheWatch()
+    {
+        startLoggers(1);
+        const auto handlerBefore = std::signal(SIGINT, SIG_DFL);
+        std::signal(SIGINT, handlerBefore);
+        QTimer interrupter;
+        QObject::connect(&interrupter, &QTimer::timeout, &interrupter, [this, &interrupter] {
+            // The second request goes out once the first reading has been printed.
+            if (requestsTo(0) >= 2) {
+                interrupter.stop();
+                std::raise(SIGINT);
+            }
+        });
+        interrupter.start(10);
+        const CliResult result =
+            run({"watch", "--logger", addresses(0, 1), "--interval", "500", "--format", "csv"});
+        QCOMPARE(result.status, 0);
+        const QStringList lines = result.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QVERIFY2(lines.size() >= 2 && lines[1].endsWith(QLatin1String(",23,23,-67,")),
+                 qPrintable(result.out));
+        QVERIFY(std::signal(SIGINT, handlerBefore) == handlerBefore);
     }
 
     void portInUseIsReported()
