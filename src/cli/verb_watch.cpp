@@ -165,7 +165,8 @@ int Run(const QCommandLineParser &parser, Session &session)
         return session.refuse(
             {QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first())});
     }
-    const fleet::Checked<std::vector<QHostAddress>> addresses = ParseLoggerAddresses(parser);
+    const fleet::Checked<std::vector<QHostAddress>> addresses =
+        ParseLoggerAddresses(parser, PcAdapters(session.options().network.bindAddress));
     if (!addresses.accepted()) {
         return session.refuse(addresses.refusal());
     }
