@@ -62,12 +62,7 @@ public:
             commandPort = m_loggers.back()->endpoint().commandPort();
             searchPort = m_loggers.back()->endpoint().searchPort();
         }
-        NetworkSettings network;
-        network.bindAddress = QHostAddress(QStringLiteral("127.0.0.1"));
-        network.localSetPort = 0;
-        network.localSearchPort = 0;
-        network.remoteSetPort = commandPort;
-        network.remoteSearchPort = searchPort;
+        const NetworkSettings network = WindowHarness::LoopbackNetwork(commandPort, searchPort);
         m_window = std::make_unique<MainWindow>(
             m_notifier, network, WindowHarness::FastTiming(),
             [] { return QStringLiteral("127.0.0.1"); },

@@ -39,11 +39,7 @@ WindowHarness::WindowHarness(int loggerCount, const Timing &timing)
         searchPort = logger->searchPort();
         m_loggers.push_back(std::move(logger));
     }
-    m_settings.bindAddress = QHostAddress(QStringLiteral("127.0.0.1"));
-    m_settings.localSetPort = 0;
-    m_settings.localSearchPort = 0;
-    m_settings.remoteSetPort = commandPort;
-    m_settings.remoteSearchPort = searchPort;
+    m_settings = LoopbackNetwork(commandPort, searchPort);
     m_window = std::make_unique<MainWindow>(m_notifier, m_settings, timing,
                                             [] { return QStringLiteral("127.0.0.1"); },
                                             [] { return LoopbackAdapters(); });
@@ -51,6 +47,17 @@ WindowHarness::WindowHarness(int loggerCount, const Timing &timing)
 }
 
 WindowHarness::~WindowHarness() = default;
+
+NetworkSettings WindowHarness::LoopbackNetwork(quint16 remoteSetPort, quint16 remoteSearchPort)
+{
+    NetworkSettings settings;
+    settings.bindAddress = QHostAddress(QStringLiteral("127.0.0.1"));
+    settings.localSetPort = 0;
+    settings.localSearchPort = 0;
+    settings.remoteSetPort = remoteSetPort;
+    settings.remoteSearchPort = remoteSearchPort;
+    return settings;
+}
 
 void WindowHarness::selectLogger(int index)
 {

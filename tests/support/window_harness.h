@@ -17,6 +17,8 @@ class WindowHarness
 public:
     static Timing FastTiming();
     static QList<discovery::LocalAdapter> LoopbackAdapters();
+    // The tool on 127.0.0.1 with free local ports, sending to loggers on these ports.
+    static NetworkSettings LoopbackNetwork(quint16 remoteSetPort, quint16 remoteSearchPort);
 
     explicit WindowHarness(int loggerCount = 1, const Timing &timing = FastTiming());
     ~WindowHarness();

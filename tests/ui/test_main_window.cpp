@@ -45,12 +45,7 @@ private slots:
         logger.setCommandHandler("SR", [](const std::string &) {
             return std::optional<std::string>("R06001830<b>X</b>0503017");
         });
-        NetworkSettings settings;
-        settings.bindAddress = QHostAddress(QStringLiteral("127.0.0.1"));
-        settings.localSetPort = 0;
-        settings.localSearchPort = 0;
-        settings.remoteSetPort = logger.commandPort();
-        settings.remoteSearchPort = logger.searchPort();
+        const NetworkSettings settings = WindowHarness::LoopbackNetwork(logger.commandPort(), logger.searchPort());
         MessageBoxNotifier notifier;
         MainWindow window(
             notifier, settings, WindowHarness::FastTiming(), [] { return QStringLiteral("127.0.0.1"); },

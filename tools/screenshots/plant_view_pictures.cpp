@@ -73,12 +73,7 @@ void TakePlantViewPictures(const QString &directory)
         commandPort = loggers.back()->endpoint().commandPort();
         searchPort = loggers.back()->endpoint().searchPort();
     }
-    NetworkSettings network;
-    network.bindAddress = QHostAddress(QStringLiteral("127.0.0.1"));
-    network.localSetPort = 0;
-    network.localSearchPort = 0;
-    network.remoteSetPort = commandPort;
-    network.remoteSearchPort = searchPort;
+    const NetworkSettings network = WindowHarness::LoopbackNetwork(commandPort, searchPort);
     RecordingNotifier notifier;
     MainWindow window(
         notifier, network, Timing{}, [] { return QStringLiteral("127.0.0.1"); },
