@@ -3,6 +3,9 @@
 #include <QStringList>
 #include <QTextStream>
 
+#include <functional>
+#include <optional>
+
 namespace cli {
 
 // Exit statuses: every logger succeeded, some logger failed, bad usage or input.
@@ -14,6 +17,9 @@ struct Console {
     QTextStream &out;
     QTextStream &err;
     bool errIsTerminal = false; // a progress line only on a terminal
+    // A secret asked for with the prompt, read from standard input; nothing when there
+    // is none.
+    std::function<std::optional<QString>(const QString &prompt)> readSecret;
 };
 
 // Runs one verb of tarnwick-cli; `arguments` begin with the program name. Needs a

@@ -1,5 +1,8 @@
 #include "console_output.h"
 
+#include "fleet/settings/cellular.h"
+#include "protocol/frame_verdicts.h"
+
 #include <chrono>
 
 namespace cli {
@@ -10,9 +13,14 @@ int PrintRefusal(Console &console, const QString &verbName, const fleet::Refusal
     return kBadUsage;
 }
 
-int PrintOutcomes(Console &console, const std::vector<fleet::LoggerOutcome> &outcomes,
-                  const QStringList &keys, Format format)
+int PrintOutcomes(Console &console, std::vector<fleet::LoggerOutcome> outcomes,
+                  const QStringList &keys, Format format, Secrets secrets)
 {
+    if (secrets == Secrets::Hidden) {
+        for (fleet::LoggerOutcome &outcome : outcomes) {
+            outcome.values = fleet::WithSecretsHidden(outcome.values);
+        }
+    }
     console.out << FormatOutcomes(outcomes, keys, format);
     console.out.flush();
     int failed = 0;
@@ -42,18 +50,52 @@ void PrintProgress(Console &console, const fleet::RunProgress &progress)
     console.err.flush();
 }
 
-TracePrinter::TracePrinter(Console &console)
-    : m_console(console),
+TracePrinter::TracePrinter(Console &console, Secrets secrets)
+    : m_console(console), m_secrets(secrets),
       m_startMicroseconds(std::chrono::duration_cast<std::chrono::microseconds>(
                               std::chrono::system_clock::now().time_since_epoch())
                               .count())
 {
 }
 
+QByteArray TracePrinter::shownBytes(const ObservedDatagram &datagram)
+{
+    QByteArray shown = datagram.bytes;
+    if (datagram.endpoint != ObservedDatagram::Endpoint::Set) {
+        return shown;
+    }
+    const bool sent = datagram.direction == ObservedDatagram::Direction::Sent;
+    const bool received = datagram.direction == ObservedDatagram::Direction::Received;
+    const quint32 peer = datagram.peerAddress.toIPv4Address();
+    qsizetype pieceStart = 0;
+    for (const protocol::DatagramPiece &piece : protocol::InspectDatagram(
+             {datagram.bytes.constData(), static_cast<std::size_t>(datagram.bytes.size())})) {
+        const bool frame = piece.verdict == protocol::PieceVerdict::CrcGood ||
+                           piece.verdict == protocol::PieceVerdict::CrcBad ||
+                           piece.verdict == protocol::PieceVerdict::CrcGoodLostToStrayEsc;
+        std::optional<protocol::SecretRange> secret;
+        if (frame && sent) {
+            m_lastRequest[peer] = piece.payload;
+            secret = protocol::FindSecret(piece.payload);
+        } else if (frame && received) {
+            secret = protocol::FindAnswerSecret(m_lastRequest[peer], piece.payload);
+        }
+        if (secret && m_secrets == Secrets::Hidden) {
+            // The payload follows the frame's ESC.
+            const qsizetype length = static_cast<qsizetype>(secret->end - secret->begin);
+            shown.replace(pieceStart + 1 + static_cast<qsizetype>(secret->begin), length,
+                          QByteArray(length, '*'));
+        }
+        pieceStart += static_cast<qsizetype>(piece.bytes.size());
+    }
+    return shown;
+}
+
 void TracePrinter::datagramObserved(const ObservedDatagram &datagram)
 {
+    const QByteArray bytes = shownBytes(datagram);
     QString printable;
-    for (const char byte : datagram.bytes) {
+    for (const char byte : bytes) {
         const auto value = static_cast<unsigned char>(byte);
         printable += value >= 0x20 && value < 0x7F ? QChar::fromLatin1(byte) : QLatin1Char('.');
     }
@@ -67,7 +109,7 @@ void TracePrinter::datagramObserved(const ObservedDatagram &datagram)
                          .arg(sent ? QLatin1String("->") : QLatin1String("<-"))
                          .arg(search ? QLatin1String("search") : QLatin1String("command"))
                          .arg(datagram.peerAddress.toString())
-                         .arg(QString::fromLatin1(datagram.bytes.toHex(' ')))
+                         .arg(QString::fromLatin1(bytes.toHex(' ')))
                          .arg(printable);
     m_console.err.flush();
 }

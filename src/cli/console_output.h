@@ -8,27 +8,34 @@
 
 #include <QStringList>
 
+#include <map>
+#include <string>
 #include <vector>
 
 namespace cli {
 
+// Whether a report or trace shows the APN password and the PIN, or kHiddenSecret.
+enum class Secrets { Hidden, Shown };
+
 // Prints the refusal of a verb's input; exit status 2.
 int PrintRefusal(Console &console, const QString &verbName, const fleet::Refusal &refusal);
 
-// Prints the outcomes on standard output and each failure on standard error; the exit
-// status says whether every logger succeeded.
-int PrintOutcomes(Console &console, const std::vector<fleet::LoggerOutcome> &outcomes,
-                  const QStringList &keys, Format format);
+// Prints the outcomes on standard output, secrets hidden unless shown, and each failure
+// on standard error; the exit status says whether every logger succeeded.
+int PrintOutcomes(Console &console, std::vector<fleet::LoggerOutcome> outcomes,
+                  const QStringList &keys, Format format, Secrets secrets);
 
 // The progress line, rewritten in place: only for a terminal.
 void PrintProgress(Console &console, const fleet::RunProgress &progress);
 
 // Prints every datagram on standard error as it crosses the sockets: seconds since the
-// start, direction, socket, peer, the bytes in hexadecimal and as printable text.
+// start, direction, socket, peer, the bytes in hexadecimal and as printable text. Unless
+// secrets are shown, every byte of a PIN or APN password, written or read, is printed
+// as '*'.
 class TracePrinter : public DatagramObserver
 {
 public:
-    explicit TracePrinter(Console &console);
+    TracePrinter(Console &console, Secrets secrets);
 
     void datagramObserved(const ObservedDatagram &datagram) override;
     // An answer not taken for any request: late, repeated, or not the awaited one. Only
@@ -36,8 +43,13 @@ public:
     void answerSetAside(const QHostAddress &logger, const std::string &payload);
 
 private:
+    QByteArray shownBytes(const ObservedDatagram &datagram);
+
     Console &m_console;
+    Secrets m_secrets;
     qint64 m_startMicroseconds;
+    // The last request sent to each logger: what tells whether its answer holds a secret.
+    std::map<quint32, std::string> m_lastRequest;
 };
 
 } // namespace cli

@@ -1,6 +1,7 @@
 // tarnwick-cli: the settings of many PV data loggers at once, from the command line.
 
 #include "cli_app.h"
+#include "secret_input.h"
 #include "wire_text/wire_text.h"
 
 #include <QCoreApplication>
@@ -19,6 +20,6 @@ int main(int argc, char *argv[])
         err << wire_text::kCodePageVariable << ": unknown code page \"" << *unknown
             << "\"; using the system's code page.\n";
     }
-    cli::Console console{out, err, isatty(fileno(stderr)) == 1};
+    cli::Console console{out, err, isatty(fileno(stderr)) == 1, cli::ReadSecretFromStandardInput};
     return cli::RunCli(QCoreApplication::arguments(), console);
 }

@@ -25,6 +25,7 @@ void AddRunOptions(QCommandLineParser &parser)
         {"timeout", "Milliseconds to wait for each answer (default 5000).", "ms", "5000"},
         {"retries", "Times a request without answer is sent again (default 2).", "n", "2"},
         {"trace", "Print every datagram sent and received on stderr."},
+        {"show-secrets", "Show the APN password and the PIN in reports and the trace."},
         {"command-port", "The loggers' command port (default 8000).", "port", "8000"},
         {"search-port", "The loggers' search port (default 23).", "port", "23"},
         {"bind", "Local address to send from (default all).", "address", "0.0.0.0"},
@@ -108,6 +109,7 @@ fleet::Checked<RunOptions> ReadRunOptions(const QCommandLineParser &parser)
     options.network.bindAddress = QHostAddress(*bind);
     options.trace =
         parser.isSet("trace") ? RunOptions::Trace::OnStandardError : RunOptions::Trace::Off;
+    options.secrets = parser.isSet("show-secrets") ? Secrets::Shown : Secrets::Hidden;
     return options;
 }
 

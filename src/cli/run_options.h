@@ -1,5 +1,6 @@
 #pragma once
 
+#include "console_output.h"
 #include "fleet/logger_job.h"
 #include "fleet/refusal.h"
 #include "report_format.h"
@@ -18,6 +19,7 @@ struct RunOptions {
     int waitMs = 3000; // how long to listen for answers to the probe after the last one
     NetworkSettings network;
     enum class Trace { Off, OnStandardError } trace = Trace::Off;
+    Secrets secrets = Secrets::Hidden; // in the reports and the trace
 };
 
 void AddRunOptions(QCommandLineParser &parser);

@@ -34,7 +34,7 @@ bool Session::open()
         return false;
     }
     if (m_options.trace == RunOptions::Trace::OnStandardError) {
-        m_trace = std::make_unique<TracePrinter>(m_console);
+        m_trace = std::make_unique<TracePrinter>(m_console, m_options.secrets);
         m_link.endpoints().setObserver(m_trace.get());
         QObject::connect(
             &m_link, &fleet::FleetLink::answerSetAside, &m_link,
@@ -149,7 +149,7 @@ int Session::runOnTargets(const Targets &targets, Serials serials, fleet::FleetR
 
 int Session::printOutcomes(const Outcomes &outcomes, const QStringList &keys)
 {
-    return PrintOutcomes(m_console, outcomes, keys, m_options.format);
+    return PrintOutcomes(m_console, outcomes, keys, m_options.format, m_options.secrets);
 }
 
 int Session::noLoggerFound()

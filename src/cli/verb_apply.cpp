@@ -4,6 +4,8 @@
 #include "session.h"
 #include "verbs.h"
 
+#include <QFile>
+
 #include <set>
 
 namespace cli {
@@ -59,6 +61,13 @@ int Run(const QCommandLineParser &parser, Session &session)
         return session.refuse(loaded.refusal());
     }
     const fleet::Profile &profile = loaded.value();
+    constexpr auto kReadableByOthers = QFileDevice::ReadGroup | QFileDevice::ReadOther;
+    if (profile.holdsSecrets && (QFile::permissions(arguments.first()) & kReadableByOthers)) {
+        session.console().err << QStringLiteral("tarnwick-cli apply: warning: %1 holds a secret "
+                                                "and other users of this PC can read it; "
+                                                "chmod 600 %1\n")
+                                     .arg(arguments.first());
+    }
     const bool withIp = parser.isSet("with-ip");
     std::optional<fleet::IpPlan> plan;
     if (parser.isSet("plan")) {

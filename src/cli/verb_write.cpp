@@ -26,14 +26,48 @@ QStringList KeysOf(const std::vector<fleet::SettingWrite> &writes)
     return keys;
 }
 
+// pin=- and apn=NAME,USER,- take the secret from standard input, where no other user of
+// the PC sees it, as they would see the command line.
+fleet::Checked<QString> WithSecretFromInput(const QString &assignment, Console &console)
+{
+    const struct {
+        QLatin1String prefix;
+        qsizetype fields; // the secret is the last
+        QString prompt;
+    } asked[] = {{QLatin1String("pin="), 1, QStringLiteral("PIN: ")},
+                 {QLatin1String("apn="), 3, QStringLiteral("APN password: ")}};
+    for (const auto &secret : asked) {
+        const QStringList fields =
+            assignment.startsWith(secret.prefix)
+                ? assignment.mid(secret.prefix.size()).split(QLatin1Char(','))
+                : QStringList();
+        if (fields.size() != secret.fields || fields.last() != QLatin1String("-")) {
+            continue;
+        }
+        const std::optional<QString> typed =
+            console.readSecret ? console.readSecret(secret.prompt) : std::nullopt;
+        if (!typed) {
+            return fleet::Refusal{QStringLiteral("%1- reads the secret from standard input, "
+                                                 "which has ended")
+                                      .arg(assignment.chopped(1))};
+        }
+        return assignment.chopped(1) + *typed;
+    }
+    return assignment;
+}
+
 int Run(const QCommandLineParser &parser, Session &session)
 {
     if (parser.positionalArguments().isEmpty()) {
         return session.refuse({QStringLiteral("name at least one SETTING=VALUE")});
     }
     std::vector<fleet::SettingWrite> writes;
-    for (const QString &assignment : parser.positionalArguments()) {
-        fleet::CheckedWrite checked = fleet::ParseAssignment(assignment);
+    for (const QString &given : parser.positionalArguments()) {
+        const fleet::Checked<QString> assignment = WithSecretFromInput(given, session.console());
+        if (!assignment.accepted()) {
+            return session.refuse(assignment.refusal());
+        }
+        fleet::CheckedWrite checked = fleet::ParseAssignment(assignment.value());
         if (!checked.accepted()) {
             return session.refuse(checked.refusal());
         }

@@ -41,6 +41,13 @@ Checked<Profile> ReadSettings(const QJsonObject &settings)
     return profile;
 }
 
+bool HoldsSecrets(const QJsonObject &document)
+{
+    const QJsonObject settings = document.value("settings").toObject();
+    return settings.contains("pin") ||
+           !settings.value("apn").toObject().value("password").toString().isEmpty();
+}
+
 Checked<Profile> ReadDocument(const QJsonObject &document)
 {
     if (auto unknown = UnknownKey(document, kDocumentKeys, QString())) {
@@ -69,14 +76,13 @@ Checked<Profile> ReadDocument(const QJsonObject &document)
     if (!document.value("settings").isObject()) {
         return Refusal{QStringLiteral("\"settings\" must be an object")};
     }
-    return ReadSettings(document.value("settings").toObject());
-}
-
-bool HoldsSecrets(const QJsonObject &document)
-{
-    const QJsonObject settings = document.value("settings").toObject();
-    return settings.contains("pin") ||
-           !settings.value("apn").toObject().value("password").toString().isEmpty();
+    Checked<Profile> read = ReadSettings(document.value("settings").toObject());
+    if (!read.accepted()) {
+        return read.refusal();
+    }
+    Profile profile = std::move(read).value();
+    profile.holdsSecrets = HoldsSecrets(document);
+    return profile;
 }
 
 Refusal CannotWrite(const QString &path, const QString &reason)

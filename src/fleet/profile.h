@@ -30,6 +30,7 @@ std::optional<Refusal> SaveProfile(const QString &path, const QJsonObject &docum
 struct Profile {
     std::vector<SettingWrite> writes;
     std::optional<SettingWrite> addressChange;
+    bool holdsSecrets = false; // an APN password or a PIN
 };
 
 // Reads and checks a profile file. Another format or version, an unknown key (named with

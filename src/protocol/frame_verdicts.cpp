@@ -81,6 +81,28 @@ std::vector<std::string> CutCandidates(std::string_view datagram)
     return candidates;
 }
 
+namespace {
+
+// The last of three quoted values "a","b","c" that start at `from`: a value may hold the
+// separator itself, so the secret is taken from the second separator on, which can only
+// make it longer. With fewer separators than three values, everything from `from` on.
+SecretRange ThirdQuotedValue(std::string_view payload, std::size_t from)
+{
+    constexpr std::string_view kSeparator = "\",\"";
+    const std::size_t first = payload.find(kSeparator, from);
+    const std::size_t second =
+        first == std::string_view::npos ? first : payload.find(kSeparator, first + 1);
+    if (second == std::string_view::npos) {
+        return SecretRange{from, payload.size()};
+    }
+    const std::size_t begin = second + kSeparator.size();
+    const std::size_t end =
+        payload.ends_with('"') && payload.size() > begin ? payload.size() - 1 : payload.size();
+    return SecretRange{begin, end};
+}
+
+} // namespace
+
 std::optional<SecretRange> FindSecret(std::string_view payload)
 {
     constexpr std::size_t kCodeLength = 2;
@@ -90,19 +112,16 @@ std::optional<SecretRange> FindSecret(std::string_view payload)
     if (!payload.starts_with("AW")) {
         return std::nullopt;
     }
-    // AW"name","user","password": a value may hold the separator itself, so the secret is
-    // taken from the second separator on, which can only make it longer.
-    constexpr std::string_view kSeparator = "\",\"";
-    const std::size_t first = payload.find(kSeparator, kCodeLength);
-    const std::size_t second =
-        first == std::string_view::npos ? first : payload.find(kSeparator, first + 1);
-    if (second == std::string_view::npos) {
-        return SecretRange{kCodeLength, payload.size()};
+    return ThirdQuotedValue(payload, kCodeLength);
+}
+
+std::optional<SecretRange> FindAnswerSecret(std::string_view request, std::string_view answer)
+{
+    // R"name","user","password" answers AR.
+    if (request != "AR" || !answer.starts_with('R')) {
+        return std::nullopt;
     }
-    const std::size_t begin = second + kSeparator.size();
-    const std::size_t end =
-        payload.ends_with('"') && payload.size() > begin ? payload.size() - 1 : payload.size();
-    return SecretRange{begin, end};
+    return ThirdQuotedValue(answer, 1);
 }
 
 std::string EscapeBytes(std::string_view bytes)

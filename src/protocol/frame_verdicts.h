@@ -50,6 +50,9 @@ struct SecretRange {
     std::size_t end = 0;
 };
 std::optional<SecretRange> FindSecret(std::string_view payload);
+// Where the answer to a request holds a secret: the APN password, the last of the three
+// quoted values of the answer to "AR". Nothing for any other request.
+std::optional<SecretRange> FindAnswerSecret(std::string_view request, std::string_view answer);
 
 // What a person is shown in place of a secret; its length does not tell the secret's.
 inline constexpr std::string_view kHiddenSecret = "********";

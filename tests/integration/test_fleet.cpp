@@ -108,7 +108,14 @@ private:
         CliResult result;
         QTextStream out(&result.out);
         QTextStream err(&result.err);
-        cli::Console console{out, err, errIsTerminal};
+        // Standard input holds the lines of m_standardInput, each read once.
+        cli::Console console{out, err, errIsTerminal,
+                             [this](const QString &) -> std::optional<QString> {
+                                 if (m_standardInput.isEmpty()) {
+                                     return std::nullopt;
+                                 }
+                                 return m_standardInput.takeFirst();
+                             }};
         result.status = cli::RunCli(arguments, console);
         return result;
     }
@@ -119,9 +126,14 @@ private:
     }
 
     std::vector<std::unique_ptr<SimulatedLogger>> m_loggers;
+    QStringList m_standardInput;
 
 private slots:
-    void cleanup() { m_loggers.clear(); }
+    void cleanup()
+    {
+        m_loggers.clear();
+        m_standardInput.clear();
+    }
 
     void searchListsSerialIpAndVersion()
     {
@@ -738,6 +750,127 @@ private slots:
             QCOMPARE(target.network.ipAddress,
                      QStringLiteral("10.0.0.1%1").arg(index + 1).toStdString());
         }
+    }
+
+    // The APN password stands in no report nor trace unless asked for; the PIN's bytes
+    // are hidden in the trace. The backup's file keeps the password: it is the backup.
+    void secretsAreHiddenUnlessShown_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("shown");
+        const QStringList read{"read", "apn"};
+        const QStringList write{"write", "apn=plant.apn,plant,s3cret", "pin=4711"};
+        for (const char *format : {"table", "csv", "json"}) {
+            QTest::addRow("read, %s", format) << read + QStringList{"--format", format} << false;
+            QTest::addRow("write, %s", format) << write + QStringList{"--format", format} << false;
+        }
+        QTest::newRow("backup") << QStringList{"backup"} << false;
+        QTest::newRow("read, shown") << read + QStringList{"--show-secrets"} << true;
+        QTest::newRow("write, shown") << write + QStringList{"--show-secrets"} << true;
+    }
+
+    void secretsAreHiddenUnlessShown()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, shown);
+        startLoggers(1);
+        LoggerSettings &held = logger(0).settings();
+        held.cellular.apnName = "plant.apn";
+        held.cellular.apnUser = "plant";
+        held.cellular.apnPassword = "s3cret";
+        QTemporaryDir directory;
+        const QString profile = directory.filePath("plant.json");
+        if (arguments.first() == QLatin1String("backup")) {
+            arguments += {"--output", profile};
+        }
+        const CliResult result =
+            run(arguments + QStringList{"--logger", addresses(0, 1), "--trace"});
+        QCOMPARE(result.status, 0);
+        // As text in the reports or the trace's printable column, and as the trace's bytes.
+        QStringList secrets{"s3cret", "73 33 63 72 65 74"};
+        if (arguments.contains(QLatin1String("pin=4711"))) {
+            secrets += {"PW4711", "34 37 31 31"};
+        }
+        for (const QString &secret : secrets) {
+            QVERIFY2((result.out + result.err).contains(secret) == shown,
+                     qPrintable(secret + QLatin1Char('\n') + result.out + result.err));
+        }
+        if (!shown) {
+            QVERIFY2(result.out.contains(QLatin1String("********")), qPrintable(result.out));
+        }
+        if (QFile file(profile); file.open(QIODevice::ReadOnly)) {
+            QVERIFY(file.readAll().contains("\"password\": \"s3cret\""));
+        }
+    }
+
+    // pin=- and apn=NAME,USER,- read the secret from standard input; an input that has
+    // ended refuses the write before anything is sent.
+    void secretsFromStandardInput_data()
+    {
+        QTest::addColumn<QStringList>("assignments");
+        QTest::addColumn<QStringList>("input");
+        QTest::addColumn<int>("status");
+        QTest::newRow("both") << QStringList{"pin=-", "apn=plant.apn,plant,-"}
+                              << QStringList{"4711", "s3cret"} << 0;
+        QTest::newRow("input ended")
+            << QStringList{"pin=-", "apn=plant.apn,plant,-"} << QStringList{"4711"} << 2;
+    }
+
+    void secretsFromStandardInput()
+    {
+        QFETCH(QStringList, assignments);
+        QFETCH(QStringList, input);
+        QFETCH(int, status);
+        startLoggers(1);
+        m_standardInput = input;
+        const CliResult result =
+            run(QStringList{"write", "--logger", addresses(0, 1)} + assignments);
+        QCOMPARE(result.status, status);
+        const LoggerSettings &held = logger(0).settings();
+        if (status == 0) {
+            QCOMPARE(held.cellular.pin, std::string("4711"));
+            QCOMPARE(held.cellular.apnPassword, std::string("s3cret"));
+        } else {
+            QCOMPARE(requestsTo(0), 0);
+            QVERIFY2(result.err.contains(QLatin1String("apn=plant.apn,plant,- reads the secret")),
+                     qPrintable(result.err));
+        }
+    }
+
+    // A profile with a secret that other users can read is still applied, with a warning
+    // naming the file.
+    void profileReadableByOthersIsAppliedWithAWarning_data()
+    {
+        QTest::addColumn<QByteArray>("settings");
+        QTest::addColumn<QFileDevice::Permissions>("permissions");
+        QTest::addColumn<bool>("warned");
+        const QByteArray withPassword = R"({"apn": {"name": "a", "user": "u", "password": "pw"}})";
+        const QFileDevice::Permissions owner = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+        QTest::newRow("password, readable by others")
+            << withPassword << (owner | QFileDevice::ReadOther) << true;
+        QTest::newRow("password, readable by the group")
+            << withPassword << (owner | QFileDevice::ReadGroup) << true;
+        QTest::newRow("password, owner only") << withPassword << owner << false;
+        QTest::newRow("no secret, readable by others") << QByteArray(R"({"operator": "Field Tel"})")
+                                                       << (owner | QFileDevice::ReadOther) << false;
+    }
+
+    void profileReadableByOthersIsAppliedWithAWarning()
+    {
+        QFETCH(QByteArray, settings);
+        QFETCH(QFileDevice::Permissions, permissions);
+        QFETCH(bool, warned);
+        startLoggers(1);
+        QTemporaryDir directory;
+        const QString path = directory.filePath("plant.json");
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(R"({"format": "tarnwick-profile", "version": 1, "settings": )" + settings + "}");
+        file.close();
+        QVERIFY(file.setPermissions(permissions));
+        const CliResult result = run({"apply", path, "--logger", addresses(0, 1)});
+        QCOMPARE(result.status, 0);
+        QCOMPARE(result.err.contains(path + QStringLiteral(" holds a secret")), warned);
     }
 
     void progressLineOnlyOnATerminal_data()

@@ -128,6 +128,37 @@ private slots:
         QVERIFY(!protocol::FindSecret(payload.toStdString()));
     }
 
+    // The APN password of an AR answer is a secret only as the answer to AR.
+    void findAnswerSecret_data()
+    {
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<QByteArray>("secret");
+        QTest::newRow("APN read") << QByteArray("AR") << QByteArray("R\"apn\",\"u\",\"pw\"")
+                                  << QByteArray("pw");
+        QTest::newRow("APN read, answer cut short")
+            << QByteArray("AR") << QByteArray("R\"apn\",\"u") << QByteArray("\"apn\",\"u");
+        QTest::newRow("operator read")
+            << QByteArray("CR") << QByteArray("R\"a\",\"b\",\"c\"") << QByteArray();
+        QTest::newRow("APN read, no answer code")
+            << QByteArray("AR") << QByteArray("\"a\",\"b\",\"c\"") << QByteArray();
+    }
+
+    void findAnswerSecret()
+    {
+        QFETCH(QByteArray, request);
+        QFETCH(QByteArray, answer);
+        QFETCH(QByteArray, secret);
+        const std::string text = answer.toStdString();
+        const auto range = protocol::FindAnswerSecret(request.toStdString(), text);
+        QCOMPARE(range.has_value(), !secret.isNull());
+        if (range) {
+            QCOMPARE(
+                QByteArray::fromStdString(text.substr(range->begin, range->end - range->begin)),
+                secret);
+        }
+    }
+
     void escapeBytes_data()
     {
         QTest::addColumn<QByteArray>("bytes");

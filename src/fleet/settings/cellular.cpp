@@ -4,6 +4,7 @@
 #include "commands/cellular_link_codec.h"
 #include "fleet/logger_job.h"
 #include "profile_values.h"
+#include "protocol/frame_verdicts.h"
 #include "protocol/text.h"
 #include "wire_text/wire_text.h"
 #include "write_steps.h"
@@ -161,6 +162,19 @@ CheckedWrites ApnFromProfile(const QJsonValue &value, const QString &path)
         return fields.refusal();
     }
     return AsWrites(ApnWrite(fields.value()[0], fields.value()[1], fields.value()[2]));
+}
+
+QJsonObject WithSecretsHidden(QJsonObject values)
+{
+    const QString key = ReportKey(Setting::Apn);
+    QJsonObject apn = values.value(key).toObject();
+    // An empty password stays empty, as the traffic log shows it: none is set.
+    if (!apn.value("password").toString().isEmpty()) {
+        apn.insert("password", QString::fromLatin1(protocol::kHiddenSecret.data(),
+                                                   protocol::kHiddenSecret.size()));
+        values.insert(key, apn);
+    }
+    return values;
 }
 
 CheckedWrite ParsePinAssignment(const Assignment &assignment)

@@ -2,6 +2,7 @@
 
 #include "setting.h"
 
+#include <QJsonObject>
 #include <QJsonValue>
 #include <QString>
 
@@ -14,6 +15,9 @@ class LoggerJob;
 void ReadApn(LoggerJob &job);
 CheckedWrite ParseApnAssignment(const Assignment &assignment);
 CheckedWrites ApnFromProfile(const QJsonValue &value, const QString &path);
+// A logger's recorded settings with a non-empty APN password replaced by the hidden
+// secret's text. The PIN is never recorded: a logger cannot read it back.
+QJsonObject WithSecretsHidden(QJsonObject values);
 
 CheckedWrite ParsePinAssignment(const Assignment &assignment);
 CheckedWrites PinFromProfile(const QJsonValue &value, const QString &path);
