@@ -8,6 +8,9 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 
+namespace codes = protocol::command_codes;
+using protocol::Request;
+
 // No command of this family pauses, so it needs none of the window's timing.
 CellularLink::CellularLink(QWidget &form, CommandExchange &exchange, const Timing & /*timing*/,
                            QObject *parent)
@@ -35,7 +38,7 @@ CellularLink::CellularLink(QWidget &form, CommandExchange &exchange, const Timin
 
 void CellularLink::btnARClick()
 {
-    m_exchange.SendCommand("AR", "AR");
+    m_exchange.SendCommand(Request::Bare(codes::kApnRead));
 }
 
 void CellularLink::btnAWClick()
@@ -49,7 +52,7 @@ void CellularLink::btnAWClick()
                      refusal ? QStringLiteral("APN: ") + FromWire(*refusal) : QString())) {
         return;
     }
-    m_exchange.SendCommand("AW", cellular::BuildApnWrite(apn));
+    m_exchange.SendCommand({codes::kApnWrite, cellular::BuildApnWrite(apn)});
 }
 
 void CellularLink::btnPWClick()
@@ -58,33 +61,33 @@ void CellularLink::btnPWClick()
     if (inputRefused(!pin.isEmpty(), QLatin1String(cellular::kPinMissing))) {
         return;
     }
-    m_exchange.SendCommand("PW", cellular::BuildPinWrite(ToWireForSending(pin)));
+    m_exchange.SendCommand({codes::kPinWrite, cellular::BuildPinWrite(ToWireForSending(pin))});
 }
 
 void CellularLink::btnPCClick()
 {
-    m_exchange.SendCommand("PC", "PC");
+    m_exchange.SendCommand(Request::Bare(codes::kPinClear));
 }
 
 void CellularLink::btnCRClick()
 {
-    m_exchange.SendCommand("CR", "CR");
+    m_exchange.SendCommand(Request::Bare(codes::kOperatorRead));
 }
 
 void CellularLink::btnCWClick()
 {
-    m_exchange.SendCommand("CW", cellular::BuildOperatorWrite(
-                                     ToWireForSending(m_telecomOperator->text())));
+    m_exchange.SendCommand({codes::kOperatorWrite, cellular::BuildOperatorWrite(ToWireForSending(
+                                                       m_telecomOperator->text()))});
 }
 
 void CellularLink::btnIFClick()
 {
-    m_exchange.SendCommand("IF", "IF");
+    m_exchange.SendCommand(Request::Bare(codes::kSignalQualityRead));
 }
 
 void CellularLink::btnQRClick()
 {
-    m_exchange.SendCommand("QR", "QR");
+    m_exchange.SendCommand(Request::Bare(codes::kFrontEndRead));
 }
 
 void CellularLink::btnQWClick()
@@ -94,7 +97,7 @@ void CellularLink::btnQWClick()
     if (inputRefused(!refusal, refusal ? FromWire(*refusal) : QString())) {
         return;
     }
-    m_exchange.SendCommand("QW", cellular::BuildFrontEndWrite(minutes));
+    m_exchange.SendCommand({codes::kFrontEndWrite, cellular::BuildFrontEndWrite(minutes)});
 }
 
 bool CellularLink::eventFilter(QObject *watched, QEvent *event)
@@ -120,20 +123,24 @@ bool CellularLink::edtpinKeyPress(const QKeyEvent &key)
 
 void CellularLink::registerAnswerHandlers()
 {
-    m_exchange.registerAnswerHandler("AR", [this](const std::string &p) { apnAnswer(p); });
-    m_exchange.registerAnswerHandler("CR", [this](const std::string &p) { operatorAnswer(p); });
-    m_exchange.registerAnswerHandler("IF",
+    m_exchange.registerAnswerHandler(codes::kApnRead,
+                                     [this](const std::string &p) { apnAnswer(p); });
+    m_exchange.registerAnswerHandler(codes::kOperatorRead,
+                                     [this](const std::string &p) { operatorAnswer(p); });
+    m_exchange.registerAnswerHandler(codes::kSignalQualityRead,
                                      [this](const std::string &p) { signalQualityAnswer(p); });
-    m_exchange.registerAnswerHandler("QR", [this](const std::string &p) { frontEndAnswer(p); });
-    registerConfirmation("AW", QStringLiteral("Set APN successful"));
-    registerConfirmation("PW", QStringLiteral("Set PIN successful"));
-    registerConfirmation("PC", QStringLiteral("Clear PIN successful"));
-    registerConfirmation("CW", QStringLiteral("Set Telecom Operator successful"));
-    registerConfirmation("QW", QStringLiteral("Set Front-End Computer Successful"));
+    m_exchange.registerAnswerHandler(codes::kFrontEndRead,
+                                     [this](const std::string &p) { frontEndAnswer(p); });
+    registerConfirmation(codes::kApnWrite, QStringLiteral("Set APN successful"));
+    registerConfirmation(codes::kPinWrite, QStringLiteral("Set PIN successful"));
+    registerConfirmation(codes::kPinClear, QStringLiteral("Clear PIN successful"));
+    registerConfirmation(codes::kOperatorWrite, QStringLiteral("Set Telecom Operator successful"));
+    registerConfirmation(codes::kFrontEndWrite,
+                         QStringLiteral("Set Front-End Computer Successful"));
 }
 
 // Any answer to a write or clear counts as success: the logger has no way to refuse.
-void CellularLink::registerConfirmation(const std::string &code, const QString &message)
+void CellularLink::registerConfirmation(protocol::CommandCode code, const QString &message)
 {
     m_exchange.registerAnswerHandler(code, [this, message](const std::string &) {
         closeExchange();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "protocol/request.h"
 #include "transport/settings.h"
 
 #include <QObject>
@@ -40,7 +41,7 @@ private:
     static bool edtpinKeyPress(const QKeyEvent &key);
 
     void registerAnswerHandlers();
-    void registerConfirmation(const std::string &code, const QString &message);
+    void registerConfirmation(protocol::CommandCode code, const QString &message);
     void closeExchange();
     bool inputRefused(bool acceptable, const QString &message);
 

@@ -11,6 +11,9 @@
 #include <QTextEdit>
 #include <QTreeWidget>
 
+namespace codes = protocol::command_codes;
+using protocol::Request;
+
 namespace {
 
 // The most characters the append info holds.
@@ -71,10 +74,14 @@ DeviceRegistry::DeviceRegistry(QWidget &form, CommandExchange &exchange,
     ConnectClick(form, "btnDE", this, exchange.notifier(), [this] { btnDEClick(); });
     ConnectClick(form, "btnclearall", this, exchange.notifier(), [this] { btnclearallClick(); });
 
-    exchange.registerAnswerHandler("DA", [this](const std::string &p) { answerAddDevice(p); });
-    exchange.registerAnswerHandler("DN", [this](const std::string &p) { answerDeviceCount(p); });
-    exchange.registerAnswerHandler("DR", [this](const std::string &p) { answerDeviceRead(p); });
-    exchange.registerAnswerHandler("DE", [this](const std::string &p) { answerDeleteAll(p); });
+    exchange.registerAnswerHandler(codes::kDeviceAdd,
+                                   [this](const std::string &p) { answerAddDevice(p); });
+    exchange.registerAnswerHandler(codes::kDeviceCount,
+                                   [this](const std::string &p) { answerDeviceCount(p); });
+    exchange.registerAnswerHandler(codes::kDeviceRead,
+                                   [this](const std::string &p) { answerDeviceRead(p); });
+    exchange.registerAnswerHandler(codes::kDeviceDeleteAll,
+                                   [this](const std::string &p) { answerDeleteAll(p); });
 
     KeepUpperCase(m_serialNumber);
     KeepUpperCase(m_typeCode);
@@ -103,8 +110,8 @@ void DeviceRegistry::btnDAClick()
         m_exchange.notifier().inform(FromWire(*refusal));
         return;
     }
-    m_exchange.SendCommand("DA",
-                           device_registry::AddDeviceRequest(device, IsCharacterBoundary));
+    m_exchange.SendCommand(
+        {codes::kDeviceAdd, device_registry::AddDeviceRequest(device, IsCharacterBoundary)});
 }
 
 void DeviceRegistry::btnReadDeviceClick()
@@ -113,7 +120,7 @@ void DeviceRegistry::btnReadDeviceClick()
         return;
     }
     clearDeviceLists();
-    m_exchange.SendCommand("DN", "DN");
+    m_exchange.SendCommand(Request::Bare(codes::kDeviceCount));
 }
 
 void DeviceRegistry::btnDEClick()
@@ -122,7 +129,7 @@ void DeviceRegistry::btnDEClick()
     if (!m_exchange.hasSelectedLogger()) {
         return;
     }
-    m_exchange.SendCommand("DE", device_registry::kDeleteAllRequest);
+    m_exchange.SendCommand({codes::kDeviceDeleteAll, device_registry::kDeleteAllRequest});
 }
 
 void DeviceRegistry::btnclearallClick()
@@ -161,10 +168,11 @@ void DeviceRegistry::answerDeviceCount(const std::string &payload)
     if (!m_exchange.requireSelectedLogger()) {
         return;
     }
-    m_exchange.setCurrentCommand("DR");
+    m_exchange.setCurrentCommand(codes::kDeviceRead);
     m_exchange.lockWindow();
     m_exchange.enableTimeout();
-    m_exchange.sendToSelectedLogger(device_registry::DeviceReadRequest(count));
+    m_exchange.sendToSelectedLogger(
+        {codes::kDeviceRead, device_registry::DeviceReadRequest(count)});
 }
 
 void DeviceRegistry::answerDeviceRead(const std::string &payload)

@@ -13,9 +13,15 @@
 
 #include <algorithm>
 
+namespace codes = protocol::command_codes;
 using network_addressing::OctetRow;
+using protocol::Request;
 
 namespace {
+
+// The answer step of a clear of the data server: it goes out as a write of an empty
+// address and is answered as one, but is confirmed in words of its own.
+const CommandExchange::AnswerStep kDataServerClearStep = "RC";
 
 std::array<QLineEdit *, 4> FindOctetEdits(QWidget &form, const std::string &prefix)
 {
@@ -78,12 +84,12 @@ std::optional<char> TypedCharacter(const QKeyEvent &event)
 } // namespace
 
 const NetworkAddressing::UpstreamLink NetworkAddressing::kGprsLink{
-    "GW", "GR", "Set Server IP(GPRS) successful", "Set Server IP(GPRS) fail,please retry",
-    "Set Server IP(GPRS) overtime,try again ?"};
+    codes::kGprsServerWrite, codes::kGprsServerRead, "Set Server IP(GPRS) successful",
+    "Set Server IP(GPRS) fail,please retry", "Set Server IP(GPRS) overtime,try again ?"};
 
 const NetworkAddressing::UpstreamLink NetworkAddressing::kEthernetLink{
-    "RW", "RR", "Set Server IP(Ethernet) successful", "Set Server IP(Ethernet) fail,please retry",
-    "Set Server IP(Ethernet) overtime,try again ?"};
+    codes::kEthernetServerWrite, codes::kEthernetServerRead, "Set Server IP(Ethernet) successful",
+    "Set Server IP(Ethernet) fail,please retry", "Set Server IP(Ethernet) overtime,try again ?"};
 
 NetworkAddressing::NetworkAddressing(QWidget &form, CommandExchange &exchange, const Timing &timing,
                                      QObject *parent)
@@ -109,18 +115,21 @@ NetworkAddressing::NetworkAddressing(QWidget &form, CommandExchange &exchange, c
 
 void NetworkAddressing::registerAnswerHandlers()
 {
-    m_exchange.registerAnswerHandler("ER",
+    m_exchange.registerAnswerHandler(codes::kIpConfigurationRead,
                                      [this](const std::string &payload) { answerER(payload); });
-    m_exchange.registerAnswerHandler("R3",
+    m_exchange.registerAnswerHandler(codes::kDataServerRead,
                                      [this](const std::string &payload) { answerR3(payload); });
-    m_exchange.registerAnswerHandler("MR",
+    m_exchange.registerAnswerHandler(codes::kMacRead,
                                      [this](const std::string &payload) { answerMR(payload); });
-    m_exchange.registerAnswerHandler(
-        "EW", [this](const std::string &) { confirm("Set IP Address successful"); });
-    m_exchange.registerAnswerHandler(
-        "R4", [this](const std::string &) { confirm("Set Data Server IP successful"); });
-    m_exchange.registerAnswerHandler(
-        "RC", [this](const std::string &) { confirm("Clear Data Server IP successful"); });
+    m_exchange.registerAnswerHandler(codes::kIpConfigurationWrite, [this](const std::string &) {
+        confirm("Set IP Address successful");
+    });
+    m_exchange.registerAnswerHandler(codes::kDataServerWrite, [this](const std::string &) {
+        confirm("Set Data Server IP successful");
+    });
+    m_exchange.registerAnswerHandler(kDataServerClearStep, [this](const std::string &) {
+        confirm("Clear Data Server IP successful");
+    });
     for (const UpstreamLink *link : {&kGprsLink, &kEthernetLink}) {
         m_exchange.registerAnswerHandler(
             link->writeCode, [this, link](const std::string &) { sendReadBack(*link); });
@@ -149,13 +158,14 @@ void NetworkAddressing::inform(const char *text)
 
 void NetworkAddressing::btnERClick()
 {
-    m_exchange.SendCommand("ER", "ER");
+    m_exchange.SendCommand(Request::Bare(codes::kIpConfigurationRead));
 }
 
 void NetworkAddressing::btnEWClick()
 {
     if (!m_manualAddress->isChecked()) {
-        m_exchange.SendCommand("EW", std::string(network_addressing::kDhcpIpRequest));
+        m_exchange.SendCommand(
+            {codes::kIpConfigurationWrite, std::string(network_addressing::kDhcpIpRequest)});
         return;
     }
     if (!m_exchange.requireSelectedLogger()) {
@@ -166,7 +176,8 @@ void NetworkAddressing::btnEWClick()
         m_exchange.notifier().inform(FromWire(*problem));
         return;
     }
-    m_exchange.SendCommand("EW", network_addressing::BuildFixedIpRequest(entered));
+    m_exchange.SendCommand(
+        {codes::kIpConfigurationWrite, network_addressing::BuildFixedIpRequest(entered)});
 }
 
 network_addressing::IpConfiguration NetworkAddressing::enteredIpConfiguration() const
@@ -293,7 +304,7 @@ void NetworkAddressing::moveFocusOn(QLineEdit &edit)
 
 void NetworkAddressing::btnR1Click()
 {
-    m_exchange.SendCommand("R3", "R3");
+    m_exchange.SendCommand(Request::Bare(codes::kDataServerRead));
 }
 
 void NetworkAddressing::btnR2Click()
@@ -306,13 +317,16 @@ void NetworkAddressing::btnR2Click()
         m_exchange.notifier().inform(FromWire(*problem));
         return;
     }
-    m_exchange.SendCommand("R4", network_addressing::BuildDataServerRequest(address));
+    m_exchange.SendCommand(
+        {codes::kDataServerWrite, network_addressing::BuildDataServerRequest(address)});
 }
 
 void NetworkAddressing::btnRCClick()
 {
-    // The wire carries R4; only the current command tells the clear's answer apart.
-    m_exchange.SendCommand("RC", std::string(network_addressing::kClearDataServerRequest));
+    // The wire carries R4; only the answer step tells the clear's answer apart.
+    m_exchange.SendCommand(
+        kDataServerClearStep,
+        {codes::kDataServerWrite, std::string(network_addressing::kClearDataServerRequest)});
 }
 
 void NetworkAddressing::answerR3(const std::string &payload)
@@ -325,7 +339,7 @@ void NetworkAddressing::answerR3(const std::string &payload)
 
 void NetworkAddressing::btnMRClick()
 {
-    m_exchange.SendCommand("MR", "MR");
+    m_exchange.SendCommand(Request::Bare(codes::kMacRead));
 }
 
 void NetworkAddressing::answerMR(const std::string &payload)
@@ -348,8 +362,8 @@ void NetworkAddressing::btnethipClick()
 
 void NetworkAddressing::startUpstreamWrite(const UpstreamLink &link)
 {
-    m_exchange.SendCommand(link.writeCode,
-                           network_addressing::BuildUpstreamServerWrite(link.writeCode));
+    m_exchange.SendCommand(
+        {link.writeCode, network_addressing::BuildUpstreamServerWrite(link.writeCode.text())});
 }
 
 // The write was answered, whatever it says: read the slot back with the window still
@@ -365,7 +379,7 @@ void NetworkAddressing::sendReadBack(const UpstreamLink &link)
     }
     m_exchange.restartTimeout();
     m_exchange.setCurrentCommand(link.readCode);
-    m_exchange.sendToSelectedLogger(link.readCode);
+    m_exchange.sendToSelectedLogger(Request::Bare(link.readCode));
 }
 
 void NetworkAddressing::judgeReadBack(const UpstreamLink &link, const std::string &payload)
@@ -390,7 +404,7 @@ void NetworkAddressing::retryUpstreamWrite()
 {
     for (const UpstreamLink *link : {&kGprsLink, &kEthernetLink}) {
         const std::string &current = m_exchange.currentCommand();
-        if (current != link->writeCode && current != link->readCode) {
+        if (current != link->writeCode.text() && current != link->readCode.text()) {
             continue;
         }
         m_exchange.clearCurrentCommand();

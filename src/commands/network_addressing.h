@@ -1,6 +1,7 @@
 #pragma once
 
 #include "network_addressing_codec.h"
+#include "protocol/request.h"
 #include "transport/settings.h"
 
 #include <QObject>
@@ -45,8 +46,8 @@ private:
 
     // One upstream server slot: its write and read-back codes and its messages.
     struct UpstreamLink {
-        const char *writeCode;
-        const char *readCode;
+        protocol::CommandCode writeCode;
+        protocol::CommandCode readCode;
         const char *success;
         const char *failure;
         const char *overtime;

@@ -12,7 +12,7 @@ SignalWatch::SignalWatch(CommandExchange &exchange, QObject *parent)
     m_replyDeadline.setSingleShot(true);
     m_replyDeadline.setInterval(m_exchange.timing().commandTimeoutMs);
     connect(&m_replyDeadline, &QTimer::timeout, this, &SignalWatch::recordMissed);
-    m_exchange.registerAnswerHandler(kCommandCode,
+    m_exchange.registerAnswerHandler(kAnswerStep,
                                      [this](const std::string &payload) { answer(payload); });
 }
 
@@ -64,8 +64,9 @@ void SignalWatch::takeReading()
         return; // its answer or its timeout comes first
     }
     m_requestSentAt = now();
-    m_exchange.setCurrentCommand(kCommandCode);
-    m_exchange.sendToLogger(m_logger, "IF");
+    m_exchange.setCurrentCommand(kAnswerStep);
+    m_exchange.sendToLogger(m_logger,
+                            protocol::Request::Bare(protocol::command_codes::kSignalQualityRead));
     m_replyDeadline.start();
 }
 
@@ -91,7 +92,7 @@ void SignalWatch::record(SignalSample sample)
 
 void SignalWatch::releaseCurrentCommand()
 {
-    if (m_exchange.currentCommand() == kCommandCode) {
+    if (m_exchange.currentCommand() == kAnswerStep) {
         m_exchange.clearCurrentCommand();
     }
 }

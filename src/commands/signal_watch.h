@@ -23,9 +23,9 @@ class SignalWatch : public QObject
     Q_OBJECT
 
 public:
-    // The current command while a watch request is out. No button sends it, so the
-    // answer reaches the watch, never the form's own Read of the signal quality.
-    static constexpr char kCommandCode[] = "IFW";
+    // The answer step while a watch request is out. No button starts it, so the answer
+    // reaches the watch, never the form's own Read of the signal quality.
+    static constexpr char kAnswerStep[] = "IFW";
     static constexpr std::chrono::milliseconds kDefaultInterval{1000};
 
     // The time of each reading, and the end of the span the window looks back over.

@@ -12,12 +12,14 @@
 
 #include <utility>
 
+namespace codes = protocol::command_codes;
+using protocol::Request;
 using system_parameters::BlockControls;
 
 namespace {
 
-// Chain codes: values of the current command that never go on the wire and tell the
-// shared answer handler which step of a chain is running.
+// Chain steps: answer steps that never go on the wire and tell the shared answer handler
+// which step of a chain is running.
 const std::string kGprsOnRead = "GON1";
 const std::string kGprsOffRead = "GOFF1";
 const std::string kIntervalRead = "SW1";
@@ -42,14 +44,14 @@ SystemParameters::SystemParameters(QWidget &form, CommandExchange &exchange, con
 void SystemParameters::registerAnswerHandlers()
 {
     const auto answerBlockHandler = [this](const std::string &payload) { answerBlock(payload); };
-    for (const std::string &code :
-         {std::string(system_parameters::kReadRequest), kGprsOnRead, kGprsOffRead, kIntervalRead}) {
-        m_exchange.registerAnswerHandler(code, answerBlockHandler);
+    for (const std::string &step :
+         {codes::kSystemBlockRead.str(), kGprsOnRead, kGprsOffRead, kIntervalRead}) {
+        m_exchange.registerAnswerHandler(step, answerBlockHandler);
     }
     const auto confirmation = [this](const char *message) {
         return [this, message](const std::string &) { confirm(QString::fromLatin1(message)); };
     };
-    m_exchange.registerAnswerHandler(system_parameters::kWriteCode,
+    m_exchange.registerAnswerHandler(codes::kSystemBlockWrite,
                                      confirmation("Set System Params Successful"));
     m_exchange.registerAnswerHandler(kGprsOnWrite, confirmation("Set GPRS ON Successful"));
     m_exchange.registerAnswerHandler(kGprsOffWrite, confirmation("Set GPRS OFF Successful"));
@@ -59,8 +61,7 @@ void SystemParameters::registerAnswerHandlers()
 
 void SystemParameters::btnSRClick()
 {
-    m_requestSent =
-        m_exchange.SendCommand(system_parameters::kReadRequest, system_parameters::kReadRequest);
+    m_requestSent = m_exchange.SendCommand(Request::Bare(codes::kSystemBlockRead));
 }
 
 void SystemParameters::btnSWClick()
@@ -78,8 +79,8 @@ void SystemParameters::btnSWClick()
         m_exchange.notifier().inform(FromWire(*refusal));
         return;
     }
-    m_requestSent = m_exchange.SendCommand(system_parameters::kWriteCode,
-                                           system_parameters::BuildBlockWrite(block));
+    m_requestSent = m_exchange.SendCommand(
+        {codes::kSystemBlockWrite, system_parameters::BuildBlockWrite(block)});
 }
 
 void SystemParameters::btngprsonClick()

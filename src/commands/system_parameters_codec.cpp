@@ -1,5 +1,6 @@
 #include "system_parameters_codec.h"
 
+#include "protocol/request.h"
 #include "protocol/text.h"
 
 #include <algorithm>
@@ -204,8 +205,9 @@ std::string BuildBlockWrite(const BlockControls &controls)
     const std::string flagBits = std::string("0") + BitDigit(controls.reconnect) +
                                  BitDigit(controls.transport) + BitDigit(controls.gprs) + "0000";
     const auto flags = static_cast<std::int32_t>(protocol::BitStringToInt(flagBits));
-    return kWriteCode + controls.startHour + controls.startMinute + controls.stopHour +
-           controls.stopMinute + UpperHex(Trimmed(controls.dataIntervalSeconds), 4) +
+    return protocol::command_codes::kSystemBlockWrite.str() + controls.startHour +
+           controls.startMinute + controls.stopHour + controls.stopMinute +
+           UpperHex(Trimmed(controls.dataIntervalSeconds), 4) +
            UpperHex(Trimmed(controls.heartbeatMinutes), 2) +
            UpperHex(Trimmed(controls.retries), 2) + (controls.waitForResponse != 0 ? "01" : "00") +
            UpperHex(flags, 2);

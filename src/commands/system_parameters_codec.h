@@ -9,9 +9,6 @@
 // It is the answer to SR after its leading "R" and the write request after its "SW".
 namespace system_parameters {
 
-inline constexpr char kReadRequest[] = "SR";
-inline constexpr char kWriteCode[] = "SW";
-
 // A drop-down list with no item selected.
 inline constexpr int kNoItem = -1;
 

@@ -16,6 +16,11 @@
 
 namespace {
 
+// The answer step while a search runs. No request of it goes to a command port: the
+// probes are raw bytes to the search port, and the step only says that discovery answers
+// are taken.
+const CommandExchange::AnswerStep kSearchStep = "SS";
+
 constexpr int kIpColumn = 1;
 constexpr int kVersionColumn = 2;
 constexpr int kProgressSteps = 10; // the range of pb1
@@ -74,7 +79,7 @@ void LoggerSearch::beginSearch()
     m_cancelledAddress.clear();
     m_outcome = {};
     m_controls.loggerList->clear();
-    m_exchange.setCurrentCommand("SS");
+    m_exchange.setCurrentCommand(kSearchStep);
     emit searchStarted();
 }
 
@@ -137,7 +142,7 @@ void LoggerSearch::rangeProbingFinished(bool completed)
 
 std::optional<SendFailure> LoggerSearch::probeAddress(const QHostAddress &address)
 {
-    m_exchange.setCurrentCommand("SS");
+    m_exchange.setCurrentCommand(kSearchStep);
     m_probedAddress = address.toString();
     if (m_cancelledAddress == m_probedAddress) {
         m_cancelledAddress.clear();
@@ -180,7 +185,7 @@ bool LoggerSearch::listsAnswerFrom(const QString &senderAddress) const
 
 void LoggerSearch::handleDiscoveryAnswer(const std::string &candidate, const QString &senderAddress)
 {
-    const bool searchIsCurrent = m_exchange.currentCommand() == "SS";
+    const bool searchIsCurrent = m_exchange.currentCommand() == kSearchStep;
     if (!searchIsCurrent && !rangeAwaitsAnswers()) {
         return;
     }

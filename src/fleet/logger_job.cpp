@@ -6,10 +6,11 @@
 namespace fleet {
 namespace {
 
-// The command code at the head of a request, for messages.
-QString CodeOf(const std::string &request)
+// The request's command code, for messages.
+QString CodeOf(const protocol::Request &request)
 {
-    return QString::fromLatin1(request.substr(0, 2));
+    const std::string_view code = request.code.text();
+    return QString::fromLatin1(code.data(), static_cast<qsizetype>(code.size()));
 }
 
 } // namespace
@@ -51,7 +52,8 @@ void LoggerJob::start()
     next();
 }
 
-void LoggerJob::ask(const std::string &request, AnswerHandler onAnswer, protocol::AnswerWanted fits)
+void LoggerJob::ask(const protocol::Request &request, AnswerHandler onAnswer,
+                    protocol::AnswerWanted fits)
 {
     m_request = request;
     m_fits = std::move(fits);
@@ -60,13 +62,13 @@ void LoggerJob::ask(const std::string &request, AnswerHandler onAnswer, protocol
     m_onAnswer = std::move(onAnswer);
     m_onSilence = [this] {
         fail(FailureKind::NoAnswer, QStringLiteral("no answer to %1 after %2 tries")
-                                        .arg(CodeOf(m_request))
+                                        .arg(CodeOf(*m_request))
                                         .arg(1 + m_policy.retries));
     };
     send();
 }
 
-void LoggerJob::askOnce(const std::string &request, AnswerHandler onAnswer,
+void LoggerJob::askOnce(const protocol::Request &request, AnswerHandler onAnswer,
                         SilenceHandler onSilence)
 {
     m_request = request;
@@ -94,7 +96,7 @@ void LoggerJob::send()
 void LoggerJob::transmit()
 {
     m_timeout.start();
-    m_link.sendRequest(m_outcome.address, m_request, m_fits);
+    m_link.sendRequest(m_outcome.address, m_request->payload, m_fits);
 }
 
 void LoggerJob::answered(const std::string &payload)
@@ -123,7 +125,7 @@ void LoggerJob::handOn(const std::string &payload)
     } catch (const protocol::InvalidIntegerError &error) {
         fail(FailureKind::NotUnderstood,
              QStringLiteral("answer to %1 not understood: %2")
-                 .arg(CodeOf(m_request), QString::fromLocal8Bit(error.what())));
+                 .arg(CodeOf(*m_request), QString::fromLocal8Bit(error.what())));
     }
 }
 

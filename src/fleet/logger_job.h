@@ -2,6 +2,7 @@
 
 #include "logger_outcome.h"
 #include "protocol/answer_taking.h"
+#include "protocol/request.h"
 
 #include <QHostAddress>
 #include <QObject>
@@ -9,6 +10,7 @@
 
 #include <deque>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace fleet {
@@ -47,10 +49,12 @@ public:
     // number fails the job as an answer not understood. An answer that `fits` refuses is
     // not this request's (a late answer to an earlier one): it is set aside and the wait
     // goes on.
-    void ask(const std::string &request, AnswerHandler onAnswer, protocol::AnswerWanted fits = {});
+    void ask(const protocol::Request &request, AnswerHandler onAnswer,
+             protocol::AnswerWanted fits = {});
     // Sends the request once: a write whose repetition would change the result is never
     // resent blindly. After the timeout, onSilence decides what to do.
-    void askOnce(const std::string &request, AnswerHandler onAnswer, SilenceHandler onSilence);
+    void askOnce(const protocol::Request &request, AnswerHandler onAnswer,
+                 SilenceHandler onSilence);
 
     // After a request got no answer, the next one is sent only after this much more time,
     // which the late answer has to arrive and be set aside in.
@@ -95,7 +99,7 @@ private:
     QTimer m_settle;
     std::string m_settledAnswer;
     // The pending exchange.
-    std::string m_request;
+    std::optional<protocol::Request> m_request;
     protocol::AnswerWanted m_fits;
     int m_triesLeft = 0;
     int m_triesSent = 0;

@@ -10,10 +10,13 @@
 namespace {
 
 // The upstream-server codes: current only while their write and read-back chain runs.
-bool IsServerAddressCode(const std::string &code)
+bool IsServerAddressStep(const std::string &step)
 {
-    static const std::array<std::string, 4> codes{"GW", "GR", "RW", "RR"};
-    return std::find(codes.begin(), codes.end(), code) != codes.end();
+    using namespace protocol::command_codes;
+    static constexpr std::array codes{kGprsServerWrite, kGprsServerRead, kEthernetServerWrite,
+                                      kEthernetServerRead};
+    return std::any_of(codes.begin(), codes.end(),
+                       [&step](protocol::CommandCode code) { return code.text() == step; });
 }
 
 }  // namespace
@@ -30,9 +33,9 @@ CommandExchange::CommandExchange(UdpEndpoints &endpoints, ExchangeWindow &window
     connect(&m_tmr1, &QTimer::timeout, this, &CommandExchange::tmr1Timer);
 }
 
-void CommandExchange::registerAnswerHandler(const std::string &code, AnswerHandler handler)
+void CommandExchange::registerAnswerHandler(const AnswerStep &step, AnswerHandler handler)
 {
-    m_answerHandlers[code] = std::move(handler);
+    m_answerHandlers[step] = std::move(handler);
 }
 
 void CommandExchange::setRetryStep(std::function<void()> retryStep)
@@ -49,32 +52,37 @@ bool CommandExchange::requireSelectedLogger()
     return false;
 }
 
-bool CommandExchange::SendCommand(const std::string &code, const std::string &payload)
+bool CommandExchange::SendCommand(const protocol::Request &request)
+{
+    return SendCommand(request.code.str(), request);
+}
+
+bool CommandExchange::SendCommand(const AnswerStep &step, const protocol::Request &request)
 {
     if (!requireSelectedLogger()) {
         return false;
     }
-    m_currentCommand = code;
+    m_currentCommand = step;
     lockWindow();
     enableTimeout();
-    sendToSelectedLogger(payload);
+    sendToSelectedLogger(request);
     return true;
 }
 
-void CommandExchange::sendToSelectedLogger(const std::string &payload)
+void CommandExchange::sendToSelectedLogger(const protocol::Request &request)
 {
     const std::optional<QString> address = m_window.selectedLoggerAddress();
     QHostAddress logger;
     if (!address || !logger.setAddress(*address)) {
         return;  // nowhere to send: the exchange ends in its timeout
     }
-    sendToLogger(logger, payload);
+    sendToLogger(logger, request);
 }
 
-void CommandExchange::sendToLogger(const QHostAddress &logger, const std::string &payload)
+void CommandExchange::sendToLogger(const QHostAddress &logger, const protocol::Request &request)
 {
     emit requestSending();
-    const std::string frame = protocol::BuildFrame(payload);
+    const std::string frame = protocol::BuildFrame(request.payload);
     m_endpoints.sendToLogger(QByteArray(frame.data(), static_cast<qsizetype>(frame.size())),
                              logger);
 }
@@ -100,7 +108,7 @@ void CommandExchange::tmr1Timer()
 {
     m_window.unlockControls();
     m_tmr1.stop();
-    if (IsServerAddressCode(m_currentCommand) && m_retryStep) {
+    if (IsServerAddressStep(m_currentCommand) && m_retryStep) {
         m_retryStep();
     }
 }

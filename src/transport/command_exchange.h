@@ -1,5 +1,6 @@
 #pragma once
 
+#include "protocol/request.h"
 #include "settings.h"
 
 #include <QHostAddress>
@@ -10,6 +11,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 
 class Notifier;
 class UdpEndpoints;
@@ -28,36 +30,52 @@ public:
 
 // One command at a time: the current command says what the next answer on the set
 // socket means; tmr1 unlocks the window when no answer comes.
+//
+// The current command is an answer step, not a wire code: the text of the code of the
+// request that went out, or a name a command family gives a step of its own chain (a read
+// that goes on to a write, a clear sent with another code) so that its handler knows what
+// the answer stands for. Steps are registered and compared as text; requests always go
+// out with a code of the protocol's table.
 class CommandExchange : public QObject
 {
     Q_OBJECT
 
 public:
     using AnswerHandler = std::function<void(const std::string &payload)>;
+    using AnswerStep = std::string;
 
     CommandExchange(UdpEndpoints &endpoints, ExchangeWindow &window, Notifier &notifier,
                     const Timing &timing, QObject *parent = nullptr);
 
-    // Every command family registers the handler for each command code it sends.
-    void registerAnswerHandler(const std::string &code, AnswerHandler handler);
+    // Every command family registers the handler for each answer step it starts.
+    void registerAnswerHandler(const AnswerStep &step, AnswerHandler handler);
+    void registerAnswerHandler(protocol::CommandCode code, AnswerHandler handler)
+    {
+        registerAnswerHandler(code.str(), std::move(handler));
+    }
     // The step the unlock routine runs when it finds an upstream-server code current.
     void setRetryStep(std::function<void()> retryStep);
 
-    // The common send pattern. Without a selected logger it shows the message and
-    // returns false, touching nothing else.
-    bool SendCommand(const std::string &code, const std::string &payload);
+    // The common send pattern, the answer going to the handler of the request's code.
+    // Without a selected logger it shows the message and returns false, touching nothing
+    // else.
+    bool SendCommand(const protocol::Request &request);
+    // The same with the answer going to the handler of a step of the family's own.
+    bool SendCommand(const AnswerStep &step, const protocol::Request &request);
     bool hasSelectedLogger() const { return m_window.selectedLoggerAddress().has_value(); }
     // Without a selected logger, shows "Please choose a PV data logger first" and returns
     // false. Handlers whose own input checks come after the selection check call it first.
     bool requireSelectedLogger();
-    // Frames the payload and sends it to the selected logger (no lock, no timer).
-    void sendToSelectedLogger(const std::string &payload);
+    // Frames the request and sends it to the selected logger (no lock, no timer, the
+    // current command left as it is).
+    void sendToSelectedLogger(const protocol::Request &request);
     // The same to a logger named by its address, for work that stays with one logger
     // whatever row is selected later.
-    void sendToLogger(const QHostAddress &logger, const std::string &payload);
+    void sendToLogger(const QHostAddress &logger, const protocol::Request &request);
 
-    const std::string &currentCommand() const { return m_currentCommand; }
-    void setCurrentCommand(const std::string &code) { m_currentCommand = code; }
+    const AnswerStep &currentCommand() const { return m_currentCommand; }
+    void setCurrentCommand(const AnswerStep &step) { m_currentCommand = step; }
+    void setCurrentCommand(protocol::CommandCode code) { m_currentCommand = code.str(); }
     void clearCurrentCommand() { m_currentCommand.clear(); }
 
     // Whether the current command has a handler to take an answer.
@@ -91,7 +109,7 @@ private:
     Notifier &m_notifier;
     Timing m_timing;
     QTimer m_tmr1;
-    std::string m_currentCommand;
-    std::map<std::string, AnswerHandler> m_answerHandlers;
+    AnswerStep m_currentCommand;
+    std::map<AnswerStep, AnswerHandler> m_answerHandlers;
     std::function<void()> m_retryStep;
 };

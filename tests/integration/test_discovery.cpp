@@ -73,7 +73,7 @@ private slots:
         QCOMPARE(rows.size(), 1);
         LoggerList(harness)->setCurrentItem(rows.first());
 
-        harness.window().exchange().SendCommand("ZZ", "ZZ");
+        harness.window().exchange().SendCommand({protocol::CommandCode("ZZ"), "ZZ"});
         QTRY_COMPARE_WITH_TIMEOUT(harness.logger(1).requests().size(), std::size_t(1), kWaitMs);
         QVERIFY(harness.logger(0).requests().empty());
         QVERIFY(harness.logger(2).requests().empty());
@@ -133,7 +133,7 @@ private slots:
     {
         WindowHarness harness(1);
         harness.selectLogger(0);
-        harness.window().exchange().SendCommand("ZZ", "ZZ");
+        harness.window().exchange().SendCommand({protocol::CommandCode("ZZ"), "ZZ"});
         Answer(harness, 0, "\x1BLATE#V\x05");
         QTest::qWait(100);
         QCOMPARE(LoggerList(harness)->topLevelItemCount(), 1);  // only the selected row
@@ -149,7 +149,7 @@ private slots:
         harness.window().exchange().registerAnswerHandler("ZZ", [&answers](const std::string &) { ++answers; });
         harness.logger(0).setDiscoveryAnswer(std::string());
         harness.selectLogger(0);
-        harness.window().exchange().SendCommand("ZZ", "ZZ");
+        harness.window().exchange().SendCommand({protocol::CommandCode("ZZ"), "ZZ"});
         Search(harness);
         QVERIFY(LoggerList(harness)->topLevelItemCount() == 0);
         QVERIFY(!harness.control<QPushButton>("btnER")->isEnabled());

@@ -65,7 +65,8 @@ private slots:
     {
         WindowHarness harness;
         harness.window().exchange().setCurrentCommand("ER");
-        QVERIFY(!harness.window().exchange().SendCommand("MR", "MR"));
+        QVERIFY(!harness.window().exchange().SendCommand(
+            protocol::Request::Bare(protocol::command_codes::kMacRead)));
         QCOMPARE(harness.notifier().informed,
                  QStringList{QStringLiteral("Please choose a PV data logger first")});
         QCOMPARE(harness.window().exchange().currentCommand(), std::string("ER"));
@@ -79,7 +80,7 @@ private slots:
     {
         WindowHarness harness;
         harness.selectLogger();
-        QVERIFY(harness.window().exchange().SendCommand("ZZ", "ZZ"));
+        QVERIFY(harness.window().exchange().SendCommand({protocol::CommandCode("ZZ"), "ZZ"}));
 
         for (QWidget *edit : ExactlyOfClass<QLineEdit>(harness.window())) {
             QVERIFY2(!edit->isEnabled(), qPrintable(edit->objectName()));
@@ -101,13 +102,13 @@ private slots:
     {
         WindowHarness harness;
         harness.selectLogger();
-        harness.window().exchange().SendCommand("ZZ", "ZZ");
+        harness.window().exchange().SendCommand({protocol::CommandCode("ZZ"), "ZZ"});
         QVERIFY(!harness.window().updatesEnabled());
         QTRY_VERIFY_WITH_TIMEOUT(harness.window().updatesEnabled(), 200);
         QVERIFY(!harness.control<QPushButton>("btnER")->isEnabled());
 
         harness.window().exchange().tmr1Timer();
-        harness.window().exchange().SendCommand("ZZ", "ZZ");
+        harness.window().exchange().SendCommand({protocol::CommandCode("ZZ"), "ZZ"});
         harness.window().exchange().tmr1Timer();  // answered within the frame
         QVERIFY(harness.window().updatesEnabled());
     }
@@ -125,7 +126,7 @@ private slots:
         WindowHarness harness;
         harness.selectLogger();
         harness.control<QRadioButton>(manualAddress ? "rbhandip" : "rbautoip")->setChecked(true);
-        harness.window().exchange().SendCommand("ZZ", "ZZ");
+        harness.window().exchange().SendCommand({protocol::CommandCode("ZZ"), "ZZ"});
         harness.window().exchange().tmr1Timer();
 
         // Each control's own state: the edits of grp5 are enabled inside a disabled group.
@@ -150,7 +151,7 @@ private slots:
         WindowHarness harness;
         std::unique_ptr<QStringList> answers(RecordAnswers(harness));
         harness.selectLogger();
-        harness.window().exchange().SendCommand("ZZ", "ZZ");
+        harness.window().exchange().SendCommand({protocol::CommandCode("ZZ"), "ZZ"});
         QTRY_COMPARE_WITH_TIMEOUT(answers->size(), 1, kWaitMs);
         QCOMPARE(answers->first(), QStringLiteral("RZZ"));
         QCOMPARE(harness.logger().requests(), std::vector<std::string>{"ZZ"});
@@ -164,7 +165,7 @@ private slots:
         std::unique_ptr<QStringList> answers(RecordAnswers(harness));
         harness.logger().misbehaviour().delayMs = WindowHarness::FastTiming().commandTimeoutMs + 200;
         harness.selectLogger();
-        harness.window().exchange().SendCommand("ZZ", "ZZ");
+        harness.window().exchange().SendCommand({protocol::CommandCode("ZZ"), "ZZ"});
         QVERIFY(!harness.control<QPushButton>("btnER")->isEnabled());
 
         QTRY_VERIFY_WITH_TIMEOUT(harness.control<QPushButton>("btnER")->isEnabled(), kWaitMs);
@@ -182,7 +183,7 @@ private slots:
         WindowHarness harness(1, timing);
         harness.selectLogger();
         CommandExchange &exchange = harness.window().exchange();
-        exchange.SendCommand("ZZ", "ZZ");
+        exchange.SendCommand({protocol::CommandCode("ZZ"), "ZZ"});
         QTest::qWait(250);
         const int remainingBefore = exchange.timeoutRemainingMs();
         QVERIFY(remainingBefore >= 0 && remainingBefore <= timing.commandTimeoutMs - 250);
@@ -201,7 +202,7 @@ private slots:
         for (int attempt = 0; attempt < 5; ++attempt) {
             QElapsedTimer clock;
             clock.start();
-            exchange.SendCommand("ZZ", "ZZ");
+            exchange.SendCommand({protocol::CommandCode("ZZ"), "ZZ"});
             while (exchange.timeoutActive() && clock.elapsed() < kWaitMs) {
                 QTest::qWait(1);
             }
@@ -316,7 +317,7 @@ private slots:
         misbehaviour.badCrc = fault == QLatin1String("bad crc");
         misbehaviour.lowerCaseCrc = fault == QLatin1String("lower case");
         harness.selectLogger();
-        harness.window().exchange().SendCommand("ZZ", "ZZ");
+        harness.window().exchange().SendCommand({protocol::CommandCode("ZZ"), "ZZ"});
         if (handled) {
             QTRY_COMPARE_WITH_TIMEOUT(*answers, QStringList{QStringLiteral("RZZ")}, kWaitMs);
         } else {
@@ -332,7 +333,7 @@ private slots:
         harness.logger().misbehaviour().splitFrame = true;
         harness.selectLogger();
         for (int exchange = 1; exchange <= 3; ++exchange) {
-            harness.window().exchange().SendCommand("ZZ", "ZZ");
+            harness.window().exchange().SendCommand({protocol::CommandCode("ZZ"), "ZZ"});
             QTRY_COMPARE_WITH_TIMEOUT(answers->size(), exchange, kWaitMs);
         }
     }

@@ -148,7 +148,7 @@ private slots:
         }
         QVERIFY(!watched.watch->isRunning());
         QVERIFY(!watched.formLocked());
-        QVERIFY(watched.harness.window().exchange().currentCommand() != SignalWatch::kCommandCode);
+        QVERIFY(watched.harness.window().exchange().currentCommand() != SignalWatch::kAnswerStep);
         const int taken = watched.watch->history().takenCount();
         const auto requests = watched.harness.logger().requests();
         QTest::qWait(int(3 * kInterval.count()));

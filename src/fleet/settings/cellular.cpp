@@ -15,7 +15,9 @@
 namespace fleet {
 namespace {
 
+namespace codes = protocol::command_codes;
 using cellular::ApnSettings;
+using protocol::Request;
 
 const QStringList kApnKeys{"name", "user", "password"};
 
@@ -23,7 +25,8 @@ void ReadApnSettings(LoggerJob &job, std::function<void(const ApnSettings &)> do
 {
     // An answer of fewer than three fields is not AR's: it is set aside.
     job.ask(
-        "AR", [done](const std::string &payload) { done(*cellular::ParseApnAnswer(payload)); },
+        Request::Bare(codes::kApnRead),
+        [done](const std::string &payload) { done(*cellular::ParseApnAnswer(payload)); },
         [](std::string_view payload) { return cellular::ParseApnAnswer(payload).has_value(); });
 }
 
@@ -34,7 +37,7 @@ QJsonObject ApnReport(const ApnSettings &apn)
 
 void ReadOperatorText(LoggerJob &job, std::function<void(const QString &)> done)
 {
-    job.ask("CR", [done](const std::string &payload) {
+    job.ask(Request::Bare(codes::kOperatorRead), [done](const std::string &payload) {
         done(Text(cellular::ParseOperatorAnswer(payload)));
     });
 }
@@ -43,7 +46,7 @@ void ReadFrontEndMinutes(LoggerJob &job, std::function<void(const QString &)> do
 {
     // An answer of fewer than three items is not QR's: it is set aside.
     job.ask(
-        "QR",
+        Request::Bare(codes::kFrontEndRead),
         [done](const std::string &payload) { done(Text(*cellular::ParseFrontEndAnswer(payload))); },
         [](std::string_view payload) {
             return cellular::ParseFrontEndAnswer(payload).has_value();
@@ -56,8 +59,8 @@ CheckedWrite ApnWrite(const QString &name, const QString &user, const QString &p
     if (const auto refusal = cellular::RefusedApnValue(apn)) {
         return Refused(Setting::Apn, *refusal);
     }
-    return SettingWrite{Setting::Apn,
-                        VerifiedWrite(cellular::BuildApnWrite(apn), [apn](LoggerJob &job) {
+    const Request request{codes::kApnWrite, cellular::BuildApnWrite(apn)};
+    return SettingWrite{Setting::Apn, VerifiedWrite(request, [apn](LoggerJob &job) {
                             ReadApnSettings(job, [&job, apn](const ApnSettings &read) {
                                 if (!(read == apn)) {
                                     // The password is not shown in a message.
@@ -78,14 +81,16 @@ CheckedWrite PinWrite(const QString &pin)
 {
     if (pin.trimmed() == QLatin1String("clear")) {
         return SettingWrite{Setting::Pin,
-                            AnsweredWrite(Setting::Pin, "PC", QStringLiteral("cleared"))};
+                            AnsweredWrite(Setting::Pin, Request::Bare(codes::kPinClear),
+                                          QStringLiteral("cleared"))};
     }
     const std::string digits = Trimmed(pin);
     if (const auto refusal = cellular::RefusedPinDigits(digits)) {
         return Refused(Setting::Pin, *refusal);
     }
-    return SettingWrite{Setting::Pin, AnsweredWrite(Setting::Pin, cellular::BuildPinWrite(digits),
-                                                    QStringLiteral("written"))};
+    const Request request{codes::kPinWrite, cellular::BuildPinWrite(digits)};
+    return SettingWrite{Setting::Pin,
+                        AnsweredWrite(Setting::Pin, request, QStringLiteral("written"))};
 }
 
 CheckedWrite OperatorWrite(const QString &telecomOperator)
@@ -95,17 +100,16 @@ CheckedWrite OperatorWrite(const QString &telecomOperator)
         return Refused(Setting::Operator, *refusal);
     }
     const QString expected = Text(value);
-    return SettingWrite{
-        Setting::Operator,
-        VerifiedWrite(cellular::BuildOperatorWrite(value), [expected](LoggerJob &job) {
-            ReadOperatorText(job, [&job, expected](const QString &read) {
-                if (read != expected) {
-                    Differs(job, Setting::Operator, read, expected);
-                    return;
-                }
-                Recorded(job, Setting::Operator, expected);
-            });
-        })};
+    const Request request{codes::kOperatorWrite, cellular::BuildOperatorWrite(value)};
+    return SettingWrite{Setting::Operator, VerifiedWrite(request, [expected](LoggerJob &job) {
+                            ReadOperatorText(job, [&job, expected](const QString &read) {
+                                if (read != expected) {
+                                    Differs(job, Setting::Operator, read, expected);
+                                    return;
+                                }
+                                Recorded(job, Setting::Operator, expected);
+                            });
+                        })};
 }
 
 CheckedWrite FrontEndWrite(const QString &minutes)
@@ -115,17 +119,16 @@ CheckedWrite FrontEndWrite(const QString &minutes)
         return Refused(Setting::FrontEnd, *refusal);
     }
     const QString expected = Text(protocol::TrimText(value));
-    return SettingWrite{
-        Setting::FrontEnd,
-        VerifiedWrite(cellular::BuildFrontEndWrite(value), [expected](LoggerJob &job) {
-            ReadFrontEndMinutes(job, [&job, expected](const QString &read) {
-                if (read != expected) {
-                    Differs(job, Setting::FrontEnd, read, expected);
-                    return;
-                }
-                Recorded(job, Setting::FrontEnd, expected);
-            });
-        })};
+    const Request request{codes::kFrontEndWrite, cellular::BuildFrontEndWrite(value)};
+    return SettingWrite{Setting::FrontEnd, VerifiedWrite(request, [expected](LoggerJob &job) {
+                            ReadFrontEndMinutes(job, [&job, expected](const QString &read) {
+                                if (read != expected) {
+                                    Differs(job, Setting::FrontEnd, read, expected);
+                                    return;
+                                }
+                                Recorded(job, Setting::FrontEnd, expected);
+                            });
+                        })};
 }
 
 // A setting whose profile value is one text, written as its assignment would be.
@@ -205,7 +208,7 @@ CheckedWrites OperatorFromProfile(const QJsonValue &value, const QString &path)
 
 void ReadSignal(LoggerJob &job)
 {
-    job.ask("IF", [&job](const std::string &payload) {
+    job.ask(Request::Bare(codes::kSignalQualityRead), [&job](const std::string &payload) {
         Recorded(job, Setting::Signal, Text(cellular::ParseSignalQualityAnswer(payload)));
     });
 }

@@ -17,6 +17,9 @@
 namespace fleet {
 namespace {
 
+namespace codes = protocol::command_codes;
+using protocol::Request;
+
 const QStringList kDeviceKeys{"serial", "address", "type", "append"};
 
 using device_registry::RegistryEntry;
@@ -46,7 +49,8 @@ bool IsDeviceCountAnswer(std::string_view payload)
 void ReadDeviceCount(LoggerJob &job, std::function<void(int)> done)
 {
     job.ask(
-        "DN", [done](const std::string &payload) { done(device_registry::DeviceCount(payload)); },
+        Request::Bare(codes::kDeviceCount),
+        [done](const std::string &payload) { done(device_registry::DeviceCount(payload)); },
         IsDeviceCountAnswer);
 }
 
@@ -58,23 +62,24 @@ void ReadDeviceEntries(LoggerJob &job, std::function<void(const std::vector<Regi
             done({});
             return;
         }
-        job.ask(device_registry::DeviceReadRequest(count), [&job, done,
-                                                            count](const std::string &payload) {
-            const auto items = device_registry::DeviceReadItems(payload);
-            if (!items || items->size() != 2 * static_cast<std::size_t>(count)) {
-                job.fail(FailureKind::NotUnderstood,
-                         QStringLiteral("answer to the device read not understood: expected %1 "
-                                        "devices")
-                             .arg(count));
-                return;
-            }
-            std::vector<RegistryEntry> devices;
-            for (std::size_t index = 0; index + 1 < items->size(); index += 2) {
-                devices.push_back({device_registry::ParseRecordItem((*items)[index]),
-                                   device_registry::ParseAppendInfoItem((*items)[index + 1])});
-            }
-            done(devices);
-        });
+        job.ask(
+            {codes::kDeviceRead, device_registry::DeviceReadRequest(count)},
+            [&job, done, count](const std::string &payload) {
+                const auto items = device_registry::DeviceReadItems(payload);
+                if (!items || items->size() != 2 * static_cast<std::size_t>(count)) {
+                    job.fail(FailureKind::NotUnderstood,
+                             QStringLiteral("answer to the device read not understood: expected %1 "
+                                            "devices")
+                                 .arg(count));
+                    return;
+                }
+                std::vector<RegistryEntry> devices;
+                for (std::size_t index = 0; index + 1 < items->size(); index += 2) {
+                    devices.push_back({device_registry::ParseRecordItem((*items)[index]),
+                                       device_registry::ParseAppendInfoItem((*items)[index + 1])});
+                }
+                done(devices);
+            });
     });
 }
 
@@ -100,7 +105,7 @@ void VerifyDeviceAdded(LoggerJob &job, std::size_t countBefore, const RegistryEn
 
 // Sends the add once. Its answer lost, the registry tells whether it arrived: the add is
 // resent only when the device is not there, so a lost answer never doubles a device.
-void SendDeviceAdd(LoggerJob &job, const std::string &request, std::size_t countBefore,
+void SendDeviceAdd(LoggerJob &job, const Request &request, std::size_t countBefore,
                    const RegistryEntry &expected, int triesLeft)
 {
     job.askOnce(
@@ -135,7 +140,7 @@ CheckedWrite DeviceAddWrite(const QString &serial, const QString &address, const
 {
     const device_registry::DeviceInput input{ToWire(serial), ToWire(address), ToWire(type),
                                              ToWire(appendInfo)};
-    std::string request;
+    Request request{codes::kDeviceAdd, {}};
     RegistryEntry expected;
     try {
         if (const auto refusal = device_registry::RefusedDeviceEntry(input)) {
@@ -144,7 +149,7 @@ CheckedWrite DeviceAddWrite(const QString &serial, const QString &address, const
         if (const auto refusal = device_registry::RefusedDeviceTexts(input)) {
             return Refused(Setting::Devices, *refusal);
         }
-        request = device_registry::AddDeviceRequest(input, IsCharacterBoundary);
+        request.payload = device_registry::AddDeviceRequest(input, IsCharacterBoundary);
         expected = device_registry::EntryAsReadBack(input, IsCharacterBoundary);
     } catch (const protocol::InvalidIntegerError &error) {
         return Refused(Setting::Devices, std::string(error.what()));
@@ -161,17 +166,19 @@ CheckedWrite DeviceAddWrite(const QString &serial, const QString &address, const
 
 CheckedWrite DevicesClearWrite()
 {
-    return SettingWrite{
-        Setting::Devices, VerifiedWrite(device_registry::kDeleteAllRequest, [](LoggerJob &job) {
-            ReadDeviceCount(job, [&job](int count) {
-                if (count != 0) {
-                    Differs(job, Setting::Devices, QStringLiteral("%1 devices").arg(count),
-                            QStringLiteral("0 devices"));
-                    return;
-                }
-                Recorded(job, Setting::Devices, 0);
-            });
-        })};
+    return SettingWrite{Setting::Devices,
+                        VerifiedWrite({codes::kDeviceDeleteAll, device_registry::kDeleteAllRequest},
+                                      [](LoggerJob &job) {
+                                          ReadDeviceCount(job, [&job](int count) {
+                                              if (count != 0) {
+                                                  Differs(job, Setting::Devices,
+                                                          QStringLiteral("%1 devices").arg(count),
+                                                          QStringLiteral("0 devices"));
+                                                  return;
+                                              }
+                                              Recorded(job, Setting::Devices, 0);
+                                          });
+                                      })};
 }
 
 } // namespace

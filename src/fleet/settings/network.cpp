@@ -13,6 +13,9 @@
 namespace fleet {
 namespace {
 
+namespace codes = protocol::command_codes;
+using protocol::Request;
+
 using network_addressing::IpConfiguration;
 using network_addressing::OctetRow;
 
@@ -35,7 +38,7 @@ void ReadIp(LoggerJob &job, std::function<void(const IpConfiguration &)> done)
 {
     // An answer of fewer than three fields is not ER's: it is set aside.
     job.ask(
-        "ER",
+        Request::Bare(codes::kIpConfigurationRead),
         [done](const std::string &payload) { done(*network_addressing::ParseIpAnswer(payload)); },
         [](std::string_view payload) {
             return network_addressing::ParseIpAnswer(payload).has_value();
@@ -51,7 +54,7 @@ QJsonObject IpReport(const IpConfiguration &configuration)
 
 void ReadDataServerAddress(LoggerJob &job, std::function<void(const QString &)> done)
 {
-    job.ask("R3", [done](const std::string &payload) {
+    job.ask(Request::Bare(codes::kDataServerRead), [done](const std::string &payload) {
         const QString address = Dotted(network_addressing::ParseDataServerAnswer(payload));
         done(address == QLatin1String(kNoAddress) ? kNone : address);
     });
@@ -60,21 +63,24 @@ void ReadDataServerAddress(LoggerJob &job, std::function<void(const QString &)> 
 // A logger on DHCP reports the address it was given, so there is nothing to compare.
 CheckedWrite DhcpWrite()
 {
-    return SettingWrite{
-        Setting::Ip,
-        AnsweredWrite(Setting::Ip, std::string(network_addressing::kDhcpIpRequest), kDhcp)};
+    return SettingWrite{Setting::Ip,
+                        AnsweredWrite(Setting::Ip,
+                                      {codes::kIpConfigurationWrite,
+                                       std::string(network_addressing::kDhcpIpRequest)},
+                                      kDhcp)};
 }
 
 CheckedWrite DataServerWrite(const QString &address)
 {
     const bool clear = address.trimmed() == kNone;
-    std::string request(network_addressing::kClearDataServerRequest);
+    Request request{codes::kDataServerWrite,
+                    std::string(network_addressing::kClearDataServerRequest)};
     if (!clear) {
         const OctetRow octets = OctetsOf(address);
         if (const auto problem = network_addressing::CheckDataServerEntry(octets)) {
             return Refused(Setting::DataServer, *problem);
         }
-        request = network_addressing::BuildDataServerRequest(octets);
+        request.payload = network_addressing::BuildDataServerRequest(octets);
     }
     const QString expected = clear ? kNone : Dotted(OctetsOf(address));
     return SettingWrite{Setting::DataServer, VerifiedWrite(request, [expected](LoggerJob &job) {
@@ -109,17 +115,18 @@ CheckedWrite FixedIpWrite(const QString &address, const QString &mask, const QSt
     };
     return SettingWrite{
         Setting::Ip,
-        VerifiedWrite(network_addressing::BuildFixedIpRequest(entered),
-                      [expected, line](LoggerJob &job) {
-                          ReadIp(job, [&job, expected, line](const IpConfiguration &read) {
-                              const QJsonObject got = IpReport(read);
-                              if (got != expected) {
-                                  Differs(job, Setting::Ip, line(got), line(expected));
-                                  return;
-                              }
-                              Recorded(job, Setting::Ip, expected);
-                          });
-                      }),
+        VerifiedWrite(
+            {codes::kIpConfigurationWrite, network_addressing::BuildFixedIpRequest(entered)},
+            [expected, line](LoggerJob &job) {
+                ReadIp(job, [&job, expected, line](const IpConfiguration &read) {
+                    const QJsonObject got = IpReport(read);
+                    if (got != expected) {
+                        Differs(job, Setting::Ip, line(got), line(expected));
+                        return;
+                    }
+                    Recorded(job, Setting::Ip, expected);
+                });
+            }),
         Ownership::OneLoggersOwn};
 }
 
@@ -171,7 +178,7 @@ CheckedWrites DataServerFromProfile(const QJsonValue &value, const QString &path
 
 void ReadMac(LoggerJob &job)
 {
-    job.ask("MR", [&job](const std::string &payload) {
+    job.ask(Request::Bare(codes::kMacRead), [&job](const std::string &payload) {
         Recorded(job, Setting::Mac, Text(network_addressing::ParseMacAnswer(payload)));
     });
 }

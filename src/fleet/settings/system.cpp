@@ -14,6 +14,9 @@
 namespace fleet {
 namespace {
 
+namespace codes = protocol::command_codes;
+using protocol::Request;
+
 using system_parameters::BlockControls;
 
 // The block's JSON form, one table for reports and profiles alike.
@@ -124,7 +127,7 @@ Checked<BlockControls> BlockFromReport(const QJsonObject &report, const QString 
 
 void ReadBlock(LoggerJob &job, std::function<void(const BlockControls &)> done)
 {
-    job.ask(system_parameters::kReadRequest, [done](const std::string &payload) {
+    job.ask(Request::Bare(codes::kSystemBlockRead), [done](const std::string &payload) {
         done(system_parameters::ParseBlockAnswer(payload));
     });
 }
@@ -162,9 +165,10 @@ CheckedWrite BlockChain(Setting setting, std::function<BlockControls(BlockContro
                         return;
                     }
                     const std::string request = write.request;
-                    job.ask(request, [&job, setting, request, written](const std::string &) {
-                        VerifyBlock(job, setting, request, written);
-                    });
+                    job.ask({codes::kSystemBlockWrite, request},
+                            [&job, setting, request, written](const std::string &) {
+                                VerifyBlock(job, setting, request, written);
+                            });
                 });
             });
         }};
@@ -186,9 +190,10 @@ CheckedWrite SystemBlockWrite(const BlockControls &block)
         BlockReport(system_parameters::ParseBlockAnswer("R" + request.substr(2)));
     return SettingWrite{Setting::System, [request, written](LoggerJob &job) {
                             job.then([&job, request, written] {
-                                job.ask(request, [&job, request, written](const std::string &) {
-                                    VerifyBlock(job, Setting::System, request, written);
-                                });
+                                job.ask({codes::kSystemBlockWrite, request},
+                                        [&job, request, written](const std::string &) {
+                                            VerifyBlock(job, Setting::System, request, written);
+                                        });
                             });
                         }};
 }

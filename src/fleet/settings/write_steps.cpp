@@ -40,7 +40,7 @@ void Differs(LoggerJob &job, Setting setting, const QString &read, const QString
                  .arg(CommandLineName(setting), read, expected));
 }
 
-std::function<void(LoggerJob &)> VerifiedWrite(std::string request,
+std::function<void(LoggerJob &)> VerifiedWrite(protocol::Request request,
                                                std::function<void(LoggerJob &)> verify)
 {
     return [request = std::move(request), verify = std::move(verify)](LoggerJob &job) {
@@ -50,7 +50,7 @@ std::function<void(LoggerJob &)> VerifiedWrite(std::string request,
     };
 }
 
-std::function<void(LoggerJob &)> AnsweredWrite(Setting setting, std::string request,
+std::function<void(LoggerJob &)> AnsweredWrite(Setting setting, protocol::Request request,
                                                QJsonValue written)
 {
     return [setting, request = std::move(request), written = std::move(written)](LoggerJob &job) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "protocol/request.h"
 #include "setting.h"
 
 #include <QJsonValue>
@@ -30,12 +31,12 @@ void Differs(LoggerJob &job, Setting setting, const QString &read, const QString
 
 // The steps of a write: the request is sent (resent after a timeout) and, once answered,
 // `verify` reads the setting back; it ends the step.
-std::function<void(LoggerJob &)> VerifiedWrite(std::string request,
+std::function<void(LoggerJob &)> VerifiedWrite(protocol::Request request,
                                                std::function<void(LoggerJob &)> verify);
 
 // The steps of a write a logger cannot read back: its answer is all there is to check,
 // and `written` is recorded.
-std::function<void(LoggerJob &)> AnsweredWrite(Setting setting, std::string request,
+std::function<void(LoggerJob &)> AnsweredWrite(Setting setting, protocol::Request request,
                                                QJsonValue written);
 
 // A read that hands its value on, and the read step that records the value as reported.
