@@ -45,10 +45,11 @@ bool Session::open()
     return true;
 }
 
-fleet::SweepPlan Session::sweepPlan(const QHostAddress &ownAddress) const
+fleet::SweepPlan Session::sweepPlan(const QHostAddress &ownAddress, int rounds) const
 {
     fleet::SweepPlan plan;
     plan.waitMs = m_options.waitMs;
+    plan.rounds = rounds;
     plan.ownAddress = ownAddress.isNull() ? m_options.network.bindAddress : ownAddress;
     for (const discovery::LocalAdapter &adapter : discovery::LocalAdapters()) {
         plan.pcNetworks.append(adapter.network());
@@ -56,18 +57,41 @@ fleet::SweepPlan Session::sweepPlan(const QHostAddress &ownAddress) const
     return plan;
 }
 
-void Session::sweep(const SweptRange &range, std::function<void(Loggers)> next)
+void Session::sweep(const SweptRange &range, const SearchArea &area,
+                    std::function<void(Loggers)> next)
 {
-    m_sweep = std::make_unique<fleet::LoggerSweep>(m_link, sweepPlan(range.ownAddress));
+    m_sweep =
+        std::make_unique<fleet::LoggerSweep>(m_link, sweepPlan(range.ownAddress, area.probes));
     QObject::connect(m_sweep.get(), &fleet::LoggerSweep::finished, m_sweep.get(),
-                     [this, next] { next(m_sweep->loggers()); });
+                     [this, range, area, next] {
+                         Loggers loggers = m_sweep->loggers();
+                         if (loggers.size() < std::size_t(area.expected)) {
+                             finish(tooFewFound(range, area, loggers.size()));
+                             return;
+                         }
+                         next(std::move(loggers));
+                     });
     m_sweep->sweep(range.range);
+}
+
+int Session::tooFewFound(const SweptRange &range, const SearchArea &area, std::size_t found)
+{
+    const QString probed = range.range.toString();
+    if (found == 0) {
+        m_console.err << QStringLiteral("no logger answered the search of %1\n").arg(probed);
+    } else {
+        m_console.err << QStringLiteral("the search of %1 found %2 loggers, %3 expected\n")
+                             .arg(probed)
+                             .arg(found)
+                             .arg(area.expected);
+    }
+    return kSomeFailed;
 }
 
 void Session::search(const SearchArea &area, std::function<void(Loggers)> next)
 {
-    if (const auto *range = std::get_if<SweptRange>(&area)) {
-        sweep(*range, std::move(next));
+    if (const auto *range = std::get_if<SweptRange>(&area.where)) {
+        sweep(*range, area, std::move(next));
         return;
     }
     const fleet::Checked<SweptRange> pcNetwork = ResolvePcNetwork();
@@ -75,7 +99,7 @@ void Session::search(const SearchArea &area, std::function<void(Loggers)> next)
         finish(startFailed(pcNetwork.refusal().message));
         return;
     }
-    sweep(pcNetwork.value(), std::move(next));
+    sweep(pcNetwork.value(), area, std::move(next));
 }
 
 void Session::findLoggers(const Targets &targets, Serials serials,
@@ -101,7 +125,8 @@ void Session::findLoggers(const Targets &targets, Serials serials,
             &m_loop, [next, loggers = given({})] { next(loggers); }, Qt::QueuedConnection);
         return;
     }
-    m_sweep = std::make_unique<fleet::LoggerSweep>(m_link, sweepPlan({}));
+    m_sweep =
+        std::make_unique<fleet::LoggerSweep>(m_link, sweepPlan({}, SearchArea::kDefaultProbes));
     QObject::connect(m_sweep.get(), &fleet::LoggerSweep::finished, m_sweep.get(),
                      [this, next, given] {
                          std::map<quint32, QString> serialOf;
@@ -131,10 +156,6 @@ int Session::runOnTargets(const Targets &targets, Serials serials, fleet::FleetR
                           const QStringList &keys, LoggerCheck check)
 {
     findLoggers(targets, serials, [this, plan, keys, check](Loggers loggers) {
-        if (loggers.empty()) {
-            finish(noLoggerFound());
-            return;
-        }
         if (check) {
             if (const auto refusal = check(loggers)) {
                 finish(refuse(*refusal));
@@ -150,12 +171,6 @@ int Session::runOnTargets(const Targets &targets, Serials serials, fleet::FleetR
 int Session::printOutcomes(const Outcomes &outcomes, const QStringList &keys)
 {
     return PrintOutcomes(m_console, outcomes, keys, m_options.format, m_options.secrets);
-}
-
-int Session::noLoggerFound()
-{
-    m_console.err << QStringLiteral("no logger answered the search\n");
-    return kSomeFailed;
 }
 
 void Session::finish(int status)

@@ -39,7 +39,8 @@ public:
     // Opens the sockets (the trace attached). False after saying why: exit status 1.
     bool open();
 
-    // The loggers of the area that answer the probe.
+    // The loggers of the area that answer the probe. Fewer than the area expects end the
+    // run with exit status 1, saying what was probed and how many answered.
     void search(const SearchArea &area, std::function<void(Loggers)> next);
     // The loggers of the targets: those a search finds, or the addresses given, with
     // their serial numbers when needed.
@@ -55,9 +56,6 @@ public:
 
     // Prints the outcomes; the status of a run that ends with them.
     int printOutcomes(const Outcomes &outcomes, const QStringList &keys);
-    // Says that the search found nothing; exit status 1.
-    int noLoggerFound();
-
     // Ends the loop with this status.
     void finish(int status);
     // Runs the loop until a step finishes the run.
@@ -69,8 +67,9 @@ public:
 
 private:
     int startFailed(const QString &message);
-    fleet::SweepPlan sweepPlan(const QHostAddress &ownAddress) const;
-    void sweep(const SweptRange &range, std::function<void(Loggers)> next);
+    fleet::SweepPlan sweepPlan(const QHostAddress &ownAddress, int rounds) const;
+    void sweep(const SweptRange &range, const SearchArea &area, std::function<void(Loggers)> next);
+    int tooFewFound(const SweptRange &range, const SearchArea &area, std::size_t found);
 
     QString m_verbName;
     Console &m_console;

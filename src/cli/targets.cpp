@@ -1,6 +1,7 @@
 #include "targets.h"
 
 #include "discovery/pc_address.h"
+#include "run_options.h"
 
 #include <QSet>
 
@@ -27,6 +28,8 @@ void AddSearchOptions(QCommandLineParser &parser, AllOption all)
         {"range", "The addresses to search: a CIDR block or FIRST-LAST.", "range"},
         {"wait", "Milliseconds to wait for answers after the last probe (default 3000).", "ms",
          "3000"},
+        {"probes", "Times each address is probed (default 2, at most 10).", "n", "2"},
+        {"expect", "Loggers the search must find; fewer is a failure (default 1).", "n", "1"},
     });
 }
 
@@ -36,7 +39,9 @@ void AddSerialWaitOption(QCommandLineParser &parser)
                       "ms", "1000"});
 }
 
-fleet::Checked<SearchArea> ParseSearchArea(const QCommandLineParser &parser)
+namespace {
+
+fleet::Checked<std::variant<SweptRange, PcNetwork>> ParseWhere(const QCommandLineParser &parser)
 {
     if (parser.isSet("network") && parser.isSet("range")) {
         return fleet::Refusal{QStringLiteral("give either --network or --range, not both")};
@@ -50,16 +55,38 @@ fleet::Checked<SearchArea> ParseSearchArea(const QCommandLineParser &parser)
                                                  "192.0.2.0/24, not '%1'")
                                       .arg(text)};
         }
-        return SearchArea(SweptRange{*range, {}});
+        return {SweptRange{*range, {}}};
     }
     if (parser.isSet("range")) {
         const auto parsed = discovery::ParseAddressRange(parser.value("range"));
         if (const auto *problem = std::get_if<QString>(&parsed)) {
             return fleet::Refusal{QStringLiteral("--range: ") + *problem};
         }
-        return SearchArea(SweptRange{std::get<discovery::AddressRange>(parsed), {}});
+        return {SweptRange{std::get<discovery::AddressRange>(parsed), {}}};
     }
-    return SearchArea(PcNetwork{});
+    return {PcNetwork{}};
+}
+
+} // namespace
+
+fleet::Checked<SearchArea> ParseSearchArea(const QCommandLineParser &parser)
+{
+    fleet::Checked<std::variant<SweptRange, PcNetwork>> where = ParseWhere(parser);
+    if (!where.accepted()) {
+        return where.refusal();
+    }
+    const fleet::Checked<int> probes =
+        NumberOption(parser, QStringLiteral("probes"), 1, SearchArea::kMaxProbes);
+    if (!probes.accepted()) {
+        return probes.refusal();
+    }
+    // No search finds more loggers than a range holds addresses.
+    const fleet::Checked<int> expected = NumberOption(
+        parser, QStringLiteral("expect"), 1, static_cast<int>(discovery::kMaxRangeAddresses));
+    if (!expected.accepted()) {
+        return expected.refusal();
+    }
+    return SearchArea{std::move(where).value(), probes.value(), expected.value()};
 }
 
 fleet::Checked<SweptRange> ResolvePcNetwork()

@@ -24,8 +24,16 @@ struct SweptRange {
 struct PcNetwork {
 };
 
-// Where to search: a range given, or the PC's network.
-using SearchArea = std::variant<SweptRange, PcNetwork>;
+// Where to search (a range given, or the PC's network), how many times each address is
+// probed, and how many loggers must answer for the search to succeed.
+struct SearchArea {
+    static constexpr int kDefaultProbes = 2;
+    static constexpr int kMaxProbes = 10;
+
+    std::variant<SweptRange, PcNetwork> where;
+    int probes = kDefaultProbes;
+    int expected = 1;
+};
 
 // The PC's network as a range; the message says why there is none.
 fleet::Checked<SweptRange> ResolvePcNetwork();
@@ -37,14 +45,16 @@ using Targets = std::variant<std::vector<QHostAddress>, SearchArea>;
 // Whether the targets may be more than one logger.
 bool MayBeSeveral(const Targets &targets);
 
-// --logger for verbs that work on given loggers; --all, --network, --range and --wait
-// for verbs that search. Verbs that do not search wait only for serial numbers.
+// --logger for verbs that work on given loggers; --all, --network, --range, --wait,
+// --probes and --expect for verbs that search. Verbs that do not search wait only for serial
+// numbers.
 void AddLoggerOption(QCommandLineParser &parser);
 enum class AllOption { Offered, NotOffered };
 void AddSearchOptions(QCommandLineParser &parser, AllOption all);
 void AddSerialWaitOption(QCommandLineParser &parser);
 
-// The range of --network or --range, or else the PC's network.
+// The range of --network or --range, or else the PC's network, with --probes and
+// --expect.
 fleet::Checked<SearchArea> ParseSearchArea(const QCommandLineParser &parser);
 // The PC's addresses a logger cannot have: its adapters' and the address the tool sends
 // from, when one is given.

@@ -34,11 +34,14 @@ int Run(const QCommandLineParser &parser, Session &session)
 
 Verb SearchVerb()
 {
-    return {"search", "search [--network A.B.C.0/24 | --range CIDR|FIRST-LAST] [--wait MS]",
+    return {"search",
+            "search [--network A.B.C.0/24 | --range CIDR|FIRST-LAST] [--wait MS] [--probes N] "
+            "[--expect N]",
             QStringLiteral(
-                "Probes every address of the network on the search port and lists the loggers "
-                "that\nanswer: serial, ip and version. Without --network or --range it sweeps "
-                "the /24\nnetwork of the PC's address, chosen as the window chooses it."),
+                "Probes every address of the network on the search port, --probes times, and "
+                "lists\nthe loggers that answer: serial, ip and version. Finding fewer than "
+                "--expect loggers\n(default 1) is a failure. Without --network or --range it "
+                "sweeps the /24 network of\nthe PC's address, chosen as the window chooses it."),
             AddOptions, Run};
 }
 

@@ -17,24 +17,39 @@ LoggerSweep::LoggerSweep(FleetLink &link, const SweepPlan &plan, QObject *parent
     m_wait.setSingleShot(true);
     m_wait.setInterval(plan.waitMs);
     connect(&m_wait, &QTimer::timeout, this, &LoggerSweep::finished);
-    connect(&m_prober, &PacedProber::finished, &m_wait, qOverload<>(&QTimer::start));
+    connect(&m_prober, &PacedProber::finished, this, &LoggerSweep::probingFinished);
     connect(&link, &FleetLink::discoveryAnswered, this, &LoggerSweep::takeAnswer);
 }
 
 void LoggerSweep::sweep(const discovery::AddressRange &range)
 {
     m_range = range;
+    m_roundsLeft = m_plan.rounds - 1;
     m_prober.start(range, m_plan.probesPerSecond);
     if (!m_prober.isRunning()) {
         m_wait.start();
     }
 }
 
+void LoggerSweep::probingFinished()
+{
+    if (m_roundsLeft > 0) {
+        --m_roundsLeft;
+        m_prober.start(*m_range, m_plan.probesPerSecond);
+        return;
+    }
+    m_wait.start();
+}
+
 void LoggerSweep::identify(const std::vector<QHostAddress> &hosts)
 {
     for (const QHostAddress &host : hosts) {
         m_hosts.insert(host.toIPv4Address());
-        m_link.sendProbe(host);
+    }
+    for (int round = 0; round < m_plan.rounds; ++round) {
+        for (const QHostAddress &host : hosts) {
+            m_link.sendProbe(host);
+        }
     }
     m_wait.start();
 }

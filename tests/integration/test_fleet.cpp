@@ -164,6 +164,68 @@ private slots:
                                             "SN-002,127.0.0.3,V1.0\n"));
     }
 
+    // Each address is probed twice by default: a logger whose first probe is lost is still
+    // found, and listed once however many probes it answered.
+    void searchProbesEachAddressAgain_data()
+    {
+        QTest::addColumn<QStringList>("probes");
+        QTest::addColumn<int>("unanswered");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("out");
+        const QString both = "serial,ip,version\nSN-001,127.0.0.2,V1.0\nSN-002,127.0.0.3,V1.0\n";
+        QTest::newRow("default, first probe lost") << QStringList{} << 1 << 0 << both;
+        QTest::newRow("three, all answered") << QStringList{"--probes", "3"} << 0 << 0 << both;
+        QTest::newRow("one, first probe lost") << QStringList{"--probes", "1"} << 1 << 1
+                                               << "serial,ip,version\nSN-001,127.0.0.2,V1.0\n";
+    }
+
+    void searchProbesEachAddressAgain()
+    {
+        QFETCH(QStringList, probes);
+        QFETCH(int, unanswered);
+        QFETCH(int, status);
+        QFETCH(QString, out);
+        startLoggers(2);
+        logger(1).endpoint().misbehaviour().probesUnanswered = unanswered;
+        const CliResult result = run(QStringList{"search", "--range", "127.0.0.2-127.0.0.3",
+                                                 "--format", "csv", "--expect", "2"} +
+                                     probes);
+        QCOMPARE(result.status, status);
+        QCOMPARE(result.out, status == 0 ? out : QString());
+    }
+
+    // A search that finds fewer loggers than expected fails, names what it probed and
+    // sends nothing more to the loggers it found.
+    void tooFewLoggersFound_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("search finds none")
+            << QStringList{"search", "--range", "127.0.0.5-127.0.0.7"}
+            << "no logger answered the search of 127.0.0.5-127.0.0.7";
+        QTest::newRow("search finds fewer")
+            << QStringList{"search", "--range", "127.0.0.2-127.0.0.6", "--expect", "3"}
+            << "the search of 127.0.0.2-127.0.0.6 found 2 loggers, 3 expected";
+        QTest::newRow("read all finds fewer")
+            << QStringList{"read",     "--all", "--range", "127.0.0.2-127.0.0.6",
+                           "--expect", "3",     "mac"}
+            << "the search of 127.0.0.2-127.0.0.6 found 2 loggers, 3 expected";
+    }
+
+    void tooFewLoggersFound()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, message);
+        startLoggers(2);
+        const CliResult result = run(arguments);
+        QCOMPARE(result.status, 1);
+        QVERIFY2(result.err.contains(message), qPrintable(result.err));
+        QCOMPARE(result.out, QString());
+        for (int index = 0; index < 2; ++index) {
+            QCOMPARE(requestsTo(index), 0);
+        }
+    }
+
     void tableColumnsAreAligned()
     {
         startLoggers(2);
@@ -552,6 +614,17 @@ private slots:
         QTest::newRow("timeout zero")
             << QStringList{"read", "--logger", "127.0.0.2", "--timeout", "0"}
             << "--timeout needs a whole number";
+        const QStringList search{"search", "--range", "127.0.0.2-127.0.0.3"};
+        QTest::newRow("probes 0") << search + QStringList{"--probes", "0"}
+                                  << "--probes needs a whole number from 1 to 10, not '0'";
+        QTest::newRow("probes 11") << search + QStringList{"--probes", "11"}
+                                   << "--probes needs a whole number from 1 to 10, not '11'";
+        QTest::newRow("expect 0 with all")
+            << QStringList{"read", "--all",    "--range", "127.0.0.2-127.0.0.3",
+                           "mac",  "--expect", "0"}
+            << "--expect needs a whole number from 1 to 65536, not '0'";
+        QTest::newRow("expect text") << search + QStringList{"--expect", "two"}
+                                     << "--expect needs a whole number from 1 to 65536, not 'two'";
         QTest::newRow("no verb") << QStringList{"frobnicate"} << "'frobnicate' is not a verb";
         QTest::newRow("backup two loggers")
             << QStringList{"backup", "--logger", "127.0.0.2,127.0.0.3", "--output", "x.json"}

@@ -116,6 +116,9 @@ void LoggerSim::readProbes()
             continue;
         }
         ++m_probes;
+        if (m_probes <= m_misbehaviour.probesUnanswered) {
+            continue;
+        }
         const std::string answer =
             m_discoveryAnswer.value_or(kEsc + m_identity.serial + '#' + m_identity.version + kEnq);
         QUdpSocket &socket = m_misbehaviour.probeAnswerFrom

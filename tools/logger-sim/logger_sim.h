@@ -30,6 +30,7 @@ struct LoggerMisbehaviour {
     // Answer the probe from another address, as every host of a network answers a probe
     // sent to its broadcast address.
     std::optional<QHostAddress> probeAnswerFrom;
+    int probesUnanswered = 0; // the first probes received go unanswered
     // Answer the next request with this command code this late, once.
     struct LateAnswer {
         std::string command;
