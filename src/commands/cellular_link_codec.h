@@ -116,4 +116,31 @@ std::vector<std::string> SplitDelimitedItems(std::string_view text);
 // fewer items gives nothing, and the window keeps the minutes it shows.
 std::optional<std::string> ParseFrontEndAnswer(std::string_view payload);
 
+// A front-end computer endpoint as a logger reports it: address, port and minutes, as
+// texts. The window writes only its fixed default; the many-logger tool writes this whole.
+struct FrontEndEndpoint {
+    std::string address;
+    std::string port;
+    std::string minutes;
+
+    bool operator==(const FrontEndEndpoint &) const = default;
+};
+
+// The minutes as the many-logger tool takes them: kFrontEndMinutesMissing unless
+// FrontEndMinutesAccepted, and then only decimal digits without a leading zero, so that
+// the read-back compares with what was sent.
+std::optional<std::string> RefusedWrittenFrontEndMinutes(std::string_view minutes);
+
+// The address must be four decimal octets 0 to 255 without leading zeros, the port 1 to
+// 65535 in decimal digits without a leading zero, the minutes as above: the first broken
+// rule.
+std::optional<std::string> RefusedFrontEndEndpoint(const FrontEndEndpoint &endpoint);
+
+// QW<address>,<port>,<minutes>: the endpoint as given, with no default filled in.
+std::string BuildFrontEndEndpointWrite(const FrontEndEndpoint &endpoint);
+
+// The first three items of the answer to QR after the leading "R", split as
+// ParseFrontEndAnswer splits them. An answer with fewer items gives nothing.
+std::optional<FrontEndEndpoint> ParseFrontEndEndpoint(std::string_view payload);
+
 } // namespace cellular

@@ -146,7 +146,10 @@ QString PlantCellText(const PlantRow &row, int column)
     case HeartbeatColumn:
         return SystemField(row, "heartbeat_minutes");
     case FrontEndColumn:
-        return TextValue(row, "front_end");
+        return row.outcome.values.value(QLatin1String("front_end"))
+            .toObject()
+            .value(QLatin1String("minutes"))
+            .toString();
     case DeviceCountColumn:
         return HasValue(row, "devices")
                    ? QString::number(

@@ -281,7 +281,8 @@ private slots:
                  (QJsonObject{{"name", "internet"}, {"user", ""}, {"password", ""}}));
         QCOMPARE(record.value("operator").toString(), QStringLiteral("Operator"));
         QCOMPARE(record.value("signal").toString(), QStringLiteral("23"));
-        QCOMPARE(record.value("front_end").toString(), QStringLiteral("30"));
+        QCOMPARE(record.value("front_end").toObject(),
+                 (QJsonObject{{"address", "192.0.2.60"}, {"port", "6004"}, {"minutes", "30"}}));
         QCOMPARE(record.value("devices").toArray(),
                  (QJsonArray{QJsonObject{{"serial", "INV0001"},
                                          {"address", "3"},
@@ -542,6 +543,25 @@ private slots:
                                         << "front-end: Please complete Front-End Computer Time";
         QTest::newRow("front-end text") << write + QStringList{"front-end=soon"}
                                         << "front-end: Please complete Front-End Computer Time";
+        QTest::newRow("front-end minutes with a sign")
+            << write + QStringList{"front-end=+15"}
+            << "front-end: the minutes must be decimal digits without sign or leading zero";
+        QTest::newRow("front-end two parts")
+            << write + QStringList{"front-end=10.9.8.7,7001"}
+            << "front-end: expected front-end=ADDRESS,PORT,MINUTES";
+        QTest::newRow("front-end address leading zero")
+            << write + QStringList{"front-end=10.9.8.07,7001,15"}
+            << "front-end: the address must be four decimal numbers from 0 to 255";
+        QTest::newRow("front-end address three octets")
+            << write + QStringList{"front-end=10.9.8,7001,15"}
+            << "front-end: the address must be four decimal numbers from 0 to 255";
+        QTest::newRow("front-end port 0") << write + QStringList{"front-end=10.9.8.7,0,15"}
+                                          << "front-end: the port must be a decimal number";
+        QTest::newRow("front-end port 65536") << write + QStringList{"front-end=10.9.8.7,65536,15"}
+                                              << "front-end: the port must be a decimal number";
+        QTest::newRow("front-end minutes beyond 32 bits")
+            << write + QStringList{"front-end=10.9.8.7,7001,2147483648"}
+            << "front-end: Please complete Front-End Computer Time";
         QTest::newRow("gprs maybe")
             << write + QStringList{"gprs=maybe"} << "gprs: expected gprs=on or gprs=off";
         QTest::newRow("intervals 21") << write + QStringList{"intervals=21,3"}
@@ -724,6 +744,14 @@ private slots:
                    R"({"format":"tarnwick-profile","version":1,"settings":{"front_end":15.5}})")
             << QByteArray()
             << "\"settings.front_end\" must be a whole number without sign, not 15.5";
+        QTest::newRow("front-end endpoint without port")
+            << QByteArray(
+                   R"({"format":"tarnwick-profile","version":1,"settings":{"front_end":{"address":"10.9.8.7","minutes":"45"}}})")
+            << QByteArray() << "front-end: the port must be a decimal number";
+        QTest::newRow("front-end endpoint unknown key")
+            << QByteArray(
+                   R"({"format":"tarnwick-profile","version":1,"settings":{"front_end":{"address":"10.9.8.7","port":"7001","minutes":"45","host":"x"}}})")
+            << QByteArray() << "unknown key \"settings.front_end.host\"";
         QTest::newRow("plan unknown serial")
             << good << plan + "SN-999,10.0.0.19,255.255.255.0,10.0.0.1\n"
             << "the plan names serial SN-999";
@@ -777,6 +805,8 @@ private slots:
         source.cellular.apnUser = "plant";
         source.cellular.apnPassword = "s3cret";
         source.cellular.telecomOperator = "Field Tel";
+        source.cellular.frontEndAddress = "10.9.8.7";
+        source.cellular.frontEndPort = "7001";
         source.cellular.frontEndMinutes = "45";
         source.systemParameters.block = "06001830025803030170";
         source.devices.devices = {{"INV0001         0003A1", "east" + std::string(80, ' ')},
@@ -811,6 +841,8 @@ private slots:
             QCOMPARE(target.cellular.apnName, source.cellular.apnName);
             QCOMPARE(target.cellular.apnPassword, source.cellular.apnPassword);
             QCOMPARE(target.cellular.telecomOperator, source.cellular.telecomOperator);
+            QCOMPARE(target.cellular.frontEndAddress, source.cellular.frontEndAddress);
+            QCOMPARE(target.cellular.frontEndPort, source.cellular.frontEndPort);
             QCOMPARE(target.cellular.frontEndMinutes, source.cellular.frontEndMinutes);
             QCOMPARE(target.systemParameters.block, source.systemParameters.block);
             QCOMPARE(target.devices.devices.size(), std::size_t{2});
@@ -823,6 +855,69 @@ private slots:
             QCOMPARE(target.network.ipAddress,
                      QStringLiteral("10.0.0.1%1").arg(index + 1).toStdString());
         }
+    }
+
+    // The minutes alone keep the logger's address and port: the endpoint is read first.
+    void frontEndWriteKeepsOrSetsTheEndpoint_data()
+    {
+        QTest::addColumn<QString>("assignment");
+        QTest::addColumn<QString>("endpoint");
+        QTest::newRow("minutes alone") << "front-end=15"
+                                       << "10.9.8.7,7001,15";
+        QTest::newRow("whole endpoint") << "front-end=10.1.1.1,7002,20"
+                                        << "10.1.1.1,7002,20";
+    }
+
+    void frontEndWriteKeepsOrSetsTheEndpoint()
+    {
+        QFETCH(QString, assignment);
+        QFETCH(QString, endpoint);
+        startLoggers(1);
+        CellularState &held = logger(0).settings().cellular;
+        held.frontEndAddress = "10.9.8.7";
+        held.frontEndPort = "7001";
+        const CliResult result =
+            run({"write", "--logger", addresses(0, 1), assignment, "--format", "csv"});
+        QCOMPARE(result.err, QString());
+        QCOMPARE(result.status, 0);
+        QCOMPARE(QString::fromStdString(held.frontEndAddress + "," + held.frontEndPort + "," +
+                                        held.frontEndMinutes),
+                 endpoint);
+        const QStringList parts = endpoint.split(',');
+        QCOMPARE(result.out,
+                 QStringLiteral("ip,serial,front_end,error\n127.0.0.2,,address=%1 minutes=%3 "
+                                "port=%2,\n")
+                     .arg(parts[0], parts[1], parts[2]));
+    }
+
+    // A profile of the earlier version holds the minutes alone: the endpoint is not
+    // touched, and the report says why.
+    void profileWithMinutesAloneLeavesTheEndpoint()
+    {
+        startLoggers(1);
+        CellularState &held = logger(0).settings().cellular;
+        held.frontEndAddress = "10.9.8.7";
+        held.frontEndPort = "7001";
+        QTemporaryDir directory;
+        const QString path = directory.filePath("old.json");
+        {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(
+                R"({"format":"tarnwick-profile","version":1,"settings":{"front_end":"45"}})");
+        }
+        const CliResult result =
+            run({"apply", path, "--logger", addresses(0, 1), "--format", "json"});
+        QCOMPARE(result.status, 0);
+        QCOMPARE(JsonOf(result.out).at(0).toObject().value("front_end").toString(),
+                 QStringLiteral("not written: the profile holds the minutes alone, without "
+                                "address and port"));
+        QCOMPARE(held.frontEndAddress, std::string("10.9.8.7"));
+        QCOMPARE(held.frontEndPort, std::string("7001"));
+        QCOMPARE(held.frontEndMinutes, std::string("30"));
+        const std::vector<std::string> &requests = logger(0).endpoint().requests();
+        QVERIFY(std::none_of(requests.begin(), requests.end(),
+                             [](const std::string &request) { return request.starts_with("QW"); }));
     }
 
     // The APN password stands in no report nor trace unless asked for; the PIN's bytes

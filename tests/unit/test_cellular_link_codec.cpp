@@ -263,6 +263,81 @@ private slots:
             QCOMPARE(Bytes(*parsed), minutes);
         }
     }
+
+    // The fleet's endpoint: read as three items, written back as given.
+    void frontEndEndpointRoundTrips_data()
+    {
+        QTest::addColumn<QByteArray>("payload");
+        QTest::addColumn<QByteArray>("write");
+        QTest::newRow("commas") << QByteArray("R10.9.8.7,7001,45")
+                                << QByteArray("QW10.9.8.7,7001,45");
+        QTest::newRow("spaces and more items")
+            << QByteArray("R10.9.8.7 7001 45,x") << QByteArray("QW10.9.8.7,7001,45");
+        QTest::newRow("two items") << QByteArray("R10.9.8.7,7001") << QByteArray();
+    }
+
+    void frontEndEndpointRoundTrips()
+    {
+        QFETCH(QByteArray, payload);
+        QFETCH(QByteArray, write);
+        const auto endpoint = cellular::ParseFrontEndEndpoint(payload.toStdString());
+        QCOMPARE(endpoint.has_value(), !write.isEmpty());
+        if (endpoint) {
+            QCOMPARE(Bytes(cellular::BuildFrontEndEndpointWrite(*endpoint)), write);
+        }
+    }
+
+    void frontEndEndpointRefusals_data()
+    {
+        QTest::addColumn<QByteArray>("address");
+        QTest::addColumn<QByteArray>("port");
+        QTest::addColumn<QByteArray>("minutes");
+        QTest::addColumn<QByteArray>("refusal");
+        const QByteArray address = "the address must be four decimal numbers from 0 to 255 "
+                                   "without leading zeros";
+        const QByteArray port = "the port must be a decimal number from 1 to 65535";
+        const QByteArray minutes =
+            "the minutes must be decimal digits without sign or leading zero";
+        QTest::newRow("accepted") << QByteArray("10.9.8.7") << QByteArray("7001")
+                                  << QByteArray("45") << QByteArray();
+        QTest::newRow("extremes") << QByteArray("0.0.0.255") << QByteArray("65535")
+                                  << QByteArray("2147483647") << QByteArray();
+        QTest::newRow("octet 256")
+            << QByteArray("10.9.8.256") << QByteArray("7001") << QByteArray("45") << address;
+        QTest::newRow("octet leading zero")
+            << QByteArray("10.09.8.7") << QByteArray("7001") << QByteArray("45") << address;
+        QTest::newRow("five octets")
+            << QByteArray("10.9.8.7.6") << QByteArray("7001") << QByteArray("45") << address;
+        QTest::newRow("empty octet")
+            << QByteArray("10..8.7") << QByteArray("7001") << QByteArray("45") << address;
+        QTest::newRow("port 0") << QByteArray("10.9.8.7") << QByteArray("0") << QByteArray("45")
+                                << port;
+        QTest::newRow("port 65536")
+            << QByteArray("10.9.8.7") << QByteArray("65536") << QByteArray("45") << port;
+        QTest::newRow("port with sign")
+            << QByteArray("10.9.8.7") << QByteArray("+7001") << QByteArray("45") << port;
+        QTest::newRow("minutes 0")
+            << QByteArray("10.9.8.7") << QByteArray("7001") << QByteArray("0")
+            << QByteArray(cellular::kFrontEndMinutesMissing);
+        QTest::newRow("minutes beyond 32 bits")
+            << QByteArray("10.9.8.7") << QByteArray("7001") << QByteArray("2147483648")
+            << QByteArray(cellular::kFrontEndMinutesMissing);
+        QTest::newRow("minutes hexadecimal")
+            << QByteArray("10.9.8.7") << QByteArray("7001") << QByteArray("0x2D") << minutes;
+        QTest::newRow("minutes leading zero")
+            << QByteArray("10.9.8.7") << QByteArray("7001") << QByteArray("045") << minutes;
+    }
+
+    void frontEndEndpointRefusals()
+    {
+        QFETCH(QByteArray, address);
+        QFETCH(QByteArray, port);
+        QFETCH(QByteArray, minutes);
+        QFETCH(QByteArray, refusal);
+        const cellular::FrontEndEndpoint endpoint{address.toStdString(), port.toStdString(),
+                                                  minutes.toStdString()};
+        QCOMPARE(Bytes(cellular::RefusedFrontEndEndpoint(endpoint).value_or("")), refusal);
+    }
 };
 
 QTEST_APPLESS_MAIN(TestCellularLinkCodec)

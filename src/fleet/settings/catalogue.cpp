@@ -71,7 +71,7 @@ const std::vector<SettingDescriptor> &Catalogue()
          "front-end",
          "front_end",
          "front_end",
-         {"MINUTES"},
+         {"ADDRESS,PORT,MINUTES", "MINUTES"},
          {},
          ReadFrontEnd,
          ParseFrontEndAssignment,

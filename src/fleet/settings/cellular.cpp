@@ -5,8 +5,6 @@
 #include "fleet/logger_job.h"
 #include "profile_values.h"
 #include "protocol/frame_verdicts.h"
-#include "protocol/text.h"
-#include "wire_text/wire_text.h"
 #include "write_steps.h"
 
 #include <QJsonObject>
@@ -17,6 +15,7 @@ namespace {
 
 namespace codes = protocol::command_codes;
 using cellular::ApnSettings;
+using cellular::FrontEndEndpoint;
 using protocol::Request;
 
 const QStringList kApnKeys{"name", "user", "password"};
@@ -42,15 +41,44 @@ void ReadOperatorText(LoggerJob &job, std::function<void(const QString &)> done)
     });
 }
 
-void ReadFrontEndMinutes(LoggerJob &job, std::function<void(const QString &)> done)
+const QStringList kFrontEndKeys{"address", "port", "minutes"};
+
+void ReadFrontEndEndpoint(LoggerJob &job, std::function<void(const FrontEndEndpoint &)> done)
 {
     // An answer of fewer than three items is not QR's: it is set aside.
     job.ask(
         Request::Bare(codes::kFrontEndRead),
-        [done](const std::string &payload) { done(Text(*cellular::ParseFrontEndAnswer(payload))); },
+        [done](const std::string &payload) { done(*cellular::ParseFrontEndEndpoint(payload)); },
         [](std::string_view payload) {
-            return cellular::ParseFrontEndAnswer(payload).has_value();
+            return cellular::ParseFrontEndEndpoint(payload).has_value();
         });
+}
+
+QJsonObject FrontEndReport(const FrontEndEndpoint &endpoint)
+{
+    return {{"address", Text(endpoint.address)},
+            {"port", Text(endpoint.port)},
+            {"minutes", Text(endpoint.minutes)}};
+}
+
+QString FrontEndText(const FrontEndEndpoint &endpoint)
+{
+    return Text(endpoint.address + "," + endpoint.port + "," + endpoint.minutes);
+}
+
+// Sends the whole endpoint and reads all three values back.
+void WriteFrontEndEndpoint(LoggerJob &job, const FrontEndEndpoint &endpoint)
+{
+    const Request request{codes::kFrontEndWrite, cellular::BuildFrontEndEndpointWrite(endpoint)};
+    job.ask(request, [&job, endpoint](const std::string &) {
+        ReadFrontEndEndpoint(job, [&job, endpoint](const FrontEndEndpoint &read) {
+            if (!(read == endpoint)) {
+                Differs(job, Setting::FrontEnd, FrontEndText(read), FrontEndText(endpoint));
+                return;
+            }
+            Recorded(job, Setting::FrontEnd, FrontEndReport(endpoint));
+        });
+    });
 }
 
 CheckedWrite ApnWrite(const QString &name, const QString &user, const QString &password)
@@ -112,23 +140,51 @@ CheckedWrite OperatorWrite(const QString &telecomOperator)
                         })};
 }
 
-CheckedWrite FrontEndWrite(const QString &minutes)
+CheckedWrite FrontEndWrite(const QString &address, const QString &port, const QString &minutes)
 {
-    const std::string value = ToWire(minutes);
-    if (const auto refusal = cellular::RefusedFrontEndMinutes(value)) {
+    const FrontEndEndpoint endpoint{Trimmed(address), Trimmed(port), Trimmed(minutes)};
+    if (const auto refusal = cellular::RefusedFrontEndEndpoint(endpoint)) {
         return Refused(Setting::FrontEnd, *refusal);
     }
-    const QString expected = Text(protocol::TrimText(value));
-    const Request request{codes::kFrontEndWrite, cellular::BuildFrontEndWrite(value)};
-    return SettingWrite{Setting::FrontEnd, VerifiedWrite(request, [expected](LoggerJob &job) {
-                            ReadFrontEndMinutes(job, [&job, expected](const QString &read) {
-                                if (read != expected) {
-                                    Differs(job, Setting::FrontEnd, read, expected);
-                                    return;
-                                }
-                                Recorded(job, Setting::FrontEnd, expected);
+    return SettingWrite{Setting::FrontEnd, [endpoint](LoggerJob &job) {
+                            job.then([&job, endpoint] { WriteFrontEndEndpoint(job, endpoint); });
+                        }};
+}
+
+// The minutes alone: the logger keeps the address and port it reports, so the endpoint
+// is read first and written back whole with the new minutes.
+CheckedWrite FrontEndMinutesWrite(const QString &minutes)
+{
+    const std::string value = Trimmed(minutes);
+    if (const auto refusal = cellular::RefusedWrittenFrontEndMinutes(value)) {
+        return Refused(Setting::FrontEnd, *refusal);
+    }
+    return SettingWrite{
+        Setting::FrontEnd, [value](LoggerJob &job) {
+            job.then([&job, value] {
+                ReadFrontEndEndpoint(job, [&job, value](const FrontEndEndpoint &current) {
+                    WriteFrontEndEndpoint(job, {current.address, current.port, value});
+                });
+            });
+        }};
+}
+
+// A profile of an earlier version holds the minutes alone. Writing them would need an
+// address and port the profile does not give, so the endpoint is left as it is and the
+// report says so.
+CheckedWrite FrontEndLeftAlone(const QString &minutes)
+{
+    if (const auto refusal = cellular::RefusedWrittenFrontEndMinutes(Trimmed(minutes))) {
+        return Refused(Setting::FrontEnd, *refusal);
+    }
+    return SettingWrite{Setting::FrontEnd, [](LoggerJob &job) {
+                            job.then([&job] {
+                                Recorded(job, Setting::FrontEnd,
+                                         QStringLiteral("not written: the profile holds the "
+                                                        "minutes alone, without address and "
+                                                        "port"));
                             });
-                        })};
+                        }};
 }
 
 // A setting whose profile value is one text, written as its assignment would be.
@@ -215,18 +271,31 @@ void ReadSignal(LoggerJob &job)
 
 void ReadFrontEnd(LoggerJob &job)
 {
-    ReadAndRecord<QString>(job, Setting::FrontEnd, ReadFrontEndMinutes,
-                           [](const QString &minutes) { return minutes; });
+    ReadAndRecord<FrontEndEndpoint>(job, Setting::FrontEnd, ReadFrontEndEndpoint, FrontEndReport);
 }
 
 CheckedWrite ParseFrontEndAssignment(const Assignment &assignment)
 {
-    return FrontEndWrite(assignment.value);
+    const QStringList parts = assignment.value.split(QLatin1Char(','));
+    if (parts.size() == 1) {
+        return FrontEndMinutesWrite(parts[0]);
+    }
+    if (parts.size() != 3) {
+        return ExpectedForm(Setting::FrontEnd, assignment.mode);
+    }
+    return FrontEndWrite(parts[0], parts[1], parts[2]);
 }
 
 CheckedWrites FrontEndFromProfile(const QJsonValue &value, const QString &path)
 {
-    return FromProfileText(value, path, FrontEndWrite);
+    if (!value.isObject()) {
+        return FromProfileText(value, path, FrontEndLeftAlone);
+    }
+    const Checked<QStringList> fields = ProfileFields(value, path, kFrontEndKeys);
+    if (!fields.accepted()) {
+        return fields.refusal();
+    }
+    return AsWrites(FrontEndWrite(fields.value()[0], fields.value()[1], fields.value()[2]));
 }
 
 } // namespace fleet
