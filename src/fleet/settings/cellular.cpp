@@ -22,11 +22,8 @@ const QStringList kApnKeys{"name", "user", "password"};
 
 void ReadApnSettings(LoggerJob &job, std::function<void(const ApnSettings &)> done)
 {
-    // An answer of fewer than three fields is not AR's: it is set aside.
-    job.ask(
-        Request::Bare(codes::kApnRead),
-        [done](const std::string &payload) { done(*cellular::ParseApnAnswer(payload)); },
-        [](std::string_view payload) { return cellular::ParseApnAnswer(payload).has_value(); });
+    // An answer of fewer than three fields is not AR's.
+    AskParsed(job, Request::Bare(codes::kApnRead), cellular::ParseApnAnswer, std::move(done));
 }
 
 QJsonObject ApnReport(const ApnSettings &apn)
@@ -45,13 +42,9 @@ const QStringList kFrontEndKeys{"address", "port", "minutes"};
 
 void ReadFrontEndEndpoint(LoggerJob &job, std::function<void(const FrontEndEndpoint &)> done)
 {
-    // An answer of fewer than three items is not QR's: it is set aside.
-    job.ask(
-        Request::Bare(codes::kFrontEndRead),
-        [done](const std::string &payload) { done(*cellular::ParseFrontEndEndpoint(payload)); },
-        [](std::string_view payload) {
-            return cellular::ParseFrontEndEndpoint(payload).has_value();
-        });
+    // An answer of fewer than three items is not QR's.
+    AskParsed(job, Request::Bare(codes::kFrontEndRead), cellular::ParseFrontEndEndpoint,
+              std::move(done));
 }
 
 QJsonObject FrontEndReport(const FrontEndEndpoint &endpoint)

@@ -36,13 +36,9 @@ OctetRow OctetsOf(const QString &dotted)
 
 void ReadIp(LoggerJob &job, std::function<void(const IpConfiguration &)> done)
 {
-    // An answer of fewer than three fields is not ER's: it is set aside.
-    job.ask(
-        Request::Bare(codes::kIpConfigurationRead),
-        [done](const std::string &payload) { done(*network_addressing::ParseIpAnswer(payload)); },
-        [](std::string_view payload) {
-            return network_addressing::ParseIpAnswer(payload).has_value();
-        });
+    // An answer of fewer than three fields is not ER's.
+    AskParsed(job, Request::Bare(codes::kIpConfigurationRead), network_addressing::ParseIpAnswer,
+              std::move(done));
 }
 
 QJsonObject IpReport(const IpConfiguration &configuration)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "fleet/logger_job.h"
 #include "protocol/request.h"
 #include "setting.h"
 
@@ -13,7 +14,15 @@
 // written, a write answered and then read back, a read-back that differs.
 namespace fleet {
 
-class LoggerJob;
+// Asks for a read whose answer is taken only when `parse` reads it: an answer that does not
+// parse as this read's is set aside, and the wait goes on.
+template <typename Parse, typename Done>
+void AskParsed(LoggerJob &job, const protocol::Request &request, Parse parse, Done done)
+{
+    job.ask(
+        request, [parse, done](const std::string &payload) { done(*parse(payload)); },
+        [parse](std::string_view payload) { return parse(payload).has_value(); });
+}
 
 // Text of the loggers' code page, and back, trimmed as the window trims its edits.
 QString Text(const std::string &wire);
