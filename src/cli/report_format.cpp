@@ -1,5 +1,6 @@
 #include "report_format.h"
 
+#include "fleet/profile_apply.h"
 #include "reports/csv_table.h"
 
 #include <QJsonArray>
@@ -13,6 +14,25 @@ namespace {
 
 using Row = QStringList;
 
+QString Cell(const QJsonValue &value);
+
+// An apply's entry for one setting: its status, and what a reader needs beside it.
+QString ApplyEntryCell(const QJsonObject &entry)
+{
+    const QString status = entry.value("status").toString();
+    if (status == QLatin1String(fleet::apply_status::kWouldChange)) {
+        return QStringLiteral("would change: %1 -> %2")
+            .arg(Cell(entry.value("value")), Cell(entry.value("wanted")));
+    }
+    if (status == QLatin1String(fleet::apply_status::kNotWritten)) {
+        return QStringLiteral("not written: ") + entry.value("reason").toString();
+    }
+    if (status == QLatin1String(fleet::apply_status::kFailed)) {
+        return QStringLiteral("failed: ") + entry.value("error").toString();
+    }
+    return QString(status).replace(QLatin1Char('_'), QLatin1Char(' '));
+}
+
 QString Cell(const QJsonValue &value)
 {
     if (value.isString()) {
@@ -23,6 +43,9 @@ QString Cell(const QJsonValue &value)
     }
     if (value.isBool()) {
         return value.toBool() ? QStringLiteral("true") : QStringLiteral("false");
+    }
+    if (value.isObject() && value.toObject().contains("status")) {
+        return ApplyEntryCell(value.toObject());
     }
     if (value.isObject()) {
         QStringList pairs;

@@ -25,7 +25,8 @@ QString FormatLoggers(const std::vector<fleet::LoggerTarget> &loggers, Format fo
 
 // One record per logger: ip, serial when known, one field per key in `keys` and the
 // error of a logger that failed (in JSON also its kind, as error_kind). In a table or CSV, a nested
-// value is one cell of key=value pairs, and a list's items are separated by "; ".
+// value is one cell of key=value pairs, a list's items are separated by "; ", and an apply's
+// entry is its status ("would change: NOW -> WANTED", "failed: ERROR", ...).
 QString FormatOutcomes(const std::vector<fleet::LoggerOutcome> &outcomes, const QStringList &keys,
                        Format format);
 

@@ -1,5 +1,6 @@
 #include "fleet/ip_plan.h"
 #include "fleet/profile.h"
+#include "fleet/profile_apply.h"
 #include "fleet/settings/catalogue.h"
 #include "session.h"
 #include "verbs.h"
@@ -17,6 +18,7 @@ void AddOptions(QCommandLineParser &parser)
     AddSearchOptions(parser, AllOption::Offered);
     parser.addOptions({
         {"with-ip", "Also write the IP configuration (last)."},
+        {"dry-run", "Read each setting and report what would change; write nothing."},
         {"plan", "Per-logger IP configurations by serial number (CSV).", "file"},
     });
 }
@@ -95,11 +97,11 @@ int Run(const QCommandLineParser &parser, Session &session)
     if (!session.open()) {
         return kSomeFailed;
     }
+    const fleet::ApplyMode mode =
+        parser.isSet("dry-run") ? fleet::ApplyMode::DryRun : fleet::ApplyMode::Write;
     QStringList keys;
-    for (const fleet::SettingWrite &write : profile.writes) {
-        if (const QString key = fleet::ReportKey(write.setting); !keys.contains(key)) {
-            keys.append(key);
-        }
+    for (const fleet::ProfileSetting &setting : profile.settings) {
+        keys.append(fleet::ReportKey(setting.setting));
     }
     if (withIp) {
         keys.append(fleet::ReportKey(fleet::Setting::Ip));
@@ -112,12 +114,18 @@ int Run(const QCommandLineParser &parser, Session &session)
     }
     return session.runOnTargets(
         targets.value(), plan ? Session::Serials::Needed : Session::Serials::NotNeeded,
-        [&profile, &plan, withIp](fleet::LoggerJob &job, const fleet::LoggerTarget &target) {
-            for (const fleet::SettingWrite &write : profile.writes) {
-                write.addSteps(job);
+        [&profile, &plan, withIp, mode](fleet::LoggerJob &job, const fleet::LoggerTarget &target) {
+            for (const fleet::ProfileSetting &setting : profile.settings) {
+                fleet::AddApplySteps(job, setting, mode);
             }
-            if (withIp) {
-                (plan ? plan->at(target.serial) : *profile.addressChange).addSteps(job);
+            if (!withIp) {
+                return;
+            }
+            if (plan) {
+                const fleet::SettingWrite &row = plan->at(target.serial);
+                fleet::AddApplySteps(job, {row.setting, {row}, row.wanted, {}}, mode);
+            } else {
+                fleet::AddApplySteps(job, *profile.addressChange, mode);
             }
         },
         keys, check);
@@ -127,12 +135,16 @@ int Run(const QCommandLineParser &parser, Session &session)
 
 Verb ApplyVerb()
 {
-    return {"apply", "apply FILE.json (--logger IP[,IP...] | --all) [--with-ip [--plan PLAN.csv]]",
+    return {"apply",
+            "apply FILE.json (--logger IP[,IP...] | --all) [--with-ip [--plan PLAN.csv]] "
+            "[--dry-run]",
             QStringLiteral(
-                "Writes a profile to each logger and reads every setting back. The profile's IP\n"
-                "configuration is written only with --with-ip: from the plan (columns\n"
-                "serial,ip,mask,gateway) by serial number, or from the profile for one logger.\n"
-                "IP changes go last, after every other setting of that logger is verified."),
+                "Reads each setting of the profile from each logger and writes only those that\n"
+                "differ, each read back; the report gives each setting as unchanged, changed\n"
+                "or its failure. --dry-run reads and reports the differences, writing nothing.\n"
+                "The profile's IP configuration is written only with --with-ip: from the plan\n"
+                "(columns serial,ip,mask,gateway) by serial number, or from the profile for one\n"
+                "logger. IP changes go last, after every other setting of that logger."),
             AddOptions, Run};
 }
 

@@ -38,12 +38,37 @@ LoggerJob::~LoggerJob()
 
 void LoggerJob::then(Step step)
 {
-    m_steps.push_back(std::move(step));
+    m_steps.push_back({std::move(step)});
 }
 
 void LoggerJob::thenAtOnce(Step step)
 {
-    m_steps.push_front(std::move(step));
+    m_steps.push_front({std::move(step)});
+}
+
+void LoggerJob::beginSetting(FailureHandler onFailure)
+{
+    then([this, onFailure = std::move(onFailure)] {
+        m_onSettingFailure = onFailure;
+        next();
+    });
+}
+
+void LoggerJob::endSetting()
+{
+    m_steps.push_back({[this] {
+                           m_onSettingFailure = {};
+                           next();
+                       },
+                       true});
+}
+
+void LoggerJob::skipRestOfSetting()
+{
+    while (!m_steps.empty() && !m_steps.front().endsSetting) {
+        m_steps.pop_front();
+    }
+    next();
 }
 
 void LoggerJob::start()
@@ -105,6 +130,7 @@ void LoggerJob::answered(const std::string &payload)
         return; // nothing asked: a late or repeated answer
     }
     m_waiting = false;
+    m_answeredOnce = true;
     m_timeout.stop();
     if (m_triesSent > 1) {
         // Whichever try this answers, the answer to any later try arrives within the time
@@ -156,7 +182,7 @@ void LoggerJob::next()
         finish();
         return;
     }
-    const Step step = std::move(m_steps.front());
+    const Step step = std::move(m_steps.front().run);
     m_steps.pop_front();
     step();
 }
@@ -166,7 +192,16 @@ void LoggerJob::fail(FailureKind kind, const QString &reason)
     if (m_done) {
         return;
     }
-    m_outcome.failure = Failure{kind, reason};
+    const Failure failure{kind, reason};
+    if (m_onSettingFailure && (kind != FailureKind::NoAnswer || m_answeredOnce)) {
+        if (!m_outcome.failure) {
+            m_outcome.failure = failure;
+        }
+        m_onSettingFailure(failure);
+        skipRestOfSetting();
+        return;
+    }
+    m_outcome.failure = failure;
     m_steps.clear();
     finish();
 }

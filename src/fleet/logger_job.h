@@ -44,6 +44,18 @@ public:
     // Adds a step to run before the remaining ones (a follow-up of the running step).
     void thenAtOnce(Step step);
 
+    // The steps added between beginSetting and endSetting are one setting's: a failure
+    // among them ends that setting alone, `onFailure` records it, and the job goes on with
+    // the steps after endSetting; the job's outcome keeps the first such failure. Silence
+    // from a logger that has answered nothing yet still ends the job: it would answer no
+    // other setting either.
+    using FailureHandler = std::function<void(const Failure &failure)>;
+    void beginSetting(FailureHandler onFailure);
+    void endSetting();
+    // Ends the running setting's steps early (nothing more to do for it) and goes on after
+    // its endSetting.
+    void skipRestOfSetting();
+
     // Sends the request, resending it after each timeout up to the retries, and hands
     // the answer on. Without any answer the job fails. An answer field that is not a
     // number fails the job as an answer not understood. An answer that `fits` refuses is
@@ -89,7 +101,14 @@ private:
     FleetLink &m_link;
     ExchangePolicy m_policy;
     LoggerOutcome m_outcome;
-    std::deque<Step> m_steps;
+    struct QueuedStep {
+        Step run;
+        bool endsSetting = false;
+    };
+
+    std::deque<QueuedStep> m_steps;
+    FailureHandler m_onSettingFailure;
+    bool m_answeredOnce = false;
     QTimer m_timeout;
     // Holds back the next request after one that went unanswered.
     QTimer m_lateAnswerWait;

@@ -25,17 +25,15 @@ Checked<Profile> ReadSettings(const QJsonObject &settings)
         if (row.fromProfile == nullptr || !settings.contains(key)) {
             continue; // read only, such as the MAC address, or left out
         }
-        CheckedWrites writes =
+        CheckedProfileSetting setting =
             row.fromProfile(settings.value(key), QStringLiteral("settings.") + key);
-        if (!writes.accepted()) {
-            return writes.refusal();
+        if (!setting.accepted()) {
+            return setting.refusal();
         }
-        for (SettingWrite &write : std::move(writes).value()) {
-            if (row.order == WriteOrder::Last) {
-                profile.addressChange = std::move(write);
-            } else {
-                profile.writes.push_back(std::move(write));
-            }
+        if (row.order == WriteOrder::Last) {
+            profile.addressChange = std::move(setting).value();
+        } else {
+            profile.settings.push_back(std::move(setting).value());
         }
     }
     return profile;

@@ -24,12 +24,11 @@ QJsonObject ProfileDocument(const LoggerOutcome &backup);
 // 0600). The refusal names the file and the reason.
 std::optional<Refusal> SaveProfile(const QString &path, const QJsonObject &document);
 
-// A profile checked key by key, as the writes it asks for: every setting but the address
-// change in the order they are written, and the address change (the IP configuration) on
-// its own.
+// A profile checked key by key: every setting but the address change in the order they
+// are written, and the address change (the IP configuration) on its own.
 struct Profile {
-    std::vector<SettingWrite> writes;
-    std::optional<SettingWrite> addressChange;
+    std::vector<ProfileSetting> settings;
+    std::optional<ProfileSetting> addressChange;
     bool holdsSecrets = false; // an APN password or a PIN
 };
 

@@ -39,6 +39,41 @@ QJsonArray JsonOf(const QString &text)
     return QJsonDocument::fromJson(text.toUtf8()).array();
 }
 
+// Each setting's status in the first logger's record of an apply's JSON report.
+QMap<QString, QString> StatusesOf(const QString &applyReport)
+{
+    QMap<QString, QString> statuses;
+    const QJsonObject record = JsonOf(applyReport).at(0).toObject();
+    for (auto field = record.begin(); field != record.end(); ++field) {
+        if (field.value().isObject()) {
+            statuses.insert(field.key(), field.value().toObject().value("status").toString());
+        }
+    }
+    return statuses;
+}
+
+// One apply of a sequence: its arguments, each setting's status and the writes it sends.
+struct ApplyRun {
+    QStringList arguments;
+    QMap<QString, QString> statuses;
+    QStringList writes;
+};
+
+// The write requests a logger received, by command code.
+QStringList WritesAmong(const std::vector<std::string> &requests)
+{
+    static const QStringList writeCodes{"EW", "R4", "AW", "PW", "PC",
+                                        "CW", "QW", "DA", "DE", "SW"};
+    QStringList writes;
+    for (const std::string &request : requests) {
+        const QString code = QString::fromStdString(request.substr(0, 2));
+        if (writeCodes.contains(code)) {
+            writes.append(code);
+        }
+    }
+    return writes;
+}
+
 } // namespace
 
 class TestFleet : public QObject
@@ -890,6 +925,80 @@ private slots:
                      .arg(parts[0], parts[1], parts[2]));
     }
 
+    // A dry run reads and writes nothing; apply writes only what differs; a second apply
+    // writes nothing at all.
+    void applyWritesOnlyWhatDiffers()
+    {
+        startLoggers(1);
+        LoggerSettings &held = logger(0).settings();
+        held.cellular.telecomOperator = "Field Tel";
+        held.devices.devices = {{"INV0001         0003A1", std::string(84, ' ')}};
+        QTemporaryDir directory;
+        const QString path = directory.filePath("plant.json");
+        {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(R"({"format":"tarnwick-profile","version":1,"settings":{)"
+                       R"("data_server":"198.51.100.20","operator":"Field Tel",)"
+                       R"("apn":{"name":"plant.apn","user":"plant","password":"s3cret"},)"
+                       "\"devices\":[{\"serial\":\"INV0001\",\"address\":\"3\","
+                       "\"type\":\"A1\",\"append\":\"#\"}]}}");
+        }
+        const QStringList apply{"apply", path, "--logger", addresses(0, 1), "--format", "json"};
+        const QMap<QString, QString> differences{{"data_server", "would_change"},
+                                                 {"apn", "would_change"},
+                                                 {"operator", "unchanged"},
+                                                 {"devices", "unchanged"}};
+        const QMap<QString, QString> changes{{"data_server", "changed"},
+                                             {"apn", "changed"},
+                                             {"operator", "unchanged"},
+                                             {"devices", "unchanged"}};
+        const QMap<QString, QString> holds{{"data_server", "unchanged"},
+                                           {"apn", "unchanged"},
+                                           {"operator", "unchanged"},
+                                           {"devices", "unchanged"}};
+        const std::vector<ApplyRun> runs{{apply + QStringList{"--dry-run"}, differences, {}},
+                                         {apply, changes, {"R4", "AW"}},
+                                         {apply, holds, {}}};
+        for (const ApplyRun &run : runs) {
+            const auto before = static_cast<std::ptrdiff_t>(requestsTo(0));
+            const CliResult result = this->run(run.arguments);
+            QCOMPARE(result.status, 0);
+            QCOMPARE(StatusesOf(result.out), run.statuses);
+            const std::vector<std::string> &requests = logger(0).endpoint().requests();
+            QCOMPARE(WritesAmong({requests.begin() + before, requests.end()}), run.writes);
+        }
+        QCOMPARE(held.network.dataServerAddress, std::string("198.51.100.20"));
+        QCOMPARE(held.cellular.apnPassword, std::string("s3cret"));
+    }
+
+    // A setting that fails is named; the settings after it are still applied.
+    void aFailedSettingLeavesTheOthers()
+    {
+        startLoggers(1);
+        // The logger answers the data server's write but keeps its old address.
+        logger(0).endpoint().setCommandHandler(
+            "R4", [](const std::string &) { return std::string("ROK"); });
+        QTemporaryDir directory;
+        const QString path = directory.filePath("plant.json");
+        {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(R"({"format":"tarnwick-profile","version":1,"settings":{)"
+                       R"("data_server":"198.51.100.20","operator":"Field Tel"}})");
+        }
+        const CliResult result =
+            run({"apply", path, "--logger", addresses(0, 1), "--format", "json"});
+        QCOMPARE(result.status, 1);
+        const QJsonObject record = JsonOf(result.out).at(0).toObject();
+        QCOMPARE(record.value("data_server").toObject().value("error_kind").toString(),
+                 QStringLiteral("differs"));
+        QCOMPARE(StatusesOf(result.out),
+                 (QMap<QString, QString>{{"data_server", "failed"}, {"operator", "changed"}}));
+        QVERIFY(record.value("error").toString().contains("data-server"));
+        QCOMPARE(logger(0).settings().cellular.telecomOperator, std::string("Field Tel"));
+    }
+
     // A profile of the earlier version holds the minutes alone: the endpoint is not
     // touched, and the report says why.
     void profileWithMinutesAloneLeavesTheEndpoint()
@@ -909,9 +1018,10 @@ private slots:
         const CliResult result =
             run({"apply", path, "--logger", addresses(0, 1), "--format", "json"});
         QCOMPARE(result.status, 0);
-        QCOMPARE(JsonOf(result.out).at(0).toObject().value("front_end").toString(),
-                 QStringLiteral("not written: the profile holds the minutes alone, without "
-                                "address and port"));
+        const QJsonObject entry = JsonOf(result.out).at(0).toObject().value("front_end").toObject();
+        QCOMPARE(entry.value("status").toString(), QStringLiteral("not_written"));
+        QCOMPARE(entry.value("reason").toString(),
+                 QStringLiteral("the profile holds the minutes alone, without address and port"));
         QCOMPARE(held.frontEndAddress, std::string("10.9.8.7"));
         QCOMPARE(held.frontEndPort, std::string("7001"));
         QCOMPARE(held.frontEndMinutes, std::string("30"));

@@ -23,8 +23,8 @@ struct SettingDescriptor {
     // Reads the setting, records it under its report key and goes on with the next step.
     using Read = void (*)(LoggerJob &job);
     using ParseAssignment = CheckedWrite (*)(const Assignment &assignment);
-    // The writes a profile's value asks for; `path` names the value in messages.
-    using ReadProfile = CheckedWrites (*)(const QJsonValue &value, const QString &path);
+    // The profile's value as the writes it asks for; `path` names the value in messages.
+    using ReadProfile = CheckedProfileSetting (*)(const QJsonValue &value, const QString &path);
 
     Setting setting;
     const char *commandLineName; // "data-server"

@@ -81,7 +81,8 @@ CheckedWrite ApnWrite(const QString &name, const QString &user, const QString &p
         return Refused(Setting::Apn, *refusal);
     }
     const Request request{codes::kApnWrite, cellular::BuildApnWrite(apn)};
-    return SettingWrite{Setting::Apn, VerifiedWrite(request, [apn](LoggerJob &job) {
+    return SettingWrite{.setting = Setting::Apn,
+                        .addSteps = VerifiedWrite(request, [apn](LoggerJob &job) {
                             ReadApnSettings(job, [&job, apn](const ApnSettings &read) {
                                 if (!(read == apn)) {
                                     // The password is not shown in a message.
@@ -94,7 +95,8 @@ CheckedWrite ApnWrite(const QString &name, const QString &user, const QString &p
                                 }
                                 Recorded(job, Setting::Apn, ApnReport(apn));
                             });
-                        })};
+                        }),
+                        .wanted = ApnReport(apn)};
 }
 
 // A logger cannot read its PIN back: an answer is all there is to check.
@@ -122,7 +124,8 @@ CheckedWrite OperatorWrite(const QString &telecomOperator)
     }
     const QString expected = Text(value);
     const Request request{codes::kOperatorWrite, cellular::BuildOperatorWrite(value)};
-    return SettingWrite{Setting::Operator, VerifiedWrite(request, [expected](LoggerJob &job) {
+    return SettingWrite{.setting = Setting::Operator,
+                        .addSteps = VerifiedWrite(request, [expected](LoggerJob &job) {
                             ReadOperatorText(job, [&job, expected](const QString &read) {
                                 if (read != expected) {
                                     Differs(job, Setting::Operator, read, expected);
@@ -130,7 +133,8 @@ CheckedWrite OperatorWrite(const QString &telecomOperator)
                                 }
                                 Recorded(job, Setting::Operator, expected);
                             });
-                        })};
+                        }),
+                        .wanted = expected};
 }
 
 CheckedWrite FrontEndWrite(const QString &address, const QString &port, const QString &minutes)
@@ -139,9 +143,12 @@ CheckedWrite FrontEndWrite(const QString &address, const QString &port, const QS
     if (const auto refusal = cellular::RefusedFrontEndEndpoint(endpoint)) {
         return Refused(Setting::FrontEnd, *refusal);
     }
-    return SettingWrite{Setting::FrontEnd, [endpoint](LoggerJob &job) {
-                            job.then([&job, endpoint] { WriteFrontEndEndpoint(job, endpoint); });
-                        }};
+    return SettingWrite{.setting = Setting::FrontEnd,
+                        .addSteps =
+                            [endpoint](LoggerJob &job) {
+                                job.then([&job, endpoint] { WriteFrontEndEndpoint(job, endpoint); });
+                            },
+                        .wanted = FrontEndReport(endpoint)};
 }
 
 // The minutes alone: the logger keeps the address and port it reports, so the endpoint
@@ -165,30 +172,27 @@ CheckedWrite FrontEndMinutesWrite(const QString &minutes)
 // A profile of an earlier version holds the minutes alone. Writing them would need an
 // address and port the profile does not give, so the endpoint is left as it is and the
 // report says so.
-CheckedWrite FrontEndLeftAlone(const QString &minutes)
+CheckedProfileSetting FrontEndLeftAlone(const QString &minutes)
 {
     if (const auto refusal = cellular::RefusedWrittenFrontEndMinutes(Trimmed(minutes))) {
         return Refused(Setting::FrontEnd, *refusal);
     }
-    return SettingWrite{Setting::FrontEnd, [](LoggerJob &job) {
-                            job.then([&job] {
-                                Recorded(job, Setting::FrontEnd,
-                                         QStringLiteral("not written: the profile holds the "
-                                                        "minutes alone, without address and "
-                                                        "port"));
-                            });
-                        }};
+    return ProfileSetting{Setting::FrontEnd,
+                          {},
+                          std::nullopt,
+                          QStringLiteral("the profile holds the minutes alone, without address "
+                                         "and port")};
 }
 
 // A setting whose profile value is one text, written as its assignment would be.
-CheckedWrites FromProfileText(const QJsonValue &value, const QString &path,
-                              CheckedWrite (*write)(const QString &))
+CheckedProfileSetting FromProfileText(const QJsonValue &value, const QString &path,
+                                      CheckedWrite (*write)(const QString &))
 {
     const Checked<QString> text = ProfileText(value, path);
     if (!text.accepted()) {
         return text.refusal();
     }
-    return AsWrites(write(text.value()));
+    return AsProfileSetting(write(text.value()));
 }
 
 } // namespace
@@ -207,25 +211,43 @@ CheckedWrite ParseApnAssignment(const Assignment &assignment)
     return ApnWrite(parts[0], parts[1], parts[2]);
 }
 
-CheckedWrites ApnFromProfile(const QJsonValue &value, const QString &path)
+CheckedProfileSetting ApnFromProfile(const QJsonValue &value, const QString &path)
 {
     const Checked<QStringList> fields = ProfileFields(value, path, kApnKeys);
     if (!fields.accepted()) {
         return fields.refusal();
     }
-    return AsWrites(ApnWrite(fields.value()[0], fields.value()[1], fields.value()[2]));
+    return AsProfileSetting(ApnWrite(fields.value()[0], fields.value()[1], fields.value()[2]));
 }
 
-QJsonObject WithSecretsHidden(QJsonObject values)
+namespace {
+
+QJsonObject PasswordHidden(QJsonObject apn)
 {
-    const QString key = ReportKey(Setting::Apn);
-    QJsonObject apn = values.value(key).toObject();
     // An empty password stays empty, as the traffic log shows it: none is set.
     if (!apn.value("password").toString().isEmpty()) {
         apn.insert("password", QString::fromLatin1(protocol::kHiddenSecret.data(),
                                                    protocol::kHiddenSecret.size()));
-        values.insert(key, apn);
     }
+    return apn;
+}
+
+} // namespace
+
+QJsonObject WithSecretsHidden(QJsonObject values)
+{
+    const QString key = ReportKey(Setting::Apn);
+    if (!values.value(key).isObject()) {
+        return values;
+    }
+    QJsonObject apn = PasswordHidden(values.value(key).toObject());
+    // An apply's entry holds the APN as read, as it was and as wanted.
+    for (const char *part : {"value", "was", "wanted"}) {
+        if (apn.value(part).isObject()) {
+            apn.insert(part, PasswordHidden(apn.value(part).toObject()));
+        }
+    }
+    values.insert(key, apn);
     return values;
 }
 
@@ -234,7 +256,7 @@ CheckedWrite ParsePinAssignment(const Assignment &assignment)
     return PinWrite(assignment.value);
 }
 
-CheckedWrites PinFromProfile(const QJsonValue &value, const QString &path)
+CheckedProfileSetting PinFromProfile(const QJsonValue &value, const QString &path)
 {
     return FromProfileText(value, path, PinWrite);
 }
@@ -250,7 +272,7 @@ CheckedWrite ParseOperatorAssignment(const Assignment &assignment)
     return OperatorWrite(assignment.value);
 }
 
-CheckedWrites OperatorFromProfile(const QJsonValue &value, const QString &path)
+CheckedProfileSetting OperatorFromProfile(const QJsonValue &value, const QString &path)
 {
     return FromProfileText(value, path, OperatorWrite);
 }
@@ -279,16 +301,20 @@ CheckedWrite ParseFrontEndAssignment(const Assignment &assignment)
     return FrontEndWrite(parts[0], parts[1], parts[2]);
 }
 
-CheckedWrites FrontEndFromProfile(const QJsonValue &value, const QString &path)
+CheckedProfileSetting FrontEndFromProfile(const QJsonValue &value, const QString &path)
 {
     if (!value.isObject()) {
-        return FromProfileText(value, path, FrontEndLeftAlone);
+        const Checked<QString> minutes = ProfileText(value, path);
+        if (!minutes.accepted()) {
+            return minutes.refusal();
+        }
+        return FrontEndLeftAlone(minutes.value());
     }
     const Checked<QStringList> fields = ProfileFields(value, path, kFrontEndKeys);
     if (!fields.accepted()) {
         return fields.refusal();
     }
-    return AsWrites(FrontEndWrite(fields.value()[0], fields.value()[1], fields.value()[2]));
+    return AsProfileSetting(FrontEndWrite(fields.value()[0], fields.value()[1], fields.value()[2]));
 }
 
 } // namespace fleet

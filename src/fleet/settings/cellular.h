@@ -14,22 +14,22 @@ class LoggerJob;
 
 void ReadApn(LoggerJob &job);
 CheckedWrite ParseApnAssignment(const Assignment &assignment);
-CheckedWrites ApnFromProfile(const QJsonValue &value, const QString &path);
+CheckedProfileSetting ApnFromProfile(const QJsonValue &value, const QString &path);
 // A logger's recorded settings with a non-empty APN password replaced by the hidden
 // secret's text. The PIN is never recorded: a logger cannot read it back.
 QJsonObject WithSecretsHidden(QJsonObject values);
 
 CheckedWrite ParsePinAssignment(const Assignment &assignment);
-CheckedWrites PinFromProfile(const QJsonValue &value, const QString &path);
+CheckedProfileSetting PinFromProfile(const QJsonValue &value, const QString &path);
 
 void ReadOperator(LoggerJob &job);
 CheckedWrite ParseOperatorAssignment(const Assignment &assignment);
-CheckedWrites OperatorFromProfile(const QJsonValue &value, const QString &path);
+CheckedProfileSetting OperatorFromProfile(const QJsonValue &value, const QString &path);
 
 void ReadSignal(LoggerJob &job);
 
 void ReadFrontEnd(LoggerJob &job);
 CheckedWrite ParseFrontEndAssignment(const Assignment &assignment);
-CheckedWrites FrontEndFromProfile(const QJsonValue &value, const QString &path);
+CheckedProfileSetting FrontEndFromProfile(const QJsonValue &value, const QString &path);
 
 } // namespace fleet

@@ -135,13 +135,17 @@ void SendDeviceAdd(LoggerJob &job, const Request &request, std::size_t countBefo
         });
 }
 
-CheckedWrite DeviceAddWrite(const QString &serial, const QString &address, const QString &type,
-                            const QString &appendInfo)
+// A device add as it is sent, and the registry entry it reads back as.
+struct DeviceAdd {
+    Request request;
+    RegistryEntry expected;
+};
+
+Checked<DeviceAdd> CheckedDeviceAdd(const QString &serial, const QString &address,
+                                    const QString &type, const QString &appendInfo)
 {
     const device_registry::DeviceInput input{ToWire(serial), ToWire(address), ToWire(type),
                                              ToWire(appendInfo)};
-    Request request{codes::kDeviceAdd, {}};
-    RegistryEntry expected;
     try {
         if (const auto refusal = device_registry::RefusedDeviceEntry(input)) {
             return Refused(Setting::Devices, *refusal);
@@ -149,22 +153,28 @@ CheckedWrite DeviceAddWrite(const QString &serial, const QString &address, const
         if (const auto refusal = device_registry::RefusedDeviceTexts(input)) {
             return Refused(Setting::Devices, *refusal);
         }
-        request.payload = device_registry::AddDeviceRequest(input, IsCharacterBoundary);
-        expected = device_registry::EntryAsReadBack(input, IsCharacterBoundary);
+        return DeviceAdd{{codes::kDeviceAdd,
+                          device_registry::AddDeviceRequest(input, IsCharacterBoundary)},
+                         device_registry::EntryAsReadBack(input, IsCharacterBoundary)};
     } catch (const protocol::InvalidIntegerError &error) {
         return Refused(Setting::Devices, std::string(error.what()));
     }
-    return SettingWrite{Setting::Devices, [request, expected](LoggerJob &job) {
-                            job.then([&job, request, expected] {
-                                ReadDeviceCount(job, [&job, request, expected](int count) {
-                                    SendDeviceAdd(job, request, static_cast<std::size_t>(count),
-                                                  expected, 1 + job.policy().retries);
+}
+
+SettingWrite DeviceAddWrite(const DeviceAdd &add)
+{
+    return SettingWrite{Setting::Devices, [add](LoggerJob &job) {
+                            job.then([&job, add] {
+                                ReadDeviceCount(job, [&job, add](int count) {
+                                    SendDeviceAdd(job, add.request,
+                                                  static_cast<std::size_t>(count), add.expected,
+                                                  1 + job.policy().retries);
                                 });
                             });
                         }};
 }
 
-CheckedWrite DevicesClearWrite()
+SettingWrite DevicesClearWrite()
 {
     return SettingWrite{Setting::Devices,
                         VerifiedWrite({codes::kDeviceDeleteAll, device_registry::kDeleteAllRequest},
@@ -199,7 +209,7 @@ CheckedWrite ParseDevicesAssignment(const Assignment &assignment)
 {
     if (assignment.mode == Assignment::Mode::Set) {
         return assignment.value == QLatin1String("clear")
-                   ? DevicesClearWrite()
+                   ? CheckedWrite(DevicesClearWrite())
                    : CheckedWrite(ExpectedForm(Setting::Devices, assignment.mode));
     }
     // The append info is the rest of the value and may hold commas of its own.
@@ -207,17 +217,23 @@ CheckedWrite ParseDevicesAssignment(const Assignment &assignment)
     if (parts.size() < 3) {
         return ExpectedForm(Setting::Devices, assignment.mode);
     }
-    return DeviceAddWrite(parts[0], parts[1], parts[2],
-                          parts.size() > 3 ? QStringList(parts.mid(3)).join(QLatin1Char(','))
-                                           : QString());
+    const Checked<DeviceAdd> add = CheckedDeviceAdd(
+        parts[0], parts[1], parts[2],
+        parts.size() > 3 ? QStringList(parts.mid(3)).join(QLatin1Char(',')) : QString());
+    if (!add.accepted()) {
+        return add.refusal();
+    }
+    return DeviceAddWrite(add.value());
 }
 
-CheckedWrites DevicesFromProfile(const QJsonValue &value, const QString &path)
+CheckedProfileSetting DevicesFromProfile(const QJsonValue &value, const QString &path)
 {
     if (!value.isArray()) {
         return Refusal{QStringLiteral("\"%1\" must be a list").arg(path)};
     }
-    std::vector<SettingWrite> writes{std::move(DevicesClearWrite()).value()};
+    // The registry is emptied, then each device added in order.
+    ProfileSetting devices{Setting::Devices, {DevicesClearWrite()}, QJsonArray(), {}};
+    QJsonArray wanted;
     int index = 0;
     for (const QJsonValue &device : value.toArray()) {
         const Checked<QStringList> fields =
@@ -226,13 +242,15 @@ CheckedWrites DevicesFromProfile(const QJsonValue &value, const QString &path)
             return fields.refusal();
         }
         const QStringList &texts = fields.value();
-        CheckedWrite add = DeviceAddWrite(texts[0], texts[1], texts[2], texts[3]);
+        const Checked<DeviceAdd> add = CheckedDeviceAdd(texts[0], texts[1], texts[2], texts[3]);
         if (!add.accepted()) {
             return add.refusal();
         }
-        writes.push_back(std::move(add).value());
+        devices.writes.push_back(DeviceAddWrite(add.value()));
+        wanted.append(DeviceReport(add.value().expected));
     }
-    return writes;
+    devices.wanted = wanted;
+    return devices;
 }
 
 } // namespace fleet

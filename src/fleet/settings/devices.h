@@ -15,6 +15,6 @@ void ReadDevices(LoggerJob &job);
 // devices=clear empties the registry; devices+=SERIAL,ADDRESS,TYPE[,APPEND] adds a device.
 CheckedWrite ParseDevicesAssignment(const Assignment &assignment);
 // The registry is replaced: emptied, then each device added in its order.
-CheckedWrites DevicesFromProfile(const QJsonValue &value, const QString &path);
+CheckedProfileSetting DevicesFromProfile(const QJsonValue &value, const QString &path);
 
 } // namespace fleet

@@ -79,7 +79,8 @@ CheckedWrite DataServerWrite(const QString &address)
         request.payload = network_addressing::BuildDataServerRequest(octets);
     }
     const QString expected = clear ? kNone : Dotted(OctetsOf(address));
-    return SettingWrite{Setting::DataServer, VerifiedWrite(request, [expected](LoggerJob &job) {
+    return SettingWrite{.setting = Setting::DataServer,
+                        .addSteps = VerifiedWrite(request, [expected](LoggerJob &job) {
                             ReadDataServerAddress(job, [&job, expected](const QString &read) {
                                 if (read != expected) {
                                     Differs(job, Setting::DataServer, read, expected);
@@ -87,7 +88,8 @@ CheckedWrite DataServerWrite(const QString &address)
                                 }
                                 Recorded(job, Setting::DataServer, expected);
                             });
-                        })};
+                        }),
+                        .wanted = expected};
 }
 
 } // namespace
@@ -123,7 +125,7 @@ CheckedWrite FixedIpWrite(const QString &address, const QString &mask, const QSt
                     Recorded(job, Setting::Ip, expected);
                 });
             }),
-        Ownership::OneLoggersOwn};
+        Ownership::OneLoggersOwn, expected};
 }
 
 CheckedWrite ParseIpAssignment(const Assignment &assignment)
@@ -138,10 +140,10 @@ CheckedWrite ParseIpAssignment(const Assignment &assignment)
     return FixedIpWrite(parts[0], parts[1], parts[2]);
 }
 
-CheckedWrites IpFromProfile(const QJsonValue &value, const QString &path)
+CheckedProfileSetting IpFromProfile(const QJsonValue &value, const QString &path)
 {
     if (value.toString() == kDhcp) {
-        return AsWrites(DhcpWrite());
+        return AsProfileSetting(DhcpWrite());
     }
     const Checked<QStringList> fields = ProfileFields(
         value, path,
@@ -149,7 +151,7 @@ CheckedWrites IpFromProfile(const QJsonValue &value, const QString &path)
     if (!fields.accepted()) {
         return fields.refusal();
     }
-    return AsWrites(FixedIpWrite(fields.value()[0], fields.value()[1], fields.value()[2]));
+    return AsProfileSetting(FixedIpWrite(fields.value()[0], fields.value()[1], fields.value()[2]));
 }
 
 void ReadDataServer(LoggerJob &job)
@@ -163,13 +165,13 @@ CheckedWrite ParseDataServerAssignment(const Assignment &assignment)
     return DataServerWrite(assignment.value);
 }
 
-CheckedWrites DataServerFromProfile(const QJsonValue &value, const QString &path)
+CheckedProfileSetting DataServerFromProfile(const QJsonValue &value, const QString &path)
 {
     const Checked<QString> text = ProfileText(value, path);
     if (!text.accepted()) {
         return text.refusal();
     }
-    return AsWrites(DataServerWrite(text.value()));
+    return AsProfileSetting(DataServerWrite(text.value()));
 }
 
 void ReadMac(LoggerJob &job)

@@ -13,13 +13,13 @@ class LoggerJob;
 
 void ReadIpConfiguration(LoggerJob &job);
 CheckedWrite ParseIpAssignment(const Assignment &assignment);
-CheckedWrites IpFromProfile(const QJsonValue &value, const QString &path);
+CheckedProfileSetting IpFromProfile(const QJsonValue &value, const QString &path);
 // A fixed address, checked as the window checks it.
 CheckedWrite FixedIpWrite(const QString &address, const QString &mask, const QString &gateway);
 
 void ReadDataServer(LoggerJob &job);
 CheckedWrite ParseDataServerAssignment(const Assignment &assignment);
-CheckedWrites DataServerFromProfile(const QJsonValue &value, const QString &path);
+CheckedProfileSetting DataServerFromProfile(const QJsonValue &value, const QString &path);
 
 void ReadMac(LoggerJob &job);
 

@@ -2,9 +2,11 @@
 
 #include "fleet/refusal.h"
 
+#include <QJsonValue>
 #include <QString>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace fleet {
@@ -36,10 +38,24 @@ struct SettingWrite {
     Setting setting;
     std::function<void(LoggerJob &)> addSteps;
     Ownership ownership = Ownership::Shared;
+    // What a read of the setting reports once the write is done; none when a read cannot
+    // tell (a logger never reports its PIN, and reports the address DHCP gave it).
+    std::optional<QJsonValue> wanted = std::nullopt;
 };
 
 using CheckedWrite = Checked<SettingWrite>;
-using CheckedWrites = Checked<std::vector<SettingWrite>>;
+
+// A profile's value of one setting: the writes that bring a logger to it, and what a read
+// reports once the logger holds it (none when a read cannot tell: then it is written every
+// time). A value that is never written says why in `notWritten`, and has no writes.
+struct ProfileSetting {
+    Setting setting;
+    std::vector<SettingWrite> writes;
+    std::optional<QJsonValue> wanted = std::nullopt;
+    QString notWritten;
+};
+
+using CheckedProfileSetting = Checked<ProfileSetting>;
 
 // SETTING=VALUE sets a setting; SETTING+=VALUE adds to one (a device to the registry).
 struct Assignment {

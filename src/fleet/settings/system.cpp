@@ -188,14 +188,18 @@ CheckedWrite SystemBlockWrite(const BlockControls &block)
     const std::string request = write.request;
     const QJsonObject written =
         BlockReport(system_parameters::ParseBlockAnswer("R" + request.substr(2)));
-    return SettingWrite{Setting::System, [request, written](LoggerJob &job) {
-                            job.then([&job, request, written] {
-                                job.ask({codes::kSystemBlockWrite, request},
-                                        [&job, request, written](const std::string &) {
-                                            VerifyBlock(job, Setting::System, request, written);
-                                        });
-                            });
-                        }};
+    return SettingWrite{.setting = Setting::System,
+                        .addSteps =
+                            [request, written](LoggerJob &job) {
+                                job.then([&job, request, written] {
+                                    job.ask({codes::kSystemBlockWrite, request},
+                                            [&job, request, written](const std::string &) {
+                                                VerifyBlock(job, Setting::System, request,
+                                                            written);
+                                            });
+                                });
+                            },
+                        .wanted = written};
 }
 
 } // namespace
@@ -205,7 +209,7 @@ void ReadSystemBlock(LoggerJob &job)
     ReadAndRecord<BlockControls>(job, Setting::System, ReadBlock, BlockReport);
 }
 
-CheckedWrites SystemBlockFromProfile(const QJsonValue &value, const QString &path)
+CheckedProfileSetting SystemBlockFromProfile(const QJsonValue &value, const QString &path)
 {
     if (!value.isObject()) {
         return Refusal{QStringLiteral("\"%1\" must be an object").arg(path)};
@@ -217,7 +221,7 @@ CheckedWrites SystemBlockFromProfile(const QJsonValue &value, const QString &pat
     if (!block.accepted()) {
         return block.refusal();
     }
-    return AsWrites(SystemBlockWrite(block.value()));
+    return AsProfileSetting(SystemBlockWrite(block.value()));
 }
 
 CheckedWrite ParseGprsAssignment(const Assignment &assignment)

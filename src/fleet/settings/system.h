@@ -12,7 +12,7 @@ namespace fleet {
 class LoggerJob;
 
 void ReadSystemBlock(LoggerJob &job);
-CheckedWrites SystemBlockFromProfile(const QJsonValue &value, const QString &path);
+CheckedProfileSetting SystemBlockFromProfile(const QJsonValue &value, const QString &path);
 
 // gprs=on|off and intervals=DATA_MINUTES,HEART_MINUTES: read the block, change it, check
 // and write it as the Set button would, and read it back.

@@ -66,12 +66,15 @@ std::function<void(LoggerJob &)> AnsweredWrite(Setting setting, protocol::Reques
 
 namespace fleet {
 
-CheckedWrites AsWrites(CheckedWrite write)
+CheckedProfileSetting AsProfileSetting(CheckedWrite write)
 {
     if (!write.accepted()) {
         return write.refusal();
     }
-    return std::vector<SettingWrite>{std::move(write).value()};
+    SettingWrite only = std::move(write).value();
+    const Setting setting = only.setting;
+    std::optional<QJsonValue> wanted = only.wanted;
+    return ProfileSetting{setting, {std::move(only)}, std::move(wanted), {}};
 }
 
 } // namespace fleet

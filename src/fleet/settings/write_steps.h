@@ -64,7 +64,7 @@ void ReadAndRecord(LoggerJob &job, Setting setting, ReadThen<Value> read, Report
 
 namespace fleet {
 
-// One write as the list a profile value asks for.
-CheckedWrites AsWrites(CheckedWrite write);
+// A profile's value that one write brings a logger to.
+CheckedProfileSetting AsProfileSetting(CheckedWrite write);
 
 } // namespace fleet
