@@ -38,7 +38,8 @@ options:
     type: int
   cli_path:
     description:
-      - The C(tarnwick-cli) program on the managed host, a name looked up in C(PATH) or a path.
+      - The C(tarnwick-cli) program on the managed host, a name looked up in C(PATH)
+        or an absolute path.
     type: path
     default: tarnwick-cli
 notes:
