@@ -34,10 +34,12 @@ sleep 0.3
 export ANSIBLE_COLLECTIONS_PATH="$here/../../tools/ansible"
 export ANSIBLE_HOME="$work/ansible" ANSIBLE_LOCAL_TEMP="$work/ansible/local"
 export ANSIBLE_REMOTE_TEMP="$work/ansible/remote" ANSIBLE_NOCOLOR=1 PYTHONDONTWRITEBYTECODE=1
-printf '[site]\nsite-pc ansible_connection=local ansible_python_interpreter="{{ ansible_playbook_python }}"\n' \
-    >"$work/inventory.ini"
-# Secrets that must never show in what the modules return: the profile's APN password,
-# the one given inline and the PIN of the check step.
+cat >"$work/inventory.ini" <<'EOF'
+[site]
+site-pc ansible_connection=local ansible_python_interpreter="{{ ansible_playbook_python }}"
+EOF
+# Secrets that must never show in what the modules return: the APN password, in the
+# profile and given inline, and the PIN of the check step (7531).
 apn_password=s3cret-apn
 cat >"$work/plant.json" <<EOF
 {
