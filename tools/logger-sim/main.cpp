@@ -9,7 +9,10 @@
 #include <QJsonObject>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
+#include <set>
+#include <string>
 
 namespace {
 
@@ -25,7 +28,8 @@ Options given on the command line win over the file.
 
 With --state-file, the logger writes its settings to that file after every request,
 one "key=value" line each, in the keys above plus devices (record and append info of
-each device, "|" between them) and the upstream servers.)";
+each device, "|" between them) and the upstream servers, and "writes", the number of
+requests received that change a setting.)";
 
 struct Options {
     QHostAddress address;
@@ -167,9 +171,19 @@ void LogDatagram(const char *direction, const QByteArray &bytes, const QHostAddr
                  bytes.toHex(' ').constData());
 }
 
-// The settings as "key=value" lines, so that a script can compare loggers with diff.
-void WriteState(const QString &path, const LoggerIdentity &identity, const LoggerSettings &settings)
+// The codes of the requests that change a setting; every other request only reads.
+bool IsWriteRequest(const std::string &payload)
 {
+    static const std::set<std::string> kWriteCodes = {"EW", "R4", "GW", "RW", "AW", "PW",
+                                                      "PC", "CW", "QW", "DA", "DE", "SW"};
+    return kWriteCodes.contains(payload.substr(0, 2));
+}
+
+// The settings as "key=value" lines, so that a script can compare loggers with diff, and
+// the count of write requests, so that it can tell a run that only read from one that wrote.
+void WriteState(const QString &path, LoggerSim &endpoint, const LoggerSettings &settings)
+{
+    const LoggerIdentity &identity = endpoint.identity();
     const NetworkState &network = settings.network;
     const CellularState &cellular = settings.cellular;
     std::string text;
@@ -195,6 +209,7 @@ void WriteState(const QString &path, const LoggerIdentity &identity, const Logge
     for (const DeviceRegistryState::Device &device : settings.devices.devices) {
         line("device", device.record + "|" + device.appendInfo);
     }
+    line("writes", std::to_string(std::ranges::count_if(endpoint.requests(), IsWriteRequest)));
     QFile file(path);
     if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         file.write(text.data(), static_cast<qint64>(text.size()));
@@ -221,7 +236,7 @@ int main(int argc, char *argv[])
     if (!options.stateFile.isEmpty()) {
         // Written once the request has been handled, after the signal that announced it.
         const auto writeState = [&logger, &options] {
-            WriteState(options.stateFile, logger.endpoint().identity(), logger.settings());
+            WriteState(options.stateFile, logger.endpoint(), logger.settings());
         };
         QObject::connect(&logger.endpoint(), &LoggerSim::datagramReceived, &logger.endpoint(),
                          [writeState, &logger] { QTimer::singleShot(0, &logger.endpoint(), writeState); });
