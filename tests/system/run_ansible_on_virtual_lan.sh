@@ -12,6 +12,7 @@ cli=$(realpath "$2")
 here=$(cd "$(dirname "$0")" && pwd)
 
 source "$here/../../scripts/lib/virtual-lan.sh"
+source "$here/checks.sh"
 lan_require_root_or_skip
 if ! command -v ansible-playbook >/dev/null; then
     echo "skipped: ansible-playbook is not installed (Debian package ansible-core)"
@@ -59,17 +60,6 @@ cat >"$work/plant.json" <<EOF
 EOF
 chmod 600 "$work/plant.json"
 
-failures=0
-check() {  # check DESCRIPTION COMMAND...: runs the command, reports the outcome
-    local description=$1
-    shift
-    if "$@"; then
-        echo "PASS   : $description"
-    else
-        echo "FAIL!  : $description"
-        failures=$((failures + 1))
-    fi
-}
 play() {  # play TAG: the playbook's step TAG on the PC, verbose, its output kept
     ip netns exec "$prefix-pc" ansible-playbook -v -i "$work/inventory.ini" \
         "$here/ansible_plant_settings.yml" --tags "$1" \
@@ -121,5 +111,4 @@ check "ansible-doc prints the module's documentation" \
     grep -q "^> TARNWICK.LOGGERS.LOGGER_SETTINGS" "$work/doc.txt"
 check "ansible-doc lists its options" grep -q "^= loggers" "$work/doc.txt"
 
-echo "Totals: $failures failed"
-[ "$failures" -eq 0 ]
+checks_done

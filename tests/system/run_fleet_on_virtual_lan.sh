@@ -11,6 +11,7 @@ cli=$2
 here=$(cd "$(dirname "$0")" && pwd)
 
 source "$here/../../scripts/lib/virtual-lan.sh"
+source "$here/checks.sh"
 lan_require_root_or_skip
 prefix="twk-fl$$"
 work=$(mktemp -d)
@@ -29,17 +30,6 @@ for k in 1 2 3 4 5; do
 done
 sleep 0.3
 
-failures=0
-check() {  # check DESCRIPTION COMMAND...: runs the command, reports the outcome
-    local description=$1
-    shift
-    if "$@"; then
-        echo "PASS   : $description"
-    else
-        echo "FAIL!  : $description"
-        failures=$((failures + 1))
-    fi
-}
 on_pc() { ip netns exec "$prefix-pc" "$@"; }
 # Short waits and enough retries that a 30 % loss ends in success.
 patient=(--timeout 1000 --retries 6)
@@ -81,5 +71,4 @@ for k in 2 3 4 5; do
     check "logger $k keeps its own address" grep -qx "ipAddress=192.168.1.100" "$work/logger$k.state"
 done
 
-echo "Totals: $failures failed"
-[ "$failures" -eq 0 ]
+checks_done
