@@ -18,6 +18,7 @@
 #include <memory>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 Q_DECLARE_METATYPE(LoggerMisbehaviour)
 
@@ -1380,19 +1381,56 @@ private slots:
         QVERIFY(std::signal(SIGINT, handlerBefore) == handlerBefore);
     }
 
-    void portInUseIsReported()
+    // A run on given loggers binds the command port alone; only a search binds the search
+    // port. A port that cannot be bound is named with its address and the reason.
+    void portThatCannotBeBoundIsNamed_data()
     {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("portOption");
+        QTest::addColumn<quint16>("port"); // 0: one the test holds itself
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("message");
+        const QStringList read{"read", "--logger", "127.0.0.2", "mac"};
+        const QStringList search{"search", "--range", "127.0.0.2-127.0.0.2"};
+        const QString inUse = QStringLiteral("it is in use");
+        QTest::newRow("read, command port in use") << read << "--local-command-port" << quint16(0)
+                                                   << 1 << "command port %1 on 127.0.0.1: " + inUse;
+        QTest::newRow("read, search port in use: not needed")
+            << read << "--local-search-port" << quint16(0) << 0 << QString();
+        QTest::newRow("search, search port in use") << search << "--local-search-port" << quint16(0)
+                                                    << 1 << "search port %1 on 127.0.0.1: " + inUse;
+        QTest::newRow("search, privileged search port")
+            << search << "--local-search-port" << quint16(23) << 1
+            << "search port %1 on 127.0.0.1: permission denied: a port below 1024 needs root";
+        QTest::newRow("read, privileged search port: not needed")
+            << read << "--local-search-port" << quint16(23) << 0 << QString();
+    }
+
+    void portThatCannotBeBoundIsNamed()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, portOption);
+        QFETCH(quint16, port);
+        QFETCH(int, status);
+        QFETCH(QString, message);
+        if (port != 0 && ::geteuid() == 0) {
+            QSKIP("root may bind a port below 1024");
+        }
         startLoggers(1);
         QUdpSocket taken;
-        QVERIFY(taken.bind(QHostAddress(QStringLiteral("127.0.0.1")), 0));
-        const CliResult result = run({"read", "--logger", addresses(0, 1), "--local-command-port",
-                                      QString::number(taken.localPort())});
-        QCOMPARE(result.status, 1);
-        QVERIFY2(result.err.contains(
-                     QStringLiteral("cannot open the command port %1 on 127.0.0.1: it is in use")
-                         .arg(taken.localPort())),
-                 qPrintable(result.err));
-        QCOMPARE(requestsTo(0), 0);
+        if (port == 0) {
+            QVERIFY(taken.bind(QHostAddress(QStringLiteral("127.0.0.1")), 0));
+            port = taken.localPort();
+        }
+        const CliResult result = run(arguments + QStringList{portOption, QString::number(port)});
+        QCOMPARE(result.status, status);
+        if (status == 0) {
+            QCOMPARE(result.err, QString());
+            QCOMPARE(requestsTo(0), 1);
+        } else {
+            QVERIFY2(result.err.contains(message.arg(port)), qPrintable(result.err));
+            QCOMPARE(requestsTo(0), 0);
+        }
     }
 };
 
