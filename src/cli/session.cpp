@@ -29,7 +29,7 @@ int Session::startFailed(const QString &message)
 
 bool Session::open()
 {
-    if (const auto refusal = m_link.open()) {
+    if (const auto refusal = m_link.openCommandPort()) {
         startFailed(refusal->message);
         return false;
     }
@@ -57,9 +57,21 @@ fleet::SweepPlan Session::sweepPlan(const QHostAddress &ownAddress, int rounds) 
     return plan;
 }
 
+bool Session::openSearchPort()
+{
+    if (const auto refusal = m_link.openSearchPort()) {
+        finish(startFailed(refusal->message));
+        return false;
+    }
+    return true;
+}
+
 void Session::sweep(const SweptRange &range, const SearchArea &area,
                     std::function<void(Loggers)> next)
 {
+    if (!openSearchPort()) {
+        return;
+    }
     m_sweep =
         std::make_unique<fleet::LoggerSweep>(m_link, sweepPlan(range.ownAddress, area.probes));
     QObject::connect(m_sweep.get(), &fleet::LoggerSweep::finished, m_sweep.get(),
@@ -123,6 +135,9 @@ void Session::findLoggers(const Targets &targets, Serials serials,
         // Queued, so that the run goes on from the loop like every other step.
         QMetaObject::invokeMethod(
             &m_loop, [next, loggers = given({})] { next(loggers); }, Qt::QueuedConnection);
+        return;
+    }
+    if (!openSearchPort()) {
         return;
     }
     m_sweep =

@@ -36,7 +36,9 @@ public:
     // Prints the refusal; exit status 2, nothing sent.
     int refuse(const fleet::Refusal &refusal);
 
-    // Opens the sockets (the trace attached). False after saying why: exit status 1.
+    // Opens the command socket (the trace attached). False after saying why: exit status 1.
+    // The search socket is opened by the steps that probe (a search, and the serial
+    // numbers of given loggers), so that a run on given loggers needs no search port.
     bool open();
 
     // The loggers of the area that answer the probe. Fewer than the area expects end the
@@ -67,6 +69,8 @@ public:
 
 private:
     int startFailed(const QString &message);
+    // Opens the search socket, or finishes the run saying why.
+    bool openSearchPort();
     fleet::SweepPlan sweepPlan(const QHostAddress &ownAddress, int rounds) const;
     void sweep(const SweptRange &range, const SearchArea &area, std::function<void(Loggers)> next);
     int tooFewFound(const SweptRange &range, const SearchArea &area, std::size_t found);

@@ -1,9 +1,9 @@
 #include "fleet/settings/catalogue.h"
+#include "fleet/settings/cellular.h"
 #include "interruption.h"
 #include "session.h"
 #include "verbs.h"
 #include "watch_report.h"
-#include "wire_text/wire_text.h"
 
 #include <QTimer>
 
@@ -73,9 +73,8 @@ private:
         m_readingOut = false;
         WatchReading reading{m_requestedAt, cellular::SignalReading{}};
         if (outcome.succeeded()) {
-            const QString raw =
-                outcome.values.value(fleet::ReportKey(fleet::Setting::Signal)).toString();
-            reading.result = cellular::InterpretSignalQuality(ToWire(raw));
+            reading.result = fleet::SignalReadingOfReport(
+                outcome.values.value(fleet::ReportKey(fleet::Setting::Signal)));
         } else {
             reading.result = *outcome.failure;
             ++m_missed;

@@ -12,18 +12,46 @@
 namespace fleet {
 namespace {
 
+#ifndef Q_OS_WIN
+// Ports below this one are bound only with a privilege.
+constexpr quint16 kFirstUnprivilegedPort = 1024;
+#endif
+
 std::string_view AsBytes(const QByteArray &bytes)
 {
     return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
 }
 
-Refusal PortTaken(const char *role, const QHostAddress &address, quint16 port)
+// Why a port could not be bound, in the words of someone who must do something about it.
+QString BindFailureCause(const QUdpSocket &socket, quint16 port)
 {
-    return {QStringLiteral("cannot open the %1 port %2 on %3: it is in use (is the tarnwick "
-                           "window or another tarnwick-cli running?)")
+    switch (socket.error()) {
+    case QAbstractSocket::AddressInUseError:
+        return QStringLiteral("it is in use (is the tarnwick window or another tarnwick-cli "
+                              "running?)");
+    case QAbstractSocket::SocketAccessError:
+#ifdef Q_OS_WIN
+        Q_UNUSED(port)
+        return QStringLiteral("access denied: another program holds it");
+#else
+        return port < kFirstUnprivilegedPort
+                   ? QStringLiteral("permission denied: a port below %1 needs root or the "
+                                    "CAP_NET_BIND_SERVICE capability")
+                         .arg(kFirstUnprivilegedPort)
+                   : QStringLiteral("permission denied");
+#endif
+    default:
+        return socket.errorString();
+    }
+}
+
+Refusal BindFailed(const char *role, const QUdpSocket &socket, const QHostAddress &address,
+                   quint16 port)
+{
+    return {QStringLiteral("cannot open the %1 port %2 on %3: %4")
                 .arg(QLatin1String(role))
                 .arg(port)
-                .arg(address.toString())};
+                .arg(address.toString(), BindFailureCause(socket, port))};
 }
 
 } // namespace
@@ -42,14 +70,22 @@ FleetLink::FleetLink(UdpEndpoints &sharedEndpoints, QObject *parent)
 {
 }
 
-std::optional<Refusal> FleetLink::open()
+std::optional<Refusal> FleetLink::openCommandPort()
 {
     const NetworkSettings &settings = m_endpoints.settings();
     if (!m_endpoints.openSetSocket()) {
-        return PortTaken("command", settings.bindAddress, settings.localSetPort);
+        return BindFailed("command", m_endpoints.setSocket(), settings.bindAddress,
+                          settings.localSetPort);
     }
+    return std::nullopt;
+}
+
+std::optional<Refusal> FleetLink::openSearchPort()
+{
+    const NetworkSettings &settings = m_endpoints.settings();
     if (!m_endpoints.openSearchSocket()) {
-        return PortTaken("search", settings.bindAddress, settings.localSearchPort);
+        return BindFailed("search", m_endpoints.searchSocket(), settings.bindAddress,
+                          settings.localSearchPort);
     }
     return std::nullopt;
 }

@@ -35,8 +35,11 @@ public:
     // second port, and the window's own answers still reach the window.
     explicit FleetLink(UdpEndpoints &sharedEndpoints, QObject *parent = nullptr);
 
-    // Opens both sockets; the refusal says which port is taken.
-    std::optional<Refusal> open();
+    // Open the set socket, and the search socket for probes: only a run that probes needs
+    // it, and its port is one that may need a privilege. The refusal names the port, the
+    // address and why (in use, or not permitted).
+    std::optional<Refusal> openCommandPort();
+    std::optional<Refusal> openSearchPort();
 
     UdpEndpoints &endpoints() { return m_endpoints; }
 

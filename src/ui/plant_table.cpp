@@ -1,5 +1,7 @@
 #include "plant_table.h"
 
+#include "fleet/settings/cellular.h"
+
 #include <QJsonArray>
 #include <QJsonObject>
 
@@ -50,10 +52,15 @@ QString SignalText(const PlantRow &row)
                          : description;
 }
 
+// A reported value that is a number or a text, as text.
+QString ReportedText(const QJsonValue &value)
+{
+    return value.isDouble() ? QString::number(value.toInteger()) : value.toString();
+}
+
 QString SystemField(const PlantRow &row, const char *key)
 {
-    const QJsonValue value = ObjectValue(row, "system").value(QLatin1String(key));
-    return value.isDouble() ? QString::number(value.toInteger()) : value.toString();
+    return ReportedText(ObjectValue(row, "system").value(QLatin1String(key)));
 }
 
 QString StatusText(const PlantRow &row)
@@ -79,8 +86,7 @@ QString StatusText(const PlantRow &row)
 
 cellular::SignalReading PlantSignalReading(const PlantRow &row)
 {
-    return cellular::InterpretSignalQuality(
-        row.outcome.values.value(QLatin1String("signal")).toString().toStdString());
+    return fleet::SignalReadingOfReport(row.outcome.values.value(QLatin1String("signal")));
 }
 
 QString PlantColumnTitle(int column)
@@ -146,10 +152,7 @@ QString PlantCellText(const PlantRow &row, int column)
     case HeartbeatColumn:
         return SystemField(row, "heartbeat_minutes");
     case FrontEndColumn:
-        return row.outcome.values.value(QLatin1String("front_end"))
-            .toObject()
-            .value(QLatin1String("minutes"))
-            .toString();
+        return ReportedText(ObjectValue(row, "front_end").value(QLatin1String("minutes")));
     case DeviceCountColumn:
         return HasValue(row, "devices")
                    ? QString::number(

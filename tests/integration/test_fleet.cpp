@@ -18,6 +18,7 @@
 #include <memory>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 Q_DECLARE_METATYPE(LoggerMisbehaviour)
 
@@ -315,14 +316,13 @@ private slots:
         QCOMPARE(record.value("apn").toObject(),
                  (QJsonObject{{"name", "internet"}, {"user", ""}, {"password", ""}}));
         QCOMPARE(record.value("operator").toString(), QStringLiteral("Operator"));
-        QCOMPARE(record.value("signal").toString(), QStringLiteral("23"));
+        QCOMPARE(record.value("signal"), QJsonValue(23));
         QCOMPARE(record.value("front_end").toObject(),
-                 (QJsonObject{{"address", "192.0.2.60"}, {"port", "6004"}, {"minutes", "30"}}));
-        QCOMPARE(record.value("devices").toArray(),
-                 (QJsonArray{QJsonObject{{"serial", "INV0001"},
-                                         {"address", "3"},
-                                         {"type", "A1"},
-                                         {"append", "roof east#"}}}));
+                 (QJsonObject{{"address", "192.0.2.60"}, {"port", 6004}, {"minutes", 30}}));
+        QCOMPARE(
+            record.value("devices").toArray(),
+            (QJsonArray{QJsonObject{
+                {"serial", "INV0001"}, {"address", 3}, {"type", "A1"}, {"append", "roof east#"}}}));
         QCOMPARE(record.value("system").toObject().value("gprs").toString(), QStringLiteral("off"));
         QCOMPARE(record.value("system").toObject().value("data_interval_seconds").toInt(), 300);
         QVERIFY(!record.contains("error"));
@@ -519,7 +519,8 @@ private slots:
         QCOMPARE(result.status, 1);
         QCOMPARE(result.out,
                  QStringLiteral(
-                     "ip,serial,operator,devices,error\n127.0.0.2,,Tele Net,1,\n"
+                     "ip,serial,operator,devices,error\n127.0.0.2,,Tele Net,address=3 "
+                     "append=roof#east serial=INV1 type=A1,\n"
                      "127.0.0.3,,,,\"read-back differs: operator is \"\"Operator\"\", "
                      "expected \"\"Tele Net\"\"\"\n"
                      "127.0.0.4,,Tele Net,,\"read-back differs: devices is "
@@ -783,6 +784,19 @@ private slots:
             << QByteArray(
                    R"({"format":"tarnwick-profile","version":1,"settings":{"front_end":{"address":"10.9.8.7","minutes":"45"}}})")
             << QByteArray() << "front-end: the port must be a decimal number";
+        QTest::newRow("front-end port number out of range")
+            << QByteArray(
+                   R"({"format":"tarnwick-profile","version":1,"settings":{"front_end":{"address":"10.9.8.7","port":70000,"minutes":45}}})")
+            << QByteArray() << "front-end: the port must be a decimal number from 1 to 65535";
+        QTest::newRow("front-end port with a fraction")
+            << QByteArray(
+                   R"({"format":"tarnwick-profile","version":1,"settings":{"front_end":{"address":"10.9.8.7","port":7001.5,"minutes":45}}})")
+            << QByteArray()
+            << "\"settings.front_end.port\" must be a whole number without sign, not 7001.5";
+        QTest::newRow("device address number out of range")
+            << QByteArray(
+                   R"({"format":"tarnwick-profile","version":1,"settings":{"devices":[{"serial":"A","address":300,"type":"A1"}]}})")
+            << QByteArray() << "devices: Device Address must be 0 to 255";
         QTest::newRow("front-end endpoint unknown key")
             << QByteArray(
                    R"({"format":"tarnwick-profile","version":1,"settings":{"front_end":{"address":"10.9.8.7","port":"7001","minutes":"45","host":"x"}}})")
@@ -890,6 +904,97 @@ private slots:
             QCOMPARE(target.network.ipAddress,
                      QStringLiteral("10.0.0.1%1").arg(index + 1).toStdString());
         }
+    }
+
+    // A setting has one JSON value in every verb: as written, read, kept by a backup,
+    // wanted by a dry run and held after an apply; numbers as numbers.
+    void settingHasOneShapeInEveryVerb_data()
+    {
+        QTest::addColumn<QString>("assignment");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QJsonValue>("value");
+        QTest::newRow("device added")
+            << "devices+=INV1,3,A1,roof#east"
+            << "devices"
+            << QJsonValue(QJsonArray{QJsonObject{
+                   {"serial", "INV1"}, {"address", 3}, {"type", "A1"}, {"append", "roof#east"}}});
+        QTest::newRow("devices cleared") << "devices=clear"
+                                         << "devices" << QJsonValue(QJsonArray());
+        QTest::newRow("front-end endpoint")
+            << "front-end=10.1.1.1,7002,20"
+            << "front_end"
+            << QJsonValue(QJsonObject{{"address", "10.1.1.1"}, {"port", 7002}, {"minutes", 20}});
+    }
+
+    void settingHasOneShapeInEveryVerb()
+    {
+        QFETCH(QString, assignment);
+        QFETCH(QString, key);
+        QFETCH(QJsonValue, value);
+        startLoggers(2);
+        // The second logger holds another registry, so that applying the first's changes it.
+        logger(1).settings().devices.devices = {{"OLD0001         0009Z9", std::string(84, ' ')}};
+        const QString setting = key == QLatin1String("front_end") ? "front-end" : key;
+        const auto only = [](const CliResult &result, const QString &field) {
+            return JsonOf(result.out).at(0).toObject().value(field);
+        };
+        const QStringList json{"--format", "json"};
+
+        const CliResult written =
+            run(QStringList{"write", "--logger", addresses(0, 1), assignment} + json);
+        QCOMPARE(written.status, 0);
+        QCOMPARE(only(written, key), value);
+        const CliResult read =
+            run(QStringList{"read", "--logger", addresses(0, 1), setting} + json);
+        QCOMPARE(only(read, key), value);
+
+        QTemporaryDir directory;
+        const QString path = directory.filePath("backup.json");
+        QCOMPARE(run({"backup", "--logger", addresses(0, 1), "--output", path}).status, 0);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(QJsonDocument::fromJson(file.readAll())
+                     .object()
+                     .value("settings")
+                     .toObject()
+                     .value(key),
+                 value);
+
+        const QStringList apply{"apply", path, "--logger", addresses(1, 1)};
+        const CliResult dryRun = run(apply + json + QStringList{"--dry-run"});
+        QCOMPARE(only(dryRun, key).toObject().value("wanted"), value);
+        const CliResult applied = run(apply + json);
+        QCOMPARE(applied.status, 0);
+        QCOMPARE(only(applied, key).toObject().value("status").toString(),
+                 QStringLiteral("changed"));
+        QCOMPARE(only(applied, key).toObject().value("value"), value);
+        const CliResult again =
+            run(QStringList{"read", "--logger", addresses(1, 1), setting} + json);
+        QCOMPARE(only(again, key), value);
+    }
+
+    // The signal is a level of the scale as a number; what is no level says so in words or
+    // stands as received.
+    void signalIsALevelOrSaysWhyNot_data()
+    {
+        QTest::addColumn<QByteArray>("reported");
+        QTest::addColumn<QJsonValue>("value");
+        QTest::newRow("level") << QByteArray("07") << QJsonValue(7);
+        QTest::newRow("modem does not know") << QByteArray("99") << QJsonValue("unknown");
+        QTest::newRow("off the scale") << QByteArray("45") << QJsonValue("45");
+        QTest::newRow("not digits") << QByteArray("4x") << QJsonValue("4x");
+    }
+
+    void signalIsALevelOrSaysWhyNot()
+    {
+        QFETCH(QByteArray, reported);
+        QFETCH(QJsonValue, value);
+        startLoggers(1);
+        logger(0).settings().cellular.signalQuality = reported.toStdString();
+        const CliResult result =
+            run({"read", "--logger", addresses(0, 1), "signal", "--format", "json"});
+        QCOMPARE(result.status, 0);
+        QCOMPARE(JsonOf(result.out).at(0).toObject().value("signal"), value);
     }
 
     // The minutes alone keep the logger's address and port: the endpoint is read first.
@@ -1276,19 +1381,56 @@ private slots:
         QVERIFY(std::signal(SIGINT, handlerBefore) == handlerBefore);
     }
 
-    void portInUseIsReported()
+    // A run on given loggers binds the command port alone; only a search binds the search
+    // port. A port that cannot be bound is named with its address and the reason.
+    void portThatCannotBeBoundIsNamed_data()
     {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("portOption");
+        QTest::addColumn<quint16>("port"); // 0: one the test holds itself
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("message");
+        const QStringList read{"read", "--logger", "127.0.0.2", "mac"};
+        const QStringList search{"search", "--range", "127.0.0.2-127.0.0.2"};
+        const QString inUse = QStringLiteral("it is in use");
+        QTest::newRow("read, command port in use") << read << "--local-command-port" << quint16(0)
+                                                   << 1 << "command port %1 on 127.0.0.1: " + inUse;
+        QTest::newRow("read, search port in use: not needed")
+            << read << "--local-search-port" << quint16(0) << 0 << QString();
+        QTest::newRow("search, search port in use") << search << "--local-search-port" << quint16(0)
+                                                    << 1 << "search port %1 on 127.0.0.1: " + inUse;
+        QTest::newRow("search, privileged search port")
+            << search << "--local-search-port" << quint16(23) << 1
+            << "search port %1 on 127.0.0.1: permission denied: a port below 1024 needs root";
+        QTest::newRow("read, privileged search port: not needed")
+            << read << "--local-search-port" << quint16(23) << 0 << QString();
+    }
+
+    void portThatCannotBeBoundIsNamed()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, portOption);
+        QFETCH(quint16, port);
+        QFETCH(int, status);
+        QFETCH(QString, message);
+        if (port != 0 && ::geteuid() == 0) {
+            QSKIP("root may bind a port below 1024");
+        }
         startLoggers(1);
         QUdpSocket taken;
-        QVERIFY(taken.bind(QHostAddress(QStringLiteral("127.0.0.1")), 0));
-        const CliResult result = run({"read", "--logger", addresses(0, 1), "--local-command-port",
-                                      QString::number(taken.localPort())});
-        QCOMPARE(result.status, 1);
-        QVERIFY2(result.err.contains(
-                     QStringLiteral("cannot open the command port %1 on 127.0.0.1: it is in use")
-                         .arg(taken.localPort())),
-                 qPrintable(result.err));
-        QCOMPARE(requestsTo(0), 0);
+        if (port == 0) {
+            QVERIFY(taken.bind(QHostAddress(QStringLiteral("127.0.0.1")), 0));
+            port = taken.localPort();
+        }
+        const CliResult result = run(arguments + QStringList{portOption, QString::number(port)});
+        QCOMPARE(result.status, status);
+        if (status == 0) {
+            QCOMPARE(result.err, QString());
+            QCOMPARE(requestsTo(0), 1);
+        } else {
+            QVERIFY2(result.err.contains(message.arg(port)), qPrintable(result.err));
+            QCOMPARE(requestsTo(0), 0);
+        }
     }
 };
 

@@ -40,7 +40,7 @@ private slots:
         network.remoteSetPort = commandPort;
         network.remoteSearchPort = searchPort;
         fleet::FleetLink link(network);
-        QVERIFY(!link.open());
+        QVERIFY(!link.openCommandPort());
         fleet::FleetRun run(link, {150, 0}, 2);
         QSignalSpy progressed(&run, &fleet::FleetRun::progressed);
         QSignalSpy finished(&run, &fleet::FleetRun::finished);

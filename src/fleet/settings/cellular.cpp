@@ -5,6 +5,7 @@
 #include "fleet/logger_job.h"
 #include "profile_values.h"
 #include "protocol/frame_verdicts.h"
+#include "wire_text/wire_text.h"
 #include "write_steps.h"
 
 #include <QJsonObject>
@@ -40,6 +41,22 @@ void ReadOperatorText(LoggerJob &job, std::function<void(const QString &)> done)
 
 const QStringList kFrontEndKeys{"address", "port", "minutes"};
 
+const QString kUnknownSignalReport = QStringLiteral("unknown");
+
+// A level of the scale as a number, "unknown" for the modem's 99, and characters that are
+// no level as received: a number in the report is always a level.
+QJsonValue SignalReport(const cellular::SignalReading &reading)
+{
+    if (reading.value == cellular::kUnknownSignal) {
+        return kUnknownSignalReport;
+    }
+    if (reading.value) {
+        return *reading.value;
+    }
+    return Text(reading.raw);
+}
+
+
 void ReadFrontEndEndpoint(LoggerJob &job, std::function<void(const FrontEndEndpoint &)> done)
 {
     // An answer of fewer than three items is not QR's.
@@ -50,8 +67,8 @@ void ReadFrontEndEndpoint(LoggerJob &job, std::function<void(const FrontEndEndpo
 QJsonObject FrontEndReport(const FrontEndEndpoint &endpoint)
 {
     return {{"address", Text(endpoint.address)},
-            {"port", Text(endpoint.port)},
-            {"minutes", Text(endpoint.minutes)}};
+            {"port", NumberOrText(endpoint.port)},
+            {"minutes", NumberOrText(endpoint.minutes)}};
 }
 
 QString FrontEndText(const FrontEndEndpoint &endpoint)
@@ -280,8 +297,22 @@ CheckedProfileSetting OperatorFromProfile(const QJsonValue &value, const QString
 void ReadSignal(LoggerJob &job)
 {
     job.ask(Request::Bare(codes::kSignalQualityRead), [&job](const std::string &payload) {
-        Recorded(job, Setting::Signal, Text(cellular::ParseSignalQualityAnswer(payload)));
+        Recorded(job, Setting::Signal,
+                 SignalReport(cellular::InterpretSignalQuality(
+                     cellular::ParseSignalQualityAnswer(payload))));
     });
+}
+
+cellular::SignalReading SignalReadingOfReport(const QJsonValue &report)
+{
+    if (report.isDouble()) {
+        return cellular::InterpretSignalQuality(
+            QStringLiteral("%1").arg(report.toInt(), 2, 10, QLatin1Char('0')).toStdString());
+    }
+    if (report.toString() == kUnknownSignalReport) {
+        return cellular::InterpretSignalQuality(std::to_string(cellular::kUnknownSignal));
+    }
+    return cellular::InterpretSignalQuality(ToWire(report.toString()));
 }
 
 void ReadFrontEnd(LoggerJob &job)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "commands/cellular_link_codec.h"
 #include "setting.h"
 
 #include <QJsonObject>
@@ -26,7 +27,11 @@ void ReadOperator(LoggerJob &job);
 CheckedWrite ParseOperatorAssignment(const Assignment &assignment);
 CheckedProfileSetting OperatorFromProfile(const QJsonValue &value, const QString &path);
 
+// The report holds a level of the scale as a number, "unknown" when the modem does not
+// know, or the characters received when they are no level.
 void ReadSignal(LoggerJob &job);
+// The reading a signal report stands for: what the window's plant view shows of it.
+cellular::SignalReading SignalReadingOfReport(const QJsonValue &report);
 
 void ReadFrontEnd(LoggerJob &job);
 CheckedWrite ParseFrontEndAssignment(const Assignment &assignment);

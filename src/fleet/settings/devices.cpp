@@ -33,9 +33,19 @@ QString Line(const RegistryEntry &entry)
 QJsonObject DeviceReport(const RegistryEntry &device)
 {
     return {{"serial", Text(device.row.serialNumber)},
-            {"address", Text(device.row.address)},
+            {"address", NumberOrText(device.row.address)},
             {"type", Text(device.row.typeCode)},
             {"append", Text(device.appendInfo)}};
+}
+
+// The registry as a read reports it, and as every write records it once read back.
+QJsonArray RegistryReport(const std::vector<RegistryEntry> &devices)
+{
+    QJsonArray list;
+    for (const RegistryEntry &device : devices) {
+        list.append(DeviceReport(device));
+    }
+    return list;
 }
 
 // The count's answer starts with two hexadecimal digits; a late "OK" of an earlier write
@@ -99,7 +109,7 @@ void VerifyDeviceAdded(LoggerJob &job, std::size_t countBefore, const RegistryEn
             Differs(job, Setting::Devices, Line(devices.back()), Line(expected));
             return;
         }
-        Recorded(job, Setting::Devices, static_cast<int>(devices.size()));
+        Recorded(job, Setting::Devices, RegistryReport(devices));
     });
 }
 
@@ -186,7 +196,7 @@ SettingWrite DevicesClearWrite()
                                                           QStringLiteral("0 devices"));
                                                   return;
                                               }
-                                              Recorded(job, Setting::Devices, 0);
+                                              Recorded(job, Setting::Devices, QJsonArray());
                                           });
                                       })};
 }
@@ -196,13 +206,7 @@ SettingWrite DevicesClearWrite()
 void ReadDevices(LoggerJob &job)
 {
     ReadAndRecord<std::vector<RegistryEntry>>(job, Setting::Devices, ReadDeviceEntries,
-                                              [](const std::vector<RegistryEntry> &devices) {
-                                                  QJsonArray list;
-                                                  for (const RegistryEntry &device : devices) {
-                                                      list.append(DeviceReport(device));
-                                                  }
-                                                  return list;
-                                              });
+                                              RegistryReport);
 }
 
 CheckedWrite ParseDevicesAssignment(const Assignment &assignment)

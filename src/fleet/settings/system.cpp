@@ -254,8 +254,8 @@ CheckedWrite ParseIntervalsAssignment(const Assignment &assignment)
         [data, heartbeat](BlockControls block) {
             return system_parameters::WithIntervals(std::move(block), data, heartbeat);
         },
-        QJsonObject{{"data_minutes", Text(protocol::TrimText(data))},
-                    {"heartbeat_minutes", Text(protocol::TrimText(heartbeat))}});
+        QJsonObject{{"data_minutes", NumberOrText(protocol::TrimText(data))},
+                    {"heartbeat_minutes", NumberOrText(protocol::TrimText(heartbeat))}});
 }
 
 } // namespace fleet

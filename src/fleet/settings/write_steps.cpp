@@ -5,6 +5,8 @@
 #include "protocol/text.h"
 #include "wire_text/wire_text.h"
 
+#include <algorithm>
+
 namespace fleet {
 
 QString Text(const std::string &wire)
@@ -15,6 +17,16 @@ QString Text(const std::string &wire)
 std::string Trimmed(const QString &text)
 {
     return protocol::TrimText(ToWire(text));
+}
+
+QJsonValue NumberOrText(const std::string &wire)
+{
+    // Up to 15 digits a double holds exactly.
+    constexpr std::size_t kMostDigits = 15;
+    const bool digits =
+        !wire.empty() && wire.size() <= kMostDigits &&
+        std::all_of(wire.begin(), wire.end(), [](char c) { return c >= '0' && c <= '9'; });
+    return digits ? QJsonValue(static_cast<qint64>(std::stoll(wire))) : QJsonValue(Text(wire));
 }
 
 Refusal Refused(Setting setting, const QString &rule)

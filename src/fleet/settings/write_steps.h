@@ -28,6 +28,10 @@ void AskParsed(LoggerJob &job, const protocol::Request &request, Parse parse, Do
 QString Text(const std::string &wire);
 std::string Trimmed(const QString &text);
 
+// A value the logger reports as decimal digits, as a JSON number; anything else as the
+// text it is, so that a report never turns what a logger said into a number it did not say.
+QJsonValue NumberOrText(const std::string &wire);
+
 // "SETTING: rule", named as on the command line.
 Refusal Refused(Setting setting, const QString &rule);
 Refusal Refused(Setting setting, const std::string &rule);

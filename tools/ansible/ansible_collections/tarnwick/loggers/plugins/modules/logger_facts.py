@@ -51,7 +51,7 @@ EXAMPLES = r"""
     loggers: [192.0.2.11, 192.0.2.12]
     settings: [signal]
     timeout: 1000
-  become: true
+  # Given loggers need no search, so no privileged port and no become.
 """
 
 RETURN = r"""
@@ -73,6 +73,8 @@ ansible_facts:
           data_server: 198.51.100.20
           apn: {name: plant.apn, user: plant, password: "********"}
           operator: Field Tel
+          signal: 23
+          front_end: {address: 10.9.8.7, port: 7001, minutes: 45}
           system: {start: "00:00", stop: "23:59", data_interval_seconds: 600, gprs: "on"}
 loggers:
   description: On failure, every logger's entry, those that failed with C(error) and C(error_kind).

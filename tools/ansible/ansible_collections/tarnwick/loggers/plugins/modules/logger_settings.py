@@ -74,10 +74,10 @@ options:
             type: str
           port:
             description: 1 to 65535.
-            type: str
+            type: int
           minutes:
             description: The time in minutes, from 1.
-            type: str
+            type: int
       devices:
         description:
           - The registry of attached devices, in order. The registry is emptied and each
@@ -91,7 +91,7 @@ options:
             required: true
           address:
             description: 0 to 255.
-            type: str
+            type: int
             required: true
           type:
             description: A type code of 2 or 3 characters.
@@ -230,6 +230,7 @@ from ansible_collections.tarnwick.loggers.plugins.module_utils.fleet_cli import 
 )
 
 _TEXT = dict(type="str")
+_NUMBER = dict(type="int")
 
 SETTINGS_OPTIONS = dict(
     ip_configuration=dict(type="raw"),
@@ -238,10 +239,10 @@ SETTINGS_OPTIONS = dict(
                                        password=dict(type="str", no_log=True))),
     pin=dict(type="str", no_log=True),
     operator=_TEXT,
-    front_end=dict(type="dict", options=dict(address=_TEXT, port=_TEXT, minutes=_TEXT)),
+    front_end=dict(type="dict", options=dict(address=_TEXT, port=_NUMBER, minutes=_NUMBER)),
     devices=dict(type="list", elements="dict",
                  options=dict(serial=dict(type="str", required=True),
-                              address=dict(type="str", required=True),
+                              address=dict(type="int", required=True),
                               type=dict(type="str", required=True),
                               append=_TEXT)),
     system=dict(type="dict", options=dict(
