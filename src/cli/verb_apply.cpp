@@ -6,8 +6,6 @@
 
 #include <QFile>
 
-#include <set>
-
 namespace cli {
 namespace {
 
@@ -19,35 +17,6 @@ void AddOptions(QCommandLineParser &parser)
         {"with-ip", "Also write the IP configuration (last)."},
         {"plan", "Per-logger IP configurations by serial number (CSV).", "file"},
     });
-}
-
-// Every planned serial must be a logger of this run and every logger must have its
-// row, or some logger would be left at an address meant for another.
-std::optional<fleet::Refusal> CheckPlanAgainst(const fleet::IpPlan &plan,
-                                               const Session::Loggers &loggers)
-{
-    std::set<QString> serials;
-    for (const fleet::LoggerTarget &logger : loggers) {
-        if (logger.serial.isEmpty()) {
-            return fleet::Refusal{QStringLiteral("%1 did not tell its serial number, so the plan "
-                                                 "cannot be matched; nothing was written")
-                                      .arg(logger.address.toString())};
-        }
-        if (!plan.contains(logger.serial)) {
-            return fleet::Refusal{QStringLiteral("logger %1 (%2) has no row in the plan; nothing "
-                                                 "was written")
-                                      .arg(logger.serial, logger.address.toString())};
-        }
-        serials.insert(logger.serial);
-    }
-    for (const auto &[serial, write] : plan) {
-        if (!serials.contains(serial)) {
-            return fleet::Refusal{QStringLiteral("the plan names serial %1, which is not among "
-                                                 "the loggers; nothing was written")
-                                      .arg(serial)};
-        }
-    }
-    return std::nullopt;
 }
 
 int Run(const QCommandLineParser &parser, Session &session)
@@ -107,7 +76,7 @@ int Run(const QCommandLineParser &parser, Session &session)
     Session::LoggerCheck check;
     if (plan) {
         check = [&plan](const Session::Loggers &loggers) {
-            return CheckPlanAgainst(*plan, loggers);
+            return fleet::CheckIpPlanAgainst(*plan, loggers);
         };
     }
     return session.runOnTargets(
@@ -117,7 +86,7 @@ int Run(const QCommandLineParser &parser, Session &session)
                 write.addSteps(job);
             }
             if (withIp) {
-                (plan ? plan->at(target.serial) : *profile.addressChange).addSteps(job);
+                (plan ? plan->at(target.serial).write : *profile.addressChange).addSteps(job);
             }
         },
         keys, check);
