@@ -884,17 +884,27 @@ private slots:
     void addressChangeIsReadBackWhereTheLoggerAnswers_data()
     {
         QTest::addColumn<bool>("moves");
+        QTest::addColumn<bool>("changeAnswerLost");
         QTest::addColumn<QString>("answersAt");
-        QTest::newRow("at the new address") << true << "127.0.0.20";
-        QTest::newRow("still at the old address") << false << "127.0.0.2";
+        QTest::newRow("at the new address") << true << false << "127.0.0.20";
+        QTest::newRow("at the new address, the change's answer lost")
+            << true << true << "127.0.0.20";
+        QTest::newRow("still at the old address") << false << false << "127.0.0.2";
     }
 
     void addressChangeIsReadBackWhereTheLoggerAnswers()
     {
         QFETCH(bool, moves);
+        QFETCH(bool, changeAnswerLost);
         QFETCH(QString, answersAt);
         startLoggers(1);
         logger(0).settings().network.movesToAWrittenAddress = moves;
+        LoggerSim &sim = logger(0).endpoint();
+        connect(&sim, &LoggerSim::datagramReceived, this,
+                [&sim, changeAnswerLost](const QByteArray &bytes) {
+                    sim.misbehaviour().dropRate =
+                        changeAnswerLost && bytes.mid(1, 2) == "EW" ? 1.0 : 0.0;
+                });
         const CliResult result = run({"write", "--logger", "127.0.0.2",
                                       "ip=127.0.0.20,255.255.255.0,127.0.0.1", "--format", "json"});
         QCOMPARE(result.err, QString());

@@ -132,10 +132,11 @@ void ProbeNewAddress(LoggerJob &job, const QHostAddress &newAddress)
                                            ? QStringLiteral(" and this logger's serial number "
                                                             "is not known")
                                            : QString();
-            job.fail(FailureKind::Refused,
-                     QStringLiteral("ip: %1 answers at %2, the new address%3; the address was "
-                                    "not changed")
-                         .arg(who, newAddress.toString(), whyNotOurs));
+            job.fail(
+                FailureKind::Refused,
+                QStringLiteral("%1: %2 answers at %3, the new address%4; the address was "
+                               "not changed")
+                    .arg(CommandLineName(Setting::Ip), who, newAddress.toString(), whyNotOurs));
         });
     });
 }
@@ -167,9 +168,10 @@ void ReadBackWhereItAnswers(LoggerJob &job, const QJsonObject &expected,
         job.moveTo(oldAddress);
         ReadIpOr(job, verify(oldAddress), [&job, oldAddress, newAddress] {
             job.fail(FailureKind::NoAnswer,
-                     QStringLiteral("ip: after the address change the logger answers neither at "
-                                    "%1 nor at %2")
-                         .arg(newAddress.toString(), oldAddress.toString()));
+                     QStringLiteral("%1: after the address change the logger answers neither at "
+                                    "%2 nor at %3")
+                         .arg(CommandLineName(Setting::Ip), newAddress.toString(),
+                              oldAddress.toString()));
         });
     });
 }
@@ -216,7 +218,20 @@ CheckedWrite DataServerWrite(const QString &address)
                         })};
 }
 
-} // namespace
+// The change itself, then the read-back wherever the logger answers.
+void ChangeAddress(LoggerJob &job, const Request &change, const QJsonObject &expected,
+                   const QHostAddress &newAddress)
+{
+    job.then([&job, change, expected, newAddress] {
+        const auto readBack = [&job, expected, newAddress] {
+            ReadBackWhereItAnswers(job, expected, newAddress);
+        };
+        // A logger that takes its new address at once may do so before its answer is
+        // through: without an answer, the read-back tells whether it changed.
+        job.ask(
+            change, [readBack](const std::string &) { readBack(); }, {}, readBack);
+    });
+}
 
 CheckedWrite FixedIpWriteOf(const QString &address, const QString &mask, const QString &gateway)
 {
@@ -226,6 +241,8 @@ CheckedWrite FixedIpWriteOf(const QString &address, const QString &mask, const Q
     }
     return FixedIpWrite(ip.value());
 }
+
+} // namespace
 
 void ReadIpConfiguration(LoggerJob &job)
 {
@@ -251,17 +268,14 @@ SettingWrite FixedIpWrite(const FixedIp &ip)
     const IpConfiguration written{OctetsOf(DottedNumber(ip.address)),
                                   OctetsOf(DottedNumber(ip.mask)),
                                   OctetsOf(DottedNumber(ip.gateway))};
+    const Request change{codes::kIpConfigurationWrite,
+                         network_addressing::BuildFixedIpRequest(written)};
     const QJsonObject expected = IpReport(written);
     const QHostAddress newAddress(ip.address);
-    const auto change = VerifiedWrite(
-        {codes::kIpConfigurationWrite, network_addressing::BuildFixedIpRequest(written)},
-        [expected, newAddress](LoggerJob &job) {
-            ReadBackWhereItAnswers(job, expected, newAddress);
-        });
     return SettingWrite{Setting::Ip,
-                        [change, newAddress](LoggerJob &job) {
+                        [change, expected, newAddress](LoggerJob &job) {
                             ProbeNewAddress(job, newAddress);
-                            change(job);
+                            ChangeAddress(job, change, expected, newAddress);
                         },
                         Ownership::OneLoggersOwn};
 }

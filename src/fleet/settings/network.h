@@ -26,9 +26,9 @@ CheckedWrites IpFromProfile(const QJsonValue &value, const QString &path);
 // broadcast address of its network, and the gateway lies inside that network.
 Checked<FixedIp> CheckFixedIp(const QString &address, const QString &mask, const QString &gateway);
 // The address change. First the new address is probed: when a logger other than this one
-// answers there, nothing is changed and the job fails as refused. After the change the
-// configuration is read back at the new address, else at the old one, and recorded with
-// the address it answered at ("answers_at").
+// answers there, nothing is changed and the job fails as refused. After the change, or
+// after it went unanswered, the configuration is read back at the new address, else at
+// the old one, and recorded with the address it answered at ("answers_at").
 SettingWrite FixedIpWrite(const FixedIp &ip);
 
 void ReadDataServer(LoggerJob &job);
