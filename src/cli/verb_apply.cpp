@@ -7,8 +7,6 @@
 
 #include <QFile>
 
-#include <set>
-
 namespace cli {
 namespace {
 
@@ -21,35 +19,6 @@ void AddOptions(QCommandLineParser &parser)
         {"dry-run", "Read each setting and report what would change; write nothing."},
         {"plan", "Per-logger IP configurations by serial number (CSV).", "file"},
     });
-}
-
-// Every planned serial must be a logger of this run and every logger must have its
-// row, or some logger would be left at an address meant for another.
-std::optional<fleet::Refusal> CheckPlanAgainst(const fleet::IpPlan &plan,
-                                               const Session::Loggers &loggers)
-{
-    std::set<QString> serials;
-    for (const fleet::LoggerTarget &logger : loggers) {
-        if (logger.serial.isEmpty()) {
-            return fleet::Refusal{QStringLiteral("%1 did not tell its serial number, so the plan "
-                                                 "cannot be matched; nothing was written")
-                                      .arg(logger.address.toString())};
-        }
-        if (!plan.contains(logger.serial)) {
-            return fleet::Refusal{QStringLiteral("logger %1 (%2) has no row in the plan; nothing "
-                                                 "was written")
-                                      .arg(logger.serial, logger.address.toString())};
-        }
-        serials.insert(logger.serial);
-    }
-    for (const auto &[serial, write] : plan) {
-        if (!serials.contains(serial)) {
-            return fleet::Refusal{QStringLiteral("the plan names serial %1, which is not among "
-                                                 "the loggers; nothing was written")
-                                      .arg(serial)};
-        }
-    }
-    return std::nullopt;
 }
 
 int Run(const QCommandLineParser &parser, Session &session)
@@ -109,7 +78,7 @@ int Run(const QCommandLineParser &parser, Session &session)
     Session::LoggerCheck check;
     if (plan) {
         check = [&plan](const Session::Loggers &loggers) {
-            return CheckPlanAgainst(*plan, loggers);
+            return fleet::CheckIpPlanAgainst(*plan, loggers);
         };
     }
     return session.runOnTargets(
@@ -122,7 +91,7 @@ int Run(const QCommandLineParser &parser, Session &session)
                 return;
             }
             if (plan) {
-                const fleet::SettingWrite &row = plan->at(target.serial);
+                const fleet::SettingWrite &row = plan->at(target.serial).write;
                 fleet::AddApplySteps(job, {row.setting, {row}, row.wanted, {}}, mode);
             } else {
                 fleet::AddApplySteps(job, *profile.addressChange, mode);

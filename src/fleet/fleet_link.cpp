@@ -82,6 +82,9 @@ std::optional<Refusal> FleetLink::openCommandPort()
 
 std::optional<Refusal> FleetLink::openSearchPort()
 {
+    if (m_endpoints.searchSocket().state() == QAbstractSocket::BoundState) {
+        return std::nullopt; // opened for an earlier sweep or probe of the run
+    }
     const NetworkSettings &settings = m_endpoints.settings();
     if (!m_endpoints.openSearchSocket()) {
         return BindFailed("search", m_endpoints.searchSocket(), settings.bindAddress,

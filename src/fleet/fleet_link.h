@@ -36,8 +36,8 @@ public:
     explicit FleetLink(UdpEndpoints &sharedEndpoints, QObject *parent = nullptr);
 
     // Open the set socket, and the search socket for probes: only a run that probes needs
-    // it, and its port is one that may need a privilege. The refusal names the port, the
-    // address and why (in use, or not permitted).
+    // it, and its port is one that may need a privilege; once open, it stays open. The
+    // refusal names the port, the address and why (in use, or not permitted).
     std::optional<Refusal> openCommandPort();
     std::optional<Refusal> openSearchPort();
 

@@ -1,7 +1,9 @@
 #include "logger_job.h"
 
+#include "discovery/discovery_answer.h"
 #include "fleet_link.h"
 #include "protocol/text.h"
+#include "wire_text/wire_text.h"
 
 namespace fleet {
 namespace {
@@ -17,7 +19,7 @@ QString CodeOf(const protocol::Request &request)
 
 LoggerJob::LoggerJob(FleetLink &link, const LoggerTarget &target, const ExchangePolicy &policy,
                      QObject *parent)
-    : QObject(parent), m_link(link), m_policy(policy)
+    : QObject(parent), m_link(link), m_address(target.address), m_policy(policy)
 {
     m_outcome.address = target.address;
     m_outcome.serial = target.serial;
@@ -29,11 +31,14 @@ LoggerJob::LoggerJob(FleetLink &link, const LoggerTarget &target, const Exchange
     connect(&m_lateAnswerWait, &QTimer::timeout, this, &LoggerJob::transmit);
     m_settle.setSingleShot(true);
     connect(&m_settle, &QTimer::timeout, this, [this] { handOn(m_settledAnswer); });
+    m_probeTimeout.setSingleShot(true);
+    m_probeTimeout.setInterval(policy.timeoutMs);
+    connect(&m_probeTimeout, &QTimer::timeout, this, &LoggerJob::probeTimedOut);
 }
 
 LoggerJob::~LoggerJob()
 {
-    m_link.detach(m_outcome.address);
+    m_link.detach(m_address);
 }
 
 void LoggerJob::then(Step step)
@@ -73,19 +78,26 @@ void LoggerJob::skipRestOfSetting()
 
 void LoggerJob::start()
 {
-    m_link.attach(m_outcome.address, [this](const std::string &payload) { answered(payload); });
+    m_link.attach(m_address, [this](const std::string &payload) { answered(payload); });
     next();
 }
 
+void LoggerJob::moveTo(const QHostAddress &address)
+{
+    m_link.detach(m_address);
+    m_address = address;
+    m_link.attach(m_address, [this](const std::string &payload) { answered(payload); });
+}
+
 void LoggerJob::ask(const protocol::Request &request, AnswerHandler onAnswer,
-                    protocol::AnswerWanted fits)
+                    protocol::AnswerWanted fits, SilenceHandler onSilence)
 {
     m_request = request;
     m_fits = std::move(fits);
     m_triesSent = 0;
     m_triesLeft = 1 + m_policy.retries;
     m_onAnswer = std::move(onAnswer);
-    m_onSilence = [this] {
+    m_onSilence = onSilence ? std::move(onSilence) : [this] {
         fail(FailureKind::NoAnswer, QStringLiteral("no answer to %1 after %2 tries")
                                         .arg(CodeOf(*m_request))
                                         .arg(1 + m_policy.retries));
@@ -121,7 +133,49 @@ void LoggerJob::send()
 void LoggerJob::transmit()
 {
     m_timeout.start();
-    m_link.sendRequest(m_outcome.address, m_request->payload, m_fits);
+    m_link.sendRequest(m_address, m_request->payload, m_fits);
+}
+
+void LoggerJob::probe(const QHostAddress &host, ProbeHandler onProbed)
+{
+    // Only runs that probe open the search port: a search, or an address change.
+    if (const auto refusal = m_link.openSearchPort()) {
+        fail(FailureKind::Refused, refusal->message);
+        return;
+    }
+    m_probed = host;
+    m_probesLeft = m_policy.retries;
+    m_onProbed = std::move(onProbed);
+    m_probeAnswers = connect(&m_link, &FleetLink::discoveryAnswered, this,
+                             [this](const std::string &candidate, const QHostAddress &sender) {
+                                 if (sender.toIPv4Address() != m_probed.toIPv4Address()) {
+                                     return;
+                                 }
+                                 const discovery::DiscoveryAnswer answer =
+                                     discovery::SplitDiscoveryAnswer(candidate);
+                                 endProbe(FromWire(protocol::TrimText(answer.serial)));
+                             });
+    m_probeTimeout.start();
+    m_link.sendProbe(host);
+}
+
+void LoggerJob::probeTimedOut()
+{
+    if (m_probesLeft > 0) {
+        --m_probesLeft;
+        m_probeTimeout.start();
+        m_link.sendProbe(m_probed);
+        return;
+    }
+    endProbe(std::nullopt);
+}
+
+void LoggerJob::endProbe(const std::optional<QString> &serial)
+{
+    disconnect(m_probeAnswers);
+    m_probeTimeout.stop();
+    const ProbeHandler handler = std::move(m_onProbed);
+    handler(serial);
 }
 
 void LoggerJob::answered(const std::string &payload)
@@ -167,7 +221,7 @@ void LoggerJob::timedOut()
     m_waiting = false;
     // An answer that comes now answers nothing, and must not be taken for the next
     // request's.
-    m_link.stopAwaiting(m_outcome.address);
+    m_link.stopAwaiting(m_address);
     m_lastRequestUnanswered = true;
     const SilenceHandler handler = std::move(m_onSilence);
     handler();
@@ -213,7 +267,9 @@ void LoggerJob::finish()
     m_timeout.stop();
     m_lateAnswerWait.stop();
     m_settle.stop();
-    m_link.detach(m_outcome.address);
+    m_probeTimeout.stop();
+    disconnect(m_probeAnswers);
+    m_link.detach(m_address);
     emit finished(this);
 }
 

@@ -34,6 +34,9 @@ public:
     using Step = std::function<void()>;
     using AnswerHandler = std::function<void(const std::string &payload)>;
     using SilenceHandler = std::function<void()>;
+    // The serial number of the logger that answered a probe (empty when its answer holds
+    // none), or nothing when none answered.
+    using ProbeHandler = std::function<void(const std::optional<QString> &serial)>;
 
     LoggerJob(FleetLink &link, const LoggerTarget &target, const ExchangePolicy &policy,
               QObject *parent = nullptr);
@@ -60,13 +63,23 @@ public:
     // the answer on. Without any answer the job fails. An answer field that is not a
     // number fails the job as an answer not understood. An answer that `fits` refuses is
     // not this request's (a late answer to an earlier one): it is set aside and the wait
-    // goes on.
+    // goes on. When no try is answered, onSilence decides what to do, if given.
     void ask(const protocol::Request &request, AnswerHandler onAnswer,
-             protocol::AnswerWanted fits = {});
+             protocol::AnswerWanted fits = {}, SilenceHandler onSilence = {});
     // Sends the request once: a write whose repetition would change the result is never
     // resent blindly. After the timeout, onSilence decides what to do.
     void askOnce(const protocol::Request &request, AnswerHandler onAnswer,
                  SilenceHandler onSilence);
+
+    // Sends the search probe to `host`, again after each timeout up to the retries, and
+    // hands on what answered from there. Nothing is asked of the logger meanwhile.
+    void probe(const QHostAddress &host, ProbeHandler onProbed);
+
+    // Where requests go and answers are taken from: the target's address, until moveTo.
+    const QHostAddress &address() const { return m_address; }
+    // Sends the following requests to this address and takes answers from there only: the
+    // logger's own once its address has changed. The report keeps the target's address.
+    void moveTo(const QHostAddress &address);
 
     // After a request got no answer, the next one is sent only after this much more time,
     // which the late answer has to arrive and be set aside in.
@@ -96,9 +109,12 @@ private:
     void answered(const std::string &payload);
     void handOn(const std::string &payload);
     void timedOut();
+    void probeTimedOut();
+    void endProbe(const std::optional<QString> &serial);
     void finish();
 
     FleetLink &m_link;
+    QHostAddress m_address;
     ExchangePolicy m_policy;
     LoggerOutcome m_outcome;
     struct QueuedStep {
@@ -126,6 +142,12 @@ private:
     AnswerHandler m_onAnswer;
     SilenceHandler m_onSilence;
     bool m_done = false;
+    // The pending probe.
+    QHostAddress m_probed;
+    int m_probesLeft = 0;
+    ProbeHandler m_onProbed;
+    QTimer m_probeTimeout;
+    QMetaObject::Connection m_probeAnswers;
 };
 
 } // namespace fleet

@@ -59,9 +59,10 @@ void AddDifferenceWrites(LoggerJob &job, const ProfileSetting &setting, ApplyMod
     for (const SettingWrite &write : setting.writes) {
         write.addSteps(job);
     }
-    // Each write above ends with its read-back, so the logger now holds the wanted value.
-    job.then([&job, key, wanted, before] {
-        Record(job, key, {{"was", *before}, {"value", wanted}}, apply_status::kChanged);
+    // Each write above ends with its read-back, which records what the logger holds now.
+    job.then([&job, key, before] {
+        Record(job, key, {{"was", *before}, {"value", job.outcome().values.value(key)}},
+               apply_status::kChanged);
         job.next();
     });
 }

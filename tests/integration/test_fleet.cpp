@@ -532,13 +532,13 @@ private slots:
     {
         startLoggers(1);
         const CliResult result = run(
-            {"write", "--logger", addresses(0, 1), "ip=10.1.2.3,255.255.0.0,10.1.0.1",
+            {"write", "--logger", addresses(0, 1), "ip=127.0.2.3,255.255.0.0,127.0.0.1",
              "apn=field.apn,tech,secret", "gprs=on", "intervals=10, 3", "data-server=198.51.100.7",
              "front-end=15", "pin=1234", "devices=clear", "devices+=INV1,3,A1,roof#east"});
         QCOMPARE(result.err, QString());
         QCOMPARE(result.status, 0);
         const LoggerSettings &held = logger(0).settings();
-        QCOMPARE(held.network.ipAddress, std::string("10.1.2.3"));
+        QCOMPARE(held.network.ipAddress, std::string("127.0.2.3"));
         QCOMPARE(held.network.dataServerAddress, std::string("198.51.100.7"));
         QCOMPARE(held.cellular.apnPassword, std::string("secret"));
         QCOMPARE(held.cellular.pin, std::string("1234"));
@@ -548,7 +548,7 @@ private slots:
         // The address change is the last write, after every other setting was read back.
         const std::vector<std::string> &requests = logger(0).endpoint().requests();
         QCOMPARE(requests.at(requests.size() - 2),
-                 std::string("EW10.1.2.3,255.255.0.0,10.1.0.1,6001"));
+                 std::string("EW127.0.2.3,255.255.0.0,127.0.0.1,6001"));
         QCOMPARE(requests.back(), std::string("ER"));
     }
 
@@ -564,6 +564,15 @@ private slots:
                                       << "ip: The IP address must be four numbers from 0 to 255.";
         QTest::newRow("ip three fields") << write + QStringList{"ip=10.0.0.1"}
                                          << "ip: expected ip=dhcp or ip=ADDRESS,MASK,GATEWAY";
+        QTest::newRow("ip broadcast of its /22")
+            << write + QStringList{"ip=10.0.3.255,255.255.252.0,10.0.0.1"}
+            << "ip: 10.0.3.255 is the broadcast address of 10.0.0.0/22, not a logger's";
+        QTest::newRow("ip gateway outside")
+            << write + QStringList{"ip=10.0.0.11,255.255.255.0,10.0.1.1"}
+            << "ip: the gateway 10.0.1.1 is outside 10.0.0.0/24, the network of 10.0.0.11";
+        QTest::newRow("ip mask with a hole")
+            << write + QStringList{"ip=10.0.0.11,255.0.255.0,10.0.0.1"}
+            << "ip: the mask 255.0.255.0 is not a network mask (ones, then zeros)";
         QTest::newRow("data server octet") << write + QStringList{"data-server=192.0.2"}
                                            << "data-server: Please complete the IP address.";
         QTest::newRow("apn two parts")
@@ -813,6 +822,34 @@ private slots:
             << "line 1: the first line must be serial,ip,mask,gateway";
         QTest::newRow("plan missing logger") << good << plan.left(plan.indexOf("SN-002"))
                                              << "logger SN-002 (127.0.0.3) has no row in the plan";
+        QTest::newRow("plan serial twice")
+            << good << plan + "SN-001,10.0.0.13,255.255.255.0,10.0.0.1\n"
+            << "lines 2 and 4 both give serial SN-001";
+        const QByteArray header = "serial,ip,mask,gateway\n";
+        QTest::newRow("plan address twice") << good
+                                            << header + "SN-001,10.0.0.11,255.255.255.0,10.0.0.1\n"
+                                                        "SN-002,10.0.0.11,255.255.255.0,10.0.0.1\n"
+                                            << "lines 2 and 3 both give the address 10.0.0.11";
+        QTest::newRow("plan network address")
+            << good << header + "SN-001,10.0.0.0,255.255.255.0,10.0.0.1\n"
+            << "line 2: ip: 10.0.0.0 is the network address of 10.0.0.0/24, not a logger's";
+        QTest::newRow("plan broadcast address")
+            << good << header + "SN-001,10.0.0.255,255.255.255.0,10.0.0.1\n"
+            << "line 2: ip: 10.0.0.255 is the broadcast address of 10.0.0.0/24, not a logger's";
+        QTest::newRow("plan gateway outside")
+            << good << header + "SN-001,10.0.0.11,255.255.255.0,10.0.1.1\n"
+            << "line 2: ip: the gateway 10.0.1.1 is outside 10.0.0.0/24, the network of "
+               "10.0.0.11";
+        QTest::newRow("plan address of another target")
+            << good
+            << header + "SN-001,127.0.0.3,255.255.255.0,127.0.0.1\n"
+                        "SN-002,127.0.0.12,255.255.255.0,127.0.0.1\n"
+            << "line 2 gives SN-001 the address 127.0.0.3, where logger SN-002 answers now";
+        QTest::newRow("profile address is its network's broadcast")
+            << QByteArray(
+                   R"({"format":"tarnwick-profile","version":1,"settings":{"ip_configuration":{"address":"10.0.0.255","mask":"255.255.255.0","gateway":"10.0.0.1"}}})")
+            << QByteArray()
+            << "ip: 10.0.0.255 is the broadcast address of 10.0.0.0/24, not a logger's";
     }
 
     void badProfileOrPlanSendsNothing()
@@ -845,6 +882,90 @@ private slots:
         }
     }
 
+    // A logger other than the target answers at the new address: the target keeps its
+    // address, the failure names who answered, and the other logger is sent nothing.
+    void addressInUseIsNotTaken_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("write, the target's serial unknown")
+            << QStringList{"write", "--logger", "127.0.0.2", "ip=127.0.0.3,255.255.255.0,127.0.0.1"}
+            << "ip: logger SN-002 answers at 127.0.0.3, the new address and this logger's serial "
+               "number is not known; the address was not changed";
+        QTest::newRow("apply with a plan, another serial answers")
+            << QStringList{"apply", "--logger", "127.0.0.2", "--with-ip", "--plan"}
+            << "ip: logger SN-002 answers at 127.0.0.3, the new address; the address was not "
+               "changed";
+    }
+
+    void addressInUseIsNotTaken()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, error);
+        startLoggers(2);
+        QTemporaryDir directory;
+        if (arguments.first() == QLatin1String("apply")) {
+            const QString profile = directory.filePath("profile.json");
+            const QString plan = directory.filePath("plan.csv");
+            QFile profileFile(profile);
+            QVERIFY(profileFile.open(QIODevice::WriteOnly));
+            profileFile.write(R"({"format":"tarnwick-profile","version":1,"settings":{}})");
+            QFile planFile(plan);
+            QVERIFY(planFile.open(QIODevice::WriteOnly));
+            planFile.write("serial,ip,mask,gateway\nSN-001,127.0.0.3,255.255.255.0,127.0.0.1\n");
+            arguments.insert(1, profile);
+            arguments.append(plan);
+        }
+        const CliResult result = run(arguments + QStringList{"--format", "json"});
+        QCOMPARE(result.status, 1);
+        const QJsonObject record = JsonOf(result.out).at(0).toObject();
+        QCOMPARE(record.value("error").toString(), error);
+        QCOMPARE(record.value("error_kind").toString(), QStringLiteral("refused"));
+        for (const std::string &request : logger(0).endpoint().requests()) {
+            QVERIFY2(!request.starts_with("EW"), request.c_str());
+        }
+        QCOMPARE(logger(0).settings().network.ipAddress, std::string("192.168.1.100"));
+        QCOMPARE(requestsTo(1), 0);
+    }
+
+    // After the change the logger is looked for at its new address, then at its old one;
+    // the report says where it answered.
+    void addressChangeIsReadBackWhereTheLoggerAnswers_data()
+    {
+        QTest::addColumn<bool>("moves");
+        QTest::addColumn<bool>("changeAnswerLost");
+        QTest::addColumn<QString>("answersAt");
+        QTest::newRow("at the new address") << true << false << "127.0.0.20";
+        QTest::newRow("at the new address, the change's answer lost")
+            << true << true << "127.0.0.20";
+        QTest::newRow("still at the old address") << false << false << "127.0.0.2";
+    }
+
+    void addressChangeIsReadBackWhereTheLoggerAnswers()
+    {
+        QFETCH(bool, moves);
+        QFETCH(bool, changeAnswerLost);
+        QFETCH(QString, answersAt);
+        startLoggers(1);
+        logger(0).settings().network.movesToAWrittenAddress = moves;
+        LoggerSim &sim = logger(0).endpoint();
+        connect(&sim, &LoggerSim::datagramReceived, this,
+                [&sim, changeAnswerLost](const QByteArray &bytes) {
+                    sim.misbehaviour().dropRate =
+                        changeAnswerLost && bytes.mid(1, 2) == "EW" ? 1.0 : 0.0;
+                });
+        const CliResult result = run({"write", "--logger", "127.0.0.2",
+                                      "ip=127.0.0.20,255.255.255.0,127.0.0.1", "--format", "json"});
+        QCOMPARE(result.err, QString());
+        QCOMPARE(result.status, 0);
+        QCOMPARE(JsonOf(result.out).at(0).toObject().value("ip_configuration").toObject(),
+                 (QJsonObject{{"address", "127.0.0.20"},
+                              {"mask", "255.255.255.0"},
+                              {"gateway", "127.0.0.1"},
+                              {"answers_at", answersAt}}));
+        QCOMPARE(logger(0).endpoint().address().toString(), answersAt);
+    }
+
     void backupOfOneLoggerAppliedToTheOthers()
     {
         startLoggers(3);
@@ -872,8 +993,9 @@ private slots:
         QCOMPARE(stat(QFile::encodeName(path).constData(), &status), 0);
         QCOMPARE(status.st_mode & 0777, 0600u);
 
-        const QByteArray plan = "serial,ip,mask,gateway\nSN-002,10.0.0.12,255.255.255.0,10.0.0.1\n"
-                                "SN-003,10.0.0.13,255.255.255.0,10.0.0.1\n";
+        const QByteArray plan =
+            "serial,ip,mask,gateway\nSN-002,127.0.0.12,255.255.255.0,127.0.0.1\n"
+            "SN-003,127.0.0.13,255.255.255.0,127.0.0.1\n";
         const QString planPath = directory.filePath("plan.csv");
         {
             QFile file(planPath);
@@ -902,7 +1024,7 @@ private slots:
                          source.devices.devices[device].appendInfo);
             }
             QCOMPARE(target.network.ipAddress,
-                     QStringLiteral("10.0.0.1%1").arg(index + 1).toStdString());
+                     QStringLiteral("127.0.0.1%1").arg(index + 1).toStdString());
         }
     }
 

@@ -1,4 +1,5 @@
 #include "fleet/profile.h"
+#include "fleet/settings/network.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -30,6 +31,56 @@ private slots:
         documented.sort();
         catalogue.sort();
         QCOMPARE(documented, catalogue);
+    }
+
+    // A fixed address must fit its own network; each boundary has a row on either side.
+    void fixedAddressFitsItsNetwork_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("mask");
+        QTest::addColumn<QString>("gateway");
+        QTest::addColumn<QString>("refusal"); // empty: accepted
+        QTest::newRow("/30 network address")
+            << "10.0.0.8"
+            << "255.255.255.252"
+            << "10.0.0.9"
+            << "ip: 10.0.0.8 is the network address of 10.0.0.8/30, not a logger's";
+        QTest::newRow("/30 broadcast address")
+            << "10.0.0.11"
+            << "255.255.255.252"
+            << "10.0.0.9"
+            << "ip: 10.0.0.11 is the broadcast address of 10.0.0.8/30, not a logger's";
+        QTest::newRow("/30 first host") << "10.0.0.9"
+                                        << "255.255.255.252"
+                                        << "10.0.0.10"
+                                        << "";
+        QTest::newRow("/31 lower address") << "10.0.0.8"
+                                           << "255.255.255.254"
+                                           << "10.0.0.9"
+                                           << "";
+        QTest::newRow("/31 upper address") << "10.0.0.9"
+                                           << "255.255.255.254"
+                                           << "10.0.0.8"
+                                           << "";
+        QTest::newRow("gateway the network's last host") << "10.0.0.11"
+                                                         << "255.255.255.0"
+                                                         << "10.0.0.254"
+                                                         << "";
+        QTest::newRow("gateway just past the network")
+            << "10.0.0.11"
+            << "255.255.255.0"
+            << "10.0.1.0"
+            << "ip: the gateway 10.0.1.0 is outside 10.0.0.0/24, the network of 10.0.0.11";
+    }
+
+    void fixedAddressFitsItsNetwork()
+    {
+        QFETCH(QString, address);
+        QFETCH(QString, mask);
+        QFETCH(QString, gateway);
+        QFETCH(QString, refusal);
+        const fleet::Checked<fleet::FixedIp> checked = fleet::CheckFixedIp(address, mask, gateway);
+        QCOMPARE(checked.accepted() ? QString() : checked.refusal().message, refusal);
     }
 };
 

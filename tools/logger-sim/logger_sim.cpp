@@ -44,6 +44,16 @@ bool LoggerSim::start()
            m_searchSocket.bind(m_address, m_requestedSearchPort, QAbstractSocket::DontShareAddress);
 }
 
+bool LoggerSim::moveTo(const QHostAddress &address)
+{
+    m_requestedCommandPort = commandPort();
+    m_requestedSearchPort = searchPort();
+    m_commandSocket.close();
+    m_searchSocket.close();
+    m_address = address;
+    return start();
+}
+
 void LoggerSim::setCommandHandler(const std::string &code, CommandHandler handler)
 {
     m_handlers[code] = std::move(handler);

@@ -59,6 +59,9 @@ public:
 
     // Binds both ports (0 picks a free one). False when either bind fails.
     bool start();
+    // Binds both ports again at another address, as a logger does once its address has
+    // changed. False when either bind fails.
+    bool moveTo(const QHostAddress &address);
 
     QHostAddress address() const { return m_address; }
     quint16 commandPort() const { return m_commandSocket.localPort(); }

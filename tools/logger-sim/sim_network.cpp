@@ -1,5 +1,7 @@
 #include "sim_network.h"
 
+#include <QTimer>
+
 #include <functional>
 #include <optional>
 #include <utility>
@@ -43,7 +45,7 @@ void InstallIpConfiguration(LoggerSim &sim, NetworkState &state)
     InstallRead(sim, "ER", [&state] {
         return state.ipAddress + "," + state.subnetMask + "," + state.gateway;
     });
-    sim.setCommandHandler("EW", [&state](const std::string &request) -> Answer {
+    sim.setCommandHandler("EW", [&sim, &state](const std::string &request) -> Answer {
         const std::vector<std::string> fields = CommaFields(request);
         if (fields.size() != 4) {
             return std::nullopt;
@@ -54,6 +56,13 @@ void InstallIpConfiguration(LoggerSim &sim, NetworkState &state)
         state.ipConfigurationPort = fields[3];
         // All-zero addresses ask the logger to take its configuration from DHCP.
         state.dhcp = fields[0] == "0.0.0.0" && fields[1] == "0.0.0.0" && fields[2] == "0.0.0.0";
+        if (state.movesToAWrittenAddress && !state.dhcp) {
+            // Queued, so that the answer leaves from the old address first.
+            QTimer::singleShot(0, &sim,
+                               [&sim, address = QHostAddress(QString::fromStdString(fields[0]))] {
+                                   sim.moveTo(address);
+                               });
+        }
         return kWritten;
     });
 }

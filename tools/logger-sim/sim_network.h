@@ -23,6 +23,9 @@ struct NetworkState {
     std::string dataServerPort = "9040";
     UpstreamServerSlot gprsServer;
     UpstreamServerSlot ethernetServer;
+    // Whether a fixed address written takes effect at once: the answer to the write still
+    // comes from the old address, everything after it goes to the new one.
+    bool movesToAWrittenAddress = false;
 };
 
 // Answers ER/EW, R3/R4, MR, GW/GR and RW/RR from and into `state`, which must outlive the

@@ -7,8 +7,12 @@
 #include "wire_text/wire_text.h"
 #include "write_steps.h"
 
+#include <QHostAddress>
 #include <QJsonObject>
 #include <QStringList>
+
+#include <bit>
+#include <optional>
 
 namespace fleet {
 namespace {
@@ -34,11 +38,18 @@ OctetRow OctetsOf(const QString &dotted)
     return network_addressing::CutDottedText(ToWire(dotted));
 }
 
-void ReadIp(LoggerJob &job, std::function<void(const IpConfiguration &)> done)
+// Without an answer the job fails, unless onSilence is given.
+void ReadIpOr(LoggerJob &job, std::function<void(const IpConfiguration &)> done,
+              LoggerJob::SilenceHandler onSilence)
 {
     // An answer of fewer than three fields is not ER's.
     AskParsed(job, Request::Bare(codes::kIpConfigurationRead), network_addressing::ParseIpAnswer,
-              std::move(done));
+              std::move(done), std::move(onSilence));
+}
+
+void ReadIp(LoggerJob &job, std::function<void(const IpConfiguration &)> done)
+{
+    ReadIpOr(job, std::move(done), {});
 }
 
 QJsonObject IpReport(const IpConfiguration &configuration)
@@ -46,6 +57,123 @@ QJsonObject IpReport(const IpConfiguration &configuration)
     return {{"address", Dotted(configuration.address)},
             {"mask", Dotted(configuration.mask)},
             {"gateway", Dotted(configuration.gateway)}};
+}
+
+QString IpLine(const QJsonObject &ip)
+{
+    return QStringList{ip["address"].toString(), ip["mask"].toString(), ip["gateway"].toString()}
+        .join(QLatin1Char(','));
+}
+
+quint32 NumberOf(const OctetRow &octets)
+{
+    quint32 number = 0;
+    for (const std::string &octet : octets) {
+        number = (number << 8) | static_cast<quint32>(std::stoul(octet));
+    }
+    return number;
+}
+
+QString DottedNumber(quint32 address)
+{
+    return QHostAddress(address).toString();
+}
+
+// What makes the configuration one a logger cannot work at, checked once every address is
+// four numbers.
+std::optional<QString> SubnetProblem(const FixedIp &ip)
+{
+    const quint32 hostBits = ~ip.mask;
+    if ((hostBits & (hostBits + 1)) != 0) {
+        return QStringLiteral("the mask %1 is not a network mask (ones, then zeros)")
+            .arg(DottedNumber(ip.mask));
+    }
+    const quint32 network = ip.address & ip.mask;
+    const quint32 broadcast = network | hostBits;
+    const QString block =
+        QStringLiteral("%1/%2").arg(DottedNumber(network)).arg(32 - std::popcount(hostBits));
+    // A /31 or /32 has neither a network nor a broadcast address.
+    constexpr int kFewestHostBitsWithBoth = 2;
+    if (std::popcount(hostBits) >= kFewestHostBitsWithBoth) {
+        if (ip.address == network) {
+            return QStringLiteral("%1 is the network address of %2, not a logger's")
+                .arg(DottedNumber(ip.address), block);
+        }
+        if (ip.address == broadcast) {
+            return QStringLiteral("%1 is the broadcast address of %2, not a logger's")
+                .arg(DottedNumber(ip.address), block);
+        }
+    }
+    if ((ip.gateway & ip.mask) != network) {
+        return QStringLiteral("the gateway %1 is outside %2, the network of %3")
+            .arg(DottedNumber(ip.gateway), block, DottedNumber(ip.address));
+    }
+    return std::nullopt;
+}
+
+// Before the address changes: two loggers at one address would both be lost, so a logger
+// that answers at the new address must be this one, known by its serial number.
+void ProbeNewAddress(LoggerJob &job, const QHostAddress &newAddress)
+{
+    job.then([&job, newAddress] {
+        if (newAddress == job.address()) {
+            job.next(); // the address stays: only this logger is there
+            return;
+        }
+        job.probe(newAddress, [&job, newAddress](const std::optional<QString> &serial) {
+            const QString &own = job.outcome().serial;
+            if (!serial || (!own.isEmpty() && *serial == own)) {
+                job.next();
+                return;
+            }
+            const QString who = serial->isEmpty() ? QStringLiteral("a logger")
+                                                  : QStringLiteral("logger %1").arg(*serial);
+            const QString whyNotOurs = own.isEmpty()
+                                           ? QStringLiteral(" and this logger's serial number "
+                                                            "is not known")
+                                           : QString();
+            job.fail(
+                FailureKind::Refused,
+                QStringLiteral("%1: %2 answers at %3, the new address%4; the address was "
+                               "not changed")
+                    .arg(CommandLineName(Setting::Ip), who, newAddress.toString(), whyNotOurs));
+        });
+    });
+}
+
+// After the change: the logger is looked for at its new address first, then at the old one.
+// The read-back must hold what was written; the record says where the logger answered.
+void ReadBackWhereItAnswers(LoggerJob &job, const QJsonObject &expected,
+                            const QHostAddress &newAddress)
+{
+    const QHostAddress oldAddress = job.address();
+    const auto verify = [&job, expected](const QHostAddress &at) {
+        return [&job, expected, at](const IpConfiguration &read) {
+            const QJsonObject got = IpReport(read);
+            if (got != expected) {
+                Differs(job, Setting::Ip, IpLine(got), IpLine(expected));
+                return;
+            }
+            QJsonObject written = expected;
+            written.insert("answers_at", at.toString());
+            Recorded(job, Setting::Ip, written);
+        };
+    };
+    if (newAddress == oldAddress) {
+        ReadIp(job, verify(oldAddress));
+        return;
+    }
+    job.moveTo(newAddress);
+    ReadIpOr(job, verify(newAddress), [&job, verify, oldAddress, newAddress] {
+        job.moveTo(oldAddress);
+        ReadIpOr(job, verify(oldAddress), [&job, oldAddress, newAddress] {
+            job.fail(FailureKind::NoAnswer,
+                     QStringLiteral("%1: after the address change the logger answers neither at "
+                                    "%2 nor at %3")
+                         .arg(CommandLineName(Setting::Ip), newAddress.toString(),
+                              oldAddress.toString()));
+        });
+    });
 }
 
 void ReadDataServerAddress(LoggerJob &job, std::function<void(const QString &)> done)
@@ -92,6 +220,30 @@ CheckedWrite DataServerWrite(const QString &address)
                         .wanted = expected};
 }
 
+// The change itself, then the read-back wherever the logger answers.
+void ChangeAddress(LoggerJob &job, const Request &change, const QJsonObject &expected,
+                   const QHostAddress &newAddress)
+{
+    job.then([&job, change, expected, newAddress] {
+        const auto readBack = [&job, expected, newAddress] {
+            ReadBackWhereItAnswers(job, expected, newAddress);
+        };
+        // A logger that takes its new address at once may do so before its answer is
+        // through: without an answer, the read-back tells whether it changed.
+        job.ask(
+            change, [readBack](const std::string &) { readBack(); }, {}, readBack);
+    });
+}
+
+CheckedWrite FixedIpWriteOf(const QString &address, const QString &mask, const QString &gateway)
+{
+    const Checked<FixedIp> ip = CheckFixedIp(address, mask, gateway);
+    if (!ip.accepted()) {
+        return ip.refusal();
+    }
+    return FixedIpWrite(ip.value());
+}
+
 } // namespace
 
 void ReadIpConfiguration(LoggerJob &job)
@@ -99,33 +251,35 @@ void ReadIpConfiguration(LoggerJob &job)
     ReadAndRecord<IpConfiguration>(job, Setting::Ip, ReadIp, IpReport);
 }
 
-CheckedWrite FixedIpWrite(const QString &address, const QString &mask, const QString &gateway)
+Checked<FixedIp> CheckFixedIp(const QString &address, const QString &mask, const QString &gateway)
 {
     const IpConfiguration entered{OctetsOf(address), OctetsOf(mask), OctetsOf(gateway)};
     if (const auto problem = network_addressing::CheckFixedIpEntry(entered)) {
         return Refused(Setting::Ip, *problem);
     }
-    const QJsonObject expected = IpReport(entered);
-    const auto line = [](const QJsonObject &ip) {
-        return QStringList{ip["address"].toString(), ip["mask"].toString(),
-                           ip["gateway"].toString()}
-            .join(QLatin1Char(','));
-    };
-    return SettingWrite{
-        Setting::Ip,
-        VerifiedWrite(
-            {codes::kIpConfigurationWrite, network_addressing::BuildFixedIpRequest(entered)},
-            [expected, line](LoggerJob &job) {
-                ReadIp(job, [&job, expected, line](const IpConfiguration &read) {
-                    const QJsonObject got = IpReport(read);
-                    if (got != expected) {
-                        Differs(job, Setting::Ip, line(got), line(expected));
-                        return;
-                    }
-                    Recorded(job, Setting::Ip, expected);
-                });
-            }),
-        Ownership::OneLoggersOwn, expected};
+    const FixedIp ip{NumberOf(entered.address), NumberOf(entered.mask), NumberOf(entered.gateway)};
+    if (const auto problem = SubnetProblem(ip)) {
+        return Refused(Setting::Ip, *problem);
+    }
+    return ip;
+}
+
+SettingWrite FixedIpWrite(const FixedIp &ip)
+{
+    // Written as plain decimal numbers, so the read-back compares with what was sent.
+    const IpConfiguration written{OctetsOf(DottedNumber(ip.address)),
+                                  OctetsOf(DottedNumber(ip.mask)),
+                                  OctetsOf(DottedNumber(ip.gateway))};
+    const Request change{codes::kIpConfigurationWrite,
+                         network_addressing::BuildFixedIpRequest(written)};
+    const QJsonObject expected = IpReport(written);
+    const QHostAddress newAddress(ip.address);
+    return SettingWrite{Setting::Ip,
+                        [change, expected, newAddress](LoggerJob &job) {
+                            ProbeNewAddress(job, newAddress);
+                            ChangeAddress(job, change, expected, newAddress);
+                        },
+                        Ownership::OneLoggersOwn, expected};
 }
 
 CheckedWrite ParseIpAssignment(const Assignment &assignment)
@@ -137,7 +291,7 @@ CheckedWrite ParseIpAssignment(const Assignment &assignment)
     if (parts.size() != 3) {
         return ExpectedForm(Setting::Ip, assignment.mode);
     }
-    return FixedIpWrite(parts[0], parts[1], parts[2]);
+    return FixedIpWriteOf(parts[0], parts[1], parts[2]);
 }
 
 CheckedProfileSetting IpFromProfile(const QJsonValue &value, const QString &path)
@@ -151,7 +305,7 @@ CheckedProfileSetting IpFromProfile(const QJsonValue &value, const QString &path
     if (!fields.accepted()) {
         return fields.refusal();
     }
-    return AsProfileSetting(FixedIpWrite(fields.value()[0], fields.value()[1], fields.value()[2]));
+    return AsProfileSetting(FixedIpWriteOf(fields.value()[0], fields.value()[1], fields.value()[2]));
 }
 
 void ReadDataServer(LoggerJob &job)

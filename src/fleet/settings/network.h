@@ -11,11 +11,25 @@ namespace fleet {
 
 class LoggerJob;
 
+// A fixed IP configuration, each address as a number.
+struct FixedIp {
+    quint32 address = 0;
+    quint32 mask = 0;
+    quint32 gateway = 0;
+};
+
 void ReadIpConfiguration(LoggerJob &job);
 CheckedWrite ParseIpAssignment(const Assignment &assignment);
 CheckedProfileSetting IpFromProfile(const QJsonValue &value, const QString &path);
-// A fixed address, checked as the window checks it.
-CheckedWrite FixedIpWrite(const QString &address, const QString &mask, const QString &gateway);
+// A fixed address, checked as the window checks it and then as one a logger can work at:
+// the mask is ones then zeros, the address is neither the network address nor the
+// broadcast address of its network, and the gateway lies inside that network.
+Checked<FixedIp> CheckFixedIp(const QString &address, const QString &mask, const QString &gateway);
+// The address change. First the new address is probed: when a logger other than this one
+// answers there, nothing is changed and the job fails as refused. After the change, or
+// after it went unanswered, the configuration is read back at the new address, else at
+// the old one, and recorded with the address it answered at ("answers_at").
+SettingWrite FixedIpWrite(const FixedIp &ip);
 
 void ReadDataServer(LoggerJob &job);
 CheckedWrite ParseDataServerAssignment(const Assignment &assignment);

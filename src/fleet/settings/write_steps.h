@@ -15,13 +15,16 @@
 namespace fleet {
 
 // Asks for a read whose answer is taken only when `parse` reads it: an answer that does not
-// parse as this read's is set aside, and the wait goes on.
+// parse as this read's is set aside, and the wait goes on. Without an answer the job fails,
+// unless onSilence is given.
 template <typename Parse, typename Done>
-void AskParsed(LoggerJob &job, const protocol::Request &request, Parse parse, Done done)
+void AskParsed(LoggerJob &job, const protocol::Request &request, Parse parse, Done done,
+               LoggerJob::SilenceHandler onSilence = {})
 {
     job.ask(
         request, [parse, done](const std::string &payload) { done(*parse(payload)); },
-        [parse](std::string_view payload) { return parse(payload).has_value(); });
+        [parse](std::string_view payload) { return parse(payload).has_value(); },
+        std::move(onSilence));
 }
 
 // Text of the loggers' code page, and back, trimmed as the window trims its edits.
