@@ -1,38 +1,82 @@
-// bench_fleet: tarnwick-cli (a child process) against 254 substitute loggers on loopback
-// (127.0.0.2 to 127.0.0.255), served by a thread of this program as devices on a LAN.
+// bench_fleet: tarnwick-cli (a child process) against substitute loggers on loopback, served
+// by a thread of this program as devices on a LAN.
 //
+// 254 loggers on 127.0.0.2 to 127.0.0.255:
 //   read --all   search of the range, then every setting of every logger
 //   apply        a full profile written to every logger, each setting read back
 //   apply, 10 %  the same while every logger drops a tenth of its answers
 //   peak RSS     the largest resident set of any tarnwick-cli run
 //
-// Prints one Markdown table row per figure on stdout and the details on stderr.
+// --difference-apply, for an apply that reads each setting first and writes only those that
+// differ, adds:
+//   apply --dry-run          the profile against loggers that do not hold it: reads only
+//   apply, profile holds     the profile again once every logger holds it: reads only
+// Both count the writes the loggers receive, which must be none.
+//
+// --wide: 1,016 loggers on 127.0.4.0/22, every address but each /24's .0 and .255:
+//   read --all   search of the /22, then every setting of every logger
+//   peak RSS     the largest resident set of those runs
+//
+// Each plant is a run of this program of its own, so that the peak resident set of its
+// children is that plant's. Prints one Markdown table row per figure on stdout and the
+// details on stderr.
 
 #include "simulated_logger.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <memory>
+#include <set>
+#include <string>
 #include <vector>
 
 #include <sys/resource.h>
 
 namespace {
 
-constexpr int kLoggerCount = 254;
-
 struct Options {
     QString cli;
     int runs = 5;
     int lossyRuns = 3;
+    bool wide = false;
+    bool differenceApply = false;
 };
+
+// The 254 hosts of 127.0.0.0/24 after the tool's own 127.0.0.1.
+std::vector<QHostAddress> LanAddresses()
+{
+    std::vector<QHostAddress> addresses;
+    for (int host = 2; host <= 255; ++host) {
+        addresses.emplace_back(QStringLiteral("127.0.0.%1").arg(host));
+    }
+    return addresses;
+}
+
+// 127.0.4.0/22 less each /24's .0 and .255: 1,016 loggers. A search of the /22 probes
+// the six addresses left out inside it as well; they stay silent, as unused addresses do.
+const char kWideRange[] = "127.0.4.0/22";
+
+std::vector<QHostAddress> WideAddresses()
+{
+    std::vector<QHostAddress> addresses;
+    for (int network = 4; network <= 7; ++network) {
+        for (int host = 1; host <= 254; ++host) {
+            addresses.emplace_back(QStringLiteral("127.0.%1.%2").arg(network).arg(host));
+        }
+    }
+    return addresses;
+}
 
 // A full profile: every writable setting but the IP configuration and the PIN.
 const char kProfile[] = R"({
@@ -64,7 +108,7 @@ double Median(std::vector<double> values)
 class LoggerFarm
 {
 public:
-    LoggerFarm()
+    explicit LoggerFarm(std::vector<QHostAddress> addresses) : m_addresses(std::move(addresses))
     {
         m_thread.start();
         m_context.moveToThread(&m_thread);
@@ -81,7 +125,8 @@ public:
 
     quint16 commandPort() const { return m_commandPort; }
     quint16 searchPort() const { return m_searchPort; }
-    bool started() const { return m_loggers.size() == kLoggerCount; }
+    int size() const { return static_cast<int>(m_addresses.size()); }
+    bool started() const { return m_loggers.size() == m_addresses.size(); }
 
     void setDropRate(double rate)
     {
@@ -95,13 +140,45 @@ public:
             Qt::BlockingQueuedConnection);
     }
 
+    // Every logger's settings back to a new logger's, so that a profile written before no
+    // longer holds.
+    void restoreSettings()
+    {
+        QMetaObject::invokeMethod(
+            &m_context,
+            [this] {
+                for (auto &logger : m_loggers) {
+                    logger->settings() = LoggerSettings{};
+                }
+            },
+            Qt::BlockingQueuedConnection);
+    }
+
+    // The write requests every logger has received since it started.
+    long writesReceived()
+    {
+        static const std::set<std::string> kWriteCodes{"EW", "R4", "GW", "RW", "AW", "PW",
+                                                       "PC", "CW", "QW", "DA", "DE", "SW"};
+        long writes = 0;
+        QMetaObject::invokeMethod(
+            &m_context,
+            [this, &writes] {
+                for (auto &logger : m_loggers) {
+                    for (const std::string &request : logger->endpoint().requests()) {
+                        writes += kWriteCodes.count(request.substr(0, 2)) > 0 ? 1 : 0;
+                    }
+                }
+            },
+            Qt::BlockingQueuedConnection);
+        return writes;
+    }
+
 private:
     void start()
     {
-        for (int index = 0; index < kLoggerCount; ++index) {
-            const QHostAddress address(QStringLiteral("127.0.0.%1").arg(index + 2));
+        for (std::size_t index = 0; index < m_addresses.size(); ++index) {
             auto logger = std::make_unique<SimulatedLogger>(
-                address, m_commandPort, m_searchPort,
+                m_addresses[index], m_commandPort, m_searchPort,
                 LoggerIdentity{
                     QStringLiteral("SN-%1").arg(index + 1, 3, 10, QLatin1Char('0')).toStdString(),
                     "V1.0"});
@@ -115,6 +192,7 @@ private:
         }
     }
 
+    const std::vector<QHostAddress> m_addresses;
     QThread m_thread;
     QObject m_context;
     std::vector<std::unique_ptr<SimulatedLogger>> m_loggers;
@@ -124,10 +202,23 @@ private:
 
 struct CliRun {
     double seconds = 0.0;
+    double cpuSeconds = 0.0; // user and system time of the tarnwick-cli process
     int status = -1;
-    int loggerLines = 0; // CSV lines of loggers that succeeded
+    QByteArray output;
     QString errors;
 };
+
+// The CPU time of every tarnwick-cli run of this program so far: beside a run's wall time,
+// it tells the tool's own work from waiting for a core on a busy machine.
+double ChildrenCpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    const auto seconds = [](const timeval &time) {
+        return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / 1e6;
+    };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
 
 CliRun RunCli(const Options &options, const LoggerFarm &farm, QStringList arguments)
 {
@@ -140,23 +231,60 @@ CliRun RunCli(const Options &options, const LoggerFarm &farm, QStringList argume
                   "--command-port",
                   QString::number(farm.commandPort()),
                   "--search-port",
-                  QString::number(farm.searchPort()),
-                  "--format",
-                  "csv"};
+                  QString::number(farm.searchPort())};
     QProcess process;
+    const double cpuBefore = ChildrenCpuSeconds();
     QElapsedTimer clock;
     clock.start();
     process.start(options.cli, arguments);
     process.waitForFinished(120000);
     CliRun run;
     run.seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
+    run.cpuSeconds = ChildrenCpuSeconds() - cpuBefore;
     run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    for (const QByteArray &line : process.readAllStandardOutput().split('\n')) {
-        // A succeeded logger's line ends with an empty error field.
-        run.loggerLines += line.startsWith("127.0.0.") && line.endsWith(',') ? 1 : 0;
-    }
+    run.output = process.readAllStandardOutput();
     run.errors = QString::fromLocal8Bit(process.readAllStandardError()).trimmed();
     return run;
+}
+
+// How many loggers a run's report shows as the figure wants them.
+using ReportCheck = std::function<int(const QByteArray &report)>;
+const QStringList kCsv{"--format", "csv"};
+const QStringList kJson{"--format", "json"};
+
+// CSV: the lines of loggers that succeeded, which end with an empty error field.
+int SucceededCsvLines(const QByteArray &report)
+{
+    int lines = 0;
+    for (const QByteArray &line : report.split('\n')) {
+        lines += line.startsWith("127.") && line.endsWith(',') ? 1 : 0;
+    }
+    return lines;
+}
+
+// JSON of apply: the loggers without an error whose every setting of the profile has one
+// of these statuses.
+ReportCheck SettingsWithStatuses(const QStringList &statuses)
+{
+    return [statuses](const QByteArray &report) {
+        static const QStringList kProfileSettings{"data_server", "apn",     "operator",
+                                                  "front_end",   "devices", "system"};
+        int loggers = 0;
+        for (const QJsonValue &entry : QJsonDocument::fromJson(report).array()) {
+            const QJsonObject logger = entry.toObject();
+            const bool settled =
+                !logger.contains(QLatin1String("error")) &&
+                std::all_of(kProfileSettings.begin(), kProfileSettings.end(),
+                            [&](const QString &setting) {
+                                return statuses.contains(logger.value(setting)
+                                                             .toObject()
+                                                             .value(QLatin1String("status"))
+                                                             .toString());
+                            });
+            loggers += settled ? 1 : 0;
+        }
+        return loggers;
+    };
 }
 
 void Row(const QString &figure, const QString &measured, const QString &bound, bool met)
@@ -165,27 +293,175 @@ void Row(const QString &figure, const QString &measured, const QString &bound, b
                 qPrintable(bound), met ? "met" : "MISSED");
 }
 
-// Runs one command `runs` times; every run must end with status 0 and all 254 loggers.
+// Runs one command `runs` times; every run must end with status 0 and every logger.
 struct Series {
     std::vector<double> seconds;
-    int worstLoggers = kLoggerCount;
+    int loggers = 0;
+    int worstLoggers = 0;
     bool allSucceeded = true;
+    long writes = 0; // write requests the loggers received during the runs
+
+    bool complete() const { return allSucceeded && worstLoggers == loggers; }
+    bool met(double boundSeconds) const { return complete() && Median(seconds) < boundSeconds; }
+    QString medianText() const
+    {
+        return QStringLiteral("%1 s, %2/%3 ok")
+            .arg(Median(seconds), 0, 'f', 2)
+            .arg(worstLoggers)
+            .arg(loggers);
+    }
 };
 
-Series Repeat(const Options &options, const LoggerFarm &farm, const QStringList &arguments,
-              int runs, const char *name)
+struct Command {
+    QStringList arguments;
+    const char *name;
+    ReportCheck check = SucceededCsvLines;
+    // Run before each run, outside the time taken.
+    std::function<void()> prepare = [] {};
+};
+
+Series Repeat(const Options &options, LoggerFarm &farm, const Command &command, int runs)
 {
     Series series;
+    series.loggers = farm.size();
+    series.worstLoggers = farm.size();
     for (int run = 0; run < runs; ++run) {
-        const CliRun result = RunCli(options, farm, arguments);
+        command.prepare();
+        const long writesBefore = farm.writesReceived();
+        const CliRun result = RunCli(options, farm, command.arguments);
+        series.writes += farm.writesReceived() - writesBefore;
+        const int loggers = command.check(result.output);
         series.seconds.push_back(result.seconds);
-        series.worstLoggers = std::min(series.worstLoggers, result.loggerLines);
+        series.worstLoggers = std::min(series.worstLoggers, loggers);
         series.allSucceeded = series.allSucceeded && result.status == 0;
-        std::fprintf(stderr, "%s run %d: %.3f s, status %d, %d of %d loggers%s%s\n", name, run + 1,
-                     result.seconds, result.status, result.loggerLines, kLoggerCount,
-                     result.errors.isEmpty() ? "" : "\n  ", qPrintable(result.errors.left(400)));
+        std::fprintf(stderr,
+                     "%s run %d: %.3f s (tarnwick-cli CPU %.3f s), status %d, %d of %d "
+                     "loggers%s%s\n",
+                     command.name, run + 1, result.seconds, result.cpuSeconds, result.status,
+                     loggers, farm.size(), result.errors.isEmpty() ? "" : "\n  ",
+                     qPrintable(result.errors.left(400)));
     }
     return series;
+}
+
+// The largest resident set of any tarnwick-cli run of this program so far.
+double ChildrenPeakMegabytes()
+{
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    return static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+
+void MeasureLan(const Options &options, LoggerFarm &farm)
+{
+    QTemporaryDir directory;
+    const QString profile = directory.filePath(QStringLiteral("plant.json"));
+    {
+        // The profile holds a password: readable by its owner alone, as the tool asks.
+        QFile file(profile);
+        file.open(QIODevice::WriteOnly);
+        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        file.write(kProfile);
+    }
+    const QStringList everyLogger{"--all", "--range", "127.0.0.2-127.0.0.255", "--wait", "200"};
+    const QStringList applyProfile = QStringList{"apply", profile} + everyLogger;
+    // Each apply starts from loggers that do not hold the profile, so that it writes it.
+    const auto restoreSettings = [&farm] { farm.restoreSettings(); };
+
+    const Series read = Repeat(
+        options, farm, {QStringList{"read"} + everyLogger + kCsv, "read --all"}, options.runs);
+    Series dryRun;
+    if (options.differenceApply) {
+        dryRun = Repeat(options, farm,
+                        {applyProfile + QStringList{"--dry-run"} + kJson, "apply --dry-run",
+                         SettingsWithStatuses({"unchanged", "would_change", "would_write"}),
+                         restoreSettings},
+                        options.runs);
+    }
+    const Series apply =
+        Repeat(options, farm, {applyProfile + kCsv, "apply", SucceededCsvLines, restoreSettings},
+               options.runs);
+    Series holds;
+    if (options.differenceApply) {
+        holds = Repeat(
+            options, farm,
+            {applyProfile + kJson, "apply, profile holds", SettingsWithStatuses({"unchanged"})},
+            options.runs);
+    }
+    farm.setDropRate(0.1);
+    const Series lossy =
+        Repeat(options, farm,
+               {applyProfile + QStringList{"--timeout", "300", "--retries", "6"} + kCsv,
+                "apply, 10 % dropped", SucceededCsvLines, restoreSettings},
+               options.lossyRuns);
+    farm.setDropRate(0.0);
+    const double peakMegabytes = ChildrenPeakMegabytes();
+
+    Row(QStringLiteral("tarnwick-cli read --all, every setting, 254 loggers (median of %1)")
+            .arg(options.runs),
+        read.medianText(), QStringLiteral("< 2 s"), read.met(2.0));
+    Row(QStringLiteral(
+            "tarnwick-cli apply, full profile with read-back, 254 loggers (median of %1)")
+            .arg(options.runs),
+        apply.medianText(), QStringLiteral("< 4 s"), apply.met(4.0));
+    if (options.differenceApply) {
+        const auto readsOnly = [](const Series &series, const char *settled) {
+            return QStringLiteral("%1 s, %2/%3 %4, %5 writes")
+                .arg(Median(series.seconds), 0, 'f', 2)
+                .arg(series.worstLoggers)
+                .arg(series.loggers)
+                .arg(QLatin1String(settled))
+                .arg(series.writes);
+        };
+        Row(QStringLiteral("tarnwick-cli apply --dry-run, full profile, 254 loggers that do not "
+                           "hold it (median of %1)")
+                .arg(options.runs),
+            readsOnly(dryRun, "reported"), QStringLiteral("< 1 s, no write"),
+            dryRun.met(1.0) && dryRun.writes == 0);
+        Row(QStringLiteral("tarnwick-cli apply of a profile all 254 loggers hold (median of %1)")
+                .arg(options.runs),
+            readsOnly(holds, "unchanged"), QStringLiteral("< 1 s, no write"),
+            holds.met(1.0) && holds.writes == 0);
+    }
+    const double slowest = *std::max_element(lossy.seconds.begin(), lossy.seconds.end());
+    Row(QStringLiteral(
+            "the same apply, 10 % of answers dropped, timeout 300 ms, 6 retries (slowest of %1)")
+            .arg(options.lossyRuns),
+        QStringLiteral("%1 s, %2/254 ok").arg(slowest, 0, 'f', 2).arg(lossy.worstLoggers),
+        QStringLiteral("254/254, < 15 s"), lossy.complete() && slowest < 15.0);
+    Row(QStringLiteral("tarnwick-cli peak resident set, any of the runs above"),
+        QStringLiteral("%1 MB").arg(peakMegabytes, 0, 'f', 1), QStringLiteral("< 60 MB"),
+        peakMegabytes < 60.0);
+}
+
+void MeasureWide(const Options &options, LoggerFarm &farm)
+{
+    // --expect makes a search that falls short fail at once, naming what it found.
+    const Series read = Repeat(options, farm,
+                               {QStringList{"read", "--all", "--range", kWideRange, "--wait", "200",
+                                            "--expect", QString::number(farm.size())} +
+                                    kCsv,
+                                "read --all of a /22"},
+                               options.runs);
+    const double peakMegabytes = ChildrenPeakMegabytes();
+    Row(QStringLiteral("tarnwick-cli read --all over %1, every setting, %2 loggers (median of %3)")
+            .arg(QLatin1String(kWideRange))
+            .arg(farm.size())
+            .arg(options.runs),
+        read.medianText(), QStringLiteral("< 4 s"), read.met(4.0));
+    Row(QStringLiteral("tarnwick-cli peak resident set, read --all of %1 loggers").arg(farm.size()),
+        QStringLiteral("%1 MB").arg(peakMegabytes, 0, 'f', 1), QStringLiteral("< 80 MB"),
+        peakMegabytes < 80.0);
+}
+
+// Two sockets a logger: 1,016 loggers need more descriptors than a soft limit of 1,024.
+void RaiseDescriptorLimit()
+{
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &limit);
+    }
 }
 
 } // namespace
@@ -195,9 +471,17 @@ int main(int argc, char *argv[])
     QCoreApplication application(argc, argv);
     Options options;
     const QStringList arguments = QCoreApplication::arguments();
-    for (qsizetype index = 1; index + 1 < arguments.size(); index += 2) {
+    for (qsizetype index = 1; index < arguments.size(); ++index) {
         const QString &name = arguments[index];
-        const QString &value = arguments[index + 1];
+        const QString value = arguments.value(index + 1);
+        if (name == QLatin1String("--wide")) {
+            options.wide = true;
+            continue;
+        }
+        if (name == QLatin1String("--difference-apply")) {
+            options.differenceApply = true;
+            continue;
+        }
         if (name == QLatin1String("--cli")) {
             options.cli = value;
         } else if (name == QLatin1String("--runs")) {
@@ -205,66 +489,23 @@ int main(int argc, char *argv[])
         } else if (name == QLatin1String("--lossy-runs")) {
             options.lossyRuns = std::max(1, value.toInt());
         }
+        ++index;
     }
     if (options.cli.isEmpty()) {
-        std::fprintf(stderr, "usage: bench_fleet --cli PATH [--runs N] [--lossy-runs N]\n");
+        std::fprintf(stderr, "usage: bench_fleet --cli PATH [--runs N] [--lossy-runs N] "
+                             "[--difference-apply | --wide]\n");
         return 2;
     }
-    LoggerFarm farm;
+    RaiseDescriptorLimit();
+    LoggerFarm farm(options.wide ? WideAddresses() : LanAddresses());
     if (!farm.started()) {
-        std::fprintf(stderr, "bench_fleet: the substitute loggers cannot bind on 127.0.0.x\n");
+        std::fprintf(stderr, "bench_fleet: the substitute loggers cannot bind on loopback\n");
         return 1;
     }
-    QTemporaryDir directory;
-    const QString profile = directory.filePath(QStringLiteral("plant.json"));
-    {
-        QFile file(profile);
-        file.open(QIODevice::WriteOnly);
-        file.write(kProfile);
+    if (options.wide) {
+        MeasureWide(options, farm);
+    } else {
+        MeasureLan(options, farm);
     }
-    const QStringList everyLogger{"--all", "--range", "127.0.0.2-127.0.0.255", "--wait", "200"};
-
-    const Series read =
-        Repeat(options, farm, QStringList{"read"} + everyLogger, options.runs, "read --all");
-    const Series apply =
-        Repeat(options, farm, QStringList{"apply", profile} + everyLogger, options.runs, "apply");
-    farm.setDropRate(0.1);
-    const Series lossy = Repeat(options, farm,
-                                QStringList{"apply", profile} + everyLogger +
-                                    QStringList{"--timeout", "300", "--retries", "6"},
-                                options.lossyRuns, "apply, 10 % dropped");
-    farm.setDropRate(0.0);
-
-    rusage usage{};
-    getrusage(RUSAGE_CHILDREN, &usage);
-    const double peakMegabytes = static_cast<double>(usage.ru_maxrss) / 1024.0;
-
-    const auto verdict = [](const Series &series, double bound) {
-        return series.allSucceeded && series.worstLoggers == kLoggerCount &&
-               Median(series.seconds) < bound;
-    };
-    Row(QStringLiteral("tarnwick-cli read --all, every setting, 254 loggers (median of %1)")
-            .arg(options.runs),
-        QStringLiteral("%1 s, %2/254 ok")
-            .arg(Median(read.seconds), 0, 'f', 2)
-            .arg(read.worstLoggers),
-        QStringLiteral("< 2 s"), verdict(read, 2.0));
-    Row(QStringLiteral(
-            "tarnwick-cli apply, full profile with read-back, 254 loggers (median of %1)")
-            .arg(options.runs),
-        QStringLiteral("%1 s, %2/254 ok")
-            .arg(Median(apply.seconds), 0, 'f', 2)
-            .arg(apply.worstLoggers),
-        QStringLiteral("< 4 s"), verdict(apply, 4.0));
-    const double slowest = *std::max_element(lossy.seconds.begin(), lossy.seconds.end());
-    Row(QStringLiteral(
-            "the same apply, 10 % of answers dropped, timeout 300 ms, 6 retries (slowest of %1)")
-            .arg(options.lossyRuns),
-        QStringLiteral("%1 s, %2/254 ok").arg(slowest, 0, 'f', 2).arg(lossy.worstLoggers),
-        QStringLiteral("254/254, < 15 s"),
-        lossy.allSucceeded && lossy.worstLoggers == kLoggerCount && slowest < 15.0);
-    Row(QStringLiteral("tarnwick-cli peak resident set, any of the runs above"),
-        QStringLiteral("%1 MB").arg(peakMegabytes, 0, 'f', 1), QStringLiteral("< 60 MB"),
-        peakMegabytes < 60.0);
     return 0;
 }

@@ -10,6 +10,9 @@
 //               sweep, during a flood of datagrams on the set socket; with the CPU time
 //               the GUI thread itself used in that gap, to tell its work from a busy machine
 //   memory      resident set size before and after a run of commands
+//   plant view  "Read all" of every setting of 254 loggers in the plant view: click to the
+//               read finished, the longest stall during it, and the peak resident set
+//               with the view open
 //
 // The traffic log records in every run, as it does in the tool. --traffic-log off detaches
 // it from the endpoints (no one listens); --traffic-log window also opens its window,
@@ -19,14 +22,16 @@
 // device on the LAN would: the GUI thread carries only the tool's own work. Prints one
 // Markdown table row per figure on stdout and the details on stderr.
 
-#include "logger_sim.h"
-#include "sim_network.h"
+#include "fleet/fleet_run.h"
+#include "simulated_logger.h"
 #include "transport/command_exchange.h"
 #include "transport/notifier.h"
 #include "transport/receive_path.h"
-#include "wirelog/traffic_log.h"
 #include "transport/udp_endpoints.h"
 #include "ui/main_window.h"
+#include "ui/plant_table_model.h"
+#include "ui/plant_view_window.h"
+#include "wirelog/traffic_log.h"
 
 #include <QAbstractItemModel>
 #include <QApplication>
@@ -67,7 +72,8 @@ struct Options {
     int floodRuns = 3;
     int warmUpCommands = 1000;
     int commands = 10000;
-    QString only; // one of round-trip, sweep, stall, memory; empty for all
+    int plantReads = 9;
+    QStringList only; // of round-trip, sweep, stall, memory, plant-view; empty for all
 };
 
 // --- Figures and the table ---
@@ -146,6 +152,16 @@ long StatusKilobytes(const char *field)
         }
     }
     return -1;
+}
+
+// Sets the process's peak resident set (VmHWM) back to its present one, so that a later
+// peak is that of what runs from here on, not of an earlier figure's windows.
+void ResetPeakResidentSet()
+{
+    QFile clearRefs(QStringLiteral("/proc/self/clear_refs"));
+    if (!clearRefs.open(QIODevice::WriteOnly) || clearRefs.write("5") != 1) {
+        qFatal("cannot reset the peak resident set through /proc/self/clear_refs");
+    }
 }
 
 // What the kernel holds for the UDP socket bound to 127.0.0.1:port (/proc/net/udp): the
@@ -257,7 +273,7 @@ private:
 };
 
 // Substitute loggers on 127.0.0.2 and up, sharing one command port and one search port,
-// each answering the network-addressing commands from its own settings.
+// each answering every command family from its own settings.
 class Loggers
 {
 public:
@@ -268,23 +284,20 @@ public:
             quint16 searchPort = 0;
             for (int index = 0; index < count; ++index) {
                 const QHostAddress address(QStringLiteral("127.0.0.%1").arg(index + 2));
-                LoggerIdentity identity;
-                identity.serial = "SN" + std::to_string(1000 + index);
-                identity.version = "V1." + std::to_string(index);
-                auto state = std::make_unique<NetworkState>();
-                auto sim = std::make_unique<LoggerSim>(address, commandPort, searchPort, identity);
-                if (!sim->start()) {
+                auto logger = std::make_unique<SimulatedLogger>(
+                    address, commandPort, searchPort,
+                    LoggerIdentity{Serial(index), "V1." + std::to_string(index)});
+                LoggerSim &sim = logger->endpoint();
+                if (!sim.start()) {
                     qFatal("substitute logger could not bind %s", qPrintable(address.toString()));
                 }
-                InstallNetworkCommands(*sim, *state);
                 QObject::connect(
-                    sim.get(), &LoggerSim::datagramSent, sim.get(),
+                    &sim, &LoggerSim::datagramSent, &sim,
                     [this] { m_answersSent.fetch_add(1, std::memory_order_relaxed); },
                     Qt::DirectConnection);
-                commandPort = sim->commandPort();
-                searchPort = sim->searchPort();
-                m_states.push_back(std::move(state));
-                m_sims.push_back(std::move(sim));
+                commandPort = sim.commandPort();
+                searchPort = sim.searchPort();
+                m_loggers.push_back(std::move(logger));
             }
             m_commandPort = commandPort;
             m_searchPort = searchPort;
@@ -292,8 +305,10 @@ public:
     }
     ~Loggers()
     {
-        m_thread.run([this] { m_sims.clear(); });
+        m_thread.run([this] { m_loggers.clear(); });
     }
+
+    static std::string Serial(int index) { return "SN" + std::to_string(1000 + index); }
 
     quint16 commandPort() const { return m_commandPort; }
     quint16 searchPort() const { return m_searchPort; }
@@ -306,8 +321,8 @@ public:
     {
         long bytes = 0;
         m_thread.run([this, &bytes] {
-            for (const auto &sim : m_sims) {
-                const std::vector<std::string> &requests = sim->requests();
+            for (const auto &logger : m_loggers) {
+                const std::vector<std::string> &requests = logger->endpoint().requests();
                 bytes += static_cast<long>(requests.capacity() * sizeof(std::string));
                 for (const std::string &request : requests) {
                     if (request.capacity() > std::string().capacity()) {
@@ -321,8 +336,7 @@ public:
 
 private:
     PeerThread &m_thread;
-    std::vector<std::unique_ptr<NetworkState>> m_states;
-    std::vector<std::unique_ptr<LoggerSim>> m_sims;
+    std::vector<std::unique_ptr<SimulatedLogger>> m_loggers;
     quint16 m_commandPort = 0;
     quint16 m_searchPort = 0;
     std::atomic<long> m_answersSent{0};
@@ -431,6 +445,18 @@ public:
             list, {QStringLiteral("SN1000"), kPeerAddress.toString(), QStringLiteral("V1.0")});
         list->setCurrentItem(row);
         row->setSelected(true);
+        Settle();
+    }
+
+    // Lists the loggers on 127.0.0.2 and up in listview1, as a search would.
+    void listLoggers(int count)
+    {
+        auto *list = control<QTreeWidget>("listview1");
+        for (int index = 0; index < count; ++index) {
+            new QTreeWidgetItem(list, {QString::fromStdString(Loggers::Serial(index)),
+                                       QStringLiteral("127.0.0.%1").arg(index + 2),
+                                       QStringLiteral("V1.%1").arg(index)});
+        }
         Settle();
     }
 
@@ -992,12 +1018,154 @@ void MeasureMemory(const Options &options)
         QStringLiteral("<= 1024 kB"), growth <= 1024 && unanswered == 0);
 }
 
+// --- The plant view ---
+
+struct PlantRead {
+    double ms = -1.0; // click to the read finished, -1 when it did not within the deadline
+    fleet::RunProgress progress;
+    int rowsDone = 0; // rows of the table read without a failure
+    Stall stall;
+};
+
+// One click on "Read all"; waits for the read to finish. With a probe, the click is made
+// from inside the event loop so that its own cost counts as a stall too.
+PlantRead ReadPlant(PlantViewWindow &view, StallProbe *probe)
+{
+    auto *button = view.findChild<QPushButton *>(QStringLiteral("plantReadAll"));
+    auto *run = view.findChild<fleet::FleetRun *>();
+    const auto *model = view.findChild<PlantTableModel *>();
+    if (button == nullptr || run == nullptr || model == nullptr) {
+        qFatal("the plant view has no Read all, fleet run or table model");
+    }
+    Window::Settle();
+
+    PlantRead outcome;
+    QElapsedTimer clock;
+    qint64 finishedAt = 0;
+    std::function<void()> readDone;
+    const QMetaObject::Connection progressed = QObject::connect(
+        run, &fleet::FleetRun::progressed,
+        [&outcome](const fleet::RunProgress &progress) { outcome.progress = progress; });
+    // Connected after the view's own handler, so the time includes the view's work at the end.
+    const QMetaObject::Connection finished = QObject::connect(run, &fleet::FleetRun::finished, [&] {
+        finishedAt = clock.nsecsElapsed();
+        if (readDone) {
+            std::exchange(readDone, nullptr)();
+        }
+    });
+    if (probe != nullptr) {
+        probe->start();
+    }
+    const bool complete = RunUntil(
+        [&](const std::function<void()> &done) {
+            readDone = done;
+            QTimer::singleShot(0, button, [&] {
+                clock.start();
+                button->click();
+            });
+        },
+        30000);
+    readDone = nullptr;
+    QObject::disconnect(progressed);
+    QObject::disconnect(finished);
+    Pause(30); // the repaint of the last rows, and the tail of the probe
+    if (probe != nullptr) {
+        outcome.stall = probe->stop();
+    }
+    outcome.ms = complete ? Milliseconds(finishedAt) : -1.0;
+    for (const PlantRow &row : model->rows()) {
+        outcome.rowsDone += row.state == ReadState::Done ? 1 : 0;
+    }
+    return outcome;
+}
+
+void MeasurePlantView(const Options &options)
+{
+    ResetPeakResidentSet();
+    PeerThread peers;
+    Loggers loggers(peers, kLoggerCount);
+    const long beforeWindowKb = StatusKilobytes("VmRSS");
+    Window window(loggers.commandPort(), loggers.searchPort());
+    window.listLoggers(kLoggerCount);
+    window.window().openPlantView();
+    auto *view = window.window().findChild<PlantViewWindow *>();
+    if (view == nullptr) {
+        qFatal("Plant view did not open");
+    }
+    const auto describe = [](const PlantRead &read) {
+        return QStringLiteral("%1, %2 of %3 done, %4 failed, %5 rows read")
+            .arg(read.ms >= 0 ? Ms(read.ms, 1) : QStringLiteral("unfinished"))
+            .arg(read.progress.done)
+            .arg(read.progress.total)
+            .arg(read.progress.failed)
+            .arg(read.rowsDone);
+    };
+    const auto whole = [](const PlantRead &read) {
+        return read.ms >= 0 && read.rowsDone == kLoggerCount && read.progress.failed == 0;
+    };
+
+    Detail(QStringLiteral("plant view warm-up read: %1").arg(describe(ReadPlant(*view, nullptr))));
+    std::vector<double> times;
+    int wholeReads = 0;
+    for (int run = 0; run < options.plantReads; ++run) {
+        const PlantRead read = ReadPlant(*view, nullptr);
+        if (read.ms >= 0) {
+            times.push_back(read.ms);
+        }
+        wholeReads += whole(read) ? 1 : 0;
+        Detail(QStringLiteral("plant view read %1: %2").arg(run + 1).arg(describe(read)));
+    }
+    const double median = Median(times);
+    Row(QStringLiteral("Plant view, Read all of every setting of %1 loggers, click to read "
+                       "finished (median of %2)")
+            .arg(kLoggerCount)
+            .arg(options.plantReads),
+        QStringLiteral("%1, %2 of %3 reads with all rows read")
+            .arg(Ms(median, 1))
+            .arg(wholeReads)
+            .arg(options.plantReads),
+        QString(), QStringLiteral("worst %1").arg(Ms(Max(times), 1)),
+        QStringLiteral("< 1500 ms, every read whole"),
+        median < 1500.0 && wholeReads == options.plantReads);
+
+    StallProbe probe;
+    std::vector<double> idle;
+    for (int run = 0; run < options.stallRuns; ++run) {
+        probe.start();
+        Pause(300);
+        idle.push_back(probe.stop().wallMs);
+    }
+    std::vector<double> stalls;
+    std::vector<double> stallCpu;
+    for (int run = 0; run < options.stallRuns; ++run) {
+        const PlantRead read = ReadPlant(*view, &probe);
+        stalls.push_back(read.stall.wallMs);
+        stallCpu.push_back(read.stall.cpuMs);
+        Detail(QStringLiteral("stall during plant view read %1: %2 late, GUI thread busy %3 of "
+                              "that gap (%4)")
+                   .arg(run + 1)
+                   .arg(Ms(read.stall.wallMs), Ms(read.stall.cpuMs), describe(read)));
+    }
+    StallRow(QStringLiteral("a plant view Read all of %1 loggers").arg(kLoggerCount), stalls,
+             stallCpu, Median(idle));
+
+    // The loggers live in this process too: what it held before the window was made is
+    // their share and the program's, an upper bound on what is not the window's.
+    const double peakMb = static_cast<double>(StatusKilobytes("VmHWM")) / 1024.0;
+    Row(QStringLiteral("Peak RSS with the plant view open, after its reads of %1 loggers")
+            .arg(kLoggerCount),
+        QStringLiteral("%1 MB").arg(peakMb, 0, 'f', 1),
+        QStringLiteral("before the window (in-process loggers) %1 MB")
+            .arg(static_cast<double>(beforeWindowKb) / 1024.0, 0, 'f', 1),
+        QString(), QStringLiteral("< 100 MB"), peakMb < 100.0);
+}
+
 struct NumberOption {
     const char *name;
     int Options::*field;
 };
 
-const std::array<NumberOption, 7> kNumberOptions{{
+const std::array<NumberOption, 8> kNumberOptions{{
     {"--round-trips", &Options::roundTrips},
     {"--sweeps", &Options::sweeps},
     {"--stall-runs", &Options::stallRuns},
@@ -1005,6 +1173,7 @@ const std::array<NumberOption, 7> kNumberOptions{{
     {"--flood-runs", &Options::floodRuns},
     {"--commands", &Options::commands},
     {"--warm-up-commands", &Options::warmUpCommands},
+    {"--plant-reads", &Options::plantReads},
 }};
 
 Options ParseOptions(const QStringList &arguments)
@@ -1020,7 +1189,7 @@ Options ParseOptions(const QStringList &arguments)
             options.*(numberOption->field) = value.toInt();
             ++index;
         } else if (argument == QLatin1String("--only")) {
-            options.only = value;
+            options.only = value.split(QLatin1Char(','));
             ++index;
         } else if (argument == QLatin1String("--traffic-log") && value == QLatin1String("off")) {
             g_trafficLog = TrafficLogUse::Off;
@@ -1032,7 +1201,9 @@ Options ParseOptions(const QStringList &arguments)
             std::fprintf(stderr,
                          "usage: bench_window [--round-trips N] [--sweeps N] [--stall-runs N] "
                          "[--flood N] [--flood-runs N] [--commands N] [--warm-up-commands N] "
-                         "[--only round-trip|sweep|stall|memory] [--traffic-log off|window]\n");
+                         "[--plant-reads N] [--only FIGURE[,FIGURE...]] (round-trip, sweep, stall, "
+                         "memory, plant-view) "
+                         "[--traffic-log off|window]\n");
             std::exit(2);
         }
     }
@@ -1049,7 +1220,7 @@ int main(int argc, char *argv[])
     BenchApplication application(argc, argv);
     const Options options = ParseOptions(QCoreApplication::arguments());
     const auto wanted = [&options](const char *name) {
-        return options.only.isEmpty() || options.only == QLatin1String(name);
+        return options.only.isEmpty() || options.only.contains(QLatin1String(name));
     };
     if (wanted("round-trip")) {
         MeasureRoundTrip(options);
@@ -1062,6 +1233,9 @@ int main(int argc, char *argv[])
     }
     if (wanted("memory")) {
         MeasureMemory(options);
+    }
+    if (wanted("plant-view")) {
+        MeasurePlantView(options);
     }
     return 0;
 }

@@ -195,14 +195,8 @@ QString PlantComparedValue(const PlantRow &row, int column)
     }
 }
 
-std::vector<std::size_t> OddRows(const std::vector<PlantRow> &rows, int column)
+QString UsualValue(const ValueHolders &holders)
 {
-    std::map<QString, int> holders;
-    for (const PlantRow &row : rows) {
-        if (const QString value = PlantComparedValue(row, column); !value.isEmpty()) {
-            ++holders[value];
-        }
-    }
     const QString *mostHeld = nullptr;
     int mostHolders = 0;
     bool tie = false;
@@ -215,17 +209,12 @@ std::vector<std::size_t> OddRows(const std::vector<PlantRow> &rows, int column)
             tie = true;
         }
     }
-    std::vector<std::size_t> odd;
-    if (mostHeld == nullptr || tie || mostHolders < 2) {
-        return odd;
-    }
-    for (std::size_t index = 0; index < rows.size(); ++index) {
-        const QString value = PlantComparedValue(rows[index], column);
-        if (!value.isEmpty() && value != *mostHeld) {
-            odd.push_back(index);
-        }
-    }
-    return odd;
+    return mostHeld == nullptr || tie || mostHolders < 2 ? QString() : *mostHeld;
+}
+
+bool IsOddValue(const QString &compared, const QString &usual)
+{
+    return !compared.isEmpty() && !usual.isEmpty() && compared != usual;
 }
 
 ListTable PlantTableText(const std::vector<PlantRow> &rows)

@@ -7,6 +7,7 @@
 
 #include <QString>
 
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -58,9 +59,15 @@ QString PlantCellText(const PlantRow &row, int column);
 // nothing was read. The IP configuration is compared by its mask and gateway.
 QString PlantComparedValue(const PlantRow &row, int column);
 
-// The rows whose compared value in `column` differs from the one most rows hold; none
-// when no single value is held by most (a tie) or no two rows agree.
-std::vector<std::size_t> OddRows(const std::vector<PlantRow> &rows, int column);
+// How many loggers hold each compared value of one column; empty values are not counted.
+using ValueHolders = std::map<QString, int>;
+
+// The value a column's loggers are measured against: the one most of them hold. Empty
+// when no single value is held by most (a tie) or no two loggers agree.
+QString UsualValue(const ValueHolders &holders);
+
+// Whether a compared value differs from its column's usual value.
+bool IsOddValue(const QString &compared, const QString &usual);
 
 // The rows as a table for the CSV export and the PDF report, passwords masked.
 ListTable PlantTableText(const std::vector<PlantRow> &rows);

@@ -15,10 +15,28 @@ bool SortsByNumber(int column)
 const QColor kOddValueTint(255, 236, 179);
 const QColor kFailureText(170, 0, 0);
 
+void Hold(ValueHolders &holders, const QString &value)
+{
+    if (!value.isEmpty()) {
+        ++holders[value];
+    }
+}
+
+void Release(ValueHolders &holders, const QString &value)
+{
+    if (value.isEmpty()) {
+        return;
+    }
+    const auto held = holders.find(value);
+    if (--held->second == 0) {
+        holders.erase(held);
+    }
+}
+
 } // namespace
 
 PlantTableModel::PlantTableModel(QObject *parent)
-    : QAbstractTableModel(parent), m_odd(PlantColumnCount)
+    : QAbstractTableModel(parent), m_columns(PlantColumnCount)
 {
 }
 
@@ -39,7 +57,8 @@ QVariant PlantTableModel::data(const QModelIndex &index, int role) const
     }
     const PlantRow &row = m_rows.at(static_cast<std::size_t>(index.row()));
     const int column = index.column();
-    const bool odd = m_odd[static_cast<std::size_t>(column)][static_cast<std::size_t>(index.row())];
+    const bool odd =
+        m_columns[static_cast<std::size_t>(column)].odd[static_cast<std::size_t>(index.row())];
     switch (role) {
     case Qt::DisplayRole:
         return PlantCellText(row, column);
@@ -100,7 +119,16 @@ void PlantTableModel::setLoggers(const std::vector<fleet::LoggerTarget> &loggers
     for (const fleet::LoggerTarget &logger : loggers) {
         m_rows.push_back({logger, ReadState::NotRead, {}});
     }
-    markOddValues();
+    for (int column = 0; column < PlantColumnCount; ++column) {
+        ColumnMarks &marks = m_columns[static_cast<std::size_t>(column)];
+        marks = {};
+        for (const PlantRow &row : m_rows) {
+            marks.compared.push_back(PlantComparedValue(row, column));
+            Hold(marks.holders, marks.compared.back());
+        }
+        marks.usual = UsualValue(marks.holders);
+        marks.markAll();
+    }
     endResetModel();
 }
 
@@ -116,18 +144,32 @@ void PlantTableModel::setOutcome(std::size_t row, const fleet::LoggerOutcome &ou
     PlantRow &plantRow = m_rows.at(row);
     plantRow.outcome = outcome;
     plantRow.state = outcome.succeeded() ? ReadState::Done : ReadState::Failed;
-    // A new value can change which value most loggers hold, and so any row's marks.
-    markOddValues();
-    emit dataChanged(index(0, 0), index(rowCount() - 1, PlantColumnCount - 1));
+    for (int column = 0; column < PlantColumnCount; ++column) {
+        ColumnMarks &marks = m_columns[static_cast<std::size_t>(column)];
+        QString &compared = marks.compared.at(row);
+        QString value = PlantComparedValue(plantRow, column);
+        if (value != compared) {
+            Release(marks.holders, compared);
+            Hold(marks.holders, value);
+            compared = std::move(value);
+        }
+        // A new value can change which value most loggers hold, and so every row's mark.
+        if (QString usual = UsualValue(marks.holders); usual != marks.usual) {
+            marks.usual = std::move(usual);
+            marks.markAll();
+            emit dataChanged(index(0, column), index(rowCount() - 1, column));
+        } else {
+            marks.odd[row] = IsOddValue(compared, marks.usual);
+        }
+    }
+    const int at = static_cast<int>(row);
+    emit dataChanged(index(at, 0), index(at, PlantColumnCount - 1));
 }
 
-void PlantTableModel::markOddValues()
+void PlantTableModel::ColumnMarks::markAll()
 {
-    for (int column = 0; column < PlantColumnCount; ++column) {
-        std::vector<bool> &marks = m_odd[static_cast<std::size_t>(column)];
-        marks.assign(m_rows.size(), false);
-        for (const std::size_t row : OddRows(m_rows, column)) {
-            marks[row] = true;
-        }
+    odd.resize(compared.size());
+    for (std::size_t row = 0; row < compared.size(); ++row) {
+        odd[row] = IsOddValue(compared[row], usual);
     }
 }

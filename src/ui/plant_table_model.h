@@ -39,9 +39,19 @@ public:
     const std::vector<PlantRow> &rows() const { return m_rows; }
 
 private:
-    void markOddValues();
+    // One column's compared values and their marks. The holders are counted as outcomes
+    // come in, so that an outcome costs its own row, and the whole column only when its
+    // usual value changes.
+    struct ColumnMarks {
+        ValueHolders holders;
+        QString usual;
+        std::vector<QString> compared; // by row
+        std::vector<bool> odd;         // by row
+
+        // Marks every row against the usual value.
+        void markAll();
+    };
 
     std::vector<PlantRow> m_rows;
-    // m_odd[column][row]
-    std::vector<std::vector<bool>> m_odd;
+    std::vector<ColumnMarks> m_columns; // by column
 };

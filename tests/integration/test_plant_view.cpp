@@ -23,6 +23,7 @@
 #include <QTreeWidget>
 #include <QtTest>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -264,6 +265,50 @@ private slots:
         }
         if (column == ApnPasswordColumn) {
             QCOMPARE(plant.cell(0, column), QStringLiteral("********"));
+        }
+    }
+
+    // The marks follow each outcome as it comes in: rows read earlier are marked, or no
+    // longer marked, when a later outcome changes the value most loggers hold.
+    void marksFollowEachOutcome_data()
+    {
+        QTest::addColumn<QList<int>>("readRows"); // in the order their outcomes come in
+        QTest::addColumn<QStringList>("operators");
+        QTest::addColumn<QList<int>>("oddRows");
+
+        QTest::newRow("the last differs")
+            << QList<int>{0, 1, 2, 3} << QStringList{"A", "A", "A", "B"} << QList<int>{3};
+        QTest::newRow("the usual value changes")
+            << QList<int>{0, 1, 2, 3, 4} << QStringList{"A", "A", "B", "B", "B"}
+            << QList<int>{0, 1};
+        QTest::newRow("a tie comes about")
+            << QList<int>{0, 1, 2, 3} << QStringList{"A", "A", "B", "B"} << QList<int>{};
+        QTest::newRow("a row read again agrees")
+            << QList<int>{0, 1, 2, 2} << QStringList{"A", "A", "B", "A"} << QList<int>{};
+        QTest::newRow("a row read again leaves the usual value")
+            << QList<int>{0, 1, 2, 3, 0} << QStringList{"A", "A", "A", "B", "C"}
+            << QList<int>{0, 3};
+    }
+
+    void marksFollowEachOutcome()
+    {
+        QFETCH(QList<int>, readRows);
+        QFETCH(QStringList, operators);
+        QFETCH(QList<int>, oddRows);
+        std::vector<fleet::LoggerTarget> loggers;
+        for (int row = 0; row <= *std::max_element(readRows.begin(), readRows.end()); ++row) {
+            loggers.push_back({QHostAddress(QStringLiteral("127.0.0.%1").arg(row + 2)), {}, {}});
+        }
+        PlantTableModel model;
+        model.setLoggers(loggers);
+        for (qsizetype step = 0; step < readRows.size(); ++step) {
+            fleet::LoggerOutcome outcome;
+            outcome.values.insert(QStringLiteral("operator"), operators[step]);
+            model.setOutcome(static_cast<std::size_t>(readRows[step]), outcome);
+        }
+        for (int row = 0; row < model.rowCount(); ++row) {
+            QCOMPARE(model.index(row, OperatorColumn).data(PlantTableModel::OddValueRole).toBool(),
+                     oddRows.contains(row));
         }
     }
 
