@@ -15,6 +15,14 @@ bool SortsByNumber(int column)
 const QColor kOddValueTint(255, 236, 179);
 const QColor kFailureText(170, 0, 0);
 
+bool Failed(const PlantRow &row)
+{
+    if (row.applyState == ApplyState::Checked || row.applyState == ApplyState::Applied) {
+        return !row.applyOutcome.succeeded();
+    }
+    return row.applyState == ApplyState::None && row.state == ReadState::Failed;
+}
+
 } // namespace
 
 PlantTableModel::PlantTableModel(QObject *parent)
@@ -72,14 +80,18 @@ QVariant PlantTableModel::data(const QModelIndex &index, int role) const
     case Qt::BackgroundRole:
         return odd ? QVariant(QBrush(kOddValueTint)) : QVariant();
     case Qt::ForegroundRole:
-        return column == StatusColumn && row.state == ReadState::Failed
-                   ? QVariant(QBrush(kFailureText))
-                   : QVariant();
+        return column == StatusColumn && Failed(row) ? QVariant(QBrush(kFailureText)) : QVariant();
     case Qt::ToolTipRole:
         if (odd) {
             return QStringLiteral("Differs from the value most loggers hold");
         }
-        return column == StatusColumn ? PlantCellText(row, column) : QVariant();
+        if (column != StatusColumn) {
+            return {};
+        }
+        // After an apply, each setting's outcome on a line of its own.
+        return row.applyState == ApplyState::Checked || row.applyState == ApplyState::Applied
+                   ? ApplyDetails(row.applyOutcome).join(QLatin1Char('\n'))
+                   : PlantCellText(row, column);
     default:
         return {};
     }
@@ -98,7 +110,7 @@ void PlantTableModel::setLoggers(const std::vector<fleet::LoggerTarget> &loggers
     beginResetModel();
     m_rows.clear();
     for (const fleet::LoggerTarget &logger : loggers) {
-        m_rows.push_back({logger, ReadState::NotRead, {}});
+        m_rows.push_back({logger, ReadState::NotRead, {}, ApplyState::None, {}});
     }
     markOddValues();
     endResetModel();
@@ -119,6 +131,20 @@ void PlantTableModel::setOutcome(std::size_t row, const fleet::LoggerOutcome &ou
     // A new value can change which value most loggers hold, and so any row's marks.
     markOddValues();
     emit dataChanged(index(0, 0), index(rowCount() - 1, PlantColumnCount - 1));
+}
+
+void PlantTableModel::setApplyState(std::size_t row, ApplyState state)
+{
+    m_rows.at(row).applyState = state;
+    const int at = static_cast<int>(row);
+    emit dataChanged(index(at, StatusColumn), index(at, StatusColumn));
+}
+
+void PlantTableModel::setApplyOutcome(std::size_t row, ApplyState state,
+                                      const fleet::LoggerOutcome &outcome)
+{
+    m_rows.at(row).applyOutcome = outcome;
+    setApplyState(row, state);
 }
 
 void PlantTableModel::markOddValues()
