@@ -20,7 +20,8 @@ enum DifferenceColumn { SettingColumn, NowColumn, WantedColumn };
 QString LoggerName(const fleet::LoggerTarget &target)
 {
     const QString address = target.address.toString();
-    return target.serial.isEmpty() ? address : QStringLiteral("%1 (%2)").arg(target.serial, address);
+    return target.serial.isEmpty() ? address
+                                   : QStringLiteral("%1 (%2)").arg(target.serial, address);
 }
 
 // One logger's item: its summary, and a child for each setting the apply would write or
@@ -77,11 +78,10 @@ ApplyDifferenceDialog::ApplyDifferenceDialog(const QString &profilePath,
     differences->header()->resizeSections(QHeaderView::ResizeToContents);
 
     auto *buttons = new QDialogButtonBox;
-    QPushButton *apply = buttons->addButton(
-        QStringLiteral("Apply to %1 loggers").arg(rows.size()), QDialogButtonBox::AcceptRole);
+    QPushButton *apply = buttons->addButton(QStringLiteral("Apply to %1 loggers").arg(rows.size()),
+                                            QDialogButtonBox::AcceptRole);
     apply->setObjectName(QStringLiteral("plantApplyConfirm"));
-    buttons->addButton(QDialogButtonBox::Cancel)
-        ->setObjectName(QStringLiteral("plantApplyCancel"));
+    buttons->addButton(QDialogButtonBox::Cancel)->setObjectName(QStringLiteral("plantApplyCancel"));
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 

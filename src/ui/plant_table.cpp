@@ -257,9 +257,9 @@ QString ApplySummary(const fleet::LoggerOutcome &outcome)
 {
     namespace status = fleet::apply_status;
     QStringList counts;
-    for (const char *name : {status::kFailed, status::kChanged, status::kWritten,
-                             status::kWouldChange, status::kWouldWrite, status::kUnchanged,
-                             status::kNotWritten}) {
+    for (const char *name :
+         {status::kFailed, status::kChanged, status::kWritten, status::kWouldChange,
+          status::kWouldWrite, status::kUnchanged, status::kNotWritten}) {
         const auto held = std::count_if(
             outcome.values.begin(), outcome.values.end(), [name](const QJsonValue &entry) {
                 return entry.toObject().value(QLatin1String("status")) == QLatin1String(name);
@@ -271,7 +271,8 @@ QString ApplySummary(const fleet::LoggerOutcome &outcome)
     }
     QString summary = counts.join(QStringLiteral(", "));
     if (outcome.failure) {
-        summary += (summary.isEmpty() ? QString() : QStringLiteral("; ")) + outcome.failure->message;
+        summary +=
+            (summary.isEmpty() ? QString() : QStringLiteral("; ")) + outcome.failure->message;
     }
     return summary;
 }

@@ -356,8 +356,8 @@ void PlantViewWindow::finishRun()
 {
     for (const std::size_t row : m_runRows) {
         const PlantRow &plantRow = m_model->rows().at(row);
-        if (m_runKind == RunKind::Read && (plantRow.state == ReadState::Waiting ||
-                                           plantRow.state == ReadState::Reading)) {
+        if (m_runKind == RunKind::Read &&
+            (plantRow.state == ReadState::Waiting || plantRow.state == ReadState::Reading)) {
             m_model->setState(row, ReadState::Stopped);
         }
         if (m_runKind != RunKind::Read && (plantRow.applyState == ApplyState::Waiting ||
@@ -512,5 +512,5 @@ void PlantViewWindow::reportSave(const QString &path, const std::optional<QStrin
 {
     const QString shown = QDir::toNativeSeparators(path);
     m_notice->setText(failure ? QStringLiteral("Not saved to %1: %2").arg(shown, *failure)
-                                   : QStringLiteral("Saved %1").arg(shown));
+                              : QStringLiteral("Saved %1").arg(shown));
 }

@@ -188,10 +188,10 @@ QString WriteProfile(const QTemporaryDir &directory)
     const QString path = directory.filePath(QStringLiteral("plant.json"));
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly) ||
-        file.write(QJsonDocument(QJsonObject{{"format", "tarnwick-profile"},
-                                             {"version", 1},
-                                             {"settings", settings}})
-                       .toJson()) < 0) {
+        file.write(
+            QJsonDocument(
+                QJsonObject{{"format", "tarnwick-profile"}, {"version", 1}, {"settings", settings}})
+                .toJson()) < 0) {
         qFatal("profile not written");
     }
     return path;
@@ -449,8 +449,8 @@ private slots:
         ApplyDifferenceDialog *dialog = plant.difference();
         QVERIFY(dialog != nullptr);
 
-        const QStringList apn{"apn", "name=internet password= user=",
-                              "name=plant.apn password=******** user=plant"};
+        const QStringList apn{
+            "apn", "name=internet password= user=", "name=plant.apn password=******** user=plant"};
         const QStringList server{"data_server", "192.0.2.20", "198.51.100.20"};
         QCOMPARE(DifferenceOf(*dialog, 0),
                  (QList<QStringList>{apn, server, {"operator", "Operator", "Grid Tel"}}));
