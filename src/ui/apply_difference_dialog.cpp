@@ -24,13 +24,42 @@ QString LoggerName(const fleet::LoggerTarget &target)
                                    : QStringLiteral("%1 (%2)").arg(target.serial, address);
 }
 
+// A change of a setting of several fields (the APN, the system block) narrowed to the
+// fields that differ, which the others would hide. Narrowed before the password is masked,
+// so that a changed password still shows, as ******** on both sides.
+QJsonObject NarrowedToDifference(QJsonObject entry)
+{
+    const QJsonObject now = entry.value(QLatin1String("value")).toObject();
+    const QJsonValue wanted = entry.value(QLatin1String("wanted"));
+    if (!wanted.isObject() || !entry.value(QLatin1String("value")).isObject()) {
+        return entry;
+    }
+    QJsonObject nowFields;
+    QJsonObject wantedFields;
+    const QJsonObject wantedObject = wanted.toObject();
+    for (auto field = wantedObject.begin(); field != wantedObject.end(); ++field) {
+        if (!fleet::Holds(now.value(field.key()), field.value())) {
+            nowFields.insert(field.key(), now.value(field.key()));
+            wantedFields.insert(field.key(), field.value());
+        }
+    }
+    entry.insert(QLatin1String("value"), nowFields);
+    entry.insert(QLatin1String("wanted"), wantedFields);
+    return entry;
+}
+
 // One logger's item: its summary, and a child for each setting the apply would write or
 // could not check.
 QTreeWidgetItem *LoggerItem(const PlantRow &row)
 {
     auto *logger = new QTreeWidgetItem(
         {QStringLiteral("%1: %2").arg(LoggerName(row.target), ApplySummary(row.applyOutcome))});
-    const QJsonObject entries = fleet::WithSecretsHidden(row.applyOutcome.values);
+    QJsonObject narrowed;
+    for (auto entry = row.applyOutcome.values.begin(); entry != row.applyOutcome.values.end();
+         ++entry) {
+        narrowed.insert(entry.key(), NarrowedToDifference(entry.value().toObject()));
+    }
+    const QJsonObject entries = fleet::WithSecretsHidden(narrowed);
     for (auto entry = entries.begin(); entry != entries.end(); ++entry) {
         const QJsonObject fields = entry.value().toObject();
         const QString status = fields.value(QLatin1String("status")).toString();
@@ -68,14 +97,15 @@ ApplyDifferenceDialog::ApplyDifferenceDialog(const QString &profilePath,
     differences->setObjectName(QStringLiteral("plantApplyDifferences"));
     differences->setHeaderLabels(
         {QStringLiteral("Logger / setting"), QStringLiteral("Now"), QStringLiteral("Wanted")});
-    differences->setWordWrap(false);
+    differences->header()->setSectionResizeMode(SettingColumn, QHeaderView::ResizeToContents);
+    differences->header()->setSectionResizeMode(NowColumn, QHeaderView::Stretch);
+    differences->header()->setSectionResizeMode(WantedColumn, QHeaderView::Stretch);
     for (const PlantRow &row : rows) {
         QTreeWidgetItem *logger = LoggerItem(row);
         differences->addTopLevelItem(logger);
         logger->setFirstColumnSpanned(true);
     }
     differences->expandAll();
-    differences->header()->resizeSections(QHeaderView::ResizeToContents);
 
     auto *buttons = new QDialogButtonBox;
     QPushButton *apply = buttons->addButton(QStringLiteral("Apply to %1 loggers").arg(rows.size()),

@@ -8,8 +8,9 @@
 
 // What applying a profile would change on the selected loggers, as its dry run found it,
 // shown before anything is written: each logger with its summary, and under it each
-// setting that is not unchanged with the value now and the value wanted, the APN password
-// masked. Accepting applies the profile to those loggers; cancelling writes nothing.
+// setting that is not unchanged with the value now and the value wanted (of a setting of
+// several fields, the fields that differ), the APN password masked. Accepting applies the profile
+// to those loggers; cancelling writes nothing.
 class ApplyDifferenceDialog : public QDialog
 {
     Q_OBJECT

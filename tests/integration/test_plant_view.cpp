@@ -442,6 +442,8 @@ private slots:
         Plant plant(2, [](int index, LoggerSettings &settings) {
             if (index == 1) {
                 settings.cellular.telecomOperator = "Grid Tel";
+                settings.cellular.apnUser = "plant";
+                settings.cellular.apnPassword = "s3cret";
             }
         });
         QTemporaryDir directory;
@@ -454,7 +456,9 @@ private slots:
         const QStringList server{"data_server", "192.0.2.20", "198.51.100.20"};
         QCOMPARE(DifferenceOf(*dialog, 0),
                  (QList<QStringList>{apn, server, {"operator", "Operator", "Grid Tel"}}));
-        QCOMPARE(DifferenceOf(*dialog, 1), (QList<QStringList>{apn, server}));
+        // Of the APN, the fields that differ.
+        QCOMPARE(DifferenceOf(*dialog, 1),
+                 (QList<QStringList>{{"apn", "name=internet", "name=plant.apn"}, server}));
         QCOMPARE(dialog->findChild<QTreeWidget *>()->topLevelItem(1)->text(0),
                  QStringLiteral("SN1001 (127.0.0.3): 2 would change, 1 unchanged"));
         QVERIFY(dialog->findChild<QLabel *>(QStringLiteral("plantApplyIpNote")) != nullptr);
