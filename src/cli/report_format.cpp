@@ -1,6 +1,6 @@
 #include "report_format.h"
 
-#include "fleet/profile_apply.h"
+#include "fleet/report_text.h"
 #include "reports/csv_table.h"
 
 #include <QJsonArray>
@@ -13,57 +13,6 @@ namespace cli {
 namespace {
 
 using Row = QStringList;
-
-QString Cell(const QJsonValue &value);
-
-// An apply's entry for one setting: its status, and what a reader needs beside it.
-QString ApplyEntryCell(const QJsonObject &entry)
-{
-    const QString status = entry.value("status").toString();
-    if (status == QLatin1String(fleet::apply_status::kWouldChange)) {
-        return QStringLiteral("would change: %1 -> %2")
-            .arg(Cell(entry.value("value")), Cell(entry.value("wanted")));
-    }
-    if (status == QLatin1String(fleet::apply_status::kNotWritten)) {
-        return QStringLiteral("not written: ") + entry.value("reason").toString();
-    }
-    if (status == QLatin1String(fleet::apply_status::kFailed)) {
-        return QStringLiteral("failed: ") + entry.value("error").toString();
-    }
-    return QString(status).replace(QLatin1Char('_'), QLatin1Char(' '));
-}
-
-QString Cell(const QJsonValue &value)
-{
-    if (value.isString()) {
-        return value.toString();
-    }
-    if (value.isDouble()) {
-        return QString::number(value.toInteger());
-    }
-    if (value.isBool()) {
-        return value.toBool() ? QStringLiteral("true") : QStringLiteral("false");
-    }
-    if (value.isObject() && value.toObject().contains("status")) {
-        return ApplyEntryCell(value.toObject());
-    }
-    if (value.isObject()) {
-        QStringList pairs;
-        const QJsonObject object = value.toObject();
-        for (auto field = object.begin(); field != object.end(); ++field) {
-            pairs.append(field.key() + QLatin1Char('=') + Cell(field.value()));
-        }
-        return pairs.join(QLatin1Char(' '));
-    }
-    if (value.isArray()) {
-        QStringList items;
-        for (const QJsonValue &item : value.toArray()) {
-            items.append(Cell(item));
-        }
-        return items.join(QStringLiteral("; "));
-    }
-    return QString();
-}
 
 QString Render(const Row &header, const std::vector<Row> &rows, Format format)
 {
@@ -174,7 +123,7 @@ QString FormatOutcomes(const std::vector<fleet::LoggerOutcome> &outcomes, const 
     for (const fleet::LoggerOutcome &outcome : outcomes) {
         Row row{outcome.address.toString(), outcome.serial};
         for (const QString &key : keys) {
-            row.append(Cell(outcome.values.value(key)));
+            row.append(fleet::ReportText(outcome.values.value(key)));
         }
         row.append(outcome.succeeded() ? QString() : outcome.failure->message);
         rows.push_back(row);

@@ -1,10 +1,13 @@
 #include "plant_table.h"
 
+#include "fleet/profile_apply.h"
+#include "fleet/report_text.h"
 #include "fleet/settings/cellular.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
 
+#include <algorithm>
 #include <map>
 
 namespace {
@@ -63,8 +66,31 @@ QString SystemField(const PlantRow &row, const char *key)
     return ReportedText(ObjectValue(row, "system").value(QLatin1String(key)));
 }
 
+QString ApplyStatusText(const PlantRow &row)
+{
+    switch (row.applyState) {
+    case ApplyState::None:
+        break;
+    case ApplyState::Waiting:
+        return QStringLiteral("waiting");
+    case ApplyState::Checking:
+        return QStringLiteral("checking…");
+    case ApplyState::Applying:
+        return QStringLiteral("applying…");
+    case ApplyState::Checked:
+    case ApplyState::Applied:
+        return ApplySummary(row.applyOutcome);
+    case ApplyState::Stopped:
+        return QStringLiteral("stopped");
+    }
+    return {};
+}
+
 QString StatusText(const PlantRow &row)
 {
+    if (row.applyState != ApplyState::None) {
+        return ApplyStatusText(row);
+    }
     switch (row.state) {
     case ReadState::NotRead:
         return {};
@@ -215,6 +241,40 @@ QString UsualValue(const ValueHolders &holders)
 bool IsOddValue(const QString &compared, const QString &usual)
 {
     return !compared.isEmpty() && !usual.isEmpty() && compared != usual;
+}
+
+QString ApplySummary(const fleet::LoggerOutcome &outcome)
+{
+    namespace status = fleet::apply_status;
+    QStringList counts;
+    for (const char *name :
+         {status::kFailed, status::kChanged, status::kWritten, status::kWouldChange,
+          status::kWouldWrite, status::kUnchanged, status::kNotWritten}) {
+        const auto held = std::count_if(
+            outcome.values.begin(), outcome.values.end(), [name](const QJsonValue &entry) {
+                return entry.toObject().value(QLatin1String("status")) == QLatin1String(name);
+            });
+        if (held > 0) {
+            counts.append(QStringLiteral("%1 %2").arg(held).arg(
+                QString::fromLatin1(name).replace(QLatin1Char('_'), QLatin1Char(' '))));
+        }
+    }
+    QString summary = counts.join(QStringLiteral(", "));
+    if (outcome.failure) {
+        summary +=
+            (summary.isEmpty() ? QString() : QStringLiteral("; ")) + outcome.failure->message;
+    }
+    return summary;
+}
+
+QStringList ApplyDetails(const fleet::LoggerOutcome &outcome)
+{
+    const QJsonObject entries = fleet::WithSecretsHidden(outcome.values);
+    QStringList lines;
+    for (auto entry = entries.begin(); entry != entries.end(); ++entry) {
+        lines.append(entry.key() + QStringLiteral(": ") + fleet::ReportText(entry.value()));
+    }
+    return lines;
 }
 
 ListTable PlantTableText(const std::vector<PlantRow> &rows)

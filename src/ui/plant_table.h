@@ -39,11 +39,19 @@ enum PlantColumn {
 // Where a logger's read stands.
 enum class ReadState { NotRead, Waiting, Reading, Done, Failed, Stopped };
 
-// One logger of the plant: the list's row for it and what the last read gave.
+// Where applying a profile to a logger stands: the dry run that finds the difference
+// (checking, checked), then the writes (applying, applied).
+enum class ApplyState { None, Waiting, Checking, Checked, Applying, Applied, Stopped };
+
+// One logger of the plant: the list's row for it, what the last read gave, and what the
+// last dry run or apply of a profile gave since (each setting's entry under its report
+// key), which the status column shows instead of the read's.
 struct PlantRow {
     fleet::LoggerTarget target;
     ReadState state = ReadState::NotRead;
     fleet::LoggerOutcome outcome;
+    ApplyState applyState = ApplyState::None;
+    fleet::LoggerOutcome applyOutcome;
 };
 
 // The signal quality a logger reported, as the cellular codec reads it.
@@ -68,6 +76,14 @@ QString UsualValue(const ValueHolders &holders);
 
 // Whether a compared value differs from its column's usual value.
 bool IsOddValue(const QString &compared, const QString &usual);
+
+// A dry run's or an apply's outcome in a few words: how many settings ended in each status
+// ("2 changed, 5 unchanged"), then the failure of a logger that had one.
+QString ApplySummary(const fleet::LoggerOutcome &outcome);
+
+// Each setting's line of a dry run's or an apply's outcome ("operator: changed"), the APN
+// password masked.
+QStringList ApplyDetails(const fleet::LoggerOutcome &outcome);
 
 // The rows as a table for the CSV export and the PDF report, passwords masked.
 ListTable PlantTableText(const std::vector<PlantRow> &rows);

@@ -33,6 +33,14 @@ void Release(ValueHolders &holders, const QString &value)
     }
 }
 
+bool Failed(const PlantRow &row)
+{
+    if (row.applyState == ApplyState::Checked || row.applyState == ApplyState::Applied) {
+        return !row.applyOutcome.succeeded();
+    }
+    return row.applyState == ApplyState::None && row.state == ReadState::Failed;
+}
+
 } // namespace
 
 PlantTableModel::PlantTableModel(QObject *parent)
@@ -91,14 +99,18 @@ QVariant PlantTableModel::data(const QModelIndex &index, int role) const
     case Qt::BackgroundRole:
         return odd ? QVariant(QBrush(kOddValueTint)) : QVariant();
     case Qt::ForegroundRole:
-        return column == StatusColumn && row.state == ReadState::Failed
-                   ? QVariant(QBrush(kFailureText))
-                   : QVariant();
+        return column == StatusColumn && Failed(row) ? QVariant(QBrush(kFailureText)) : QVariant();
     case Qt::ToolTipRole:
         if (odd) {
             return QStringLiteral("Differs from the value most loggers hold");
         }
-        return column == StatusColumn ? PlantCellText(row, column) : QVariant();
+        if (column != StatusColumn) {
+            return {};
+        }
+        // After an apply, each setting's outcome on a line of its own.
+        return row.applyState == ApplyState::Checked || row.applyState == ApplyState::Applied
+                   ? ApplyDetails(row.applyOutcome).join(QLatin1Char('\n'))
+                   : PlantCellText(row, column);
     default:
         return {};
     }
@@ -117,7 +129,7 @@ void PlantTableModel::setLoggers(const std::vector<fleet::LoggerTarget> &loggers
     beginResetModel();
     m_rows.clear();
     for (const fleet::LoggerTarget &logger : loggers) {
-        m_rows.push_back({logger, ReadState::NotRead, {}});
+        m_rows.push_back({logger, ReadState::NotRead, {}, ApplyState::None, {}});
     }
     for (int column = 0; column < PlantColumnCount; ++column) {
         ColumnMarks &marks = m_columns[static_cast<std::size_t>(column)];
@@ -164,6 +176,20 @@ void PlantTableModel::setOutcome(std::size_t row, const fleet::LoggerOutcome &ou
     }
     const int at = static_cast<int>(row);
     emit dataChanged(index(at, 0), index(at, PlantColumnCount - 1));
+}
+
+void PlantTableModel::setApplyState(std::size_t row, ApplyState state)
+{
+    m_rows.at(row).applyState = state;
+    const int at = static_cast<int>(row);
+    emit dataChanged(index(at, StatusColumn), index(at, StatusColumn));
+}
+
+void PlantTableModel::setApplyOutcome(std::size_t row, ApplyState state,
+                                      const fleet::LoggerOutcome &outcome)
+{
+    m_rows.at(row).applyOutcome = outcome;
+    setApplyState(row, state);
 }
 
 void PlantTableModel::ColumnMarks::markAll()

@@ -35,6 +35,10 @@ public:
     void setState(std::size_t row, ReadState state);
     // A finished read: done with its values, or failed with its failure.
     void setOutcome(std::size_t row, const fleet::LoggerOutcome &outcome);
+    void setApplyState(std::size_t row, ApplyState state);
+    // A finished dry run (checked) or apply (applied) of a profile: each setting's entry, or
+    // the failure. The columns keep the values of the last read.
+    void setApplyOutcome(std::size_t row, ApplyState state, const fleet::LoggerOutcome &outcome);
 
     const std::vector<PlantRow> &rows() const { return m_rows; }
 

@@ -1,31 +1,35 @@
 #include "plant_view_window.h"
 
+#include "apply_difference_dialog.h"
 #include "plant_report.h"
 #include "plant_table_model.h"
 #include "signal_bar_delegate.h"
 
 #include "fleet/fleet_link.h"
 #include "fleet/fleet_run.h"
-#include "fleet/profile.h"
+#include "fleet/profile_apply.h"
 #include "fleet/settings/catalogue.h"
 #include "transport/command_exchange.h"
 #include "transport/receive_path.h"
 
 #include <QCloseEvent>
 #include <QDir>
+#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSortFilterProxyModel>
 #include <QSysInfo>
 #include <QTableView>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <numeric>
 
 namespace {
 
@@ -87,11 +91,17 @@ std::vector<QHostAddress> AddressesOf(const std::vector<fleet::LoggerTarget> &lo
     return addresses;
 }
 
+QString AskForProfile(QWidget *parent)
+{
+    return QFileDialog::getOpenFileName(parent, QStringLiteral("Apply profile"), QString(),
+                                        QStringLiteral("Profiles (*.json);;All files (*)"));
+}
+
 } // namespace
 
 PlantViewWindow::PlantViewWindow(PlantViewLinks links, const fleet::ExchangePolicy &policy,
                                  QWidget *parent)
-    : QWidget(parent, Qt::Window), m_links(std::move(links))
+    : QWidget(parent, Qt::Window), m_links(std::move(links)), m_chooseProfile(AskForProfile)
 {
     setObjectName(QStringLiteral("PlantViewWindow"));
     setWindowTitle(QStringLiteral("Plant view"));
@@ -106,13 +116,14 @@ PlantViewWindow::PlantViewWindow(PlantViewLinks links, const fleet::ExchangePoli
             return link && link->takeAnswer(datagram);
         });
     connect(m_run, &fleet::FleetRun::loggerStarted, this,
-            [this](std::size_t row) { m_model->setState(row, ReadState::Reading); });
-    connect(m_run, &fleet::FleetRun::loggerFinished, this,
-            [this](std::size_t row) { m_model->setOutcome(row, m_run->outcomes().at(row)); });
+            [this](std::size_t target) { markStarted(m_runRows.at(target)); });
+    connect(m_run, &fleet::FleetRun::loggerFinished, this, [this](std::size_t target) {
+        markFinished(m_runRows.at(target), m_run->outcomes().at(target));
+    });
     connect(m_run, &fleet::FleetRun::progressed, this, [this](const fleet::RunProgress &progress) {
         showProgress(progress.done, progress.failed, progress.total);
     });
-    connect(m_run, &fleet::FleetRun::finished, this, &PlantViewWindow::finishRead);
+    connect(m_run, &fleet::FleetRun::finished, this, &PlantViewWindow::finishRun);
 
     m_model = new PlantTableModel(this);
     auto *filter = new SerialOrIpFilter(this);
@@ -123,6 +134,7 @@ PlantViewWindow::PlantViewWindow(PlantViewLinks links, const fleet::ExchangePoli
     auto *tools = new QHBoxLayout;
     m_readAll = AddButton(tools, QStringLiteral("Read all"), "plantReadAll");
     m_stop = AddButton(tools, QStringLiteral("Stop"), "plantStop");
+    m_applyProfile = AddButton(tools, QStringLiteral("Apply profile…"), "plantApplyProfile");
     m_saveProfile =
         AddButton(tools, QStringLiteral("Save profile from this logger…"), "plantSaveProfile");
     m_export = AddButton(tools, QStringLiteral("Export…"), "plantExport");
@@ -139,6 +151,7 @@ PlantViewWindow::PlantViewWindow(PlantViewLinks links, const fleet::ExchangePoli
     tools->addWidget(m_filterBox);
     connect(m_readAll, &QPushButton::clicked, this, &PlantViewWindow::readAll);
     connect(m_stop, &QPushButton::clicked, this, &PlantViewWindow::stop);
+    connect(m_applyProfile, &QPushButton::clicked, this, &PlantViewWindow::applyProfile);
     connect(m_saveProfile, &QPushButton::clicked, this, &PlantViewWindow::saveProfile);
     connect(m_filterBox, &QLineEdit::textChanged, filter, &SerialOrIpFilter::setText);
 
@@ -164,9 +177,9 @@ PlantViewWindow::PlantViewWindow(PlantViewLinks links, const fleet::ExchangePoli
     m_progress->setTextVisible(false);
     m_summary = new QLabel;
     m_summary->setObjectName(QStringLiteral("plantSummary"));
-    m_saveOutcome = new QLabel;
-    m_saveOutcome->setObjectName(QStringLiteral("plantSaveOutcome"));
-    m_saveOutcome->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_notice = new QLabel;
+    m_notice->setObjectName(QStringLiteral("plantNotice"));
+    m_notice->setTextInteractionFlags(Qt::TextSelectableByMouse);
     auto *status = new QHBoxLayout;
     status->addWidget(m_progress, 1);
     status->addWidget(m_summary, 2);
@@ -175,7 +188,7 @@ PlantViewWindow::PlantViewWindow(PlantViewLinks links, const fleet::ExchangePoli
     layout->addLayout(tools);
     layout->addWidget(m_table, 1);
     layout->addLayout(status);
-    layout->addWidget(m_saveOutcome);
+    layout->addWidget(m_notice);
 
     m_model->setLoggers(m_links.loggers());
     m_table->resizeColumnsToContents();
@@ -184,11 +197,16 @@ PlantViewWindow::PlantViewWindow(PlantViewLinks links, const fleet::ExchangePoli
 
 PlantViewWindow::~PlantViewWindow() = default;
 
+void PlantViewWindow::setProfileChooser(ProfileChooser chooseProfile)
+{
+    m_chooseProfile = std::move(chooseProfile);
+}
+
 void PlantViewWindow::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
     // A search may have changed the list since the view was last shown.
-    if (m_reading) {
+    if (m_running || m_difference) {
         return;
     }
     const std::vector<fleet::LoggerTarget> loggers = m_links.loggers();
@@ -202,65 +220,196 @@ void PlantViewWindow::showEvent(QShowEvent *event)
 void PlantViewWindow::closeEvent(QCloseEvent *event)
 {
     stop();
+    if (m_difference) {
+        m_difference->reject();
+    }
     QWidget::closeEvent(event);
 }
 
 void PlantViewWindow::readAll()
 {
-    if (m_reading) {
-        return;
-    }
-    if (m_links.exchange.timeoutActive()) {
-        m_summary->setText(QStringLiteral(
-            "The main window waits for a logger's answer: read again when it has come."));
+    if (!mayStartRun()) {
         return;
     }
     const std::vector<fleet::LoggerTarget> loggers = m_links.loggers();
+    m_model->setLoggers(loggers);
     if (loggers.empty()) {
-        m_model->setLoggers(loggers);
         m_summary->setText(QStringLiteral("The logger list is empty: search for loggers first."));
         return;
     }
-    startRead(loggers);
+    std::vector<std::size_t> rows(loggers.size());
+    std::iota(rows.begin(), rows.end(), std::size_t{0});
+    startRun(RunKind::Read, std::move(rows));
 }
 
-void PlantViewWindow::startRead(const std::vector<fleet::LoggerTarget> &loggers)
+void PlantViewWindow::applyProfile()
 {
-    m_model->setLoggers(loggers);
-    for (std::size_t row = 0; row < loggers.size(); ++row) {
-        m_model->setState(row, ReadState::Waiting);
+    const std::vector<std::size_t> rows = selectedRows();
+    if (rows.empty() || !mayStartRun()) {
+        return;
     }
-    m_reading = true;
+    const QString path = m_chooseProfile(this);
+    if (path.isEmpty()) {
+        return;
+    }
+    fleet::Checked<fleet::Profile> loaded = fleet::LoadProfile(path);
+    if (!loaded.accepted()) {
+        m_notice->setText(QStringLiteral("Not applied: %1").arg(loaded.refusal().message));
+        return;
+    }
+    if (loaded.value().settings.empty()) {
+        m_notice->setText(QStringLiteral("Not applied: %1 holds no setting but the IP "
+                                         "configuration, which the plant view never applies")
+                              .arg(QDir::toNativeSeparators(path)));
+        return;
+    }
+    m_profile = std::move(loaded).value();
+    m_profilePath = path;
+    startRun(RunKind::Check, rows);
+}
+
+bool PlantViewWindow::mayStartRun()
+{
+    if (m_running || m_difference) {
+        return false;
+    }
+    if (m_links.exchange.timeoutActive()) {
+        m_summary->setText(QStringLiteral(
+            "The main window waits for a logger's answer: start again when it has come."));
+        return false;
+    }
+    return true;
+}
+
+void PlantViewWindow::startRun(RunKind kind, std::vector<std::size_t> rows)
+{
+    m_runKind = kind;
+    m_runRows = std::move(rows);
+    std::vector<fleet::LoggerTarget> targets;
+    for (const std::size_t row : m_runRows) {
+        targets.push_back(m_model->rows().at(row).target);
+        if (kind == RunKind::Read) {
+            m_model->setState(row, ReadState::Waiting);
+        } else {
+            m_model->setApplyState(row, ApplyState::Waiting);
+        }
+    }
+    m_running = true;
+    m_stopRequested = false;
     m_links.form.lockControls();
-    m_saveOutcome->clear();
-    showProgress(0, 0, static_cast<int>(loggers.size()));
+    m_notice->clear();
+    showProgress(0, 0, static_cast<int>(targets.size()));
     updateActions();
-    m_run->start(loggers, [](fleet::LoggerJob &job, const fleet::LoggerTarget &) {
-        fleet::AddReads(job, fleet::ReadableSettings());
+    if (kind == RunKind::Read) {
+        m_run->start(std::move(targets), [](fleet::LoggerJob &job, const fleet::LoggerTarget &) {
+            fleet::AddReads(job, fleet::ReadableSettings());
+        });
+        return;
+    }
+    const fleet::ApplyMode mode =
+        kind == RunKind::Check ? fleet::ApplyMode::DryRun : fleet::ApplyMode::Write;
+    m_run->start(std::move(targets), [settings = m_profile->settings,
+                                      mode](fleet::LoggerJob &job, const fleet::LoggerTarget &) {
+        for (const fleet::ProfileSetting &setting : settings) {
+            fleet::AddApplySteps(job, setting, mode);
+        }
     });
+}
+
+void PlantViewWindow::markStarted(std::size_t row)
+{
+    switch (m_runKind) {
+    case RunKind::Read:
+        m_model->setState(row, ReadState::Reading);
+        break;
+    case RunKind::Check:
+        m_model->setApplyState(row, ApplyState::Checking);
+        break;
+    case RunKind::Apply:
+        m_model->setApplyState(row, ApplyState::Applying);
+        break;
+    }
+}
+
+void PlantViewWindow::markFinished(std::size_t row, const fleet::LoggerOutcome &outcome)
+{
+    switch (m_runKind) {
+    case RunKind::Read:
+        m_model->setOutcome(row, outcome);
+        break;
+    case RunKind::Check:
+        m_model->setApplyOutcome(row, ApplyState::Checked, outcome);
+        break;
+    case RunKind::Apply:
+        m_model->setApplyOutcome(row, ApplyState::Applied, outcome);
+        break;
+    }
 }
 
 void PlantViewWindow::stop()
 {
+    m_stopRequested = m_running;
     m_run->stop();
 }
 
-void PlantViewWindow::finishRead()
+void PlantViewWindow::finishRun()
 {
-    const std::vector<PlantRow> &rows = m_model->rows();
-    for (std::size_t row = 0; row < rows.size(); ++row) {
-        if (rows[row].state == ReadState::Waiting || rows[row].state == ReadState::Reading) {
+    for (const std::size_t row : m_runRows) {
+        const PlantRow &plantRow = m_model->rows().at(row);
+        if (m_runKind == RunKind::Read &&
+            (plantRow.state == ReadState::Waiting || plantRow.state == ReadState::Reading)) {
             m_model->setState(row, ReadState::Stopped);
         }
+        if (m_runKind != RunKind::Read && (plantRow.applyState == ApplyState::Waiting ||
+                                           plantRow.applyState == ApplyState::Checking ||
+                                           plantRow.applyState == ApplyState::Applying)) {
+            m_model->setApplyState(row, ApplyState::Stopped);
+        }
     }
-    m_reading = false;
+    m_running = false;
     m_links.form.unlockControls();
-    if (!m_columnsFitValues) {
+    if (m_runKind == RunKind::Read && !m_columnsFitValues) {
         // Once, for the first values: later the operator's column widths stay.
         m_table->resizeColumnsToContents();
         m_columnsFitValues = true;
     }
+    if (m_runKind == RunKind::Check && !m_stopRequested) {
+        showDifference();
+    } else if (m_runKind != RunKind::Read) {
+        m_profile.reset();
+    }
     updateActions();
+}
+
+void PlantViewWindow::showDifference()
+{
+    std::vector<PlantRow> checked;
+    for (const std::size_t row : m_runRows) {
+        checked.push_back(m_model->rows().at(row));
+    }
+    m_difference = new ApplyDifferenceDialog(m_profilePath, checked,
+                                             m_profile->addressChange.has_value(), this);
+    m_difference->setAttribute(Qt::WA_DeleteOnClose);
+    connect(m_difference, &QDialog::finished, this, [this](int result) {
+        // The dialog goes later, with the event loop; the difference is settled now.
+        m_difference = nullptr;
+        if (result == QDialog::Accepted) {
+            confirmApply();
+        } else {
+            m_profile.reset();
+        }
+    });
+    m_difference->open();
+}
+
+void PlantViewWindow::confirmApply()
+{
+    if (!mayStartRun()) {
+        m_profile.reset();
+        return;
+    }
+    std::vector<std::size_t> rows = m_runRows;
+    startRun(RunKind::Apply, std::move(rows));
 }
 
 void PlantViewWindow::showProgress(int done, int failed, int total)
@@ -272,10 +421,11 @@ void PlantViewWindow::showProgress(int done, int failed, int total)
 
 void PlantViewWindow::updateActions()
 {
-    m_readAll->setEnabled(!m_reading);
-    m_stop->setEnabled(m_reading);
-    m_saveProfile->setEnabled(!m_reading && selectedReadRow() != nullptr);
-    m_export->setEnabled(!m_reading && m_model->rowCount() > 0);
+    m_readAll->setEnabled(!m_running);
+    m_stop->setEnabled(m_running);
+    m_applyProfile->setEnabled(!m_running && !selectedRows().empty());
+    m_saveProfile->setEnabled(!m_running && selectedReadRow() != nullptr);
+    m_export->setEnabled(!m_running && m_model->rowCount() > 0);
 }
 
 std::vector<PlantRow> PlantViewWindow::shownRows() const
@@ -285,6 +435,16 @@ std::vector<PlantRow> PlantViewWindow::shownRows() const
         const int sourceRow = m_filter->mapToSource(m_filter->index(row, 0)).row();
         rows.push_back(m_model->rows().at(static_cast<std::size_t>(sourceRow)));
     }
+    return rows;
+}
+
+std::vector<std::size_t> PlantViewWindow::selectedRows() const
+{
+    std::vector<std::size_t> rows;
+    for (const QModelIndex &selected : m_table->selectionModel()->selectedRows()) {
+        rows.push_back(static_cast<std::size_t>(m_filter->mapToSource(selected).row()));
+    }
+    std::sort(rows.begin(), rows.end());
     return rows;
 }
 
@@ -351,6 +511,6 @@ void PlantViewWindow::exportPdf()
 void PlantViewWindow::reportSave(const QString &path, const std::optional<QString> &failure)
 {
     const QString shown = QDir::toNativeSeparators(path);
-    m_saveOutcome->setText(failure ? QStringLiteral("Not saved to %1: %2").arg(shown, *failure)
-                                   : QStringLiteral("Saved %1").arg(shown));
+    m_notice->setText(failure ? QStringLiteral("Not saved to %1: %2").arg(shown, *failure)
+                              : QStringLiteral("Saved %1").arg(shown));
 }

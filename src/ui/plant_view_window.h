@@ -1,13 +1,17 @@
 #pragma once
 
 #include "fleet/logger_job.h"
+#include "fleet/profile.h"
 #include "save_file_chooser.h"
 
+#include <QPointer>
 #include <QWidget>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
+class ApplyDifferenceDialog;
 class CommandExchange;
 class ExchangeWindow;
 class PlantTableModel;
@@ -42,10 +46,16 @@ struct PlantViewLinks {
     SaveFileChooser chooseFile;
 };
 
+// Asks the operator for a profile to apply: returns its path, or an empty text when the
+// operator cancels. The desktop's file dialog unless replaced.
+using ProfileChooser = std::function<QString(QWidget *parent)>;
+
 // "Plant view…": every logger of the list as a row and each of its settings as a column,
 // read in parallel by the fleet with the command-line tool's exchanges, timeouts and
-// retries. A value that differs from the one most loggers hold is marked. Not modal; the
-// column layout, sorting and filter last while the program runs, nothing is stored.
+// retries. A value that differs from the one most loggers hold is marked. A profile is
+// applied to the selected rows as the command-line tool applies it, after a dry run whose
+// difference the operator confirms. Not modal; the column layout, sorting and filter last
+// while the program runs, nothing is stored.
 class PlantViewWindow : public QWidget
 {
     Q_OBJECT
@@ -58,10 +68,16 @@ public:
                     QWidget *parent = nullptr);
     ~PlantViewWindow() override;
 
+    void setProfileChooser(ProfileChooser chooseProfile);
+
 public slots:
     // Takes the logger list's rows afresh and reads every setting of each.
     void readAll();
     void stop();
+    // Asks for a profile, finds its difference on the selected rows by a dry run and,
+    // once the operator confirms it, applies the profile to those rows. The profile's IP
+    // configuration is never applied here.
+    void applyProfile();
     // The one selected logger's settings as a profile (docs/profile.md).
     void saveProfile();
     // The table as it is shown (sorted and filtered), passwords masked.
@@ -74,11 +90,24 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    void startRead(const std::vector<fleet::LoggerTarget> &loggers);
-    void finishRead();
+    // What a run of the fleet does to its rows: read every setting, or a profile's dry
+    // run (check) or writes (apply).
+    enum class RunKind { Read, Check, Apply };
+
+    // Whether a run may start now; says why not in the summary line.
+    bool mayStartRun();
+    // Runs over the model's `rows`, locking the form until it ends.
+    void startRun(RunKind kind, std::vector<std::size_t> rows);
+    void markStarted(std::size_t row);
+    void markFinished(std::size_t row, const fleet::LoggerOutcome &outcome);
+    void finishRun();
+    void showDifference();
+    void confirmApply();
     void showProgress(int done, int failed, int total);
     void updateActions();
     std::vector<PlantRow> shownRows() const;
+    // The model's rows selected in the table, top to bottom of the model.
+    std::vector<std::size_t> selectedRows() const;
     const PlantRow *selectedReadRow() const;
     void reportSave(const QString &path, const std::optional<QString> &failure);
 
@@ -91,11 +120,22 @@ private:
     QTableView *m_table;
     QPushButton *m_readAll;
     QPushButton *m_stop;
+    QPushButton *m_applyProfile;
     QPushButton *m_saveProfile;
     QPushButton *m_export;
     QProgressBar *m_progress;
     QLabel *m_summary;
-    QLabel *m_saveOutcome;
-    bool m_reading = false;
+    // What became of a save, an export or a profile that could not be applied.
+    QLabel *m_notice;
+    ProfileChooser m_chooseProfile;
+    bool m_running = false;
+    bool m_stopRequested = false;
+    RunKind m_runKind = RunKind::Read;
+    // The model's row of each of the run's targets.
+    std::vector<std::size_t> m_runRows;
+    // The profile between its dry run and its apply, and where it came from.
+    std::optional<fleet::Profile> m_profile;
+    QString m_profilePath;
+    QPointer<ApplyDifferenceDialog> m_difference;
     bool m_columnsFitValues = false;
 };

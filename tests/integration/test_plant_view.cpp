@@ -5,6 +5,7 @@
 #include "fleet/profile.h"
 #include "recording_notifier.h"
 #include "simulated_logger.h"
+#include "ui/apply_difference_dialog.h"
 #include "ui/logger_list_menu.h"
 #include "ui/main_window.h"
 #include "ui/plant_table_model.h"
@@ -12,6 +13,7 @@
 #include "window_harness.h"
 
 #include <QFont>
+#include <QItemSelectionModel>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
@@ -115,6 +117,32 @@ public:
         return QTest::qWaitFor([this] { return !reading(); }, kWaitMs);
     }
 
+    // Selects the rows, chooses the profile in the file dialog and starts its dry run.
+    void startApply(const QList<int> &rows, const QString &profilePath)
+    {
+        auto *table = viewControl<QTableView>("plantTable");
+        table->clearSelection();
+        for (const int row : rows) {
+            table->selectionModel()->select(table->model()->index(row, 0),
+                                            QItemSelectionModel::Select |
+                                                QItemSelectionModel::Rows);
+        }
+        m_view->setProfileChooser([profilePath](QWidget *) { return profilePath; });
+        viewControl<QPushButton>("plantApplyProfile")->click();
+    }
+    // The difference shown once the dry run has ended; null when none came.
+    ApplyDifferenceDialog *difference()
+    {
+        if (!QTest::qWaitFor([this] { return !reading(); }, kWaitMs)) {
+            return nullptr;
+        }
+        return m_view->findChild<ApplyDifferenceDialog *>();
+    }
+    void answerDifference(const char *button)
+    {
+        difference()->findChild<QPushButton *>(QLatin1String(button))->click();
+    }
+
 private:
     RecordingNotifier m_notifier;
     std::vector<std::unique_ptr<SimulatedLogger>> m_loggers;
@@ -146,6 +174,42 @@ void DistinctSettings(int index, LoggerSettings &settings)
         settings.devices.devices.push_back(
             {"INV000" + std::to_string(device) + "         0003A1", std::string(84, ' ')});
     }
+}
+
+// A profile of three settings a substitute logger holds otherwise, and an IP configuration.
+QString WriteProfile(const QTemporaryDir &directory)
+{
+    const QJsonObject settings{
+        {"ip_configuration",
+         QJsonObject{{"address", "10.7.0.50"}, {"mask", "255.255.0.0"}, {"gateway", "10.7.0.1"}}},
+        {"data_server", "198.51.100.20"},
+        {"apn", QJsonObject{{"name", "plant.apn"}, {"user", "plant"}, {"password", "s3cret"}}},
+        {"operator", "Grid Tel"},
+    };
+    const QString path = directory.filePath(QStringLiteral("plant.json"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(
+            QJsonDocument(
+                QJsonObject{{"format", "tarnwick-profile"}, {"version", 1}, {"settings", settings}})
+                .toJson()) < 0) {
+        qFatal("profile not written");
+    }
+    return path;
+}
+
+// The children of one logger's item in the difference: setting, now and wanted.
+QList<QStringList> DifferenceOf(ApplyDifferenceDialog &dialog, int logger)
+{
+    const QTreeWidgetItem *item =
+        dialog.findChild<QTreeWidget *>(QStringLiteral("plantApplyDifferences"))
+            ->topLevelItem(logger);
+    QList<QStringList> settings;
+    for (int child = 0; child < item->childCount(); ++child) {
+        settings.append({item->child(child)->text(0), item->child(child)->text(1),
+                         item->child(child)->text(2)});
+    }
+    return settings;
 }
 
 QStringList ExpectedRow(int index)
@@ -335,14 +399,39 @@ private slots:
                                   kWaitMs);
     }
 
+    void stopEndsTheRunWithNoLaterRequests_data()
+    {
+        QTest::addColumn<QString>("run");
+        QTest::newRow("read") << "read";
+        QTest::newRow("dry run of a profile") << "dry run";
+        QTest::newRow("apply of a profile") << "apply";
+    }
+
     void stopEndsTheRunWithNoLaterRequests()
     {
+        QFETCH(QString, run);
         Plant plant(3);
-        for (int index = 0; index < 3; ++index) {
-            plant.logger(index).endpoint().misbehaviour().dropRate = 1.0;
+        QTemporaryDir directory;
+        const auto silenceAll = [&plant] {
+            for (int index = 0; index < 3; ++index) {
+                plant.logger(index).endpoint().misbehaviour().dropRate = 1.0;
+            }
+        };
+        if (run == QLatin1String("apply")) {
+            plant.startApply({0, 1, 2}, WriteProfile(directory));
+            QVERIFY(plant.difference() != nullptr);
         }
-        plant.startRead();
-        QTRY_VERIFY_WITH_TIMEOUT(!plant.logger(2).endpoint().requests().empty(), kWaitMs);
+        silenceAll();
+        const std::size_t askedBefore = plant.logger(2).endpoint().requests().size();
+        if (run == QLatin1String("read")) {
+            plant.startRead();
+        } else if (run == QLatin1String("dry run")) {
+            plant.startApply({0, 1, 2}, WriteProfile(directory));
+        } else {
+            plant.answerDifference("plantApplyConfirm");
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(plant.logger(2).endpoint().requests().size() > askedBefore,
+                                 kWaitMs);
         plant.viewControl<QPushButton>("plantStop")->click();
         QTRY_VERIFY_WITH_TIMEOUT(!plant.reading(), kWaitMs);
 
@@ -358,6 +447,82 @@ private slots:
             QCOMPARE(plant.logger(index).endpoint().requests().size(),
                      sent[static_cast<std::size_t>(index)]);
         }
+        // A dry run stopped shows no difference to confirm.
+        QCOMPARE(plant.view().findChild<ApplyDifferenceDialog *>(), nullptr);
+    }
+
+    void applyChangesTheSelectedRowsAndNoOther()
+    {
+        Plant plant(6);
+        QTemporaryDir directory;
+        plant.startApply({1, 3, 4}, WriteProfile(directory));
+        QVERIFY(plant.difference() != nullptr);
+        plant.answerDifference("plantApplyConfirm");
+        QVERIFY(plant.reading());
+        QVERIFY(!plant.control<QPushButton>("btnER")->isEnabled());
+        QVERIFY(QTest::qWaitFor([&] { return !plant.reading(); }, kWaitMs));
+        QVERIFY(plant.control<QPushButton>("btnER")->isEnabled());
+
+        for (int index = 0; index < 6; ++index) {
+            const bool selected = index == 1 || index == 3 || index == 4;
+            const LoggerSettings &settings = plant.logger(index).settings();
+            const QStringList held{QString::fromStdString(settings.network.dataServerAddress),
+                                   QString::fromStdString(settings.cellular.apnName),
+                                   QString::fromStdString(settings.cellular.apnPassword),
+                                   QString::fromStdString(settings.cellular.telecomOperator),
+                                   QString::fromStdString(settings.network.ipAddress)};
+            // The IP configuration of the profile is never applied from the plant view.
+            QCOMPARE(held, selected ? QStringList({"198.51.100.20", "plant.apn", "s3cret",
+                                                   "Grid Tel", "192.168.1.100"})
+                                    : QStringList({"192.0.2.20", "internet", "", "Operator",
+                                                   "192.168.1.100"}));
+            QCOMPARE(plant.logger(index).endpoint().requests().empty(), !selected);
+            QCOMPARE(plant.cell(index, StatusColumn),
+                     selected ? QStringLiteral("3 changed") : QString());
+        }
+    }
+
+    void differenceHoldsTheValueNowAndWanted()
+    {
+        Plant plant(2, [](int index, LoggerSettings &settings) {
+            if (index == 1) {
+                settings.cellular.telecomOperator = "Grid Tel";
+                settings.cellular.apnUser = "plant";
+                settings.cellular.apnPassword = "s3cret";
+            }
+        });
+        QTemporaryDir directory;
+        plant.startApply({0, 1}, WriteProfile(directory));
+        ApplyDifferenceDialog *dialog = plant.difference();
+        QVERIFY(dialog != nullptr);
+
+        const QStringList apn{
+            "apn", "name=internet password= user=", "name=plant.apn password=******** user=plant"};
+        const QStringList server{"data_server", "192.0.2.20", "198.51.100.20"};
+        QCOMPARE(DifferenceOf(*dialog, 0),
+                 (QList<QStringList>{apn, server, {"operator", "Operator", "Grid Tel"}}));
+        // Of the APN, the fields that differ.
+        QCOMPARE(DifferenceOf(*dialog, 1),
+                 (QList<QStringList>{{"apn", "name=internet", "name=plant.apn"}, server}));
+        QCOMPARE(dialog->findChild<QTreeWidget *>()->topLevelItem(1)->text(0),
+                 QStringLiteral("SN1001 (127.0.0.3): 2 would change, 1 unchanged"));
+        QVERIFY(dialog->findChild<QLabel *>(QStringLiteral("plantApplyIpNote")) != nullptr);
+    }
+
+    void cancellingAtTheDifferenceWritesNothing()
+    {
+        Plant plant(2);
+        QTemporaryDir directory;
+        plant.startApply({0, 1}, WriteProfile(directory));
+        QVERIFY(plant.difference() != nullptr);
+        const std::size_t asked = plant.logger(0).endpoint().requests().size();
+        plant.answerDifference("plantApplyCancel");
+
+        QVERIFY(!plant.reading());
+        QTest::qWait(WindowHarness::FastTiming().commandTimeoutMs);
+        QCOMPARE(plant.logger(0).endpoint().requests().size(), asked);
+        QCOMPARE(plant.logger(0).settings().cellular.telecomOperator, std::string("Operator"));
+        QCOMPARE(plant.cell(0, StatusColumn), QStringLiteral("3 would change"));
     }
 
     void filterAndSortOverTheTable()

@@ -3,6 +3,7 @@
 #include "commands/system_parameters_codec.h"
 #include "recording_notifier.h"
 #include "simulated_logger.h"
+#include "ui/apply_difference_dialog.h"
 #include "ui/logger_list_menu.h"
 #include "ui/main_window.h"
 #include "ui/plant_report.h"
@@ -11,12 +12,16 @@
 #include "window_harness.h"
 
 #include <QImage>
+#include <QItemSelectionModel>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QMenu>
 #include <QPainter>
 #include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -54,6 +59,58 @@ LoggerSettings PlantLogger(int index)
             {"INV000" + std::to_string(device) + "         0003A1", std::string(84, ' ')});
     }
     return settings;
+}
+
+// The difference of a profile on three selected loggers, over the plant view.
+void TakeApplyPicture(PlantViewWindow &view, const QString &directory)
+{
+    QTemporaryDir profileDirectory;
+    const QString profile = profileDirectory.filePath(QStringLiteral("plant-2024.json"));
+    QFile file(profile);
+    const QJsonObject settings{
+        {"ip_configuration", QJsonObject{{"address", "10.20.0.11"},
+                                         {"mask", "255.255.255.0"},
+                                         {"gateway", "10.20.0.1"}}},
+        {"apn", QJsonObject{{"name", "plant.m2m"}, {"user", "plant"}, {"password", "sunny"}}},
+        {"operator", "Tel Co"},
+        {"system", QJsonObject{{"start", "05:00"},
+                               {"stop", "21:30"},
+                               {"data_interval_seconds", 300},
+                               {"heartbeat_minutes", 5},
+                               {"retries", 3},
+                               {"wait_for_response", "yes"},
+                               {"reconnect", "yes"},
+                               {"transport", "tcp"},
+                               {"gprs", "on"}}},
+    };
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(
+            QJsonDocument(
+                QJsonObject{{"format", "tarnwick-profile"}, {"version", 1}, {"settings", settings}})
+                .toJson()) < 0) {
+        qFatal("profile not written");
+    }
+    file.close();
+
+    auto *table = view.findChild<QTableView *>(QStringLiteral("plantTable"));
+    table->horizontalScrollBar()->setValue(0);
+    for (const int row : {3, 4, 5}) {
+        table->selectionModel()->select(table->model()->index(row, 0),
+                                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+    view.setProfileChooser([profile](QWidget *) { return profile; });
+    view.applyProfile();
+    QTest::qWait(1000);
+    auto *difference = view.findChild<ApplyDifferenceDialog *>();
+    if (difference == nullptr) {
+        qFatal("no difference shown after the dry run");
+    }
+    difference->setGeometry(160, 150, 760, 420);
+    QTest::qWait(400);
+    Run(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"),
+                                   directory + QStringLiteral("/plant-apply.png")});
+    qInfo("wrote %s/plant-apply.png", qPrintable(directory));
+    difference->reject();
 }
 
 } // namespace
@@ -124,4 +181,6 @@ void TakePlantViewPictures(const QString &directory)
         qFatal("plant-report.png not written");
     }
     qInfo("wrote %s/plant-report.png", qPrintable(directory));
+
+    TakeApplyPicture(*view, directory);
 }

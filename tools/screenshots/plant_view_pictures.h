@@ -3,6 +3,7 @@
 #include <QString>
 
 // The plant view after a read of a small plant whose one logger holds another operator
-// and another heartbeat (plant-view.png), and the first page of its PDF report rendered
-// as a picture (plant-report.png).
+// and another heartbeat (plant-view.png), the first page of its PDF report rendered as a
+// picture (plant-report.png), and the difference of a profile on three selected loggers
+// before it is applied (plant-apply.png).
 void TakePlantViewPictures(const QString &directory);

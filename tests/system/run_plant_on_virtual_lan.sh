@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# Runs the plant view's system test program on the PC of a virtual LAN with five
+# substitute loggers on the real ports 8000 and 23, the third dropping 30 % of its
+# answers. The program reads all, applies a profile to the last three loggers and reads
+# again; then the loggers' own state files must show the profile on those three and not
+# a single write request received by the other two. Needs root for the network
+# namespaces; says "skipped" and exits 77 elsewhere.
+set -euo pipefail
+sim=$1
+test_program=$2
+here=$(cd "$(dirname "$0")" && pwd)
+
+source "$here/../../scripts/lib/virtual-lan.sh"
+lan_require_root_or_skip
+prefix="twk-pl$$"
+work=$(mktemp -d)
+trap 'lan_down "$prefix"; rm -rf "$work"' EXIT
+if ! lan_up "$prefix" 5 2>/dev/null; then
+    echo "skipped: network namespaces cannot be created here"
+    exit 77
+fi
+
+for k in 1 2 3 4 5; do
+    drop=0
+    [ "$k" -eq 3 ] && drop=0.3
+    lan_start_logger "$prefix" "$k" "$sim" --serial "SN-PL-00$k" --logger-version "V2.0$k" \
+        --mac "00-1A-2B-00-00-1$k" --drop-rate "$drop" --state-file "$work/logger$k.state" 2>/dev/null
+done
+sleep 0.3
+
+ip netns exec "$prefix-pc" env QT_QPA_PLATFORM=offscreen "$test_program"
+
+sleep 0.2
+failures=0
+check() {  # check DESCRIPTION COMMAND...: runs the command, reports the outcome
+    local description=$1
+    shift
+    if "$@"; then
+        echo "PASS   : $description"
+    else
+        echo "FAIL!  : $description"
+        failures=$((failures + 1))
+    fi
+}
+for k in 1 2; do
+    check "logger $k, not selected, received no write" grep -qx "writes=0" "$work/logger$k.state"
+done
+for k in 3 4 5; do
+    for held in apnName=plant.apn apnPassword=s3cret "telecomOperator=Field Tel" \
+        dataServerAddress=198.51.100.20 ipAddress=192.168.1.100; do
+        check "logger $k holds $held" grep -qx "$held" "$work/logger$k.state"
+    done
+done
+echo "Totals: $failures failed"
+[ "$failures" -eq 0 ]
