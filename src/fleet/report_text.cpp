@@ -23,6 +23,10 @@ QString ApplyEntryText(const QJsonObject &entry)
     if (status == QLatin1String(apply_status::kFailed)) {
         return QStringLiteral("failed: ") + entry.value("error").toString();
     }
+    // After an address change, where the logger answered its read-back.
+    if (const QJsonValue at = entry.value("value").toObject().value("answers_at"); at.isString()) {
+        return QStringLiteral("changed, answers at ") + at.toString();
+    }
     return QString(status).replace(QLatin1Char('_'), QLatin1Char(' '));
 }
 

@@ -97,6 +97,9 @@ class ReportSchemaTest(unittest.TestCase):
         for extra in (["--dry-run"], [], []):  # differences, changes, then nothing to do
             self.assertHolds(self.run_cli("apply", plant, "--logger", LOGGERS[1], *extra),
                              "applyReport")
+        # An address change: the read-back says where the logger answered.
+        self.assertHolds(self.run_cli("write", "--logger", LOGGERS[1],
+                                      "ip=127.0.0.9,255.0.0.0,127.0.0.1"), "settingsReport")
         minutes_alone = self.profile("old.json", {"front_end": "45", "data_server": "none"})
         self.assertHolds(self.run_cli("apply", minutes_alone, "--logger",
                                       ",".join([LOGGERS[1], SILENT]), status=1), "applyReport")
