@@ -3,15 +3,13 @@
 //
 // 254 loggers on 127.0.0.2 to 127.0.0.255:
 //   read --all   search of the range, then every setting of every logger
-//   apply        a full profile written to every logger, each setting read back
-//   apply, 10 %  the same while every logger drops a tenth of its answers
-//   peak RSS     the largest resident set of any tarnwick-cli run
-//
-// --difference-apply, for an apply that reads each setting first and writes only those that
-// differ, adds:
-//   apply --dry-run          the profile against loggers that do not hold it: reads only
-//   apply, profile holds     the profile again once every logger holds it: reads only
-// Both count the writes the loggers receive, which must be none.
+//   apply --dry-run       the profile against loggers that do not hold it: reads only
+//   apply                 a full profile written to every logger, each setting read back
+//   apply, profile holds  the profile again once every logger holds it: reads only
+//   apply, 10 %           a full apply while every logger drops a tenth of its answers
+//   peak RSS              the largest resident set of any tarnwick-cli run
+// The dry run and the apply of a profile that holds count the writes the loggers receive,
+// which must be none.
 //
 // --wide: 1,016 loggers on 127.0.4.0/22, every address but each /24's .0 and .255:
 //   read --all   search of the /22, then every setting of every logger
@@ -50,7 +48,6 @@ struct Options {
     int runs = 5;
     int lossyRuns = 3;
     bool wide = false;
-    bool differenceApply = false;
 };
 
 // The 254 hosts of 127.0.0.0/24 after the tool's own 127.0.0.1.
@@ -86,10 +83,10 @@ const char kProfile[] = R"({
     "data_server": "198.51.100.20",
     "apn": {"name": "plant.apn", "user": "plant", "password": "s3cret"},
     "operator": "Field Tel",
-    "front_end": "45",
+    "front_end": {"address": "10.9.8.7", "port": 7001, "minutes": 45},
     "devices": [
-      {"serial": "INV0001", "address": "3", "type": "A1", "append": "roof east#string 1"},
-      {"serial": "INV0002", "address": "4", "type": "BC2", "append": ""}
+      {"serial": "INV0001", "address": 3, "type": "A1", "append": "roof east#string 1"},
+      {"serial": "INV0002", "address": 4, "type": "BC2", "append": ""}
     ],
     "system": {"start": "06:00", "stop": "18:30", "data_interval_seconds": 600,
                "heartbeat_minutes": 3, "retries": 3, "wait_for_response": "yes",
@@ -370,24 +367,18 @@ void MeasureLan(const Options &options, LoggerFarm &farm)
 
     const Series read = Repeat(
         options, farm, {QStringList{"read"} + everyLogger + kCsv, "read --all"}, options.runs);
-    Series dryRun;
-    if (options.differenceApply) {
-        dryRun = Repeat(options, farm,
-                        {applyProfile + QStringList{"--dry-run"} + kJson, "apply --dry-run",
-                         SettingsWithStatuses({"unchanged", "would_change", "would_write"}),
-                         restoreSettings},
-                        options.runs);
-    }
+    const Series dryRun = Repeat(
+        options, farm,
+        {applyProfile + QStringList{"--dry-run"} + kJson, "apply --dry-run",
+         SettingsWithStatuses({"unchanged", "would_change", "would_write"}), restoreSettings},
+        options.runs);
     const Series apply =
         Repeat(options, farm, {applyProfile + kCsv, "apply", SucceededCsvLines, restoreSettings},
                options.runs);
-    Series holds;
-    if (options.differenceApply) {
-        holds = Repeat(
-            options, farm,
-            {applyProfile + kJson, "apply, profile holds", SettingsWithStatuses({"unchanged"})},
-            options.runs);
-    }
+    const Series holds =
+        Repeat(options, farm,
+               {applyProfile + kJson, "apply, profile holds", SettingsWithStatuses({"unchanged"})},
+               options.runs);
     farm.setDropRate(0.1);
     const Series lossy =
         Repeat(options, farm,
@@ -404,25 +395,23 @@ void MeasureLan(const Options &options, LoggerFarm &farm)
             "tarnwick-cli apply, full profile with read-back, 254 loggers (median of %1)")
             .arg(options.runs),
         apply.medianText(), QStringLiteral("< 4 s"), apply.met(4.0));
-    if (options.differenceApply) {
-        const auto readsOnly = [](const Series &series, const char *settled) {
-            return QStringLiteral("%1 s, %2/%3 %4, %5 writes")
-                .arg(Median(series.seconds), 0, 'f', 2)
-                .arg(series.worstLoggers)
-                .arg(series.loggers)
-                .arg(QLatin1String(settled))
-                .arg(series.writes);
-        };
-        Row(QStringLiteral("tarnwick-cli apply --dry-run, full profile, 254 loggers that do not "
-                           "hold it (median of %1)")
-                .arg(options.runs),
-            readsOnly(dryRun, "reported"), QStringLiteral("< 1 s, no write"),
-            dryRun.met(1.0) && dryRun.writes == 0);
-        Row(QStringLiteral("tarnwick-cli apply of a profile all 254 loggers hold (median of %1)")
-                .arg(options.runs),
-            readsOnly(holds, "unchanged"), QStringLiteral("< 1 s, no write"),
-            holds.met(1.0) && holds.writes == 0);
-    }
+    const auto readsOnly = [](const Series &series, const char *settled) {
+        return QStringLiteral("%1 s, %2/%3 %4, %5 writes")
+            .arg(Median(series.seconds), 0, 'f', 2)
+            .arg(series.worstLoggers)
+            .arg(series.loggers)
+            .arg(QLatin1String(settled))
+            .arg(series.writes);
+    };
+    Row(QStringLiteral("tarnwick-cli apply --dry-run, full profile, 254 loggers that do not "
+                       "hold it (median of %1)")
+            .arg(options.runs),
+        readsOnly(dryRun, "reported"), QStringLiteral("< 1 s, no write"),
+        dryRun.met(1.0) && dryRun.writes == 0);
+    Row(QStringLiteral("tarnwick-cli apply of a profile all 254 loggers hold (median of %1)")
+            .arg(options.runs),
+        readsOnly(holds, "unchanged"), QStringLiteral("< 1 s, no write"),
+        holds.met(1.0) && holds.writes == 0);
     const double slowest = *std::max_element(lossy.seconds.begin(), lossy.seconds.end());
     Row(QStringLiteral(
             "the same apply, 10 % of answers dropped, timeout 300 ms, 6 retries (slowest of %1)")
@@ -478,10 +467,6 @@ int main(int argc, char *argv[])
             options.wide = true;
             continue;
         }
-        if (name == QLatin1String("--difference-apply")) {
-            options.differenceApply = true;
-            continue;
-        }
         if (name == QLatin1String("--cli")) {
             options.cli = value;
         } else if (name == QLatin1String("--runs")) {
@@ -493,7 +478,7 @@ int main(int argc, char *argv[])
     }
     if (options.cli.isEmpty()) {
         std::fprintf(stderr, "usage: bench_fleet --cli PATH [--runs N] [--lossy-runs N] "
-                             "[--difference-apply | --wide]\n");
+                             "[--wide]\n");
         return 2;
     }
     RaiseDescriptorLimit();
