@@ -104,7 +104,8 @@ std::optional<QString> SubnetProblem(const FixedIp &ip)
                 .arg(DottedNumber(ip.address), block);
         }
     }
-    if ((ip.gateway & ip.mask) != network) {
+    // 0.0.0.0 is no gateway: a logger that sends its data over its modem may have none.
+    if (ip.gateway != 0 && (ip.gateway & ip.mask) != network) {
         return QStringLiteral("the gateway %1 is outside %2, the network of %3")
             .arg(DottedNumber(ip.gateway), block, DottedNumber(ip.address));
     }
