@@ -236,39 +236,12 @@ std::optional<std::string> ParseFrontEndAnswer(std::string_view payload)
     return std::move(items[2]);
 }
 
-namespace {
-
-// Decimal digits without a leading zero, of a value from `lowest` to `highest`.
-bool IsPlainDecimal(std::string_view text, long long lowest, long long highest)
-{
-    constexpr std::size_t kMostDigits = 10;
-    if (text.empty() || text.size() > kMostDigits || (text.size() > 1 && text.front() == '0') ||
-        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-        return false;
-    }
-    const long long value = std::stoll(std::string(text));
-    return value >= lowest && value <= highest;
-}
-
-bool IsDottedQuad(std::string_view address)
-{
-    constexpr int kOctets = 4;
-    constexpr long long kHighestOctet = 255;
-    const std::vector<std::string> octets = protocol::SplitText(address, ".");
-    return octets.size() == kOctets &&
-           std::all_of(octets.begin(), octets.end(), [](const std::string &octet) {
-               return IsPlainDecimal(octet, 0, kHighestOctet);
-           });
-}
-
-} // namespace
-
 std::optional<std::string> RefusedWrittenFrontEndMinutes(std::string_view minutes)
 {
     if (const auto refusal = RefusedFrontEndMinutes(minutes)) {
         return refusal;
     }
-    if (!IsPlainDecimal(minutes, 1, std::numeric_limits<std::int32_t>::max())) {
+    if (!protocol::IsPlainDecimal(minutes, 1, std::numeric_limits<std::int32_t>::max())) {
         return "the minutes must be decimal digits without sign or leading zero";
     }
     return std::nullopt;
@@ -277,10 +250,10 @@ std::optional<std::string> RefusedWrittenFrontEndMinutes(std::string_view minute
 std::optional<std::string> RefusedFrontEndEndpoint(const FrontEndEndpoint &endpoint)
 {
     constexpr long long kHighestPort = 65535;
-    if (!IsDottedQuad(endpoint.address)) {
+    if (!protocol::IsPlainDottedQuad(endpoint.address)) {
         return "the address must be four decimal numbers from 0 to 255 without leading zeros";
     }
-    if (!IsPlainDecimal(endpoint.port, 1, kHighestPort)) {
+    if (!protocol::IsPlainDecimal(endpoint.port, 1, kHighestPort)) {
         return "the port must be a decimal number from 1 to 65535";
     }
     return RefusedWrittenFrontEndMinutes(endpoint.minutes);

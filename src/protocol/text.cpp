@@ -1,5 +1,6 @@
 #include "text.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace protocol {
@@ -119,6 +120,28 @@ std::string IntToBitString(std::int64_t value, int count, std::string_view text)
         bits += ((value >> bit) & 1) != 0 ? '1' : '0';
     }
     return bits + std::string(text);
+}
+
+bool IsPlainDecimal(std::string_view text, long long lowest, long long highest)
+{
+    constexpr std::size_t kMostDigits = 10;
+    if (text.empty() || text.size() > kMostDigits || (text.size() > 1 && text.front() == '0') ||
+        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        return false;
+    }
+    const long long value = std::stoll(std::string(text));
+    return value >= lowest && value <= highest;
+}
+
+bool IsPlainDottedQuad(std::string_view address)
+{
+    constexpr std::size_t kOctets = 4;
+    constexpr long long kHighestOctet = 255;
+    const std::vector<std::string> octets = SplitText(address, ".");
+    return octets.size() == kOctets &&
+           std::all_of(octets.begin(), octets.end(), [](const std::string &octet) {
+               return IsPlainDecimal(octet, 0, kHighestOctet);
+           });
 }
 
 std::optional<std::int32_t> TryParseInteger(std::string_view text)

@@ -44,6 +44,12 @@ std::optional<std::int32_t> TryParseInteger(std::string_view text);
 // As TryParseInteger, but a failure throws InvalidIntegerError for `text`.
 std::int32_t ParseInteger(std::string_view text);
 
+// Decimal digits without sign or leading zero, of a value from `lowest` to `highest`: a
+// number written the one way a reader cannot take for another (no "010", no "+5").
+bool IsPlainDecimal(std::string_view text, long long lowest, long long highest);
+// Four such numbers from 0 to 255, separated by dots.
+bool IsPlainDottedQuad(std::string_view address);
+
 // A field written in hexadecimal digits without prefix; throws InvalidIntegerError for
 // `text` when it is not one.
 std::int32_t ParseHexField(std::string_view text);

@@ -54,6 +54,11 @@ private slots:
                                         << "255.255.255.252"
                                         << "10.0.0.10"
                                         << "";
+        QTest::newRow("leading zero") << "10.0.0.09"
+                                      << "255.255.255.0"
+                                      << "10.0.0.1"
+                                      << "ip: 10.0.0.09 is not four decimal numbers from 0 to "
+                                         "255 without leading zeros";
         QTest::newRow("no gateway") << "10.0.0.9"
                                     << "255.255.255.0"
                                     << "0.0.0.0"

@@ -4,6 +4,7 @@
 #include "commands/network_addressing_codec.h"
 #include "fleet/logger_job.h"
 #include "profile_values.h"
+#include "protocol/text.h"
 #include "wire_text/wire_text.h"
 #include "write_steps.h"
 
@@ -45,6 +46,18 @@ void ReadIpOr(LoggerJob &job, std::function<void(const IpConfiguration &)> done,
     // An answer of fewer than three fields is not ER's.
     AskParsed(job, Request::Bare(codes::kIpConfigurationRead), network_addressing::ParseIpAnswer,
               std::move(done), std::move(onSilence));
+}
+
+// The window's boxes take each octet as typed; from a file or a command line, "010" could
+// be read as ten or as eight, so only plain decimal numbers are taken.
+std::optional<Refusal> NotPlainDotted(Setting setting, const QString &dotted)
+{
+    if (protocol::IsPlainDottedQuad(ToWire(dotted.trimmed()))) {
+        return std::nullopt;
+    }
+    return Refused(setting, QStringLiteral("%1 is not four decimal numbers from 0 to 255 "
+                                           "without leading zeros")
+                                .arg(dotted.trimmed()));
 }
 
 void ReadIp(LoggerJob &job, std::function<void(const IpConfiguration &)> done)
@@ -205,6 +218,9 @@ CheckedWrite DataServerWrite(const QString &address)
         if (const auto problem = network_addressing::CheckDataServerEntry(octets)) {
             return Refused(Setting::DataServer, *problem);
         }
+        if (auto refusal = NotPlainDotted(Setting::DataServer, address)) {
+            return *refusal;
+        }
         request.payload = network_addressing::BuildDataServerRequest(octets);
     }
     const QString expected = clear ? kNone : Dotted(OctetsOf(address));
@@ -257,6 +273,11 @@ Checked<FixedIp> CheckFixedIp(const QString &address, const QString &mask, const
     const IpConfiguration entered{OctetsOf(address), OctetsOf(mask), OctetsOf(gateway)};
     if (const auto problem = network_addressing::CheckFixedIpEntry(entered)) {
         return Refused(Setting::Ip, *problem);
+    }
+    for (const QString &dotted : {address, mask, gateway}) {
+        if (auto refusal = NotPlainDotted(Setting::Ip, dotted)) {
+            return *refusal;
+        }
     }
     const FixedIp ip{NumberOf(entered.address), NumberOf(entered.mask), NumberOf(entered.gateway)};
     if (const auto problem = SubnetProblem(ip)) {
