@@ -1,3 +1,4 @@
+#include "host_path.h"
 #include "reports/csv_table.h"
 #include "ui/list_export.h"
 #include "ui/logger_list_menu.h"
@@ -26,7 +27,7 @@ QList<QStringList> ReadWithPythonCsv(const QString &path)
                   "import csv, json, sys\n"
                   "with open(sys.argv[1], newline='', encoding='utf-8-sig') as f:\n"
                   "    print(json.dumps(list(csv.reader(f, strict=True))))\n",
-                  path});
+                  HostPath(path)});
     if (!python.waitForFinished(30000) || python.exitCode() != 0) {
         qWarning("python failed: %s", python.readAllStandardError().constData());
         return {};
