@@ -45,7 +45,7 @@ installer_check_failed() {
 check_windows_installer() {
     local msi=$1 version=$2 older=$3
     local folder="$WINEPREFIX/drive_c/Program Files/Tarnwick"
-    local entries shortcuts
+    local entries shortcuts usage
 
     "$wine" msiexec /i "$older" /qn || installer_check_failed "$older did not install" || return
     "$wine" msiexec /i "$msi" /qn || installer_check_failed "$msi did not install" || return
@@ -55,8 +55,10 @@ check_windows_installer() {
     shortcuts=$(tarnwick_start_menu_shortcuts)
     [ "$shortcuts" = $'Tarnwick command prompt.lnk\nTarnwick.lnk' ] ||
         installer_check_failed "the Start-menu shortcuts are '$shortcuts'" || return
-    "$wine" "$folder/tarnwick-cli.exe" --help | grep -q "^Usage: tarnwick-cli" ||
-        installer_check_failed "the installed tarnwick-cli.exe --help printed no usage" || return
+    usage=$("$wine" "$folder/tarnwick-cli.exe" --help) ||
+        installer_check_failed "the installed tarnwick-cli.exe --help failed" || return
+    grep -q "^Usage: tarnwick-cli" <<<"$usage" ||
+        installer_check_failed "the installed tarnwick-cli.exe --help printed '$usage'" || return
 
     "$wine" msiexec /x "$msi" /qn || installer_check_failed "$msi did not uninstall" || return
     [ ! -e "$folder" ] || installer_check_failed "$folder is left after uninstalling" || return
