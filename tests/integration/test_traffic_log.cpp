@@ -1,9 +1,8 @@
-#include "host_path.h"
+#include "wirelog/pcap_capture.h"
+#include "wirelog/traffic_log.h"
 #include "ui/traffic_log_model.h"
 #include "ui/traffic_log_window.h"
 #include "window_harness.h"
-#include "wirelog/pcap_capture.h"
-#include "wirelog/traffic_log.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -34,11 +33,11 @@ std::vector<ObservedDatagram> Recorded(const TrafficLog &log, ObservedDatagram::
     return found;
 }
 
-// Runs tshark over a capture file with the options; each output line one packet.
-QStringList Tshark(const QString &capture, const QStringList &options)
+// Runs tshark over a capture; each output line one packet.
+QStringList Tshark(const QStringList &arguments)
 {
     QProcess tshark;
-    tshark.start(QStringLiteral(TSHARK_PROGRAM), QStringList{"-r", HostPath(capture)} + options);
+    tshark.start(QStringLiteral(TSHARK_PROGRAM), arguments);
     if (!tshark.waitForFinished(60000) || tshark.exitCode() != 0) {
         qWarning("tshark failed: %s", tshark.readAllStandardError().constData());
         return {};
@@ -496,15 +495,16 @@ private slots:
         const QString path = directory.filePath("family.pcap");
         QVERIFY(!WritePcapCapture(log.datagrams(), kWindowAddress, path));
 
-        QStringList options{"-X", "lua_script:" TARNWICK_DISSECTOR,
-                            "-Y", "tarnwick.kind == \"" + kind + "\"",
-                            "-T", "fields",
-                            "-E", "separator=|",
-                            "-e", "tarnwick.command"};
+        QStringList arguments{"-r", path,
+                              "-X", "lua_script:" TARNWICK_DISSECTOR,
+                              "-Y", "tarnwick.kind == \"" + kind + "\"",
+                              "-T", "fields",
+                              "-E", "separator=|",
+                              "-e", "tarnwick.command"};
         for (const QString &field : fields) {
-            options << "-e" << field;
+            arguments << "-e" << field;
         }
-        QCOMPARE(Tshark(path, options), QStringList{decoded});
+        QCOMPARE(Tshark(arguments), QStringList{decoded});
     }
 
     // A capture made by the tool: a read with a good answer, a read whose answer has a
@@ -535,35 +535,37 @@ private slots:
 
         const QString commandPort = QString::number(harness.logger().commandPort());
         const QString searchPort = QString::number(harness.logger().searchPort());
-        const QStringList plain = Tshark(path, {"-T", "fields",
-                                                "-e", "ip.src",
-                                                "-e", "udp.srcport",
-                                                "-e", "ip.dst",
-                                                "-e", "udp.dstport",
-                                                "-e", "udp.length",
-                                                "-o", "udp.check_checksum:TRUE",
-                                                "-e", "udp.checksum.status",
-                                                "-o", "ip.check_checksum:TRUE",
-                                                "-e", "ip.checksum.status"});
+        const QStringList plain = Tshark({"-r", path,
+                                          "-T", "fields",
+                                          "-e", "ip.src",
+                                          "-e", "udp.srcport",
+                                          "-e", "ip.dst",
+                                          "-e", "udp.dstport",
+                                          "-e", "udp.length",
+                                          "-o", "udp.check_checksum:TRUE",
+                                          "-e", "udp.checksum.status",
+                                          "-o", "ip.check_checksum:TRUE",
+                                          "-e", "ip.checksum.status"});
         QCOMPARE(plain.size(), 6 + 255 + 2);
         QCOMPARE(plain.first(), QStringLiteral("127.0.0.1\t%1\t127.0.0.2\t%2\t16\t1\t1")
                                     .arg(harness.windowSetPort())
                                     .arg(commandPort));
 
         const QStringList dissected =
-            Tshark(path, {"-X", "lua_script:" TARNWICK_DISSECTOR,
-                          "-d", "udp.port==" + commandPort + ",tarnwick",
-                          "-d", "udp.port==" + searchPort + ",tarnwick_discovery",
-                          "-T", "fields",
-                          "-E", "separator=|",
-                          "-e", "tarnwick.kind",
-                          "-e", "tarnwick.command",
-                          "-e", "tarnwick.crc.status",
-                          "-e", "tarnwick.ip.address",
-                          "-e", "tarnwick.sys.data_interval",
-                          "-e", "tarnwick_discovery.kind",
-                          "-e", "tarnwick_discovery.serial",
-                          "-e", "tarnwick_discovery.version"});
+            Tshark({"-r", path,
+                    "-X", "lua_script:" TARNWICK_DISSECTOR,
+                    "-d", "udp.port==" + commandPort + ",tarnwick",
+                    "-d", "udp.port==" + searchPort + ",tarnwick_discovery",
+                    "-T", "fields",
+                    "-E", "separator=|",
+                    "-e", "tarnwick.kind",
+                    "-e", "tarnwick.command",
+                    "-e", "tarnwick.crc.status",
+                    "-e", "tarnwick.ip.address",
+                    "-e", "tarnwick.sys.data_interval",
+                    "-e", "tarnwick_discovery.kind",
+                    "-e", "tarnwick_discovery.serial",
+                    "-e", "tarnwick_discovery.version"});
         QCOMPARE(dissected.size(), 6 + 255 + 2);
         QCOMPARE(dissected.mid(0, 7), (QStringList{
                                           "request|ER|good|||||",
