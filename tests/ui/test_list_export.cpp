@@ -1,4 +1,3 @@
-#include "host_path.h"
 #include "reports/csv_table.h"
 #include "ui/list_export.h"
 #include "ui/logger_list_menu.h"
@@ -27,7 +26,7 @@ QList<QStringList> ReadWithPythonCsv(const QString &path)
                   "import csv, json, sys\n"
                   "with open(sys.argv[1], newline='', encoding='utf-8-sig') as f:\n"
                   "    print(json.dumps(list(csv.reader(f, strict=True))))\n",
-                  HostPath(path)});
+                  path});
     if (!python.waitForFinished(30000) || python.exitCode() != 0) {
         qWarning("python failed: %s", python.readAllStandardError().constData());
         return {};
