@@ -12,7 +12,7 @@ cli=$(realpath "$2")
 here=$(cd "$(dirname "$0")" && pwd)
 
 source "$here/../../scripts/lib/virtual-lan.sh"
-source "$here/checks.sh"
+source "$here/system_test.sh"
 lan_require_root_or_skip
 if ! command -v ansible-playbook >/dev/null; then
     echo "skipped: ansible-playbook is not installed (Debian package ansible-core)"

@@ -11,7 +11,7 @@ cli=$2
 here=$(cd "$(dirname "$0")" && pwd)
 
 source "$here/../../scripts/lib/virtual-lan.sh"
-source "$here/checks.sh"
+source "$here/system_test.sh"
 lan_require_root_or_skip
 prefix="twk-fl$$"
 work=$(mktemp -d)
@@ -21,14 +21,7 @@ if ! lan_up "$prefix" 5 2>/dev/null; then
     exit 77
 fi
 
-# The third logger loses 30 % of its answers: retries must carry it through.
-for k in 1 2 3 4 5; do
-    drop=0
-    [ "$k" -eq 3 ] && drop=0.3
-    lan_start_logger "$prefix" "$k" "$sim" --serial "SN-FL-00$k" --logger-version "V2.0$k" \
-        --mac "00-1A-2B-00-01-1$k" --drop-rate "$drop" --state-file "$work/logger$k.state" 2>/dev/null
-done
-sleep 0.3
+start_lossy_plant "$prefix" "$sim" "$work" SN-FL-00 00-1A-2B-00-01-1
 
 on_pc() { ip netns exec "$prefix-pc" "$@"; }
 # Short waits and enough retries that a 30 % loss ends in success.

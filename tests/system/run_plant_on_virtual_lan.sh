@@ -11,6 +11,7 @@ test_program=$2
 here=$(cd "$(dirname "$0")" && pwd)
 
 source "$here/../../scripts/lib/virtual-lan.sh"
+source "$here/system_test.sh"
 lan_require_root_or_skip
 prefix="twk-pl$$"
 work=$(mktemp -d)
@@ -20,28 +21,11 @@ if ! lan_up "$prefix" 5 2>/dev/null; then
     exit 77
 fi
 
-for k in 1 2 3 4 5; do
-    drop=0
-    [ "$k" -eq 3 ] && drop=0.3
-    lan_start_logger "$prefix" "$k" "$sim" --serial "SN-PL-00$k" --logger-version "V2.0$k" \
-        --mac "00-1A-2B-00-00-1$k" --drop-rate "$drop" --state-file "$work/logger$k.state" 2>/dev/null
-done
-sleep 0.3
+start_lossy_plant "$prefix" "$sim" "$work" SN-PL-00 00-1A-2B-00-00-1
 
 ip netns exec "$prefix-pc" env QT_QPA_PLATFORM=offscreen "$test_program"
 
 sleep 0.2
-failures=0
-check() {  # check DESCRIPTION COMMAND...: runs the command, reports the outcome
-    local description=$1
-    shift
-    if "$@"; then
-        echo "PASS   : $description"
-    else
-        echo "FAIL!  : $description"
-        failures=$((failures + 1))
-    fi
-}
 for k in 1 2; do
     check "logger $k, not selected, received no write" grep -qx "writes=0" "$work/logger$k.state"
 done
@@ -51,5 +35,4 @@ for k in 3 4 5; do
         check "logger $k holds $held" grep -qx "$held" "$work/logger$k.state"
     done
 done
-echo "Totals: $failures failed"
-[ "$failures" -eq 0 ]
+checks_done
