@@ -187,12 +187,9 @@ QString WriteProfile(const QTemporaryDir &directory)
         {"operator", "Grid Tel"},
     };
     const QString path = directory.filePath(QStringLiteral("plant.json"));
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(
-            QJsonDocument(
-                QJsonObject{{"format", "tarnwick-profile"}, {"version", 1}, {"settings", settings}})
-                .toJson()) < 0) {
+    if (fleet::SaveProfile(path, {{"format", QLatin1String(fleet::kProfileFormat)},
+                                  {"version", fleet::kProfileVersion},
+                                  {"settings", settings}})) {
         qFatal("profile not written");
     }
     return path;

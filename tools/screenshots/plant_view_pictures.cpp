@@ -1,6 +1,7 @@
 #include "plant_view_pictures.h"
 
 #include "commands/system_parameters_codec.h"
+#include "fleet/profile.h"
 #include "recording_notifier.h"
 #include "simulated_logger.h"
 #include "ui/apply_difference_dialog.h"
@@ -13,7 +14,6 @@
 
 #include <QImage>
 #include <QItemSelectionModel>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QMenu>
 #include <QPainter>
@@ -66,7 +66,6 @@ void TakeApplyPicture(PlantViewWindow &view, const QString &directory)
 {
     QTemporaryDir profileDirectory;
     const QString profile = profileDirectory.filePath(QStringLiteral("plant-2024.json"));
-    QFile file(profile);
     const QJsonObject settings{
         {"ip_configuration", QJsonObject{{"address", "10.20.0.11"},
                                          {"mask", "255.255.255.0"},
@@ -83,14 +82,11 @@ void TakeApplyPicture(PlantViewWindow &view, const QString &directory)
                                {"transport", "tcp"},
                                {"gprs", "on"}}},
     };
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(
-            QJsonDocument(
-                QJsonObject{{"format", "tarnwick-profile"}, {"version", 1}, {"settings", settings}})
-                .toJson()) < 0) {
+    if (fleet::SaveProfile(profile, {{"format", QLatin1String(fleet::kProfileFormat)},
+                                     {"version", fleet::kProfileVersion},
+                                     {"settings", settings}})) {
         qFatal("profile not written");
     }
-    file.close();
 
     auto *table = view.findChild<QTableView *>(QStringLiteral("plantTable"));
     table->horizontalScrollBar()->setValue(0);
