@@ -76,8 +76,9 @@ DeviceRegistry::DeviceRegistry(QWidget &form, CommandExchange &exchange,
 
     exchange.registerAnswerHandler(codes::kDeviceAdd,
                                    [this](const std::string &p) { answerAddDevice(p); });
-    exchange.registerAnswerHandler(codes::kDeviceCount,
-                                   [this](const std::string &p) { answerDeviceCount(p); });
+    exchange.registerAnswerHandler(
+        codes::kDeviceCount, [this](const std::string &p) { answerDeviceCount(p); },
+        device_registry::IsDeviceCountAnswer);
     exchange.registerAnswerHandler(codes::kDeviceRead,
                                    [this](const std::string &p) { answerDeviceRead(p); });
     exchange.registerAnswerHandler(codes::kDeviceDeleteAll,

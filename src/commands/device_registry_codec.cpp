@@ -4,6 +4,7 @@
 #include "protocol/text.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 
 namespace device_registry {
@@ -153,6 +154,12 @@ std::string DeviceReadRequest(int count)
 int DeviceCount(std::string_view answer)
 {
     return protocol::ParseHexField(Field(answer, 2, 2));
+}
+
+bool IsDeviceCountAnswer(std::string_view answer)
+{
+    const auto hex = [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; };
+    return answer.size() >= 3 && hex(answer[1]) && hex(answer[2]);
 }
 
 std::optional<std::vector<std::string>> DeviceReadItems(std::string_view answer)

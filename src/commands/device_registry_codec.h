@@ -98,6 +98,9 @@ std::string DeviceReadRequest(int count);
 
 // The device count of a count answer: its characters 2-3 in hexadecimal.
 int DeviceCount(std::string_view answer);
+// Whether an answer is shaped as the count's: two hexadecimal digits after the "R". A late
+// acknowledgement of an earlier write ("ROK") is not.
+bool IsDeviceCountAnswer(std::string_view answer);
 
 // The items of a device read answer after its leading part, alternately a record item
 // and an append-info item; nothing when the answer does not begin with "RC".

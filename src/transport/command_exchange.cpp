@@ -33,9 +33,16 @@ CommandExchange::CommandExchange(UdpEndpoints &endpoints, ExchangeWindow &window
     connect(&m_tmr1, &QTimer::timeout, this, &CommandExchange::tmr1Timer);
 }
 
-void CommandExchange::registerAnswerHandler(const AnswerStep &step, AnswerHandler handler)
+void CommandExchange::registerAnswerHandler(const AnswerStep &step, AnswerHandler handler,
+                                            protocol::AnswerWanted fits)
 {
-    m_answerHandlers[step] = std::move(handler);
+    m_answerHandlers[step] = {std::move(handler), std::move(fits)};
+}
+
+bool CommandExchange::takesAnswer(std::string_view payload) const
+{
+    const auto taker = m_answerHandlers.find(m_currentCommand);
+    return taker != m_answerHandlers.end() && (!taker->second.fits || taker->second.fits(payload));
 }
 
 void CommandExchange::setRetryStep(std::function<void()> retryStep)
@@ -82,6 +89,7 @@ void CommandExchange::sendToSelectedLogger(const protocol::Request &request)
 void CommandExchange::sendToLogger(const QHostAddress &logger, const protocol::Request &request)
 {
     emit requestSending();
+    m_askedLogger = logger;
     const std::string frame = protocol::BuildFrame(request.payload);
     m_endpoints.sendToLogger(QByteArray(frame.data(), static_cast<qsizetype>(frame.size())),
                              logger);
@@ -94,7 +102,7 @@ bool CommandExchange::dispatchAnswer(const std::string &payload)
         return false;
     }
     // Copied: a handler may register or replace handlers while it runs.
-    const AnswerHandler run = handler->second;
+    const AnswerHandler run = handler->second.handle;
     RunGuarded(m_notifier, [&] { run(payload); });
     return true;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "protocol/answer_taking.h"
 #include "protocol/request.h"
 #include "settings.h"
 
@@ -47,11 +48,16 @@ public:
     CommandExchange(UdpEndpoints &endpoints, ExchangeWindow &window, Notifier &notifier,
                     const Timing &timing, QObject *parent = nullptr);
 
-    // Every command family registers the handler for each answer step it starts.
-    void registerAnswerHandler(const AnswerStep &step, AnswerHandler handler);
-    void registerAnswerHandler(protocol::CommandCode code, AnswerHandler handler)
+    // Every command family registers the handler for each answer step it starts, with
+    // the shape its answer has when the codec can tell it (an answer of another shape,
+    // such as a late acknowledgement of an earlier write, is not this step's and is
+    // dropped; the exchange goes on waiting).
+    void registerAnswerHandler(const AnswerStep &step, AnswerHandler handler,
+                               protocol::AnswerWanted fits = {});
+    void registerAnswerHandler(protocol::CommandCode code, AnswerHandler handler,
+                               protocol::AnswerWanted fits = {})
     {
-        registerAnswerHandler(code.str(), std::move(handler));
+        registerAnswerHandler(code.str(), std::move(handler), std::move(fits));
     }
     // The step the unlock routine runs when it finds an upstream-server code current.
     void setRetryStep(std::function<void()> retryStep);
@@ -73,13 +79,23 @@ public:
     // whatever row is selected later.
     void sendToLogger(const QHostAddress &logger, const protocol::Request &request);
 
+    // An answer counts only from the logger the last request went to: a late answer of
+    // another logger must never fill the form while this one is asked. Before the first
+    // request nobody has been asked, and no command awaits an answer.
+    bool mayAnswer(const QHostAddress &sender) const
+    {
+        return m_askedLogger.isNull() || sender == m_askedLogger;
+    }
+    // Whether the current command has a handler, so that an answer is awaited.
+    bool awaitsAnswer() const { return m_answerHandlers.contains(m_currentCommand); }
+
     const AnswerStep &currentCommand() const { return m_currentCommand; }
     void setCurrentCommand(const AnswerStep &step) { m_currentCommand = step; }
     void setCurrentCommand(protocol::CommandCode code) { m_currentCommand = code.str(); }
     void clearCurrentCommand() { m_currentCommand.clear(); }
 
-    // Whether the current command has a handler to take an answer.
-    bool takesAnswers() const { return m_answerHandlers.contains(m_currentCommand); }
+    // Whether the current command has a handler that takes this answer payload.
+    bool takesAnswer(std::string_view payload) const;
     // Hands an answer payload to the handler of the current command. Returns false
     // (and drops the answer) when no handler is registered for it.
     bool dispatchAnswer(const std::string &payload);
@@ -110,6 +126,11 @@ private:
     Timing m_timing;
     QTimer m_tmr1;
     AnswerStep m_currentCommand;
-    std::map<AnswerStep, AnswerHandler> m_answerHandlers;
+    QHostAddress m_askedLogger;
+    struct AnswerTaker {
+        AnswerHandler handle;
+        protocol::AnswerWanted fits; // empty: any answer
+    };
+    std::map<AnswerStep, AnswerTaker> m_answerHandlers;
     std::function<void()> m_retryStep;
 };

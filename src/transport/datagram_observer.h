@@ -5,13 +5,16 @@
 #include <QString>
 
 // One datagram as it crossed one of the tool's two sockets, one the system refused to
-// send, or a frame the set socket's receive buffer let go of unanswered.
+// send, a frame the set socket's receive buffer let go of unanswered, or a datagram set
+// aside because another address than the one asked sent it.
 struct ObservedDatagram {
     // SendFailed is a datagram the system did not send; `failure` says why.
     // LeftOverDiscarded is no datagram on the wire: a whole frame that earlier answers
     // left in the receive buffer, dropped when a request went out. Its bytes are that
     // frame and its peer is unknown (null).
-    enum class Direction { Sent, Received, SendFailed, LeftOverDiscarded };
+    // SetAside repeats a datagram received on the set socket that was taken as no answer:
+    // it came from another address than the logger the request went to.
+    enum class Direction { Sent, Received, SendFailed, LeftOverDiscarded, SetAside };
     enum class Endpoint { Set, Search };
 
     qint64 microsecondsSinceEpoch = 0;

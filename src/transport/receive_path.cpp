@@ -42,7 +42,7 @@ void ReceivePath::ReceivePathRun()
     if (std::optional<ReceivedDatagram> datagram =
             m_endpoints.readDatagram(m_endpoints.setSocket())) {
         if (!m_setDatagramClaim || !m_setDatagramClaim(*datagram)) {
-            runSetPath(std::move(datagram->bytes));
+            runSetPath(*datagram);
         }
     } else if ((datagram = m_endpoints.readDatagram(m_endpoints.searchSocket()))) {
         runSearchPath(std::move(datagram->bytes), datagram->sender.toString());
@@ -72,9 +72,17 @@ void ReceivePath::queueRunIfDatagramsWait()
     }
 }
 
-void ReceivePath::runSetPath(QByteArray datagram)
+void ReceivePath::runSetPath(const ReceivedDatagram &datagram)
 {
-    const std::string_view text = protocol::DatagramText(AsBytes(datagram));
+    if (!m_exchange.mayAnswer(datagram.sender)) {
+        // Said only while an answer is awaited: otherwise it would be dropped anyway, and
+        // a flood of strangers would fill the traffic log twice over.
+        if (m_exchange.awaitsAnswer()) {
+            m_endpoints.reportSetAside(datagram);
+        }
+        return;
+    }
+    const std::string_view text = protocol::DatagramText(AsBytes(datagram.bytes));
     if (text.empty()) {
         return;
     }
@@ -82,7 +90,7 @@ void ReceivePath::runSetPath(QByteArray datagram)
     // Only one answer is handed on per datagram; later candidates wait for the next.
     const std::optional<std::string> answer =
         protocol::TakeAnswer(m_setBuffer, protocol::LaterFrames::StayForNextSend,
-                             [this](std::string_view) { return m_exchange.takesAnswers(); });
+                             [this](std::string_view payload) { return m_exchange.takesAnswer(payload); });
     if (answer) {
         m_exchange.dispatchAnswer(*answer);
     }

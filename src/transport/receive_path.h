@@ -16,6 +16,8 @@ struct ReceivedDatagram;
 // Runs once per read notification: reads one datagram (set socket first), adds it to
 // that socket's receive buffer and hands what it cuts out to its owner: one checked
 // answer to the current command's handler, or every discovery answer to the search.
+// A set-socket datagram from another address than the logger the request went to is set
+// aside unread: it answers nothing of this exchange.
 // When a request goes out, whole frames left in the set buffer by earlier answers are
 // discarded: only a frame that arrives after the send can answer it.
 class ReceivePath : public QObject
@@ -46,7 +48,7 @@ public slots:
     void discardLeftOverAnswers();
 
 private:
-    void runSetPath(QByteArray datagram);
+    void runSetPath(const ReceivedDatagram &datagram);
     void runSearchPath(QByteArray datagram, const QString &sender);
     void queueRunIfDatagramsWait();
 

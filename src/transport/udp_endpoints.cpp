@@ -118,7 +118,7 @@ std::optional<ReceivedDatagram> UdpEndpoints::readDatagram(QUdpSocket &socket)
     }
     // A copy of the datagram's own size: the traffic log keeps what it is shown.
     ReceivedDatagram datagram{QByteArray(m_readArea.constData(), static_cast<qsizetype>(read)),
-                              QHostAddress(peer.toIPv4Address())};
+                              QHostAddress(peer.toIPv4Address()), peerPort};
     if (m_observer) {
         tellObserver(socket, ObservedDatagram::Direction::Received, datagram.bytes, peer, peerPort);
     }
@@ -132,6 +132,14 @@ void UdpEndpoints::reportLeftOverDiscarded(const QByteArray &frame)
 {
     if (m_observer) {
         tellObserver(m_setSocket, ObservedDatagram::Direction::LeftOverDiscarded, frame, {}, 0);
+    }
+}
+
+void UdpEndpoints::reportSetAside(const ReceivedDatagram &datagram)
+{
+    if (m_observer) {
+        tellObserver(m_setSocket, ObservedDatagram::Direction::SetAside, datagram.bytes,
+                     datagram.sender, datagram.senderPort);
     }
 }
 

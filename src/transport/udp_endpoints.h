@@ -12,6 +12,7 @@
 struct ReceivedDatagram {
     QByteArray bytes;
     QHostAddress sender; // as an IPv4 address
+    quint16 senderPort = 0;
 };
 
 // Why the system did not send a datagram.
@@ -65,6 +66,9 @@ public:
     // Tells the observer that a whole frame left over from earlier answers was dropped
     // from the set socket's receive buffer.
     void reportLeftOverDiscarded(const QByteArray &frame);
+    // Tells the observer that a datagram read from the set socket was not taken as an
+    // answer: it came from another address than the logger the request went to.
+    void reportSetAside(const ReceivedDatagram &datagram);
 
     // Sees every datagram sent and received from now on; nullptr for none. Not owned.
     void setObserver(DatagramObserver *observer) { m_observer = observer; }

@@ -62,8 +62,9 @@ QVariant TrafficLogModel::data(const QModelIndex &index, int role) const
     case TimeColumn:
         return TimeText(datagram);
     case DirectionColumn:
-        if (datagram.direction == ObservedDatagram::Direction::LeftOverDiscarded) {
-            return DirectionText(datagram.direction); // only the set socket keeps answers
+        if (datagram.direction == ObservedDatagram::Direction::LeftOverDiscarded ||
+            datagram.direction == ObservedDatagram::Direction::SetAside) {
+            return DirectionText(datagram.direction); // only the set socket takes answers
         }
         return DirectionText(datagram.direction) + QLatin1Char(' ') +
                EndpointText(datagram.endpoint);

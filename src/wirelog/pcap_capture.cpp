@@ -103,8 +103,9 @@ std::optional<QString> WritePcapCapture(const QList<ObservedDatagram> &datagrams
     quint16 identification = 0;
     for (ObservedDatagram datagram : datagrams) {
         if (datagram.direction == ObservedDatagram::Direction::LeftOverDiscarded ||
+            datagram.direction == ObservedDatagram::Direction::SetAside ||
             datagram.direction == ObservedDatagram::Direction::SendFailed) {
-            continue; // not on the wire
+            continue; // not on the wire, or on it once already as received
         }
         if (datagram.localAddress == QHostAddress::AnyIPv4 ||
             datagram.localAddress == QHostAddress::Any) {

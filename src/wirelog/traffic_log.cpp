@@ -85,6 +85,8 @@ QString DirectionText(ObservedDatagram::Direction direction)
         return QStringLiteral("received");
     case ObservedDatagram::Direction::SendFailed:
         return QStringLiteral("send failed");
+    case ObservedDatagram::Direction::SetAside:
+        return QStringLiteral("from another address: set aside");
     case ObservedDatagram::Direction::LeftOverDiscarded:
         break;
     }

@@ -67,7 +67,8 @@ QString DatagramVerdict(const ObservedDatagram &datagram);
 // hexadecimal views and the text export. A capture keeps the real bytes.
 QByteArray ShownBytes(const ObservedDatagram &datagram);
 
-// "sent", "received", "send failed" or "discarded: left over".
+// "sent", "received", "send failed", "discarded: left over" or
+// "from another address: set aside".
 QString DirectionText(ObservedDatagram::Direction direction);
 // "set" or "search".
 QString EndpointText(ObservedDatagram::Endpoint endpoint);

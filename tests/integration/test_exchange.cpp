@@ -297,7 +297,7 @@ private slots:
         QTest::addColumn<bool>("handled");
         QTest::newRow("split over two datagrams") << "split" << true;
         QTest::newRow("garbage before the frame") << "garbage" << true;
-        QTest::newRow("from another address") << "other address" << true;
+        QTest::newRow("from another address") << "other address" << false;
         QTest::newRow("bad CRC") << "bad crc" << false;
         QTest::newRow("lower-case CRC") << "lower case" << false;
     }
@@ -324,6 +324,47 @@ private slots:
             QTest::qWait(WindowHarness::FastTiming().commandTimeoutMs + 100);
             QVERIFY(answers->isEmpty());
         }
+        const TrafficLogModel model(harness.window().trafficLog());
+        QStringList setAside;
+        for (int row = 0; row < model.rowCount(); ++row) {
+            if (model.datagramAt(row).direction == ObservedDatagram::Direction::SetAside) {
+                setAside.append(model.index(row, TrafficLogModel::DirectionColumn).data().toString() +
+                                ' ' + PeerText(model.datagramAt(row)).section(':', 0, 0));
+            }
+        }
+        QCOMPARE(setAside, fault == QLatin1String("other address")
+                               ? QStringList{"from another address: set aside 127.0.0.9"}
+                               : QStringList{});
+    }
+
+    // Logger A's read times out; B is selected and read; A's late answer arrives during
+    // B's exchange. The form shows B's own values and "Set" writes them to B.
+    void lateAnswerOfAnotherLoggerNeverFillsTheForm()
+    {
+        WindowHarness harness(2);
+        std::array<NetworkState, 2> states;
+        for (int index = 0; index < 2; ++index) {
+            states.at(std::size_t(index)).ipAddress = "192.0.2." + std::to_string(11 + index);
+            states.at(std::size_t(index)).gateway = "192.0.2.1";
+            InstallNetworkCommands(harness.logger(index), states.at(std::size_t(index)));
+        }
+        harness.logger(0).misbehaviour().dropRate = 1.0;
+        auto *read = harness.control<QPushButton>("btnER");
+        harness.selectLogger(0);
+        read->click();
+        QTRY_VERIFY_WITH_TIMEOUT(read->isEnabled(), kWaitMs);
+
+        harness.selectLogger(1);
+        SendToWindow(harness, LoggerSim::Frame("R192.0.2.11,255.255.255.0,192.0.2.1"));
+        read->click();
+        QTRY_VERIFY_WITH_TIMEOUT(read->isEnabled(), kWaitMs);
+        QTest::qWait(50); // a later answer would still change the edits
+        QCOMPARE(harness.control<QLineEdit>("edtip4")->text(), QStringLiteral("12"));
+
+        harness.control<QPushButton>("btnEW")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(harness.notifier().informed,
+                                  QStringList{"Set IP Address successful"}, kWaitMs);
+        QCOMPARE(states[1].ipAddress, std::string("192.0.2.12"));
     }
 
     void socketKeepsListeningAfterAnAnswerInTwoDatagrams()

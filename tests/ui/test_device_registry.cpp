@@ -269,12 +269,6 @@ private slots:
 
         const std::string good =
             "D" + Record("SN1", "000512") + "#A" + AppendInfo("Roof", "") + "#";
-        QTest::newRow("count not hexadecimal")
-            << std::string("RZZ") << std::string()
-            << QStringList{QStringLiteral("'ZZ' is not a valid integer value")} << 0 << 0;
-        QTest::newRow("count missing")
-            << std::string("R") << std::string()
-            << QStringList{QStringLiteral("'' is not a valid integer value")} << 0 << 0;
         QTest::newRow("address not hexadecimal after a good device")
             << std::string("R02") << "RC02#" + good + "D" + Record("SN2", "00G112") + "#Ax#"
             << QStringList{QStringLiteral("'G1' is not a valid integer value")} << 1 << 1;
@@ -315,6 +309,42 @@ private slots:
         QCOMPARE(window.appendInfos()->topLevelItemCount(), appendInfoRows);
         QVERIFY(window.unlocked());
         QVERIFY(!window.exchange().timeoutActive());
+    }
+
+    // An answer not shaped as the count's is not taken for it: the count that follows is,
+    // and without one the read ends in its timeout.
+    void onlyACountAnswersTheCountRequest_data()
+    {
+        QTest::addColumn<std::string>("strayAnswer");
+        QTest::addColumn<std::optional<std::string>>("countAnswer");
+        QTest::addColumn<int>("deviceRows");
+        QTest::newRow("late OK, then the count") << std::string("ROK")
+                                                 << std::optional<std::string>("R01") << 1;
+        QTest::newRow("count not hexadecimal") << std::string("RZZ")
+                                               << std::optional<std::string>() << 0;
+        QTest::newRow("count missing") << std::string("R") << std::optional<std::string>() << 0;
+    }
+
+    void onlyACountAnswersTheCountRequest()
+    {
+        QFETCH(std::string, strayAnswer);
+        QFETCH(std::optional<std::string>, countAnswer);
+        QFETCH(int, deviceRows);
+        DeviceWindow window;
+        window.registry.devices = {{Record("SN1", "000512"), Spaces(84)}};
+        LoggerSim &logger = window.harness.logger();
+        const quint16 windowPort = window.harness.windowSetPort();
+        logger.setCommandHandler("DN", [&logger, windowPort, strayAnswer,
+                                        countAnswer](const std::string &) {
+            logger.sendFromCommandPort(LoggerSim::Frame(strayAnswer),
+                                       QHostAddress(QStringLiteral("127.0.0.1")), windowPort);
+            return countAnswer;
+        });
+        window.harness.selectLogger();
+        window.button("btnReadDevice")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(window.unlocked(), kWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(window.devices()->topLevelItemCount(), deviceRows, kWaitMs);
+        QVERIFY(window.harness.notifier().all().isEmpty());
     }
 
     void nonAsciiAppendInfoReadsBackUnchanged()

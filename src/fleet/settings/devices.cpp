@@ -12,7 +12,6 @@
 #include <QJsonObject>
 #include <QStringList>
 
-#include <cctype>
 
 namespace fleet {
 namespace {
@@ -48,20 +47,12 @@ QJsonArray RegistryReport(const std::vector<RegistryEntry> &devices)
     return list;
 }
 
-// The count's answer starts with two hexadecimal digits; a late "OK" of an earlier write
-// is not it.
-bool IsDeviceCountAnswer(std::string_view payload)
-{
-    const auto hex = [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; };
-    return payload.size() >= 3 && hex(payload[1]) && hex(payload[2]);
-}
-
 void ReadDeviceCount(LoggerJob &job, std::function<void(int)> done)
 {
     job.ask(
         Request::Bare(codes::kDeviceCount),
         [done](const std::string &payload) { done(device_registry::DeviceCount(payload)); },
-        IsDeviceCountAnswer);
+        device_registry::IsDeviceCountAnswer);
 }
 
 // The count, then (when there are devices) their records and append infos in one request.
