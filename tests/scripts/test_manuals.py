@@ -4,9 +4,11 @@
 Usage: test_manuals.py VERSION MAN_DIR TARNWICK TARNWICK_CLI LOGGER_SIM
 
 Every option a program's --help prints has an entry in its page (a term with its
-description indented below it); for tarnwick-cli every verb of the usage has a section of
-its own, and each option of `VERB --help` has its entry in that verb's section or in the
-sections of the options all verbs share (TARGETS, RUN OPTIONS).
+description indented below it), and every option with an entry is one the program takes.
+For tarnwick-cli every verb of the usage has a section of its own; each option of
+`VERB --help` has its entry in that verb's section or in the sections of the options all
+verbs share (TARGETS, RUN OPTIONS), and a verb's section has no entry for an option the
+verb does not take.
 Each program's --version prints its name and VERSION, the version the pages carry.
 """
 import os
@@ -59,20 +61,26 @@ def check_version(program, name, version):
         failures.append(f"{name} --version printed '{printed}', not '{name} {version}'")
 
 
-def check_page(name, program, man_dir, version):
+def check_page(name, program, man_dir, version, every_entry_taken=True):
+    """Every option of the program's --help has an entry in the page and, unless the page
+    describes more than the top-level --help lists, every entry's option is taken."""
     page = sections(os.path.join(man_dir, f"{name}.1"))
     whole = "\n".join(page.values())
     if f"tarnwick {version}" not in open(os.path.join(man_dir, f"{name}.1"),
                                          encoding="utf-8").read():
         failures.append(f"{name}(1) does not carry the version {version}")
-    for option in options_in_help(run(program, "--help")):
+    taken = options_in_help(run(program, "--help"))
+    for option in taken:
         if not mentions(whole, option):
             failures.append(f"{name}(1) has no entry for {option}")
+    if every_entry_taken:
+        for option in set(re.findall(r"--[a-z][a-z-]*", whole)) - set(taken):
+            failures.append(f"{name}(1) has an entry for {option}, which {name} does not take")
     return page
 
 
 def check_verbs(program, man_dir, version):
-    page = check_page("tarnwick-cli", program, man_dir, version)
+    page = check_page("tarnwick-cli", program, man_dir, version, every_entry_taken=False)
     usage = run(program, "--help")
     verbs = re.findall(r"^  ([a-z]+)  ", usage.split("Verbs:")[1], flags=re.MULTILINE)
     if not verbs:
@@ -83,10 +91,14 @@ def check_verbs(program, man_dir, version):
         if section is None:
             failures.append(f"tarnwick-cli(1) has no section {verb.upper()}")
             continue
-        for option in options_in_help(run(program, verb, "--help")):
+        taken = options_in_help(run(program, verb, "--help"))
+        for option in taken:
             if not mentions(section, option) and not mentions(shared, option):
                 failures.append(f"tarnwick-cli(1): {verb}'s {option} is in neither its section "
                                 f"nor {' nor '.join(SHARED_SECTIONS)}")
+        for option in set(re.findall(r"--[a-z][a-z-]*", section)) - set(taken):
+            failures.append(f"tarnwick-cli(1): {verb.upper()} has an entry for {option}, "
+                            f"which {verb} does not take")
 
 
 def main():
