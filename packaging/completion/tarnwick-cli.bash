@@ -24,7 +24,7 @@ _tarnwick_cli()
     local program=${words[0]}
 
     if ((cword == 1)); then
-        COMPREPLY=($(compgen -W "$(_tarnwick_cli_verbs "$program") --help --version" -- "$cur"))
+        mapfile -t COMPREPLY < <(compgen -W "$(_tarnwick_cli_verbs "$program") --help --version" -- "$cur")
         return
     fi
     local verb=${words[1]}
@@ -37,22 +37,22 @@ _tarnwick_cli()
         [[ $option == "$prev" && -n $value ]] || continue
         case $value in
             file) _filedir ;;
-            format) COMPREPLY=($(compgen -W 'table json csv' -- "$cur")) ;;
+            format) mapfile -t COMPREPLY < <(compgen -W 'table json csv' -- "$cur") ;;
         esac
         return
     done <<<"$options"
 
     if [[ $cur == -* ]]; then
-        COMPREPLY=($(compgen -W "$(cut -d' ' -f1 <<<"$options")" -- "$cur"))
+        mapfile -t COMPREPLY < <(compgen -W "$(cut -d' ' -f1 <<<"$options")" -- "$cur")
         return
     fi
     case $verb in
         read)
-            COMPREPLY=($(compgen -W "$("$program" --list-settings read 2>/dev/null)" -- "$cur"))
+            mapfile -t COMPREPLY < <(compgen -W "$("$program" --list-settings read 2>/dev/null)" -- "$cur")
             ;;
         write)
             # "operator=" waits for its value.
-            COMPREPLY=($(compgen -W "$("$program" --list-settings write 2>/dev/null)" -- "$cur"))
+            mapfile -t COMPREPLY < <(compgen -W "$("$program" --list-settings write 2>/dev/null)" -- "$cur")
             compopt -o nospace 2>/dev/null
             ;;
         apply)

@@ -15,8 +15,7 @@ for tool in appstreamcli desktop-file-validate; do
 done
 failures=0
 appstreamcli validate --no-net "$metainfo" || failures=$((failures + 1))
-said=$(desktop-file-validate "$desktop_entry" 2>&1)
-if [ $? -ne 0 ] || [ -n "$said" ]; then
+if ! said=$(desktop-file-validate "$desktop_entry" 2>&1) || [ -n "$said" ]; then
     echo "FAIL: desktop-file-validate $desktop_entry: $said" >&2
     failures=$((failures + 1))
 fi
