@@ -4,8 +4,8 @@
 
 windows_installer_source="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)/packaging/windows/tarnwick.wxs"
 
-# build_windows_installer PROGRAM_DIR VERSION OUTPUT: an MSI of the three programs and the
-# README in PROGRAM_DIR, for 64-bit Windows, with VERSION as its product version.
+# build_windows_installer PROGRAM_DIR VERSION OUTPUT: an MSI of the three programs, the
+# README, LICENSE.txt and THIRD-PARTY-NOTICES.txt in PROGRAM_DIR, for 64-bit Windows, with VERSION as its product version.
 build_windows_installer() {
     local program_dir=$1 version=$2 output=$3
     # wixl takes the files' sources relative to the descriptor's folder, and no absolute path.

@@ -1,8 +1,10 @@
 #include "wire_text/wire_text.h"
+#include "tarnwick_version.h"
 #include "ui/main_window.h"
 #include "ui/message_box_notifier.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 
 #include <cstdio>
 
@@ -10,6 +12,14 @@ int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tarnwick"));
+    QApplication::setApplicationVersion(QStringLiteral(TARNWICK_VERSION));
+    // --help and --version print and end; Qt's own options (-platform) are taken before.
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Finds the PV data loggers on the LAN and reads or writes their settings."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.process(application);
     const auto unknownCodePage = wire_text::SelectCodePageFromEnvironment();
 
     MessageBoxNotifier notifier;

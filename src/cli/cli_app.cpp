@@ -4,6 +4,9 @@
 #include "session.h"
 #include "verbs.h"
 
+#include "fleet/settings/catalogue.h"
+#include "tarnwick_version.h"
+
 #include <QCommandLineParser>
 
 #include <optional>
@@ -24,7 +27,7 @@ Verbs:
   apply    write a profile to many loggers, each setting read back
   watch    read one logger's signal quality again and again
 
-tarnwick-cli VERB --help describes a verb.
+tarnwick-cli VERB --help describes a verb; tarnwick-cli --version prints the version.
 Exit status: 0 every logger succeeded, 1 some logger failed, 2 bad usage or input.
 )";
 
@@ -38,6 +41,24 @@ std::optional<Verb> VerbNamed(const QString &name)
     return std::nullopt;
 }
 
+// The words a SETTING argument of the verb starts with, one a line, for the shells'
+// completion: "ip" for read, "ip=" and "devices+=" for write. Not in the usage.
+QString SettingWords(const QString &verbName)
+{
+    QStringList words;
+    if (verbName == QLatin1String("read")) {
+        words = fleet::ReadableSettingNames();
+    } else if (verbName == QLatin1String("write")) {
+        for (const QString &form : fleet::WriteForms()) {
+            const QString word = form.left(form.indexOf(QLatin1Char('=')) + 1);
+            if (!words.contains(word)) {
+                words.append(word);
+            }
+        }
+    }
+    return words.isEmpty() ? QString() : words.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
+
 } // namespace
 
 int RunCli(const QStringList &arguments, Console &console)
@@ -47,6 +68,14 @@ int RunCli(const QStringList &arguments, Console &console)
     if (!verb) {
         if (verbName == QLatin1String("--help") || verbName == QLatin1String("-h")) {
             console.out << kUsage;
+            return kAllSucceeded;
+        }
+        if (verbName == QLatin1String("--version")) {
+            console.out << "tarnwick-cli " TARNWICK_VERSION "\n";
+            return kAllSucceeded;
+        }
+        if (verbName == QLatin1String("--list-settings")) {
+            console.out << SettingWords(arguments.value(2));
             return kAllSucceeded;
         }
         console.err << (verbName.isEmpty() ? QString()

@@ -37,7 +37,8 @@ property() {
 }
 
 mkdir "$work/programs"
-for file in tarnwick.exe tarnwick-cli.exe logger-sim.exe README.md; do
+for file in tarnwick.exe tarnwick-cli.exe logger-sim.exe README.md LICENSE.txt \
+    THIRD-PARTY-NOTICES.txt; do
     echo "stand-in" >"$work/programs/$file"
 done
 msi="$work/tarnwick.msi"
@@ -58,6 +59,8 @@ File|TarnwickExe|Tool|tarnwick.exe|9|||512|1
 File|TarnwickCliExe|CommandLineTool|tarnwick-cli.exe|9|||512|2
 File|LoggerSimExe|SubstituteLogger|logger-sim.exe|9|||512|3
 File|ReadmeMd|Readme|README.md|9|||512|4
+File|LicenceTxt|Licence|LICENSE.txt|9|||512|5
+File|ThirdPartyNoticesTxt|Licence|THIRD-PARTY-NOTICES.txt|9|||512|6
 Shortcut|ToolShortcut|ProgramMenuDir|Tarnwick|StartMenuShortcuts|[INSTALLDIR]tarnwick.exe||Find the data loggers on the LAN|||||INSTALLDIR||||
 Shortcut|CommandPromptShortcut|ProgramMenuDir|Tarnwick command prompt|StartMenuShortcuts|[System64Folder]cmd.exe|/k "set PATH=[INSTALLDIR];%PATH%&& tarnwick-cli --help"|A command prompt with tarnwick-cli on the PATH|||||INSTALLDIR||||
 RemoveFile|RemoveProgramMenuDir|StartMenuShortcuts||ProgramMenuDir|2

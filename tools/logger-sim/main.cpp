@@ -1,6 +1,7 @@
 // logger-sim: a PV data logger on the LAN, for demonstrations and system tests.
 
 #include "simulated_logger.h"
+#include "tarnwick_version.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -98,6 +99,7 @@ Options ParseOptions(const QCoreApplication &application)
     QCommandLineParser parser;
     parser.setApplicationDescription(QString::fromLatin1(kDescription));
     parser.addHelpOption();
+    parser.addVersionOption();
     parser.addOptions({
         {"address", "Address to bind (default 0.0.0.0).", "ip", "0.0.0.0"},
         {"command-port", "UDP port for commands (default 8000).", "port", "8000"},
@@ -222,6 +224,7 @@ int main(int argc, char *argv[])
 {
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("logger-sim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TARNWICK_VERSION));
     Options options = ParseOptions(application);
 
     SimulatedLogger logger(options.address, options.commandPort, options.searchPort,
