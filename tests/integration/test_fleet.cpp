@@ -1225,6 +1225,42 @@ private slots:
         QCOMPARE(logger(0).settings().cellular.telecomOperator, std::string("Field Tel"));
     }
 
+    // A logger whose SR answer is cut short (the link flags "7" for "70"): a write after
+    // the block's read would clear flags the block did hold, so none goes out.
+    void shortSystemBlockIsNotWrittenBack_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("gprs=on") << QStringList{"write", "gprs=on"};
+        QTest::newRow("intervals=5,5") << QStringList{"write", "intervals=5,5"};
+        QTest::newRow("apply, system block") << QStringList{"apply"};
+    }
+
+    void shortSystemBlockIsNotWrittenBack()
+    {
+        QFETCH(QStringList, arguments);
+        startLoggers(1);
+        const std::string shortBlock = "06001830012C0503017";
+        logger(0).settings().systemParameters.block = shortBlock;
+        QTemporaryDir directory;
+        if (arguments.first() == QLatin1String("apply")) {
+            const QString path = directory.filePath("plant.json");
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(
+                R"({"format":"tarnwick-profile","version":1,"settings":{"system":{"start":"06:00","stop":"18:30","data_interval_seconds":300,"heartbeat_minutes":5,"retries":3,"wait_for_response":"yes","reconnect":"yes","transport":"tcp","gprs":"on"}}})");
+            arguments.append(path);
+        }
+        const CliResult result =
+            run(arguments + QStringList{"--logger", addresses(0, 1), "--format", "json"});
+        QCOMPARE(result.status, 1);
+        QVERIFY2((result.out + result.err)
+                     .contains(QLatin1String("the system parameters read from the logger are "
+                                             "incomplete, so nothing was written")),
+                 qPrintable(result.out + result.err));
+        QCOMPARE(WritesAmong(logger(0).endpoint().requests()), QStringList{});
+        QCOMPARE(logger(0).settings().systemParameters.block, shortBlock);
+    }
+
     // A profile of the earlier version holds the minutes alone: the endpoint is not
     // touched, and the report says why.
     void profileWithMinutesAloneLeavesTheEndpoint()
