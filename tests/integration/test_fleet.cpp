@@ -1304,6 +1304,8 @@ private slots:
             QTest::addRow("read, %s", format) << read + QStringList{"--format", format} << false;
             QTest::addRow("write, %s", format) << write + QStringList{"--format", format} << false;
         }
+        QTest::newRow("write, pin of 8 digits")
+            << QStringList{"write", "apn=plant.apn,plant,s3cret", "pin=31415926"} << false;
         QTest::newRow("backup") << QStringList{"backup"} << false;
         QTest::newRow("read, shown") << read + QStringList{"--show-secrets"} << true;
         QTest::newRow("write, shown") << write + QStringList{"--show-secrets"} << true;
@@ -1328,8 +1330,14 @@ private slots:
         QCOMPARE(result.status, 0);
         // As text in the reports or the trace's printable column, and as the trace's bytes.
         QStringList secrets{"s3cret", "73 33 63 72 65 74"};
-        if (arguments.contains(QLatin1String("pin=4711"))) {
-            secrets += {"PW4711", "34 37 31 31"};
+        for (const QString &argument : arguments) {
+            if (argument.startsWith(QLatin1String("pin="))) {
+                const QByteArray pin = argument.mid(4).toLatin1();
+                secrets += {QLatin1String("PW" + pin), QLatin1String(pin.toHex(' '))};
+                // Neither the PIN, nor how many digits it has, nor its frame's CRC.
+                QVERIFY2(shown || result.err.contains(QLatin1String("|.PW************.|")),
+                         qPrintable(result.err));
+            }
         }
         for (const QString &secret : secrets) {
             QVERIFY2((result.out + result.err).contains(secret) == shown,
