@@ -783,6 +783,10 @@ private slots:
             << system("\"300s\"") << QByteArray()
             << "\"settings.system.data_interval_seconds\" must be a whole number without sign, "
                "not \"300s\"";
+        QTest::newRow("interval beyond the whole numbers")
+            << system("1000000000") << QByteArray()
+            << "\"settings.system.data_interval_seconds\" must be a whole number without sign, "
+               "not 1000000000";
         QTest::newRow("front-end minutes with a fraction")
             << QByteArray(
                    R"({"format":"tarnwick-profile","version":1,"settings":{"front_end":15.5}})")
@@ -925,6 +929,29 @@ private slots:
         }
         QCOMPARE(logger(0).settings().network.ipAddress, std::string("192.168.1.100"));
         QCOMPARE(requestsTo(1), 0);
+    }
+
+    // A plan run again after a run that changed some addresses: a row that keeps a logger
+    // at the address it answers at is no clash.
+    void planRowKeepingItsAddressIsAccepted()
+    {
+        startLoggers(2);
+        QTemporaryDir directory;
+        const QString profile = directory.filePath("profile.json");
+        const QString plan = directory.filePath("plan.csv");
+        QFile profileFile(profile);
+        QVERIFY(profileFile.open(QIODevice::WriteOnly));
+        profileFile.write(R"({"format":"tarnwick-profile","version":1,"settings":{}})");
+        profileFile.close();
+        QFile planFile(plan);
+        QVERIFY(planFile.open(QIODevice::WriteOnly));
+        planFile.write("serial,ip,mask,gateway\nSN-001,127.0.0.2,255.255.255.0,127.0.0.1\n"
+                       "SN-002,127.0.0.13,255.255.255.0,127.0.0.1\n");
+        planFile.close();
+        const CliResult result =
+            run({"apply", profile, "--logger", addresses(0, 2), "--with-ip", "--plan", plan});
+        QCOMPARE(result.err, QString());
+        QCOMPARE(result.status, 0);
     }
 
     // After the change the logger is looked for at its new address, then at its old one;
@@ -1307,6 +1334,7 @@ private slots:
         QTest::newRow("write, pin of 8 digits")
             << QStringList{"write", "apn=plant.apn,plant,s3cret", "pin=31415926"} << false;
         QTest::newRow("backup") << QStringList{"backup"} << false;
+        QTest::newRow("apply, json") << QStringList{"apply", "--format", "json"} << false;
         QTest::newRow("read, shown") << read + QStringList{"--show-secrets"} << true;
         QTest::newRow("write, shown") << write + QStringList{"--show-secrets"} << true;
     }
@@ -1324,6 +1352,15 @@ private slots:
         const QString profile = directory.filePath("plant.json");
         if (arguments.first() == QLatin1String("backup")) {
             arguments += {"--output", profile};
+        }
+        if (arguments.first() == QLatin1String("apply")) {
+            // A new APN: the report holds the one the logger had, as it was.
+            const QString applied = directory.filePath("apply.json");
+            QFile file(applied);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(R"({"format":"tarnwick-profile","version":1,"settings":)"
+                       R"({"apn":{"name":"new.apn","user":"plant","password":"n3w"}}})");
+            arguments.insert(1, applied);
         }
         const CliResult result =
             run(arguments + QStringList{"--logger", addresses(0, 1), "--trace"});
