@@ -126,10 +126,10 @@ void ReadBlockAnswer(std::string_view payload, BlockControls &block)
 std::optional<std::string> RefuseWriteAfterRead(std::string_view payload)
 {
     const std::string_view block = payload.substr(std::min<std::size_t>(1, payload.size()));
-    const bool whole = block.size() >= kBlockCharacters &&
-                       block.substr(0, kBlockCharacters)
-                               .find_first_not_of("0123456789ABCDEFabcdef") ==
-                           std::string_view::npos;
+    const bool whole =
+        block.size() >= kBlockCharacters &&
+        block.substr(0, kBlockCharacters).find_first_not_of("0123456789ABCDEFabcdef") ==
+            std::string_view::npos;
     if (whole) {
         return std::nullopt;
     }

@@ -149,9 +149,8 @@ void VerifyBlock(LoggerJob &job, Setting setting, const std::string &request,
 // The steps of every block write: read the block, change it, check and write it as the
 // Set button would, and read it back. A block not read whole is never written back: its
 // fields cut short would change the logger's settings.
-std::function<void(LoggerJob &)> BlockChain(Setting setting,
-                                            std::function<BlockControls(BlockControls)> change,
-                                            QJsonValue written)
+std::function<void(LoggerJob &)>
+BlockChain(Setting setting, std::function<BlockControls(BlockControls)> change, QJsonValue written)
 {
     return [setting, change, written](LoggerJob &job) {
         job.then([&job, setting, change, written] {
@@ -227,12 +226,10 @@ CheckedWrite ParseGprsAssignment(const Assignment &assignment)
         return ExpectedForm(Setting::Gprs, assignment.mode);
     }
     const bool on = assignment.value == QLatin1String("on");
-    return SettingWrite{Setting::Gprs, BlockChain(
-        Setting::Gprs,
-        [on](BlockControls block) {
-            return system_parameters::WithGprsState(std::move(block), on);
-        },
-        assignment.value)};
+    const auto change = [on](BlockControls block) {
+        return system_parameters::WithGprsState(std::move(block), on);
+    };
+    return SettingWrite{Setting::Gprs, BlockChain(Setting::Gprs, change, assignment.value)};
 }
 
 CheckedWrite ParseIntervalsAssignment(const Assignment &assignment)
@@ -246,13 +243,12 @@ CheckedWrite ParseIntervalsAssignment(const Assignment &assignment)
     if (const auto refusal = system_parameters::CheckIntervalEntries(data, heartbeat)) {
         return Refused(Setting::Intervals, *refusal);
     }
-    return SettingWrite{Setting::Intervals, BlockChain(
-        Setting::Intervals,
-        [data, heartbeat](BlockControls block) {
-            return system_parameters::WithIntervals(std::move(block), data, heartbeat);
-        },
-        QJsonObject{{"data_minutes", NumberOrText(protocol::TrimText(data))},
-                    {"heartbeat_minutes", NumberOrText(protocol::TrimText(heartbeat))}})};
+    const auto change = [data, heartbeat](BlockControls block) {
+        return system_parameters::WithIntervals(std::move(block), data, heartbeat);
+    };
+    const QJsonObject written{{"data_minutes", NumberOrText(protocol::TrimText(data))},
+                              {"heartbeat_minutes", NumberOrText(protocol::TrimText(heartbeat))}};
+    return SettingWrite{Setting::Intervals, BlockChain(Setting::Intervals, change, written)};
 }
 
 } // namespace fleet
