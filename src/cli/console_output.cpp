@@ -60,14 +60,13 @@ TracePrinter::TracePrinter(Console &console, Secrets secrets)
 
 QByteArray TracePrinter::shownBytes(const ObservedDatagram &datagram)
 {
-    QByteArray shown = datagram.bytes;
     if (datagram.endpoint != ObservedDatagram::Endpoint::Set) {
-        return shown;
+        return datagram.bytes;
     }
     const bool sent = datagram.direction == ObservedDatagram::Direction::Sent;
     const bool received = datagram.direction == ObservedDatagram::Direction::Received;
     const quint32 peer = datagram.peerAddress.toIPv4Address();
-    qsizetype pieceStart = 0;
+    QByteArray shown;
     for (const protocol::DatagramPiece &piece : protocol::InspectDatagram(
              {datagram.bytes.constData(), static_cast<std::size_t>(datagram.bytes.size())})) {
         const bool frame = piece.verdict == protocol::PieceVerdict::CrcGood ||
@@ -80,13 +79,10 @@ QByteArray TracePrinter::shownBytes(const ObservedDatagram &datagram)
         } else if (frame && received) {
             secret = protocol::FindAnswerSecret(m_lastRequest[peer], piece.payload);
         }
-        if (secret && m_secrets == Secrets::Hidden) {
-            // The payload follows the frame's ESC.
-            const qsizetype length = static_cast<qsizetype>(secret->end - secret->begin);
-            shown.replace(pieceStart + 1 + static_cast<qsizetype>(secret->begin), length,
-                          QByteArray(length, '*'));
-        }
-        pieceStart += static_cast<qsizetype>(piece.bytes.size());
+        const std::string bytes = secret && m_secrets == Secrets::Hidden
+                                      ? protocol::FrameWithSecretHidden(piece.payload, *secret)
+                                      : piece.bytes;
+        shown.append(bytes.data(), static_cast<qsizetype>(bytes.size()));
     }
     return shown;
 }

@@ -30,8 +30,8 @@ void PrintProgress(Console &console, const fleet::RunProgress &progress);
 
 // Prints every datagram on standard error as it crosses the sockets: seconds since the
 // start, direction, socket, peer, the bytes in hexadecimal and as printable text. Unless
-// secrets are shown, every byte of a PIN or APN password, written or read, is printed
-// as '*'.
+// secrets are shown, a frame that holds a PIN or APN password, written or read, shows
+// kHiddenSecret in its place and '*' in place of its CRC.
 class TracePrinter : public DatagramObserver
 {
 public:

@@ -27,6 +27,16 @@ const std::string kGprsOnWrite = "GON2";
 const std::string kGprsOffWrite = "GOFF2";
 const std::string kIntervalWrite = "SW2";
 
+// A rule's message as the window shows it: a sentence.
+QString AsSentence(const std::string &message)
+{
+    QString sentence = QString::fromLatin1(message);
+    if (!sentence.isEmpty()) {
+        sentence[0] = sentence[0].toUpper();
+    }
+    return sentence + QLatin1Char('.');
+}
+
 } // namespace
 
 SystemParameters::SystemParameters(QWidget &form, CommandExchange &exchange, const Timing &timing,
@@ -124,9 +134,9 @@ void SystemParameters::answerBlock(const std::string &payload)
     const std::string step = m_exchange.currentCommand();
     m_exchange.clearCurrentCommand();
     const bool chainWrites = step == kGprsOnRead || step == kGprsOffRead || step == kIntervalRead;
-    if (chainWrites && !system_parameters::HoldsWholeBlock(payload)) {
-        m_exchange.notifier().inform(
-            QString::fromLatin1(system_parameters::kIncompleteBlockMessage));
+    if (const auto refusal =
+            chainWrites ? system_parameters::RefuseWriteAfterRead(payload) : std::nullopt) {
+        m_exchange.notifier().inform(AsSentence(*refusal));
         return;
     }
     if (step == kGprsOnRead) {

@@ -123,12 +123,17 @@ void ReadBlockAnswer(std::string_view payload, BlockControls &block)
     block.gprs = flags[3] - '0';
 }
 
-bool HoldsWholeBlock(std::string_view payload)
+std::optional<std::string> RefuseWriteAfterRead(std::string_view payload)
 {
     const std::string_view block = payload.substr(std::min<std::size_t>(1, payload.size()));
-    return block.size() >= kBlockCharacters &&
-           block.substr(0, kBlockCharacters).find_first_not_of("0123456789ABCDEFabcdef") ==
-               std::string_view::npos;
+    const bool whole =
+        block.size() >= kBlockCharacters &&
+        block.substr(0, kBlockCharacters).find_first_not_of("0123456789ABCDEFabcdef") ==
+            std::string_view::npos;
+    if (whole) {
+        return std::nullopt;
+    }
+    return kIncompleteBlockMessage;
 }
 
 BlockControls ParseBlockAnswer(std::string_view payload)

@@ -39,14 +39,17 @@ struct BlockControls {
 // Characters after the block are ignored.
 void ReadBlockAnswer(std::string_view payload, BlockControls &block);
 
-// Whether an SR answer holds the whole block: 20 hexadecimal digits after its "R". A
-// field cut short is read from the digits it holds (flags "7" read as 0x07, not 0x70),
-// so writing back a block that was not read whole would change the logger's settings.
-bool HoldsWholeBlock(std::string_view payload);
-
-// Why a chain writes nothing back after an answer that does not hold the whole block.
+// Why nothing is written after an SR answer that does not hold the whole block.
 inline constexpr char kIncompleteBlockMessage[] =
-    "The system parameters read from the logger are incomplete, so nothing was written.";
+    "the system parameters read from the logger are incomplete, so nothing was written";
+
+// The rule of every write that follows a read of the block (the GPRS and interval chains,
+// and the fleet's write of a whole block): the SR answer must hold the whole block, 20
+// hexadecimal digits after its "R". A field cut short is read from the digits it holds
+// (flags "7" read as 0x07, not 0x70), so writing back a block that was not read whole
+// would change the logger's settings. Returns kIncompleteBlockMessage when the answer
+// does not hold it, nothing when the write may go out.
+std::optional<std::string> RefuseWriteAfterRead(std::string_view payload);
 
 // The block of an SR answer, as ReadBlockAnswer reads it into empty controls.
 BlockControls ParseBlockAnswer(std::string_view payload);

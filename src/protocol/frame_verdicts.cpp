@@ -3,6 +3,8 @@
 #include "frame.h"
 #include "receive_buffer.h"
 
+#include <algorithm>
+
 namespace protocol {
 
 namespace {
@@ -113,6 +115,18 @@ std::optional<SecretRange> FindSecret(std::string_view payload)
         return std::nullopt;
     }
     return ThirdQuotedValue(payload, kCodeLength);
+}
+
+std::string FrameWithSecretHidden(std::string_view payload, SecretRange secret)
+{
+    constexpr std::string_view kHiddenCrc = "****";
+    std::string frame(1, kEsc);
+    frame += payload.substr(0, secret.begin);
+    frame += kHiddenSecret;
+    frame += payload.substr(std::min(secret.end, payload.size()));
+    frame += kHiddenCrc;
+    frame += kEnq;
+    return frame;
 }
 
 std::optional<SecretRange> FindAnswerSecret(std::string_view request, std::string_view answer)

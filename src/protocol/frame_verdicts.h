@@ -57,6 +57,11 @@ std::optional<SecretRange> FindAnswerSecret(std::string_view request, std::strin
 // What a person is shown in place of a secret; its length does not tell the secret's.
 inline constexpr std::string_view kHiddenSecret = "********";
 
+// A frame that holds a secret as a person is shown it: ESC, the payload with the secret
+// replaced by kHiddenSecret, four '*' in place of the CRC, ENQ. Neither the secret's
+// length nor a checksum that would tell the guesses that fit it is shown.
+std::string FrameWithSecretHidden(std::string_view payload, SecretRange secret);
+
 // Printable ASCII stays as it is, a backslash is doubled, every other byte is written as
 // \xHH (upper-case digits), so that the text says exactly which bytes went on the wire.
 std::string EscapeBytes(std::string_view bytes);

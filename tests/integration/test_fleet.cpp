@@ -783,6 +783,10 @@ private slots:
             << system("\"300s\"") << QByteArray()
             << "\"settings.system.data_interval_seconds\" must be a whole number without sign, "
                "not \"300s\"";
+        QTest::newRow("interval beyond the whole numbers")
+            << system("1000000000") << QByteArray()
+            << "\"settings.system.data_interval_seconds\" must be a whole number without sign, "
+               "not 1000000000";
         QTest::newRow("front-end minutes with a fraction")
             << QByteArray(
                    R"({"format":"tarnwick-profile","version":1,"settings":{"front_end":15.5}})")
@@ -925,6 +929,29 @@ private slots:
         }
         QCOMPARE(logger(0).settings().network.ipAddress, std::string("192.168.1.100"));
         QCOMPARE(requestsTo(1), 0);
+    }
+
+    // A plan run again after a run that changed some addresses: a row that keeps a logger
+    // at the address it answers at is no clash.
+    void planRowKeepingItsAddressIsAccepted()
+    {
+        startLoggers(2);
+        QTemporaryDir directory;
+        const QString profile = directory.filePath("profile.json");
+        const QString plan = directory.filePath("plan.csv");
+        QFile profileFile(profile);
+        QVERIFY(profileFile.open(QIODevice::WriteOnly));
+        profileFile.write(R"({"format":"tarnwick-profile","version":1,"settings":{}})");
+        profileFile.close();
+        QFile planFile(plan);
+        QVERIFY(planFile.open(QIODevice::WriteOnly));
+        planFile.write("serial,ip,mask,gateway\nSN-001,127.0.0.2,255.255.255.0,127.0.0.1\n"
+                       "SN-002,127.0.0.13,255.255.255.0,127.0.0.1\n");
+        planFile.close();
+        const CliResult result =
+            run({"apply", profile, "--logger", addresses(0, 2), "--with-ip", "--plan", plan});
+        QCOMPARE(result.err, QString());
+        QCOMPARE(result.status, 0);
     }
 
     // After the change the logger is looked for at its new address, then at its old one;
@@ -1225,6 +1252,42 @@ private slots:
         QCOMPARE(logger(0).settings().cellular.telecomOperator, std::string("Field Tel"));
     }
 
+    // A logger whose SR answer is cut short (the link flags "7" for "70"): a write after
+    // the block's read would clear flags the block did hold, so none goes out.
+    void shortSystemBlockIsNotWrittenBack_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("gprs=on") << QStringList{"write", "gprs=on"};
+        QTest::newRow("intervals=5,5") << QStringList{"write", "intervals=5,5"};
+        QTest::newRow("apply, system block") << QStringList{"apply"};
+    }
+
+    void shortSystemBlockIsNotWrittenBack()
+    {
+        QFETCH(QStringList, arguments);
+        startLoggers(1);
+        const std::string shortBlock = "06001830012C0503017";
+        logger(0).settings().systemParameters.block = shortBlock;
+        QTemporaryDir directory;
+        if (arguments.first() == QLatin1String("apply")) {
+            const QString path = directory.filePath("plant.json");
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(
+                R"({"format":"tarnwick-profile","version":1,"settings":{"system":{"start":"06:00","stop":"18:30","data_interval_seconds":300,"heartbeat_minutes":5,"retries":3,"wait_for_response":"yes","reconnect":"yes","transport":"tcp","gprs":"on"}}})");
+            arguments.append(path);
+        }
+        const CliResult result =
+            run(arguments + QStringList{"--logger", addresses(0, 1), "--format", "json"});
+        QCOMPARE(result.status, 1);
+        QVERIFY2((result.out + result.err)
+                     .contains(QLatin1String("the system parameters read from the logger are "
+                                             "incomplete, so nothing was written")),
+                 qPrintable(result.out + result.err));
+        QCOMPARE(WritesAmong(logger(0).endpoint().requests()), QStringList{});
+        QCOMPARE(logger(0).settings().systemParameters.block, shortBlock);
+    }
+
     // A profile of the earlier version holds the minutes alone: the endpoint is not
     // touched, and the report says why.
     void profileWithMinutesAloneLeavesTheEndpoint()
@@ -1268,7 +1331,10 @@ private slots:
             QTest::addRow("read, %s", format) << read + QStringList{"--format", format} << false;
             QTest::addRow("write, %s", format) << write + QStringList{"--format", format} << false;
         }
+        QTest::newRow("write, pin of 8 digits")
+            << QStringList{"write", "apn=plant.apn,plant,s3cret", "pin=31415926"} << false;
         QTest::newRow("backup") << QStringList{"backup"} << false;
+        QTest::newRow("apply, json") << QStringList{"apply", "--format", "json"} << false;
         QTest::newRow("read, shown") << read + QStringList{"--show-secrets"} << true;
         QTest::newRow("write, shown") << write + QStringList{"--show-secrets"} << true;
     }
@@ -1287,13 +1353,28 @@ private slots:
         if (arguments.first() == QLatin1String("backup")) {
             arguments += {"--output", profile};
         }
+        if (arguments.first() == QLatin1String("apply")) {
+            // A new APN: the report holds the one the logger had, as it was.
+            const QString applied = directory.filePath("apply.json");
+            QFile file(applied);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(R"({"format":"tarnwick-profile","version":1,"settings":)"
+                       R"({"apn":{"name":"new.apn","user":"plant","password":"n3w"}}})");
+            arguments.insert(1, applied);
+        }
         const CliResult result =
             run(arguments + QStringList{"--logger", addresses(0, 1), "--trace"});
         QCOMPARE(result.status, 0);
         // As text in the reports or the trace's printable column, and as the trace's bytes.
         QStringList secrets{"s3cret", "73 33 63 72 65 74"};
-        if (arguments.contains(QLatin1String("pin=4711"))) {
-            secrets += {"PW4711", "34 37 31 31"};
+        for (const QString &argument : arguments) {
+            if (argument.startsWith(QLatin1String("pin="))) {
+                const QByteArray pin = argument.mid(4).toLatin1();
+                secrets += {QLatin1String("PW" + pin), QLatin1String(pin.toHex(' '))};
+                // Neither the PIN, nor how many digits it has, nor its frame's CRC.
+                QVERIFY2(shown || result.err.contains(QLatin1String("|.PW************.|")),
+                         qPrintable(result.err));
+            }
         }
         for (const QString &secret : secrets) {
             QVERIFY2((result.out + result.err).contains(secret) == shown,

@@ -346,6 +346,8 @@ private slots:
             << QList<int>{0, 1, 2, 3} << QStringList{"A", "A", "B", "B"} << QList<int>{};
         QTest::newRow("a row read again agrees")
             << QList<int>{0, 1, 2, 2} << QStringList{"A", "A", "B", "A"} << QList<int>{};
+        QTest::newRow("a row not read is not odd")
+            << QList<int>{0, 1, 3} << QStringList{"A", "A", "A"} << QList<int>{};
         QTest::newRow("a row read again leaves the usual value")
             << QList<int>{0, 1, 2, 3, 0} << QStringList{"A", "A", "A", "B", "C"}
             << QList<int>{0, 3};
@@ -448,9 +450,22 @@ private slots:
         QCOMPARE(plant.view().findChild<ApplyDifferenceDialog *>(), nullptr);
     }
 
+    // The table's rows 1, 3 and 4 are selected: in a table sorted by IP descending, the
+    // loggers at .6, .4 and .3.
+    void applyChangesTheSelectedRowsAndNoOther_data()
+    {
+        QTest::addColumn<Qt::SortOrder>("order");
+        QTest::addColumn<QList<int>>("selectedLoggers");
+        QTest::newRow("unsorted") << Qt::AscendingOrder << QList<int>{1, 3, 4};
+        QTest::newRow("sorted") << Qt::DescendingOrder << QList<int>{4, 2, 1};
+    }
+
     void applyChangesTheSelectedRowsAndNoOther()
     {
+        QFETCH(Qt::SortOrder, order);
+        QFETCH(QList<int>, selectedLoggers);
         Plant plant(6);
+        plant.viewControl<QTableView>("plantTable")->sortByColumn(IpColumn, order);
         QTemporaryDir directory;
         plant.startApply({1, 3, 4}, WriteProfile(directory));
         QVERIFY(plant.difference() != nullptr);
@@ -461,7 +476,7 @@ private slots:
         QVERIFY(plant.control<QPushButton>("btnER")->isEnabled());
 
         for (int index = 0; index < 6; ++index) {
-            const bool selected = index == 1 || index == 3 || index == 4;
+            const bool selected = selectedLoggers.contains(index);
             const LoggerSettings &settings = plant.logger(index).settings();
             const QStringList held{QString::fromStdString(settings.network.dataServerAddress),
                                    QString::fromStdString(settings.cellular.apnName),

@@ -5,6 +5,7 @@
 
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTextEdit>
 #include <QtTest>
 
 namespace {
@@ -22,11 +23,16 @@ std::vector<std::string> Requests(std::initializer_list<QByteArray> payloads)
     return requests;
 }
 
-// Alternating control names and texts.
+// Alternating control names and texts; a name beginning "redt" is a rich edit.
 void FillEdits(WindowHarness &harness, const QStringList &namesAndTexts)
 {
     for (qsizetype i = 0; i + 1 < namesAndTexts.size(); i += 2) {
-        harness.control<QLineEdit>(qPrintable(namesAndTexts[i]))->setText(namesAndTexts[i + 1]);
+        const QByteArray name = namesAndTexts[i].toLatin1();
+        if (name.startsWith("redt")) {
+            harness.control<QTextEdit>(name.constData())->setPlainText(namesAndTexts[i + 1]);
+        } else {
+            harness.control<QLineEdit>(name.constData())->setText(namesAndTexts[i + 1]);
+        }
     }
 }
 
@@ -84,6 +90,11 @@ private slots:
         QTest::newRow("operator, outside the basic plane")
             << "btnCW" << QStringList{"edtto", "Net 😀"} << "😀";
         QTest::newRow("PIN") << "btnPW" << QStringList{"edtpin", "12€4"} << "€";
+        QTest::newRow("device append info")
+            << "btnDA"
+            << QStringList{"edtdevicesn", "ABC123", "edtadd", "5", "edttype", "12",
+                           "redtappendinfo", "Roof€"}
+            << "€";
     }
 
     void textOutsideTheCodePageIsRefused()

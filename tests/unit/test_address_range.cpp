@@ -102,6 +102,9 @@ private slots:
         QTest::newRow("broadcast")
             << "255.255.255.255"
             << "255.255.255.255 is the broadcast address, not the address of one logger.";
+        QTest::newRow("multicast 224.0.0.0")
+            << "224.0.0.0"
+            << "224.0.0.0 is a multicast address, not the address of one logger.";
         QTest::newRow("multicast first")
             << "224.0.0.1"
             << "224.0.0.1 is a multicast address, not the address of one logger.";
@@ -302,7 +305,7 @@ private slots:
         QCOMPARE((AddressRange{first, last}).toString(), text);
     }
 
-    // The PC is on 192.0.2.0/24, 10.1.0.0/22 and a /31 link.
+    // The PC is on 192.0.2.0/24, 10.1.0.0/22, 203.0.113.4/30 and a /31 link.
     void rangeProbeTarget_data()
     {
         QTest::addColumn<quint32>("address");
@@ -312,6 +315,9 @@ private slots:
         QTest::newRow("host of a /24") << Ip("192.0.2.254") << true;
         QTest::newRow("broadcast of a /22") << Ip("10.1.3.255") << false;
         QTest::newRow(".255 inside a /22") << Ip("10.1.0.255") << true;
+        QTest::newRow("broadcast of a /30") << Ip("203.0.113.7") << false;
+        QTest::newRow("network of a /30") << Ip("203.0.113.4") << false;
+        QTest::newRow("host of a /30") << Ip("203.0.113.6") << true;
         QTest::newRow("either end of a /31") << Ip("198.51.100.0") << true;
         QTest::newRow("beyond the PC's networks") << Ip("192.0.3.0") << true;
     }
@@ -322,6 +328,7 @@ private slots:
         QFETCH(bool, probed);
         const QList<LocalNetwork> pcNetworks{{QHostAddress(QStringLiteral("192.0.2.7")), 24},
                                              {QHostAddress(QStringLiteral("10.1.2.3")), 22},
+                                             {QHostAddress(QStringLiteral("203.0.113.5")), 30},
                                              {QHostAddress(QStringLiteral("198.51.100.1")), 31}};
         QCOMPARE(discovery::IsRangeProbeTarget(address, pcNetworks), probed);
     }

@@ -146,32 +146,36 @@ void VerifyBlock(LoggerJob &job, Setting setting, const std::string &request,
     });
 }
 
-// The chain of the GPRS and interval writes: read the block, change it, check and write
-// it as the Set button would, and read it back.
-CheckedWrite BlockChain(Setting setting, std::function<BlockControls(BlockControls)> change,
-                        QJsonValue written)
+// The steps of every block write: read the block, change it, check and write it as the
+// Set button would, and read it back. A block not read whole is never written back: its
+// fields cut short would change the logger's settings.
+std::function<void(LoggerJob &)>
+BlockChain(Setting setting, std::function<BlockControls(BlockControls)> change, QJsonValue written)
 {
-    return SettingWrite{
-        setting, [setting, change, written](LoggerJob &job) {
-            job.then([&job, setting, change, written] {
-                ReadBlock(job, [&job, setting, change, written](const BlockControls &read) {
-                    const system_parameters::BlockWrite write =
-                        system_parameters::PrepareBlockWrite(change(read));
-                    if (write.refusal) {
-                        job.fail(FailureKind::Refused,
-                                 QStringLiteral("the block read back cannot be "
-                                                "written: ") +
-                                     Text(*write.refusal));
-                        return;
-                    }
-                    const std::string request = write.request;
-                    job.ask({codes::kSystemBlockWrite, request},
-                            [&job, setting, request, written](const std::string &) {
-                                VerifyBlock(job, setting, request, written);
-                            });
-                });
+    return [setting, change, written](LoggerJob &job) {
+        job.then([&job, setting, change, written] {
+            job.ask(Request::Bare(codes::kSystemBlockRead), [&job, setting, change,
+                                                             written](const std::string &payload) {
+                if (const auto refusal = system_parameters::RefuseWriteAfterRead(payload)) {
+                    job.fail(FailureKind::NotUnderstood, Text(*refusal));
+                    return;
+                }
+                const system_parameters::BlockWrite write = system_parameters::PrepareBlockWrite(
+                    change(system_parameters::ParseBlockAnswer(payload)));
+                if (write.refusal) {
+                    job.fail(FailureKind::Refused,
+                             QStringLiteral("the block read back cannot be written: ") +
+                                 Text(*write.refusal));
+                    return;
+                }
+                const std::string request = write.request;
+                job.ask({codes::kSystemBlockWrite, request},
+                        [&job, setting, request, written](const std::string &) {
+                            VerifyBlock(job, setting, request, written);
+                        });
             });
-        }};
+        });
+    };
 }
 
 CheckedWrite SystemBlockWrite(const BlockControls &block)
@@ -185,21 +189,13 @@ CheckedWrite SystemBlockWrite(const BlockControls &block)
     if (write.refusal) {
         return Refused(Setting::System, *write.refusal);
     }
-    const std::string request = write.request;
     const QJsonObject written =
-        BlockReport(system_parameters::ParseBlockAnswer("R" + request.substr(2)));
-    return SettingWrite{.setting = Setting::System,
-                        .addSteps =
-                            [request, written](LoggerJob &job) {
-                                job.then([&job, request, written] {
-                                    job.ask({codes::kSystemBlockWrite, request},
-                                            [&job, request, written](const std::string &) {
-                                                VerifyBlock(job, Setting::System, request,
-                                                            written);
-                                            });
-                                });
-                            },
-                        .wanted = written};
+        BlockReport(system_parameters::ParseBlockAnswer("R" + write.request.substr(2)));
+    return SettingWrite{
+        .setting = Setting::System,
+        .addSteps = BlockChain(
+            Setting::System, [block](const BlockControls &) { return block; }, written),
+        .wanted = written};
 }
 
 } // namespace
@@ -230,12 +226,10 @@ CheckedWrite ParseGprsAssignment(const Assignment &assignment)
         return ExpectedForm(Setting::Gprs, assignment.mode);
     }
     const bool on = assignment.value == QLatin1String("on");
-    return BlockChain(
-        Setting::Gprs,
-        [on](BlockControls block) {
-            return system_parameters::WithGprsState(std::move(block), on);
-        },
-        assignment.value);
+    const auto change = [on](BlockControls block) {
+        return system_parameters::WithGprsState(std::move(block), on);
+    };
+    return SettingWrite{Setting::Gprs, BlockChain(Setting::Gprs, change, assignment.value)};
 }
 
 CheckedWrite ParseIntervalsAssignment(const Assignment &assignment)
@@ -249,13 +243,12 @@ CheckedWrite ParseIntervalsAssignment(const Assignment &assignment)
     if (const auto refusal = system_parameters::CheckIntervalEntries(data, heartbeat)) {
         return Refused(Setting::Intervals, *refusal);
     }
-    return BlockChain(
-        Setting::Intervals,
-        [data, heartbeat](BlockControls block) {
-            return system_parameters::WithIntervals(std::move(block), data, heartbeat);
-        },
-        QJsonObject{{"data_minutes", NumberOrText(protocol::TrimText(data))},
-                    {"heartbeat_minutes", NumberOrText(protocol::TrimText(heartbeat))}});
+    const auto change = [data, heartbeat](BlockControls block) {
+        return system_parameters::WithIntervals(std::move(block), data, heartbeat);
+    };
+    const QJsonObject written{{"data_minutes", NumberOrText(protocol::TrimText(data))},
+                              {"heartbeat_minutes", NumberOrText(protocol::TrimText(heartbeat))}};
+    return SettingWrite{Setting::Intervals, BlockChain(Setting::Intervals, change, written)};
 }
 
 } // namespace fleet
