@@ -5,6 +5,7 @@
 #include "verbs.h"
 
 #include <QCommandLineParser>
+#include <QCoreApplication>
 
 #include <optional>
 #include <vector>
@@ -68,7 +69,13 @@ int RunCli(const QStringList &arguments, Console &console)
         return kBadUsage;
     }
     if (parser.isSet("help")) {
-        console.out << parser.helpText();
+        // The usage line names the program, not the path it was started by.
+        QString help = parser.helpText();
+        const QString usage = QStringLiteral("Usage: ") + QCoreApplication::arguments().value(0);
+        if (QCoreApplication::instance() != nullptr && help.startsWith(usage)) {
+            help.replace(0, usage.size(), QStringLiteral("Usage: tarnwick-cli"));
+        }
+        console.out << help;
         return kAllSucceeded;
     }
     const fleet::Checked<RunOptions> options = ReadRunOptions(parser);

@@ -97,7 +97,16 @@ void LoggerJob::ask(const protocol::Request &request, AnswerHandler onAnswer,
     m_triesSent = 0;
     m_triesLeft = 1 + m_policy.retries;
     m_onAnswer = std::move(onAnswer);
-    m_onSilence = onSilence ? std::move(onSilence) : [this] {
+    const int badCrcBefore = m_link.badCrcFrames(m_address);
+    m_onSilence = onSilence ? std::move(onSilence) : [this, badCrcBefore] {
+        // Answers that came with a bad CRC are named as such: the logger is there, the
+        // line or the logger spoils its answers.
+        if (m_link.badCrcFrames(m_address) != badCrcBefore) {
+            fail(FailureKind::BadCrc, QStringLiteral("the answers to %1 had a bad CRC, %2 tries")
+                                          .arg(CodeOf(*m_request))
+                                          .arg(1 + m_policy.retries));
+            return;
+        }
         fail(FailureKind::NoAnswer, QStringLiteral("no answer to %1 after %2 tries")
                                         .arg(CodeOf(*m_request))
                                         .arg(1 + m_policy.retries));
@@ -133,7 +142,16 @@ void LoggerJob::send()
 void LoggerJob::transmit()
 {
     m_timeout.start();
-    m_link.sendRequest(m_address, m_request->payload, m_fits);
+    if (const auto failure = m_link.sendRequest(m_address, m_request->payload, m_fits)) {
+        // Failed once the caller's step has returned, as an answer would come.
+        m_timeout.stop();
+        m_waiting = false;
+        const QString message =
+            QStringLiteral("%1 was not sent: %2").arg(CodeOf(*m_request), failure->reason);
+        QMetaObject::invokeMethod(
+            this, [this, message] { fail(FailureKind::SendFailed, message); },
+            Qt::QueuedConnection);
+    }
 }
 
 void LoggerJob::probe(const QHostAddress &host, ProbeHandler onProbed)

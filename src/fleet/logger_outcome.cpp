@@ -13,6 +13,10 @@ QString FailureKindName(FailureKind kind)
         return QStringLiteral("differs");
     case FailureKind::Refused:
         return QStringLiteral("refused");
+    case FailureKind::BadCrc:
+        return QStringLiteral("bad_crc");
+    case FailureKind::SendFailed:
+        return QStringLiteral("send_failed");
     }
     return {};
 }

@@ -15,9 +15,12 @@ enum class FailureKind {
     NotUnderstood, // an answer that does not parse as the answer to the request
     Differs,       // a read-back that does not hold what was written
     Refused,       // the logger's state is one the tool will not write back
+    BadCrc,        // the only answers that came had a bad CRC
+    SendFailed,    // the system did not send the request (no route, ...)
 };
 
-// The name of a kind in reports: "no_answer", "not_understood", "differs", "refused".
+// The name of a kind in reports: "no_answer", "not_understood", "differs", "refused",
+// "bad_crc", "send_failed".
 QString FailureKindName(FailureKind kind);
 
 struct Failure {
