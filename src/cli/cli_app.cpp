@@ -26,7 +26,8 @@ Verbs:
   watch    read one logger's signal quality again and again
 
 tarnwick-cli VERB --help describes a verb.
-Exit status: 0 every logger succeeded, 1 some logger failed, 2 bad usage or input.
+Exit status: 0 every logger succeeded, 1 some logger failed, 2 bad usage or input,
+130 interrupted (Ctrl+C or SIGTERM; the report says what was done).
 )";
 
 std::optional<Verb> VerbNamed(const QString &name)

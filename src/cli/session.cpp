@@ -164,6 +164,10 @@ void Session::runJobs(Loggers loggers, fleet::FleetRun::JobPlan plan,
     }
     QObject::connect(m_run.get(), &fleet::FleetRun::finished, m_run.get(),
                      [this, next] { next(m_run->outcomes()); });
+    m_interruption = std::make_unique<Interruption>([this] {
+        m_interrupted = true;
+        m_run->interrupt();
+    });
     m_run->start(std::move(loggers), std::move(plan));
 }
 
@@ -190,7 +194,8 @@ int Session::printOutcomes(const Outcomes &outcomes, const QStringList &keys)
 
 void Session::finish(int status)
 {
-    m_status = status;
+    m_interruption.reset();
+    m_status = m_interrupted ? kInterrupted : status;
     m_loop.quit();
 }
 

@@ -5,6 +5,7 @@
 #include "fleet/fleet_link.h"
 #include "fleet/fleet_run.h"
 #include "fleet/logger_sweep.h"
+#include "interruption.h"
 #include "run_options.h"
 #include "targets.h"
 
@@ -82,6 +83,10 @@ private:
     std::unique_ptr<TracePrinter> m_trace;
     std::unique_ptr<fleet::LoggerSweep> m_sweep;
     std::unique_ptr<fleet::FleetRun> m_run;
+    // While jobs run: an interrupt lets the requests under way end, sends nothing more,
+    // and the report of what was done is printed.
+    std::unique_ptr<Interruption> m_interruption;
+    bool m_interrupted = false;
     QEventLoop m_loop;
     std::optional<int> m_status;
 };

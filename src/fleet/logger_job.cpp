@@ -82,6 +82,30 @@ void LoggerJob::start()
     next();
 }
 
+void LoggerJob::interrupt()
+{
+    m_interrupted = true;
+    if (!m_waiting) {
+        endIfInterrupted(); // between requests: a timer of its own runs (a probe, a pause)
+    }
+}
+
+bool LoggerJob::endIfInterrupted()
+{
+    if (!m_interrupted || m_done) {
+        return m_done;
+    }
+    const Failure failure{FailureKind::Interrupted,
+                          QStringLiteral("interrupted: nothing more was sent")};
+    if (m_onSettingFailure) {
+        m_onSettingFailure(failure);
+    }
+    m_outcome.failure = failure;
+    m_steps.clear();
+    finish();
+    return true;
+}
+
 void LoggerJob::moveTo(const QHostAddress &address)
 {
     m_link.detach(m_address);
@@ -92,6 +116,9 @@ void LoggerJob::moveTo(const QHostAddress &address)
 void LoggerJob::ask(const protocol::Request &request, AnswerHandler onAnswer,
                     protocol::AnswerWanted fits, SilenceHandler onSilence)
 {
+    if (endIfInterrupted()) {
+        return;
+    }
     m_request = request;
     m_fits = std::move(fits);
     m_triesSent = 0;
@@ -117,6 +144,9 @@ void LoggerJob::ask(const protocol::Request &request, AnswerHandler onAnswer,
 void LoggerJob::askOnce(const protocol::Request &request, AnswerHandler onAnswer,
                         SilenceHandler onSilence)
 {
+    if (endIfInterrupted()) {
+        return;
+    }
     m_request = request;
     m_fits = {};
     m_triesSent = 0;
@@ -141,6 +171,9 @@ void LoggerJob::send()
 
 void LoggerJob::transmit()
 {
+    if (endIfInterrupted()) {
+        return; // a resend, or a request held back after an unanswered one
+    }
     m_timeout.start();
     if (const auto failure = m_link.sendRequest(m_address, m_request->payload, m_fits)) {
         // Failed once the caller's step has returned, as an answer would come.
@@ -156,6 +189,9 @@ void LoggerJob::transmit()
 
 void LoggerJob::probe(const QHostAddress &host, ProbeHandler onProbed)
 {
+    if (endIfInterrupted()) {
+        return;
+    }
     // Only runs that probe open the search port: a search, or an address change.
     if (const auto refusal = m_link.openSearchPort()) {
         fail(FailureKind::Refused, refusal->message);
@@ -247,7 +283,7 @@ void LoggerJob::timedOut()
 
 void LoggerJob::next()
 {
-    if (m_done) {
+    if (m_done || endIfInterrupted()) {
         return;
     }
     if (m_steps.empty()) {

@@ -91,6 +91,9 @@ public:
 
     // Runs the steps; finished follows once they have run or one failed.
     void start();
+    // Sends nothing more: the request under way may still be answered (or time out), and
+    // then the job ends, its running setting and the job failing as interrupted.
+    void interrupt();
 
     const LoggerOutcome &outcome() const { return m_outcome; }
     // Records a value read or written under its report key.
@@ -112,6 +115,8 @@ private:
     void probeTimedOut();
     void endProbe(const std::optional<QString> &serial);
     void finish();
+    // Ends an interrupted job instead of going on: true when it has ended.
+    bool endIfInterrupted();
 
     FleetLink &m_link;
     QHostAddress m_address;
@@ -141,6 +146,7 @@ private:
     bool m_waiting = false;
     AnswerHandler m_onAnswer;
     SilenceHandler m_onSilence;
+    bool m_interrupted = false;
     bool m_done = false;
     // The pending probe.
     QHostAddress m_probed;

@@ -17,6 +17,8 @@ QString FailureKindName(FailureKind kind)
         return QStringLiteral("bad_crc");
     case FailureKind::SendFailed:
         return QStringLiteral("send_failed");
+    case FailureKind::Interrupted:
+        return QStringLiteral("interrupted");
     }
     return {};
 }

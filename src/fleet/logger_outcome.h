@@ -17,10 +17,11 @@ enum class FailureKind {
     Refused,       // the logger's state is one the tool will not write back
     BadCrc,        // the only answers that came had a bad CRC
     SendFailed,    // the system did not send the request (no route, ...)
+    Interrupted,   // the run was interrupted before this logger's work was done
 };
 
 // The name of a kind in reports: "no_answer", "not_understood", "differs", "refused",
-// "bad_crc", "send_failed".
+// "bad_crc", "send_failed", "interrupted".
 QString FailureKindName(FailureKind kind);
 
 struct Failure {

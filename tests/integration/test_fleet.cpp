@@ -1805,6 +1805,44 @@ private slots:
         QVERIFY(std::signal(SIGINT, handlerBefore) == handlerBefore);
     }
 
+    // Ctrl+C during an apply: the request under way is answered, nothing more is sent, and
+    // the report says what was done (exit status 130).
+    void interruptedApplySaysWhatItDid()
+    {
+        startLoggers(1);
+        logger(0).endpoint().misbehaviour().delayMs = 100;
+        QTemporaryDir directory;
+        const QString path = directory.filePath("plant.json");
+        {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(R"({"format":"tarnwick-profile","version":1,"settings":{)"
+                       R"("data_server":"198.51.100.20","operator":"Field Tel",)"
+                       R"("front_end":{"address":"10.9.8.7","port":7001,"minutes":45}}})");
+        }
+        const auto handlerBefore = std::signal(SIGINT, SIG_DFL);
+        std::signal(SIGINT, handlerBefore);
+        QTimer interrupter;
+        QObject::connect(&interrupter, &QTimer::timeout, &interrupter, [this, &interrupter] {
+            if (requestsTo(0) >= 2) { // the data server read, then its write
+                interrupter.stop();
+                std::raise(SIGINT);
+            }
+        });
+        interrupter.start(10);
+        const CliResult result =
+            run({"apply", path, "--logger", addresses(0, 1), "--format", "json"});
+        QCOMPARE(result.status, 130);
+        const QJsonObject record = JsonOf(result.out).at(0).toObject();
+        QCOMPARE(record.value("error_kind").toString(), QStringLiteral("interrupted"));
+        QVERIFY2(!record.contains("front_end"), qPrintable(result.out));
+        const int sent = requestsTo(0);
+        QVERIFY2(sent < 9, qPrintable(QString::number(sent))); // a whole apply sends 9
+        QTest::qWait(300);
+        QCOMPARE(requestsTo(0), sent);
+        QVERIFY(std::signal(SIGINT, handlerBefore) == handlerBefore);
+    }
+
     // A run on given loggers binds the command port alone; only a search binds the search
     // port. A port that cannot be bound is named with its address and the reason.
     void portThatCannotBeBoundIsNamed_data()
