@@ -132,7 +132,7 @@ private slots:
             << "12"
             << "Roof \"East\""
             << "RC" + SubCommand("DA" + record) +
-                   SubCommand("AA" + std::string("Roof \"East\"") + Spaces(72) + "05");
+                   SubCommand("AA" + std::string("Roof \"East\"") + Spaces(73) + "05");
         QTest::newRow("append info without #")
             << "ABC123" << "10" << "12" << "  Roof East  "
             << "RC" + SubCommand("DA" + Record("ABC123", "000A12")) +
