@@ -61,7 +61,7 @@ int RunCli(const QStringList &arguments, Console &console)
     parser.addHelpOption();
     parser.addPositionalArgument(QLatin1String(verb->name), QStringLiteral("the verb, as above"),
                                  QLatin1String(verb->synopsis));
-    AddRunOptions(parser);
+    AddRunOptions(parser, verb->manyLoggers ? ParallelOption::Offered : ParallelOption::Hidden);
     verb->addOptions(parser);
     QStringList verbArguments = arguments.mid(2);
     verbArguments.prepend(arguments.first() + QLatin1Char(' ') + verbName);

@@ -82,11 +82,14 @@ int Run(const QCommandLineParser &parser, Session &session)
 
 Verb BackupVerb()
 {
-    return {"backup", "backup --logger IP --output FILE.json",
+    return {"backup",
+            "backup --logger IP --output FILE.json",
             QStringLiteral("Saves every readable setting of one logger as a profile "
                            "(docs/profile.md). A file\nthat holds an APN password is created "
                            "readable by its owner only."),
-            AddOptions, Run};
+            AddOptions,
+            Run,
+            false};
 }
 
 } // namespace cli

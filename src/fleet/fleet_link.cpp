@@ -110,6 +110,12 @@ int FleetLink::badCrcFrames(const QHostAddress &logger) const
     return peer == m_peers.end() ? 0 : peer->second.badCrcFrames;
 }
 
+int FleetLink::setAsideAnswers(const QHostAddress &logger) const
+{
+    const auto peer = m_peers.find(logger.toIPv4Address());
+    return peer == m_peers.end() ? 0 : peer->second.setAsideAnswers;
+}
+
 std::optional<SendFailure> FleetLink::sendRequest(const QHostAddress &logger,
                                                   const std::string &payload,
                                                   protocol::AnswerWanted fits)
@@ -180,6 +186,7 @@ bool FleetLink::takeAnswer(const ReceivedDatagram &datagram)
     if (answer) {
         from.awaited = {};
     }
+    from.setAsideAnswers += static_cast<int>(setAside.size());
     for (const std::string &payload : setAside) {
         emit answerSetAside(datagram.sender, payload);
     }

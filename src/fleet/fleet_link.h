@@ -61,6 +61,9 @@ public:
     // How many frames with a bad CRC that logger has sent while attached, so that a request
     // that got only such answers is told from one that got none.
     int badCrcFrames(const QHostAddress &logger) const;
+    // How many answers of that logger have been set aside while it was attached: one that
+    // comes right behind the answer taken is a second answer to the same request.
+    int setAsideAnswers(const QHostAddress &logger) const;
     // Takes no answer from this logger until its next request: a request given up on
     // may still be answered late, and that answer belongs to nothing.
     void stopAwaiting(const QHostAddress &logger);
@@ -79,6 +82,7 @@ private:
         AnswerSink sink;
         protocol::AnswerWanted awaited; // empty: no answer awaited
         int badCrcFrames = 0;
+        int setAsideAnswers = 0;
     };
 
     void readSetSocket();

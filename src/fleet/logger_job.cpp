@@ -5,6 +5,8 @@
 #include "protocol/text.h"
 #include "wire_text/wire_text.h"
 
+#include <algorithm>
+
 namespace fleet {
 namespace {
 
@@ -30,7 +32,17 @@ LoggerJob::LoggerJob(FleetLink &link, const LoggerTarget &target, const Exchange
     m_lateAnswerWait.setInterval(lateAnswerWaitMs());
     connect(&m_lateAnswerWait, &QTimer::timeout, this, &LoggerJob::transmit);
     m_settle.setSingleShot(true);
-    connect(&m_settle, &QTimer::timeout, this, [this] { handOn(m_settledAnswer); });
+    connect(&m_settle, &QTimer::timeout, this, [this] {
+        if (m_setAsideBefore && m_link.setAsideAnswers(m_address) != *m_setAsideBefore) {
+            fail(FailureKind::AnswersTwice,
+                 QStringLiteral("answers twice: a second answer to %1 came (a logger that "
+                                "repeats its answers, or two loggers at one address); no value "
+                                "of it was taken")
+                     .arg(CodeOf(*m_request)));
+            return;
+        }
+        handOn(m_settledAnswer);
+    });
     m_probeTimeout.setSingleShot(true);
     m_probeTimeout.setInterval(policy.timeoutMs);
     connect(&m_probeTimeout, &QTimer::timeout, this, &LoggerJob::probeTimedOut);
@@ -175,6 +187,7 @@ void LoggerJob::transmit()
         return; // a resend, or a request held back after an unanswered one
     }
     m_timeout.start();
+    m_roundTrip.start();
     if (const auto failure = m_link.sendRequest(m_address, m_request->payload, m_fits)) {
         // Failed once the caller's step has returned, as an answer would come.
         m_timeout.stop();
@@ -240,15 +253,23 @@ void LoggerJob::answered(const std::string &payload)
     m_waiting = false;
     m_answeredOnce = true;
     m_timeout.stop();
+    m_settledAnswer = payload;
     if (m_triesSent > 1) {
         // Whichever try this answers, the answer to any later try arrives within the time
         // between the first and the last send (a quarter of a timeout more for jitter);
         // answers meanwhile are dropped.
-        m_settledAnswer = payload;
+        m_setAsideBefore.reset(); // answers to other tries are expected, not second answers
         m_settle.start((m_triesSent - 1) * m_policy.timeoutMs + m_policy.timeoutMs / 4);
         return;
     }
-    handOn(payload);
+    // A second answer to the same request comes right behind the first: the answer is
+    // handed on after a short settle, sized from this exchange's round trip, and an answer
+    // that arrives meanwhile fails the logger rather than being taken for the next
+    // request's, which would shift every later value by one field.
+    m_setAsideBefore = m_link.setAsideAnswers(m_address);
+    constexpr qint64 kSettleMarginMs = 2;
+    m_settle.start(static_cast<int>(
+        std::min<qint64>(kSettleMarginMs + m_roundTrip.elapsed() / 2, m_policy.timeoutMs / 4)));
 }
 
 void LoggerJob::handOn(const std::string &payload)

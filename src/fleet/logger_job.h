@@ -4,6 +4,7 @@
 #include "protocol/answer_taking.h"
 #include "protocol/request.h"
 
+#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QObject>
 #include <QTimer>
@@ -138,6 +139,10 @@ private:
     // on its way; it must not be taken for the answer to the next request.
     QTimer m_settle;
     std::string m_settledAnswer;
+    // The answers set aside before the answer taken: any more by the end of the settle
+    // time are a second answer to the request.
+    std::optional<int> m_setAsideBefore;
+    QElapsedTimer m_roundTrip;
     // The pending exchange.
     std::optional<protocol::Request> m_request;
     protocol::AnswerWanted m_fits;

@@ -19,6 +19,8 @@ QString FailureKindName(FailureKind kind)
         return QStringLiteral("send_failed");
     case FailureKind::Interrupted:
         return QStringLiteral("interrupted");
+    case FailureKind::AnswersTwice:
+        return QStringLiteral("answers_twice");
     }
     return {};
 }

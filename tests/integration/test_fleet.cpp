@@ -204,6 +204,29 @@ private slots:
 
     // Each address is probed twice by default: a logger whose first probe is lost is still
     // found, and listed once however many probes it answered.
+    // Two loggers answer at one address: the search says so, and nothing is sent there.
+    void addressClashIsNamedAndNotWritten_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("search") << QStringList{"search", "--range", "127.0.0.2-127.0.0.3"};
+        QTest::newRow("write --all")
+            << QStringList{"write", "--all", "--range", "127.0.0.2-127.0.0.3", "operator=X"};
+    }
+
+    void addressClashIsNamedAndNotWritten()
+    {
+        QFETCH(QStringList, arguments);
+        startLoggers(2);
+        logger(1).endpoint().misbehaviour().probeAnswerFrom =
+            QHostAddress(QStringLiteral("127.0.0.2"));
+        const CliResult result = run(arguments);
+        QCOMPARE(result.status, 1);
+        QVERIFY2(result.err.contains(QStringLiteral("address clash: ")) &&
+                     result.err.contains(QStringLiteral(" both answer at 127.0.0.2")),
+                 qPrintable(result.err));
+        QCOMPARE(requestsTo(0), 0);
+    }
+
     void searchProbesEachAddressAgain_data()
     {
         QTest::addColumn<QStringList>("probes");
@@ -341,16 +364,23 @@ private slots:
     {
         QTest::addColumn<QString>("verb");
         QTest::addColumn<QStringList>("shown");
+        QTest::addColumn<QStringList>("notShown");
         QTest::newRow("write") << "write"
                                << QStringList{"Usage: tarnwick-cli [options] write", "pin=-",
-                                              "apn=NAME,USER,-", "pin=DIGITS"};
-        QTest::newRow("read") << "read" << QStringList{"Usage: tarnwick-cli [options] read"};
+                                              "apn=NAME,USER,-", "pin=DIGITS"}
+                               << QStringList();
+        QTest::newRow("read") << "read"
+                              << QStringList{"Usage: tarnwick-cli [options] read", "--parallel"}
+                              << QStringList();
+        QTest::newRow("watch") << "watch" << QStringList{"--interval"}
+                               << QStringList{"--parallel", "--wait"};
     }
 
     void helpNamesTheProgramAndItsForms()
     {
         QFETCH(QString, verb);
         QFETCH(QStringList, shown);
+        QFETCH(QStringList, notShown);
         CliResult result;
         QTextStream out(&result.out);
         QTextStream err(&result.err);
@@ -359,6 +389,9 @@ private slots:
         out.flush();
         for (const QString &text : shown) {
             QVERIFY2(result.out.contains(text), qPrintable(result.out));
+        }
+        for (const QString &text : notShown) {
+            QVERIFY2(!result.out.contains(text), qPrintable(result.out));
         }
     }
 
@@ -391,32 +424,42 @@ private slots:
         QVERIFY(!record.contains("error"));
     }
 
-    // A logger whose answers all come with a bad CRC is there: its failure says so.
+    // A failure is named for what it is: a logger whose answers all come with a bad CRC is
+    // there, and one that answers twice never has a value of another field reported.
     void failureIsNamedForWhatItIs_data()
     {
-        QTest::addColumn<bool>("badCrc");
+        QTest::addColumn<QString>("misbehaviour");
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("error");
-        QTest::newRow("silent") << false << "no_answer"
-                                << "no answer to MR after 2 tries";
-        QTest::newRow("bad CRC") << true << "bad_crc"
-                                 << "the answers to MR had a bad CRC, 2 tries";
+        QTest::newRow("silent") << "silent"
+                                << "no_answer"
+                                << "no answer to AR after 2 tries";
+        QTest::newRow("bad CRC") << "bad CRC"
+                                 << "bad_crc"
+                                 << "the answers to AR had a bad CRC, 2 tries";
+        QTest::newRow("answers twice") << "answers twice"
+                                       << "answers_twice"
+                                       << "answers twice: a second answer to AR came";
     }
 
     void failureIsNamedForWhatItIs()
     {
-        QFETCH(bool, badCrc);
+        QFETCH(QString, misbehaviour);
         QFETCH(QString, kind);
         QFETCH(QString, error);
         startLoggers(1);
-        logger(0).endpoint().misbehaviour().badCrc = badCrc;
-        logger(0).endpoint().misbehaviour().dropRate = badCrc ? 0.0 : 1.0;
-        const CliResult result =
-            run({"read", "--logger", addresses(0, 1), "mac", "--retries", "1", "--format", "json"});
+        logger(0).settings().cellular.apnPassword = "s3cret";
+        LoggerMisbehaviour &faults = logger(0).endpoint().misbehaviour();
+        faults.dropRate = misbehaviour == QLatin1String("silent") ? 1.0 : 0.0;
+        faults.badCrc = misbehaviour == QLatin1String("bad CRC");
+        faults.answerTwice = misbehaviour == QLatin1String("answers twice");
+        const CliResult result = run({"read", "--logger", addresses(0, 1), "apn", "operator",
+                                      "--retries", "1", "--format", "json", "--show-secrets"});
         QCOMPARE(result.status, 1);
         const QJsonObject record = JsonOf(result.out).at(0).toObject();
         QCOMPARE(record.value("error_kind").toString(), kind);
-        QCOMPARE(record.value("error").toString(), error);
+        QVERIFY2(record.value("error").toString().startsWith(error), qPrintable(result.out));
+        QVERIFY2(!result.out.contains(QLatin1String("s3cret")), qPrintable(result.out));
     }
 
     // The first answers of MR are lost; the request is sent again until the retries run out.
