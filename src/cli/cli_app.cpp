@@ -8,6 +8,7 @@
 #include "tarnwick_version.h"
 
 #include <QCommandLineParser>
+#include <QCoreApplication>
 
 #include <optional>
 #include <vector>
@@ -28,7 +29,8 @@ Verbs:
   watch    read one logger's signal quality again and again
 
 tarnwick-cli VERB --help describes a verb; tarnwick-cli --version prints the version.
-Exit status: 0 every logger succeeded, 1 some logger failed, 2 bad usage or input.
+Exit status: 0 every logger succeeded, 1 some logger failed, 2 bad usage or input,
+130 interrupted (Ctrl+C or SIGTERM; the report says what was done).
 )";
 
 std::optional<Verb> VerbNamed(const QString &name)
@@ -88,7 +90,7 @@ int RunCli(const QStringList &arguments, Console &console)
     parser.addHelpOption();
     parser.addPositionalArgument(QLatin1String(verb->name), QStringLiteral("the verb, as above"),
                                  QLatin1String(verb->synopsis));
-    AddRunOptions(parser);
+    AddRunOptions(parser, verb->manyLoggers ? ParallelOption::Offered : ParallelOption::Hidden);
     verb->addOptions(parser);
     QStringList verbArguments = arguments.mid(2);
     verbArguments.prepend(arguments.first() + QLatin1Char(' ') + verbName);
@@ -97,7 +99,13 @@ int RunCli(const QStringList &arguments, Console &console)
         return kBadUsage;
     }
     if (parser.isSet("help")) {
-        console.out << parser.helpText();
+        // The usage line names the program, not the path it was started by.
+        QString help = parser.helpText();
+        const QString usage = QStringLiteral("Usage: ") + QCoreApplication::arguments().value(0);
+        if (QCoreApplication::instance() != nullptr && help.startsWith(usage)) {
+            help.replace(0, usage.size(), QStringLiteral("Usage: tarnwick-cli"));
+        }
+        console.out << help;
         return kAllSucceeded;
     }
     const fleet::Checked<RunOptions> options = ReadRunOptions(parser);

@@ -12,6 +12,8 @@ namespace cli {
 inline constexpr int kAllSucceeded = 0;
 inline constexpr int kSomeFailed = 1;
 inline constexpr int kBadUsage = 2;
+// Ctrl+C or SIGTERM ended the run; the report says what was done.
+inline constexpr int kInterrupted = 130;
 
 struct Console {
     QTextStream &out;

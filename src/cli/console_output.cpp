@@ -28,7 +28,8 @@ int PrintOutcomes(Console &console, std::vector<fleet::LoggerOutcome> outcomes,
         if (!outcome.succeeded()) {
             ++failed;
             console.err << QStringLiteral("%1: %2\n")
-                               .arg(outcome.address.toString(), outcome.failure->message);
+                               .arg(outcome.address.toString(),
+                                    ForTerminal(outcome.failure->message));
         }
     }
     if (failed > 0) {
@@ -96,17 +97,22 @@ void TracePrinter::datagramObserved(const ObservedDatagram &datagram)
         printable += value >= 0x20 && value < 0x7F ? QChar::fromLatin1(byte) : QLatin1Char('.');
     }
     const bool sent = datagram.direction == ObservedDatagram::Direction::Sent;
+    const bool notSent = datagram.direction == ObservedDatagram::Direction::SendFailed;
     const bool search = datagram.endpoint == ObservedDatagram::Endpoint::Search;
-    m_console.err << QStringLiteral("%1 %2 %3 %4 %5 |%6|\n")
+    m_console.err << QStringLiteral("%1 %2 %3 %4 %5 |%6|%7\n")
                          .arg(static_cast<double>(datagram.microsecondsSinceEpoch -
                                                   m_startMicroseconds) /
                                   1e6,
                               8, 'f', 3)
-                         .arg(sent ? QLatin1String("->") : QLatin1String("<-"))
+                         .arg(notSent ? QLatin1String("-x")
+                              : sent  ? QLatin1String("->")
+                                      : QLatin1String("<-"))
                          .arg(search ? QLatin1String("search") : QLatin1String("command"))
                          .arg(datagram.peerAddress.toString())
                          .arg(QString::fromLatin1(bytes.toHex(' ')))
-                         .arg(printable);
+                         .arg(printable)
+                         .arg(notSent ? QStringLiteral(" not sent: %1").arg(datagram.failure)
+                                      : QString());
     m_console.err.flush();
 }
 

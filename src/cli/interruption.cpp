@@ -12,6 +12,7 @@ void NoteInterrupt(int)
 {
     interrupted = true;
     std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
 }
 
 } // namespace
@@ -20,6 +21,7 @@ Interruption::Interruption(std::function<void()> onInterrupt)
 {
     interrupted = false;
     m_previousHandler = std::signal(SIGINT, NoteInterrupt);
+    m_previousTermHandler = std::signal(SIGTERM, NoteInterrupt);
     m_poll.setInterval(100);
     QObject::connect(&m_poll, &QTimer::timeout, &m_poll, [this, onInterrupt] {
         if (interrupted.exchange(false)) {
@@ -33,6 +35,7 @@ Interruption::Interruption(std::function<void()> onInterrupt)
 Interruption::~Interruption()
 {
     std::signal(SIGINT, m_previousHandler == SIG_ERR ? SIG_DFL : m_previousHandler);
+    std::signal(SIGTERM, m_previousTermHandler == SIG_ERR ? SIG_DFL : m_previousTermHandler);
 }
 
 } // namespace cli

@@ -24,6 +24,11 @@ QString Render(const Row &header, const std::vector<Row> &rows, Format format)
         }
         return text;
     }
+    // What a logger holds reaches the terminal as text, never as its control sequences.
+    std::vector<Row> shown = rows;
+    for (Row &row : shown) {
+        std::transform(row.begin(), row.end(), row.begin(), ForTerminal);
+    }
     std::vector<qsizetype> widths(static_cast<std::size_t>(header.size()));
     const auto measure = [&widths](const Row &row) {
         for (qsizetype column = 0; column < row.size(); ++column) {
@@ -32,9 +37,9 @@ QString Render(const Row &header, const std::vector<Row> &rows, Format format)
         }
     };
     measure(header);
-    std::for_each(rows.begin(), rows.end(), measure);
+    std::for_each(shown.begin(), shown.end(), measure);
     text += TableLine(header, widths);
-    for (const Row &row : rows) {
+    for (const Row &row : shown) {
         text += TableLine(row, widths);
     }
     return text;
@@ -48,6 +53,22 @@ QString CsvRecord(const QStringList &fields)
     QStringList quoted;
     std::transform(fields.begin(), fields.end(), std::back_inserter(quoted), CsvField);
     return quoted.join(QLatin1Char(',')) + QLatin1Char('\n');
+}
+
+QString ForTerminal(const QString &text)
+{
+    QString shown;
+    shown.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t code = c.unicode();
+        if (code < 0x20 || (code >= 0x7F && code <= 0x9F)) {
+            shown += QStringLiteral("\\x") +
+                     QString::number(code, 16).rightJustified(2, QLatin1Char('0')).toUpper();
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
 }
 
 QString TableLine(const QStringList &cells, const std::vector<qsizetype> &widths)

@@ -14,6 +14,11 @@ enum class Format { Table, Json, Csv };
 
 std::optional<Format> FormatNamed(const QString &name);
 
+// The text with each control character (C0, DEL and C1) written as \xHH, so that what a
+// logger holds cannot drive the terminal that shows a table or a message. CSV stays plain
+// for the programs that read it; JSON escapes control characters itself.
+QString ForTerminal(const QString &text);
+
 // One record of a report: a CSV line, or a table line whose cells but the last are padded
 // to the column's width and two spaces. A report printed record by record uses them as
 // the whole reports below do.

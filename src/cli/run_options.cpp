@@ -17,11 +17,16 @@ fleet::Checked<quint16> PortOption(const QCommandLineParser &parser, const QStri
 
 } // namespace
 
-void AddRunOptions(QCommandLineParser &parser)
+void AddRunOptions(QCommandLineParser &parser, ParallelOption parallel)
 {
+    QCommandLineOption parallelOption("parallel", "Loggers worked on at once (default 64).", "n",
+                                      "64");
+    if (parallel == ParallelOption::Hidden) {
+        parallelOption.setFlags(QCommandLineOption::HiddenFromHelp);
+    }
+    parser.addOption(parallelOption);
     parser.addOptions({
         {"format", "Output: table, json or csv (default table).", "format", "table"},
-        {"parallel", "Loggers worked on at once (default 64).", "n", "64"},
         {"timeout", "Milliseconds to wait for each answer (default 5000).", "ms", "5000"},
         {"retries", "Times a request without answer is sent again (default 2).", "n", "2"},
         {"trace", "Print every datagram sent and received on stderr."},

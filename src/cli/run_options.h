@@ -22,7 +22,10 @@ struct RunOptions {
     Secrets secrets = Secrets::Hidden; // in the reports and the trace
 };
 
-void AddRunOptions(QCommandLineParser &parser);
+// --parallel is offered by the verbs that work on many loggers; the others take it without
+// offering it in their help.
+enum class ParallelOption { Offered, Hidden };
+void AddRunOptions(QCommandLineParser &parser, ParallelOption parallel = ParallelOption::Offered);
 fleet::Checked<RunOptions> ReadRunOptions(const QCommandLineParser &parser);
 
 // The option's value as a whole number within the bounds.

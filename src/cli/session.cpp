@@ -100,6 +100,12 @@ int Session::tooFewFound(const SweptRange &range, const SearchArea &area, std::s
     return kSomeFailed;
 }
 
+QString AddressClash(const fleet::LoggerTarget &logger)
+{
+    return QStringLiteral("address clash: %1 and %2 both answer at %3")
+        .arg(logger.clashingSerial, logger.serial, logger.address.toString());
+}
+
 void Session::search(const SearchArea &area, std::function<void(Loggers)> next)
 {
     if (const auto *range = std::get_if<SweptRange>(&area.where)) {
@@ -122,12 +128,15 @@ void Session::findLoggers(const Targets &targets, Serials serials,
         return;
     }
     const auto &addresses = std::get<std::vector<QHostAddress>>(targets);
-    const auto given = [addresses](const std::map<quint32, QString> &serialOf) {
+    const auto given = [addresses](const std::map<quint32, fleet::LoggerTarget> &foundAt) {
         Loggers loggers;
         for (const QHostAddress &address : addresses) {
-            const auto serial = serialOf.find(address.toIPv4Address());
+            const auto found = foundAt.find(address.toIPv4Address());
             loggers.push_back(
-                {address, serial == serialOf.end() ? QString() : serial->second, QString()});
+                found == foundAt.end()
+                    ? fleet::LoggerTarget{address, {}, {}, {}}
+                    : fleet::LoggerTarget{
+                          address, found->second.serial, {}, found->second.clashingSerial});
         }
         return loggers;
     };
@@ -144,11 +153,11 @@ void Session::findLoggers(const Targets &targets, Serials serials,
         std::make_unique<fleet::LoggerSweep>(m_link, sweepPlan({}, SearchArea::kDefaultProbes));
     QObject::connect(m_sweep.get(), &fleet::LoggerSweep::finished, m_sweep.get(),
                      [this, next, given] {
-                         std::map<quint32, QString> serialOf;
+                         std::map<quint32, fleet::LoggerTarget> foundAt;
                          for (const fleet::LoggerTarget &found : m_sweep->loggers()) {
-                             serialOf[found.address.toIPv4Address()] = found.serial;
+                             foundAt[found.address.toIPv4Address()] = found;
                          }
-                         next(given(serialOf));
+                         next(given(foundAt));
                      });
     m_sweep->identify(addresses);
 }
@@ -156,6 +165,28 @@ void Session::findLoggers(const Targets &targets, Serials serials,
 void Session::runJobs(Loggers loggers, fleet::FleetRun::JobPlan plan,
                       std::function<void(const Outcomes &)> next)
 {
+    // Two loggers at one address: nothing is sent there, since either could take the
+    // other's answers (or its writes).
+    Outcomes clashes;
+    std::erase_if(loggers, [&clashes](const fleet::LoggerTarget &logger) {
+        if (logger.clashingSerial.isEmpty()) {
+            return false;
+        }
+        clashes.push_back({logger.address,
+                           logger.serial,
+                           {},
+                           fleet::Failure{fleet::FailureKind::Refused,
+                                          AddressClash(logger) + QStringLiteral("; nothing was "
+                                                                                "sent there")}});
+        return true;
+    });
+    if (!clashes.empty()) {
+        next = [next, clashes](const Outcomes &outcomes) {
+            Outcomes all = outcomes;
+            all.insert(all.end(), clashes.begin(), clashes.end());
+            next(all);
+        };
+    }
     m_run = std::make_unique<fleet::FleetRun>(m_link, m_options.policy, m_options.parallel);
     if (m_console.errIsTerminal) {
         QObject::connect(
@@ -164,6 +195,10 @@ void Session::runJobs(Loggers loggers, fleet::FleetRun::JobPlan plan,
     }
     QObject::connect(m_run.get(), &fleet::FleetRun::finished, m_run.get(),
                      [this, next] { next(m_run->outcomes()); });
+    m_interruption = std::make_unique<Interruption>([this] {
+        m_interrupted = true;
+        m_run->interrupt();
+    });
     m_run->start(std::move(loggers), std::move(plan));
 }
 
@@ -190,7 +225,8 @@ int Session::printOutcomes(const Outcomes &outcomes, const QStringList &keys)
 
 void Session::finish(int status)
 {
-    m_status = status;
+    m_interruption.reset();
+    m_status = m_interrupted ? kInterrupted : status;
     m_loop.quit();
 }
 

@@ -5,6 +5,7 @@
 #include "fleet/fleet_link.h"
 #include "fleet/fleet_run.h"
 #include "fleet/logger_sweep.h"
+#include "interruption.h"
 #include "run_options.h"
 #include "targets.h"
 
@@ -16,6 +17,9 @@
 #include <vector>
 
 namespace cli {
+
+// "address clash: SN-1 and SN-2 both answer at 192.0.2.12".
+QString AddressClash(const fleet::LoggerTarget &logger);
 
 // One verb's run on the fleet: the sockets, the one event loop every step runs in, and
 // the exit status it ends with. Steps are chained: each hands what it found to the next,
@@ -82,6 +86,10 @@ private:
     std::unique_ptr<TracePrinter> m_trace;
     std::unique_ptr<fleet::LoggerSweep> m_sweep;
     std::unique_ptr<fleet::FleetRun> m_run;
+    // While jobs run: an interrupt lets the requests under way end, sends nothing more,
+    // and the report of what was done is printed.
+    std::unique_ptr<Interruption> m_interruption;
+    bool m_interrupted = false;
     QEventLoop m_loop;
     std::optional<int> m_status;
 };

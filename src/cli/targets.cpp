@@ -1,9 +1,12 @@
 #include "targets.h"
 
 #include "discovery/pc_address.h"
+#include "fleet/settings/network.h"
 #include "run_options.h"
 
 #include <QSet>
+
+#include <algorithm>
 
 namespace cli {
 
@@ -117,7 +120,9 @@ ParseLoggerAddresses(const QCommandLineParser &parser,
 {
     std::vector<QHostAddress> addresses;
     QSet<quint32> seen;
-    const QStringList texts = parser.value("logger").split(QLatin1Char(','));
+    // Each --logger given adds its addresses.
+    const QStringList texts =
+        parser.values("logger").join(QLatin1Char(',')).split(QLatin1Char(','));
     QList<discovery::LocalNetwork> pcNetworks;
     for (const discovery::LocalAdapter &adapter : pcAdapters) {
         pcNetworks.append(adapter.network());
@@ -144,6 +149,14 @@ fleet::Checked<Targets> ParseTargets(const QCommandLineParser &parser,
         return fleet::Refusal{QStringLiteral("give either --logger IP[,IP...] or --all")};
     }
     if (parser.isSet("logger")) {
+        for (const char *where : {"range", "network"}) {
+            if (parser.isSet(where)) {
+                return fleet::Refusal{
+                    QStringLiteral("--%1 says where --all searches: give either --logger "
+                                   "IP[,IP...] or --all --%1")
+                        .arg(QLatin1String(where))};
+            }
+        }
         fleet::Checked<std::vector<QHostAddress>> addresses =
             ParseLoggerAddresses(parser, pcAdapters);
         if (!addresses.accepted()) {
@@ -156,6 +169,27 @@ fleet::Checked<Targets> ParseTargets(const QCommandLineParser &parser,
         return area.refusal();
     }
     return Targets(std::move(area).value());
+}
+
+std::optional<fleet::Refusal> RefusedNewAddress(quint32 address, const Targets &targets,
+                                                const QList<discovery::LocalAdapter> &pcAdapters)
+{
+    QList<discovery::LocalNetwork> pcNetworks;
+    for (const discovery::LocalAdapter &adapter : pcAdapters) {
+        pcNetworks.append(adapter.network());
+    }
+    // Loopback is a logger's address only where every logger of the run is on loopback.
+    bool onLoopback = false;
+    if (const auto *given = std::get_if<std::vector<QHostAddress>>(&targets)) {
+        onLoopback = std::all_of(given->begin(), given->end(),
+                                 [](const QHostAddress &logger) { return logger.isLoopback(); });
+    } else if (const auto *swept = std::get_if<SweptRange>(&std::get<SearchArea>(targets).where)) {
+        onLoopback = swept->range.at(0).isLoopback() &&
+                     swept->range.at(swept->range.size() - 1).isLoopback();
+    }
+    return fleet::RefusedNewAddress(address, pcNetworks,
+                                    onLoopback ? discovery::LoopbackLoggers::Allowed
+                                               : discovery::LoopbackLoggers::Refused);
 }
 
 } // namespace cli

@@ -7,6 +7,7 @@
 #include <QCommandLineParser>
 #include <QHostAddress>
 
+#include <optional>
 #include <variant>
 #include <vector>
 
@@ -68,5 +69,10 @@ ParseLoggerAddresses(const QCommandLineParser &parser,
 // --logger or --all, exactly one of them.
 fleet::Checked<Targets> ParseTargets(const QCommandLineParser &parser,
                                      const QList<discovery::LocalAdapter> &pcAdapters);
+
+// A logger's new address checked against the PC of the run as --logger is: none of the
+// PC's own addresses, and loopback only where the run's loggers are on loopback.
+std::optional<fleet::Refusal> RefusedNewAddress(quint32 address, const Targets &targets,
+                                                const QList<discovery::LocalAdapter> &pcAdapters);
 
 } // namespace cli

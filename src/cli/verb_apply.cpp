@@ -59,6 +59,25 @@ int Run(const QCommandLineParser &parser, Session &session)
     if (!targets.accepted()) {
         return session.refuse(targets.refusal());
     }
+    const QList<discovery::LocalAdapter> pcAdapters =
+        PcAdapters(session.options().network.bindAddress);
+    std::vector<quint32> newAddresses;
+    if (plan) {
+        for (const auto &[serial, row] : *plan) {
+            newAddresses.push_back(row.ip.address);
+        }
+    } else if (withIp) {
+        for (const fleet::SettingWrite &write : profile.addressChange->writes) {
+            if (write.movesTo) {
+                newAddresses.push_back(*write.movesTo);
+            }
+        }
+    }
+    for (const quint32 address : newAddresses) {
+        if (auto refusal = RefusedNewAddress(address, targets.value(), pcAdapters)) {
+            return session.refuse(*refusal);
+        }
+    }
     if (withIp && !plan && MayBeSeveral(targets.value())) {
         return session.refuse({QStringLiteral("--with-ip without --plan would give every logger "
                                               "the same address: give one --logger or a --plan")});

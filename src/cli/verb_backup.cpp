@@ -3,6 +3,9 @@
 #include "session.h"
 #include "verbs.h"
 
+#include <QFileInfo>
+#include <QSaveFile>
+
 namespace cli {
 namespace {
 
@@ -30,10 +33,22 @@ int Run(const QCommandLineParser &parser, Session &session)
     if (addresses.value().size() != 1) {
         return session.refuse({QStringLiteral("backup takes exactly one --logger")});
     }
+    const QString output = parser.value("output");
+    // Checked before the logger is read, so that a read is never lost for want of a file.
+    if (QFileInfo(output).isSymLink()) {
+        return session.refuse({QStringLiteral("--output: %1 is a symbolic link; give the file "
+                                              "it stands for")
+                                   .arg(output)});
+    }
+    QSaveFile writable(output);
+    if (!writable.open(QIODevice::WriteOnly)) {
+        return session.refuse(
+            {QStringLiteral("--output: cannot write %1: %2").arg(output, writable.errorString())});
+    }
+    writable.cancelWriting();
     if (!session.open()) {
         return kSomeFailed;
     }
-    const QString output = parser.value("output");
     QStringList keys;
     for (const fleet::Setting setting : fleet::ReadableSettings()) {
         keys.append(fleet::ReportKey(setting));
@@ -67,11 +82,14 @@ int Run(const QCommandLineParser &parser, Session &session)
 
 Verb BackupVerb()
 {
-    return {"backup", "backup --logger IP --output FILE.json",
+    return {"backup",
+            "backup --logger IP --output FILE.json",
             QStringLiteral("Saves every readable setting of one logger as a profile "
                            "(docs/profile.md). A file\nthat holds an APN password is created "
                            "readable by its owner only."),
-            AddOptions, Run};
+            AddOptions,
+            Run,
+            false};
 }
 
 } // namespace cli

@@ -25,7 +25,14 @@ int Run(const QCommandLineParser &parser, Session &session)
     session.search(area.value(), [&session](const Session::Loggers &loggers) {
         session.console().out << FormatLoggers(loggers, session.options().format);
         session.console().out.flush();
-        session.finish(kAllSucceeded);
+        int status = kAllSucceeded;
+        for (const fleet::LoggerTarget &logger : loggers) {
+            if (!logger.clashingSerial.isEmpty()) {
+                session.console().err << AddressClash(logger) << '\n';
+                status = kSomeFailed;
+            }
+        }
+        session.finish(status);
     });
     return session.exec();
 }

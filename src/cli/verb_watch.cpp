@@ -197,13 +197,16 @@ int Run(const QCommandLineParser &parser, Session &session)
 
 Verb WatchVerb()
 {
-    return {"watch", "watch --logger IP [--interval MS] [--count N]",
+    return {"watch",
+            "watch --logger IP [--interval MS] [--count N]",
             QStringLiteral(
                 "Reads one logger's signal quality again and again, one line per reading "
                 "(time, raw, value,\ndBm); on a terminal a bar and a sparkline of the latest "
                 "readings follow on stderr. A\nreading without an answer is printed as missed "
                 "and the watch goes on; exit status 1 when\nany was missed."),
-            AddOptions, Run};
+            AddOptions,
+            Run,
+            false};
 }
 
 } // namespace cli

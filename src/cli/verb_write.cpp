@@ -81,7 +81,14 @@ int Run(const QCommandLineParser &parser, Session &session)
     if (!targets.accepted()) {
         return session.refuse(targets.refusal());
     }
+    const QList<discovery::LocalAdapter> pcAdapters =
+        PcAdapters(session.options().network.bindAddress);
     for (const fleet::SettingWrite &write : writes) {
+        if (write.movesTo) {
+            if (auto refusal = RefusedNewAddress(*write.movesTo, targets.value(), pcAdapters)) {
+                return session.refuse(*refusal);
+            }
+        }
         if (write.ownership == fleet::Ownership::OneLoggersOwn && MayBeSeveral(targets.value())) {
             return session.refuse({QStringLiteral("%1: a fixed address would go to every logger; "
                                                   "write it to one --logger, or use apply "
@@ -113,8 +120,9 @@ Verb WriteVerb()
     }
     return {"write", "write (--logger IP[,IP...] | --all) SETTING=VALUE...",
             QStringLiteral("Writes settings, in the order given, and reads each back (an address "
-                           "change last):\n%1Every value is checked before anything is sent; a "
-                           "refused value sends nothing.")
+                           "change last):\n%1  pin=-\n  apn=NAME,USER,-\n(- reads the secret "
+                           "from standard input, without echo on a terminal.)\nEvery value is "
+                           "checked before anything is sent; a refused value sends nothing.")
                 .arg(forms),
             AddOptions, Run};
 }

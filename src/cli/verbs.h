@@ -16,6 +16,8 @@ struct Verb {
     QString description;
     void (*addOptions)(QCommandLineParser &parser);
     int (*run)(const QCommandLineParser &parser, Session &session);
+    // Whether it works on many loggers at once, and so offers --parallel.
+    bool manyLoggers = true;
 };
 
 Verb SearchVerb();

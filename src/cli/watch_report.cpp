@@ -97,8 +97,11 @@ QString WatchHeader(Format format)
 QString WatchRecord(const WatchReading &reading, Format format)
 {
     switch (format) {
-    case Format::Table:
-        return TableLine(Fields(reading), ColumnWidths());
+    case Format::Table: {
+        QStringList fields = Fields(reading);
+        std::transform(fields.begin(), fields.end(), fields.begin(), ForTerminal);
+        return TableLine(fields, ColumnWidths());
+    }
     case Format::Csv:
         return CsvRecord(Fields(reading));
     case Format::Json:

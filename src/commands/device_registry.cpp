@@ -107,7 +107,7 @@ void DeviceRegistry::btnDAClick()
     const device_registry::DeviceInput device{
         ToWireForSending(m_serialNumber->text()), ToWireForSending(m_address->text()),
         ToWireForSending(m_typeCode->text()), ToWireForSending(m_appendInfo->toPlainText())};
-    if (const auto refusal = device_registry::RefusedDeviceEntry(device)) {
+    if (const auto refusal = device_registry::RefusedDevice(device)) {
         m_exchange.notifier().inform(FromWire(*refusal));
         return;
     }

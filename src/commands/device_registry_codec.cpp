@@ -103,14 +103,39 @@ std::optional<std::string> RefusedDeviceEntry(const DeviceInput &device)
 
 std::optional<std::string> RefusedDeviceTexts(const DeviceInput &device)
 {
-    for (const auto &[part, value] : {std::pair{"serial number", &device.serialNumber},
-                                      std::pair{"append info", &device.appendInfo}}) {
-        if (auto rule = protocol::RefusedRequestText(protocol::TrimText(*value),
-                                                     protocol::CommasInAnswer::Kept)) {
-            return std::string("the ") + part + " " + *rule;
+    const struct {
+        const char *part;
+        const std::string *value;
+        std::size_t separators; // the "#" a text may hold: the append info's divides its parts
+    } texts[] = {{"serial number", &device.serialNumber, 0},
+                 {"type code", &device.typeCode, 0},
+                 {"append info", &device.appendInfo, 1}};
+    for (const auto &text : texts) {
+        const std::string value = protocol::TrimText(*text.value);
+        const auto control = std::find_if(value.begin(), value.end(), [](char byte) {
+            return static_cast<unsigned char>(byte) < 0x20;
+        });
+        if (control != value.end()) {
+            return std::string("the ") + text.part + " must not hold control characters";
+        }
+        if (static_cast<std::size_t>(std::count(value.begin(), value.end(), '#')) >
+            text.separators) {
+            return std::string("the ") + text.part +
+                   (text.separators == 0
+                        ? " must not hold \"#\", at which the device read is split"
+                        : " may hold one \"#\", between its two parts: the device read is "
+                          "split at every \"#\"");
         }
     }
     return std::nullopt;
+}
+
+std::optional<std::string> RefusedDevice(const DeviceInput &device)
+{
+    if (auto refusal = RefusedDeviceEntry(device)) {
+        return refusal;
+    }
+    return RefusedDeviceTexts(device);
 }
 
 RegistryEntry EntryAsReadBack(const DeviceInput &device,

@@ -42,8 +42,13 @@ std::string BuildDataServerRequest(const OctetRow &address);
 // "R" address "," mask "," gateway [further fields]; nothing with fewer than three fields.
 std::optional<IpConfiguration> ParseIpAnswer(std::string_view payload);
 
+// The port every data server write sends: the system fixes it, the window does not show it.
+inline constexpr std::string_view kDataServerPort = "9040";
+
 // "R" address "," port: the address cut into its octets; all empty without a ",".
 OctetRow ParseDataServerAnswer(std::string_view payload);
+// The port of that answer, as the logger wrote it; empty without a ",".
+std::string ParseDataServerPort(std::string_view payload);
 
 // "R" and the MAC address text, returned as the logger wrote it.
 std::string ParseMacAnswer(std::string_view payload);

@@ -24,6 +24,24 @@ QString NotAnAddress(const QString &text)
         .arg(text);
 }
 
+// An address typed by the operator, as a number. "010" could be read as ten or as eight,
+// so a number with a leading zero is refused, not read one way or the other.
+Parsed<quint32> ParseTypedAddress(const QString &text)
+{
+    const std::optional<quint32> address = ParseDottedQuad(text);
+    if (!address) {
+        return NotAnAddress(text);
+    }
+    for (const QString &part : text.split(QLatin1Char('.'))) {
+        if (part.size() > 1 && part.startsWith(QLatin1Char('0'))) {
+            return QStringLiteral("'%1' has a number with a leading zero, which could be read "
+                                  "as decimal or as octal: write %2.")
+                .arg(text, Dotted(*address));
+        }
+    }
+    return *address;
+}
+
 quint32 Mask(int prefixLength)
 {
     return prefixLength == 0 ? 0 : ~quint32(0) << (32 - prefixLength);
@@ -98,9 +116,9 @@ Parsed<AddressRange> CheckedRange(quint32 first, quint32 last)
 
 Parsed<AddressRange> ParseCidrBlock(const QString &addressText, const QString &prefixText)
 {
-    const std::optional<quint32> address = ParseDottedQuad(addressText);
-    if (!address) {
-        return NotAnAddress(addressText);
+    const Parsed<quint32> address = ParseTypedAddress(addressText);
+    if (const auto *problem = std::get_if<QString>(&address)) {
+        return *problem;
     }
     const std::optional<int> prefix = ParsePrefixLength(prefixText);
     if (!prefix) {
@@ -108,7 +126,7 @@ Parsed<AddressRange> ParseCidrBlock(const QString &addressText, const QString &p
                               "such as 10.20.0.0/22.")
             .arg(prefixText);
     }
-    const quint32 network = *address & Mask(*prefix);
+    const quint32 network = std::get<quint32>(address) & Mask(*prefix);
     const quint32 broadcast = network | ~Mask(*prefix);
     if (quint64(broadcast) - network + 1 > kMaxRangeAddresses) {
         const QLocale english(QLocale::English);
@@ -200,11 +218,11 @@ LoopbackLoggers LoopbackUse(const QStringList &addressTexts)
 Parsed<quint32> ParseLoggerAddress(const QString &text, const QList<LocalNetwork> &pcNetworks,
                                    LoopbackLoggers loopback)
 {
-    const QString trimmed = text.trimmed();
-    const std::optional<quint32> address = ParseDottedQuad(trimmed);
-    if (!address) {
-        return NotAnAddress(trimmed);
+    const Parsed<quint32> parsed = ParseTypedAddress(text.trimmed());
+    if (const auto *problem = std::get_if<QString>(&parsed)) {
+        return *problem;
     }
+    const quint32 *address = &std::get<quint32>(parsed);
     if (*address <= kThisNetworkLast) {
         return QStringLiteral("%1 lies in 0.0.0.0/8, which holds no hosts: give the logger's "
                               "own address.")
@@ -268,15 +286,15 @@ Parsed<AddressRange> ParseAddressRange(const QString &text)
     if (ends.size() > 2) {
         return NotAnAddress(trimmed);
     }
-    std::optional<quint32> bounds[2];
+    quint32 bounds[2] = {};
     for (qsizetype end = 0; end < ends.size(); ++end) {
-        const QString endText = ends.at(end).trimmed();
-        bounds[end] = ParseDottedQuad(endText);
-        if (!bounds[end]) {
-            return NotAnAddress(endText);
+        const Parsed<quint32> bound = ParseTypedAddress(ends.at(end).trimmed());
+        if (const auto *problem = std::get_if<QString>(&bound)) {
+            return *problem;
         }
+        bounds[end] = std::get<quint32>(bound);
     }
-    return CheckedRange(*bounds[0], ends.size() == 2 ? *bounds[1] : *bounds[0]);
+    return CheckedRange(bounds[0], ends.size() == 2 ? bounds[1] : bounds[0]);
 }
 
 } // namespace discovery

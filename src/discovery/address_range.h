@@ -53,7 +53,8 @@ std::optional<quint32> ParseDottedQuad(const QString &text);
 enum class LoopbackLoggers { Refused, Allowed };
 
 // An address a single logger can have: the one check of a logger's address. Refused,
-// each with its own message: 0.0.0.0/8 (no host has it), loopback unless allowed,
+// each with its own message: a number with a leading zero ("010" reads as ten or as
+// eight), 0.0.0.0/8 (no host has it), loopback unless allowed,
 // multicast 224.0.0.0/4, the limited broadcast 255.255.255.255, and for every network
 // the PC is attached to its own address there and the network's network and broadcast
 // addresses (the last would reach every logger there, not one). Host addresses ending
@@ -76,8 +77,9 @@ bool IsRangeProbeTarget(quint32 address, const QList<LocalNetwork> &pcNetworks);
 // A CIDR block ("10.20.0.0/22"), a pair "FIRST-LAST" (inclusive), or one address. A CIDR
 // block of /30 or wider leaves out its own network and broadcast addresses, as a sweep
 // of hosts does; bits set past the prefix are ignored ("10.20.1.7/22" is 10.20.0.0/22).
-// Refused: malformed text, an inverted pair, more than kMaxRangeAddresses addresses, and
-// a range that reaches into 0.0.0.0/8, multicast or 255.255.255.255.
+// Refused: malformed text, a number with a leading zero, an inverted pair, more than
+// kMaxRangeAddresses addresses, and a range that reaches into 0.0.0.0/8, multicast or
+// 255.255.255.255.
 Parsed<AddressRange> ParseAddressRange(const QString &text);
 
 } // namespace discovery

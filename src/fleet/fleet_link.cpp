@@ -4,6 +4,7 @@
 #include "protocol/answer_taking.h"
 #include "protocol/datagram.h"
 #include "protocol/frame.h"
+#include "protocol/frame_verdicts.h"
 
 #include <QUdpSocket>
 
@@ -103,8 +104,21 @@ void FleetLink::detach(const QHostAddress &logger)
     m_peers.erase(logger.toIPv4Address());
 }
 
-void FleetLink::sendRequest(const QHostAddress &logger, const std::string &payload,
-                            protocol::AnswerWanted fits)
+int FleetLink::badCrcFrames(const QHostAddress &logger) const
+{
+    const auto peer = m_peers.find(logger.toIPv4Address());
+    return peer == m_peers.end() ? 0 : peer->second.badCrcFrames;
+}
+
+int FleetLink::setAsideAnswers(const QHostAddress &logger) const
+{
+    const auto peer = m_peers.find(logger.toIPv4Address());
+    return peer == m_peers.end() ? 0 : peer->second.setAsideAnswers;
+}
+
+std::optional<SendFailure> FleetLink::sendRequest(const QHostAddress &logger,
+                                                  const std::string &payload,
+                                                  protocol::AnswerWanted fits)
 {
     if (const auto peer = m_peers.find(logger.toIPv4Address()); peer != m_peers.end()) {
         peer->second.buffer.discardCompleteCandidates();
@@ -112,8 +126,8 @@ void FleetLink::sendRequest(const QHostAddress &logger, const std::string &paylo
             fits ? std::move(fits) : protocol::AnswerWanted([](std::string_view) { return true; });
     }
     const std::string frame = protocol::BuildFrame(payload);
-    m_endpoints.sendToLogger(QByteArray(frame.data(), static_cast<qsizetype>(frame.size())),
-                             logger);
+    return m_endpoints.sendToLogger(QByteArray(frame.data(), static_cast<qsizetype>(frame.size())),
+                                    logger);
 }
 
 void FleetLink::stopAwaiting(const QHostAddress &logger)
@@ -153,6 +167,9 @@ bool FleetLink::takeAnswer(const ReceivedDatagram &datagram)
         return true;
     }
     Peer &from = peer->second;
+    for (const protocol::DatagramPiece &piece : protocol::InspectDatagram(text)) {
+        from.badCrcFrames += piece.verdict == protocol::PieceVerdict::CrcBad ? 1 : 0;
+    }
     from.buffer.append(text);
     std::vector<std::string> setAside;
     const std::optional<std::string> answer = protocol::TakeAnswer(
@@ -169,6 +186,7 @@ bool FleetLink::takeAnswer(const ReceivedDatagram &datagram)
     if (answer) {
         from.awaited = {};
     }
+    from.setAsideAnswers += static_cast<int>(setAside.size());
     for (const std::string &payload : setAside) {
         emit answerSetAside(datagram.sender, payload);
     }

@@ -55,8 +55,15 @@ public:
     // Frames left over in that logger's buffer from earlier answers are discarded first:
     // they can no longer answer anything. One answer is taken for the request, the first
     // that `fits` (any answer when none is given); every other answer is set aside.
-    void sendRequest(const QHostAddress &logger, const std::string &payload,
-                     protocol::AnswerWanted fits = {});
+    // What the system said when it did not send the request.
+    std::optional<SendFailure> sendRequest(const QHostAddress &logger, const std::string &payload,
+                                           protocol::AnswerWanted fits = {});
+    // How many frames with a bad CRC that logger has sent while attached, so that a request
+    // that got only such answers is told from one that got none.
+    int badCrcFrames(const QHostAddress &logger) const;
+    // How many answers of that logger have been set aside while it was attached: one that
+    // comes right behind the answer taken is a second answer to the same request.
+    int setAsideAnswers(const QHostAddress &logger) const;
     // Takes no answer from this logger until its next request: a request given up on
     // may still be answered late, and that answer belongs to nothing.
     void stopAwaiting(const QHostAddress &logger);
@@ -74,6 +81,8 @@ private:
         protocol::ReceiveBuffer buffer;
         AnswerSink sink;
         protocol::AnswerWanted awaited; // empty: no answer awaited
+        int badCrcFrames = 0;
+        int setAsideAnswers = 0;
     };
 
     void readSetSocket();

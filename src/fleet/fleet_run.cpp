@@ -41,6 +41,34 @@ void FleetRun::stop()
     finishRun();
 }
 
+void FleetRun::interrupt()
+{
+    if (!m_active) {
+        return;
+    }
+    for (std::size_t index = m_nextTarget; index < m_targets.size(); ++index) {
+        m_outcomes[index] = {m_targets[index].address,
+                             m_targets[index].serial,
+                             {},
+                             Failure{FailureKind::Interrupted,
+                                     QStringLiteral("interrupted before anything was sent")}};
+        ++m_progress.done;
+        ++m_progress.failed;
+    }
+    m_nextTarget = m_targets.size();
+    // Copied: a job may finish at once and leave m_running.
+    std::vector<LoggerJob *> running;
+    for (const auto &[index, job] : m_running) {
+        running.push_back(job);
+    }
+    for (LoggerJob *job : running) {
+        job->interrupt();
+    }
+    if (m_running.empty() && m_active) {
+        finishRun();
+    }
+}
+
 bool FleetRun::startNextJob()
 {
     if (m_nextTarget >= m_targets.size()) {

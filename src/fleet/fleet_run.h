@@ -40,6 +40,10 @@ public:
     // nothing more is sent to any logger. Their loggers have no outcome (loggerFinished
     // was never emitted for them); finished follows (queued).
     void stop();
+    // Ends the run once the requests already sent are answered or timed out: no job starts
+    // any more, and the jobs under way send nothing more (LoggerJob::interrupt). Every
+    // logger has its outcome; those not started fail as interrupted.
+    void interrupt();
     bool running() const { return m_active; }
 
     // In the order of the targets; complete once finished has been emitted.

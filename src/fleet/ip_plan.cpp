@@ -1,5 +1,7 @@
 #include "ip_plan.h"
 
+#include "settings/write_steps.h"
+
 #include <QFile>
 #include <QHostAddress>
 #include <QStringList>
@@ -43,7 +45,8 @@ Checked<IpPlan> IpPlanFromText(const QString &text)
                                .arg(number)
                                .arg(serial)};
         }
-        const Checked<FixedIp> ip = CheckFixedIp(fields[1], fields[2], fields[3]);
+        const Checked<FixedIp> ip = RefusingTextOutsideCodePage(
+            Setting::Ip, [&] { return CheckFixedIp(fields[1], fields[2], fields[3]); });
         if (!ip.accepted()) {
             return refused(ip.refusal().message);
         }

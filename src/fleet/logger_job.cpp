@@ -5,6 +5,8 @@
 #include "protocol/text.h"
 #include "wire_text/wire_text.h"
 
+#include <algorithm>
+
 namespace fleet {
 namespace {
 
@@ -30,7 +32,17 @@ LoggerJob::LoggerJob(FleetLink &link, const LoggerTarget &target, const Exchange
     m_lateAnswerWait.setInterval(lateAnswerWaitMs());
     connect(&m_lateAnswerWait, &QTimer::timeout, this, &LoggerJob::transmit);
     m_settle.setSingleShot(true);
-    connect(&m_settle, &QTimer::timeout, this, [this] { handOn(m_settledAnswer); });
+    connect(&m_settle, &QTimer::timeout, this, [this] {
+        if (m_setAsideBefore && m_link.setAsideAnswers(m_address) != *m_setAsideBefore) {
+            fail(FailureKind::AnswersTwice,
+                 QStringLiteral("answers twice: a second answer to %1 came (a logger that "
+                                "repeats its answers, or two loggers at one address); no value "
+                                "of it was taken")
+                     .arg(CodeOf(*m_request)));
+            return;
+        }
+        handOn(m_settledAnswer);
+    });
     m_probeTimeout.setSingleShot(true);
     m_probeTimeout.setInterval(policy.timeoutMs);
     connect(&m_probeTimeout, &QTimer::timeout, this, &LoggerJob::probeTimedOut);
@@ -82,6 +94,30 @@ void LoggerJob::start()
     next();
 }
 
+void LoggerJob::interrupt()
+{
+    m_interrupted = true;
+    if (!m_waiting) {
+        endIfInterrupted(); // between requests: a timer of its own runs (a probe, a pause)
+    }
+}
+
+bool LoggerJob::endIfInterrupted()
+{
+    if (!m_interrupted || m_done) {
+        return m_done;
+    }
+    const Failure failure{FailureKind::Interrupted,
+                          QStringLiteral("interrupted: nothing more was sent")};
+    if (m_onSettingFailure) {
+        m_onSettingFailure(failure);
+    }
+    m_outcome.failure = failure;
+    m_steps.clear();
+    finish();
+    return true;
+}
+
 void LoggerJob::moveTo(const QHostAddress &address)
 {
     m_link.detach(m_address);
@@ -92,12 +128,24 @@ void LoggerJob::moveTo(const QHostAddress &address)
 void LoggerJob::ask(const protocol::Request &request, AnswerHandler onAnswer,
                     protocol::AnswerWanted fits, SilenceHandler onSilence)
 {
+    if (endIfInterrupted()) {
+        return;
+    }
     m_request = request;
     m_fits = std::move(fits);
     m_triesSent = 0;
     m_triesLeft = 1 + m_policy.retries;
     m_onAnswer = std::move(onAnswer);
-    m_onSilence = onSilence ? std::move(onSilence) : [this] {
+    const int badCrcBefore = m_link.badCrcFrames(m_address);
+    m_onSilence = onSilence ? std::move(onSilence) : [this, badCrcBefore] {
+        // Answers that came with a bad CRC are named as such: the logger is there, the
+        // line or the logger spoils its answers.
+        if (m_link.badCrcFrames(m_address) != badCrcBefore) {
+            fail(FailureKind::BadCrc, QStringLiteral("the answers to %1 had a bad CRC, %2 tries")
+                                          .arg(CodeOf(*m_request))
+                                          .arg(1 + m_policy.retries));
+            return;
+        }
         fail(FailureKind::NoAnswer, QStringLiteral("no answer to %1 after %2 tries")
                                         .arg(CodeOf(*m_request))
                                         .arg(1 + m_policy.retries));
@@ -108,6 +156,9 @@ void LoggerJob::ask(const protocol::Request &request, AnswerHandler onAnswer,
 void LoggerJob::askOnce(const protocol::Request &request, AnswerHandler onAnswer,
                         SilenceHandler onSilence)
 {
+    if (endIfInterrupted()) {
+        return;
+    }
     m_request = request;
     m_fits = {};
     m_triesSent = 0;
@@ -132,12 +183,28 @@ void LoggerJob::send()
 
 void LoggerJob::transmit()
 {
+    if (endIfInterrupted()) {
+        return; // a resend, or a request held back after an unanswered one
+    }
     m_timeout.start();
-    m_link.sendRequest(m_address, m_request->payload, m_fits);
+    m_roundTrip.start();
+    if (const auto failure = m_link.sendRequest(m_address, m_request->payload, m_fits)) {
+        // Failed once the caller's step has returned, as an answer would come.
+        m_timeout.stop();
+        m_waiting = false;
+        const QString message =
+            QStringLiteral("%1 was not sent: %2").arg(CodeOf(*m_request), failure->reason);
+        QMetaObject::invokeMethod(
+            this, [this, message] { fail(FailureKind::SendFailed, message); },
+            Qt::QueuedConnection);
+    }
 }
 
 void LoggerJob::probe(const QHostAddress &host, ProbeHandler onProbed)
 {
+    if (endIfInterrupted()) {
+        return;
+    }
     // Only runs that probe open the search port: a search, or an address change.
     if (const auto refusal = m_link.openSearchPort()) {
         fail(FailureKind::Refused, refusal->message);
@@ -186,15 +253,23 @@ void LoggerJob::answered(const std::string &payload)
     m_waiting = false;
     m_answeredOnce = true;
     m_timeout.stop();
+    m_settledAnswer = payload;
     if (m_triesSent > 1) {
         // Whichever try this answers, the answer to any later try arrives within the time
         // between the first and the last send (a quarter of a timeout more for jitter);
         // answers meanwhile are dropped.
-        m_settledAnswer = payload;
+        m_setAsideBefore.reset(); // answers to other tries are expected, not second answers
         m_settle.start((m_triesSent - 1) * m_policy.timeoutMs + m_policy.timeoutMs / 4);
         return;
     }
-    handOn(payload);
+    // A second answer to the same request comes right behind the first: the answer is
+    // handed on after a short settle, sized from this exchange's round trip, and an answer
+    // that arrives meanwhile fails the logger rather than being taken for the next
+    // request's, which would shift every later value by one field.
+    m_setAsideBefore = m_link.setAsideAnswers(m_address);
+    constexpr qint64 kSettleMarginMs = 2;
+    m_settle.start(static_cast<int>(
+        std::min<qint64>(kSettleMarginMs + m_roundTrip.elapsed() / 2, m_policy.timeoutMs / 4)));
 }
 
 void LoggerJob::handOn(const std::string &payload)
@@ -229,7 +304,7 @@ void LoggerJob::timedOut()
 
 void LoggerJob::next()
 {
-    if (m_done) {
+    if (m_done || endIfInterrupted()) {
         return;
     }
     if (m_steps.empty()) {

@@ -4,6 +4,7 @@
 #include "protocol/answer_taking.h"
 #include "protocol/request.h"
 
+#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QObject>
 #include <QTimer>
@@ -91,6 +92,9 @@ public:
 
     // Runs the steps; finished follows once they have run or one failed.
     void start();
+    // Sends nothing more: the request under way may still be answered (or time out), and
+    // then the job ends, its running setting and the job failing as interrupted.
+    void interrupt();
 
     const LoggerOutcome &outcome() const { return m_outcome; }
     // Records a value read or written under its report key.
@@ -112,6 +116,8 @@ private:
     void probeTimedOut();
     void endProbe(const std::optional<QString> &serial);
     void finish();
+    // Ends an interrupted job instead of going on: true when it has ended.
+    bool endIfInterrupted();
 
     FleetLink &m_link;
     QHostAddress m_address;
@@ -133,6 +139,10 @@ private:
     // on its way; it must not be taken for the answer to the next request.
     QTimer m_settle;
     std::string m_settledAnswer;
+    // The answers set aside before the answer taken: any more by the end of the settle
+    // time are a second answer to the request.
+    std::optional<int> m_setAsideBefore;
+    QElapsedTimer m_roundTrip;
     // The pending exchange.
     std::optional<protocol::Request> m_request;
     protocol::AnswerWanted m_fits;
@@ -141,6 +151,7 @@ private:
     bool m_waiting = false;
     AnswerHandler m_onAnswer;
     SilenceHandler m_onSilence;
+    bool m_interrupted = false;
     bool m_done = false;
     // The pending probe.
     QHostAddress m_probed;

@@ -13,6 +13,14 @@ QString FailureKindName(FailureKind kind)
         return QStringLiteral("differs");
     case FailureKind::Refused:
         return QStringLiteral("refused");
+    case FailureKind::BadCrc:
+        return QStringLiteral("bad_crc");
+    case FailureKind::SendFailed:
+        return QStringLiteral("send_failed");
+    case FailureKind::Interrupted:
+        return QStringLiteral("interrupted");
+    case FailureKind::AnswersTwice:
+        return QStringLiteral("answers_twice");
     }
     return {};
 }

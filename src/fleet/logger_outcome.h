@@ -15,9 +15,15 @@ enum class FailureKind {
     NotUnderstood, // an answer that does not parse as the answer to the request
     Differs,       // a read-back that does not hold what was written
     Refused,       // the logger's state is one the tool will not write back
+    BadCrc,        // the only answers that came had a bad CRC
+    SendFailed,    // the system did not send the request (no route, ...)
+    Interrupted,   // the run was interrupted before this logger's work was done
+    AnswersTwice,  // a second answer to one request: a logger that answers twice, or two
+                   // loggers at one address
 };
 
-// The name of a kind in reports: "no_answer", "not_understood", "differs", "refused".
+// The name of a kind in reports: "no_answer", "not_understood", "differs", "refused",
+// "bad_crc", "send_failed", "interrupted", "answers_twice".
 QString FailureKindName(FailureKind kind);
 
 struct Failure {
@@ -31,6 +37,9 @@ struct LoggerTarget {
     QHostAddress address;
     QString serial;
     QString version;
+    // Another serial number that answered a probe of this address: two loggers at one
+    // address (an address clash), whose answers could be taken for each other's.
+    QString clashingSerial = QString();
 };
 
 // What became of one logger: the values read or written, or why it failed.

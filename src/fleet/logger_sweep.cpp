@@ -70,7 +70,13 @@ void LoggerSweep::takeAnswer(const std::string &candidate, const QHostAddress &s
     if (serial.empty() || sender == m_plan.ownAddress || !wasProbed(sender.toIPv4Address())) {
         return;
     }
-    m_found[sender.toIPv4Address()] = {sender, FromWire(serial), FromWire(answer.version)};
+    LoggerTarget found{sender, FromWire(serial), FromWire(answer.version), {}};
+    if (const auto earlier = m_found.find(sender.toIPv4Address()); earlier != m_found.end()) {
+        found.clashingSerial = earlier->second.serial != found.serial
+                                   ? earlier->second.serial
+                                   : earlier->second.clashingSerial;
+    }
+    m_found[sender.toIPv4Address()] = found;
 }
 
 bool LoggerSweep::wasProbed(quint32 address) const

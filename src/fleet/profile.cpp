@@ -2,11 +2,16 @@
 
 #include "settings/catalogue.h"
 #include "settings/profile_values.h"
+#include "settings/write_steps.h"
 
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QSaveFile>
+#include <QSet>
 #include <QStringList>
+
+#include <string_view>
 
 namespace fleet {
 namespace {
@@ -25,8 +30,9 @@ Checked<Profile> ReadSettings(const QJsonObject &settings)
         if (row.fromProfile == nullptr || !settings.contains(key)) {
             continue; // read only, such as the MAC address, or left out
         }
-        CheckedProfileSetting setting =
-            row.fromProfile(settings.value(key), QStringLiteral("settings.") + key);
+        CheckedProfileSetting setting = RefusingTextOutsideCodePage(row.setting, [&] {
+            return row.fromProfile(settings.value(key), QStringLiteral("settings.") + key);
+        });
         if (!setting.accepted()) {
             return setting.refusal();
         }
@@ -82,6 +88,99 @@ Checked<Profile> ReadDocument(const QJsonObject &document)
     profile.holdsSecrets = HoldsSecrets(document);
     return profile;
 }
+
+// Walks a document that has parsed as JSON for what the parsed document no longer tells:
+// a key an object gives twice (a JSON reader keeps one of the two values, so the other
+// would be dropped unseen), and a number written with a fraction or an exponent (7001.0,
+// 7.001e3), which reads as a whole number but is none in the text. The first such key or
+// number, named with its path ("settings.apn.name").
+class RawTextCheck
+{
+public:
+    explicit RawTextCheck(const QByteArray &json) : m_json(json) {}
+
+    std::optional<Refusal> problem()
+    {
+        value(QString());
+        return m_problem;
+    }
+
+private:
+    char peek()
+    {
+        while (m_at < m_json.size() && QChar::isSpace(static_cast<uchar>(m_json[m_at]))) {
+            ++m_at;
+        }
+        return m_at < m_json.size() ? m_json[m_at] : '\0';
+    }
+
+    // A string's text between its quotes, escapes decoded as JSON decodes them.
+    QString string()
+    {
+        const qsizetype start = m_at++;
+        while (m_at < m_json.size() && m_json[m_at] != '"') {
+            m_at += m_json[m_at] == '\\' ? 2 : 1;
+        }
+        ++m_at;
+        const QByteArray quoted = '[' + m_json.mid(start, m_at - start) + ']';
+        return QJsonDocument::fromJson(quoted).array().at(0).toString();
+    }
+
+    void value(const QString &path)
+    {
+        const char first = peek();
+        if (first == '{') {
+            ++m_at;
+            QSet<QString> keys;
+            while (!m_problem && peek() == '"') {
+                const QString key = string();
+                const QString keyPath = path.isEmpty() ? key : path + QLatin1Char('.') + key;
+                if (keys.contains(key)) {
+                    m_problem =
+                        Refusal{QStringLiteral("the key \"%1\" is given twice").arg(keyPath)};
+                    return;
+                }
+                keys.insert(key);
+                peek();
+                ++m_at; // the colon
+                value(keyPath);
+                if (peek() == ',') {
+                    ++m_at;
+                }
+            }
+            peek();
+            ++m_at; // the closing brace
+        } else if (first == '[') {
+            ++m_at;
+            for (int index = 0; !m_problem && peek() != ']' && m_at < m_json.size(); ++index) {
+                value(QStringLiteral("%1[%2]").arg(path).arg(index));
+                if (peek() == ',') {
+                    ++m_at;
+                }
+            }
+            ++m_at; // the closing bracket
+        } else if (first == '"') {
+            string();
+        } else {
+            const qsizetype start = m_at;
+            while (m_at < m_json.size() &&
+                   std::string_view(",]} \t\r\n").find(m_json[m_at]) == std::string_view::npos) {
+                ++m_at;
+            }
+            const QByteArray token = m_json.mid(start, m_at - start);
+            const bool number = first == '-' || (first >= '0' && first <= '9');
+            if (number && (token.contains('.') || token.contains('e') || token.contains('E'))) {
+                m_problem =
+                    Refusal{QStringLiteral("\"%1\" must be a whole number without sign, not %2")
+                                .arg(path, QString::fromLatin1(token))};
+            }
+        }
+    }
+
+    const QByteArray &m_json;
+    qsizetype m_at = 0;
+    std::optional<Refusal> m_problem;
+};
 
 Refusal CannotWrite(const QString &path, const QString &reason)
 {
@@ -152,6 +251,9 @@ Checked<Profile> ProfileFromDocument(const QByteArray &json)
     }
     if (!document.isObject()) {
         return Refusal{QStringLiteral("not a profile: the document is not a JSON object")};
+    }
+    if (std::optional<Refusal> problem = RawTextCheck(json).problem()) {
+        return *problem;
     }
     return ReadDocument(document.object());
 }

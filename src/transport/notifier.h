@@ -30,8 +30,6 @@ void RunGuarded(Notifier &notifier, Handler &&handler)
     } catch (const protocol::InvalidIntegerError &error) {
         notifier.reportError(FromWire(error.what()));
     } catch (const TextOutsideCodePageError &error) {
-        notifier.reportError(QStringLiteral("The loggers' code page has no character '%1': "
-                                            "nothing was sent.")
-                                 .arg(error.character()));
+        notifier.reportError(error.message());
     }
 }

@@ -203,6 +203,12 @@ TextOutsideCodePageError::TextOutsideCodePageError(const QString &character)
 {
 }
 
+QString TextOutsideCodePageError::message() const
+{
+    return QStringLiteral("The loggers' code page has no character '%1': nothing was sent.")
+        .arg(m_character);
+}
+
 std::string ToWireForSending(const QString &text)
 {
     if (const std::optional<QString> character = FirstCharacterOutsideCodePage(text)) {

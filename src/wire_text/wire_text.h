@@ -27,6 +27,8 @@ class TextOutsideCodePageError : public std::runtime_error
 public:
     explicit TextOutsideCodePageError(const QString &character);
     const QString &character() const { return m_character; }
+    // The refusal the operator reads, the window's and the command line's alike.
+    QString message() const;
 
 private:
     QString m_character;

@@ -5,11 +5,13 @@
 #include "discovery/pc_address.h"
 #include "protocol/frame.h"
 #include "simulated_logger.h"
+#include "wire_text/wire_text.h"
 
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QUdpSocket>
 #include <QtTest>
@@ -162,6 +164,7 @@ private:
 
     std::vector<std::unique_ptr<SimulatedLogger>> m_loggers;
     QStringList m_standardInput;
+    QTemporaryDir m_scratch;
 
 private slots:
     void cleanup()
@@ -201,6 +204,29 @@ private slots:
 
     // Each address is probed twice by default: a logger whose first probe is lost is still
     // found, and listed once however many probes it answered.
+    // Two loggers answer at one address: the search says so, and nothing is sent there.
+    void addressClashIsNamedAndNotWritten_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("search") << QStringList{"search", "--range", "127.0.0.2-127.0.0.3"};
+        QTest::newRow("write --all")
+            << QStringList{"write", "--all", "--range", "127.0.0.2-127.0.0.3", "operator=X"};
+    }
+
+    void addressClashIsNamedAndNotWritten()
+    {
+        QFETCH(QStringList, arguments);
+        startLoggers(2);
+        logger(1).endpoint().misbehaviour().probeAnswerFrom =
+            QHostAddress(QStringLiteral("127.0.0.2"));
+        const CliResult result = run(arguments);
+        QCOMPARE(result.status, 1);
+        QVERIFY2(result.err.contains(QStringLiteral("address clash: ")) &&
+                     result.err.contains(QStringLiteral(" both answer at 127.0.0.2")),
+                 qPrintable(result.err));
+        QCOMPARE(requestsTo(0), 0);
+    }
+
     void searchProbesEachAddressAgain_data()
     {
         QTest::addColumn<QStringList>("probes");
@@ -298,6 +324,77 @@ private slots:
         }
     }
 
+    void repeatedLoggerOptionAddsItsAddresses()
+    {
+        startLoggers(2);
+        const CliResult result = run(
+            {"read", "--logger", "127.0.0.2", "--logger", "127.0.0.3", "mac", "--format", "csv"});
+        QCOMPARE(result.status, 0);
+        QCOMPARE(result.out, QStringLiteral("ip,serial,mac,error\n127.0.0.2,,00-1A-2B-00-00-00,\n"
+                                            "127.0.0.3,,00-1A-2B-00-00-01,\n"));
+    }
+
+    // What a logger holds cannot drive the terminal: a table writes control characters as
+    // \xHH; CSV stays plain for the programs that read it.
+    void controlCharactersReachNoTerminal_data()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<QString>("out");
+        QTest::newRow("table") << "table"
+                               << "ip         serial  operator     error\n"
+                                  "127.0.0.2          Tele\\x1B[2J\n";
+        QTest::newRow("csv") << "csv"
+                             << "ip,serial,operator,error\n127.0.0.2,,Tele\x1b[2J,\n";
+    }
+
+    void controlCharactersReachNoTerminal()
+    {
+        QFETCH(QString, format);
+        QFETCH(QString, out);
+        startLoggers(1);
+        logger(0).settings().cellular.telecomOperator = "Tele\x1b[2J";
+        const CliResult result =
+            run({"read", "--logger", addresses(0, 1), "operator", "--format", format});
+        QCOMPARE(result.status, 0);
+        QCOMPARE(result.out, out);
+    }
+
+    // Each verb's help names the program and lists what the verb takes.
+    void helpNamesTheProgramAndItsForms_data()
+    {
+        QTest::addColumn<QString>("verb");
+        QTest::addColumn<QStringList>("shown");
+        QTest::addColumn<QStringList>("notShown");
+        QTest::newRow("write") << "write"
+                               << QStringList{"Usage: tarnwick-cli [options] write", "pin=-",
+                                              "apn=NAME,USER,-", "pin=DIGITS"}
+                               << QStringList();
+        QTest::newRow("read") << "read"
+                              << QStringList{"Usage: tarnwick-cli [options] read", "--parallel"}
+                              << QStringList();
+        QTest::newRow("watch") << "watch" << QStringList{"--interval"}
+                               << QStringList{"--parallel", "--wait"};
+    }
+
+    void helpNamesTheProgramAndItsForms()
+    {
+        QFETCH(QString, verb);
+        QFETCH(QStringList, shown);
+        QFETCH(QStringList, notShown);
+        CliResult result;
+        QTextStream out(&result.out);
+        QTextStream err(&result.err);
+        cli::Console console{out, err, false, {}};
+        QCOMPARE(cli::RunCli({"/some/path/tarnwick-cli", verb, "--help"}, console), 0);
+        out.flush();
+        for (const QString &text : shown) {
+            QVERIFY2(result.out.contains(text), qPrintable(result.out));
+        }
+        for (const QString &text : notShown) {
+            QVERIFY2(!result.out.contains(text), qPrintable(result.out));
+        }
+    }
+
     void everySettingIsRead()
     {
         startLoggers(1);
@@ -325,6 +422,44 @@ private slots:
         QCOMPARE(record.value("system").toObject().value("gprs").toString(), QStringLiteral("off"));
         QCOMPARE(record.value("system").toObject().value("data_interval_seconds").toInt(), 300);
         QVERIFY(!record.contains("error"));
+    }
+
+    // A failure is named for what it is: a logger whose answers all come with a bad CRC is
+    // there, and one that answers twice never has a value of another field reported.
+    void failureIsNamedForWhatItIs_data()
+    {
+        QTest::addColumn<QString>("misbehaviour");
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("silent") << "silent"
+                                << "no_answer"
+                                << "no answer to AR after 2 tries";
+        QTest::newRow("bad CRC") << "bad CRC"
+                                 << "bad_crc"
+                                 << "the answers to AR had a bad CRC, 2 tries";
+        QTest::newRow("answers twice") << "answers twice"
+                                       << "answers_twice"
+                                       << "answers twice: a second answer to AR came";
+    }
+
+    void failureIsNamedForWhatItIs()
+    {
+        QFETCH(QString, misbehaviour);
+        QFETCH(QString, kind);
+        QFETCH(QString, error);
+        startLoggers(1);
+        logger(0).settings().cellular.apnPassword = "s3cret";
+        LoggerMisbehaviour &faults = logger(0).endpoint().misbehaviour();
+        faults.dropRate = misbehaviour == QLatin1String("silent") ? 1.0 : 0.0;
+        faults.badCrc = misbehaviour == QLatin1String("bad CRC");
+        faults.answerTwice = misbehaviour == QLatin1String("answers twice");
+        const CliResult result = run({"read", "--logger", addresses(0, 1), "apn", "operator",
+                                      "--retries", "1", "--format", "json", "--show-secrets"});
+        QCOMPARE(result.status, 1);
+        const QJsonObject record = JsonOf(result.out).at(0).toObject();
+        QCOMPARE(record.value("error_kind").toString(), kind);
+        QVERIFY2(record.value("error").toString().startsWith(error), qPrintable(result.out));
+        QVERIFY2(!result.out.contains(QLatin1String("s3cret")), qPrintable(result.out));
     }
 
     // The first answers of MR are lost; the request is sent again until the retries run out.
@@ -572,8 +707,36 @@ private slots:
         QTest::newRow("ip mask with a hole")
             << write + QStringList{"ip=10.0.0.11,255.0.255.0,10.0.0.1"}
             << "ip: the mask 255.0.255.0 is not a network mask (ones, then zeros)";
+        QTest::newRow("ip the PC's own address")
+            << write + QStringList{"ip=127.0.0.1,255.0.0.0,127.0.0.254"}
+            << "ip: 127.0.0.1 is an address of this PC, not of a logger.";
+        QTest::newRow("ip multicast")
+            << write + QStringList{"ip=224.0.0.5,255.255.255.0,224.0.0.1"}
+            << "ip: 224.0.0.5 is a multicast address, not the address of one logger.";
+        QTest::newRow("ip mask 0.0.0.0") << write + QStringList{"ip=10.0.0.11,0.0.0.0,10.0.0.1"}
+                                         << "ip: the mask 0.0.0.0 makes every address";
+        QTest::newRow("ip gateway its own address")
+            << write + QStringList{"ip=10.0.0.11,255.255.255.0,10.0.0.11"}
+            << "ip: the gateway 10.0.0.11 is the logger's own address";
+        QTest::newRow("ip gateway the broadcast address")
+            << write + QStringList{"ip=10.0.0.11,255.255.255.0,10.0.0.255"}
+            << "ip: the gateway 10.0.0.255 is the broadcast address of 10.0.0.0/24";
         QTest::newRow("data server octet") << write + QStringList{"data-server=192.0.2"}
                                            << "data-server: Please complete the IP address.";
+        QTest::newRow("data server 0.0.0.0")
+            << write + QStringList{"data-server=0.0.0.0"}
+            << "data-server: 0.0.0.0 is how a logger reports no data server: write "
+               "data-server=none to clear it";
+        QTest::newRow("data server with a port")
+            << write + QStringList{"data-server=198.51.100.7:6000"}
+            << "data-server: every data server is written with port 9040, which the system "
+               "fixes: give the address alone";
+        QTest::newRow("apn tab at the end of the user")
+            << write + QStringList{"apn=web,user\t,p"}
+            << "apn: the user must not hold control characters";
+        QTest::newRow("operator line feed at the end")
+            << write + QStringList{"operator=Tele\n"}
+            << "operator: must not hold control characters";
         QTest::newRow("apn two parts")
             << write + QStringList{"apn=web,user"} << "apn: expected apn=NAME,USER,PASSWORD";
         QTest::newRow("apn quote")
@@ -623,6 +786,11 @@ private slots:
                                             << "devices: Type Code must be 2 or 3 characters";
         QTest::newRow("device serial 17") << write + QStringList{"devices+=12345678901234567,3,A1"}
                                           << "devices: Serial No must be at most 16 characters";
+        QTest::newRow("device append info a#b#c")
+            << write + QStringList{"devices+=INV1,3,A1,a#b#c"}
+            << "devices: the append info may hold one \"#\", between its two parts";
+        QTest::newRow("device serial with #") << write + QStringList{"devices+=IN#V1,3,A1"}
+                                              << "devices: the serial number must not hold \"#\"";
         QTest::newRow("devices other")
             << write + QStringList{"devices=all"} << "devices: expected devices=clear";
         QTest::newRow("fixed ip to two loggers")
@@ -642,6 +810,15 @@ private slots:
             << "'colour' is not a setting";
         QTest::newRow("bad logger address")
             << QStringList{"read", "--logger", "127.0.0.300"} << "--logger:";
+        QTest::newRow("logger with a leading zero")
+            << QStringList{"read", "--logger", "127.0.0.02"}
+            << "--logger: '127.0.0.02' has a number with a leading zero";
+        QTest::newRow("range with a leading zero")
+            << QStringList{"search", "--range", "127.0.0.2-127.0.0.03"}
+            << "--range: '127.0.0.03' has a number with a leading zero";
+        QTest::newRow("logger and range")
+            << QStringList{"read", "--logger", "127.0.0.2", "--range", "127.0.0.2-127.0.0.3"}
+            << "give either --logger IP[,IP...] or --all --range";
         QTest::newRow("logger is the address sent from")
             << QStringList{"read", "--logger", "127.0.0.1"}
             << "--logger: 127.0.0.1 is an address of this PC, not of a logger.";
@@ -690,6 +867,15 @@ private slots:
         QTest::newRow("expect text") << search + QStringList{"--expect", "two"}
                                      << "--expect needs a whole number from 1 to 65536, not 'two'";
         QTest::newRow("no verb") << QStringList{"frobnicate"} << "'frobnicate' is not a verb";
+        QVERIFY(QFile::link(m_scratch.filePath("elsewhere.json"), m_scratch.filePath("link.json")));
+        QTest::newRow("backup to a symbolic link")
+            << QStringList{"backup", "--logger", "127.0.0.2", "--output",
+                           m_scratch.filePath("link.json")}
+            << "--output: " + m_scratch.filePath("link.json") + " is a symbolic link";
+        QTest::newRow("backup to a folder that is not there")
+            << QStringList{"backup", "--logger", "127.0.0.2", "--output",
+                           m_scratch.filePath("missing/profile.json")}
+            << "--output: cannot write " + m_scratch.filePath("missing/profile.json");
         QTest::newRow("backup two loggers")
             << QStringList{"backup", "--logger", "127.0.0.2,127.0.0.3", "--output", "x.json"}
             << "backup takes exactly one --logger";
@@ -722,6 +908,53 @@ private slots:
         }
     }
 
+    // A text the loggers' code page cannot hold is refused as the window refuses it, before
+    // anything is sent; no character goes out as "?" or is dropped.
+    void textOutsideTheCodePageSendsNothing_data()
+    {
+        QTest::addColumn<QStringList>("arguments"); // after a profile's "apply FILE", if any
+        QTest::addColumn<QByteArray>("profile");
+        QTest::addColumn<QString>("message");
+        const QString chinese = QString::fromUtf8("\u4E2D\u6587");
+        const QString refusal = QString::fromUtf8(
+            "The loggers' code page has no character '\u4E2D': nothing was sent.");
+        const QStringList write{"write", "--logger", "127.0.0.2"};
+        QTest::newRow("write operator")
+            << write + QStringList{"operator=" + chinese} << QByteArray() << "operator: " + refusal;
+        QTest::newRow("write apn password")
+            << write + QStringList{"apn=web,user," + chinese} << QByteArray() << "apn: " + refusal;
+        QTest::newRow("write device append info")
+            << write + QStringList{"devices+=INV1,3,A1,roof " + chinese} << QByteArray()
+            << "devices: " + refusal;
+        QTest::newRow("apply operator")
+            << QStringList{"--logger", "127.0.0.2"}
+            << QByteArray(R"({"format":"tarnwick-profile","version":1,"settings":{"operator":")") +
+                   chinese.toUtf8() + "\"}}"
+            << "operator: " + refusal;
+    }
+
+    void textOutsideTheCodePageSendsNothing()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QByteArray, profile);
+        QFETCH(QString, message);
+        QVERIFY(wire_text::SelectCodePage(QStringLiteral("windows-1252")));
+        const auto systemCodePage = qScopeGuard(
+            [] { wire_text::SelectCodePage(QLatin1String(wire_text::kSystemCodePage)); });
+        startLoggers(1);
+        QTemporaryDir directory;
+        if (!profile.isEmpty()) {
+            QFile file(directory.filePath("profile.json"));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(profile);
+            arguments = QStringList{"apply", file.fileName()} + arguments;
+        }
+        const CliResult result = run(arguments);
+        QCOMPARE(result.status, 2);
+        QVERIFY2(result.err.contains(message), qPrintable(result.err));
+        QCOMPARE(requestsTo(0), 0);
+    }
+
     // A profile or plan that cannot be used: exit 2, no command sent to any logger.
     void badProfileOrPlanSendsNothing_data()
     {
@@ -748,6 +981,10 @@ private slots:
             << QByteArray(
                    R"({"format":"tarnwick-profile","version":1,"settings":{"colour":"red"}})")
             << QByteArray() << "unknown key \"settings.colour\"";
+        QTest::newRow("apn name twice")
+            << QByteArray(
+                   R"({"format":"tarnwick-profile","version":1,"settings":{"apn":{"name":"a","name":"b"}}})")
+            << QByteArray() << "the key \"settings.apn.name\" is given twice";
         QTest::newRow("unknown apn key")
             << QByteArray(
                    R"({"format":"tarnwick-profile","version":1,"settings":{"apn":{"name":"a","pasword":"x"}}})")
@@ -792,9 +1029,10 @@ private slots:
                    R"({"format":"tarnwick-profile","version":1,"settings":{"front_end":15.5}})")
             << QByteArray()
             << "\"settings.front_end\" must be a whole number without sign, not 15.5";
-        QTest::newRow("front-end endpoint without port")
+        // An endpoint without its port keeps the logger's port (partialSettingKeeps...).
+        QTest::newRow("front-end endpoint with an empty port")
             << QByteArray(
-                   R"({"format":"tarnwick-profile","version":1,"settings":{"front_end":{"address":"10.9.8.7","minutes":"45"}}})")
+                   R"({"format":"tarnwick-profile","version":1,"settings":{"front_end":{"address":"10.9.8.7","port":"","minutes":"45"}}})")
             << QByteArray() << "front-end: the port must be a decimal number";
         QTest::newRow("front-end port number out of range")
             << QByteArray(
@@ -805,6 +1043,15 @@ private slots:
                    R"({"format":"tarnwick-profile","version":1,"settings":{"front_end":{"address":"10.9.8.7","port":7001.5,"minutes":45}}})")
             << QByteArray()
             << "\"settings.front_end.port\" must be a whole number without sign, not 7001.5";
+        for (const char *port : {"7001.0", "7.001e3"}) {
+            QTest::newRow(qPrintable(QStringLiteral("front-end port %1").arg(port)))
+                << QByteArray(
+                       R"({"format":"tarnwick-profile","version":1,"settings":{"front_end":{"address":"10.9.8.7","port":)") +
+                       port + R"(,"minutes":45}}})"
+                << QByteArray()
+                << "\"settings.front_end.port\" must be a whole number without sign, not " +
+                       QString::fromLatin1(port);
+        }
         QTest::newRow("device address number out of range")
             << QByteArray(
                    R"({"format":"tarnwick-profile","version":1,"settings":{"devices":[{"serial":"A","address":300,"type":"A1"}]}})")
@@ -843,6 +1090,14 @@ private slots:
             << good << header + "SN-001,10.0.0.11,255.255.255.0,10.0.1.1\n"
             << "line 2: ip: the gateway 10.0.1.1 is outside 10.0.0.0/24, the network of "
                "10.0.0.11";
+        QTest::newRow("plan the PC's own address")
+            << good
+            << header + "SN-001,127.0.0.1,255.255.255.0,127.0.0.254\n"
+                        "SN-002,127.0.0.12,255.255.255.0,127.0.0.254\n"
+            << "ip: 127.0.0.1 is an address of this PC, not of a logger.";
+        QTest::newRow("plan gateway its own address")
+            << good << header + "SN-001,10.0.0.11,255.255.255.0,10.0.0.11\n"
+            << "line 2: ip: the gateway 10.0.0.11 is the logger's own address";
         QTest::newRow("plan address of another target")
             << good
             << header + "SN-001,127.0.0.3,255.255.255.0,127.0.0.1\n"
@@ -1066,6 +1321,14 @@ private slots:
             << "devices"
             << QJsonValue(QJsonArray{QJsonObject{
                    {"serial", "INV1"}, {"address", 3}, {"type", "A1"}, {"append", "roof#east"}}});
+        // The window writes a double quote in a device text; a profile that holds one applies.
+        QTest::newRow("device with a double quote")
+            << "devices+=INV1,3,A1,roof \"east\""
+            << "devices"
+            << QJsonValue(QJsonArray{QJsonObject{{"serial", "INV1"},
+                                                 {"address", 3},
+                                                 {"type", "A1"},
+                                                 {"append", "roof \"east\"#"}}});
         QTest::newRow("devices cleared") << "devices=clear"
                                          << "devices" << QJsonValue(QJsonArray());
         QTest::newRow("front-end endpoint")
@@ -1223,6 +1486,89 @@ private slots:
         }
         QCOMPARE(held.network.dataServerAddress, std::string("198.51.100.20"));
         QCOMPARE(held.cellular.apnPassword, std::string("s3cret"));
+    }
+
+    // A setting given in part is read first: the fields left out keep the logger's values.
+    void partialSettingKeepsWhatItDoesNotName_data()
+    {
+        QTest::addColumn<QByteArray>("settings");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QJsonValue>("held");
+        QTest::newRow("apn name alone")
+            << QByteArray(R"({"apn":{"name":"new.apn"}})") << "apn"
+            << QJsonValue(
+                   QJsonObject{{"name", "new.apn"}, {"user", "plant"}, {"password", "s3cret"}});
+        QTest::newRow("front-end minutes alone")
+            << QByteArray(R"({"front_end":{"minutes":45}})") << "front_end"
+            << QJsonValue(QJsonObject{{"address", "10.9.8.7"}, {"port", 7001}, {"minutes", 45}});
+        QTest::newRow("device without append info")
+            << QByteArray(R"({"devices":[{"serial":"INV0001","address":3,"type":"A1"},)"
+                          R"({"serial":"INV0002","address":4,"type":"B2"}]})")
+            << "devices"
+            << QJsonValue(QJsonArray{
+                   QJsonObject{{"serial", "INV0001"},
+                               {"address", 3},
+                               {"type", "A1"},
+                               {"append", "roof#east"}},
+                   QJsonObject{
+                       {"serial", "INV0002"}, {"address", 4}, {"type", "B2"}, {"append", "#"}}});
+    }
+
+    void partialSettingKeepsWhatItDoesNotName()
+    {
+        QFETCH(QByteArray, settings);
+        QFETCH(QString, key);
+        QFETCH(QJsonValue, held);
+        startLoggers(1);
+        LoggerSettings &logger0 = logger(0).settings();
+        logger0.cellular.apnName = "plant.apn";
+        logger0.cellular.apnUser = "plant";
+        logger0.cellular.apnPassword = "s3cret";
+        logger0.cellular.frontEndAddress = "10.9.8.7";
+        logger0.cellular.frontEndPort = "7001";
+        logger0.cellular.frontEndMinutes = "15";
+        logger0.devices.devices = {{"INV0001         0003A1",
+                                    "roof" + std::string(56, ' ') + "east" + std::string(20, ' ')}};
+        QTemporaryDir directory;
+        const QString path = directory.filePath("plant.json");
+        {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(R"({"format":"tarnwick-profile","version":1,"settings":)" + settings + "}");
+        }
+        const CliResult applied = run({"apply", path, "--logger", addresses(0, 1)});
+        QVERIFY2(applied.status == 0, qPrintable(applied.err + applied.out));
+        const QString setting = key == QLatin1String("front_end") ? "front-end" : key;
+        const CliResult read = run(
+            {"read", "--logger", addresses(0, 1), setting, "--format", "json", "--show-secrets"});
+        QCOMPARE(JsonOf(read.out).at(0).toObject().value(key), held);
+    }
+
+    // Every data server write sends port 9040: a logger that holds another port reports it,
+    // and the dry run shows that the apply changes it.
+    void dataServerPortIsShownWithItsChange()
+    {
+        startLoggers(1);
+        LoggerSettings &held = logger(0).settings();
+        held.network.dataServerAddress = "198.51.100.20";
+        held.network.dataServerPort = "6000";
+        QTemporaryDir directory;
+        const QString path = directory.filePath("plant.json");
+        {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(R"({"format":"tarnwick-profile","version":1,)"
+                       R"("settings":{"data_server":"198.51.100.20"}})");
+        }
+        const QStringList apply{"apply", path, "--logger", addresses(0, 1), "--format", "json"};
+        const auto entry = [](const CliResult &result) {
+            return JsonOf(result.out).at(0).toObject().value("data_server").toObject();
+        };
+        const QJsonObject dryRun = entry(run(apply + QStringList{"--dry-run"}));
+        QCOMPARE(dryRun.value("status").toString(), QStringLiteral("would_change"));
+        QCOMPARE(dryRun.value("value").toString(), QStringLiteral("198.51.100.20:6000"));
+        QCOMPARE(entry(run(apply)).value("status").toString(), QStringLiteral("changed"));
+        QCOMPARE(held.network.dataServerPort, std::string("9040"));
     }
 
     // A setting that fails is named; the settings after it are still applied.
@@ -1580,6 +1926,44 @@ private slots:
         const QStringList lines = result.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         QVERIFY2(lines.size() >= 2 && lines[1].endsWith(QLatin1String(",23,23,-67,")),
                  qPrintable(result.out));
+        QVERIFY(std::signal(SIGINT, handlerBefore) == handlerBefore);
+    }
+
+    // Ctrl+C during an apply: the request under way is answered, nothing more is sent, and
+    // the report says what was done (exit status 130).
+    void interruptedApplySaysWhatItDid()
+    {
+        startLoggers(1);
+        logger(0).endpoint().misbehaviour().delayMs = 100;
+        QTemporaryDir directory;
+        const QString path = directory.filePath("plant.json");
+        {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(R"({"format":"tarnwick-profile","version":1,"settings":{)"
+                       R"("data_server":"198.51.100.20","operator":"Field Tel",)"
+                       R"("front_end":{"address":"10.9.8.7","port":7001,"minutes":45}}})");
+        }
+        const auto handlerBefore = std::signal(SIGINT, SIG_DFL);
+        std::signal(SIGINT, handlerBefore);
+        QTimer interrupter;
+        QObject::connect(&interrupter, &QTimer::timeout, &interrupter, [this, &interrupter] {
+            if (requestsTo(0) >= 2) { // the data server read, then its write
+                interrupter.stop();
+                std::raise(SIGINT);
+            }
+        });
+        interrupter.start(10);
+        const CliResult result =
+            run({"apply", path, "--logger", addresses(0, 1), "--format", "json"});
+        QCOMPARE(result.status, 130);
+        const QJsonObject record = JsonOf(result.out).at(0).toObject();
+        QCOMPARE(record.value("error_kind").toString(), QStringLiteral("interrupted"));
+        QVERIFY2(!record.contains("front_end"), qPrintable(result.out));
+        const int sent = requestsTo(0);
+        QVERIFY2(sent < 9, qPrintable(QString::number(sent))); // a whole apply sends 9
+        QTest::qWait(300);
+        QCOMPARE(requestsTo(0), sent);
         QVERIFY(std::signal(SIGINT, handlerBefore) == handlerBefore);
     }
 

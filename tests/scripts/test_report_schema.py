@@ -100,6 +100,14 @@ class ReportSchemaTest(unittest.TestCase):
         # An address change: the read-back says where the logger answered.
         self.assertHolds(self.run_cli("write", "--logger", LOGGERS[1],
                                       "ip=127.0.0.9,255.0.0.0,127.0.0.1"), "settingsReport")
+        # Settings given in part: a dry run wants the given fields alone.
+        partial = self.profile("partial.json", {
+            "apn": {"name": "other.apn"}, "front_end": {"minutes": 50},
+            "devices": [{"serial": "INV1", "address": 3, "type": "A1"},
+                        {"serial": "INV2", "address": 4, "type": "B2"}]})
+        for extra in (["--dry-run"], []):
+            self.assertHolds(self.run_cli("apply", partial, "--logger", LOGGERS[0], *extra),
+                             "applyReport")
         minutes_alone = self.profile("old.json", {"front_end": "45", "data_server": "none"})
         self.assertHolds(self.run_cli("apply", minutes_alone, "--logger",
                                       ",".join([LOGGERS[1], SILENT]), status=1), "applyReport")

@@ -101,6 +101,14 @@ for k in 1 2; do
     check "logger $k received the operator's write" test "$(writes "$k")" -gt "${written[$k]}"
 done
 
+check "an APN given in part is written" play partial
+settle
+for k in 1 2; do
+    check "logger $k holds the new APN name" holds "$k" "apnName=site.apn"
+    check "logger $k keeps its APN user" holds "$k" "apnUser=plant"
+    check "logger $k keeps its APN password" holds "$k" "apnPassword=$apn_password"
+done
+
 check "the facts hold what the loggers hold" play facts
 check "a logger without answer fails the task, named" play absent
 check "no secret in what the modules returned" \

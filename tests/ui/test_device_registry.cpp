@@ -126,6 +126,13 @@ private slots:
             << "ABC123" << "5" << "12" << "Roof#East"
             << "RC" + SubCommand("DA" + record) +
                    SubCommand("AA" + AppendInfo("Roof", "East") + "05");
+        QTest::newRow("append info with a double quote")
+            << "ABC123"
+            << "5"
+            << "12"
+            << "Roof \"East\""
+            << "RC" + SubCommand("DA" + record) +
+                   SubCommand("AA" + std::string("Roof \"East\"") + Spaces(73) + "05");
         QTest::newRow("append info without #")
             << "ABC123" << "10" << "12" << "  Roof East  "
             << "RC" + SubCommand("DA" + Record("ABC123", "000A12")) +
@@ -174,14 +181,46 @@ private slots:
         QVERIFY(window.requests().empty());
     }
 
+    // The fleet refuses the same devices with the same words (test_fleet).
+    void addRefusesWhatWouldNotFitTheRecord_data()
+    {
+        QTest::addColumn<QString>("serialNumber");
+        QTest::addColumn<QString>("typeCode");
+        QTest::addColumn<QString>("appendInfo");
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("refusal");
+        QTest::newRow("address 300") << "ABC123"
+                                     << "12"
+                                     << ""
+                                     << "300"
+                                     << "Device Address must be 0 to 255";
+        QTest::newRow("append info a#b#c")
+            << "ABC123"
+            << "12"
+            << "a#b#c"
+            << "5"
+            << "the append info may hold one \"#\", between its two parts: the device read is "
+               "split at every \"#\"";
+        QTest::newRow("serial number A#B")
+            << "A#B"
+            << "12"
+            << ""
+            << "5"
+            << "the serial number must not hold \"#\", at which the device read is split";
+    }
+
     void addRefusesWhatWouldNotFitTheRecord()
     {
+        QFETCH(QString, serialNumber);
+        QFETCH(QString, typeCode);
+        QFETCH(QString, appendInfo);
+        QFETCH(QString, address);
+        QFETCH(QString, refusal);
         DeviceWindow window;
         window.harness.selectLogger();
-        window.typeDevice("ABC123", "300", "12", "");
+        window.typeDevice(serialNumber, address, typeCode, appendInfo);
         window.button("btnDA")->click();
-        QCOMPARE(window.harness.notifier().informed,
-                 QStringList{QStringLiteral("Device Address must be 0 to 255")});
+        QCOMPARE(window.harness.notifier().informed, QStringList{refusal});
         QVERIFY(window.unlocked());
         QTest::qWait(50);
         QVERIFY(window.requests().empty());

@@ -59,6 +59,9 @@ private slots:
         QTest::addColumn<QString>("expected"); // the address, or the message
         QTest::newRow("ordinary") << " 203.0.113.10 "
                                   << "203.0.113.10";
+        QTest::newRow("leading zero") << "192.0.2.011"
+                                      << "'192.0.2.011' has a number with a leading zero, which "
+                                         "could be read as decimal or as octal: write 192.0.2.11.";
         QTest::newRow("loopback, allowed") << "127.0.0.2"
                                            << "127.0.0.2";
         QTest::newRow("loopback, refused")

@@ -138,26 +138,52 @@ private slots:
         QTest::addColumn<std::string>("serialNumber");
         QTest::addColumn<std::string>("address");
         QTest::addColumn<std::string>("typeCode");
+        QTest::addColumn<std::string>("appendInfo");
         QTest::addColumn<QString>("refusal");
         QTest::newRow("fits") << std::string("ABCDEFGHIJKLMNOP") << std::string(" 255 ")
-                              << std::string("A12") << QString();
+                              << std::string("A12") << std::string() << QString();
         QTest::newRow("address 0 and two-character type")
-            << std::string("S") << std::string("0") << std::string(" 12 ") << QString();
-        QTest::newRow("address 256") << std::string("S") << std::string("256")
-                                     << std::string("12") << "Device Address must be 0 to 255";
-        QTest::newRow("negative address") << std::string("S") << std::string("-1")
-                                          << std::string("12") << "Device Address must be 0 to 255";
-        QTest::newRow("empty type code") << std::string("S") << std::string("1") << std::string("  ")
-                                         << "Type Code must be 2 or 3 characters";
-        QTest::newRow("4-character type code") << std::string("S") << std::string("1")
-                                               << std::string("ABCD")
-                                               << "Type Code must be 2 or 3 characters";
-        QTest::newRow("17-byte serial") << std::string("ABCDEFGHIJKLMNOPQ") << std::string("1")
-                                        << std::string("12")
-                                        << "Serial No must be at most 16 characters";
+            << std::string("S") << std::string("0") << std::string(" 12 ") << std::string()
+            << QString();
+        QTest::newRow("address 256") << std::string("S") << std::string("256") << std::string("12")
+                                     << std::string() << "Device Address must be 0 to 255";
+        QTest::newRow("negative address")
+            << std::string("S") << std::string("-1") << std::string("12") << std::string()
+            << "Device Address must be 0 to 255";
+        QTest::newRow("empty type code")
+            << std::string("S") << std::string("1") << std::string("  ") << std::string()
+            << "Type Code must be 2 or 3 characters";
+        QTest::newRow("4-character type code")
+            << std::string("S") << std::string("1") << std::string("ABCD") << std::string()
+            << "Type Code must be 2 or 3 characters";
+        QTest::newRow("17-byte serial")
+            << std::string("ABCDEFGHIJKLMNOPQ") << std::string("1") << std::string("12")
+            << std::string() << "Serial No must be at most 16 characters";
         QTest::newRow("16 characters in 17 bytes")
-            << std::string("\xC3\xA9") + std::string(15, 'x')
-            << std::string("1") << std::string("12") << "Serial No must be at most 16 characters";
+            << std::string("\xC3\xA9") + std::string(15, 'x') << std::string("1")
+            << std::string("12") << std::string() << "Serial No must be at most 16 characters";
+        // The device read is split at every "#" and the frame cannot carry a control character.
+        QTest::newRow("# in the serial number")
+            << std::string("A#B") << std::string("1") << std::string("12") << std::string()
+            << "the serial number must not hold \"#\", at which the device read is split";
+        QTest::newRow("# in the type code")
+            << std::string("S") << std::string("1") << std::string("A#") << std::string()
+            << "the type code must not hold \"#\", at which the device read is split";
+        QTest::newRow("append info with one #")
+            << std::string("S") << std::string("1") << std::string("12") << std::string("Roof#East")
+            << QString();
+        QTest::newRow("append info with two #")
+            << std::string("S") << std::string("1") << std::string("12") << std::string("a#b#c")
+            << "the append info may hold one \"#\", between its two parts: the device read is "
+               "split at every \"#\"";
+        QTest::newRow("append info with a control character")
+            << std::string("S") << std::string("1") << std::string("12")
+            << std::string("a\x1b"
+                           "b")
+            << "the append info must not hold control characters";
+        QTest::newRow("append info with a double quote")
+            << std::string("S") << std::string("1") << std::string("12") << std::string("a\"b")
+            << QString();
     }
 
     void entriesThatWouldNotFitTheRecordAreRefused()
@@ -165,8 +191,9 @@ private slots:
         QFETCH(std::string, serialNumber);
         QFETCH(std::string, address);
         QFETCH(std::string, typeCode);
+        QFETCH(std::string, appendInfo);
         QFETCH(QString, refusal);
-        const auto refused = RefusedDeviceEntry({serialNumber, address, typeCode, ""});
+        const auto refused = RefusedDevice({serialNumber, address, typeCode, appendInfo});
         QCOMPARE(refused ? QString::fromStdString(*refused) : QString(), refusal);
     }
 

@@ -205,4 +205,7 @@ void LoggerSim::sendAnswer(const std::string &payload, const QHostAddress &to, q
         return;
     }
     send(*socket, datagram, to, port);
+    if (m_misbehaviour.answerTwice) {
+        send(*socket, datagram, to, port);
+    }
 }

@@ -25,6 +25,7 @@ struct LoggerMisbehaviour {
     bool lowerCaseCrc = false;              // right CRC, written in lower case
     bool splitFrame = false;                // the answer over two datagrams
     bool doubleFrame = false;               // the answer twice in one datagram
+    bool answerTwice = false;               // the answer twice, in two datagrams
     std::string garbageBefore;              // bytes sent in front of the frame
     std::optional<QHostAddress> answerFrom; // answer from another address
     // Answer the probe from another address, as every host of a network answers a probe

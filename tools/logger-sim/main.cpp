@@ -114,6 +114,7 @@ Options ParseOptions(const QCoreApplication &application)
         {"lower-case-crc", "Write the CRC digits of answers in lower case."},
         {"split", "Send each answer over two datagrams."},
         {"merge", "Send each answer twice in one datagram."},
+        {"twice", "Send each answer twice, in two datagrams."},
         {"garbage", "Send these bytes in front of every answer.", "text"},
         {"signal-sequence",
          "Answer the signal-quality reports with these values in turn, from the first again "
@@ -156,6 +157,7 @@ Options ParseOptions(const QCoreApplication &application)
     options.misbehaviour.lowerCaseCrc = parser.isSet("lower-case-crc");
     options.misbehaviour.splitFrame = parser.isSet("split");
     options.misbehaviour.doubleFrame = parser.isSet("merge");
+    options.misbehaviour.answerTwice = parser.isSet("twice");
     options.misbehaviour.garbageBefore = parser.value("garbage").toStdString();
     if (parser.isSet("signal-sequence")) {
         for (const QString &value : parser.value("signal-sequence").split(QLatin1Char(','))) {

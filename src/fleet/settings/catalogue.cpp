@@ -5,6 +5,7 @@
 #include "fleet/logger_job.h"
 #include "network.h"
 #include "system.h"
+#include "write_steps.h"
 
 #include <algorithm>
 
@@ -231,7 +232,10 @@ CheckedWrite ParseAssignment(const QString &assignment)
     if (!setting || DescriptorOf(*setting).parse == nullptr) {
         return Refusal{QStringLiteral("%1: not a setting that can be written").arg(name)};
     }
-    return DescriptorOf(*setting).parse({assignment.mid(equals + 1), mode});
+    const SettingDescriptor::ParseAssignment parse = DescriptorOf(*setting).parse;
+    return RefusingTextOutsideCodePage(*setting, [&] {
+        return parse({assignment.mid(equals + 1), mode});
+    });
 }
 
 } // namespace fleet

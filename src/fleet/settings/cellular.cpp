@@ -11,6 +11,11 @@
 #include <QJsonObject>
 #include <QStringList>
 
+#include <algorithm>
+#include <array>
+#include <optional>
+#include <utility>
+
 namespace fleet {
 namespace {
 
@@ -91,29 +96,93 @@ void WriteFrontEndEndpoint(LoggerJob &job, const FrontEndEndpoint &endpoint)
     });
 }
 
+// The APN read back after a write must be the one written.
+void VerifyApn(LoggerJob &job, const ApnSettings &apn)
+{
+    ReadApnSettings(job, [&job, apn](const ApnSettings &read) {
+        if (!(read == apn)) {
+            // The password is not shown in a message.
+            Differs(job, Setting::Apn, Text(read.name + "," + read.user),
+                    Text(apn.name + "," + apn.user) +
+                        (read.password == apn.password ? QString()
+                                                       : QStringLiteral(" (password differs)")));
+            return;
+        }
+        Recorded(job, Setting::Apn, ApnReport(apn));
+    });
+}
+
+// The window trims the spaces around a value, and the same trim would take control
+// characters at the ends away unseen; from a file or a command line they are refused
+// wherever they stand, in the codec's words.
+bool HoldsControlCharacter(const QString &text)
+{
+    return std::any_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x20; });
+}
+
+const QString kNoControlCharacters = QStringLiteral("must not hold control characters");
+
 CheckedWrite ApnWrite(const QString &name, const QString &user, const QString &password)
 {
+    for (const auto &[part, text] :
+         {std::pair{"name", &name}, std::pair{"user", &user}, std::pair{"password", &password}}) {
+        if (HoldsControlCharacter(*text)) {
+            return Refused(Setting::Apn, QStringLiteral("the %1 ").arg(QLatin1String(part)) +
+                                             kNoControlCharacters);
+        }
+    }
     const ApnSettings apn{Trimmed(name), Trimmed(user), Trimmed(password)};
     if (const auto refusal = cellular::RefusedApnValue(apn)) {
         return Refused(Setting::Apn, *refusal);
     }
     const Request request{codes::kApnWrite, cellular::BuildApnWrite(apn)};
     return SettingWrite{.setting = Setting::Apn,
-                        .addSteps = VerifiedWrite(request, [apn](LoggerJob &job) {
-                            ReadApnSettings(job, [&job, apn](const ApnSettings &read) {
-                                if (!(read == apn)) {
-                                    // The password is not shown in a message.
-                                    Differs(job, Setting::Apn, Text(read.name + "," + read.user),
-                                            Text(apn.name + "," + apn.user) +
-                                                (read.password == apn.password
-                                                     ? QString()
-                                                     : QStringLiteral(" (password differs)")));
-                                    return;
-                                }
-                                Recorded(job, Setting::Apn, ApnReport(apn));
-                            });
-                        }),
+                        .addSteps =
+                            VerifiedWrite(request, [apn](LoggerJob &job) { VerifyApn(job, apn); }),
                         .wanted = ApnReport(apn)};
+}
+
+// An APN given in part (from a profile): its fields, each one given or not.
+struct PartialApn {
+    std::optional<std::string> name;
+    std::optional<std::string> user;
+    std::optional<std::string> password;
+};
+
+// The APN is read first and the fields not given keep the logger's values; the whole APN
+// is then written and read back. What a read reports once written: the fields given.
+CheckedWrite PartialApnWrite(const QJsonObject &given, const QStringList &texts)
+{
+    // Each given field is checked as a whole APN of it would be.
+    CheckedWrite checked = ApnWrite(texts[0], texts[1], texts[2]);
+    if (!checked.accepted()) {
+        return checked;
+    }
+    PartialApn apn;
+    QJsonObject wanted;
+    std::optional<std::string> PartialApn::*fields[] = {&PartialApn::name, &PartialApn::user,
+                                                        &PartialApn::password};
+    for (qsizetype index = 0; index < kApnKeys.size(); ++index) {
+        if (given.contains(kApnKeys[index])) {
+            apn.*fields[index] = Trimmed(texts[index]);
+            wanted.insert(kApnKeys[index], Text(*(apn.*fields[index])));
+        }
+    }
+    return SettingWrite{
+        .setting = Setting::Apn,
+        .addSteps =
+            [apn](LoggerJob &job) {
+                job.then([&job, apn] {
+                    ReadApnSettings(job, [&job, apn](const ApnSettings &held) {
+                        const ApnSettings whole{apn.name.value_or(held.name),
+                                                apn.user.value_or(held.user),
+                                                apn.password.value_or(held.password)};
+                        job.ask({codes::kApnWrite, cellular::BuildApnWrite(whole)},
+                                [&job, whole](const std::string &) { VerifyApn(job, whole); });
+                    });
+                });
+            },
+        .wanted = wanted};
 }
 
 // A logger cannot read its PIN back: an answer is all there is to check.
@@ -135,6 +204,9 @@ CheckedWrite PinWrite(const QString &pin)
 
 CheckedWrite OperatorWrite(const QString &telecomOperator)
 {
+    if (HoldsControlCharacter(telecomOperator)) {
+        return Refused(Setting::Operator, kNoControlCharacters);
+    }
     const std::string value = Trimmed(telecomOperator);
     if (const auto refusal = cellular::RefusedOperator(value)) {
         return Refused(Setting::Operator, *refusal);
@@ -186,6 +258,47 @@ CheckedWrite FrontEndMinutesWrite(const QString &minutes)
         }};
 }
 
+// An endpoint given in part (from a profile): the endpoint is read first and the fields not
+// given keep the logger's values; the whole endpoint is then written and read back. What a
+// read reports once written: the fields given.
+CheckedWrite PartialFrontEndWrite(const QJsonObject &given, const QStringList &texts)
+{
+    // Each given field is checked as a whole endpoint of it would be, the others standing
+    // as the window's own endpoint.
+    const QString fill[] = {Text(std::string(cellular::kDefaultFrontEndAddress)),
+                            Text(std::string(cellular::kFrontEndPort)), QStringLiteral("1")};
+    QStringList checkedTexts;
+    for (qsizetype index = 0; index < kFrontEndKeys.size(); ++index) {
+        checkedTexts.append(given.contains(kFrontEndKeys[index]) ? texts[index] : fill[index]);
+    }
+    CheckedWrite checked = FrontEndWrite(checkedTexts[0], checkedTexts[1], checkedTexts[2]);
+    if (!checked.accepted()) {
+        return checked;
+    }
+    const QJsonObject whole = checked.value().wanted->toObject();
+    QJsonObject wanted;
+    std::array<std::optional<std::string>, 3> parts;
+    for (qsizetype index = 0; index < kFrontEndKeys.size(); ++index) {
+        if (given.contains(kFrontEndKeys[index])) {
+            parts[static_cast<std::size_t>(index)] = Trimmed(texts[index]);
+            wanted.insert(kFrontEndKeys[index], whole.value(kFrontEndKeys[index]));
+        }
+    }
+    return SettingWrite{
+        .setting = Setting::FrontEnd,
+        .addSteps =
+            [parts](LoggerJob &job) {
+                job.then([&job, parts] {
+                    ReadFrontEndEndpoint(job, [&job, parts](const FrontEndEndpoint &held) {
+                        WriteFrontEndEndpoint(job, {parts[0].value_or(held.address),
+                                                    parts[1].value_or(held.port),
+                                                    parts[2].value_or(held.minutes)});
+                    });
+                });
+            },
+        .wanted = wanted};
+}
+
 // A profile of an earlier version holds the minutes alone. Writing them would need an
 // address and port the profile does not give, so the endpoint is left as it is and the
 // report says so.
@@ -233,6 +346,9 @@ CheckedProfileSetting ApnFromProfile(const QJsonValue &value, const QString &pat
     const Checked<QStringList> fields = ProfileFields(value, path, kApnKeys);
     if (!fields.accepted()) {
         return fields.refusal();
+    }
+    if (value.toObject().size() < kApnKeys.size()) {
+        return AsProfileSetting(PartialApnWrite(value.toObject(), fields.value()));
     }
     return AsProfileSetting(ApnWrite(fields.value()[0], fields.value()[1], fields.value()[2]));
 }
@@ -344,6 +460,9 @@ CheckedProfileSetting FrontEndFromProfile(const QJsonValue &value, const QString
     const Checked<QStringList> fields = ProfileFields(value, path, kFrontEndKeys);
     if (!fields.accepted()) {
         return fields.refusal();
+    }
+    if (value.toObject().size() < kFrontEndKeys.size()) {
+        return AsProfileSetting(PartialFrontEndWrite(value.toObject(), fields.value()));
     }
     return AsProfileSetting(FrontEndWrite(fields.value()[0], fields.value()[1], fields.value()[2]));
 }

@@ -12,6 +12,9 @@
 #include <QJsonObject>
 #include <QStringList>
 
+#include <algorithm>
+#include <memory>
+#include <optional>
 
 namespace fleet {
 namespace {
@@ -145,13 +148,10 @@ struct DeviceAdd {
 Checked<DeviceAdd> CheckedDeviceAdd(const QString &serial, const QString &address,
                                     const QString &type, const QString &appendInfo)
 {
-    const device_registry::DeviceInput input{ToWire(serial), ToWire(address), ToWire(type),
-                                             ToWire(appendInfo)};
+    const device_registry::DeviceInput input{ToWireForSending(serial), ToWireForSending(address),
+                                             ToWireForSending(type), ToWireForSending(appendInfo)};
     try {
-        if (const auto refusal = device_registry::RefusedDeviceEntry(input)) {
-            return Refused(Setting::Devices, *refusal);
-        }
-        if (const auto refusal = device_registry::RefusedDeviceTexts(input)) {
+        if (const auto refusal = device_registry::RefusedDevice(input)) {
             return Refused(Setting::Devices, *refusal);
         }
         return DeviceAdd{{codes::kDeviceAdd,
@@ -162,16 +162,24 @@ Checked<DeviceAdd> CheckedDeviceAdd(const QString &serial, const QString &addres
     }
 }
 
+// A device add that an earlier step of the job may fill in.
+using LaterDeviceAdd = std::shared_ptr<std::optional<DeviceAdd>>;
+
+// The add of a device known once the earlier steps have run.
+void AddDeviceAddSteps(LoggerJob &job, LaterDeviceAdd add)
+{
+    job.then([&job, add] {
+        ReadDeviceCount(job, [&job, add](int count) {
+            SendDeviceAdd(job, (*add)->request, static_cast<std::size_t>(count), (*add)->expected,
+                          1 + job.policy().retries);
+        });
+    });
+}
+
 SettingWrite DeviceAddWrite(const DeviceAdd &add)
 {
     return SettingWrite{Setting::Devices, [add](LoggerJob &job) {
-                            job.then([&job, add] {
-                                ReadDeviceCount(job, [&job, add](int count) {
-                                    SendDeviceAdd(job, add.request,
-                                                  static_cast<std::size_t>(count), add.expected,
-                                                  1 + job.policy().retries);
-                                });
-                            });
+                            AddDeviceAddSteps(job, std::make_shared<std::optional<DeviceAdd>>(add));
                         }};
 }
 
@@ -190,6 +198,56 @@ SettingWrite DevicesClearWrite()
                                               Recorded(job, Setting::Devices, QJsonArray());
                                           });
                                       })};
+}
+
+// A profile's device as given: its texts, and whether it gave an append info.
+struct ProfileDevice {
+    QStringList texts; // serial, address, type, append
+    bool appendGiven = true;
+};
+
+// The registry replaced by the profile's devices, where some leave their append info out:
+// the registry is read first, and each such device keeps the append info of the logger's
+// device with its serial number (none when the logger holds no such device).
+SettingWrite RegistryKeepingAppendInfos(const std::vector<ProfileDevice> &devices)
+{
+    return SettingWrite{
+        Setting::Devices, [devices](LoggerJob &job) {
+            std::vector<LaterDeviceAdd> adds;
+            for (std::size_t index = 0; index < devices.size(); ++index) {
+                adds.push_back(std::make_shared<std::optional<DeviceAdd>>());
+            }
+            job.then([&job, devices, adds] {
+                ReadDeviceEntries(job, [&job, devices,
+                                        adds](const std::vector<RegistryEntry> &held) {
+                    for (std::size_t index = 0; index < devices.size(); ++index) {
+                        QStringList texts = devices[index].texts;
+                        if (!devices[index].appendGiven) {
+                            const std::string serial = ToWire(texts[0].trimmed());
+                            const auto same = std::find_if(
+                                held.begin(), held.end(), [&serial](const RegistryEntry &entry) {
+                                    return entry.row.serialNumber == serial;
+                                });
+                            texts[3] = same == held.end() ? QString() : Text(same->appendInfo);
+                        }
+                        const Checked<DeviceAdd> add =
+                            RefusingTextOutsideCodePage(Setting::Devices, [&texts] {
+                                return CheckedDeviceAdd(texts[0], texts[1], texts[2], texts[3]);
+                            });
+                        if (!add.accepted()) {
+                            job.fail(FailureKind::Refused, add.refusal().message);
+                            return;
+                        }
+                        *adds[index] = add.value();
+                    }
+                    job.next();
+                });
+            });
+            DevicesClearWrite().addSteps(job);
+            for (const LaterDeviceAdd &add : adds) {
+                AddDeviceAddSteps(job, add);
+            }
+        }};
 }
 
 } // namespace
@@ -229,6 +287,7 @@ CheckedProfileSetting DevicesFromProfile(const QJsonValue &value, const QString 
     // The registry is emptied, then each device added in order.
     ProfileSetting devices{Setting::Devices, {DevicesClearWrite()}, QJsonArray(), {}};
     QJsonArray wanted;
+    std::vector<ProfileDevice> given;
     int index = 0;
     for (const QJsonValue &device : value.toArray()) {
         const Checked<QStringList> fields =
@@ -242,9 +301,19 @@ CheckedProfileSetting DevicesFromProfile(const QJsonValue &value, const QString 
             return add.refusal();
         }
         devices.writes.push_back(DeviceAddWrite(add.value()));
-        wanted.append(DeviceReport(add.value().expected));
+        QJsonObject report = DeviceReport(add.value().expected);
+        const bool appendGiven = device.toObject().contains(QLatin1String("append"));
+        if (!appendGiven) {
+            report.remove(QLatin1String("append")); // whatever the logger holds
+        }
+        wanted.append(report);
+        given.push_back({texts, appendGiven});
     }
     devices.wanted = wanted;
+    if (std::any_of(given.begin(), given.end(),
+                    [](const ProfileDevice &device) { return !device.appendGiven; })) {
+        devices.writes = {RegistryKeepingAppendInfos(given)};
+    }
     return devices;
 }
 

@@ -2,6 +2,7 @@
 
 #include "catalogue.h"
 #include "commands/network_addressing_codec.h"
+#include "discovery/address_range.h"
 #include "fleet/logger_job.h"
 #include "profile_values.h"
 #include "protocol/text.h"
@@ -36,7 +37,7 @@ QString Dotted(const OctetRow &octets)
 
 OctetRow OctetsOf(const QString &dotted)
 {
-    return network_addressing::CutDottedText(ToWire(dotted));
+    return network_addressing::CutDottedText(ToWireForSending(dotted));
 }
 
 // Without an answer the job fails, unless onSilence is given.
@@ -101,6 +102,10 @@ std::optional<QString> SubnetProblem(const FixedIp &ip)
         return QStringLiteral("the mask %1 is not a network mask (ones, then zeros)")
             .arg(DottedNumber(ip.mask));
     }
+    if (ip.mask == 0) {
+        return QStringLiteral("the mask 0.0.0.0 makes every address the logger's own network, "
+                              "so it would reach no gateway");
+    }
     const quint32 network = ip.address & ip.mask;
     const quint32 broadcast = network | hostBits;
     const QString block =
@@ -118,9 +123,24 @@ std::optional<QString> SubnetProblem(const FixedIp &ip)
         }
     }
     // 0.0.0.0 is no gateway: a logger that sends its data over its modem may have none.
-    if (ip.gateway != 0 && (ip.gateway & ip.mask) != network) {
+    if (ip.gateway == 0) {
+        return std::nullopt;
+    }
+    if ((ip.gateway & ip.mask) != network) {
         return QStringLiteral("the gateway %1 is outside %2, the network of %3")
             .arg(DottedNumber(ip.gateway), block, DottedNumber(ip.address));
+    }
+    if (ip.gateway == ip.address) {
+        return QStringLiteral("the gateway %1 is the logger's own address: a gateway is "
+                              "another host of %2")
+            .arg(DottedNumber(ip.gateway), block);
+    }
+    if (std::popcount(hostBits) >= kFewestHostBitsWithBoth &&
+        (ip.gateway == network || ip.gateway == broadcast)) {
+        return QStringLiteral("the gateway %1 is the %2 address of %3, not a host's")
+            .arg(DottedNumber(ip.gateway),
+                 ip.gateway == network ? QStringLiteral("network") : QStringLiteral("broadcast"),
+                 block);
     }
     return std::nullopt;
 }
@@ -190,11 +210,20 @@ void ReadBackWhereItAnswers(LoggerJob &job, const QJsonObject &expected,
     });
 }
 
+// The address, or none; a port other than the one every write sends follows the address
+// after a colon, so that a report shows it and an apply that would change it says so.
 void ReadDataServerAddress(LoggerJob &job, std::function<void(const QString &)> done)
 {
     job.ask(Request::Bare(codes::kDataServerRead), [done](const std::string &payload) {
         const QString address = Dotted(network_addressing::ParseDataServerAnswer(payload));
-        done(address == QLatin1String(kNoAddress) ? kNone : address);
+        const std::string port = network_addressing::ParseDataServerPort(payload);
+        if (address == QLatin1String(kNoAddress)) {
+            done(kNone);
+        } else if (port == network_addressing::kDataServerPort) {
+            done(address);
+        } else {
+            done(address + QLatin1Char(':') + Text(port));
+        }
     });
 }
 
@@ -214,12 +243,24 @@ CheckedWrite DataServerWrite(const QString &address)
     Request request{codes::kDataServerWrite,
                     std::string(network_addressing::kClearDataServerRequest)};
     if (!clear) {
+        if (address.contains(QLatin1Char(':'))) {
+            return Refused(Setting::DataServer,
+                           QStringLiteral("every data server is written with port %1, which the "
+                                          "system fixes: give the address alone")
+                               .arg(Text(std::string(network_addressing::kDataServerPort))));
+        }
         const OctetRow octets = OctetsOf(address);
         if (const auto problem = network_addressing::CheckDataServerEntry(octets)) {
             return Refused(Setting::DataServer, *problem);
         }
         if (auto refusal = NotPlainDotted(Setting::DataServer, address)) {
             return *refusal;
+        }
+        // Written, it would read back as none and differ on every run.
+        if (Dotted(octets) == QLatin1String(kNoAddress)) {
+            return Refused(Setting::DataServer,
+                           QStringLiteral("0.0.0.0 is how a logger reports no data server: "
+                                          "write data-server=none to clear it"));
         }
         request.payload = network_addressing::BuildDataServerRequest(octets);
     }
@@ -263,6 +304,17 @@ CheckedWrite FixedIpWriteOf(const QString &address, const QString &mask, const Q
 
 } // namespace
 
+std::optional<Refusal> RefusedNewAddress(quint32 address,
+                                         const QList<discovery::LocalNetwork> &pcNetworks,
+                                         discovery::LoopbackLoggers loopback)
+{
+    const auto parsed = discovery::ParseLoggerAddress(DottedNumber(address), pcNetworks, loopback);
+    if (const auto *problem = std::get_if<QString>(&parsed)) {
+        return Refused(Setting::Ip, *problem);
+    }
+    return std::nullopt;
+}
+
 void ReadIpConfiguration(LoggerJob &job)
 {
     ReadAndRecord<IpConfiguration>(job, Setting::Ip, ReadIp, IpReport);
@@ -280,6 +332,12 @@ Checked<FixedIp> CheckFixedIp(const QString &address, const QString &mask, const
         }
     }
     const FixedIp ip{NumberOf(entered.address), NumberOf(entered.mask), NumberOf(entered.gateway)};
+    // The rules of a logger's address that hold on every PC; the PC's own addresses are
+    // checked once the run knows them (RefusedNewAddress).
+    const auto asLoggers = discovery::ParseLoggerAddress(DottedNumber(ip.address));
+    if (const auto *problem = std::get_if<QString>(&asLoggers)) {
+        return Refused(Setting::Ip, *problem);
+    }
     if (const auto problem = SubnetProblem(ip)) {
         return Refused(Setting::Ip, *problem);
     }
@@ -301,7 +359,7 @@ SettingWrite FixedIpWrite(const FixedIp &ip)
                             ProbeNewAddress(job, newAddress);
                             ChangeAddress(job, change, expected, newAddress);
                         },
-                        Ownership::OneLoggersOwn, expected};
+                        Ownership::OneLoggersOwn, expected, ip.address};
 }
 
 CheckedWrite ParseIpAssignment(const Assignment &assignment)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "discovery/address_range.h"
 #include "setting.h"
 
 #include <QJsonValue>
@@ -22,14 +23,22 @@ void ReadIpConfiguration(LoggerJob &job);
 CheckedWrite ParseIpAssignment(const Assignment &assignment);
 CheckedProfileSetting IpFromProfile(const QJsonValue &value, const QString &path);
 // A fixed address, checked as the window checks it and then as one a logger can work at:
-// the mask is ones then zeros, the address is neither the network address nor the
-// broadcast address of its network, and the gateway lies inside that network.
+// an address a logger can have on any PC (not 0.0.0.0/8, multicast or the broadcast
+// address), a mask of ones then zeros other than 0.0.0.0, the address neither the network
+// address nor the broadcast address of its network, and a gateway inside that network
+// that is neither the logger's own address nor the network's or broadcast address.
 Checked<FixedIp> CheckFixedIp(const QString &address, const QString &mask, const QString &gateway);
 // The address change. First the new address is probed: when a logger other than this one
 // answers there, nothing is changed and the job fails as refused. After the change, or
 // after it went unanswered, the configuration is read back at the new address, else at
 // the old one, and recorded with the address it answered at ("answers_at").
 SettingWrite FixedIpWrite(const FixedIp &ip);
+
+// A logger's new address against the PC of the run, by the one check of a logger's
+// address (the PC's own addresses and networks, loopback where loggers are not on it).
+std::optional<Refusal> RefusedNewAddress(quint32 address,
+                                         const QList<discovery::LocalNetwork> &pcNetworks,
+                                         discovery::LoopbackLoggers loopback);
 
 void ReadDataServer(LoggerJob &job);
 CheckedWrite ParseDataServerAssignment(const Assignment &assignment);

@@ -41,6 +41,8 @@ struct SettingWrite {
     // What a read of the setting reports once the write is done; none when a read cannot
     // tell (a logger never reports its PIN, and reports the address DHCP gave it).
     std::optional<QJsonValue> wanted = std::nullopt;
+    // The address the logger answers at once the write is done, when it moves.
+    std::optional<quint32> movesTo = std::nullopt;
 };
 
 using CheckedWrite = Checked<SettingWrite>;

@@ -16,7 +16,7 @@ QString Text(const std::string &wire)
 
 std::string Trimmed(const QString &text)
 {
-    return protocol::TrimText(ToWire(text));
+    return protocol::TrimText(ToWireForSending(text));
 }
 
 QJsonValue NumberOrText(const std::string &wire)

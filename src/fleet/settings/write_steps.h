@@ -3,6 +3,7 @@
 #include "fleet/logger_job.h"
 #include "protocol/request.h"
 #include "setting.h"
+#include "wire_text/wire_text.h"
 
 #include <QJsonValue>
 #include <QString>
@@ -27,7 +28,9 @@ void AskParsed(LoggerJob &job, const protocol::Request &request, Parse parse, Do
         std::move(onSilence));
 }
 
-// Text of the loggers' code page, and back, trimmed as the window trims its edits.
+// Text of the loggers' code page, and back, trimmed as the window trims its edits. A text
+// the code page cannot hold throws TextOutsideCodePageError, as in the window: the
+// catalogue turns it into the refusal of the setting (RefusingTextOutsideCodePage).
 QString Text(const std::string &wire);
 std::string Trimmed(const QString &text);
 
@@ -38,6 +41,18 @@ QJsonValue NumberOrText(const std::string &wire);
 // "SETTING: rule", named as on the command line.
 Refusal Refused(Setting setting, const QString &rule);
 Refusal Refused(Setting setting, const std::string &rule);
+
+// Runs the check of a value; a text in it that the loggers' code page cannot hold is refused
+// with the window's words, so that no character is sent as "?" or dropped.
+template <typename Check>
+auto RefusingTextOutsideCodePage(Setting setting, Check check) -> decltype(check())
+{
+    try {
+        return check();
+    } catch (const TextOutsideCodePageError &error) {
+        return Refused(setting, error.message());
+    }
+}
 
 // Records the value under the setting's report key and goes on with the next step.
 void Recorded(LoggerJob &job, Setting setting, const QJsonValue &value);

@@ -145,6 +145,12 @@ def parse_reports(rc, stdout, stderr):
     return mask_secrets(reports)
 
 
+def tool_warnings(stderr):
+    """The warnings tarnwick-cli printed (a profile other users of the PC can read), each
+    as the tool words it, for the module to pass on."""
+    return [line.strip() for line in stderr.splitlines() if ": warning: " in line]
+
+
 def failure_message(rc, reports, stderr):
     """Names each logger that failed and why; the tool's own message when it failed
     without naming a logger (a search that found too few). None when all succeeded."""

@@ -15,7 +15,7 @@ description:
   - The task fails when any logger failed, naming each logger and why.
 version_added: 1.0.0
 author:
-  - Tarnwick developers
+  - Tarnwick developers (@tarnwick)
 options:
   loggers:
     default: [all]

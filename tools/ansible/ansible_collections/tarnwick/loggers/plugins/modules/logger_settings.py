@@ -17,10 +17,12 @@ description:
     reports changed; leave the PIN out of the profile kept in force.
   - The task fails when any logger failed, naming each logger and why. The loggers that
     succeeded keep what was written to them.
-  - The APN password and the PIN never appear in the result or in the diff.
+  - The APN password and the PIN never appear in the result or in the diff. A profile
+    file holding one that other users of the managed host can read is still applied, with
+    a warning.
 version_added: 1.0.0
 author:
-  - Tarnwick developers
+  - Tarnwick developers (@tarnwick)
 options:
   loggers:
     required: true
@@ -43,10 +45,16 @@ options:
             I(with_ip), after every other setting of that logger.
         type: raw
       data_server:
-        description: The data server's address, C(A.B.C.D), or C(none).
+        description:
+          - The data server's address, C(A.B.C.D), or C(none). It is written with port
+            9040, which the system fixes; a logger holding another port reports it as
+            C(A.B.C.D:PORT), so the change shows.
         type: str
       apn:
-        description: The mobile network's access point.
+        description:
+          - The mobile network's access point. Fields left out keep the logger's values
+            (the APN is read first); the comparison and check mode look at the given fields
+            alone.
         type: dict
         suboptions:
           name:
@@ -60,13 +68,16 @@ options:
             type: str
       pin:
         description:
-          - The SIM PIN (digits), or C(clear). Written on every run.
+          - The SIM PIN (digits), or C(clear). Written on every run, since a logger cannot
+            report its PIN.
         type: str
       operator:
         description: The telecom operator.
         type: str
       front_end:
-        description: The front-end computer endpoint; written when all three are given.
+        description:
+          - The front-end computer endpoint. Fields left out keep the logger's values (the
+            endpoint is read first), so C(minutes) alone changes only the minutes.
         type: dict
         suboptions:
           address:
@@ -98,7 +109,9 @@ options:
             type: str
             required: true
           append:
-            description: Free text; a C(#) splits its two parts.
+            description:
+              - Free text; one C(#) splits its two parts. Left out, the device keeps the
+                append info of the logger's device with its serial number.
             type: str
       system:
         description: The system-parameter block, written as one.
@@ -224,6 +237,7 @@ from ansible_collections.tarnwick.loggers.plugins.module_utils.fleet_cli import 
     apply_diff,
     failure_message,
     fleet_arguments,
+    tool_warnings,
     parse_reports,
     private_profile,
     profile_secrets,
@@ -299,6 +313,8 @@ def main():
                 rc, reports, stderr = apply(module, path)
     except (FleetUsageError, CliFailure) as error:
         module.fail_json(msg=str(error))
+    for warning in tool_warnings(stderr):
+        module.warn(warning)
 
     result = dict(changed=apply_changed(reports, module.check_mode), loggers=reports)
     if module._diff:

@@ -134,6 +134,12 @@ class ReportsTest(unittest.TestCase):
             with self.subTest(name):
                 self.assertEqual(fleet_cli.failure_message(rc, reports, stderr), message)
 
+    def test_warnings_are_passed_on(self):
+        stderr = ("tarnwick-cli apply: warning: /etc/tarnwick/plant.json holds a secret and "
+                  "other users of this PC can read it; chmod 600 /etc/tarnwick/plant.json\n"
+                  "192.0.2.19: no answer to MR after 3 tries\n")
+        self.assertEqual(fleet_cli.tool_warnings(stderr), [stderr.splitlines()[0]])
+
     def test_runs_without_report_fail(self):
         rows = [
             ("refused", 2, "", "tarnwick-cli apply: unknown key"),
