@@ -9,7 +9,6 @@ namespace network_addressing {
 namespace {
 
 constexpr std::string_view kFixedIpPort = "6001";
-constexpr std::string_view kDataServerPort = "9040";
 
 bool IsDigit(char c)
 {
@@ -96,7 +95,7 @@ std::optional<std::string> CheckDataServerEntry(const OctetRow &address)
 
 std::string BuildDataServerRequest(const OctetRow &address)
 {
-    return "R4" + JoinOctets(address) + ',' + std::string(kDataServerPort);
+    return "R4" + JoinOctets(address) + ',' + std::string(kDataServerSetPort);
 }
 
 std::optional<IpConfiguration> ParseIpAnswer(std::string_view payload)
@@ -115,6 +114,13 @@ OctetRow ParseDataServerAnswer(std::string_view payload)
     const std::size_t comma = answer.find(',');
     return CutDottedText(comma == std::string_view::npos ? std::string_view{}
                                                          : answer.substr(0, comma));
+}
+
+std::string ParseDataServerPort(std::string_view payload)
+{
+    const std::string_view answer = AfterAnswerMark(payload);
+    const std::size_t comma = answer.find(',');
+    return comma == std::string_view::npos ? std::string() : std::string(answer.substr(comma + 1));
 }
 
 std::string ParseMacAnswer(std::string_view payload)

@@ -45,6 +45,12 @@ std::optional<IpConfiguration> ParseIpAnswer(std::string_view payload);
 // "R" address "," port: the address cut into its octets; all empty without a ",".
 OctetRow ParseDataServerAnswer(std::string_view payload);
 
+// The port of a data server read answer: the text after its first ","; empty without one.
+std::string ParseDataServerPort(std::string_view payload);
+
+// The port every data server Set writes.
+inline constexpr std::string_view kDataServerSetPort = "9040";
+
 // "R" and the MAC address text, returned as the logger wrote it.
 std::string ParseMacAnswer(std::string_view payload);
 

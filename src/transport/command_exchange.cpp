@@ -30,7 +30,10 @@ CommandExchange::CommandExchange(UdpEndpoints &endpoints, ExchangeWindow &window
     m_tmr1.setInterval(m_timing.commandTimeoutMs);
     // A coarse timer may fire up to 5 % early: 4.75 s instead of 5 s.
     m_tmr1.setTimerType(Qt::PreciseTimer);
-    connect(&m_tmr1, &QTimer::timeout, this, &CommandExchange::tmr1Timer);
+    connect(&m_tmr1, &QTimer::timeout, this, [this] {
+        emit timedOut(m_currentCommand, m_askedLogger);
+        tmr1Timer();
+    });
 }
 
 void CommandExchange::registerAnswerHandler(const AnswerStep &step, AnswerHandler handler)
@@ -82,6 +85,7 @@ void CommandExchange::sendToSelectedLogger(const protocol::Request &request)
 void CommandExchange::sendToLogger(const QHostAddress &logger, const protocol::Request &request)
 {
     emit requestSending();
+    m_askedLogger = logger;
     const std::string frame = protocol::BuildFrame(request.payload);
     m_endpoints.sendToLogger(QByteArray(frame.data(), static_cast<qsizetype>(frame.size())),
                              logger);
@@ -95,7 +99,11 @@ bool CommandExchange::dispatchAnswer(const std::string &payload)
     }
     // Copied: a handler may register or replace handlers while it runs.
     const AnswerHandler run = handler->second;
+    // Taken before the handler, which may send a chain's next request.
+    const AnswerStep step = m_currentCommand;
+    const QHostAddress asked = m_askedLogger;
     RunGuarded(m_notifier, [&] { run(payload); });
+    emit answerTaken(step, asked);
     return true;
 }
 

@@ -11,6 +11,7 @@
 #include "commands/system_parameters.h"
 #include "discovery/logger_search.h"
 #include "form_lock.h"
+#include "form_notices.h"
 #include "list_export.h"
 #include "logger_list_menu.h"
 #include "plant_view_window.h"
@@ -103,6 +104,10 @@ MainWindow::MainWindow(Notifier &notifier, const NetworkSettings &network, const
     m_cellular = new CellularLink(*this, *m_exchange, timing, this);
     m_devices = new DeviceRegistry(*this, *m_exchange, timing, this);
     m_systemParameters = new SystemParameters(*this, *m_exchange, timing, this);
+    m_formNotices = new FormNotices(
+        *m_exchange, *m_ui->listview1, *m_searchNotice,
+        [this](const QString &text) { showNotice(text, {}, false); }, this);
+    connect(m_network, &NetworkAddressing::notice, m_formNotices, &FormNotices::tell);
     m_signalWatch = new SignalWatch(*m_exchange, this);
     // A search takes the exchange and unlocks the form at its first answer: the watch
     // ends there rather than run on with the form unlocked.
@@ -164,8 +169,14 @@ void MainWindow::openTrafficLog()
 
 void MainWindow::openSignalWatch()
 {
+    const QHostAddress logger(m_formLock->selectedLoggerAddress().value_or(QString()));
+    // The window of another logger's watch (stopped, or the list would be locked) goes: the
+    // entry watches the logger selected.
+    if (m_signalWatchWindow && !logger.isNull() && m_signalWatch->logger() != logger) {
+        m_signalWatchWindow->close();
+        m_signalWatchWindow = nullptr;
+    }
     if (!m_signalWatchWindow) {
-        const QHostAddress logger(m_formLock->selectedLoggerAddress().value_or(QString()));
         if (logger.isNull()) {
             return; // the entry is offered only with a logger selected
         }

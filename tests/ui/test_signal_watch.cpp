@@ -201,7 +201,8 @@ private slots:
         QTEST(watched.control<SignalBars>("signalBars")->steps(), "steps");
     }
 
-    // Every answered reading is a row; the time is when its request went out.
+    // Every reading is a row, a missed one with its reason; the time is when its request
+    // went out.
     void savesTheReadingsAsCsv()
     {
         Watched watched({"07", "", "31", "x"}); // "x" is followed by the report's comma
@@ -218,19 +219,36 @@ private slots:
         QVERIFY(file.open(QIODevice::ReadOnly));
         QList<QByteArray> lines = file.readAll().split('\n');
         QCOMPARE(lines.takeLast(), QByteArray()); // CR LF ends every record
-        QCOMPARE(lines.takeFirst(), QByteArray("time,raw,value,dBm\r"));
-        const QList<QByteArray> expected{"07,7,-99\r", "31,31,-51\r", "\"x,\",,\r"};
-        QCOMPARE(lines.size(), watched.taken().size() - watched.taken().count("m"));
+        QCOMPARE(lines.takeFirst(), QByteArray("time,raw,value,dBm,error\r"));
+        const QList<QByteArray> expected{"07,7,-99,\r", ",,,missed: no answer within 0.4 s\r",
+                                         "31,31,-51,\r", "\"x,\",,,\r"};
+        QCOMPARE(lines.size(), watched.taken().size());
         for (qsizetype row = 0; row < lines.size(); ++row) {
             const qsizetype comma = lines.at(row).indexOf(',');
             const QString time = QString::fromLatin1(lines.at(row).left(comma));
             QCOMPARE(QDateTime::fromString(time, Qt::ISODateWithMs), kNow);
-            QCOMPARE(lines.at(row).mid(comma + 1), expected.at(row % 3));
+            QCOMPARE(lines.at(row).mid(comma + 1), expected.at(row % 4));
         }
 
         path = directory.filePath(QStringLiteral("missing/signal.csv"));
         watched.control<QPushButton>("signalSave")->click();
         QVERIFY(watched.text("signalSaveOutcome").startsWith(QStringLiteral("Not saved: ")));
+    }
+
+    // The menu entry watches the logger selected: a stopped watch of another is not shown.
+    void entryOpensTheSelectedLoggersWatch()
+    {
+        Watched watched({"07"});
+        watched.control<QPushButton>("signalStartStop")->click();
+        QVERIFY(!watched.watch->isRunning());
+        auto *list = watched.harness.control<QTreeWidget>("listview1");
+        list->setCurrentItem(new QTreeWidgetItem(list, {"SN9", "127.0.0.9", "V9"}));
+        watched.harness.window().openSignalWatch();
+        QCOMPARE(watched.watch->logger(), QHostAddress(QStringLiteral("127.0.0.9")));
+        QTRY_COMPARE(watched.harness.window().findChildren<SignalWatchWindow *>().size(), 1);
+        QCOMPARE(watched.harness.window().findChild<SignalWatchWindow *>()->windowTitle(),
+                 QStringLiteral("Signal quality of 127.0.0.9"));
+        watched.watch->stop();
     }
 
     // The window's interval is the operator's, from half a second to a minute.
