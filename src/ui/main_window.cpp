@@ -215,6 +215,10 @@ void MainWindow::openPlantView()
             }};
         // The exchanges of the command-line tool: the window's timeout, two retries.
         m_plantView = new PlantViewWindow(std::move(links), {m_timing.commandTimeoutMs, 2}, this);
+        // A search takes the current command and unlocks the form at its first answer, and
+        // its list replaces the run's: the run ends first, as the watch does, so that no
+        // command of the form goes to a logger whose answers the run takes.
+        connect(m_search, &LoggerSearch::searchStarted, m_plantView, &PlantViewWindow::stop);
     }
     m_plantView->show();
     m_plantView->raise();

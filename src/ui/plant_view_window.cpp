@@ -363,6 +363,10 @@ void PlantViewWindow::finishRun()
         if (m_runKind != RunKind::Read && (plantRow.applyState == ApplyState::Waiting ||
                                            plantRow.applyState == ApplyState::Checking ||
                                            plantRow.applyState == ApplyState::Applying)) {
+            // An apply stopped under way may have written part of the profile.
+            if (plantRow.applyState == ApplyState::Applying) {
+                m_model->setStale(row);
+            }
             m_model->setApplyState(row, ApplyState::Stopped);
         }
     }
@@ -488,7 +492,7 @@ void PlantViewWindow::exportCsv()
         {QStringLiteral("Export the plant table"), QStringLiteral("CSV files"), extension,
          DatedFileName(QStringLiteral("plant"), extension, QDate::currentDate())});
     if (!path.isEmpty()) {
-        reportSave(path, WriteListCsv(PlantTableText(shownRows()), path));
+        reportSave(path, WriteListCsv(PlantTableText(shownRows()), path), true);
     }
 }
 
@@ -505,12 +509,25 @@ void PlantViewWindow::exportPdf()
     const PlantReportHeading heading{
         QDateTime::currentDateTime(),
         QStringLiteral("%1 (%2)").arg(QSysInfo::machineHostName(), m_links.pcAddress())};
-    reportSave(path, WritePlantReport(path, heading, PlantTableText(shownRows())));
+    reportSave(path, WritePlantReport(path, heading, PlantTableText(shownRows())), true);
 }
 
-void PlantViewWindow::reportSave(const QString &path, const std::optional<QString> &failure)
+void PlantViewWindow::reportSave(const QString &path, const std::optional<QString> &failure,
+                                 bool ofTheTable)
 {
     const QString shown = QDir::toNativeSeparators(path);
-    m_notice->setText(failure ? QStringLiteral("Not saved to %1: %2").arg(shown, *failure)
-                              : QStringLiteral("Saved %1").arg(shown));
+    if (failure || !ofTheTable) {
+        m_notice->setText(failure ? QStringLiteral("Not saved to %1: %2").arg(shown, *failure)
+                                  : QStringLiteral("Saved %1").arg(shown));
+        return;
+    }
+    const std::vector<PlantRow> rows = shownRows();
+    const auto stale = std::count_if(rows.begin(), rows.end(),
+                                     [](const PlantRow &row) { return row.stale; });
+    m_notice->setText(stale == 0 ? QStringLiteral("Saved %1").arg(shown)
+                                 : QStringLiteral("Saved %1, with %2 stale rows (marked in the "
+                                                  "file): Read all, then save again for values "
+                                                  "read now")
+                                       .arg(shown)
+                                       .arg(stale));
 }

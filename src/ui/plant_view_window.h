@@ -109,7 +109,9 @@ private:
     // The model's rows selected in the table, top to bottom of the model.
     std::vector<std::size_t> selectedRows() const;
     const PlantRow *selectedReadRow() const;
-    void reportSave(const QString &path, const std::optional<QString> &failure);
+    // ofTheTable: an export, which says how many of its rows are stale.
+    void reportSave(const QString &path, const std::optional<QString> &failure,
+                    bool ofTheTable = false);
 
     PlantViewLinks m_links;
     fleet::FleetLink *m_link;

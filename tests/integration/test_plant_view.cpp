@@ -396,6 +396,28 @@ private slots:
                                   kWaitMs);
     }
 
+    // "Search Logger" during a read ends the read first: the form is never unlocked while
+    // the run takes its loggers' answers, and a command of the form then gets its own.
+    void searchEndsARunningReadFirst()
+    {
+        Plant plant(3, DistinctSettings);
+        plant.logger(1).endpoint().misbehaviour().delayMs = 300;
+        plant.startRead();
+        QVERIFY(plant.reading());
+        plant.control<QPushButton>("btnsearch")->click();
+        QVERIFY(!plant.reading());
+        QCOMPARE(plant.cell(1, StatusColumn), QStringLiteral("stopped"));
+
+        auto *list = plant.control<QTreeWidget>("listview1");
+        QTRY_COMPARE_WITH_TIMEOUT(list->findItems("127.0.0.3", Qt::MatchExactly, 1).size(), 1,
+                                  kWaitMs);
+        list->setCurrentItem(list->findItems("127.0.0.3", Qt::MatchExactly, 1).first());
+        QTRY_VERIFY_WITH_TIMEOUT(plant.control<QPushButton>("btnCR")->isEnabled(), kWaitMs);
+        plant.control<QPushButton>("btnCR")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(plant.control<QLineEdit>("edtto")->text(), QStringLiteral("Op1"),
+                                  kWaitMs);
+    }
+
     void stopEndsTheRunWithNoLaterRequests_data()
     {
         QTest::addColumn<QString>("run");
@@ -435,7 +457,10 @@ private slots:
         std::vector<std::size_t> sent;
         for (int index = 0; index < 3; ++index) {
             sent.push_back(plant.logger(index).endpoint().requests().size());
-            QCOMPARE(plant.cell(index, StatusColumn), QStringLiteral("stopped"));
+            // An apply stopped under way may have written part of the profile.
+            QCOMPARE(plant.cell(index, StatusColumn),
+                     run == QLatin1String("apply") ? QStringLiteral("stopped; stale until read")
+                                                   : QStringLiteral("stopped"));
         }
         QVERIFY(plant.control<QPushButton>("btnER")->isEnabled());
         // Longer than a timeout and its retries: a job still under way would resend.
@@ -477,6 +502,32 @@ private slots:
             QCOMPARE(plant.cell(index, StatusColumn),
                      selected ? QStringLiteral("3 changed") : QString());
         }
+    }
+
+    // After an apply a row shows what the logger read back; a row the apply may have
+    // changed unseen is marked stale, and so is it in an export, which says so.
+    void applyShowsTheValuesReadBackOrMarksTheRowStale()
+    {
+        Plant plant(2);
+        QTemporaryDir directory;
+        plant.startApply({0, 1}, WriteProfile(directory));
+        QVERIFY(plant.difference() != nullptr);
+        plant.logger(1).endpoint().misbehaviour().dropRate = 1.0;
+        plant.answerDifference("plantApplyConfirm");
+        QVERIFY(QTest::qWaitFor([&] { return !plant.reading(); }, kWaitMs));
+
+        QCOMPARE(plant.cell(0, OperatorColumn), QStringLiteral("Grid Tel"));
+        QCOMPARE(plant.cell(0, DataServerColumn), QStringLiteral("198.51.100.20"));
+        QCOMPARE(plant.cell(0, StatusColumn), QStringLiteral("3 changed"));
+        QVERIFY(plant.cell(1, StatusColumn).endsWith(QStringLiteral("; stale until read")));
+
+        const QString path = directory.filePath(QStringLiteral("plant.csv"));
+        plant.window().setSaveFileChooser([&path](QWidget *, const SaveFileRequest &) { return path; });
+        plant.view().exportCsv();
+        QFile csv(path);
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        QVERIFY(csv.readAll().contains("stale until read"));
+        QVERIFY(plant.viewControl<QLabel>("plantNotice")->text().contains(QStringLiteral("1 stale")));
     }
 
     void differenceHoldsTheValueNowAndWanted()
