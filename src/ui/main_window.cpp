@@ -4,6 +4,7 @@
 
 #include "add_logger_dialog.h"
 #include "bind_failure_hint.h"
+#include "eliding_label.h"
 #include "commands/cellular_link.h"
 #include "commands/device_registry.h"
 #include "commands/network_addressing.h"
@@ -162,6 +163,8 @@ void MainWindow::openTrafficLog()
             },
             [this] { return QHostAddress(m_ui->lbl3->text()); }, this);
     }
+    // Ctrl+T brings back a minimised log too.
+    m_trafficLogWindow->setWindowState(m_trafficLogWindow->windowState() & ~Qt::WindowMinimized);
     m_trafficLogWindow->show();
     m_trafficLogWindow->raise();
     m_trafficLogWindow->activateWindow();
@@ -286,7 +289,8 @@ void MainWindow::applyStaticProperties()
     m_ui->StatusBar1->addWidget(m_setPortPanel);
     m_ui->StatusBar1->addWidget(m_searchPortPanel);
     // The free space right of the two panels, for what a search has to tell.
-    m_searchNotice = new QLabel(m_ui->StatusBar1);
+    // Cut with "…" where the panel ends, the whole text in its tooltip.
+    m_searchNotice = new ElidingLabel(m_ui->StatusBar1);
     m_searchNotice->setObjectName(QStringLiteral("StatusBar1Notice"));
     m_ui->StatusBar1->addWidget(m_searchNotice, 1);
 }

@@ -74,6 +74,13 @@ QVariant PlantTableModel::data(const QModelIndex &index, int role) const
         if (column == IpColumn) {
             return row.target.address.toIPv4Address();
         }
+        if (column == SignalColumn) {
+            // Below every level: an unknown or unreadable report, then an empty cell.
+            const cellular::SignalReading reading = PlantSignalReading(row);
+            if (!cellular::SignalLevelDbm(reading)) {
+                return reading.raw.empty() ? -2 : -1;
+            }
+        }
         if (SortsByNumber(column)) {
             // The leading number of the text; an empty cell sorts first.
             return PlantCellText(row, column).section(QLatin1Char(' '), 0, 0).toInt();

@@ -148,6 +148,9 @@ PlantViewWindow::PlantViewWindow(PlantViewLinks links, const fleet::ExchangePoli
     m_filterBox->setObjectName(QStringLiteral("plantFilter"));
     m_filterBox->setPlaceholderText(QStringLiteral("serial or IP"));
     m_filterBox->setClearButtonEnabled(true);
+    // However narrow the window, an address fits.
+    m_filterBox->setMinimumWidth(
+        m_filterBox->fontMetrics().horizontalAdvance(QStringLiteral("000.000.000.000  ")) + 24);
     tools->addWidget(m_filterBox);
     connect(m_readAll, &QPushButton::clicked, this, &PlantViewWindow::readAll);
     connect(m_stop, &QPushButton::clicked, this, &PlantViewWindow::stop);
@@ -371,6 +374,13 @@ void PlantViewWindow::finishRun()
         }
     }
     m_running = false;
+    if (m_stopRequested) {
+        const auto stopped = std::count_if(m_runRows.begin(), m_runRows.end(), [this](std::size_t row) {
+            const PlantRow &plantRow = m_model->rows().at(row);
+            return plantRow.state == ReadState::Stopped || plantRow.applyState == ApplyState::Stopped;
+        });
+        m_summary->setText(m_summary->text() + QStringLiteral(", %1 stopped").arg(stopped));
+    }
     m_links.form.unlockControls();
     if (m_runKind == RunKind::Read && !m_columnsFitValues) {
         // Once, for the first values: later the operator's column widths stay.
