@@ -463,6 +463,7 @@ private slots:
                                                    : QStringLiteral("stopped"));
         }
         QVERIFY(plant.control<QPushButton>("btnER")->isEnabled());
+        QVERIFY(plant.viewControl<QLabel>("plantSummary")->text().endsWith(QStringLiteral(", 3 stopped")));
         // Longer than a timeout and its retries: a job still under way would resend.
         QTest::qWait(3 * WindowHarness::FastTiming().commandTimeoutMs);
         for (int index = 0; index < 3; ++index) {
@@ -576,9 +577,17 @@ private slots:
     void filterAndSortOverTheTable()
     {
         Plant plant(12, DistinctSettings);
+        plant.logger(11).settings().cellular.signalQuality = "99";
         QVERIFY(plant.readAll());
         auto *table = plant.viewControl<QTableView>("plantTable");
         const QAbstractItemModel *shown = table->model();
+        // "unknown" below every level.
+        table->sortByColumn(SignalColumn, Qt::AscendingOrder);
+        QCOMPARE(shown->index(0, SignalColumn).data().toString(), QStringLiteral("99 (unknown)"));
+        // However narrow the window, an address fits in the filter.
+        plant.view().resize(200, plant.view().height());
+        auto *filterBox = plant.viewControl<QLineEdit>("plantFilter");
+        QTRY_VERIFY(filterBox->width() > filterBox->fontMetrics().horizontalAdvance("000.000.000.000"));
 
         plant.viewControl<QLineEdit>("plantFilter")->setText(QStringLiteral("127.0.0.1"));
         QCOMPARE(shown->rowCount(), 4); // .10 to .13

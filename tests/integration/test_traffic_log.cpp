@@ -310,6 +310,12 @@ private slots:
                      .hasMatch(),
                  qPrintable(lines.at(2)));
 
+        // A long outcome is cut, and the window keeps its width.
+        const int width = window->width();
+        window->findChild<QLabel *>("trafficSaveOutcome")->setText(QString(600, QLatin1Char('x')));
+        QTest::qWait(20);
+        QCOMPARE(window->width(), width);
+
         auto *clear = window->findChild<QPushButton *>("trafficClear");
         QCOMPARE(clear->text(), QStringLiteral("Clear log…"));
         harness.notifier().answers = {false};
