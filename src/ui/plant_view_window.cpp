@@ -3,6 +3,7 @@
 #include "apply_difference_dialog.h"
 #include "plant_report.h"
 #include "plant_table_model.h"
+#include "form_lock.h"
 #include "signal_bar_delegate.h"
 
 #include "fleet/fleet_link.h"
@@ -112,9 +113,14 @@ PlantViewWindow::PlantViewWindow(PlantViewLinks links, const fleet::ExchangePoli
     // The receive path outlives no part of the window it belongs to, but the view may go
     // first: the claim then takes nothing.
     m_links.receivePath.setSetDatagramClaim(
-        [link = QPointer<fleet::FleetLink>(m_link)](const ReceivedDatagram &datagram) {
-            return link && link->takeAnswer(datagram);
+        [link = QPointer<fleet::FleetLink>(m_link),
+         view = QPointer<PlantViewWindow>(this)](const ReceivedDatagram &datagram) {
+            return (link && link->takeAnswer(datagram)) ||
+                   (view && view->m_draining.contains(datagram.sender.toIPv4Address()));
         });
+    m_drainEnd.setSingleShot(true);
+    m_drainEnd.setInterval(policy.timeoutMs);
+    connect(&m_drainEnd, &QTimer::timeout, this, &PlantViewWindow::endDrain);
     connect(m_run, &fleet::FleetRun::loggerStarted, this,
             [this](std::size_t target) { markStarted(m_runRows.at(target)); });
     connect(m_run, &fleet::FleetRun::loggerFinished, this, [this](std::size_t target) {
@@ -276,6 +282,11 @@ bool PlantViewWindow::mayStartRun()
     if (m_running || m_difference) {
         return false;
     }
+    if (!m_draining.empty()) {
+        m_summary->setText(QStringLiteral(
+            "Waiting for the answers the stopped loggers may still send: start again then."));
+        return false;
+    }
     if (m_links.exchange.timeoutActive()) {
         m_summary->setText(QStringLiteral(
             "The main window waits for a logger's answer: start again when it has come."));
@@ -352,7 +363,24 @@ void PlantViewWindow::markFinished(std::size_t row, const fleet::LoggerOutcome &
 void PlantViewWindow::stop()
 {
     m_stopRequested = m_running;
+    for (const std::size_t row : m_runRows) {
+        const PlantRow &plantRow = m_model->rows().at(row);
+        if (m_running && (plantRow.state == ReadState::Reading ||
+                          plantRow.applyState == ApplyState::Checking ||
+                          plantRow.applyState == ApplyState::Applying)) {
+            m_draining.insert(plantRow.target.address.toIPv4Address());
+        }
+    }
     m_run->stop();
+}
+
+void PlantViewWindow::endDrain()
+{
+    m_draining.clear();
+    m_links.form.setHeld(false);
+    if (!m_running && !m_links.exchange.timeoutActive()) {
+        m_links.form.unlockControls();
+    }
 }
 
 void PlantViewWindow::finishRun()
@@ -381,7 +409,12 @@ void PlantViewWindow::finishRun()
         });
         m_summary->setText(m_summary->text() + QStringLiteral(", %1 stopped").arg(stopped));
     }
-    m_links.form.unlockControls();
+    if (m_draining.empty()) {
+        m_links.form.unlockControls();
+    } else {
+        m_links.form.setHeld(true);
+        m_drainEnd.start();
+    }
     if (m_runKind == RunKind::Read && !m_columnsFitValues) {
         // Once, for the first values: later the operator's column widths stay.
         m_table->resizeColumnsToContents();

@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTreeWidget>
+#include <QScreen>
 #include <QtTest>
 
 using namespace std::chrono_literals;
@@ -121,6 +122,52 @@ private slots:
         watched.window->close();
         QVERIFY(!watched.watch->isRunning());
         QVERIFY(!watched.formLocked());
+    }
+
+    // Under a window manager the main window goes on repainting after a watch opened from
+    // the list's menu: what the screen shows of the logger list is what the list paints.
+    void mainWindowRepaintsAfterTheWatch()
+    {
+        if (QGuiApplication::platformName() != QLatin1String("xcb")) {
+            QSKIP("needs an X display with a window manager (test_signal_watch_window_manager)");
+        }
+        WindowHarness harness(2);
+        harness.selectLogger(0);
+        harness.selectLogger(1);
+        auto *list = harness.control<QTreeWidget>("listview1");
+        list->setCurrentItem(list->topLevelItem(0));
+        MainWindow &window = harness.window();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTest::qWait(200);
+        const QPoint inRow = list->visualItemRect(list->topLevelItem(0)).center();
+        QTest::mouseClick(list->viewport(), Qt::RightButton, {}, inRow);
+        QMenu *menu = list->findChild<QMenu *>(QStringLiteral("mnuLoggerList"));
+        QTRY_VERIFY(menu->isVisible());
+        QAction *entry = nullptr;
+        for (QAction *action : menu->actions()) {
+            if (action->text() == QStringLiteral("Watch signal quality…")) {
+                entry = action;
+            }
+        }
+        QTest::qWait(100);
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(entry).center());
+        QTRY_VERIFY(window.findChild<SignalWatchWindow *>() != nullptr);
+        auto *watchWindow = window.findChild<SignalWatchWindow *>();
+        QTest::qWait(300);
+        watchWindow->close();
+        QTest::qWait(300);
+        qDebug() << "main updates" << window.updatesEnabled() << "mapped" << window.testAttribute(Qt::WA_Mapped)
+                 << "exposed" << window.windowHandle()->isExposed() << "list updates" << list->updatesEnabled();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->topLevelItem(1)).center());
+        QTest::qWait(300);
+        qDebug() << "current" << list->currentItem()->text(1);
+        const QPoint origin = list->mapToGlobal(QPoint(0, 0));
+        const QImage shown = window.screen()->grabWindow(0, origin.x(), origin.y(), list->width(), list->height()).toImage().convertToFormat(QImage::Format_RGB32);
+        const QImage painted = list->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        shown.save("/tmp/exp35/shown.png");
+        painted.save("/tmp/exp35/painted.png");
+        QCOMPARE(shown, painted);
     }
 
     void watchEndsAndUnlocks_data()
