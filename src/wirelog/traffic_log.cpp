@@ -36,7 +36,13 @@ std::optional<protocol::SecretRange> SecretOf(const ObservedDatagram &datagram,
         return std::nullopt;
     }
     if (datagram.direction == ObservedDatagram::Direction::Received) {
-        return protocol::FindAnswerSecret(AsBytes(datagram.answeredRequest), piece.payload);
+        constexpr qsizetype kFrameOverhead = 6; // ESC, four CRC characters, ENQ
+        const QByteArray &request = datagram.answeredRequest;
+        return request.size() < kFrameOverhead
+                   ? std::nullopt
+                   : protocol::FindAnswerSecret(
+                         AsBytes(request).substr(1, std::size_t(request.size() - kFrameOverhead)),
+                         piece.payload);
     }
     return protocol::FindSecret(piece.payload);
 }
@@ -84,11 +90,10 @@ void TrafficLog::datagramObserved(const ObservedDatagram &datagram)
     ObservedDatagram &recorded = m_datagrams.back();
     if (recorded.endpoint == ObservedDatagram::Endpoint::Set) {
         const quint32 peer = recorded.peerAddress.toIPv4Address();
-        const QByteArray &bytes = recorded.bytes;
-        constexpr qsizetype kFrameOverhead = 6;  // ESC, four CRC characters, ENQ
-        if (recorded.direction == ObservedDatagram::Direction::Sent &&
-            bytes.size() >= kFrameOverhead) {
-            m_lastRequest[peer] = bytes.mid(1, bytes.size() - kFrameOverhead);
+        // The frame is kept whole (its bytes are shared, not copied); its payload is cut
+        // out only when the answer is shown.
+        if (recorded.direction == ObservedDatagram::Direction::Sent) {
+            m_lastRequest[peer] = recorded.bytes;
         } else if (recorded.direction == ObservedDatagram::Direction::Received) {
             const auto asked = m_lastRequest.find(peer);
             if (asked != m_lastRequest.end()) {

@@ -39,7 +39,7 @@ public:
 
 private:
     std::deque<ObservedDatagram> m_datagrams;
-    // The payload of the request last sent to each logger, by its IPv4 address.
+    // The request last sent to each logger, by its IPv4 address.
     std::map<quint32, QByteArray> m_lastRequest;
     qint64 m_byteCount = 0;
     quint64 m_recordedCount = 0;
