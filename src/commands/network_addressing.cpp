@@ -10,6 +10,7 @@
 #include <QMouseEvent>
 #include <QRadioButton>
 #include <QThread>
+#include <QTreeWidget>
 
 #include <algorithm>
 
@@ -98,7 +99,8 @@ NetworkAddressing::NetworkAddressing(QWidget &form, CommandExchange &exchange, c
       m_manualAddress(FindControl<QRadioButton>(form, "rbhandip")),
       m_addressRows(FindControl<QWidget>(form, "grp5")), m_address(FindOctetEdits(form, "edtip")),
       m_mask(FindOctetEdits(form, "edtmask")), m_gateway(FindOctetEdits(form, "edtgt")),
-      m_dataServer(FindOctetEdits(form, "edtrip")), m_mac(FindControl<QLineEdit>(form, "EDTMAC"))
+      m_dataServer(FindOctetEdits(form, "edtrip")), m_mac(FindControl<QLineEdit>(form, "EDTMAC")),
+      m_loggerList(FindControl<QTreeWidget>(form, "listview1"))
 {
     ConnectClick(form, "btnER", this, exchange.notifier(), [this] { btnERClick(); });
     ConnectClick(form, "btnEW", this, exchange.notifier(), [this] { btnEWClick(); });
@@ -124,10 +126,10 @@ void NetworkAddressing::registerAnswerHandlers()
     m_exchange.registerAnswerHandler(codes::kIpConfigurationWrite, [this](const std::string &) {
         confirm("Set IP Address successful");
     });
-    m_exchange.registerAnswerHandler(codes::kDataServerWrite, [this](const std::string &) {
-        confirm("Set Data Server IP successful");
-    });
+    m_exchange.registerAnswerHandler(codes::kDataServerWrite,
+                                     [this](const std::string &) { answerR4(); });
     m_exchange.registerAnswerHandler(kDataServerClearStep, [this](const std::string &) {
+        m_dataServerPorts[m_exchange.askedLogger().toString()] = "0";
         confirm("Clear Data Server IP successful");
     });
     for (const UpstreamLink *link : {&kGprsLink, &kEthernetLink}) {
@@ -176,8 +178,35 @@ void NetworkAddressing::btnEWClick()
         m_exchange.notifier().inform(FromWire(*problem));
         return;
     }
+    // Two loggers on one address: neither can be reached for sure until one is moved.
+    quint32 value = 0;
+    for (const std::string &octet : entered.address) {
+        value = (value << 8) | static_cast<quint32>(std::stoi(octet));  // checked: 0 to 255
+    }
+    const QHostAddress address(value);
+    if (const std::optional<QString> other = otherLoggerAt(address)) {
+        m_exchange.notifier().inform(
+            QStringLiteral("%1 is the address of %2 in the logger list: two loggers on one "
+                           "address cannot both be reached. Nothing was sent.")
+                .arg(address.toString(), *other));
+        return;
+    }
     m_exchange.SendCommand(
         {codes::kIpConfigurationWrite, network_addressing::BuildFixedIpRequest(entered)});
+}
+
+std::optional<QString> NetworkAddressing::otherLoggerAt(const QHostAddress &address) const
+{
+    constexpr int kSerialColumn = 0;
+    constexpr int kIpColumn = 1;
+    const QList<QTreeWidgetItem *> selected = m_loggerList->selectedItems();
+    for (int index = 0; index < m_loggerList->topLevelItemCount(); ++index) {
+        const QTreeWidgetItem *row = m_loggerList->topLevelItem(index);
+        if (!selected.contains(row) && QHostAddress(row->text(kIpColumn)) == address) {
+            return row->text(kSerialColumn);
+        }
+    }
+    return std::nullopt;
 }
 
 network_addressing::IpConfiguration NetworkAddressing::enteredIpConfiguration() const
@@ -333,6 +362,27 @@ void NetworkAddressing::answerR3(const std::string &payload)
 {
     closeExchange();
     ShowOctets(m_dataServer, network_addressing::ParseDataServerAnswer(payload));
+    // The window shows no port and every Set writes its own: say when the logger's differs.
+    const std::string port = network_addressing::ParseDataServerPort(payload);
+    m_dataServerPorts[m_exchange.askedLogger().toString()] = port;
+    if (!port.empty() && port != "0" && port != network_addressing::kDataServerSetPort) {
+        emit notice(QStringLiteral("The data server port is %1: Set writes the address with "
+                                   "port %2")
+                        .arg(FromWire(port),
+                             QLatin1String(network_addressing::kDataServerSetPort)));
+    }
+}
+
+void NetworkAddressing::answerR4()
+{
+    confirm("Set Data Server IP successful");
+    std::string &port = m_dataServerPorts[m_exchange.askedLogger().toString()];
+    const std::string before = std::exchange(port, std::string(network_addressing::kDataServerSetPort));
+    if (!before.empty() && before != network_addressing::kDataServerSetPort) {
+        emit notice(QStringLiteral("The data server port was %1, it is now %2")
+                        .arg(FromWire(before),
+                             QLatin1String(network_addressing::kDataServerSetPort)));
+    }
 }
 
 // --- MAC address ---

@@ -6,13 +6,17 @@
 
 #include <QObject>
 
+#include <QHostAddress>
+
 #include <array>
+#include <map>
 #include <string>
 
 class CommandExchange;
 class QKeyEvent;
 class QLineEdit;
 class QRadioButton;
+class QTreeWidget;
 class QWidget;
 
 // The logger's own IP configuration, the data server address, the MAC address and
@@ -40,6 +44,10 @@ public slots:
     void btnethipClick();
     void rbautoipClick();
     void rbhandipClick();
+
+signals:
+    // What an answer changed or holds that the form does not show (the data server's port).
+    void notice(const QString &text);
 
 private:
     using OctetEdits = std::array<QLineEdit *, 4>;
@@ -77,6 +85,9 @@ private:
     void retryUpstreamWrite();
 
     network_addressing::IpConfiguration enteredIpConfiguration() const;
+    // The serial of another logger of the list that holds `address`; nothing when none.
+    std::optional<QString> otherLoggerAt(const QHostAddress &address) const;
+    void answerR4();
 
     CommandExchange &m_exchange;
     Timing m_timing;
@@ -88,4 +99,7 @@ private:
     OctetEdits m_gateway;
     OctetEdits m_dataServer;
     QLineEdit *m_mac;
+    QTreeWidget *m_loggerList;
+    // The data server port each logger held when it was last read, by its address.
+    std::map<QString, std::string> m_dataServerPorts;
 };

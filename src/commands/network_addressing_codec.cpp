@@ -95,7 +95,7 @@ std::optional<std::string> CheckDataServerEntry(const OctetRow &address)
 
 std::string BuildDataServerRequest(const OctetRow &address)
 {
-    return "R4" + JoinOctets(address) + ',' + std::string(kDataServerPort);
+    return "R4" + JoinOctets(address) + ',' + std::string(kDataServerSetPort);
 }
 
 std::optional<IpConfiguration> ParseIpAnswer(std::string_view payload)

@@ -50,6 +50,12 @@ OctetRow ParseDataServerAnswer(std::string_view payload);
 // The port of that answer, as the logger wrote it; empty without a ",".
 std::string ParseDataServerPort(std::string_view payload);
 
+// The port of a data server read answer: the text after its first ","; empty without one.
+std::string ParseDataServerPort(std::string_view payload);
+
+// The port every data server Set writes.
+inline constexpr std::string_view kDataServerSetPort = "9040";
+
 // "R" and the MAC address text, returned as the logger wrote it.
 std::string ParseMacAnswer(std::string_view payload);
 

@@ -51,6 +51,8 @@ public:
     std::chrono::milliseconds interval() const { return m_tick.intervalAsDuration(); }
 
     const QHostAddress &logger() const { return m_logger; }
+    // How long a request waits for its answer before it counts as missed.
+    int replyTimeoutMs() const { return m_replyDeadline.interval(); }
     const SignalHistory &history() const { return m_history; }
 
 signals:

@@ -32,10 +32,11 @@ LoggerSearch::LoggerSearch(UdpEndpoints &endpoints, CommandExchange &exchange,
                            const Controls &controls, int tickMs, QObject *parent)
     : QObject(parent), m_endpoints(endpoints), m_exchange(exchange), m_controls(controls),
       m_rangeProber(new PacedProber(
-          [this](const QHostAddress &target) {
-              if (discovery::IsRangeProbeTarget(target.toIPv4Address(), m_pcNetworks)) {
-                  sendCountedProbe(target);
+          [this](const QHostAddress &target, bool lastTry) {
+              if (!discovery::IsRangeProbeTarget(target.toIPv4Address(), m_pcNetworks)) {
+                  return PacedProber::ProbeSend::Done;
               }
+              return sendCountedProbe(target, lastTry);
           },
           this))
 {
@@ -59,15 +60,20 @@ std::optional<SendFailure> LoggerSearch::sendProbe(const QHostAddress &target)
     return m_endpoints.sendProbe(probe, target);
 }
 
-void LoggerSearch::sendCountedProbe(const QHostAddress &target)
+PacedProber::ProbeSend LoggerSearch::sendCountedProbe(const QHostAddress &target, bool lastTry)
 {
+    std::optional<SendFailure> failure = sendProbe(target);
+    if (failure && failure->cause == SendFailure::Cause::Transient && !lastTry) {
+        return PacedProber::ProbeSend::TryAgain;
+    }
     ++m_outcome.probes;
-    if (std::optional<SendFailure> failure = sendProbe(target)) {
+    if (failure) {
         ++m_outcome.failedProbes;
         if (!m_outcome.firstFailure) {
             m_outcome.firstFailure = std::move(failure);
         }
     }
+    return PacedProber::ProbeSend::Done;
 }
 
 void LoggerSearch::beginSearch()

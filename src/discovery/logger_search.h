@@ -1,5 +1,7 @@
 #pragma once
 
+#include "paced_prober.h"
+
 #include "address_range.h"
 
 #include "transport/udp_endpoints.h"
@@ -11,7 +13,6 @@
 #include <string>
 
 class CommandExchange;
-class PacedProber;
 class QHostAddress;
 class QLabel;
 class QProgressBar;
@@ -83,7 +84,9 @@ signals:
 
 private:
     std::optional<SendFailure> sendProbe(const QHostAddress &target);
-    void sendCountedProbe(const QHostAddress &target);
+    // Counts the probe and its failure; a refusal for a moment is not counted before the
+    // last try, and the prober sends it again.
+    PacedProber::ProbeSend sendCountedProbe(const QHostAddress &target, bool lastTry = true);
     void beginSearch();
     void rangeProbingFinished(bool completed);
     void reportEnd(bool stopped = false);

@@ -24,12 +24,23 @@ public:
     static constexpr int kTickMs = 10;
 
     using SendProbe = std::function<void(const QHostAddress &target)>;
+    // What became of one probe: sent (or failed for good, which the sender counts), or
+    // refused for a moment by the system, to be sent again.
+    enum class ProbeSend { Done, TryAgain };
+    // lastTry: the sender counts a refusal now as the probe's failure and returns Done.
+    using TrySendProbe = std::function<ProbeSend(const QHostAddress &target, bool lastTry)>;
+    // A probe the system refuses for a moment is tried this often in all, after a pause
+    // that doubles from kFirstBackOffMs; each refusal halves the pace.
+    static constexpr int kTransientTries = 6;
+    static constexpr int kFirstBackOffMs = 10;
     // Milliseconds on a clock that never goes back. The pace is computed from it, not
     // from the number of ticks, so tests hand in a clock of their own and drive time.
     using MonotonicClock = std::function<qint64()>;
 
     explicit PacedProber(SendProbe send, QObject *parent = nullptr);
     PacedProber(SendProbe send, MonotonicClock clock, QObject *parent = nullptr);
+    explicit PacedProber(TrySendProbe send, QObject *parent = nullptr);
+    PacedProber(TrySendProbe send, MonotonicClock clock, QObject *parent = nullptr);
 
     // Starts probing the range, replacing any run in progress. The pace is clamped to
     // kMinProbesPerSecond..kMaxProbesPerSecond.
@@ -50,11 +61,20 @@ signals:
 
 private:
     void sendDueProbes();
+    // Sends the next probe; false when the system asked to wait (a retry is then due).
+    bool sendNext(qint64 nowMs);
+    // From now on the pace counts from the next probe, at the pace now set.
+    void restartPace(qint64 nowMs);
 
-    SendProbe m_send;
+    TrySendProbe m_send;
     MonotonicClock m_clock;
     QTimer m_timer;
     qint64 m_startedAtMs = 0;
+    // Probes sent before the present pace began.
+    quint64 m_sentBeforePace = 0;
+    // The next probe's tries refused for a moment so far, and when it may go again.
+    int m_refusedTries = 0;
+    qint64 m_retryAtMs = 0;
     discovery::AddressRange m_range;
     int m_probesPerSecond = kDefaultProbesPerSecond;
     quint64 m_sent = 0;

@@ -30,7 +30,10 @@ CommandExchange::CommandExchange(UdpEndpoints &endpoints, ExchangeWindow &window
     m_tmr1.setInterval(m_timing.commandTimeoutMs);
     // A coarse timer may fire up to 5 % early: 4.75 s instead of 5 s.
     m_tmr1.setTimerType(Qt::PreciseTimer);
-    connect(&m_tmr1, &QTimer::timeout, this, &CommandExchange::tmr1Timer);
+    connect(&m_tmr1, &QTimer::timeout, this, [this] {
+        emit timedOut(m_currentCommand, m_askedLogger);
+        tmr1Timer();
+    });
 }
 
 void CommandExchange::registerAnswerHandler(const AnswerStep &step, AnswerHandler handler,
@@ -103,7 +106,11 @@ bool CommandExchange::dispatchAnswer(const std::string &payload)
     }
     // Copied: a handler may register or replace handlers while it runs.
     const AnswerHandler run = handler->second.handle;
+    // Taken before the handler, which may send a chain's next request.
+    const AnswerStep step = m_currentCommand;
+    const QHostAddress asked = m_askedLogger;
     RunGuarded(m_notifier, [&] { run(payload); });
+    emit answerTaken(step, asked);
     return true;
 }
 

@@ -111,6 +111,9 @@ public:
     // Milliseconds until tmr1 fires; -1 when it is not running.
     int timeoutRemainingMs() const { return m_tmr1.remainingTime(); }
 
+    // The logger the last request went to: the one whose answer the exchange awaits.
+    const QHostAddress &askedLogger() const { return m_askedLogger; }
+
     Notifier &notifier() { return m_notifier; }
     const Timing &timing() const { return m_timing; }
 
@@ -118,6 +121,11 @@ signals:
     // A request is about to go to a logger: whatever earlier answers left unread can no
     // longer answer anything.
     void requestSending();
+    // An answer went to the handler of `step`; `logger` is the one that was asked.
+    void answerTaken(const std::string &step, const QHostAddress &logger);
+    // tmr1 fired with `step` current: the logger asked gave no answer in time. Told before
+    // the unlock routine runs.
+    void timedOut(const std::string &step, const QHostAddress &logger);
 
 private:
     UdpEndpoints &m_endpoints;

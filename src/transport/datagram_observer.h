@@ -28,6 +28,10 @@ struct ObservedDatagram {
     quint16 peerPort = 0;
     QByteArray bytes;
     QString failure; // SendFailed only: the system's reason, in its own words
+    // Received on the set socket: the datagram of the request last sent to its sender, the
+    // one it answers, so that the secret an answer carries can be hidden. Set by whoever
+    // records the traffic; empty when nothing was asked.
+    QByteArray answeredRequest;
 };
 
 // Is told of every datagram the endpoints send, fail to send or receive, on the GUI

@@ -32,6 +32,24 @@ bool IsNoRoute(int systemError)
 #endif
 }
 
+bool IsTransient(int systemError)
+{
+#ifdef Q_OS_WIN
+    return systemError == WSAEWOULDBLOCK || systemError == WSAENOBUFS;
+#else
+    // EWOULDBLOCK is EAGAIN on the systems the tool is built for.
+    return systemError == EAGAIN || systemError == ENOBUFS;
+#endif
+}
+
+SendFailure::Cause CauseOf(int systemError)
+{
+    if (IsNoRoute(systemError)) {
+        return SendFailure::Cause::NoRoute;
+    }
+    return IsTransient(systemError) ? SendFailure::Cause::Transient : SendFailure::Cause::Refused;
+}
+
 } // namespace
 
 UdpEndpoints::UdpEndpoints(const NetworkSettings &settings, QObject *parent)
@@ -91,9 +109,7 @@ std::optional<SendFailure> UdpEndpoints::send(QUdpSocket &socket, quint16 port,
                 : socket.errorString()};
     } else if (socket.writeDatagram(bytes, peer, peerPort) < 0) {
         const int systemError = LastSocketError();
-        failure = SendFailure{IsNoRoute(systemError) ? SendFailure::Cause::NoRoute
-                                                     : SendFailure::Cause::Refused,
-                              peer, port, qt_error_string(systemError)};
+        failure = SendFailure{CauseOf(systemError), peer, port, qt_error_string(systemError)};
     }
     if (m_observer) {
         tellObserver(socket,

@@ -21,6 +21,9 @@ struct SendFailure {
         PortInUse,   // the socket is not open: another program held its port at start-up
         PortNotOpen, // the socket is not open for another reason
         NoRoute,     // the system knows no way to the peer
+        // The system could not take the datagram now (its queue towards the neighbour, or
+        // its buffers, are full): the same send may well pass a moment later.
+        Transient,
         Refused,     // any other refusal
     };
     Cause cause = Cause::Refused;

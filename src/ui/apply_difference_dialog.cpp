@@ -69,8 +69,13 @@ QTreeWidgetItem *LoggerItem(const PlantRow &row)
         const QString wanted = status == QLatin1String(fleet::apply_status::kWouldChange)
                                    ? fleet::ReportText(fields.value(QLatin1String("wanted")))
                                    : fleet::ReportText(fields);
-        logger->addChild(new QTreeWidgetItem(
-            {entry.key(), fleet::ReportText(fields.value(QLatin1String("value"))), wanted}));
+        auto *setting = new QTreeWidgetItem(
+            {entry.key(), fleet::ReportText(fields.value(QLatin1String("value"))), wanted});
+        // A long value is cut in its column: the tooltip holds it whole.
+        for (const int column : {NowColumn, WantedColumn}) {
+            setting->setToolTip(column, setting->text(column));
+        }
+        logger->addChild(setting);
     }
     return logger;
 }
@@ -87,10 +92,11 @@ ApplyDifferenceDialog::ApplyDifferenceDialog(const QString &profilePath,
     resize(760, 420);
 
     auto *heading = new QLabel(
-        QStringLiteral("Applying %1 to the %2 selected loggers changes what is listed below; "
-                       "each value is read back after its write. Nothing is written yet.")
-            .arg(QFileInfo(profilePath).fileName())
-            .arg(rows.size()));
+        QStringLiteral("Applying %1 to %2 changes what is listed below; each value is read "
+                       "back after its write. Nothing is written yet.")
+            .arg(QFileInfo(profilePath).fileName(),
+                 rows.size() == 1 ? QStringLiteral("the selected logger")
+                                  : QStringLiteral("the %1 selected loggers").arg(rows.size())));
     heading->setWordWrap(true);
 
     auto *differences = new QTreeWidget;
@@ -108,7 +114,9 @@ ApplyDifferenceDialog::ApplyDifferenceDialog(const QString &profilePath,
     differences->expandAll();
 
     auto *buttons = new QDialogButtonBox;
-    QPushButton *apply = buttons->addButton(QStringLiteral("Apply to %1 loggers").arg(rows.size()),
+    QPushButton *apply = buttons->addButton(rows.size() == 1 ? QStringLiteral("Apply to 1 logger")
+                                                             : QStringLiteral("Apply to %1 loggers")
+                                                                   .arg(rows.size()),
                                             QDialogButtonBox::AcceptRole);
     apply->setObjectName(QStringLiteral("plantApplyConfirm"));
     buttons->addButton(QDialogButtonBox::Cancel)->setObjectName(QStringLiteral("plantApplyCancel"));

@@ -43,6 +43,9 @@ void FormLock::unlockControls()
 {
     m_paintLockedState.stop();
     m_form.setUpdatesEnabled(true);
+    if (m_held) {
+        return;
+    }
     auto *manualAddress = m_form.findChild<QRadioButton *>(QStringLiteral("rbhandip"));
     auto *addressRows = m_form.findChild<QWidget *>(QStringLiteral("grp5"));
     if (manualAddress != nullptr && addressRows != nullptr) {

@@ -24,7 +24,12 @@ public:
     FormLock(QWidget &form, QTreeWidget &loggerList);
 
     void lockControls() override;
+    // Leaves the controls locked while the form is held.
     void unlockControls() override;
+    // While held, the form stays locked whatever unlocks it: answers to requests of the
+    // plant view may still come, and a command of the form would take them for its own.
+    void setHeld(bool held) { m_held = held; }
+    bool held() const { return m_held; }
     std::optional<QString> selectedLoggerAddress() const override;
 
 private:
@@ -32,4 +37,5 @@ private:
     QWidget &m_form;
     QTreeWidget &m_loggerList;
     QTimer m_paintLockedState;
+    bool m_held = false;
 };

@@ -4,6 +4,7 @@
 
 #include "add_logger_dialog.h"
 #include "bind_failure_hint.h"
+#include "eliding_label.h"
 #include "commands/cellular_link.h"
 #include "commands/device_registry.h"
 #include "commands/network_addressing.h"
@@ -11,6 +12,7 @@
 #include "commands/system_parameters.h"
 #include "discovery/logger_search.h"
 #include "form_lock.h"
+#include "form_notices.h"
 #include "list_export.h"
 #include "logger_list_menu.h"
 #include "plant_view_window.h"
@@ -103,6 +105,10 @@ MainWindow::MainWindow(Notifier &notifier, const NetworkSettings &network, const
     m_cellular = new CellularLink(*this, *m_exchange, timing, this);
     m_devices = new DeviceRegistry(*this, *m_exchange, timing, this);
     m_systemParameters = new SystemParameters(*this, *m_exchange, timing, this);
+    m_formNotices = new FormNotices(
+        *m_exchange, *m_ui->listview1, *m_searchNotice,
+        [this](const QString &text) { showNotice(text, {}, false); }, this);
+    connect(m_network, &NetworkAddressing::notice, m_formNotices, &FormNotices::tell);
     m_signalWatch = new SignalWatch(*m_exchange, this);
     // A search takes the exchange and unlocks the form at its first answer: the watch
     // ends there rather than run on with the form unlocked.
@@ -157,6 +163,8 @@ void MainWindow::openTrafficLog()
             },
             [this] { return QHostAddress(m_ui->lbl3->text()); }, this);
     }
+    // Ctrl+T brings back a minimised log too.
+    m_trafficLogWindow->setWindowState(m_trafficLogWindow->windowState() & ~Qt::WindowMinimized);
     m_trafficLogWindow->show();
     m_trafficLogWindow->raise();
     m_trafficLogWindow->activateWindow();
@@ -164,8 +172,14 @@ void MainWindow::openTrafficLog()
 
 void MainWindow::openSignalWatch()
 {
+    const QHostAddress logger(m_formLock->selectedLoggerAddress().value_or(QString()));
+    // The window of another logger's watch (stopped, or the list would be locked) goes: the
+    // entry watches the logger selected.
+    if (m_signalWatchWindow && !logger.isNull() && m_signalWatch->logger() != logger) {
+        m_signalWatchWindow->close();
+        m_signalWatchWindow = nullptr;
+    }
     if (!m_signalWatchWindow) {
-        const QHostAddress logger(m_formLock->selectedLoggerAddress().value_or(QString()));
         if (logger.isNull()) {
             return; // the entry is offered only with a logger selected
         }
@@ -204,6 +218,10 @@ void MainWindow::openPlantView()
             }};
         // The exchanges of the command-line tool: the window's timeout, two retries.
         m_plantView = new PlantViewWindow(std::move(links), {m_timing.commandTimeoutMs, 2}, this);
+        // A search takes the current command and unlocks the form at its first answer, and
+        // its list replaces the run's: the run ends first, as the watch does, so that no
+        // command of the form goes to a logger whose answers the run takes.
+        connect(m_search, &LoggerSearch::searchStarted, m_plantView, &PlantViewWindow::stop);
     }
     m_plantView->show();
     m_plantView->raise();
@@ -271,7 +289,8 @@ void MainWindow::applyStaticProperties()
     m_ui->StatusBar1->addWidget(m_setPortPanel);
     m_ui->StatusBar1->addWidget(m_searchPortPanel);
     // The free space right of the two panels, for what a search has to tell.
-    m_searchNotice = new QLabel(m_ui->StatusBar1);
+    // Cut with "…" where the panel ends, the whole text in its tooltip.
+    m_searchNotice = new ElidingLabel(m_ui->StatusBar1);
     m_searchNotice->setObjectName(QStringLiteral("StatusBar1Notice"));
     m_ui->StatusBar1->addWidget(m_searchNotice, 1);
 }

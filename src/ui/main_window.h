@@ -14,6 +14,7 @@ class CellularLink;
 class CommandExchange;
 class DeviceRegistry;
 class FormLock;
+class FormNotices;
 class LoggerListMenu;
 class LoggerSearch;
 class NetworkAddressing;
@@ -116,6 +117,7 @@ private:
     ReceivePath *m_receivePath;
     LoggerSearch *m_search;
     NetworkAddressing *m_network;
+    FormNotices *m_formNotices;
     CellularLink *m_cellular;
     DeviceRegistry *m_devices;
     SystemParameters *m_systemParameters;

@@ -89,7 +89,8 @@ QString ApplyStatusText(const PlantRow &row)
 QString StatusText(const PlantRow &row)
 {
     if (row.applyState != ApplyState::None) {
-        return ApplyStatusText(row);
+        const QString status = ApplyStatusText(row);
+        return row.stale ? status + QStringLiteral("; stale until read") : status;
     }
     switch (row.state) {
     case ReadState::NotRead:
@@ -109,6 +110,25 @@ QString StatusText(const PlantRow &row)
 }
 
 } // namespace
+
+bool TakeApplyReadBack(PlantRow &row)
+{
+    namespace status = fleet::apply_status;
+    bool unseen = !row.applyOutcome.succeeded();
+    for (auto entry = row.applyOutcome.values.begin(); entry != row.applyOutcome.values.end();
+         ++entry) {
+        const QJsonObject setting = entry.value().toObject();
+        const QJsonValue state = setting.value(QLatin1String("status"));
+        if ((state == QLatin1String(status::kChanged) ||
+             state == QLatin1String(status::kUnchanged)) &&
+            setting.contains(QLatin1String("value"))) {
+            row.outcome.values.insert(entry.key(), setting.value(QLatin1String("value")));
+        } else if (state == QLatin1String(status::kFailed)) {
+            unseen = true;
+        }
+    }
+    return unseen;
+}
 
 cellular::SignalReading PlantSignalReading(const PlantRow &row)
 {

@@ -52,7 +52,15 @@ struct PlantRow {
     fleet::LoggerOutcome outcome;
     ApplyState applyState = ApplyState::None;
     fleet::LoggerOutcome applyOutcome;
+    // An apply may have changed values the row shows and did not read them back: they
+    // stay marked until the logger is read again.
+    bool stale = false;
 };
+
+// Takes into the row's values what an apply read back (each setting it changed or found
+// unchanged). Returns whether a setting may have changed unseen: one that failed, or the
+// apply ended early.
+bool TakeApplyReadBack(PlantRow &row);
 
 // The signal quality a logger reported, as the cellular codec reads it.
 cellular::SignalReading PlantSignalReading(const PlantRow &row);

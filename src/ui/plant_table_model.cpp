@@ -74,6 +74,13 @@ QVariant PlantTableModel::data(const QModelIndex &index, int role) const
         if (column == IpColumn) {
             return row.target.address.toIPv4Address();
         }
+        if (column == SignalColumn) {
+            // Below every level: an unknown or unreadable report, then an empty cell.
+            const cellular::SignalReading reading = PlantSignalReading(row);
+            if (!cellular::SignalLevelDbm(reading)) {
+                return reading.raw.empty() ? -2 : -1;
+            }
+        }
         if (SortsByNumber(column)) {
             // The leading number of the text; an empty cell sorts first.
             return PlantCellText(row, column).section(QLatin1Char(' '), 0, 0).toInt();
@@ -129,7 +136,7 @@ void PlantTableModel::setLoggers(const std::vector<fleet::LoggerTarget> &loggers
     beginResetModel();
     m_rows.clear();
     for (const fleet::LoggerTarget &logger : loggers) {
-        m_rows.push_back({logger, ReadState::NotRead, {}, ApplyState::None, {}});
+        m_rows.push_back({logger, ReadState::NotRead, {}, ApplyState::None, {}, false});
     }
     for (int column = 0; column < PlantColumnCount; ++column) {
         ColumnMarks &marks = m_columns[static_cast<std::size_t>(column)];
@@ -156,6 +163,13 @@ void PlantTableModel::setOutcome(std::size_t row, const fleet::LoggerOutcome &ou
     PlantRow &plantRow = m_rows.at(row);
     plantRow.outcome = outcome;
     plantRow.state = outcome.succeeded() ? ReadState::Done : ReadState::Failed;
+    plantRow.stale = false;
+    refreshRow(row);
+}
+
+void PlantTableModel::refreshRow(std::size_t row)
+{
+    const PlantRow &plantRow = m_rows.at(row);
     for (int column = 0; column < PlantColumnCount; ++column) {
         ColumnMarks &marks = m_columns[static_cast<std::size_t>(column)];
         QString &compared = marks.compared.at(row);
@@ -188,8 +202,20 @@ void PlantTableModel::setApplyState(std::size_t row, ApplyState state)
 void PlantTableModel::setApplyOutcome(std::size_t row, ApplyState state,
                                       const fleet::LoggerOutcome &outcome)
 {
-    m_rows.at(row).applyOutcome = outcome;
-    setApplyState(row, state);
+    PlantRow &plantRow = m_rows.at(row);
+    plantRow.applyOutcome = outcome;
+    plantRow.applyState = state;
+    if (state == ApplyState::Applied) {
+        plantRow.stale = TakeApplyReadBack(plantRow) || plantRow.stale;
+    }
+    refreshRow(row);
+}
+
+void PlantTableModel::setStale(std::size_t row)
+{
+    m_rows.at(row).stale = true;
+    const int at = static_cast<int>(row);
+    emit dataChanged(index(at, StatusColumn), index(at, StatusColumn));
 }
 
 void PlantTableModel::ColumnMarks::markAll()

@@ -37,12 +37,19 @@ public:
     void setOutcome(std::size_t row, const fleet::LoggerOutcome &outcome);
     void setApplyState(std::size_t row, ApplyState state);
     // A finished dry run (checked) or apply (applied) of a profile: each setting's entry, or
-    // the failure. The columns keep the values of the last read.
+    // the failure. An apply's read-backs replace the values of the last read; what it may
+    // have changed unseen marks the row stale.
     void setApplyOutcome(std::size_t row, ApplyState state, const fleet::LoggerOutcome &outcome);
+
+    // Marks a row whose values an apply may have changed unseen (a stopped apply).
+    void setStale(std::size_t row);
 
     const std::vector<PlantRow> &rows() const { return m_rows; }
 
 private:
+    // Compares the row's values anew with its columns' and tells the views.
+    void refreshRow(std::size_t row);
+
     // One column's compared values and their marks. The holders are counted as outcomes
     // come in, so that an outcome costs its own row, and the whole column only when its
     // usual value changes.

@@ -3,6 +3,7 @@
 #include "apply_difference_dialog.h"
 #include "plant_report.h"
 #include "plant_table_model.h"
+#include "form_lock.h"
 #include "signal_bar_delegate.h"
 
 #include "fleet/fleet_link.h"
@@ -112,9 +113,14 @@ PlantViewWindow::PlantViewWindow(PlantViewLinks links, const fleet::ExchangePoli
     // The receive path outlives no part of the window it belongs to, but the view may go
     // first: the claim then takes nothing.
     m_links.receivePath.setSetDatagramClaim(
-        [link = QPointer<fleet::FleetLink>(m_link)](const ReceivedDatagram &datagram) {
-            return link && link->takeAnswer(datagram);
+        [link = QPointer<fleet::FleetLink>(m_link),
+         view = QPointer<PlantViewWindow>(this)](const ReceivedDatagram &datagram) {
+            return (link && link->takeAnswer(datagram)) ||
+                   (view && view->m_draining.contains(datagram.sender.toIPv4Address()));
         });
+    m_drainEnd.setSingleShot(true);
+    m_drainEnd.setInterval(policy.timeoutMs);
+    connect(&m_drainEnd, &QTimer::timeout, this, &PlantViewWindow::endDrain);
     connect(m_run, &fleet::FleetRun::loggerStarted, this,
             [this](std::size_t target) { markStarted(m_runRows.at(target)); });
     connect(m_run, &fleet::FleetRun::loggerFinished, this, [this](std::size_t target) {
@@ -148,6 +154,9 @@ PlantViewWindow::PlantViewWindow(PlantViewLinks links, const fleet::ExchangePoli
     m_filterBox->setObjectName(QStringLiteral("plantFilter"));
     m_filterBox->setPlaceholderText(QStringLiteral("serial or IP"));
     m_filterBox->setClearButtonEnabled(true);
+    // However narrow the window, an address fits.
+    m_filterBox->setMinimumWidth(
+        m_filterBox->fontMetrics().horizontalAdvance(QStringLiteral("000.000.000.000  ")) + 24);
     tools->addWidget(m_filterBox);
     connect(m_readAll, &QPushButton::clicked, this, &PlantViewWindow::readAll);
     connect(m_stop, &QPushButton::clicked, this, &PlantViewWindow::stop);
@@ -273,6 +282,11 @@ bool PlantViewWindow::mayStartRun()
     if (m_running || m_difference) {
         return false;
     }
+    if (!m_draining.empty()) {
+        m_summary->setText(QStringLiteral(
+            "Waiting for the answers the stopped loggers may still send: start again then."));
+        return false;
+    }
     if (m_links.exchange.timeoutActive()) {
         m_summary->setText(QStringLiteral(
             "The main window waits for a logger's answer: start again when it has come."));
@@ -349,7 +363,24 @@ void PlantViewWindow::markFinished(std::size_t row, const fleet::LoggerOutcome &
 void PlantViewWindow::stop()
 {
     m_stopRequested = m_running;
+    for (const std::size_t row : m_runRows) {
+        const PlantRow &plantRow = m_model->rows().at(row);
+        if (m_running && (plantRow.state == ReadState::Reading ||
+                          plantRow.applyState == ApplyState::Checking ||
+                          plantRow.applyState == ApplyState::Applying)) {
+            m_draining.insert(plantRow.target.address.toIPv4Address());
+        }
+    }
     m_run->stop();
+}
+
+void PlantViewWindow::endDrain()
+{
+    m_draining.clear();
+    m_links.form.setHeld(false);
+    if (!m_running && !m_links.exchange.timeoutActive()) {
+        m_links.form.unlockControls();
+    }
 }
 
 void PlantViewWindow::finishRun()
@@ -363,11 +394,27 @@ void PlantViewWindow::finishRun()
         if (m_runKind != RunKind::Read && (plantRow.applyState == ApplyState::Waiting ||
                                            plantRow.applyState == ApplyState::Checking ||
                                            plantRow.applyState == ApplyState::Applying)) {
+            // An apply stopped under way may have written part of the profile.
+            if (plantRow.applyState == ApplyState::Applying) {
+                m_model->setStale(row);
+            }
             m_model->setApplyState(row, ApplyState::Stopped);
         }
     }
     m_running = false;
-    m_links.form.unlockControls();
+    if (m_stopRequested) {
+        const auto stopped = std::count_if(m_runRows.begin(), m_runRows.end(), [this](std::size_t row) {
+            const PlantRow &plantRow = m_model->rows().at(row);
+            return plantRow.state == ReadState::Stopped || plantRow.applyState == ApplyState::Stopped;
+        });
+        m_summary->setText(m_summary->text() + QStringLiteral(", %1 stopped").arg(stopped));
+    }
+    if (m_draining.empty()) {
+        m_links.form.unlockControls();
+    } else {
+        m_links.form.setHeld(true);
+        m_drainEnd.start();
+    }
     if (m_runKind == RunKind::Read && !m_columnsFitValues) {
         // Once, for the first values: later the operator's column widths stay.
         m_table->resizeColumnsToContents();
@@ -457,60 +504,4 @@ const PlantRow *PlantViewWindow::selectedReadRow() const
     const PlantRow &row =
         m_model->rows().at(static_cast<std::size_t>(m_filter->mapToSource(selected.first()).row()));
     return row.state == ReadState::Done ? &row : nullptr;
-}
-
-void PlantViewWindow::saveProfile()
-{
-    const PlantRow *row = selectedReadRow();
-    if (row == nullptr) {
-        return;
-    }
-    const QString extension = QStringLiteral("json");
-    const QString stem =
-        QStringLiteral("profile-") +
-        (row->target.serial.isEmpty() ? row->target.address.toString() : row->target.serial);
-    const QString path = ChooseSavePath(m_links.chooseFile, this,
-                                        {QStringLiteral("Save profile (it holds the APN password)"),
-                                         QStringLiteral("Profiles"), extension,
-                                         stem + QLatin1Char('.') + extension});
-    if (path.isEmpty()) {
-        return;
-    }
-    const auto refusal = fleet::SaveProfile(path, fleet::ProfileDocument(row->outcome));
-    reportSave(path, refusal ? std::optional<QString>(refusal->message) : std::nullopt);
-}
-
-void PlantViewWindow::exportCsv()
-{
-    const QString extension = QStringLiteral("csv");
-    const QString path = ChooseSavePath(
-        m_links.chooseFile, this,
-        {QStringLiteral("Export the plant table"), QStringLiteral("CSV files"), extension,
-         DatedFileName(QStringLiteral("plant"), extension, QDate::currentDate())});
-    if (!path.isEmpty()) {
-        reportSave(path, WriteListCsv(PlantTableText(shownRows()), path));
-    }
-}
-
-void PlantViewWindow::exportPdf()
-{
-    const QString extension = QStringLiteral("pdf");
-    const QString path = ChooseSavePath(
-        m_links.chooseFile, this,
-        {QStringLiteral("Export the plant report"), QStringLiteral("PDF files"), extension,
-         DatedFileName(QStringLiteral("plant-report"), extension, QDate::currentDate())});
-    if (path.isEmpty()) {
-        return;
-    }
-    const PlantReportHeading heading{
-        QDateTime::currentDateTime(),
-        QStringLiteral("%1 (%2)").arg(QSysInfo::machineHostName(), m_links.pcAddress())};
-    reportSave(path, WritePlantReport(path, heading, PlantTableText(shownRows())));
-}
-
-void PlantViewWindow::reportSave(const QString &path, const std::optional<QString> &failure)
-{
-    const QString shown = QDir::toNativeSeparators(path);
-    m_notice->setText(failure ? QStringLiteral("Not saved to %1: %2").arg(shown, *failure)
-                              : QStringLiteral("Saved %1").arg(shown));
 }

@@ -5,15 +5,17 @@
 #include "save_file_chooser.h"
 
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 
 #include <functional>
 #include <optional>
+#include <set>
 #include <vector>
 
 class ApplyDifferenceDialog;
 class CommandExchange;
-class ExchangeWindow;
+class FormLock;
 class PlantTableModel;
 class QLabel;
 class QLineEdit;
@@ -39,7 +41,7 @@ struct PlantViewLinks {
     // A read waits while a command of the form waits for its answer, and locks the form
     // while it runs, as a command does.
     CommandExchange &exchange;
-    ExchangeWindow &form;
+    FormLock &form;
     // The logger list's rows, top to bottom.
     std::function<std::vector<fleet::LoggerTarget>()> loggers;
     std::function<QString()> pcAddress;
@@ -101,6 +103,7 @@ private:
     void markStarted(std::size_t row);
     void markFinished(std::size_t row, const fleet::LoggerOutcome &outcome);
     void finishRun();
+    void endDrain();
     void showDifference();
     void confirmApply();
     void showProgress(int done, int failed, int total);
@@ -109,7 +112,9 @@ private:
     // The model's rows selected in the table, top to bottom of the model.
     std::vector<std::size_t> selectedRows() const;
     const PlantRow *selectedReadRow() const;
-    void reportSave(const QString &path, const std::optional<QString> &failure);
+    // ofTheTable: an export, which says how many of its rows are stale.
+    void reportSave(const QString &path, const std::optional<QString> &failure,
+                    bool ofTheTable = false);
 
     PlantViewLinks m_links;
     fleet::FleetLink *m_link;
@@ -137,5 +142,9 @@ private:
     std::optional<fleet::Profile> m_profile;
     QString m_profilePath;
     QPointer<ApplyDifferenceDialog> m_difference;
+    // After a stop, the loggers whose requests were under way: their answers may still
+    // come for a timeout, and are dropped, with the form held locked, until then.
+    std::set<quint32> m_draining;
+    QTimer m_drainEnd;
     bool m_columnsFitValues = false;
 };

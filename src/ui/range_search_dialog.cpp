@@ -41,6 +41,13 @@ RangeSearchDialog::RangeSearchDialog(LoggerSearch &search, PcNetworks pcNetworks
     buttons->addButton(QDialogButtonBox::Cancel);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(start, &QPushButton::clicked, this, &RangeSearchDialog::startSearch);
+    // A refusal goes once the text is a range that would be searched.
+    connect(m_range, &QLineEdit::textChanged, this, [this](const QString &text) {
+        if (!m_message->text().isEmpty() &&
+            std::holds_alternative<discovery::AddressRange>(discovery::ParseAddressRange(text))) {
+            m_message->clear();
+        }
+    });
 
     auto *form = new QFormLayout;
     form->addRow(QStringLiteral("Addresses:"), m_range);

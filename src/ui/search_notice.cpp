@@ -21,6 +21,7 @@ QString ProbeFailureText(const SendFailure &failure)
         return QStringLiteral("the search port is not open: %1").arg(failure.reason);
     case SendFailure::Cause::NoRoute:
         return QStringLiteral("no route to %1 (%2)").arg(failure.peer.toString(), failure.reason);
+    case SendFailure::Cause::Transient:
     case SendFailure::Cause::Refused:
         break;
     }

@@ -35,20 +35,24 @@ QString Dbm(double dbm, int decimals = 0)
     return QStringLiteral("%1 dBm").arg(dbm, 0, 'f', decimals);
 }
 
-std::optional<QString> WriteReadings(const SignalHistory &history, const QString &path)
+// Every reading is a row, a missed one too: its value is empty and its error says why,
+// as in the command-line tool's watch.
+std::optional<QString> WriteReadings(const SignalHistory &history, int replyTimeoutMs,
+                                     const QString &path)
 {
+    const QString missed = QStringLiteral("missed: no answer within %1 s")
+                               .arg(QString::number(replyTimeoutMs / 1000.0));
     QList<QStringList> rows;
     for (const SignalSample &sample : history.samples()) {
-        if (sample.reading) {
-            rows.append(SignalReadingFields(sample.takenAt, *sample.reading));
-        }
+        rows.append(sample.reading ? SignalReadingFields(sample.takenAt, *sample.reading) << QString()
+                                   : SignalReadingFields(sample.takenAt, {}) << missed);
     }
     // Written whole or not at all: an earlier file of that name survives a failed write.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         return file.errorString();
     }
-    file.write(CsvDocument(SignalReadingColumns(), rows));
+    file.write(CsvDocument(SignalReadingColumns() << QStringLiteral("error"), rows));
     if (!file.commit()) {
         return file.errorString();
     }
@@ -193,7 +197,7 @@ void SignalWatchWindow::saveReadings()
     if (path.isEmpty()) {
         return;
     }
-    const std::optional<QString> failure = WriteReadings(m_watch.history(), path);
+    const std::optional<QString> failure = WriteReadings(m_watch.history(), m_watch.replyTimeoutMs(), path);
     m_saveOutcome->setText(failure ? QStringLiteral("Not saved: %1").arg(*failure)
                                    : QStringLiteral("Saved to %1").arg(path));
 }

@@ -1,5 +1,7 @@
 #include "traffic_log_window.h"
 
+#include "eliding_label.h"
+
 #include "traffic_log_model.h"
 
 #include "transport/notifier.h"
@@ -101,7 +103,8 @@ TrafficLogWindow::TrafficLogWindow(TrafficLog &log, Notifier &notifier, SaveFile
 
     m_counts = new QLabel;
     m_counts->setObjectName(QStringLiteral("trafficCounts"));
-    m_saveOutcome = new QLabel;
+    // A long path or reason is cut, not let widen the window.
+    m_saveOutcome = new ElidingLabel;
     m_saveOutcome->setObjectName(QStringLiteral("trafficSaveOutcome"));
     auto *status = new QHBoxLayout;
     status->addWidget(m_counts, 1);

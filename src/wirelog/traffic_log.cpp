@@ -27,10 +27,31 @@ bool IsFrame(const protocol::DatagramPiece &piece)
            piece.verdict == protocol::PieceVerdict::CrcGoodLostToStrayEsc;
 }
 
-// The payload with its PIN or APN password, if it holds one, replaced.
-std::string HideSecret(const std::string &payload)
+// The secret a frame of the datagram holds: a PIN or APN password it sends, or the
+// password in the answer to an APN read.
+std::optional<protocol::SecretRange> SecretOf(const ObservedDatagram &datagram,
+                                              const protocol::DatagramPiece &piece)
 {
-    const auto secret = protocol::FindSecret(payload);
+    if (!IsFrame(piece)) {
+        return std::nullopt;
+    }
+    if (datagram.direction == ObservedDatagram::Direction::Received) {
+        constexpr qsizetype kFrameOverhead = 6; // ESC, four CRC characters, ENQ
+        const QByteArray &request = datagram.answeredRequest;
+        return request.size() < kFrameOverhead
+                   ? std::nullopt
+                   : protocol::FindAnswerSecret(
+                         AsBytes(request).substr(1, std::size_t(request.size() - kFrameOverhead)),
+                         piece.payload);
+    }
+    return protocol::FindSecret(piece.payload);
+}
+
+// The payload with its PIN or APN password, if it holds one, replaced.
+std::string HideSecret(const ObservedDatagram &datagram, const protocol::DatagramPiece &piece)
+{
+    const std::string &payload = piece.payload;
+    const auto secret = SecretOf(datagram, piece);
     if (!secret || secret->begin == secret->end) {
         return payload;
     }
@@ -66,6 +87,20 @@ void TrafficLog::datagramObserved(const ObservedDatagram &datagram)
         m_datagrams.pop_front();
     }
     m_datagrams.push_back(datagram);
+    ObservedDatagram &recorded = m_datagrams.back();
+    if (recorded.endpoint == ObservedDatagram::Endpoint::Set) {
+        const quint32 peer = recorded.peerAddress.toIPv4Address();
+        // The frame is kept whole (its bytes are shared, not copied); its payload is cut
+        // out only when the answer is shown.
+        if (recorded.direction == ObservedDatagram::Direction::Sent) {
+            m_lastRequest[peer] = recorded.bytes;
+        } else if (recorded.direction == ObservedDatagram::Direction::Received) {
+            const auto asked = m_lastRequest.find(peer);
+            if (asked != m_lastRequest.end()) {
+                recorded.answeredRequest = asked->second;
+            }
+        }
+    }
     m_byteCount += datagram.bytes.size();
     ++m_recordedCount;
 }
@@ -131,7 +166,7 @@ QString DatagramPayloadText(const ObservedDatagram &datagram)
         for (const protocol::DatagramPiece &piece :
              protocol::InspectDatagram(AsBytes(datagram.bytes))) {
             payloads.append(IsFrame(piece)
-                                ? Latin1(protocol::EscapeBytes(HideSecret(piece.payload)))
+                                ? Latin1(protocol::EscapeBytes(HideSecret(datagram, piece)))
                                 : Latin1(protocol::EscapeBytes(piece.bytes)));
         }
     } else {
@@ -171,8 +206,7 @@ QByteArray ShownBytes(const ObservedDatagram &datagram)
     qsizetype pieceStart = 0;
     for (const protocol::DatagramPiece &piece :
          protocol::InspectDatagram(AsBytes(datagram.bytes))) {
-        if (const auto secret =
-                IsFrame(piece) ? protocol::FindSecret(piece.payload) : std::nullopt) {
+        if (const auto secret = SecretOf(datagram, piece)) {
             // The payload follows the frame's ESC.
             const qsizetype begin = pieceStart + 1 + static_cast<qsizetype>(secret->begin);
             shown.replace(begin, static_cast<qsizetype>(secret->end - secret->begin),

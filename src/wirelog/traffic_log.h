@@ -8,12 +8,15 @@
 
 #include <cstddef>
 #include <deque>
+#include <map>
 #include <optional>
 
 // The recent history of the datagrams on both sockets, oldest first. It keeps at most
 // kMaxDatagrams datagrams and kMaxBytes of datagram bytes: past either bound the oldest
 // go, so a flood of large datagrams cannot grow the tool's memory. Recording is a copy
-// into a deque and nothing else: whoever shows the log reads it at its own pace.
+// into a deque and nothing else: whoever shows the log reads it at its own pace. Each
+// answer is marked with the request last sent to its sender, whatever sent it (a command
+// of the form, the signal watch, the plant view).
 class TrafficLog : public DatagramObserver
 {
 public:
@@ -36,6 +39,8 @@ public:
 
 private:
     std::deque<ObservedDatagram> m_datagrams;
+    // The request last sent to each logger, by its IPv4 address.
+    std::map<quint32, QByteArray> m_lastRequest;
     qint64 m_byteCount = 0;
     quint64 m_recordedCount = 0;
 };
@@ -55,7 +60,8 @@ QString HexDump(const QByteArray &bytes);
 // The payload text, escaped: on the set socket every piece of the datagram (a frame's
 // payload, or the bytes of a piece that is no whole frame), on the search socket the text
 // between ESC and ENQ of every discovery answer; for a search-socket datagram without one
-// (a probe) the whole datagram. A PIN or APN password shows as kHiddenSecret.
+// (a probe) the whole datagram. A PIN or APN password, sent or in the answer to an APN
+// read, shows as kHiddenSecret.
 QString DatagramPayloadText(const ObservedDatagram &datagram);
 
 // The verdict of each piece of a set-socket datagram, in the order of the payload text:

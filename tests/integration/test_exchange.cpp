@@ -176,6 +176,31 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(answers->size(), 1, kWaitMs);
     }
 
+    // A command without answer is named in the status bar; no message box is added.
+    void timeoutIsNamedInTheStatusBar_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("notice");
+        QTest::newRow("read") << "btnER"
+            << "No answer from 127.0.0.2 to the IP address Read within 0.4 s: the form keeps the values it held";
+        QTest::newRow("write") << "btnRC"
+            << "No answer from 127.0.0.2 to the data server Clear within 0.4 s: the logger may or may not have taken it";
+        QTest::newRow("chain's read") << "btngprson"
+            << "No answer from 127.0.0.2 to GPRS ON within 0.4 s: nothing was written";
+    }
+
+    void timeoutIsNamedInTheStatusBar()
+    {
+        QFETCH(QString, button);
+        QFETCH(QString, notice);
+        WindowHarness harness;
+        harness.logger().misbehaviour().dropRate = 1.0;
+        harness.selectLogger();
+        harness.control<QPushButton>(qPrintable(button))->click();
+        QTRY_COMPARE_WITH_TIMEOUT(harness.control<QLabel>("StatusBar1Notice")->text(), notice, kWaitMs);
+        QVERIFY(harness.notifier().all().isEmpty());
+    }
+
     void enablingTheTimeoutDoesNotRestartIt()
     {
         Timing timing = WindowHarness::FastTiming();

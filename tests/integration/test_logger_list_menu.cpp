@@ -8,6 +8,7 @@
 #include "wirelog/traffic_log.h"
 #include "ui/add_logger_dialog.h"
 #include "ui/bind_failure_hint.h"
+#include "ui/eliding_label.h"
 #include "ui/logger_list_menu.h"
 #include "ui/range_search_dialog.h"
 #include "ui/traffic_log_window.h"
@@ -701,6 +702,10 @@ private slots:
         QTest::keyClick(&harness.window(), Qt::Key_T, Qt::ControlModifier);
         auto *log = harness.window().findChild<TrafficLogWindow *>();
         QVERIFY(log != nullptr && log->isVisible());
+        log->showMinimized();
+        harness.window().activateWindow();
+        QTest::keyClick(&harness.window(), Qt::Key_T, Qt::ControlModifier);
+        QVERIFY(!log->isMinimized());
     }
 
     void choosingAnotherAdapterClearsTheNotice()
@@ -720,6 +725,18 @@ private slots:
         QCOMPARE(Notice(harness),
                  QStringLiteral("Unknown code page \"KOI9\" in TARNWICK_CODE_PAGE: "
                                 "the system's code page is used"));
+    }
+
+    // A notice longer than the status bar is cut with "…", whole in its tooltip.
+    void longNoticeIsCutAndWholeInItsTooltip()
+    {
+        WindowHarness harness(0);
+        const QString name(300, QLatin1Char('K'));
+        harness.window().reportUnknownCodePage(name);
+        auto *notice = harness.window().findChild<ElidingLabel *>(QStringLiteral("StatusBar1Notice"));
+        QVERIFY(notice->shownText().endsWith(QChar(0x2026)));
+        QVERIFY(notice->shownToolTip().startsWith(Notice(harness) + QStringLiteral("\n\n")));
+        QVERIFY(Notice(harness).contains(name));
     }
 
     void badRangeIsRefusedAndNothingSent_data()
@@ -760,6 +777,9 @@ private slots:
         RangeSearchDialog *dialog = SearchRange(harness, range, 2000);
         QCOMPARE(dialog->findChild<QLabel *>(QStringLiteral("lblRangeMessage"))->text(), message);
         QVERIFY(dialog->isVisible());
+        // The refusal goes once the text is a range that would be searched.
+        dialog->findChild<QLineEdit *>(QStringLiteral("edtRange"))->setText(QStringLiteral("127.0.0.0/30"));
+        QCOMPARE(dialog->findChild<QLabel *>(QStringLiteral("lblRangeMessage"))->text(), QString());
         QCOMPARE(harness.control<QTreeWidget>("listview1")->topLevelItemCount(), 1);
         QCOMPARE(harness.window().exchange().currentCommand(), std::string());
         QTest::qWait(100);

@@ -398,6 +398,28 @@ private slots:
                                   kWaitMs);
     }
 
+    // "Search Logger" during a read ends the read first: the form is never unlocked while
+    // the run takes its loggers' answers, and a command of the form then gets its own.
+    void searchEndsARunningReadFirst()
+    {
+        Plant plant(3, DistinctSettings);
+        plant.logger(1).endpoint().misbehaviour().delayMs = 300;
+        plant.startRead();
+        QVERIFY(plant.reading());
+        plant.control<QPushButton>("btnsearch")->click();
+        QTRY_VERIFY(!plant.reading());
+        QCOMPARE(plant.cell(1, StatusColumn), QStringLiteral("stopped"));
+
+        auto *list = plant.control<QTreeWidget>("listview1");
+        QTRY_COMPARE_WITH_TIMEOUT(list->findItems("127.0.0.3", Qt::MatchExactly, 1).size(), 1,
+                                  kWaitMs);
+        list->setCurrentItem(list->findItems("127.0.0.3", Qt::MatchExactly, 1).first());
+        QTRY_VERIFY_WITH_TIMEOUT(plant.control<QPushButton>("btnCR")->isEnabled(), kWaitMs);
+        plant.control<QPushButton>("btnCR")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(plant.control<QLineEdit>("edtto")->text(), QStringLiteral("Op1"),
+                                  kWaitMs);
+    }
+
     void stopEndsTheRunWithNoLaterRequests_data()
     {
         QTest::addColumn<QString>("run");
@@ -437,9 +459,15 @@ private slots:
         std::vector<std::size_t> sent;
         for (int index = 0; index < 3; ++index) {
             sent.push_back(plant.logger(index).endpoint().requests().size());
-            QCOMPARE(plant.cell(index, StatusColumn), QStringLiteral("stopped"));
+            // An apply stopped under way may have written part of the profile.
+            QCOMPARE(plant.cell(index, StatusColumn),
+                     run == QLatin1String("apply") ? QStringLiteral("stopped; stale until read")
+                                                   : QStringLiteral("stopped"));
         }
-        QVERIFY(plant.control<QPushButton>("btnER")->isEnabled());
+        QVERIFY(plant.viewControl<QLabel>("plantSummary")->text().endsWith(QStringLiteral(", 3 stopped")));
+        // Answers to the requests under way may still come: the form waits for them.
+        QVERIFY(!plant.control<QPushButton>("btnER")->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(plant.control<QPushButton>("btnER")->isEnabled(), kWaitMs);
         // Longer than a timeout and its retries: a job still under way would resend.
         QTest::qWait(3 * WindowHarness::FastTiming().commandTimeoutMs);
         for (int index = 0; index < 3; ++index) {
@@ -494,6 +522,32 @@ private slots:
         }
     }
 
+    // After an apply a row shows what the logger read back; a row the apply may have
+    // changed unseen is marked stale, and so is it in an export, which says so.
+    void applyShowsTheValuesReadBackOrMarksTheRowStale()
+    {
+        Plant plant(2);
+        QTemporaryDir directory;
+        plant.startApply({0, 1}, WriteProfile(directory));
+        QVERIFY(plant.difference() != nullptr);
+        plant.logger(1).endpoint().misbehaviour().dropRate = 1.0;
+        plant.answerDifference("plantApplyConfirm");
+        QVERIFY(QTest::qWaitFor([&] { return !plant.reading(); }, kWaitMs));
+
+        QCOMPARE(plant.cell(0, OperatorColumn), QStringLiteral("Grid Tel"));
+        QCOMPARE(plant.cell(0, DataServerColumn), QStringLiteral("198.51.100.20"));
+        QCOMPARE(plant.cell(0, StatusColumn), QStringLiteral("3 changed"));
+        QVERIFY(plant.cell(1, StatusColumn).endsWith(QStringLiteral("; stale until read")));
+
+        const QString path = directory.filePath(QStringLiteral("plant.csv"));
+        plant.window().setSaveFileChooser([&path](QWidget *, const SaveFileRequest &) { return path; });
+        plant.view().exportCsv();
+        QFile csv(path);
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        QVERIFY(csv.readAll().contains("stale until read"));
+        QVERIFY(plant.viewControl<QLabel>("plantNotice")->text().contains(QStringLiteral("1 stale")));
+    }
+
     void differenceHoldsTheValueNowAndWanted()
     {
         Plant plant(2, [](int index, LoggerSettings &settings) {
@@ -540,9 +594,17 @@ private slots:
     void filterAndSortOverTheTable()
     {
         Plant plant(12, DistinctSettings);
+        plant.logger(11).settings().cellular.signalQuality = "99";
         QVERIFY(plant.readAll());
         auto *table = plant.viewControl<QTableView>("plantTable");
         const QAbstractItemModel *shown = table->model();
+        // "unknown" below every level.
+        table->sortByColumn(SignalColumn, Qt::AscendingOrder);
+        QCOMPARE(shown->index(0, SignalColumn).data().toString(), QStringLiteral("99 (unknown)"));
+        // However narrow the window, an address fits in the filter.
+        plant.view().resize(200, plant.view().height());
+        auto *filterBox = plant.viewControl<QLineEdit>("plantFilter");
+        QTRY_VERIFY(filterBox->width() > filterBox->fontMetrics().horizontalAdvance("000.000.000.000"));
 
         plant.viewControl<QLineEdit>("plantFilter")->setText(QStringLiteral("127.0.0.1"));
         QCOMPARE(shown->rowCount(), 4); // .10 to .13

@@ -310,6 +310,12 @@ private slots:
                      .hasMatch(),
                  qPrintable(lines.at(2)));
 
+        // A long outcome is cut, and the window keeps its width.
+        const int width = window->width();
+        window->findChild<QLabel *>("trafficSaveOutcome")->setText(QString(600, QLatin1Char('x')));
+        QTest::qWait(20);
+        QCOMPARE(window->width(), width);
+
         auto *clear = window->findChild<QPushButton *>("trafficClear");
         QCOMPARE(clear->text(), QStringLiteral("Clear log…"));
         harness.notifier().answers = {false};
@@ -368,14 +374,18 @@ private slots:
                  qPrintable(detail->toPlainText()));
     }
 
-    // The SIM PIN and the APN password are hidden in the table, the hexadecimal views
-    // and the text export; the capture keeps them, and its save says so.
+    // The SIM PIN and the APN password, sent or in the answer to an APN read, are hidden
+    // in the table, the hexadecimal views and the text export; the capture keeps them, and
+    // its save says so.
     void secretsAreHiddenExceptInTheCapture()
     {
         TrafficLog log;
         log.datagramObserved(CommandDatagram(ObservedDatagram::Direction::Sent, "PW4711"));
         log.datagramObserved(
             CommandDatagram(ObservedDatagram::Direction::Sent, "AW\"cmnet\",\"guest\",\"s3cret\""));
+        log.datagramObserved(CommandDatagram(ObservedDatagram::Direction::Sent, "AR"));
+        log.datagramObserved(CommandDatagram(ObservedDatagram::Direction::Received,
+                                             "R\"cmnet\",\"guest\",\"hunter2\""));
         RecordingNotifier notifier;
         QTemporaryDir directory;
         QStringList captions;
@@ -395,6 +405,8 @@ private slots:
         QCOMPARE(cell(0, TrafficLogModel::PayloadColumn), QStringLiteral("PW********"));
         QCOMPARE(cell(1, TrafficLogModel::PayloadColumn),
                  QStringLiteral("AW\"cmnet\",\"guest\",\"********\""));
+        QCOMPARE(cell(3, TrafficLogModel::PayloadColumn),
+                 QStringLiteral("R\"cmnet\",\"guest\",\"********\""));
         QCOMPARE(cell(0, TrafficLogModel::VerdictColumn), QStringLiteral("CRC good"));
         QVERIFY(cell(0, 0, Qt::ToolTipRole).contains(QStringLiteral("50 57 2A 2A 2A 2A")));
         table->selectRow(0);
@@ -407,8 +419,9 @@ private slots:
         QFile text(path + ".txt");
         QVERIFY(text.open(QIODevice::ReadOnly));
         const QByteArray written = text.readAll();
-        QVERIFY(!written.contains("4711") && !written.contains("s3cret"));
-        QVERIFY(!written.contains("34 37 31 31")); // nor in hexadecimal
+        QVERIFY(!written.contains("4711") && !written.contains("s3cret") &&
+                !written.contains("hunter2"));
+        QVERIFY(!written.contains("34 37 31 31") && !written.contains("68 75 6E")); // nor in hexadecimal
 
         path = directory.filePath("traffic.pcap");
         window.saveCapture();

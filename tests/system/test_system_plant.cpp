@@ -19,6 +19,7 @@
 #include <QItemSelectionModel>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -195,6 +196,27 @@ private slots:
         file.close();
         selectApplied();
         applyUntilAllApplied(profile);
+        // An apply shows what it read back, before any new read.
+        const std::map<QString, QStringList> applied = table();
+        for (const QString &address : kApplied) {
+            for (const auto &[column, text] : kProfileCells) {
+                QCOMPARE(applied.at(address).at(column), text);
+            }
+        }
+
+        // "Search Logger" during a read ends it first; a command of the form afterwards
+        // gets its own logger's answer, never one of the run's.
+        viewButton("plantReadAll")->click();
+        FindControl<QPushButton>(*m_window, "btnsearch")->click();
+        waitForTheRun();
+        auto *list = FindControl<QTreeWidget>(*m_window, "listview1");
+        QTRY_COMPARE_WITH_TIMEOUT(list->topLevelItemCount(), kLoggers, 6000);
+        list->setCurrentItem(list->findItems(QStringLiteral("192.0.2.14"), Qt::MatchExactly, 1).first());
+        auto *readOperator = FindControl<QPushButton>(*m_window, "btnCR");
+        QTRY_VERIFY_WITH_TIMEOUT(readOperator->isEnabled(), 3 * kCommandTimeoutMs);
+        readOperator->click();
+        QTRY_COMPARE_WITH_TIMEOUT(FindControl<QLineEdit>(*m_window, "edtto")->text(),
+                                  QStringLiteral("Field Tel"), 3 * kCommandTimeoutMs);
 
         readUntilAllDone();
         const std::map<QString, QStringList> after = table();

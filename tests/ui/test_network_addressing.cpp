@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -414,6 +415,100 @@ private slots:
         QCOMPARE(f.state.dataServerAddress, std::string("0.0.0.0"));
         QVERIFY(f.exchange().currentCommand().empty());
         QVERIFY(!f.locked());
+    }
+
+    // The window shows no port, and a Set writes 9040 whatever the logger held.
+    void dataServerPortOtherThanTheSetsIsTold_data()
+    {
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<QString>("afterRead");
+        QTest::addColumn<QString>("afterSet");
+        QTest::newRow("6000") << "6000" << "The data server port is 6000: Set writes the address with port 9040"
+                              << "The data server port was 6000, it is now 9040";
+        QTest::newRow("9040") << "9040" << "" << "";
+    }
+
+    void dataServerPortOtherThanTheSetsIsTold()
+    {
+        QFETCH(QString, port);
+        QFETCH(QString, afterRead);
+        QFETCH(QString, afterSet);
+        Fixture f;
+        f.state.dataServerPort = port.toStdString();
+        auto *notice = f.harness.control<QLabel>("StatusBar1Notice");
+        f.click("btnR1");
+        QTRY_COMPARE_WITH_TIMEOUT(f.row("edtrip"), QStringLiteral("192.0.2.20"), kWaitMs);
+        QCOMPARE(notice->text(), afterRead);
+        f.click("btnR2");
+        QTRY_COMPARE_WITH_TIMEOUT(f.harness.notifier().informed,
+                                  QStringList{"Set Data Server IP successful"}, kWaitMs);
+        QCOMPARE(notice->text(), afterSet);
+    }
+
+    // The form keeps its values when another logger is selected; the status bar says whose
+    // they are until the selected logger is read.
+    void noticeSaysWhoseValuesTheFormShows()
+    {
+        WindowHarness harness(2);
+        std::array<NetworkState, 2> states;
+        InstallNetworkCommands(harness.logger(0), states[0]);
+        InstallNetworkCommands(harness.logger(1), states[1]);
+        auto *notice = harness.control<QLabel>("StatusBar1Notice");
+        auto *list = harness.control<QTreeWidget>("listview1");
+        harness.selectLogger(0);
+        harness.selectLogger(1);
+        list->setCurrentItem(list->topLevelItem(0));
+        harness.control<QPushButton>("btnER")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(harness.logger(0).requests(), Requests{"ER"}, kWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(harness.control<QPushButton>("btnER")->isEnabled(), kWaitMs);
+        QCOMPARE(notice->text(), QString());
+
+        list->setCurrentItem(list->topLevelItem(1));
+        QCOMPARE(notice->text(), QStringLiteral("The form shows values read from SN1000 (127.0.0.2)"));
+        harness.control<QPushButton>("btnMR")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(harness.logger(1).requests(), Requests{"MR"}, kWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(notice->text(), QString(), kWaitMs);
+    }
+
+    // Two loggers on one address can both not be reached: a fixed address that another
+    // logger of the list holds is refused, the selected logger's own is written.
+    void setOfAnAddressAnotherLoggerHoldsIsRefused_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("refusal");
+        QTest::newRow("another logger's") << "127.0.0.2"
+            << "127.0.0.2 is the address of SN1000 in the logger list: two loggers on one "
+               "address cannot both be reached. Nothing was sent.";
+        QTest::newRow("the selected logger's own") << "127.0.0.3" << "";
+    }
+
+    void setOfAnAddressAnotherLoggerHoldsIsRefused()
+    {
+        QFETCH(QString, address);
+        QFETCH(QString, refusal);
+        WindowHarness harness(2);
+        NetworkState state;
+        InstallNetworkCommands(harness.logger(1), state);
+        harness.selectLogger(0);
+        harness.selectLogger(1);
+        for (const auto &[prefix, dotted] : {std::pair{"edtip", address}, {"edtmask", QStringLiteral("255.0.0.0")},
+                                             {"edtgt", QStringLiteral("127.0.0.1")}}) {
+            const QStringList octets = dotted.split('.');
+            for (int index = 1; index <= 4; ++index) {
+                harness.control<QLineEdit>(qPrintable(prefix + QString::number(index)))
+                    ->setText(octets.at(index - 1));
+            }
+        }
+        harness.control<QPushButton>("btnEW")->click();
+        if (refusal.isEmpty()) {
+            QTRY_COMPARE_WITH_TIMEOUT(harness.notifier().informed,
+                                      QStringList{"Set IP Address successful"}, kWaitMs);
+            QCOMPARE(state.ipAddress, address.toStdString());
+        } else {
+            QCOMPARE(harness.notifier().informed, QStringList{refusal});
+            QTest::qWait(50);
+            QVERIFY(harness.logger(1).requests().empty());
+        }
     }
 
     void dataServerSetNeedsACompleteAddress()

@@ -13,6 +13,9 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTreeWidget>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QScreen>
 #include <QtTest>
 
 using namespace std::chrono_literals;
@@ -123,6 +126,50 @@ private slots:
         QVERIFY(!watched.formLocked());
     }
 
+    // Under a window manager (test_signal_watch_window_manager: openbox on Xvfb) the main
+    // window goes on repainting after a watch opened from the list's menu and stopped: what
+    // the screen shows of the logger list after a click on another row is what it paints.
+    void mainWindowRepaintsAfterTheWatch()
+    {
+        if (QGuiApplication::platformName() != QLatin1String("xcb")) {
+            QSKIP("needs an X display with a window manager (test_signal_watch_window_manager)");
+        }
+        WindowHarness harness(2);
+        harness.selectLogger(0);
+        harness.selectLogger(1);
+        auto *list = harness.control<QTreeWidget>("listview1");
+        list->setCurrentItem(list->topLevelItem(0));
+        MainWindow &window = harness.window();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QPoint inRow = list->visualItemRect(list->topLevelItem(0)).center();
+        QContextMenuEvent request(QContextMenuEvent::Mouse, inRow, list->viewport()->mapToGlobal(inRow));
+        QApplication::sendEvent(list->viewport(), &request);
+        auto *menu = list->findChild<QMenu *>(QStringLiteral("mnuLoggerList"));
+        QTRY_VERIFY(menu->isVisible());
+        const QList<QAction *> entries = menu->actions();
+        const auto entry = std::find_if(entries.begin(), entries.end(), [](QAction *action) {
+            return action->text() == QStringLiteral("Watch signal quality…");
+        });
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(*entry).center());
+        QTRY_VERIFY(window.findChild<SignalWatchWindow *>() != nullptr);
+        auto *watchWindow = window.findChild<SignalWatchWindow *>();
+        QVERIFY(QTest::qWaitForWindowExposed(watchWindow));
+        QTest::mouseClick(watchWindow->findChild<QPushButton *>("signalStartStop"), Qt::LeftButton);
+        watchWindow->close();
+
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualItemRect(list->topLevelItem(1)).center());
+        QCOMPARE(list->currentItem(), list->topLevelItem(1));
+        const QPoint origin = list->mapToGlobal(QPoint(0, 0));
+        const auto shown = [&] {
+            return window.screen()
+                ->grabWindow(0, origin.x(), origin.y(), list->width(), list->height())
+                .toImage()
+                .convertToFormat(QImage::Format_RGB32);
+        };
+        QTRY_COMPARE(shown(), list->grab().toImage().convertToFormat(QImage::Format_RGB32));
+    }
+
     void watchEndsAndUnlocks_data()
     {
         QTest::addColumn<QString>("ending");
@@ -201,7 +248,8 @@ private slots:
         QTEST(watched.control<SignalBars>("signalBars")->steps(), "steps");
     }
 
-    // Every answered reading is a row; the time is when its request went out.
+    // Every reading is a row, a missed one with its reason; the time is when its request
+    // went out.
     void savesTheReadingsAsCsv()
     {
         Watched watched({"07", "", "31", "x"}); // "x" is followed by the report's comma
@@ -218,19 +266,36 @@ private slots:
         QVERIFY(file.open(QIODevice::ReadOnly));
         QList<QByteArray> lines = file.readAll().split('\n');
         QCOMPARE(lines.takeLast(), QByteArray()); // CR LF ends every record
-        QCOMPARE(lines.takeFirst(), QByteArray("time,raw,value,dBm\r"));
-        const QList<QByteArray> expected{"07,7,-99\r", "31,31,-51\r", "\"x,\",,\r"};
-        QCOMPARE(lines.size(), watched.taken().size() - watched.taken().count("m"));
+        QCOMPARE(lines.takeFirst(), QByteArray("time,raw,value,dBm,error\r"));
+        const QList<QByteArray> expected{"07,7,-99,\r", ",,,missed: no answer within 0.4 s\r",
+                                         "31,31,-51,\r", "\"x,\",,,\r"};
+        QCOMPARE(lines.size(), watched.taken().size());
         for (qsizetype row = 0; row < lines.size(); ++row) {
             const qsizetype comma = lines.at(row).indexOf(',');
             const QString time = QString::fromLatin1(lines.at(row).left(comma));
             QCOMPARE(QDateTime::fromString(time, Qt::ISODateWithMs), kNow);
-            QCOMPARE(lines.at(row).mid(comma + 1), expected.at(row % 3));
+            QCOMPARE(lines.at(row).mid(comma + 1), expected.at(row % 4));
         }
 
         path = directory.filePath(QStringLiteral("missing/signal.csv"));
         watched.control<QPushButton>("signalSave")->click();
         QVERIFY(watched.text("signalSaveOutcome").startsWith(QStringLiteral("Not saved: ")));
+    }
+
+    // The menu entry watches the logger selected: a stopped watch of another is not shown.
+    void entryOpensTheSelectedLoggersWatch()
+    {
+        Watched watched({"07"});
+        watched.control<QPushButton>("signalStartStop")->click();
+        QVERIFY(!watched.watch->isRunning());
+        auto *list = watched.harness.control<QTreeWidget>("listview1");
+        list->setCurrentItem(new QTreeWidgetItem(list, {"SN9", "127.0.0.9", "V9"}));
+        watched.harness.window().openSignalWatch();
+        QCOMPARE(watched.watch->logger(), QHostAddress(QStringLiteral("127.0.0.9")));
+        QTRY_COMPARE(watched.harness.window().findChildren<SignalWatchWindow *>().size(), 1);
+        QCOMPARE(watched.harness.window().findChild<SignalWatchWindow *>()->windowTitle(),
+                 QStringLiteral("Signal quality of 127.0.0.9"));
+        watched.watch->stop();
     }
 
     // The window's interval is the operator's, from half a second to a minute.

@@ -99,6 +99,53 @@ private slots:
         QCOMPARE(finished.size(), 1);
     }
 
+    // A probe the system refuses for a moment (its queue towards the neighbour is full) is
+    // sent again after a pause, at half the pace each time; only at its last try does a
+    // refusal count as its failure.
+    void probeRefusedForAMomentIsSentAgainMoreSlowly_data()
+    {
+        QTest::addColumn<int>("refusals");
+        QTest::addColumn<int>("tries");
+        QTest::addColumn<int>("pace");
+        QTest::newRow("refused twice") << 2 << 3 << 50;
+        QTest::newRow("refused at every try") << 99 << PacedProber::kTransientTries << 6;
+    }
+
+    void probeRefusedForAMomentIsSentAgainMoreSlowly()
+    {
+        QFETCH(int, refusals);
+        QFETCH(int, tries);
+        QFETCH(int, pace);
+        qint64 nowMs = 0;
+        QStringList done;
+        int triesOfSecond = 0;
+        bool lastTrySeen = false;
+        PacedProber prober(
+            [&](const QHostAddress &target, bool lastTry) {
+                if (target.toString() == QLatin1String("10.0.0.2") && !lastTrySeen) {
+                    ++triesOfSecond;
+                    lastTrySeen = lastTry;
+                    if (triesOfSecond <= refusals && !lastTry) {
+                        return PacedProber::ProbeSend::TryAgain;
+                    }
+                }
+                done.append(target.toString());
+                return PacedProber::ProbeSend::Done;
+            },
+            [&] { return nowMs; });
+        QSignalSpy finished(&prober, &PacedProber::finished);
+        prober.start(Range("10.0.0.1", 3), 200);
+        for (int step = 0; step < 100 && finished.isEmpty(); ++step) {
+            nowMs += 10;
+            QTest::qWait(PacedProber::kTickMs + 2);
+        }
+        QCOMPARE(finished.size(), 1);
+        QCOMPARE(done, (QStringList{"10.0.0.1", "10.0.0.2", "10.0.0.3"}));
+        QCOMPARE(triesOfSecond, tries);
+        QCOMPARE(lastTrySeen, tries == PacedProber::kTransientTries);
+        QCOMPARE(prober.probesPerSecond(), pace);
+    }
+
     void paceIsClamped()
     {
         PacedProber prober([](const QHostAddress &) {});
