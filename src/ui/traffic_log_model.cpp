@@ -71,7 +71,10 @@ QVariant TrafficLogModel::data(const QModelIndex &index, int role) const
     case PeerColumn:
         return PeerText(datagram);
     case LengthColumn:
-        return datagram.bytes.size();
+        if (HoldsSecret(datagram)) {
+            return LengthText(datagram);
+        }
+        return datagram.bytes.size(); // a number, so that the column sorts by it
     case VerdictColumn:
         return DatagramVerdict(datagram);
     case PayloadColumn:

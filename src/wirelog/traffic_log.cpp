@@ -6,6 +6,7 @@
 #include <QSaveFile>
 #include <QStringList>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace {
@@ -199,22 +200,38 @@ QString DatagramVerdict(const ObservedDatagram &datagram)
 
 QByteArray ShownBytes(const ObservedDatagram &datagram)
 {
-    QByteArray shown = datagram.bytes;
     if (datagram.endpoint != ObservedDatagram::Endpoint::Set) {
-        return shown;
+        return datagram.bytes;
     }
-    qsizetype pieceStart = 0;
+    QByteArray shown;
     for (const protocol::DatagramPiece &piece :
          protocol::InspectDatagram(AsBytes(datagram.bytes))) {
-        if (const auto secret = SecretOf(datagram, piece)) {
-            // The payload follows the frame's ESC.
-            const qsizetype begin = pieceStart + 1 + static_cast<qsizetype>(secret->begin);
-            shown.replace(begin, static_cast<qsizetype>(secret->end - secret->begin),
-                          QByteArray(static_cast<qsizetype>(secret->end - secret->begin), '*'));
-        }
-        pieceStart += static_cast<qsizetype>(piece.bytes.size());
+        // A secret's frame shows neither its length nor its CRC: either would narrow a
+        // PIN down to a few candidates.
+        const auto secret = SecretOf(datagram, piece);
+        const std::string &bytes =
+            secret ? protocol::FrameWithSecretHidden(piece.payload, *secret) : piece.bytes;
+        shown.append(bytes.data(), static_cast<qsizetype>(bytes.size()));
     }
     return shown;
+}
+
+bool HoldsSecret(const ObservedDatagram &datagram)
+{
+    if (datagram.endpoint != ObservedDatagram::Endpoint::Set) {
+        return false;
+    }
+    const std::vector<protocol::DatagramPiece> pieces =
+        protocol::InspectDatagram(AsBytes(datagram.bytes));
+    return std::any_of(pieces.begin(), pieces.end(), [&datagram](const auto &piece) {
+        return SecretOf(datagram, piece).has_value();
+    });
+}
+
+QString LengthText(const ObservedDatagram &datagram)
+{
+    return HoldsSecret(datagram) ? QStringLiteral("hidden")
+                                 : QString::number(datagram.bytes.size());
 }
 
 QStringList DatagramFields(const ObservedDatagram &datagram)
@@ -223,7 +240,7 @@ QStringList DatagramFields(const ObservedDatagram &datagram)
             DirectionText(datagram.direction),
             EndpointText(datagram.endpoint),
             PeerText(datagram),
-            QString::number(datagram.bytes.size()),
+            LengthText(datagram),
             DatagramPayloadText(datagram),
             DatagramVerdict(datagram)};
 }

@@ -72,6 +72,10 @@ QString DatagramVerdict(const ObservedDatagram &datagram);
 // The datagram's bytes with every byte of a PIN or APN password written as '*', for the
 // hexadecimal views and the text export. A capture keeps the real bytes.
 QByteArray ShownBytes(const ObservedDatagram &datagram);
+// Whether a frame of the datagram holds a PIN or an APN password.
+bool HoldsSecret(const ObservedDatagram &datagram);
+// The datagram's length in bytes, or "hidden" when it holds a secret.
+QString LengthText(const ObservedDatagram &datagram);
 
 // "sent", "received", "send failed", "discarded: left over" or
 // "from another address: set aside".

@@ -1,3 +1,4 @@
+#include "protocol/frame.h"
 #include "wirelog/pcap_capture.h"
 #include "wirelog/traffic_log.h"
 #include "ui/traffic_log_model.h"
@@ -409,6 +410,9 @@ private slots:
                  QStringLiteral("R\"cmnet\",\"guest\",\"********\""));
         QCOMPARE(cell(0, TrafficLogModel::VerdictColumn), QStringLiteral("CRC good"));
         QVERIFY(cell(0, 0, Qt::ToolTipRole).contains(QStringLiteral("50 57 2A 2A 2A 2A")));
+        // Neither the PIN's length nor its CRC, which would leave a few candidates.
+        QCOMPARE(cell(0, TrafficLogModel::LengthColumn), QStringLiteral("hidden"));
+        const QByteArray pinCrc = QByteArray::fromStdString(protocol::BuildFrame("PW4711")).mid(7, 4);
         table->selectRow(0);
         QVERIFY(!window.findChild<QPlainTextEdit *>("trafficDetail")
                      ->toPlainText()
@@ -422,6 +426,7 @@ private slots:
         QVERIFY(!written.contains("4711") && !written.contains("s3cret") &&
                 !written.contains("hunter2"));
         QVERIFY(!written.contains("34 37 31 31") && !written.contains("68 75 6E")); // nor in hexadecimal
+        QVERIFY(!written.contains(pinCrc) && !written.contains(pinCrc.toHex(' ').toUpper()));
 
         path = directory.filePath("traffic.pcap");
         window.saveCapture();
