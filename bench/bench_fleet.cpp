@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // bench_fleet: tarnwick-cli (a child process) against substitute loggers on loopback, served
 // by a thread of this program as devices on a LAN.
 //

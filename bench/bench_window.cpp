@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // bench_window: the real window (offscreen) against substitute loggers on loopback.
 //
 //   round trip  time from the click on btnER to the twelve octet edits filled, beside a

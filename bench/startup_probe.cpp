@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // startup_probe: starts the release program under an X server again and again and times
 // each start from the exec to the moment its window is mapped with both UDP sockets
 // bound; then reads its peak RSS after one idle second and ends it.

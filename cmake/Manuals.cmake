@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The manual pages tarnwick(1), tarnwick-cli(1) and logger-sim(1): written in scdoc's format
 # in docs/man, given the project's version, turned into roff by Debian's scdoc and
 # compressed as Debian installs manual pages.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the desktop entry, its AppStream metadata, the icon, the shell completion, the
 # Wireshark dissector and the documents beside the programs (the manual pages:
 # cmake/Manuals.cmake), and lets CPack build a Debian package:

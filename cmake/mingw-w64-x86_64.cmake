@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Cross-builds for 64-bit Windows with Debian's MinGW-w64 compilers, posix threads variant
 # (std::thread and std::mutex need it).
 set(CMAKE_SYSTEM_NAME Windows)

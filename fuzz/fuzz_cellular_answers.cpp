@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The answers of the cellular-link commands: AR (APN), CR (telecom operator), IF (signal
 // quality) and the items of QR (front-end computer).
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The answers of the device registry: the count answer to DN, which starts the read,
 // and the read answer to DR with its record and append-info items.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The split of a discovery answer into serial number and version.
 
 #include "discovery/discovery_answer.h"

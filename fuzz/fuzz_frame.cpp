@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // DecodeFrame on any candidate, and BuildFrame followed by DecodeFrame on any payload.
 
 #include "fuzz_check.h"

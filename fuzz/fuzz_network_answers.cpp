@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The answers of the network-addressing commands: ER (IP configuration), R3 (data
 // server), MR (MAC address) and the upstream-server read-backs GR and RR.
 

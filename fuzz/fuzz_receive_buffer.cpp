@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The frame cutter fed a stream in chunks, cutting a few candidates after each chunk as
 // the receive path does (one answer per datagram), then everything left at the end.
 

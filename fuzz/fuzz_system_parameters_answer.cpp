@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The block of the answer to SR. A parsed block written back and read again must give
 // the same controls: the read-modify-write chains depend on it.
 

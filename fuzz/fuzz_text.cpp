@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The text helpers every answer parser is built on: splitting, trimming and the
 // integer readers that turn a received field into a number or the operator's error.
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # bash completion for tarnwick-cli. The program itself says what there is to complete: the
 # verbs from its usage, each verb's options from the verb's --help (a value named <file>
 # is a file), and the setting names of read and write from the catalogue of settings

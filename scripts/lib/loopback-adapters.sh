@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # A network namespace in which loopback addresses (127.0.0.2 and up) each sit on an
 # adapter of their own, for Windows test programs under Wine whose substitute loggers share
 # one port on several loopback addresses. Sourced by scripts/windows; needs root.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # A virtual LAN of network namespaces on 192.0.2.0/24 (a documentation range):
 #   <prefix>-lan   holds the bridge br0 that joins everything
 #   <prefix>-pc    the technician's PC at 192.0.2.1, no default route; its host name

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Windows installer: an MSI built with wixl (Debian's msitools) from
 # packaging/windows/tarnwick.wxs, and its round trip under Wine. Sourced by scripts/windows
 # and by the installer's table test.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds Qt 6.4.2's qtbase for Windows (static, x86_64, MinGW-w64) from Debian's own source
 # package, once, into a cache outside the tree. Sourced by scripts/windows.
 #

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tarnwick-cli: the settings of many PV data loggers at once, from the command line.
 
 #include "cli_app.h"

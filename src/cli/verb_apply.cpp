@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "fleet/ip_plan.h"
 #include "fleet/profile.h"
 #include "fleet/profile_apply.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "watch_report.h"
 
 #include "fleet/logger_outcome.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "cellular_link_codec.h"
 
 #include "protocol/frame_verdicts.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "network_addressing.h"
 
 #include "form_controls.h"

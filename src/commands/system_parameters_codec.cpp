@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "system_parameters_codec.h"
 
 #include "protocol/request.h"

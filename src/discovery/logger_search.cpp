@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "logger_search.h"
 
 #include "discovery_answer.h"

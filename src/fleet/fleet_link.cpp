@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "fleet_link.h"
 
 #include "discovery/search_probe.h"

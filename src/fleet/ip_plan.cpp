@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ip_plan.h"
 
 #include "settings/write_steps.h"

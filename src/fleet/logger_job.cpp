@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "logger_job.h"
 
 #include "discovery/discovery_answer.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "receive_path.h"
 
 #include "command_exchange.h"

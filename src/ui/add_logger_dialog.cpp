@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "add_logger_dialog.h"
 
 #include "discovery/logger_search.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "bind_failure_hint.h"
 
 QString BindFailureHint(quint16 port, QAbstractSocket::SocketError error, const QString &systemText,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "eliding_label.h"
 
 #include <QHelpEvent>

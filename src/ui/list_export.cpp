@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "list_export.h"
 
 #include "reports/csv_table.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "plant_table.h"
 
 #include "fleet/profile_apply.h"

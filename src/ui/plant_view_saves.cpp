@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The plant view's saves: a logger's settings as a profile, the table as CSV and as a
 // PDF report, and what became of each.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "plant_view_window.h"
 
 #include "apply_difference_dialog.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "signal_bar_delegate.h"
 
 #include "plant_table_model.h"

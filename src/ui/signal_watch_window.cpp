@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "signal_watch_window.h"
 
 #include "signal_plot.h"

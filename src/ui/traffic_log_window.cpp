@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "traffic_log_window.h"
 
 #include "eliding_label.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "transport/command_exchange.h"
 #include "window_harness.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "protocol/text.h"
 #include "sim_network.h"
 #include "transport/command_exchange.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tarnwick-cli run in-process against substitute loggers on 127.0.0.2 and up, which share
 // one free command port and one free search port; the tool sends from 127.0.0.1.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A fleet run driven from the test's own event loop through its signals, as a window
 // would drive it: substitute loggers on 127.0.0.2 and up, the fleet on 127.0.0.1.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Hostile and faulty traffic on loopback: floods on both ports while the window must stay
 // responsive and bounded, and answers that arrive twice, late, reversed or cut up.
 

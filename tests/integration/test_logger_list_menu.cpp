@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The logger list's menu and the dialogs it opens, driven on the real window offscreen
 // against substitute loggers on two loopback networks: 127.0.0.0/24 (the harness's
 // loggers, the PC shown as 127.0.0.1) and 127.0.1.0/24 (loggers made here).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The plant view opened from the logger list's menu of the real window, reading
 // substitute loggers on 127.0.0.2 and up through the window's own two sockets.
 

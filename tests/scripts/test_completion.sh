@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # tarnwick-cli's bash and zsh completion, driven as each shell drives it on Tab: each row
 # is a command line and the words its last word completes to in bash and in zsh ("=": the
 # same as in bash), from the built program's usage, its verbs' help and its catalogue of

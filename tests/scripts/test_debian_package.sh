@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Debian package as CPack builds it from the build tree: lintian finds no error and no
 # warning beyond those explained in packaging/debian/lintian-overrides (which the package
 # carries); the package holds the manual pages, the completions, the metadata, the

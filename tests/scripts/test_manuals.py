@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The manual pages against the programs they describe.
 
 Usage: test_manuals.py VERSION MAN_DIR TARNWICK TARNWICK_CLI LOGGER_SIM

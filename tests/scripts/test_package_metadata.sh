@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The metadata through which desktops and software centres list the tool: the AppStream
 # metainfo as the build configured it, checked by appstreamcli, and the desktop entry,
 # checked by desktop-file-validate, which must say nothing at all (not even a hint).

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Every verb's --format json output, printed by the built tarnwick-cli against substitute
 loggers on loopback addresses, holds to docs/report.schema.json.
 

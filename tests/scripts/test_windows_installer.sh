@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Windows installer's tables, read back with msiinfo from an MSI built of stand-in
 # programs: where it installs, the Start-menu shortcuts, the uninstall entry's version and
 # publisher, 64-bit components, and the fixed upgrade code that lets a newer version

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The source step of the Qt-for-Windows build on a fresh machine: against an empty cache,
 # with a local stand-in for Debian's qt6-base source package, it prints the path of the
 # unpacked tree and nothing else; a package that unpacks under another name is reported,

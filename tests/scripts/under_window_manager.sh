@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs a command on an X display of its own (Xvfb) with a window manager (openbox), as the
 # tool meets a desktop: windows are decorated, activated and stacked by the manager.
 #   under_window_manager.sh COMMAND [ARGUMENT...]

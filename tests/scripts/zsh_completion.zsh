@@ -1,4 +1,5 @@
 #!/usr/bin/env zsh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # zsh_completion.zsh FPATH_DIR LINE: what zsh's completion offers on Tab after LINE, one
 # match a line. An interactive zsh in a pseudo-terminal loads the completions of FPATH_DIR;
 # compadd is wrapped so that every match is printed (marked "<m>") instead of listed or

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Ansible collection on the PC of a virtual LAN with two substitute loggers on the real
 # ports: ansible-playbook, connection local inside the PC's namespace, applies a profile,
 # applies it again, checks another value, changes it with a diff, reads the loggers as

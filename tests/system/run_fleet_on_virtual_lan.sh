@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # tarnwick-cli on the PC of a virtual LAN with five substitute loggers on the real ports
 # 8000 and 23: search of the PC's own network, read --all, writes to one logger, backup
 # of that logger and apply of the file to the other four. Each logger writes its

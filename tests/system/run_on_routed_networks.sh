@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs the routed-network system test on a PC with two adapters and a router:
 #   segment a  192.0.2.0/24      PC eth0 .1, loggers .11 and .12
 #   segment b  198.51.100.0/24   PC eth1 .1, loggers .21 and .22, router eth0 .254

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs the system test program on the PC of a virtual LAN with five substitute loggers,
 # all on the real fixed ports 8000 and 23. Needs root for the network namespaces; says
 # "skipped" and exits 77 elsewhere.

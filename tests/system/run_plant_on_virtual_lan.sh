@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs the plant view's system test program on the PC of a virtual LAN with five
 # substitute loggers on the real ports 8000 and 23, the third dropping 30 % of its
 # answers. The program reads all, applies a profile to the last three loggers and reads

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # What the system test scripts share, sourced by the run_*.sh scripts after
 # scripts/lib/virtual-lan.sh: a plant of substitute loggers on the virtual LAN, and checks
 # that each print PASS or FAIL! with their description, as the Qt tests do, and the totals.

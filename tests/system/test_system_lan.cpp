@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs on the PC of the virtual LAN built by run_on_virtual_lan.sh: the real window with
 // its production ports (8000, 23), timings and local-address lookup, against three
 // substitute-logger programs at 192.0.2.11 to 192.0.2.15: the fourth never answers a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs on the PC of the virtual LAN built by run_plant_on_virtual_lan.sh: the real window
 // on the production ports against five substitute-logger programs at 192.0.2.11 to
 // 192.0.2.15, the third of which drops 30 % of its answers. The plant view reads every

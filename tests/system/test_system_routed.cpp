@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs on the PC of the routed networks built by run_on_routed_networks.sh: the real
 // window with its production ports, timings, PC-address rule and adapters. The PC has
 // eth0 on 192.0.2.0/24 and eth1 on 198.51.100.0/24 (default route, to the router), its

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "code_page_for_test.h"
 #include "sim_cellular.h"
 #include "transport/command_exchange.h"

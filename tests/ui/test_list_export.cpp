@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "reports/csv_table.h"
 #include "ui/list_export.h"
 #include "ui/logger_list_menu.h"

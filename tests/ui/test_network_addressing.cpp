@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "commands/network_addressing.h"
 #include "commands/network_addressing_codec.h"
 #include "sim_network.h"

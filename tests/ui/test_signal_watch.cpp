@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "commands/signal_watch.h"
 #include "sim_cellular.h"
 #include "transport/command_exchange.h"

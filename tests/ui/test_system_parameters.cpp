@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "sim_system_parameters.h"
 #include "transport/command_exchange.h"
 #include "window_harness.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "protocol/frame_verdicts.h"
 
 #include <QtTest>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "discovery/pc_address.h"
 
 #ifdef Q_OS_LINUX

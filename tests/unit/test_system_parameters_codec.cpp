@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "commands/system_parameters_codec.h"
 #include "protocol/text.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "wirelog/pcap_capture.h"
 #include "wirelog/traffic_log.h"
 

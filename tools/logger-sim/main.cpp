@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // logger-sim: a PV data logger on the LAN, for demonstrations and system tests.
 
 #include "simulated_logger.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "simulated_logger.h"
 
 SimulatedLogger::SimulatedLogger(const QHostAddress &address, quint16 commandPort,

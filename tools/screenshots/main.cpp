@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Takes the documentation's pictures of the logger list's menu, of the dialogs it opens,
 // of the traffic log, of the signal watch and of the plant view: the real window on
 // loopback with substitute loggers, each state shot with ImageMagick's `import` on the X

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "signal_watch_picture.h"
 
 #include "commands/signal_watch.h"

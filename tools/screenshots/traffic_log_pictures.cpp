@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "traffic_log_pictures.h"
 
 #include "wirelog/pcap_capture.h"

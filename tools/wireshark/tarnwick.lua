@@ -1,3 +1,4 @@
+-- SPDX-License-Identifier: GPL-3.0-or-later
 -- Wireshark dissector for the PV data logger protocol spoken by Tarnwick.
 --
 --   UDP 8000  commands and answers: ESC (0x1B), ASCII payload, the payload's

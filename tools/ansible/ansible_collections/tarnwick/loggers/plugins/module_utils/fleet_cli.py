@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # -*- coding: utf-8 -*-
 """What the collection's modules share: the command lines they give tarnwick-cli, the
 private profile of inline settings, and the reading of the tool's JSON reports.
