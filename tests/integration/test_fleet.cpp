@@ -687,6 +687,17 @@ private slots:
         QCOMPARE(requests.back(), std::string("ER"));
     }
 
+    // The window takes "+5" minutes as 5; the report gives the number, not the text.
+    void signedIntervalIsReportedAsItsNumber()
+    {
+        startLoggers(1);
+        const CliResult result =
+            run({"write", "--logger", addresses(0, 1), "intervals=+5, 3", "--format", "json"});
+        QCOMPARE(result.status, 0);
+        QCOMPARE(JsonOf(result.out).at(0).toObject().value("intervals"),
+                 QJsonValue(QJsonObject{{"data_minutes", 5}, {"heartbeat_minutes", 3}}));
+    }
+
     // Every refused value names its setting and rule, exits with 2 and sends nothing.
     void badInputSendsNothing_data()
     {

@@ -247,8 +247,13 @@ CheckedWrite ParseIntervalsAssignment(const Assignment &assignment)
     const auto change = [data, heartbeat](BlockControls block) {
         return system_parameters::WithIntervals(std::move(block), data, heartbeat);
     };
-    const QJsonObject written{{"data_minutes", NumberOrText(protocol::TrimText(data))},
-                              {"heartbeat_minutes", NumberOrText(protocol::TrimText(heartbeat))}};
+    // The check took each as a whole number of minutes, a sign included as the window
+    // takes it ("+5"): reported as that number.
+    const auto minutes = [](const std::string &text) {
+        return protocol::TryParseInteger(protocol::TrimText(text)).value_or(0);
+    };
+    const QJsonObject written{{"data_minutes", minutes(data)},
+                              {"heartbeat_minutes", minutes(heartbeat)}};
     return SettingWrite{Setting::Intervals, BlockChain(Setting::Intervals, change, written)};
 }
 
