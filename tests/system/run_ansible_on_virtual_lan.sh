@@ -2,9 +2,9 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # The Ansible collection on the PC of a virtual LAN with two substitute loggers on the real
 # ports: ansible-playbook, connection local inside the PC's namespace, applies a profile,
-# applies it again, checks another value, changes it with a diff, reads the loggers as
-# facts and meets a logger that does not answer (ansible_plant_settings.yml asserts what
-# each task returns). Between the steps the loggers' own state files say what they hold
+# applies it again, checks another value, changes it with a diff, gives the APN and the
+# system block in part, reads the loggers as facts and meets a logger that does not answer
+# (ansible_plant_settings.yml asserts what each task returns). Between the steps the loggers' own state files say what they hold
 # and how many write requests they received. Needs root and ansible-playbook (Debian's
 # ansible-core); says "skipped" and exits 77 elsewhere.
 set -euo pipefail
@@ -102,12 +102,16 @@ for k in 1 2; do
     check "logger $k received the operator's write" test "$(writes "$k")" -gt "${written[$k]}"
 done
 
-check "an APN given in part is written" play partial
+check "the profile's system block is written" holds 1 "systemBlock=00002359025803030170"
+check "an APN and a system block given in part are written" play partial
 settle
 for k in 1 2; do
     check "logger $k holds the new APN name" holds "$k" "apnName=site.apn"
     check "logger $k keeps its APN user" holds "$k" "apnUser=plant"
     check "logger $k keeps its APN password" holds "$k" "apnPassword=$apn_password"
+    # GPRS off, every other field of the block as the profile left it.
+    check "logger $k keeps its system block but GPRS" holds "$k" \
+        "systemBlock=00002359025803030160"
 done
 
 check "the facts hold what the loggers hold" play facts

@@ -12,6 +12,9 @@
 #include <QJsonObject>
 #include <QStringList>
 
+#include <optional>
+#include <utility>
+
 namespace fleet {
 namespace {
 
@@ -89,10 +92,15 @@ QJsonObject BlockReport(const BlockControls &block)
     return report;
 }
 
-Checked<BlockControls> BlockFromReport(const QJsonObject &report, const QString &path)
+// The block of a profile's object; the fields it does not name keep those of `base`.
+Checked<BlockControls> BlockFromReport(const QJsonObject &report, const QString &path,
+                                       BlockControls base = {})
 {
-    BlockControls block;
+    BlockControls block = std::move(base);
     for (const TimeField &field : kTimeFields) {
+        if (!report.contains(QLatin1String(field.key))) {
+            continue;
+        }
         const QStringList parts =
             report.value(QLatin1String(field.key)).toString().split(QLatin1Char(':'));
         if (parts.size() != 2) {
@@ -103,6 +111,9 @@ Checked<BlockControls> BlockFromReport(const QJsonObject &report, const QString 
         block.*field.minute = ToWire(parts[1]);
     }
     for (const NumberField &field : kNumberFields) {
+        if (!report.contains(QLatin1String(field.key))) {
+            continue;
+        }
         const Checked<QString> number =
             ProfileWholeNumber(report.value(QLatin1String(field.key)),
                                path + QLatin1Char('.') + QLatin1String(field.key));
@@ -112,6 +123,9 @@ Checked<BlockControls> BlockFromReport(const QJsonObject &report, const QString 
         block.*field.decimal = ToWire(number.value());
     }
     for (const ChoiceField &field : kChoiceFields) {
+        if (!report.contains(QLatin1String(field.key))) {
+            continue;
+        }
         const QString value = report.value(QLatin1String(field.key)).toString();
         if (value == QLatin1String(field.off)) {
             block.*field.item = 0;
@@ -133,9 +147,10 @@ void ReadBlock(LoggerJob &job, std::function<void(const BlockControls &)> done)
     });
 }
 
-// The block written and the block read back must give the same request.
+// The block written and the block read back must give the same request. What is recorded:
+// `written`, or without it the whole block read back.
 void VerifyBlock(LoggerJob &job, Setting setting, const std::string &request,
-                 const QJsonValue &written)
+                 const std::optional<QJsonValue> &written)
 {
     ReadBlock(job, [&job, setting, request, written](const BlockControls &read) {
         const std::string readBack = system_parameters::BuildBlockWrite(read);
@@ -143,15 +158,16 @@ void VerifyBlock(LoggerJob &job, Setting setting, const std::string &request,
             Differs(job, setting, Text(readBack.substr(2)), Text(request.substr(2)));
             return;
         }
-        Recorded(job, setting, written);
+        Recorded(job, setting, written.value_or(BlockReport(read)));
     });
 }
 
 // The steps of every block write: read the block, change it, check and write it as the
 // Set button would, and read it back. A block not read whole is never written back: its
 // fields cut short would change the logger's settings.
-std::function<void(LoggerJob &)>
-BlockChain(Setting setting, std::function<BlockControls(BlockControls)> change, QJsonValue written)
+std::function<void(LoggerJob &)> BlockChain(Setting setting,
+                                            std::function<BlockControls(BlockControls)> change,
+                                            std::optional<QJsonValue> written)
 {
     return [setting, change, written](LoggerJob &job) {
         job.then([&job, setting, change, written] {
@@ -199,6 +215,37 @@ CheckedWrite SystemBlockWrite(const BlockControls &block)
         .wanted = written};
 }
 
+// Any block the Set button would take: it stands in for the fields a block given in part
+// does not name while the given ones are checked.
+const BlockControls kCheckedAgainst{"00", "00", "23", "59", "300", "5", "3", 0, 0, 0, 0};
+
+// A block given in part (from a profile): each given field is checked as a whole block of
+// it would be. The block is read first and the fields not given keep the logger's values;
+// the whole block is then written and read back. What a read reports once written: the
+// fields given.
+CheckedWrite PartialBlockWrite(const QJsonObject &given, const QString &path)
+{
+    const Checked<BlockControls> block = BlockFromReport(given, path, kCheckedAgainst);
+    if (!block.accepted()) {
+        return block.refusal();
+    }
+    const CheckedWrite checked = SystemBlockWrite(block.value());
+    if (!checked.accepted()) {
+        return checked;
+    }
+    const QJsonObject whole = checked.value().wanted->toObject();
+    QJsonObject wanted;
+    for (const QString &key : given.keys()) {
+        wanted.insert(key, whole.value(key));
+    }
+    const auto change = [given, path](const BlockControls &held) {
+        return BlockFromReport(given, path, held).value();
+    };
+    return SettingWrite{.setting = Setting::System,
+                        .addSteps = BlockChain(Setting::System, change, std::nullopt),
+                        .wanted = wanted};
+}
+
 } // namespace
 
 void ReadSystemBlock(LoggerJob &job)
@@ -213,6 +260,9 @@ CheckedProfileSetting SystemBlockFromProfile(const QJsonValue &value, const QStr
     }
     if (auto unknown = UnknownKey(value.toObject(), BlockKeys(), path + QLatin1Char('.'))) {
         return *unknown;
+    }
+    if (value.toObject().size() < BlockKeys().size()) {
+        return AsProfileSetting(PartialBlockWrite(value.toObject(), path));
     }
     const Checked<BlockControls> block = BlockFromReport(value.toObject(), path);
     if (!block.accepted()) {

@@ -115,7 +115,11 @@ options:
                 append info of the logger's device with its serial number.
             type: str
       system:
-        description: The system-parameter block, written as one.
+        description:
+          - The system-parameter block, written as one. Fields left out keep the logger's
+            values (the block is read first, and written back only when the logger's answer
+            holds the whole block), so C(gprs) alone changes only GPRS; the comparison and
+            check mode look at the given fields alone.
         type: dict
         suboptions:
           start:
