@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <QTextStream>
 
+#include <chrono>
 #include <functional>
 #include <optional>
 
@@ -23,6 +24,10 @@ struct Console {
     // A secret asked for with the prompt, read from standard input; nothing when there
     // is none.
     std::function<std::optional<QString>(const QString &prompt)> readSecret;
+    // While requests wait, the progress line is redrawn at this pace, with the time from
+    // this clock (milliseconds since the run began; the run's own when not given).
+    std::chrono::milliseconds progressPace{1000};
+    std::function<qint64()> progressClock = {};
 };
 
 // Runs one verb of tarnwick-cli; `arguments` begin with the program name. Needs a

@@ -4,7 +4,10 @@
 #include "fleet/settings/cellular.h"
 #include "protocol/frame_verdicts.h"
 
+#include <QElapsedTimer>
+
 #include <chrono>
+#include <memory>
 
 namespace cli {
 
@@ -39,17 +42,61 @@ int PrintOutcomes(Console &console, std::vector<fleet::LoggerOutcome> outcomes,
     return failed == 0 ? kAllSucceeded : kSomeFailed;
 }
 
-void PrintProgress(Console &console, const fleet::RunProgress &progress)
+ProgressLine::ProgressLine(Console &console, int total)
+    : m_console(console), m_total(total), m_clock(console.progressClock)
 {
-    console.err << QStringLiteral("\r%1/%2 loggers done, %3 failed, %4 s")
-                       .arg(progress.done)
-                       .arg(progress.total)
-                       .arg(progress.failed)
-                       .arg(static_cast<double>(progress.elapsedMs) / 1000.0, 0, 'f', 1);
-    if (progress.done == progress.total) {
-        console.err << '\n';
+    if (!m_clock) {
+        auto clock = std::make_shared<QElapsedTimer>();
+        clock->start();
+        m_clock = [clock] { return clock->elapsed(); };
     }
-    console.err.flush();
+    m_progress.total = total;
+    m_pace.setInterval(console.progressPace);
+    QObject::connect(&m_pace, &QTimer::timeout, &m_pace, [this] { draw(); });
+    m_pace.start();
+}
+
+void ProgressLine::loggerStarted()
+{
+    ++m_started;
+}
+
+void ProgressLine::loggerFinished(const fleet::RunProgress &progress)
+{
+    ++m_finished;
+    m_progress = progress;
+    draw();
+    if (progress.done == progress.total) {
+        end();
+    }
+}
+
+void ProgressLine::end()
+{
+    m_pace.stop();
+    if (!m_ended && m_width > 0) {
+        m_console.err << '\n';
+        m_console.err.flush();
+    }
+    m_ended = true;
+}
+
+void ProgressLine::draw()
+{
+    if (m_ended) {
+        return;
+    }
+    QString line = QStringLiteral("%1/%2 loggers done, %3 under way, %4 failed, %5 s")
+                       .arg(m_progress.done)
+                       .arg(m_total)
+                       .arg(m_started - m_finished)
+                       .arg(m_progress.failed)
+                       .arg(static_cast<double>(m_clock()) / 1000.0, 0, 'f', 1);
+    const qsizetype width = line.size();
+    line = line.leftJustified(m_width);
+    m_width = width;
+    m_console.err << '\r' << line;
+    m_console.err.flush();
 }
 
 TracePrinter::TracePrinter(Console &console, Secrets secrets)

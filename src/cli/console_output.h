@@ -8,7 +8,9 @@
 #include "transport/datagram_observer.h"
 
 #include <QStringList>
+#include <QTimer>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -26,8 +28,33 @@ int PrintRefusal(Console &console, const QString &verbName, const fleet::Refusal
 int PrintOutcomes(Console &console, std::vector<fleet::LoggerOutcome> outcomes,
                   const QStringList &keys, Format format, Secrets secrets);
 
-// The progress line, rewritten in place: only for a terminal.
-void PrintProgress(Console &console, const fleet::RunProgress &progress);
+// The progress line of a run, rewritten in place on a terminal: the loggers done, under
+// way and failed, and the time since the run began. It is redrawn when a logger finishes
+// and at the console's pace while requests wait; the last logger done ends it.
+class ProgressLine
+{
+public:
+    ProgressLine(Console &console, int total);
+
+    void loggerStarted();
+    void loggerFinished(const fleet::RunProgress &progress);
+    // Ends the line where it stands: nothing is drawn after.
+    void end();
+
+private:
+    void draw();
+
+    Console &m_console;
+    int m_total;
+    int m_started = 0;
+    int m_finished = 0;
+    fleet::RunProgress m_progress;
+    std::function<qint64()> m_clock;
+    QTimer m_pace;
+    // The width drawn last: a shorter line is padded to cover it.
+    qsizetype m_width = 0;
+    bool m_ended = false;
+};
 
 // Prints every datagram on standard error as it crosses the sockets: seconds since the
 // start, direction, socket, peer, the bytes in hexadecimal and as printable text. Unless

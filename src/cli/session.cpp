@@ -190,9 +190,12 @@ void Session::runJobs(Loggers loggers, fleet::FleetRun::JobPlan plan,
     }
     m_run = std::make_unique<fleet::FleetRun>(m_link, m_options.policy, m_options.parallel);
     if (m_console.errIsTerminal) {
+        m_progress = std::make_unique<ProgressLine>(m_console, static_cast<int>(loggers.size()));
+        QObject::connect(m_run.get(), &fleet::FleetRun::loggerStarted, m_run.get(),
+                         [this] { m_progress->loggerStarted(); });
         QObject::connect(
             m_run.get(), &fleet::FleetRun::progressed, m_run.get(),
-            [this](const fleet::RunProgress &progress) { PrintProgress(m_console, progress); });
+            [this](const fleet::RunProgress &progress) { m_progress->loggerFinished(progress); });
     }
     QObject::connect(m_run.get(), &fleet::FleetRun::finished, m_run.get(),
                      [this, next] { next(m_run->outcomes()); });
@@ -226,6 +229,9 @@ int Session::printOutcomes(const Outcomes &outcomes, const QStringList &keys)
 
 void Session::finish(int status)
 {
+    if (m_progress) {
+        m_progress->end();
+    }
     m_interruption.reset();
     m_status = m_interrupted ? kInterrupted : status;
     m_loop.quit();

@@ -87,6 +87,8 @@ private:
     std::unique_ptr<TracePrinter> m_trace;
     std::unique_ptr<fleet::LoggerSweep> m_sweep;
     std::unique_ptr<fleet::FleetRun> m_run;
+    // On a terminal, while jobs run.
+    std::unique_ptr<ProgressLine> m_progress;
     // While jobs run: an interrupt lets the requests under way end, sends nothing more,
     // and the report of what was done is printed.
     std::unique_ptr<Interruption> m_interruption;
