@@ -25,7 +25,7 @@ trap 'rm -rf "$work"' EXIT
 mkdir "$work/bin" "$work/profiles"
 ln -s "$(realpath "$program")" "$work/bin/tarnwick-cli"
 PATH="$work/bin:$PATH"
-touch "$work/profiles/plant.json" "$work/profiles/plant.csv" "$work/profiles/plant.jsonl"
+touch "$work/profiles/plant.json" "$work/profiles/plant.csv" "$work/profiles/handover.jsonl"
 failures=0
 
 # completes LINE: what Tab after LINE offers, sorted, one line.
@@ -74,7 +74,7 @@ tarnwick-cli backup --output WORK/profiles/plant.j|WORK/profiles/plant.json|plan
 tarnwick-cli apply WORK/profiles/pl|WORK/profiles/plant.json|plant.json
 tarnwick-cli watch --logger ||=
 tarnwick-cli commission --max|--max-time|=
-tarnwick-cli report WORK/profiles/pl|WORK/profiles/plant.jsonl|plant.jsonl
+tarnwick-cli report WORK/profiles/|WORK/profiles/handover.jsonl|handover.jsonl
 ROWS
 
 [ "$failures" -eq 0 ] || exit 1
