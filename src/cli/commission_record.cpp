@@ -157,7 +157,16 @@ QString FormatHandover(const std::vector<HandoverLogger> &loggers, Format format
         }
         return QString::fromUtf8(QJsonDocument(list).toJson(QJsonDocument::Indented));
     }
-    const QStringList header{"serial", "ip", "commissioned_at", "setting", "value", "set_at"};
+    return FormatRows(HandoverHeader(), HandoverRows(loggers), format);
+}
+
+QStringList HandoverHeader()
+{
+    return {"serial", "ip", "commissioned_at", "setting", "value", "set_at"};
+}
+
+std::vector<QStringList> HandoverRows(const std::vector<HandoverLogger> &loggers)
+{
     std::vector<QStringList> rows;
     for (const HandoverLogger &logger : loggers) {
         for (const HandoverSetting &setting : logger.settings) {
@@ -165,7 +174,7 @@ QString FormatHandover(const std::vector<HandoverLogger> &loggers, Format format
                             fleet::ReportText(setting.value), setting.setAt});
         }
     }
-    return FormatRows(header, rows, format);
+    return rows;
 }
 
 } // namespace cli

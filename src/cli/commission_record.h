@@ -56,5 +56,8 @@ struct HandoverLogger {
 // with its number.
 fleet::Checked<std::vector<HandoverLogger>> ReadHandover(const QString &path);
 QString FormatHandover(const std::vector<HandoverLogger> &loggers, Format format);
+// The table of the handover: one row per logger and setting, under its header.
+QStringList HandoverHeader();
+std::vector<QStringList> HandoverRows(const std::vector<HandoverLogger> &loggers);
 
 } // namespace cli

@@ -133,6 +133,7 @@ private:
         m_sweep = std::make_unique<fleet::LoggerSweep>(m_session.link(), plan);
         QObject::connect(m_sweep.get(), &fleet::LoggerSweep::finished, m_sweep.get(), [this] {
             const std::vector<fleet::LoggerTarget> found = m_sweep->loggers();
+            m_sweep->disconnect();
             m_sweep.release()->deleteLater();
             take(found);
             if (!m_ending) {
@@ -243,6 +244,8 @@ private:
             if (done == m_runs.end()) {
                 return;
             }
+            // Nothing of it reaches this object once it is gone, not even that second call.
+            fleetRun->disconnect();
             done->release()->deleteLater();
             m_runs.erase(done);
             if (m_ending && m_runs.empty()) {
@@ -284,7 +287,8 @@ private:
             row.why = outcome.failure->message;
             recorded.insert("event", "failed");
             recorded.insert("error", row.why);
-            const QString next = row.attempts < m_setup.attempts
+            const QString next = m_ending ? QStringLiteral("the run ends")
+                                 : row.attempts < m_setup.attempts
                                      ? QStringLiteral("tried again when it answers")
                                      : QStringLiteral("given up");
             event(recorded, QStringLiteral("%1 failed (attempt %2 of %3, %4): %5")
