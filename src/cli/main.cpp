@@ -20,9 +20,12 @@ int main(int argc, char *argv[])
                         std::any_of(argv + 2, argv + argc, [](const char *argument) {
                             return std::strncmp(argument, "--pdf", 5) == 0;
                         });
+#ifndef Q_OS_WIN
+    // Windows' own platform needs no display; elsewhere one may be missing.
     if (paints) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
+#endif
     const std::unique_ptr<QCoreApplication> application =
         paints ? std::make_unique<QGuiApplication>(argc, argv)
                : std::make_unique<QCoreApplication>(argc, argv);
