@@ -56,9 +56,13 @@ _tarnwick_cli()
             mapfile -t COMPREPLY < <(compgen -W "$("$program" --list-settings write 2>/dev/null)" -- "$cur")
             compopt -o nospace 2>/dev/null
             ;;
-        apply)
+        apply | commission)
             # The profile, a JSON file.
             _filedir json
+            ;;
+        report)
+            # The commissioning record, JSON Lines.
+            _filedir jsonl
             ;;
     esac
 }

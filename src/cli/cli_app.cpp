@@ -22,12 +22,14 @@ const char kUsage[] = R"(Usage: tarnwick-cli VERB [options]
 Reads and writes the settings of many PV data loggers at once.
 
 Verbs:
-  search   find the loggers of a network
-  read     read settings of loggers
-  write    write settings to loggers, each read back
-  backup   save every readable setting of one logger as a profile
-  apply    write a profile to many loggers, each setting read back
-  watch    read one logger's signal quality again and again
+  search      find the loggers of a network
+  read        read settings of loggers
+  write       write settings to loggers, each read back
+  backup      save every readable setting of one logger as a profile
+  apply       write a profile to many loggers, each setting read back
+  watch       read one logger's signal quality again and again
+  commission  write a profile and a plan to each logger as it comes up, with a record
+  report      turn a commissioning record into the handover document
 
 tarnwick-cli VERB --help describes a verb; tarnwick-cli --version prints the version.
 Exit status: 0 every logger succeeded, 1 some logger failed, 2 bad usage or input,
@@ -36,7 +38,8 @@ Exit status: 0 every logger succeeded, 1 some logger failed, 2 bad usage or inpu
 
 std::optional<Verb> VerbNamed(const QString &name)
 {
-    for (Verb (*verb)() : {SearchVerb, ReadVerb, WriteVerb, BackupVerb, ApplyVerb, WatchVerb}) {
+    for (Verb (*verb)() : {SearchVerb, ReadVerb, WriteVerb, BackupVerb, ApplyVerb, WatchVerb,
+                              CommissionVerb, ReportVerb}) {
         if (Verb candidate = verb(); name == QLatin1String(candidate.name)) {
             return candidate;
         }

@@ -5,14 +5,30 @@
 #include "secret_input.h"
 #include "wire_text/wire_text.h"
 
-#include <QCoreApplication>
+#include <QGuiApplication>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 #include <unistd.h>
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication application(argc, argv);
+    // Only report --pdf paints: Qt GUI on the offscreen platform, so that it needs no display.
+    const bool paints = argc > 2 && std::strcmp(argv[1], "report") == 0 &&
+                        std::any_of(argv + 2, argv + argc, [](const char *argument) {
+                            return std::strncmp(argument, "--pdf", 5) == 0;
+                        });
+#ifndef Q_OS_WIN
+    // Windows' own platform needs no display; elsewhere one may be missing.
+    if (paints) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+#endif
+    const std::unique_ptr<QCoreApplication> application =
+        paints ? std::make_unique<QGuiApplication>(argc, argv)
+               : std::make_unique<QCoreApplication>(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tarnwick-cli"));
     QTextStream out(stdout);
     QTextStream err(stderr);

@@ -15,7 +15,9 @@ namespace {
 
 using Row = QStringList;
 
-QString Render(const Row &header, const std::vector<Row> &rows, Format format)
+} // namespace
+
+QString FormatRows(const QStringList &header, const std::vector<QStringList> &rows, Format format)
 {
     QString text;
     if (format == Format::Csv) {
@@ -45,8 +47,6 @@ QString Render(const Row &header, const std::vector<Row> &rows, Format format)
     }
     return text;
 }
-
-} // namespace
 
 QString CsvRecord(const QStringList &fields)
 {
@@ -116,7 +116,7 @@ QString FormatLoggers(const std::vector<fleet::LoggerTarget> &loggers, Format fo
     for (const fleet::LoggerTarget &logger : loggers) {
         rows.push_back({logger.serial, logger.address.toString(), logger.version});
     }
-    return Render({"serial", "ip", "version"}, rows, format);
+    return FormatRows({"serial", "ip", "version"}, rows, format);
 }
 
 QString FormatOutcomes(const std::vector<fleet::LoggerOutcome> &outcomes, const QStringList &keys,
@@ -150,7 +150,7 @@ QString FormatOutcomes(const std::vector<fleet::LoggerOutcome> &outcomes, const 
         row.append(outcome.succeeded() ? QString() : outcome.failure->message);
         rows.push_back(row);
     }
-    return Render(header, rows, format);
+    return FormatRows(header, rows, format);
 }
 
 } // namespace cli

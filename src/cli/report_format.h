@@ -26,6 +26,9 @@ QString ForTerminal(const QString &text);
 QString CsvRecord(const QStringList &fields);
 QString TableLine(const QStringList &cells, const std::vector<qsizetype> &widths);
 
+// A header and its rows as CSV, or as a table whose cells reach the terminal as text.
+QString FormatRows(const QStringList &header, const std::vector<QStringList> &rows, Format format);
+
 // The loggers found by a search: serial, ip and version.
 QString FormatLoggers(const std::vector<fleet::LoggerTarget> &loggers, Format format);
 

@@ -27,13 +27,20 @@ void AddSearchOptions(QCommandLineParser &parser, AllOption all)
     if (all == AllOption::Offered) {
         parser.addOption({"all", "Every logger a search finds."});
     }
+    AddWhereOptions(parser);
     parser.addOptions({
-        {"network", "The /24 network to search.", "A.B.C.0/24"},
-        {"range", "The addresses to search: a CIDR block or FIRST-LAST.", "range"},
         {"wait", "Milliseconds to wait for answers after the last probe (default 3000).", "ms",
          "3000"},
         {"probes", "Times each address is probed (default 2, at most 10).", "n", "2"},
         {"expect", "Loggers the search must find; fewer is a failure (default 1).", "n", "1"},
+    });
+}
+
+void AddWhereOptions(QCommandLineParser &parser)
+{
+    parser.addOptions({
+        {"network", "The /24 network to search.", "A.B.C.0/24"},
+        {"range", "The addresses to search: a CIDR block or FIRST-LAST.", "range"},
     });
 }
 
@@ -42,8 +49,6 @@ void AddSerialWaitOption(QCommandLineParser &parser)
     parser.addOption({"wait", "Milliseconds to wait for the logger's serial number (default 1000).",
                       "ms", "1000"});
 }
-
-namespace {
 
 fleet::Checked<std::variant<SweptRange, PcNetwork>> ParseWhere(const QCommandLineParser &parser)
 {
@@ -70,8 +75,6 @@ fleet::Checked<std::variant<SweptRange, PcNetwork>> ParseWhere(const QCommandLin
     }
     return {PcNetwork{}};
 }
-
-} // namespace
 
 fleet::Checked<SearchArea> ParseSearchArea(const QCommandLineParser &parser)
 {

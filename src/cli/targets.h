@@ -54,6 +54,11 @@ void AddLoggerOption(QCommandLineParser &parser);
 enum class AllOption { Offered, NotOffered };
 void AddSearchOptions(QCommandLineParser &parser, AllOption all);
 void AddSerialWaitOption(QCommandLineParser &parser);
+// --network and --range alone, for a verb that searches its own way.
+void AddWhereOptions(QCommandLineParser &parser);
+
+// Where --network or --range says to search, or the PC's network when neither is given.
+fleet::Checked<std::variant<SweptRange, PcNetwork>> ParseWhere(const QCommandLineParser &parser);
 
 // The range of --network or --range, or else the PC's network, with --probes and
 // --expect.

@@ -27,5 +27,7 @@ Verb WriteVerb();
 Verb BackupVerb();
 Verb ApplyVerb();
 Verb WatchVerb();
+Verb CommissionVerb();
+Verb ReportVerb();
 
 } // namespace cli

@@ -1,20 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "reports/list_table.h"
 #include "save_file_chooser.h"
-
-#include <QList>
-#include <QStringList>
 
 #include <optional>
 
 class QTreeWidget;
-
-// A report list's column captions and its rows, top to bottom, one text per column.
-struct ListTable {
-    QStringList header;
-    QList<QStringList> rows;
-};
 
 ListTable ListContents(const QTreeWidget &list);
 

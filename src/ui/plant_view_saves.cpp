@@ -4,7 +4,7 @@
 
 #include "plant_view_window.h"
 
-#include "plant_report.h"
+#include "reports/plant_report.h"
 #include "plant_table_model.h"
 
 #include "fleet/profile.h"

@@ -2,7 +2,7 @@
 #include "plant_view_window.h"
 
 #include "apply_difference_dialog.h"
-#include "plant_report.h"
+#include "reports/plant_report.h"
 #include "plant_table_model.h"
 #include "form_lock.h"
 #include "signal_bar_delegate.h"

@@ -907,6 +907,8 @@ private slots:
             << "--interval needs a whole number from 500 to 60000, not '60001'";
         QTest::newRow("watch count 0")
             << watch + QStringList{"--count", "0"} << "--count needs a whole number from 1";
+        QTest::newRow("commission without a plan")
+            << QStringList{"commission", "plant.json"} << "commission needs --plan PLAN.csv";
         QTest::newRow("watch two loggers")
             << QStringList{"watch", "--logger", "127.0.0.2,127.0.0.3"}
             << "watch takes exactly one --logger";
@@ -2020,6 +2022,116 @@ private slots:
         QTest::qWait(300);
         QCOMPARE(requestsTo(0), sent);
         QVERIFY(std::signal(SIGINT, handlerBefore) == handlerBefore);
+    }
+
+    // Each planned logger that answers is commissioned; the third logger, not in the
+    // plan, is never written; a row whose logger never answers ends the run at --max-time.
+    void commissionWritesThePlannedLoggersAlone_data()
+    {
+        QTest::addColumn<QStringList>("serials");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("both planned answer") << QStringList{"SN-001", "SN-002"} << 0
+                                             << "SN-003 at 127.0.0.4: not in the plan";
+        QTest::newRow("one planned never answers")
+            << QStringList{"SN-001", "SN-404"} << 1
+            << "--max-time 1 s reached; not commissioned: SN-404\n";
+    }
+
+    void commissionWritesThePlannedLoggersAlone()
+    {
+        QFETCH(QStringList, serials);
+        QFETCH(int, status);
+        QFETCH(QString, message);
+        startLoggers(3);
+        logger(0).settings().cellular.apnPassword = "0ld";
+        QTemporaryDir directory;
+        const QString profile = directory.filePath("plant.json");
+        const QString plan = directory.filePath("plant.csv");
+        const QString record = directory.filePath("record.jsonl");
+        QFile file(profile);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(R"({"format":"tarnwick-profile","version":1,"settings":{)"
+                   R"("apn":{"name":"plant.apn","user":"plant","password":"s3cret"},)"
+                   R"("operator":"Field Tel"}})");
+        file.close();
+        QFile planFile(plan);
+        QVERIFY(planFile.open(QIODevice::WriteOnly));
+        planFile.write("serial,ip,mask,gateway\n");
+        for (int row = 0; row < serials.size(); ++row) {
+            // Each logger keeps its address: the plan gives it the mask and gateway.
+            planFile.write(QStringLiteral("%1,%2,255.0.0.0,127.0.0.1\n")
+                               .arg(serials[row], LoggerAddress(row).toString())
+                               .toLatin1());
+        }
+        planFile.close();
+        const CliResult result =
+            run({"commission", profile, "--plan", plan, "--range", allRange(), "--record",
+                 record, "--interval", "200", "--max-time", "1"});
+        QCOMPARE(result.status, status);
+        QVERIFY2(result.err.contains(message), qPrintable(result.err));
+        QCOMPARE(logger(0).settings().cellular.apnPassword, std::string("s3cret"));
+        QCOMPARE(logger(0).settings().network.gateway, std::string("127.0.0.1"));
+        QCOMPARE(WritesAmong(logger(2).endpoint().requests()), QStringList());
+        QFile written(record);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        const QByteArray lines = written.readAll();
+        QVERIFY2(!lines.contains("s3cret") && !lines.contains("0ld"), lines.constData());
+        QVERIFY2(lines.contains(R"("apn":{"after":{"name":"plant.apn","password":"********")"),
+                 lines.constData());
+    }
+
+    // The handover document gives what each logger holds after its last run and when
+    // each value was set: a value found held already keeps the time it was written.
+    void handoverHoldsTheLatestValues_data()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("table")
+            << "table"
+            << "serial  ip        commissioned_at  setting   value        set_at\n"
+               "SN-1    10.0.0.9  T2               operator  Field Tel    T1\n"
+               "SN-1    10.0.0.9  T2               ip        ip=10.0.0.9  T2\n";
+        QTest::newRow("csv") << "csv"
+                             << "serial,ip,commissioned_at,setting,value,set_at\n"
+                                "SN-1,10.0.0.9,T2,operator,Field Tel,T1\n"
+                                "SN-1,10.0.0.9,T2,ip,ip=10.0.0.9,T2\n";
+        QTest::newRow("json")
+            << "json"
+            << R"([{"commissioned_at":"T2","ip":"10.0.0.9","serial":"SN-1","settings":)"
+               R"({"ip":{"set_at":"T2","value":{"ip":"10.0.0.9"}},)"
+               R"("operator":{"set_at":"T1","value":"Field Tel"}}}])";
+    }
+
+    void handoverHoldsTheLatestValues()
+    {
+        QFETCH(QString, format);
+        QFETCH(QString, expected);
+        QTemporaryDir directory;
+        const QString record = directory.filePath("record.jsonl");
+        QFile file(record);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(R"({"event":"failed","time":"T1","serial":"SN-1","address_after":"10.0.0.5",)"
+                   R"("settings":{"operator":{"status":"changed","after":"Field Tel"},)"
+                   R"("ip":{"status":"failed","error":"no answer"}}})"
+                   "\n"
+                   R"({"event":"done","time":"T2","serial":"SN-1","address_after":"10.0.0.9",)"
+                   R"("settings":{"operator":{"status":"unchanged","after":"Field Tel"},)"
+                   R"("ip":{"status":"changed","after":{"ip":"10.0.0.9"}}}})"
+                   "\n");
+        file.close();
+        // Nothing is sent: none of the defaults of run(), which set up the sockets.
+        CliResult result;
+        QTextStream out(&result.out);
+        QTextStream err(&result.err);
+        cli::Console console{out, err, false, {}};
+        result.status = cli::RunCli({"tarnwick-cli", "report", record, "--format", format}, console);
+        QCOMPARE(result.status, 0);
+        QCOMPARE(format == QLatin1String("json")
+                     ? QString::fromUtf8(QJsonDocument::fromJson(result.out.toUtf8())
+                                             .toJson(QJsonDocument::Compact))
+                     : result.out,
+                 expected);
     }
 
     // A run on given loggers binds the command port alone; only a search binds the search

@@ -25,7 +25,7 @@ trap 'rm -rf "$work"' EXIT
 mkdir "$work/bin" "$work/profiles"
 ln -s "$(realpath "$program")" "$work/bin/tarnwick-cli"
 PATH="$work/bin:$PATH"
-touch "$work/profiles/plant.json" "$work/profiles/plant.csv"
+touch "$work/profiles/plant.json" "$work/profiles/plant.csv" "$work/profiles/handover.jsonl"
 failures=0
 
 # completes LINE: what Tab after LINE offers, sorted, one line.
@@ -63,7 +63,7 @@ while IFS='|' read -r line expected zsh_expected; do
     }
 done <<'ROWS'
 tarnwick-cli wr|write|=
-tarnwick-cli |--help --version apply backup read search watch write|=
+tarnwick-cli |--help --version apply backup commission read report search watch write|=
 tarnwick-cli write op|operator=|=
 tarnwick-cli write --logger 192.0.2.1 dev|devices+= devices=|=
 tarnwick-cli read sig|signal|=
@@ -73,6 +73,8 @@ tarnwick-cli read --format j|json|=
 tarnwick-cli backup --output WORK/profiles/plant.j|WORK/profiles/plant.json|plant.json
 tarnwick-cli apply WORK/profiles/pl|WORK/profiles/plant.json|plant.json
 tarnwick-cli watch --logger ||=
+tarnwick-cli commission --max|--max-time|=
+tarnwick-cli report WORK/profiles/|WORK/profiles/handover.jsonl|handover.jsonl
 ROWS
 
 [ "$failures" -eq 0 ] || exit 1

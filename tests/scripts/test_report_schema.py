@@ -113,6 +113,17 @@ class ReportSchemaTest(unittest.TestCase):
         self.assertHolds(self.run_cli("apply", minutes_alone, "--logger",
                                       ",".join([LOGGERS[1], SILENT]), status=1), "applyReport")
 
+        # The first logger commissioned, the second listed as not in the plan; the record
+        # turned into the handover document.
+        plan = os.path.join(self.directory.name, "plan.csv")
+        with open(plan, "w") as rows:
+            rows.write("serial,ip,mask,gateway\nSN-1,127.0.0.2,255.0.0.0,127.0.0.1\n")
+        record = os.path.join(self.directory.name, "record.jsonl")
+        self.assertHolds(self.run_cli("commission", minutes_alone, "--plan", plan, "--range",
+                                      "127.0.0.2-127.0.0.3", "--record", record,
+                                      "--max-time", "30"), "commissionReport")
+        self.assertHolds(self.run_cli("report", record), "handoverReport")
+
 
 if __name__ == "__main__":
     unittest.main(argv=sys.argv[:1])

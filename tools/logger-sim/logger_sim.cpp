@@ -99,6 +99,9 @@ void LoggerSim::readCommands()
 {
     while (m_commandSocket.hasPendingDatagrams()) {
         const QNetworkDatagram datagram = m_commandSocket.receiveDatagram();
+        if (m_misbehaviour.silent) {
+            continue;
+        }
         emit datagramReceived(datagram.data(), datagram.senderAddress());
         const std::string bytes = datagram.data().toStdString();
         // One request per datagram: ESC payload CRC ENQ.
@@ -122,6 +125,9 @@ void LoggerSim::readProbes()
     static const std::string probe{'\xFF', '\x04', '\x03', '\xFB'};
     while (m_searchSocket.hasPendingDatagrams()) {
         const QNetworkDatagram datagram = m_searchSocket.receiveDatagram();
+        if (m_misbehaviour.silent) {
+            continue;
+        }
         emit datagramReceived(datagram.data(), datagram.senderAddress());
         if (datagram.data().toStdString() != probe) {
             continue;

@@ -33,6 +33,8 @@ struct LoggerMisbehaviour {
     // sent to its broadcast address.
     std::optional<QHostAddress> probeAnswerFrom;
     int probesUnanswered = 0; // the first probes received go unanswered
+    // Hears nothing at all, neither probe nor command: a logger not powered up yet.
+    bool silent = false;
     // Answer the next request with this command code this late, once.
     struct LateAnswer {
         std::string command;

@@ -42,6 +42,7 @@ struct Options {
     LoggerMisbehaviour misbehaviour;
     bool verbose = false;
     QString stateFile;
+    int powerOnAfterMs = 0;
 };
 
 [[noreturn]] void Fail(const QString &message)
@@ -122,6 +123,10 @@ Options ParseOptions(const QCoreApplication &application)
          "after the last (comma-separated; an empty value leaves that request "
          "unanswered).",
          "values"},
+        {"power-on-after",
+         "Stay silent, answering neither the probe nor any command, until this many "
+         "milliseconds after start, as a logger powered up later.",
+         "ms", "0"},
         {"verbose", "Log every datagram received and sent, in hex, on stderr."},
         {"state-file", "Write the settings to this file after every request.", "file"},
     });
@@ -154,6 +159,12 @@ Options ParseOptions(const QCoreApplication &application)
     if (!ok || options.misbehaviour.dropRate < 0.0 || options.misbehaviour.dropRate > 1.0) {
         Fail(QStringLiteral("--drop-rate needs a number from 0 to 1, not '%1'").arg(parser.value("drop-rate")));
     }
+    options.powerOnAfterMs = parser.value("power-on-after").toInt(&ok);
+    if (!ok || options.powerOnAfterMs < 0) {
+        Fail(QStringLiteral("--power-on-after needs milliseconds, not '%1'")
+                 .arg(parser.value("power-on-after")));
+    }
+    options.misbehaviour.silent = options.powerOnAfterMs > 0;
     options.misbehaviour.badCrc = parser.isSet("bad-crc");
     options.misbehaviour.lowerCaseCrc = parser.isSet("lower-case-crc");
     options.misbehaviour.splitFrame = parser.isSet("split");
@@ -253,6 +264,10 @@ int main(int argc, char *argv[])
                  .arg(options.address.toString())
                  .arg(options.commandPort)
                  .arg(options.searchPort));
+    }
+    if (options.powerOnAfterMs > 0) {
+        QTimer::singleShot(options.powerOnAfterMs, &logger.endpoint(),
+                           [&logger] { logger.endpoint().misbehaviour().silent = false; });
     }
     std::fprintf(stderr, "logger-sim %s (%s) on %s, command port %u, search port %u\n",
                  options.identity.serial.c_str(), options.identity.version.c_str(),

@@ -8,7 +8,7 @@
 #include "ui/apply_difference_dialog.h"
 #include "ui/logger_list_menu.h"
 #include "ui/main_window.h"
-#include "ui/plant_report.h"
+#include "reports/plant_report.h"
 #include "ui/plant_table_model.h"
 #include "ui/plant_view_window.h"
 #include "window_harness.h"

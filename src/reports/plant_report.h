@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "list_export.h"
+#include "list_table.h"
 
 #include <QDateTime>
 #include <QString>
@@ -16,10 +16,12 @@ class QRect;
 struct PlantReportHeading {
     QDateTime when;
     QString pc; // the PC's name and address
+    QString title = QStringLiteral("Plant report");
+    qsizetype loggers = -1; // the count in the heading; the table's rows when not given
 };
 
 // The plant report a technician hands over after commissioning: a landscape A4 PDF with
-// the date, the PC and the table of every logger's settings (its passwords already
+// the title, the date, the PC and the table of every logger's settings (its passwords already
 // masked), continued on further pages, each with the column captions, when the plant
 // does not fit on one. Written whole or not at all; returns the reason on failure.
 std::optional<QString> WritePlantReport(const QString &path, const PlantReportHeading &heading,

@@ -101,8 +101,7 @@ void PaintPlantReport(QPainter &painter, const QRect &page, const std::function<
     font.setBold(true);
     painter.setFont(font);
     const int titleHeight = painter.fontMetrics().height();
-    painter.drawText(QRect(0, 0, page.width(), titleHeight), Qt::AlignLeft,
-                     QStringLiteral("Plant report"));
+    painter.drawText(QRect(0, 0, page.width(), titleHeight), Qt::AlignLeft, heading.title);
 
     font.setBold(false);
     font.setPointSizeF(TablePoints(painter, font, table, page.width()));
@@ -114,7 +113,7 @@ void PaintPlantReport(QPainter &painter, const QRect &page, const std::function<
     painter.drawText(QRect(0, top, page.width(), rowHeight), Qt::AlignLeft | Qt::AlignVCenter,
                      QStringLiteral("Date: %1     PC: %2     Loggers: %3")
                          .arg(heading.when.toString(QStringLiteral("yyyy-MM-dd HH:mm")), heading.pc)
-                         .arg(table.rows.size()));
+                         .arg(heading.loggers >= 0 ? heading.loggers : table.rows.size()));
     top += rowHeight * 2;
 
     const QList<int> widths = ColumnWidths(painter, captionFont, font, table, page.width());
@@ -148,7 +147,7 @@ std::optional<QString> WritePlantReport(const QString &path, const PlantReportHe
         writer.setResolution(kResolutionDpi);
         writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape,
                                          QMarginsF(12, 12, 12, 12), QPageLayout::Millimeter));
-        writer.setTitle(QStringLiteral("Plant report"));
+        writer.setTitle(heading.title);
         writer.setCreator(QStringLiteral("tarnwick"));
         QPainter painter(&writer);
         PaintPlantReport(
