@@ -9,7 +9,8 @@
 #include <QString>
 
 // The cellular settings of a logger: APN, SIM PIN (write only), telecom operator, signal
-// quality (read only) and front-end computer time.
+// quality (read only) and front-end computer time. The telecom operator, one quoted text,
+// is read and written as every such setting is (quoted_text.h).
 namespace fleet {
 
 class LoggerJob;
@@ -23,10 +24,6 @@ QJsonObject WithSecretsHidden(QJsonObject values);
 
 CheckedWrite ParsePinAssignment(const Assignment &assignment);
 CheckedProfileSetting PinFromProfile(const QJsonValue &value, const QString &path);
-
-void ReadOperator(LoggerJob &job);
-CheckedWrite ParseOperatorAssignment(const Assignment &assignment);
-CheckedProfileSetting OperatorFromProfile(const QJsonValue &value, const QString &path);
 
 // The report holds a level of the scale as a number, "unknown" when the modem does not
 // know, or the characters received when they are no level.
