@@ -51,6 +51,7 @@ struct PlantColumnSpec {
     const char *caption; // "Operator"
     const char *field;   // the field of an object value; nullptr: the value itself
     ColumnKind kind;
+    int place; // where the plant view puts it: columns run by place, left to right
 };
 
 // Everything the tool knows of one setting. The command line, its help and error texts,
