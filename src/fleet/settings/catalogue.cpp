@@ -392,6 +392,7 @@ QByteArray SettingsDescription()
             {"fields", QJsonArray::fromStringList(row.fields)},
             {"readable", row.read != nullptr},
             {"writable", row.parse != nullptr},
+            {"applied", row.fromProfile != nullptr},
             {"set_forms", QJsonArray::fromStringList(row.setForms)},
             {"append_form", row.appendForm.isEmpty() ? QJsonValue() : QJsonValue(row.appendForm)},
             {"example", row.example.isEmpty() ? QJsonValue() : QJsonValue(row.example)},
