@@ -315,32 +315,38 @@ CheckedProfileSetting ApnFromProfile(const QJsonValue &value, const QString &pat
 
 namespace {
 
-QJsonObject PasswordHidden(QJsonObject apn)
+QJsonObject FieldHidden(QJsonObject value, const QString &field)
 {
-    // An empty password stays empty, as the traffic log shows it: none is set.
-    if (!apn.value("password").toString().isEmpty()) {
-        apn.insert("password", QString::fromLatin1(protocol::kHiddenSecret.data(),
-                                                   protocol::kHiddenSecret.size()));
+    // An empty secret stays empty, as the traffic log shows it: none is set.
+    if (!value.value(field).toString().isEmpty()) {
+        value.insert(field, QString::fromLatin1(protocol::kHiddenSecret.data(),
+                                                protocol::kHiddenSecret.size()));
     }
-    return apn;
+    return value;
 }
 
 } // namespace
 
 QJsonObject WithSecretsHidden(QJsonObject values)
 {
-    const QString key = ReportKey(Setting::Apn);
-    if (!values.value(key).isObject()) {
-        return values;
-    }
-    QJsonObject apn = PasswordHidden(values.value(key).toObject());
-    // An apply's entry holds the APN as read, as it was and as wanted.
-    for (const char *part : {"value", "was", "wanted"}) {
-        if (apn.value(part).isObject()) {
-            apn.insert(part, PasswordHidden(apn.value(part).toObject()));
+    // Every setting whose value holds a secret field, as its spec names it. A setting
+    // secret as a whole is never recorded: a logger cannot read it back.
+    for (const SettingSpec &setting : Catalogue()) {
+        const QString key = QLatin1String(setting.reportKey);
+        if (setting.secret == nullptr || *setting.secret == '\0' ||
+            !values.value(key).isObject()) {
+            continue;
         }
+        const QString field = QLatin1String(setting.secret);
+        QJsonObject value = FieldHidden(values.value(key).toObject(), field);
+        // An apply's entry holds the value as read, as it was and as wanted.
+        for (const char *part : {"value", "was", "wanted"}) {
+            if (value.value(part).isObject()) {
+                value.insert(part, FieldHidden(value.value(part).toObject(), field));
+            }
+        }
+        values.insert(key, value);
     }
-    values.insert(key, apn);
     return values;
 }
 

@@ -18,8 +18,9 @@ class LoggerJob;
 void ReadApn(LoggerJob &job);
 CheckedWrite ParseApnAssignment(const Assignment &assignment);
 CheckedProfileSetting ApnFromProfile(const QJsonValue &value, const QString &path);
-// A logger's recorded settings with a non-empty APN password replaced by the hidden
-// secret's text. The PIN is never recorded: a logger cannot read it back.
+// A logger's recorded settings with each non-empty secret field (the APN password, as the
+// catalogue names it) replaced by the hidden secret's text. The PIN is never recorded: a
+// logger cannot read it back.
 QJsonObject WithSecretsHidden(QJsonObject values);
 
 CheckedWrite ParsePinAssignment(const Assignment &assignment);
