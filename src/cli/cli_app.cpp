@@ -48,9 +48,13 @@ std::optional<Verb> VerbNamed(const QString &name)
 }
 
 // The words a SETTING argument of the verb starts with, one a line, for the shells'
-// completion: "ip" for read, "ip=" and "devices+=" for write. Not in the usage.
+// completion: "ip" for read, "ip=" and "devices+=" for write; with "json", every setting
+// described for other programs (the Ansible modules). Not in the usage.
 QString SettingWords(const QString &verbName)
 {
+    if (verbName == QLatin1String("json")) {
+        return QString::fromUtf8(fleet::SettingsDescription());
+    }
     QStringList words;
     if (verbName == QLatin1String("read")) {
         words = fleet::ReadableSettingNames();

@@ -2,6 +2,8 @@
 #include "cellular_link_codec.h"
 
 #include "protocol/frame_verdicts.h"
+#include "protocol/request.h"
+#include "quoted_text_codec.h"
 #include "protocol/text.h"
 
 #include <algorithm>
@@ -91,8 +93,7 @@ std::optional<std::string> RefusedApnValue(const ApnSettings &apn)
 
 std::optional<std::string> RefusedOperator(std::string_view telecomOperator)
 {
-    return protocol::RefusedRequestText(protocol::TrimText(telecomOperator),
-                                        protocol::CommasInAnswer::Kept);
+    return quoted_text::Refused(telecomOperator);
 }
 
 std::optional<std::string> RefusedPinDigits(std::string_view pin)
@@ -131,12 +132,13 @@ std::string BuildPinWrite(std::string_view pin)
 
 std::string BuildOperatorWrite(std::string_view telecomOperator)
 {
-    return "CW\"" + protocol::TrimText(telecomOperator) + "\"";
+    return quoted_text::BuildWrite(protocol::command_codes::kOperatorWrite, telecomOperator)
+        .payload;
 }
 
 std::string ParseOperatorAnswer(std::string_view payload)
 {
-    return Inner(payload, 2, 1);
+    return quoted_text::ParseAnswer(payload);
 }
 
 std::string ParseSignalQualityAnswer(std::string_view payload)

@@ -30,7 +30,9 @@ private:
     char m_text[2];
 };
 
-// Every code the tool sends to a logger's command port.
+// The codes the window's command families and the fleet's family files send to a logger's
+// command port. A setting read and written through its row of the catalogue alone (one
+// quoted text) names its two codes in that row.
 namespace command_codes {
 
 inline constexpr CommandCode kIpConfigurationRead{"ER"};

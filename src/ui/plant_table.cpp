@@ -9,25 +9,27 @@
 #include <QJsonObject>
 
 #include <algorithm>
+#include <cstring>
 #include <map>
 
 namespace {
 
 const QString kMaskedPassword = QStringLiteral("********");
 
-QJsonObject ObjectValue(const PlantRow &row, const char *reportKey)
+// The reported value a setting column shows: the setting's value, or one field of it.
+QJsonValue ColumnValue(const PlantRow &row, const PlantSettingColumn &column)
 {
-    return row.outcome.values.value(QLatin1String(reportKey)).toObject();
+    const QJsonValue value = row.outcome.values.value(QLatin1String(column.reportKey));
+    return column.spec.field == nullptr ? value
+                                        : value.toObject().value(QLatin1String(column.spec.field));
 }
 
-QString TextValue(const PlantRow &row, const char *reportKey)
+const PlantSettingColumn *SettingColumn(int column)
 {
-    return row.outcome.values.value(QLatin1String(reportKey)).toString();
-}
-
-bool HasValue(const PlantRow &row, const char *reportKey)
-{
-    return row.outcome.values.contains(QLatin1String(reportKey));
+    const auto &columns = PlantSettingColumns();
+    const int at = column - PlantFirstSettingColumn;
+    return at >= 0 && at < static_cast<int>(columns.size()) ? &columns[static_cast<std::size_t>(at)]
+                                                             : nullptr;
 }
 
 QString IpConfigurationText(const QJsonObject &ip)
@@ -62,9 +64,54 @@ QString ReportedText(const QJsonValue &value)
     return value.isDouble() ? QString::number(value.toInteger()) : value.toString();
 }
 
-QString SystemField(const PlantRow &row, const char *key)
+QString SettingCellText(const PlantRow &row, const PlantSettingColumn &column)
 {
-    return ReportedText(ObjectValue(row, "system").value(QLatin1String(key)));
+    const QJsonValue value = ColumnValue(row, column);
+    switch (column.spec.kind) {
+    case fleet::ColumnKind::Text:
+    case fleet::ColumnKind::OwnText:
+    case fleet::ColumnKind::Number:
+        return ReportedText(value);
+    case fleet::ColumnKind::Secret:
+        return value.toString().isEmpty() ? QString() : kMaskedPassword;
+    case fleet::ColumnKind::MinutesOfSeconds: {
+        // In whole minutes, rounded up, as the window's interval row shows it.
+        const QString seconds = ReportedText(value);
+        return seconds.isEmpty() ? QString() : QString::number((seconds.toInt() + 59) / 60);
+    }
+    case fleet::ColumnKind::Count:
+        return value.isArray() ? QString::number(value.toArray().size()) : QString();
+    case fleet::ColumnKind::IpConfiguration:
+        return value.isObject() ? IpConfigurationText(value.toObject()) : QString();
+    case fleet::ColumnKind::SignalLevel:
+        return SignalText(row);
+    }
+    return {};
+}
+
+QString SettingComparedValue(const PlantRow &row, const PlantSettingColumn &column)
+{
+    const QJsonValue value = ColumnValue(row, column);
+    switch (column.spec.kind) {
+    case fleet::ColumnKind::OwnText:
+    case fleet::ColumnKind::SignalLevel:
+        return {};
+    case fleet::ColumnKind::IpConfiguration: {
+        const QString text = SettingCellText(row, column);
+        const QJsonObject ip = value.toObject();
+        return text == QLatin1String("DHCP") || text.isEmpty()
+                   ? text
+                   : ip.value(QLatin1String("mask")).toString() + QLatin1Char('/') +
+                         ip.value(QLatin1String("gateway")).toString();
+    }
+    case fleet::ColumnKind::Secret:
+        // The secret itself, never shown: a logger with another one stands out.
+        return row.outcome.values.contains(QLatin1String(column.reportKey))
+                   ? QStringLiteral("secret:") + value.toString()
+                   : QString();
+    default:
+        return SettingCellText(row, column);
+    }
 }
 
 QString ApplyStatusText(const PlantRow &row)
@@ -133,113 +180,104 @@ bool TakeApplyReadBack(PlantRow &row)
 
 cellular::SignalReading PlantSignalReading(const PlantRow &row)
 {
-    return fleet::SignalReadingOfReport(row.outcome.values.value(QLatin1String("signal")));
+    return fleet::SignalReadingOfReport(
+        row.outcome.values.value(fleet::ReportKey(fleet::Setting::Signal)));
+}
+
+const std::vector<PlantSettingColumn> &PlantSettingColumns()
+{
+    static const std::vector<PlantSettingColumn> columns = [] {
+        std::vector<PlantSettingColumn> all;
+        for (const fleet::SettingSpec &setting : fleet::Catalogue()) {
+            for (const fleet::PlantColumnSpec &column : setting.columns) {
+                all.push_back({setting.setting, setting.reportKey, column});
+            }
+        }
+        std::stable_sort(all.begin(), all.end(),
+                         [](const PlantSettingColumn &left, const PlantSettingColumn &right) {
+                             return left.spec.place < right.spec.place;
+                         });
+        return all;
+    }();
+    return columns;
+}
+
+int PlantColumnOf(fleet::Setting setting, const char *field)
+{
+    const auto &columns = PlantSettingColumns();
+    for (std::size_t at = 0; at < columns.size(); ++at) {
+        const PlantSettingColumn &column = columns[at];
+        const bool sameField = field == nullptr ? column.spec.field == nullptr
+                               : column.spec.field != nullptr &&
+                                     std::strcmp(field, column.spec.field) == 0;
+        if (column.setting == setting && sameField) {
+            return PlantFirstSettingColumn + static_cast<int>(at);
+        }
+    }
+    return -1;
+}
+
+bool PlantColumnSortsByNumber(int column)
+{
+    const PlantSettingColumn *setting = SettingColumn(column);
+    if (setting == nullptr) {
+        return false;
+    }
+    switch (setting->spec.kind) {
+    case fleet::ColumnKind::Number:
+    case fleet::ColumnKind::MinutesOfSeconds:
+    case fleet::ColumnKind::Count:
+    case fleet::ColumnKind::SignalLevel:
+        return true;
+    default:
+        return false;
+    }
 }
 
 QString PlantColumnTitle(int column)
 {
+    if (const PlantSettingColumn *setting = SettingColumn(column)) {
+        return QString::fromUtf8(setting->spec.caption);
+    }
+    if (column == StatusColumn) {
+        return QStringLiteral("Status");
+    }
     static const QStringList titles{
         QStringLiteral("Serial"),
         QStringLiteral("IP"),
         QStringLiteral("Version"),
-        QStringLiteral("MAC"),
-        QStringLiteral("IP configuration"),
-        QStringLiteral("Data server"),
-        QStringLiteral("APN"),
-        QStringLiteral("APN user"),
-        QStringLiteral("APN password"),
-        QStringLiteral("Operator"),
-        QStringLiteral("Signal"),
-        QStringLiteral("GPRS"),
-        QStringLiteral("Data (min)"),
-        QStringLiteral("Heartbeat (min)"),
-        QStringLiteral("Front-end (min)"),
-        QStringLiteral("Devices"),
-        QStringLiteral("Status"),
     };
     return titles.value(column);
 }
 
 QString PlantCellText(const PlantRow &row, int column)
 {
-    switch (static_cast<PlantColumn>(column)) {
+    if (const PlantSettingColumn *setting = SettingColumn(column)) {
+        return SettingCellText(row, *setting);
+    }
+    if (column == StatusColumn) {
+        return StatusText(row);
+    }
+    switch (column) {
     case SerialColumn:
         return row.target.serial;
     case IpColumn:
         return row.target.address.toString();
     case VersionColumn:
         return row.target.version;
-    case MacColumn:
-        return TextValue(row, "mac");
-    case IpConfigurationColumn:
-        return HasValue(row, "ip_configuration")
-                   ? IpConfigurationText(ObjectValue(row, "ip_configuration"))
-                   : QString();
-    case DataServerColumn:
-        return TextValue(row, "data_server");
-    case ApnNameColumn:
-        return ObjectValue(row, "apn").value(QLatin1String("name")).toString();
-    case ApnUserColumn:
-        return ObjectValue(row, "apn").value(QLatin1String("user")).toString();
-    case ApnPasswordColumn:
-        return ObjectValue(row, "apn").value(QLatin1String("password")).toString().isEmpty()
-                   ? QString()
-                   : kMaskedPassword;
-    case OperatorColumn:
-        return TextValue(row, "operator");
-    case SignalColumn:
-        return SignalText(row);
-    case GprsColumn:
-        return SystemField(row, "gprs");
-    case DataIntervalColumn: {
-        // In whole minutes, rounded up, as the window's interval row shows it.
-        const QString seconds = SystemField(row, "data_interval_seconds");
-        return seconds.isEmpty() ? QString() : QString::number((seconds.toInt() + 59) / 60);
+    default:
+        return {};
     }
-    case HeartbeatColumn:
-        return SystemField(row, "heartbeat_minutes");
-    case FrontEndColumn:
-        return ReportedText(ObjectValue(row, "front_end").value(QLatin1String("minutes")));
-    case DeviceCountColumn:
-        return HasValue(row, "devices")
-                   ? QString::number(
-                         row.outcome.values.value(QLatin1String("devices")).toArray().size())
-                   : QString();
-    case StatusColumn:
-        return StatusText(row);
-    case PlantColumnCount:
-        break;
-    }
-    return {};
 }
 
 QString PlantComparedValue(const PlantRow &row, int column)
 {
-    switch (static_cast<PlantColumn>(column)) {
-    case SerialColumn:
-    case IpColumn:
-    case MacColumn:
-    case SignalColumn:
-    case StatusColumn:
-    case PlantColumnCount:
-        return {};
-    case IpConfigurationColumn: {
-        const QString text = PlantCellText(row, column);
-        const QJsonObject ip = ObjectValue(row, "ip_configuration");
-        return text == QLatin1String("DHCP") || text.isEmpty()
-                   ? text
-                   : ip.value(QLatin1String("mask")).toString() + QLatin1Char('/') +
-                         ip.value(QLatin1String("gateway")).toString();
+    // A plant's loggers should run one version; serial, address and status differ by nature.
+    if (column == VersionColumn) {
+        return row.target.version;
     }
-    case ApnPasswordColumn:
-        // The password itself, never shown: a logger with another password stands out.
-        return HasValue(row, "apn")
-                   ? QStringLiteral("password:") +
-                         ObjectValue(row, "apn").value(QLatin1String("password")).toString()
-                   : QString();
-    default:
-        return PlantCellText(row, column);
-    }
+    const PlantSettingColumn *setting = SettingColumn(column);
+    return setting == nullptr ? QString() : SettingComparedValue(row, *setting);
 }
 
 QString UsualValue(const ValueHolders &holders)

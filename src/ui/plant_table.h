@@ -4,6 +4,7 @@
 #include "commands/cellular_link_codec.h"
 
 #include "fleet/logger_outcome.h"
+#include "fleet/settings/catalogue.h"
 #include "list_export.h"
 
 #include <QString>
@@ -15,27 +16,44 @@
 // What the plant view shows of each logger, as texts: one pure function per question,
 // shared by the table on screen, the CSV export and the PDF report.
 
-// The columns of the plant view, left to right.
-enum PlantColumn {
-    SerialColumn,
-    IpColumn,
-    VersionColumn,
-    MacColumn,
-    IpConfigurationColumn,
-    DataServerColumn,
-    ApnNameColumn,
-    ApnUserColumn,
-    ApnPasswordColumn,
-    OperatorColumn,
-    SignalColumn,
-    GprsColumn,
-    DataIntervalColumn,
-    HeartbeatColumn,
-    FrontEndColumn,
-    DeviceCountColumn,
-    StatusColumn,
-    PlantColumnCount,
+// The columns of the plant view, left to right: the logger's serial, address and version,
+// then the columns of the settings' specs by their place, then the status.
+struct PlantSettingColumn {
+    fleet::Setting setting;
+    const char *reportKey;
+    fleet::PlantColumnSpec spec;
 };
+
+// The settings' columns, by column number less PlantFirstSettingColumn.
+const std::vector<PlantSettingColumn> &PlantSettingColumns();
+// The column of a setting's value, or of one field of it; -1 when the plant view has none.
+int PlantColumnOf(fleet::Setting setting, const char *field = nullptr);
+
+inline constexpr int SerialColumn = 0;
+inline constexpr int IpColumn = 1;
+inline constexpr int VersionColumn = 2;
+inline constexpr int PlantFirstSettingColumn = 3;
+inline const int PlantColumnCount =
+    PlantFirstSettingColumn + static_cast<int>(PlantSettingColumns().size()) + 1;
+inline const int StatusColumn = PlantColumnCount - 1;
+
+// Columns the window and its tests address by name.
+inline const int MacColumn = PlantColumnOf(fleet::Setting::Mac);
+inline const int IpConfigurationColumn = PlantColumnOf(fleet::Setting::Ip);
+inline const int DataServerColumn = PlantColumnOf(fleet::Setting::DataServer);
+inline const int ApnNameColumn = PlantColumnOf(fleet::Setting::Apn, "name");
+inline const int ApnUserColumn = PlantColumnOf(fleet::Setting::Apn, "user");
+inline const int ApnPasswordColumn = PlantColumnOf(fleet::Setting::Apn, "password");
+inline const int OperatorColumn = PlantColumnOf(fleet::Setting::Operator);
+inline const int SignalColumn = PlantColumnOf(fleet::Setting::Signal);
+inline const int GprsColumn = PlantColumnOf(fleet::Setting::System, "gprs");
+inline const int DataIntervalColumn = PlantColumnOf(fleet::Setting::System, "data_interval_seconds");
+inline const int HeartbeatColumn = PlantColumnOf(fleet::Setting::System, "heartbeat_minutes");
+inline const int FrontEndColumn = PlantColumnOf(fleet::Setting::FrontEnd, "minutes");
+inline const int DeviceCountColumn = PlantColumnOf(fleet::Setting::Devices);
+
+// Whether a column sorts by the number its cells lead with.
+bool PlantColumnSortsByNumber(int column);
 
 // Where a logger's read stands.
 enum class ReadState { NotRead, Waiting, Reading, Done, Failed, Stopped };

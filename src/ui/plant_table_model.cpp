@@ -7,12 +7,6 @@
 
 namespace {
 
-bool SortsByNumber(int column)
-{
-    return column == SignalColumn || column == DataIntervalColumn || column == HeartbeatColumn ||
-           column == FrontEndColumn || column == DeviceCountColumn;
-}
-
 const QColor kOddValueTint(255, 236, 179);
 const QColor kFailureText(170, 0, 0);
 
@@ -82,7 +76,7 @@ QVariant PlantTableModel::data(const QModelIndex &index, int role) const
                 return reading.raw.empty() ? -2 : -1;
             }
         }
-        if (SortsByNumber(column)) {
+        if (PlantColumnSortsByNumber(column)) {
             // The leading number of the text; an empty cell sorts first.
             return PlantCellText(row, column).section(QLatin1Char(' '), 0, 0).toInt();
         }

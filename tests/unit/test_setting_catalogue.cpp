@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "fleet/profile.h"
+#include "fleet/settings/catalogue.h"
 #include "fleet/settings/network.h"
 
 #include <QFile>
@@ -32,6 +33,60 @@ private slots:
         documented.sort();
         catalogue.sort();
         QCOMPARE(documented, catalogue);
+    }
+
+    // Files that cannot loop over the catalogue (a manual, the dissector, the JSON schema,
+    // the Ansible documentation) name every setting in it, each as the file spells it.
+    void everyListOfSettingsNamesEachSetting_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QStringList>("needles");
+        QStringList codes, manual, reports, applied, ansible;
+        for (const fleet::SettingSpec &setting : fleet::Catalogue()) {
+            for (const auto *list : {&setting.readCodes, &setting.writeCodes}) {
+                for (const protocol::CommandCode code : *list) {
+                    codes.append(QString::fromStdString(code.str()) + QStringLiteral(" = \""));
+                }
+            }
+            const QString name = QLatin1String(setting.commandLineName);
+            const QString key = QLatin1String(setting.reportKey);
+            if (setting.read != nullptr) {
+                manual.append(QLatin1Char('*') + name + QLatin1Char('*'));
+            }
+            if (setting.parse != nullptr) {
+                manual.append(QLatin1Char('*') + name +
+                              (setting.setForms.isEmpty() ? QStringLiteral("+=") : QStringLiteral("=")));
+            }
+            if (setting.read != nullptr || setting.parse != nullptr) {
+                reports.append(QLatin1Char('"') + key + QStringLiteral("\": {"));
+            }
+            if (setting.fromProfile != nullptr) {
+                const QString profileKey = QLatin1String(setting.profileKey);
+                applied.append(QLatin1Char('"') + profileKey +
+                               QStringLiteral("\": {\"$ref\": \"#/$defs/applyEntry\""));
+                ansible.append(QStringLiteral("\n      ") + profileKey + QStringLiteral(":\n"));
+            }
+        }
+        const QString source = QStringLiteral(PROJECT_SOURCE);
+        QTest::newRow("dissector") << source + "/tools/wireshark/tarnwick.lua" << codes;
+        QTest::newRow("manual") << source + "/docs/man/tarnwick-cli.1.scd" << manual;
+        QTest::newRow("report schema") << source + "/docs/report.schema.json" << reports + applied;
+        QTest::newRow("Ansible settings")
+            << source + "/tools/ansible/ansible_collections/tarnwick/loggers/plugins/modules/"
+                        "logger_settings.py"
+            << ansible;
+    }
+
+    void everyListOfSettingsNamesEachSetting()
+    {
+        QFETCH(QString, file);
+        QFETCH(QStringList, needles);
+        QFile text(file);
+        QVERIFY(text.open(QIODevice::ReadOnly | QIODevice::Text));
+        const QString content = QString::fromUtf8(text.readAll());
+        for (const QString &needle : needles) {
+            QVERIFY2(content.contains(needle), qPrintable(needle.trimmed()));
+        }
     }
 
     // A fixed address must fit its own network; each boundary has a row on either side.

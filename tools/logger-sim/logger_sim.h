@@ -76,6 +76,7 @@ public:
 
     // Handlers are looked up by the first two characters of the request payload.
     void setCommandHandler(const std::string &code, CommandHandler handler);
+    bool handles(const std::string &code) const { return m_handlers.contains(code); }
 
     // Replaces the discovery answer (ESC serial # version ENQ) by these raw bytes.
     void setDiscoveryAnswer(std::optional<std::string> rawAnswer);

@@ -222,6 +222,9 @@ void WriteState(const QString &path, LoggerSim &endpoint, const LoggerSettings &
     line("telecomOperator", cellular.telecomOperator);
     line("frontEndMinutes", cellular.frontEndMinutes);
     line("systemBlock", settings.systemParameters.block);
+    for (const auto &[key, value] : settings.quotedTexts) {
+        line(key.c_str(), value);
+    }
     for (const DeviceRegistryState::Device &device : settings.devices.devices) {
         line("device", device.record + "|" + device.appendInfo);
     }

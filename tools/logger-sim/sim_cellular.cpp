@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "sim_cellular.h"
 
+#include "fleet/settings/catalogue.h"
+
 #include <optional>
 #include <vector>
 
@@ -143,4 +145,32 @@ void InstallCellularCommands(LoggerSim &sim, CellularState &state)
     InstallOperator(sim, state);
     InstallSignalQuality(sim, state);
     InstallFrontEnd(sim, state);
+}
+
+void InstallQuotedTextCommands(LoggerSim &sim, std::map<std::string, std::string> &texts)
+{
+    for (const fleet::SettingSpec &setting : fleet::Catalogue()) {
+        if (setting.shape != fleet::ValueShape::Text || setting.readCodes.size() != 1 ||
+            setting.writeCodes.size() != 1 || sim.handles(setting.readCodes.front().str())) {
+            continue;
+        }
+        const std::string read = setting.readCodes.front().str();
+        const std::string key = setting.reportKey;
+        texts.try_emplace(key);
+        sim.setCommandHandler(read, [&texts, read, key](const std::string &request) -> Answer {
+            if (request != read) {
+                return std::nullopt;
+            }
+            return "R" + Quoted(texts[key]);
+        });
+        const std::string write = setting.writeCodes.front().str();
+        sim.setCommandHandler(write, [&texts, write, key](const std::string &request) -> Answer {
+            const auto values = QuotedValues(request, 1);
+            if (!values) {
+                return std::nullopt;
+            }
+            texts[key] = values->front();
+            return "R" + write;
+        });
+    }
 }

@@ -4,6 +4,7 @@
 #include "logger_sim.h"
 
 #include <cstddef>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -30,3 +31,8 @@ struct CellularState {
 // Answers AR/AW, PW/PC, CR/CW, IF and QR/QW from and into `state`, which must outlive the
 // logger. A request that does not have the expected layout is left unanswered.
 void InstallCellularCommands(LoggerSim &sim, CellularState &state);
+
+// Every setting of one text in the tool's catalogue that no other family answers is kept
+// as one quoted text under its report key: its read code answers R"text", its write code
+// CODE"text" stores the text. So a new setting of that shape needs nothing here.
+void InstallQuotedTextCommands(LoggerSim &sim, std::map<std::string, std::string> &texts);

@@ -11,4 +11,5 @@ SimulatedLogger::SimulatedLogger(const QHostAddress &address, quint16 commandPor
     InstallCellularCommands(m_endpoint, m_settings.cellular);
     InstallDeviceCommands(m_endpoint, m_settings.devices);
     InstallSystemParameterCommands(m_endpoint, m_settings.systemParameters);
+    InstallQuotedTextCommands(m_endpoint, m_settings.quotedTexts);
 }

@@ -13,6 +13,8 @@ struct LoggerSettings {
     CellularState cellular;
     DeviceRegistryState devices;
     SystemParameterState systemParameters;
+    // Settings of one quoted text no family keeps, by report key.
+    std::map<std::string, std::string> quotedTexts;
 };
 
 // A complete substitute logger: the endpoint with every command family installed on

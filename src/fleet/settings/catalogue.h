@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "protocol/request.h"
 #include "setting.h"
 
+#include <QByteArray>
 #include <QJsonValue>
 #include <QString>
 #include <QStringList>
@@ -10,8 +12,8 @@
 #include <optional>
 #include <vector>
 
-// The catalogue of settings: one row per setting says how it is named, read, written
-// and kept in a profile. The command line, the reports and the profiles loop over it.
+// The catalogue of settings: one SettingSpec per setting says how it is named, read,
+// written, kept in a profile and shown.
 namespace fleet {
 
 class LoggerJob;
@@ -20,7 +22,42 @@ class LoggerJob;
 // changes, the logger no longer answers where the run looks for it.
 enum class WriteOrder { WithTheOthers, Last };
 
-struct SettingDescriptor {
+// The command family a setting belongs to, as the window's form groups them.
+enum class Family { Network, Cellular, Devices, System };
+
+// The shape of the value the reports give for a setting.
+enum class ValueShape {
+    Text,       // one text
+    Words,      // one of the words `fields` lists
+    Level,      // a level of a scale as a number, or a text when the logger gave none
+    Object,     // an object of the texts and numbers `fields` names
+    ObjectList, // a list of such objects
+};
+
+// How the plant view shows one column of a setting, and whether a plant's loggers should
+// agree on it (the odd value is marked).
+enum class ColumnKind {
+    Text,             // the text; compared
+    OwnText,          // the text; never compared, each logger has its own
+    Secret,           // masked; compared by the hidden value
+    Number,           // a number; compared, sorted as a number
+    MinutesOfSeconds, // seconds shown as whole minutes rounded up; compared, sorted
+    Count,            // how many entries the list holds; compared, sorted
+    IpConfiguration,  // DHCP or address / mask / gateway; compared by mask and gateway
+    SignalLevel,      // the level and its words; never compared, sorted by level
+};
+
+struct PlantColumnSpec {
+    const char *caption; // "Operator"
+    const char *field;   // the field of an object value; nullptr: the value itself
+    ColumnKind kind;
+    int place; // where the plant view puts it: columns run by place, left to right
+};
+
+// Everything the tool knows of one setting. The command line, its help and error texts,
+// the reports, the profiles, the plant view's columns, `--list-settings json` (which the
+// Ansible modules read) and the substitute logger all loop over these.
+struct SettingSpec {
     // Reads the setting, records it under its report key and goes on with the next step.
     using Read = void (*)(LoggerJob &job);
     using ParseAssignment = CheckedWrite (*)(const Assignment &assignment);
@@ -31,17 +68,30 @@ struct SettingDescriptor {
     const char *commandLineName; // "data-server"
     const char *reportKey;       // "data_server"
     const char *profileKey;      // nullptr: never in a profile
-    QStringList setForms;        // the VALUEs of SETTING=VALUE; none: read only
-    QString appendForm;          // the VALUE of SETTING+=VALUE; empty: nothing to add to
-    Read read;                   // nullptr: a logger cannot report it
-    ParseAssignment parse;       // nullptr: read only
-    ReadProfile fromProfile;     // nullptr: a profile's value is never written
+    Family family;
+    // The codes that read and write it; a setting of one quoted text (`ValueShape::Text`
+    // read by `ReadQuotedText`) is read by the first and written by the first.
+    std::vector<protocol::CommandCode> readCodes;
+    std::vector<protocol::CommandCode> writeCodes;
+    // nullptr: nothing secret; "": the whole value; else the field of the value that is.
+    const char *secret;
+    ValueShape shape;
+    QStringList fields;                   // of an object, or the words
+    std::vector<PlantColumnSpec> columns; // none: the plant view does not show it
+    QStringList setForms;                 // the VALUEs of SETTING=VALUE; none: read only
+    QString appendForm;                   // the VALUE of SETTING+=VALUE; empty: nothing to add to
+    QString example;                      // a write it takes: "operator=Field Tel"
+    Read read;                            // nullptr: a logger cannot report it
+    ParseAssignment parse;                // nullptr: read only
+    ReadProfile fromProfile;              // nullptr: a profile's value is never written
     WriteOrder order;
 };
 
+using SettingDescriptor = SettingSpec;
+
 // Every setting, in the order reports show them and profiles are applied.
-const std::vector<SettingDescriptor> &Catalogue();
-const SettingDescriptor &DescriptorOf(Setting setting);
+const std::vector<SettingSpec> &Catalogue();
+const SettingSpec &DescriptorOf(Setting setting);
 
 QString CommandLineName(Setting setting);
 QString ReportKey(Setting setting);
@@ -52,6 +102,10 @@ std::vector<Setting> ReadableSettings();
 QStringList ReadableSettingNames();
 // The forms of every write, for the help: "ip=dhcp", "devices+=SERIAL,...".
 QStringList WriteForms();
+
+// Every setting described for other programs, as JSON: names, keys, family, codes, secret,
+// value shape, forms and plant-view columns (`tarnwick-cli --list-settings json`).
+QByteArray SettingsDescription();
 
 // Adds the steps that read the settings into the job's outcome, one key per setting.
 void AddReads(LoggerJob &job, const std::vector<Setting> &settings);

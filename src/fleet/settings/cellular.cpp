@@ -38,13 +38,6 @@ QJsonObject ApnReport(const ApnSettings &apn)
     return {{"name", Text(apn.name)}, {"user", Text(apn.user)}, {"password", Text(apn.password)}};
 }
 
-void ReadOperatorText(LoggerJob &job, std::function<void(const QString &)> done)
-{
-    job.ask(Request::Bare(codes::kOperatorRead), [done](const std::string &payload) {
-        done(Text(cellular::ParseOperatorAnswer(payload)));
-    });
-}
-
 const QStringList kFrontEndKeys{"address", "port", "minutes"};
 
 const QString kUnknownSignalReport = QStringLiteral("unknown");
@@ -112,16 +105,6 @@ void VerifyApn(LoggerJob &job, const ApnSettings &apn)
         Recorded(job, Setting::Apn, ApnReport(apn));
     });
 }
-
-// The window trims the spaces around a value, and the same trim would take control
-// characters at the ends away unseen; from a file or a command line they are refused
-// wherever they stand, in the codec's words.
-bool HoldsControlCharacter(const QString &text)
-{
-    return std::any_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x20; });
-}
-
-const QString kNoControlCharacters = QStringLiteral("must not hold control characters");
 
 CheckedWrite ApnWrite(const QString &name, const QString &user, const QString &password)
 {
@@ -201,30 +184,6 @@ CheckedWrite PinWrite(const QString &pin)
     const Request request{codes::kPinWrite, cellular::BuildPinWrite(digits)};
     return SettingWrite{Setting::Pin,
                         AnsweredWrite(Setting::Pin, request, QStringLiteral("written"))};
-}
-
-CheckedWrite OperatorWrite(const QString &telecomOperator)
-{
-    if (HoldsControlCharacter(telecomOperator)) {
-        return Refused(Setting::Operator, kNoControlCharacters);
-    }
-    const std::string value = Trimmed(telecomOperator);
-    if (const auto refusal = cellular::RefusedOperator(value)) {
-        return Refused(Setting::Operator, *refusal);
-    }
-    const QString expected = Text(value);
-    const Request request{codes::kOperatorWrite, cellular::BuildOperatorWrite(value)};
-    return SettingWrite{.setting = Setting::Operator,
-                        .addSteps = VerifiedWrite(request, [expected](LoggerJob &job) {
-                            ReadOperatorText(job, [&job, expected](const QString &read) {
-                                if (read != expected) {
-                                    Differs(job, Setting::Operator, read, expected);
-                                    return;
-                                }
-                                Recorded(job, Setting::Operator, expected);
-                            });
-                        }),
-                        .wanted = expected};
 }
 
 CheckedWrite FrontEndWrite(const QString &address, const QString &port, const QString &minutes)
@@ -356,32 +315,38 @@ CheckedProfileSetting ApnFromProfile(const QJsonValue &value, const QString &pat
 
 namespace {
 
-QJsonObject PasswordHidden(QJsonObject apn)
+QJsonObject FieldHidden(QJsonObject value, const QString &field)
 {
-    // An empty password stays empty, as the traffic log shows it: none is set.
-    if (!apn.value("password").toString().isEmpty()) {
-        apn.insert("password", QString::fromLatin1(protocol::kHiddenSecret.data(),
-                                                   protocol::kHiddenSecret.size()));
+    // An empty secret stays empty, as the traffic log shows it: none is set.
+    if (!value.value(field).toString().isEmpty()) {
+        value.insert(field, QString::fromLatin1(protocol::kHiddenSecret.data(),
+                                                protocol::kHiddenSecret.size()));
     }
-    return apn;
+    return value;
 }
 
 } // namespace
 
 QJsonObject WithSecretsHidden(QJsonObject values)
 {
-    const QString key = ReportKey(Setting::Apn);
-    if (!values.value(key).isObject()) {
-        return values;
-    }
-    QJsonObject apn = PasswordHidden(values.value(key).toObject());
-    // An apply's entry holds the APN as read, as it was and as wanted.
-    for (const char *part : {"value", "was", "wanted"}) {
-        if (apn.value(part).isObject()) {
-            apn.insert(part, PasswordHidden(apn.value(part).toObject()));
+    // Every setting whose value holds a secret field, as its spec names it. A setting
+    // secret as a whole is never recorded: a logger cannot read it back.
+    for (const SettingSpec &setting : Catalogue()) {
+        const QString key = QLatin1String(setting.reportKey);
+        if (setting.secret == nullptr || *setting.secret == '\0' ||
+            !values.value(key).isObject()) {
+            continue;
         }
+        const QString field = QLatin1String(setting.secret);
+        QJsonObject value = FieldHidden(values.value(key).toObject(), field);
+        // An apply's entry holds the value as read, as it was and as wanted.
+        for (const char *part : {"value", "was", "wanted"}) {
+            if (value.value(part).isObject()) {
+                value.insert(part, FieldHidden(value.value(part).toObject(), field));
+            }
+        }
+        values.insert(key, value);
     }
-    values.insert(key, apn);
     return values;
 }
 
@@ -393,22 +358,6 @@ CheckedWrite ParsePinAssignment(const Assignment &assignment)
 CheckedProfileSetting PinFromProfile(const QJsonValue &value, const QString &path)
 {
     return FromProfileText(value, path, PinWrite);
-}
-
-void ReadOperator(LoggerJob &job)
-{
-    ReadAndRecord<QString>(job, Setting::Operator, ReadOperatorText,
-                           [](const QString &name) { return name; });
-}
-
-CheckedWrite ParseOperatorAssignment(const Assignment &assignment)
-{
-    return OperatorWrite(assignment.value);
-}
-
-CheckedProfileSetting OperatorFromProfile(const QJsonValue &value, const QString &path)
-{
-    return FromProfileText(value, path, OperatorWrite);
 }
 
 void ReadSignal(LoggerJob &job)

@@ -9,7 +9,8 @@
 #include <QString>
 
 // The cellular settings of a logger: APN, SIM PIN (write only), telecom operator, signal
-// quality (read only) and front-end computer time.
+// quality (read only) and front-end computer time. The telecom operator, one quoted text,
+// is read and written as every such setting is (quoted_text.h).
 namespace fleet {
 
 class LoggerJob;
@@ -17,16 +18,13 @@ class LoggerJob;
 void ReadApn(LoggerJob &job);
 CheckedWrite ParseApnAssignment(const Assignment &assignment);
 CheckedProfileSetting ApnFromProfile(const QJsonValue &value, const QString &path);
-// A logger's recorded settings with a non-empty APN password replaced by the hidden
-// secret's text. The PIN is never recorded: a logger cannot read it back.
+// A logger's recorded settings with each non-empty secret field (the APN password, as the
+// catalogue names it) replaced by the hidden secret's text. The PIN is never recorded: a
+// logger cannot read it back.
 QJsonObject WithSecretsHidden(QJsonObject values);
 
 CheckedWrite ParsePinAssignment(const Assignment &assignment);
 CheckedProfileSetting PinFromProfile(const QJsonValue &value, const QString &path);
-
-void ReadOperator(LoggerJob &job);
-CheckedWrite ParseOperatorAssignment(const Assignment &assignment);
-CheckedProfileSetting OperatorFromProfile(const QJsonValue &value, const QString &path);
 
 // The report holds a level of the scale as a number, "unknown" when the modem does not
 // know, or the characters received when they are no level.

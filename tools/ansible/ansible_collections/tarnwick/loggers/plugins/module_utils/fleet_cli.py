@@ -1,7 +1,8 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # -*- coding: utf-8 -*-
-"""What the collection's modules share: the command lines they give tarnwick-cli, the
-private profile of inline settings, and the reading of the tool's JSON reports.
+"""What the collection's modules share: the settings as tarnwick-cli describes them, the
+command lines they give it, the private profile of inline settings, and the reading of the
+tool's JSON reports.
 
 Plain Python without Ansible imports, so that it is tested on its own."""
 
@@ -12,11 +13,13 @@ __metaclass__ = type
 import contextlib
 import json
 import os
+import subprocess
 import tempfile
 
 SECRET_MASK = "********"
 
-# Keys under which a secret stands: the APN's password and the SIM PIN.
+# Keys under which a secret stands when the tool's description is not at hand: the APN's
+# password and the SIM PIN. secret_keys() gives them from the description.
 SECRET_KEYS = frozenset(("password", "pin"))
 
 # The parts of an apply report's setting entry that carry values.
@@ -46,6 +49,61 @@ _SWITCH_WORDS = {
     "reconnect": ("yes", "no"),
     "gprs": ("on", "off"),
 }
+
+
+def describe_settings(cli_path):
+    """Every setting as the tool describes it (tarnwick-cli --list-settings json): its
+    name, report and profile keys, codes, secret, value shape and fields. The modules take
+    the settings from here, so that a setting the tool gains needs nothing of them."""
+    try:
+        done = subprocess.run([cli_path, "--list-settings", "json"], capture_output=True,
+                              universal_newlines=True, check=False)
+    except OSError as error:
+        raise CliFailure("tarnwick-cli could not be run: %s" % error)
+    try:
+        descriptions = json.loads(done.stdout)
+    except ValueError:
+        descriptions = None
+    if done.returncode != 0 or not isinstance(descriptions, list):
+        raise CliFailure("tarnwick-cli did not describe its settings: "
+                         + (done.stderr.strip() or "status %d" % done.returncode))
+    return descriptions
+
+
+def readable_settings(descriptions):
+    """The names read takes, in the tool's order."""
+    return [setting["name"] for setting in descriptions if setting["readable"]]
+
+
+def inline_settings_options(descriptions):
+    """The options of inline settings: one per setting a profile applies, as the profile
+    holds it (the tool checks the values). Secrets are no_log, so that Ansible never logs
+    them: a secret value as a whole, or the field of an object that is one."""
+    options = {}
+    for setting in descriptions:
+        if not setting["applied"]:
+            continue
+        secret = setting["secret"]
+        if secret is True:
+            option = dict(type="str", no_log=True)
+        elif secret:
+            option = dict(type="dict", options=dict(
+                (field, dict(type="raw", no_log=field == secret)) for field in setting["fields"]))
+        else:
+            option = dict(type="raw")
+        options[setting["profile_key"]] = option
+    return options
+
+
+def secret_keys(descriptions):
+    """The keys of a report under which a secret stands."""
+    keys = set()
+    for setting in descriptions:
+        if setting["secret"] is True:
+            keys.add(setting["report_key"])
+        elif setting["secret"]:
+            keys.add(setting["secret"])
+    return frozenset(keys)
 
 
 class FleetUsageError(ValueError):
@@ -103,35 +161,45 @@ def private_profile(settings, directory=None):
         os.unlink(path)
 
 
-def profile_secrets(path):
-    """The APN password and the PIN a profile file holds, so that the module can keep them
-    out of everything it returns; none when the file cannot be read as a profile (the tool
-    then refuses it and says why)."""
+def profile_secrets(path, keys=SECRET_KEYS):
+    """The secrets a profile file holds (the APN password and the PIN: texts under a secret
+    key), so that the module can keep them out of everything it returns; none when the file
+    cannot be read as a profile (the tool then refuses it and says why)."""
     try:
         with open(path) as profile:
             settings = json.load(profile).get("settings", {})
     except (OSError, ValueError, AttributeError):
         return []
-    if not isinstance(settings, dict):
-        return []
-    apn = settings.get("apn")
-    candidates = [settings.get("pin"), apn.get("password") if isinstance(apn, dict) else None]
-    return [secret for secret in candidates if isinstance(secret, str) and secret]
+    return list(_secrets_under(settings, keys))
 
 
-def mask_secrets(data):
+def _secrets_under(data, keys):
+    if isinstance(data, list):
+        for item in data:
+            for secret in _secrets_under(item, keys):
+                yield secret
+    elif isinstance(data, dict):
+        for key, value in data.items():
+            if key in keys and isinstance(value, str) and value:
+                yield value
+            else:
+                for secret in _secrets_under(value, keys):
+                    yield secret
+
+
+def mask_secrets(data, keys=SECRET_KEYS):
     """A copy of a report with the APN password and the PIN masked wherever they stand,
     whether as a plain value (read) or as a setting entry of apply (its values masked,
     its status kept)."""
     if isinstance(data, list):
-        return [mask_secrets(item) for item in data]
+        return [mask_secrets(item, keys) for item in data]
     if not isinstance(data, dict):
         return data
-    return {key: _masked(value) if key in SECRET_KEYS else mask_secrets(value)
+    return {key: _masked(value) if key in keys else mask_secrets(value, keys)
             for key, value in data.items()}
 
 
-def parse_reports(rc, stdout, stderr):
+def parse_reports(rc, stdout, stderr, keys=SECRET_KEYS):
     """The loggers' reports of a run, or raises CliFailure with what the tool said."""
     if rc == 2:
         raise CliFailure("tarnwick-cli refused the run, nothing was sent: "
@@ -143,7 +211,7 @@ def parse_reports(rc, stdout, stderr):
                          % (rc, stderr.strip() or "no message"))
     if not isinstance(reports, list):
         raise CliFailure("tarnwick-cli printed JSON that is not a list of loggers")
-    return mask_secrets(reports)
+    return mask_secrets(reports, keys)
 
 
 def tool_warnings(stderr):

@@ -22,10 +22,10 @@ options:
     default: [all]
   settings:
     description:
-      - The settings to read, as C(tarnwick-cli read) names them; all when not given.
+      - The settings to read, as C(tarnwick-cli read) names them (the tool lists them:
+        C(tarnwick-cli --list-settings read)); all when not given.
     type: list
     elements: str
-    choices: [ip, data-server, mac, apn, operator, signal, front-end, devices, system]
 extends_documentation_fragment:
   - tarnwick.loggers.fleet
 attributes:
@@ -89,13 +89,13 @@ from ansible_collections.tarnwick.loggers.plugins.module_utils.fleet_cli import 
     FLEET_ARGUMENT_SPEC,
     CliFailure,
     FleetUsageError,
+    describe_settings,
     failure_message,
     fleet_arguments,
     parse_reports,
+    readable_settings,
+    secret_keys,
 )
-
-SETTING_NAMES = ["ip", "data-server", "mac", "apn", "operator", "signal", "front-end",
-                 "devices", "system"]
 
 
 def main():
@@ -103,16 +103,23 @@ def main():
         argument_spec=dict(
             FLEET_ARGUMENT_SPEC,
             loggers=dict(type="list", elements="str", default=["all"]),
-            settings=dict(type="list", elements="str", choices=SETTING_NAMES),
+            settings=dict(type="list", elements="str"),
         ),
         supports_check_mode=True,
     )
     params = module.params
     try:
-        command = [module.get_bin_path(params["cli_path"], required=True), "read"]
-        command += fleet_arguments(params) + (params["settings"] or [])
+        cli = module.get_bin_path(params["cli_path"], required=True)
+        descriptions = describe_settings(cli)
+        # The settings the tool reads, as it names them: no list of them is kept here.
+        unknown = [name for name in params["settings"] or []
+                   if name not in readable_settings(descriptions)]
+        if unknown:
+            raise FleetUsageError("settings: %s is not one of %s" % (
+                ", ".join(unknown), ", ".join(readable_settings(descriptions))))
+        command = [cli, "read"] + fleet_arguments(params) + (params["settings"] or [])
         rc, stdout, stderr = module.run_command(command)
-        reports = parse_reports(rc, stdout, stderr)
+        reports = parse_reports(rc, stdout, stderr, secret_keys(descriptions))
     except (FleetUsageError, CliFailure) as error:
         module.fail_json(msg=str(error))
 

@@ -38,6 +38,9 @@ options:
     description:
       - The profile's settings inline, each optional. The module writes them to a profile
         file readable by its owner only, which it removes after the run.
+      - The settings are those C(tarnwick-cli --list-settings json) describes on the managed
+        host, its secrets kept out of every log; the tool checks each value, and refuses
+        the run before anything is sent when one is wrong.
     type: dict
     suboptions:
       ip_configuration:
@@ -233,52 +236,38 @@ loggers:
       error_kind: no_answer
 """
 
-from ansible.module_utils.basic import AnsibleModule
+from ansible.module_utils.basic import AnsibleModule, _load_params
+from ansible.module_utils.common.process import get_bin_path
 from ansible_collections.tarnwick.loggers.plugins.module_utils.fleet_cli import (
     FLEET_ARGUMENT_SPEC,
     CliFailure,
     FleetUsageError,
     apply_changed,
     apply_diff,
+    describe_settings,
     failure_message,
     fleet_arguments,
+    inline_settings_options,
     tool_warnings,
     parse_reports,
     private_profile,
     profile_secrets,
-)
-
-_TEXT = dict(type="str")
-_NUMBER = dict(type="int")
-
-SETTINGS_OPTIONS = dict(
-    ip_configuration=dict(type="raw"),
-    data_server=_TEXT,
-    apn=dict(type="dict", options=dict(name=_TEXT, user=_TEXT,
-                                       password=dict(type="str", no_log=True))),
-    pin=dict(type="str", no_log=True),
-    operator=_TEXT,
-    front_end=dict(type="dict", options=dict(address=_TEXT, port=_NUMBER, minutes=_NUMBER)),
-    devices=dict(type="list", elements="dict",
-                 options=dict(serial=dict(type="str", required=True),
-                              address=dict(type="int", required=True),
-                              type=dict(type="str", required=True),
-                              append=_TEXT)),
-    system=dict(type="dict", options=dict(
-        start=_TEXT,
-        stop=_TEXT,
-        data_interval_seconds=dict(type="int"),
-        heartbeat_minutes=dict(type="int"),
-        retries=dict(type="int"),
-        wait_for_response=dict(type="bool"),
-        reconnect=dict(type="bool"),
-        transport=dict(type="str", choices=["udp", "tcp"]),
-        gprs=dict(type="bool"),
-    )),
+    secret_keys,
 )
 
 
-def apply(module, profile_path):
+def settings_descriptions():
+    """The settings as the tool on this host describes them, before the module's options
+    are read: the inline settings' options, their secrets no_log, come from it. None when
+    the tool cannot say; the module then fails once it can report why."""
+    cli_path = _load_params().get("cli_path") or "tarnwick-cli"
+    try:
+        return describe_settings(get_bin_path(cli_path)), None
+    except (ValueError, CliFailure) as error:
+        return [], str(error)
+
+
+def apply(module, profile_path, keys):
     """Runs apply with the profile and returns (rc, reports, stderr)."""
     params = module.params
     command = [module.get_bin_path(params["cli_path"], required=True), "apply", profile_path]
@@ -290,16 +279,19 @@ def apply(module, profile_path):
     if module.check_mode:
         command.append("--dry-run")
     rc, stdout, stderr = module.run_command(command)
-    return rc, parse_reports(rc, stdout, stderr), stderr
+    return rc, parse_reports(rc, stdout, stderr, keys), stderr
 
 
 def main():
+    descriptions, undescribed = settings_descriptions()
     module = AnsibleModule(
         argument_spec=dict(
             FLEET_ARGUMENT_SPEC,
             loggers=dict(type="list", elements="str", required=True),
             profile=dict(type="path"),
-            settings=dict(type="dict", options=SETTINGS_OPTIONS),
+            # Without the tool's description no option is known to be secret: all are.
+            settings=(dict(type="dict", options=inline_settings_options(descriptions))
+                      if descriptions else dict(type="dict", no_log=True)),
             with_ip=dict(type="bool", default=False),
             plan=dict(type="path"),
         ),
@@ -308,14 +300,17 @@ def main():
         supports_check_mode=True,
     )
     params = module.params
+    if undescribed:
+        module.fail_json(msg=undescribed)
     try:
         if params["profile"]:
             # Whatever the tool says back, the profile's secrets are scrubbed from it.
-            module.no_log_values.update(profile_secrets(params["profile"]))
-            rc, reports, stderr = apply(module, params["profile"])
+            module.no_log_values.update(profile_secrets(params["profile"],
+                                                        secret_keys(descriptions)))
+            rc, reports, stderr = apply(module, params["profile"], secret_keys(descriptions))
         else:
             with private_profile(params["settings"], module.tmpdir) as path:
-                rc, reports, stderr = apply(module, path)
+                rc, reports, stderr = apply(module, path, secret_keys(descriptions))
     except (FleetUsageError, CliFailure) as error:
         module.fail_json(msg=str(error))
     for warning in tool_warnings(stderr):

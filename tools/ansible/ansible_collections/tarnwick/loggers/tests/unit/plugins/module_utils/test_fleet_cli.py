@@ -43,6 +43,18 @@ DRY_RUN = [
 
 UNCHANGED = [DRY_RUN[0]]
 
+# Settings as tarnwick-cli --list-settings json describes them, with the fields read here.
+DESCRIBED = [
+    {"name": "mac", "report_key": "mac", "profile_key": "mac", "readable": True,
+     "applied": False, "secret": False, "fields": []},
+    {"name": "apn", "report_key": "apn", "profile_key": "apn", "readable": True,
+     "applied": True, "secret": "password", "fields": ["name", "user", "password"]},
+    {"name": "pin", "report_key": "pin", "profile_key": "pin", "readable": False,
+     "applied": True, "secret": True, "fields": ["written", "cleared"]},
+    {"name": "front-end", "report_key": "front_end", "profile_key": "front_end",
+     "readable": True, "applied": True, "secret": False, "fields": ["address", "port", "minutes"]},
+]
+
 
 def fleet_params(**given):
     params = dict(loggers=["192.0.2.11"], network=None, range=None, timeout=None,
@@ -77,6 +89,26 @@ class FleetArgumentsTest(unittest.TestCase):
         for name, params in rows:
             with self.subTest(name), self.assertRaises(fleet_cli.FleetUsageError):
                 fleet_cli.fleet_arguments(params)
+
+
+class DescribedSettingsTest(unittest.TestCase):
+    def test_inline_options_follow_the_tool(self):
+        raw = dict(type="raw", no_log=False)
+        rows = [
+            ("read only", "mac", None),
+            ("a secret field", "apn", dict(type="dict", options=dict(
+                name=raw, user=raw, password=dict(type="raw", no_log=True)))),
+            ("a secret as a whole", "pin", dict(type="str", no_log=True)),
+            ("no secret", "front_end", dict(type="raw")),
+        ]
+        options = fleet_cli.inline_settings_options(DESCRIBED)
+        for name, key, expected in rows:
+            with self.subTest(name):
+                self.assertEqual(options.get(key), expected)
+
+    def test_secrets_and_readable_names_follow_the_tool(self):
+        self.assertEqual(fleet_cli.secret_keys(DESCRIBED), {"password", "pin"})
+        self.assertEqual(fleet_cli.readable_settings(DESCRIBED), ["mac", "apn", "front-end"])
 
 
 class InlineProfileTest(unittest.TestCase):
