@@ -401,6 +401,9 @@ private slots:
         QTest::newRow("broadcast") << "255.255.255.255"
                                    << "255.255.255.255 is the broadcast address, not the address "
                                       "of one logger.";
+        QTest::newRow("leading zero") << "127.0.1.010"
+                                      << "'127.0.1.010' has a number with a leading zero, which "
+                                         "could be read as decimal or as octal: write 127.0.1.10.";
         QTest::newRow("broadcast of an adapter's network")
             << "127.0.1.255"
             << "127.0.1.255 is the broadcast address of the PC's network "
