@@ -23,6 +23,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSortFilterProxyModel>
@@ -93,6 +94,26 @@ std::vector<QHostAddress> AddressesOf(const std::vector<fleet::LoggerTarget> &lo
     return addresses;
 }
 
+StaleExportChoice AskAboutStaleRows(QWidget *parent, int staleRows)
+{
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Export"),
+                    QStringLiteral("%1 of the rows to export may no longer hold what the loggers "
+                                   "hold (stale until read). Read them before exporting?")
+                        .arg(staleRows),
+                    QMessageBox::NoButton, parent);
+    box.setInformativeText(
+        QStringLiteral("Exported as they are, the file marks them stale."));
+    QPushButton *read = box.addButton(QStringLiteral("Read, then export"), QMessageBox::AcceptRole);
+    QPushButton *asIs = box.addButton(QStringLiteral("Export as is"), QMessageBox::DestructiveRole);
+    box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(read);
+    box.exec();
+    if (box.clickedButton() == read) {
+        return StaleExportChoice::ReadFirst;
+    }
+    return box.clickedButton() == asIs ? StaleExportChoice::ExportAsIs : StaleExportChoice::Cancel;
+}
+
 QString AskForProfile(QWidget *parent)
 {
     return QFileDialog::getOpenFileName(parent, QStringLiteral("Apply profile"), QString(),
@@ -103,7 +124,8 @@ QString AskForProfile(QWidget *parent)
 
 PlantViewWindow::PlantViewWindow(PlantViewLinks links, const fleet::ExchangePolicy &policy,
                                  QWidget *parent)
-    : QWidget(parent, Qt::Window), m_links(std::move(links)), m_chooseProfile(AskForProfile)
+    : QWidget(parent, Qt::Window), m_links(std::move(links)), m_chooseProfile(AskForProfile),
+      m_askAboutStaleRows(AskAboutStaleRows)
 {
     setObjectName(QStringLiteral("PlantViewWindow"));
     setWindowTitle(QStringLiteral("Plant view"));
@@ -210,6 +232,11 @@ PlantViewWindow::~PlantViewWindow() = default;
 void PlantViewWindow::setProfileChooser(ProfileChooser chooseProfile)
 {
     m_chooseProfile = std::move(chooseProfile);
+}
+
+void PlantViewWindow::setStaleExportQuestion(StaleExportQuestion askAboutStaleRows)
+{
+    m_askAboutStaleRows = std::move(askAboutStaleRows);
 }
 
 void PlantViewWindow::showEvent(QShowEvent *event)
@@ -420,6 +447,9 @@ void PlantViewWindow::finishRun()
         // Once, for the first values: later the operator's column widths stay.
         m_table->resizeColumnsToContents();
         m_columnsFitValues = true;
+    }
+    if (m_runKind == RunKind::Read) {
+        finishPendingExport();
     }
     if (m_runKind == RunKind::Check && !m_stopRequested) {
         showDifference();
