@@ -74,12 +74,11 @@ public:
             [] { return QStringLiteral("127.0.0.1"); },
             [] { return WindowHarness::LoopbackAdapters(); });
         m_window->show();
-        auto *list = control<QTreeWidget>("listview1");
         for (const auto &logger : m_loggers) {
             LoggerSim &endpoint = logger->endpoint();
-            new QTreeWidgetItem(list, {QString::fromStdString(endpoint.identity().serial),
-                                       endpoint.address().toString(),
-                                       QString::fromStdString(endpoint.identity().version)});
+            m_window->loggerList().list({QString::fromStdString(endpoint.identity().serial),
+                                         endpoint.address(),
+                                         QString::fromStdString(endpoint.identity().version)});
         }
         const auto entries = m_window->findChild<LoggerListMenu *>()->build().actions();
         const auto entry = std::find_if(entries.begin(), entries.end(), [](QAction *action) {
