@@ -12,11 +12,34 @@
 #include <QDir>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QSortFilterProxyModel>
 #include <QSysInfo>
 
 #include <algorithm>
 #include <utility>
+
+StaleExportChoice AskAboutStaleRows(QWidget *parent, int staleRows)
+{
+    const QString rows = staleRows == 1 ? QStringLiteral("1 row")
+                                        : QStringLiteral("%1 rows").arg(staleRows);
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Export"),
+                    QStringLiteral("%1 to export may not show what the loggers hold now (stale "
+                                   "until read). Read them before exporting?")
+                        .arg(rows),
+                    QMessageBox::NoButton, parent);
+    box.setInformativeText(QStringLiteral("Exported as they are, the file marks them stale."));
+    QPushButton *read = box.addButton(QStringLiteral("Read, then export"), QMessageBox::AcceptRole);
+    QPushButton *asIs = box.addButton(QStringLiteral("Export as is"), QMessageBox::DestructiveRole);
+    box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(read);
+    box.exec();
+    if (box.clickedButton() == read) {
+        return StaleExportChoice::ReadFirst;
+    }
+    return box.clickedButton() == asIs ? StaleExportChoice::ExportAsIs : StaleExportChoice::Cancel;
+}
 
 void PlantViewWindow::saveProfile()
 {

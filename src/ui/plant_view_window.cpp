@@ -23,7 +23,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSortFilterProxyModel>
@@ -92,26 +91,6 @@ std::vector<QHostAddress> AddressesOf(const std::vector<fleet::LoggerTarget> &lo
         addresses.push_back(logger.address);
     }
     return addresses;
-}
-
-StaleExportChoice AskAboutStaleRows(QWidget *parent, int staleRows)
-{
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Export"),
-                    QStringLiteral("%1 of the rows to export may no longer hold what the loggers "
-                                   "hold (stale until read). Read them before exporting?")
-                        .arg(staleRows),
-                    QMessageBox::NoButton, parent);
-    box.setInformativeText(
-        QStringLiteral("Exported as they are, the file marks them stale."));
-    QPushButton *read = box.addButton(QStringLiteral("Read, then export"), QMessageBox::AcceptRole);
-    QPushButton *asIs = box.addButton(QStringLiteral("Export as is"), QMessageBox::DestructiveRole);
-    box.addButton(QMessageBox::Cancel);
-    box.setDefaultButton(read);
-    box.exec();
-    if (box.clickedButton() == read) {
-        return StaleExportChoice::ReadFirst;
-    }
-    return box.clickedButton() == asIs ? StaleExportChoice::ExportAsIs : StaleExportChoice::Cancel;
 }
 
 QString AskForProfile(QWidget *parent)

@@ -57,6 +57,8 @@ using ProfileChooser = std::function<QString(QWidget *parent)>;
 enum class StaleExportChoice { ReadFirst, ExportAsIs, Cancel };
 // Asks whether to read the `staleRows` first; a question box unless replaced.
 using StaleExportQuestion = std::function<StaleExportChoice(QWidget *parent, int staleRows)>;
+// The question box.
+StaleExportChoice AskAboutStaleRows(QWidget *parent, int staleRows);
 
 // "Plant view…": every logger of the list as a row and each of its settings as a column,
 // read in parallel by the fleet with the command-line tool's exchanges, timeouts and
