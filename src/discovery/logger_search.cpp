@@ -218,7 +218,8 @@ void LoggerSearch::handleDiscoveryAnswer(const std::string &candidate, const QSt
     if (senderAddress == m_probedAddress) {
         logger.foundBy = discovery::FoundBy::AddedByAddress;
     } else {
-        logger.foundBy = m_searchedRange ? discovery::FoundBy::RangeSearch : discovery::FoundBy::Sweep;
+        logger.foundBy =
+            m_searchedRange ? discovery::FoundBy::RangeSearch : discovery::FoundBy::Sweep;
         logger.foundThrough = m_searchedFrom;
     }
     m_controls.loggers->list(std::move(logger));

@@ -108,8 +108,7 @@ MainWindow::MainWindow(Notifier &notifier, const NetworkSettings &network, const
 
     m_network = new NetworkAddressing(
         *this, *m_exchange, timing,
-        [this](const QHostAddress &address) { return m_loggerView->otherLoggerAt(address); },
-        this);
+        [this](const QHostAddress &address) { return m_loggerView->otherLoggerAt(address); }, this);
     m_cellular = new CellularLink(*this, *m_exchange, timing, this);
     m_devices = new DeviceRegistry(*this, *m_exchange, timing, this);
     m_systemParameters = new SystemParameters(*this, *m_exchange, timing, this);

@@ -22,8 +22,8 @@
 
 StaleExportChoice AskAboutStaleRows(QWidget *parent, int staleRows)
 {
-    const QString rows = staleRows == 1 ? QStringLiteral("1 row")
-                                        : QStringLiteral("%1 rows").arg(staleRows);
+    const QString rows =
+        staleRows == 1 ? QStringLiteral("1 row") : QStringLiteral("%1 rows").arg(staleRows);
     QMessageBox box(QMessageBox::Question, QStringLiteral("Export"),
                     QStringLiteral("%1 to export may not show what the loggers hold now (stale "
                                    "until read). Read them before exporting?")
