@@ -442,8 +442,9 @@ public:
     void selectFirstLogger()
     {
         auto *list = control<QTreeWidget>("listview1");
-        auto *row = new QTreeWidgetItem(
-            list, {QStringLiteral("SN1000"), kPeerAddress.toString(), QStringLiteral("V1.0")});
+        const std::size_t listed = m_window->loggerList().list(
+            {QStringLiteral("SN1000"), kPeerAddress, QStringLiteral("V1.0")});
+        QTreeWidgetItem *row = list->topLevelItem(static_cast<int>(listed));
         list->setCurrentItem(row);
         row->setSelected(true);
         Settle();
@@ -452,11 +453,10 @@ public:
     // Lists the loggers on 127.0.0.2 and up in listview1, as a search would.
     void listLoggers(int count)
     {
-        auto *list = control<QTreeWidget>("listview1");
         for (int index = 0; index < count; ++index) {
-            new QTreeWidgetItem(list, {QString::fromStdString(Loggers::Serial(index)),
-                                       QStringLiteral("127.0.0.%1").arg(index + 2),
-                                       QStringLiteral("V1.%1").arg(index)});
+            m_window->loggerList().list({QString::fromStdString(Loggers::Serial(index)),
+                                         QHostAddress(QStringLiteral("127.0.0.%1").arg(index + 2)),
+                                         QStringLiteral("V1.%1").arg(index)});
         }
         Settle();
     }

@@ -11,7 +11,6 @@
 #include <QMouseEvent>
 #include <QRadioButton>
 #include <QThread>
-#include <QTreeWidget>
 
 #include <algorithm>
 
@@ -94,14 +93,14 @@ const NetworkAddressing::UpstreamLink NetworkAddressing::kEthernetLink{
     "Set Server IP(Ethernet) fail,please retry", "Set Server IP(Ethernet) overtime,try again ?"};
 
 NetworkAddressing::NetworkAddressing(QWidget &form, CommandExchange &exchange, const Timing &timing,
-                                     QObject *parent)
+                                     OtherLoggerAt otherLoggerAt, QObject *parent)
     : QObject(parent), m_exchange(exchange), m_timing(timing),
       m_automaticAddress(FindControl<QRadioButton>(form, "rbautoip")),
       m_manualAddress(FindControl<QRadioButton>(form, "rbhandip")),
       m_addressRows(FindControl<QWidget>(form, "grp5")), m_address(FindOctetEdits(form, "edtip")),
       m_mask(FindOctetEdits(form, "edtmask")), m_gateway(FindOctetEdits(form, "edtgt")),
       m_dataServer(FindOctetEdits(form, "edtrip")), m_mac(FindControl<QLineEdit>(form, "EDTMAC")),
-      m_loggerList(FindControl<QTreeWidget>(form, "listview1"))
+      m_otherLoggerAt(std::move(otherLoggerAt))
 {
     ConnectClick(form, "btnER", this, exchange.notifier(), [this] { btnERClick(); });
     ConnectClick(form, "btnEW", this, exchange.notifier(), [this] { btnEWClick(); });
@@ -185,7 +184,7 @@ void NetworkAddressing::btnEWClick()
         value = (value << 8) | static_cast<quint32>(std::stoi(octet));  // checked: 0 to 255
     }
     const QHostAddress address(value);
-    if (const std::optional<QString> other = otherLoggerAt(address)) {
+    if (const std::optional<QString> other = m_otherLoggerAt(address)) {
         m_exchange.notifier().inform(
             QStringLiteral("%1 is the address of %2 in the logger list: two loggers on one "
                            "address cannot both be reached. Nothing was sent.")
@@ -194,20 +193,6 @@ void NetworkAddressing::btnEWClick()
     }
     m_exchange.SendCommand(
         {codes::kIpConfigurationWrite, network_addressing::BuildFixedIpRequest(entered)});
-}
-
-std::optional<QString> NetworkAddressing::otherLoggerAt(const QHostAddress &address) const
-{
-    constexpr int kSerialColumn = 0;
-    constexpr int kIpColumn = 1;
-    const QList<QTreeWidgetItem *> selected = m_loggerList->selectedItems();
-    for (int index = 0; index < m_loggerList->topLevelItemCount(); ++index) {
-        const QTreeWidgetItem *row = m_loggerList->topLevelItem(index);
-        if (!selected.contains(row) && QHostAddress(row->text(kIpColumn)) == address) {
-            return row->text(kSerialColumn);
-        }
-    }
-    return std::nullopt;
 }
 
 network_addressing::IpConfiguration NetworkAddressing::enteredIpConfiguration() const

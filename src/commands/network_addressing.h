@@ -10,14 +10,15 @@
 #include <QHostAddress>
 
 #include <array>
+#include <functional>
 #include <map>
+#include <optional>
 #include <string>
 
 class CommandExchange;
 class QKeyEvent;
 class QLineEdit;
 class QRadioButton;
-class QTreeWidget;
 class QWidget;
 
 // The logger's own IP configuration, the data server address, the MAC address and
@@ -28,8 +29,12 @@ class NetworkAddressing : public QObject
     Q_OBJECT
 
 public:
+    // The serial of a logger of the list, other than the selected one, that holds the
+    // address; nothing when none does.
+    using OtherLoggerAt = std::function<std::optional<QString>(const QHostAddress &address)>;
+
     NetworkAddressing(QWidget &form, CommandExchange &exchange, const Timing &timing,
-                      QObject *parent = nullptr);
+                      OtherLoggerAt otherLoggerAt, QObject *parent = nullptr);
 
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -86,8 +91,6 @@ private:
     void retryUpstreamWrite();
 
     network_addressing::IpConfiguration enteredIpConfiguration() const;
-    // The serial of another logger of the list that holds `address`; nothing when none.
-    std::optional<QString> otherLoggerAt(const QHostAddress &address) const;
     void answerR4();
 
     CommandExchange &m_exchange;
@@ -100,7 +103,7 @@ private:
     OctetEdits m_gateway;
     OctetEdits m_dataServer;
     QLineEdit *m_mac;
-    QTreeWidget *m_loggerList;
+    OtherLoggerAt m_otherLoggerAt;
     // The data server port each logger held when it was last read, by its address.
     std::map<QString, std::string> m_dataServerPorts;
 };

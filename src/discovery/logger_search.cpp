@@ -11,9 +11,7 @@
 #include "wire_text/wire_text.h"
 
 #include <QHostAddress>
-#include <QLabel>
 #include <QProgressBar>
-#include <QTreeWidget>
 
 namespace {
 
@@ -22,8 +20,6 @@ namespace {
 // are taken.
 const CommandExchange::AnswerStep kSearchStep = "SS";
 
-constexpr int kIpColumn = 1;
-constexpr int kVersionColumn = 2;
 constexpr int kProgressSteps = 10; // the range of pb1
 constexpr quint32 kSlash24Mask = 0xFFFFFF00;
 
@@ -85,7 +81,7 @@ void LoggerSearch::beginSearch()
     m_probedAddress.clear();
     m_cancelledAddress.clear();
     m_outcome = {};
-    m_controls.loggerList->clear();
+    m_controls.loggers->clear();
     m_exchange.setCurrentCommand(kSearchStep);
     emit searchStarted();
 }
@@ -93,9 +89,13 @@ void LoggerSearch::beginSearch()
 void LoggerSearch::btnsearchClick()
 {
     beginSearch();
-    // "PC IP:" holds no address when the PC has no usable adapter: nothing to sweep.
-    if (const auto pcAddress = discovery::ParseDottedQuad(m_controls.pcAddress->text())) {
-        const quint32 network = *pcAddress & kSlash24Mask;
+    // The PC holds no address when it has no usable adapter: nothing to sweep.
+    const QHostAddress pcAddress = m_controls.pcAddress();
+    bool isIpv4 = false;
+    const quint32 pcIpv4 = pcAddress.toIPv4Address(&isIpv4);
+    if (isIpv4) {
+        m_searchedFrom = pcAddress.toString();
+        const quint32 network = pcIpv4 & kSlash24Mask;
         for (quint32 host = 1; host <= 255; ++host) {
             sendCountedProbe(QHostAddress(network | host));
         }
@@ -113,6 +113,7 @@ void LoggerSearch::searchRange(const discovery::AddressRange &range, int probesP
 {
     beginSearch();
     m_searchedRange = range;
+    m_searchedFrom = range.toString();
     m_pcNetworks = pcNetworks;
     m_tmr2.stop(); // pb1 counts the probes of the range instead of the sweep's ticks
     m_outcome.probed = range.toString();
@@ -168,7 +169,7 @@ void LoggerSearch::reportEnd(bool stopped)
         return; // reported already, or nothing was probed
     }
     SearchOutcome outcome = std::exchange(m_outcome, SearchOutcome{});
-    outcome.listed = m_controls.loggerList->topLevelItemCount();
+    outcome.listed = static_cast<int>(m_controls.loggers->size());
     outcome.stopped = stopped;
     emit searchEnded(outcome);
 }
@@ -204,23 +205,24 @@ void LoggerSearch::handleDiscoveryAnswer(const std::string &candidate, const QSt
 
     const auto [serial, version] = discovery::SplitDiscoveryAnswer(candidate);
 
-    if (senderAddress.isEmpty() || senderAddress == m_controls.pcAddress->text() ||
+    const QHostAddress pcAddress = m_controls.pcAddress();
+    if (senderAddress.isEmpty() || (!pcAddress.isNull() && senderAddress == pcAddress.toString()) ||
         serial.empty() || !listsAnswerFrom(senderAddress)) {
         return;
     }
-    QTreeWidget *list = m_controls.loggerList;
-    for (int row = 0; row < list->topLevelItemCount(); ++row) {
-        QTreeWidgetItem *item = list->topLevelItem(row);
-        if (item->text(kIpColumn) == senderAddress) {
-            item->setText(0, FromWire(serial));
-            emit loggerListed(senderAddress);
-            return;
-        }
+    const QHostAddress sender(senderAddress);
+    // A new row takes the serial trimmed; a row listed already takes it as it came.
+    const bool listed = m_controls.loggers->rowOf(sender).has_value();
+    discovery::ListedLogger logger{FromWire(listed ? serial : protocol::TrimText(serial)), sender,
+                                   FromWire(version)};
+    if (senderAddress == m_probedAddress) {
+        logger.foundBy = discovery::FoundBy::AddedByAddress;
+    } else {
+        logger.foundBy =
+            m_searchedRange ? discovery::FoundBy::RangeSearch : discovery::FoundBy::Sweep;
+        logger.foundThrough = m_searchedFrom;
     }
-    auto *item = new QTreeWidgetItem(list);
-    item->setText(0, FromWire(protocol::TrimText(serial)));
-    item->setText(kIpColumn, senderAddress);
-    item->setText(kVersionColumn, FromWire(version));
+    m_controls.loggers->list(std::move(logger));
     emit loggerListed(senderAddress);
 }
 

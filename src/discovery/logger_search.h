@@ -4,25 +4,25 @@
 #include "paced_prober.h"
 
 #include "address_range.h"
+#include "logger_list.h"
 
 #include "transport/udp_endpoints.h"
 
+#include <QHostAddress>
 #include <QObject>
 #include <QTimer>
 
+#include <functional>
 #include <optional>
 #include <string>
 
 class CommandExchange;
-class QHostAddress;
-class QLabel;
 class QProgressBar;
-class QTreeWidget;
 
 // How a sweep or a range search ended.
 struct SearchOutcome {
     QString probed;            // the network or range; empty when there was nothing to sweep from
-    int listed = 0;            // rows of the logger list
+    int listed = 0;            // loggers of the list
     quint64 addresses = 0;     // addresses of the network or range
     quint64 addressesDone = 0; // of them, those probed or left out by the time it ended
     quint64 probes = 0;        // probes tried
@@ -32,7 +32,7 @@ struct SearchOutcome {
     bool stopped = false;     // a range search stopped before its last probe
 };
 
-// The sweep of the PC's /24 network and the logger list it fills, and the two ways
+// The sweep of the PC's /24 network and the list of loggers it fills, and the two ways
 // beyond it: a paced search of an address range, and the probe of one address. The
 // search never ends by itself: answers are taken while "SS" stays the current command.
 // A range search also takes them while other commands run, from its start until its
@@ -43,9 +43,10 @@ class LoggerSearch : public QObject
 
 public:
     struct Controls {
-        QTreeWidget *loggerList; // listview1
-        QLabel *pcAddress;       // lbl3
-        QProgressBar *progress;  // pb1
+        discovery::LoggerList *loggers;
+        // The PC's address the sweep starts from; null when the PC has none.
+        std::function<QHostAddress()> pcAddress;
+        QProgressBar *progress; // pb1
     };
 
     LoggerSearch(UdpEndpoints &endpoints, CommandExchange &exchange, const Controls &controls,
@@ -110,4 +111,7 @@ private:
     QList<discovery::LocalNetwork> m_pcNetworks; // whose own addresses a range leaves out
     QString m_probedAddress;                     // the one address of "Add logger by IP"
     QString m_cancelledAddress;                  // probed by address, then given up
+    // The adapter's address of the last sweep, or the range searched, for the loggers
+    // they find.
+    QString m_searchedFrom;
 };

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "form_lock.h"
 
+#include "logger_list_view.h"
+
 #include "commands/form_controls.h"
 
 #include <QComboBox>
@@ -9,13 +11,7 @@
 #include <QRadioButton>
 #include <QTreeWidget>
 
-namespace {
-
-constexpr int kIpColumn = 1;
-
-}  // namespace
-
-FormLock::FormLock(QWidget &form, QTreeWidget &loggerList)
+FormLock::FormLock(QWidget &form, const LoggerListView &loggerList)
     : m_components(FormComponents(form)), m_form(form), m_loggerList(loggerList)
 {
     m_paintLockedState.setSingleShot(true);
@@ -64,9 +60,9 @@ void FormLock::unlockControls()
 
 std::optional<QString> FormLock::selectedLoggerAddress() const
 {
-    const QList<QTreeWidgetItem *> selected = m_loggerList.selectedItems();
-    if (selected.isEmpty()) {
+    const discovery::ListedLogger *selected = m_loggerList.selected();
+    if (selected == nullptr) {
         return std::nullopt;
     }
-    return selected.first()->text(kIpColumn);
+    return selected->address.toString();
 }

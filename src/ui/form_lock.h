@@ -6,8 +6,8 @@
 #include <QList>
 #include <QTimer>
 
+class LoggerListView;
 class QRadioButton;
-class QTreeWidget;
 class QWidget;
 
 // Locks and unlocks the window while a command is pending. It walks the controls the
@@ -22,7 +22,7 @@ class FormLock : public ExchangeWindow
 public:
     static constexpr int kLockedPaintDelayMs = 16;
 
-    FormLock(QWidget &form, QTreeWidget &loggerList);
+    FormLock(QWidget &form, const LoggerListView &loggerList);
 
     void lockControls() override;
     // Leaves the controls locked while the form is held.
@@ -36,7 +36,7 @@ public:
 private:
     QList<QWidget *> m_components;
     QWidget &m_form;
-    QTreeWidget &m_loggerList;
+    const LoggerListView &m_loggerList;
     QTimer m_paintLockedState;
     bool m_held = false;
 };

@@ -1,17 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "form_notices.h"
 
+#include "logger_list_view.h"
+
 #include "transport/command_exchange.h"
 
 #include <QLabel>
-#include <QTreeWidget>
 
 #include <array>
 
 namespace {
-
-constexpr int kSerialColumn = 0;
-constexpr int kIpColumn = 1;
 
 // What a command's answer does to the form: fills controls, confirms a write, or is the
 // read a write chain makes before it writes anything.
@@ -68,14 +66,14 @@ const StepNotice *FindStep(const std::string &step)
 
 } // namespace
 
-FormNotices::FormNotices(CommandExchange &exchange, QTreeWidget &loggerList, QLabel &panel,
+FormNotices::FormNotices(CommandExchange &exchange, const LoggerListView &loggerList, QLabel &panel,
                          ShowNotice show, QObject *parent)
     : QObject(parent), m_exchange(exchange), m_loggerList(loggerList), m_panel(panel),
       m_show(std::move(show))
 {
     connect(&exchange, &CommandExchange::answerTaken, this, &FormNotices::answerTaken);
     connect(&exchange, &CommandExchange::timedOut, this, &FormNotices::timedOut);
-    connect(&loggerList, &QTreeWidget::itemSelectionChanged, this, &FormNotices::selectionMoved);
+    connect(&loggerList, &LoggerListView::selectionChanged, this, &FormNotices::selectionMoved);
 }
 
 std::optional<QString> FormNotices::StepWords(const std::string &step)
@@ -146,22 +144,22 @@ void FormNotices::selectionMoved()
 
 std::optional<QHostAddress> FormNotices::selectedLogger() const
 {
-    const QList<QTreeWidgetItem *> selected = m_loggerList.selectedItems();
-    if (selected.isEmpty()) {
+    const discovery::ListedLogger *selected = m_loggerList.selected();
+    if (selected == nullptr) {
         return std::nullopt;
     }
-    return QHostAddress(selected.first()->text(kIpColumn));
+    return selected->address;
 }
 
 QString FormNotices::describe(const QHostAddress &logger) const
 {
     const QString address = logger.toString();
-    const QList<QTreeWidgetItem *> rows =
-        m_loggerList.findItems(address, Qt::MatchExactly, kIpColumn);
-    if (rows.isEmpty()) {
+    const discovery::LoggerList &loggers = m_loggerList.loggers();
+    const std::optional<std::size_t> row = loggers.rowOf(logger);
+    if (!row) {
         return address;
     }
-    return QStringLiteral("%1 (%2)").arg(rows.first()->text(kSerialColumn), address);
+    return QStringLiteral("%1 (%2)").arg(loggers.at(*row).serial, address);
 }
 
 void FormNotices::show(const QString &text)

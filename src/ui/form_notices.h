@@ -10,8 +10,8 @@
 #include <string>
 
 class CommandExchange;
+class LoggerListView;
 class QLabel;
-class QTreeWidget;
 
 // What the form's exchanges leave unsaid, told in the status bar's free panel: whose
 // values the form holds once another logger is selected, and a command that got no
@@ -23,7 +23,7 @@ class FormNotices : public QObject
 public:
     using ShowNotice = std::function<void(const QString &text)>;
 
-    FormNotices(CommandExchange &exchange, QTreeWidget &loggerList, QLabel &panel,
+    FormNotices(CommandExchange &exchange, const LoggerListView &loggerList, QLabel &panel,
                 ShowNotice show, QObject *parent = nullptr);
 
     // Shows a notice of the form's own (a port changed by a Set, say), cleared by the
@@ -45,7 +45,7 @@ private:
     void clearOwn();
 
     CommandExchange &m_exchange;
-    QTreeWidget &m_loggerList;
+    const LoggerListView &m_loggerList;
     QLabel &m_panel;
     ShowNotice m_show;
     // The logger whose answers last filled the form's controls.

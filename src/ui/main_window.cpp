@@ -16,6 +16,7 @@
 #include "form_notices.h"
 #include "list_export.h"
 #include "logger_list_menu.h"
+#include "logger_list_view.h"
 #include "plant_view_window.h"
 #include "range_search_dialog.h"
 #include "search_notice.h"
@@ -81,12 +82,15 @@ MainWindow::MainWindow(Notifier &notifier, const NetworkSettings &network, const
     m_ui->setupUi(this);
     applyStaticProperties();
 
-    m_formLock = std::make_unique<FormLock>(*this, *m_ui->listview1);
+    m_loggers = new discovery::LoggerList(this);
+    m_loggerView = new LoggerListView(*m_loggers, *m_ui->listview1, this);
+    m_formLock = std::make_unique<FormLock>(*this, *m_loggerView);
     m_endpoints = new UdpEndpoints(network, this);
     m_endpoints->setObserver(m_trafficLog.get());
     m_exchange = new CommandExchange(*m_endpoints, *m_formLock, notifier, timing, this);
     m_receivePath = new ReceivePath(*m_endpoints, *m_exchange, this);
-    m_search = new LoggerSearch(*m_endpoints, *m_exchange, {m_ui->listview1, m_ui->lbl3, m_ui->pb1},
+    m_search = new LoggerSearch(*m_endpoints, *m_exchange,
+                                {m_loggers, [this] { return m_pcAddress; }, m_ui->pb1},
                                 timing.searchTickMs, this);
     m_receivePath->setDiscoveryHandler([this](const std::string &candidate, const QString &sender) {
         m_search->handleDiscoveryAnswer(candidate, sender);
@@ -102,12 +106,14 @@ MainWindow::MainWindow(Notifier &notifier, const NetworkSettings &network, const
     buildLoggerListMenu();
     addShortcuts();
 
-    m_network = new NetworkAddressing(*this, *m_exchange, timing, this);
+    m_network = new NetworkAddressing(
+        *this, *m_exchange, timing,
+        [this](const QHostAddress &address) { return m_loggerView->otherLoggerAt(address); }, this);
     m_cellular = new CellularLink(*this, *m_exchange, timing, this);
     m_devices = new DeviceRegistry(*this, *m_exchange, timing, this);
     m_systemParameters = new SystemParameters(*this, *m_exchange, timing, this);
     m_formNotices = new FormNotices(
-        *m_exchange, *m_ui->listview1, *m_searchNotice,
+        *m_exchange, *m_loggerView, *m_searchNotice,
         [this](const QString &text) { showNotice(text, {}, false); }, this);
     connect(m_network, &NetworkAddressing::notice, m_formNotices, &FormNotices::tell);
     m_signalWatch = new SignalWatch(*m_exchange, this);
@@ -138,6 +144,11 @@ TrafficLog &MainWindow::trafficLog()
     return *m_trafficLog;
 }
 
+discovery::LoggerList &MainWindow::loggerList()
+{
+    return *m_loggers;
+}
+
 void MainWindow::setSaveFileChooser(SaveFileChooser chooseFile)
 {
     m_chooseFile = std::move(chooseFile);
@@ -162,7 +173,7 @@ void MainWindow::openTrafficLog()
             [this](QWidget *parent, const SaveFileRequest &request) {
                 return m_chooseFile(parent, request);
             },
-            [this] { return QHostAddress(m_ui->lbl3->text()); }, this);
+            [this] { return m_pcAddress; }, this);
     }
     // Ctrl+T brings back a minimised log too.
     m_trafficLogWindow->setWindowState(m_trafficLogWindow->windowState() & ~Qt::WindowMinimized);
@@ -208,12 +219,12 @@ void MainWindow::openPlantView()
             *m_formLock,
             [this] {
                 std::vector<fleet::LoggerTarget> loggers;
-                for (const QStringList &row : ListContents(*m_ui->listview1).rows) {
-                    loggers.push_back({QHostAddress(row.value(1)), row.value(0), row.value(2)});
+                for (const discovery::ListedLogger &logger : m_loggers->loggers()) {
+                    loggers.push_back({logger.address, logger.serial, logger.version});
                 }
                 return loggers;
             },
-            [this] { return m_ui->lbl3->text(); },
+            [this] { return pcAddressText(); },
             [this](QWidget *parent, const SaveFileRequest &request) {
                 return m_chooseFile(parent, request);
             }};
@@ -231,7 +242,7 @@ void MainWindow::openPlantView()
 
 void MainWindow::exportLoggerList()
 {
-    exportTable(ListContents(*m_ui->listview1), QStringLiteral("loggers"));
+    exportTable(m_loggerView->table(), QStringLiteral("loggers"));
 }
 
 void MainWindow::exportDeviceList()
@@ -298,12 +309,12 @@ void MainWindow::applyStaticProperties()
 
 void MainWindow::buildLoggerListMenu()
 {
-    LoggerListMenu::AdapterChoice adapterChoice{m_adapters, [this] { return m_ui->lbl3->text(); },
+    LoggerListMenu::AdapterChoice adapterChoice{m_adapters, [this] { return pcAddressText(); },
                                                 [this](const discovery::LocalAdapter &adapter) {
                                                     // The next search sweeps this adapter's /24;
                                                     // the choice lasts for the run. What the notice
                                                     // said was about the address before.
-                                                    m_ui->lbl3->setText(adapter.address.toString());
+                                                    setPcAddress(adapter.address);
                                                     m_searchNotice->clear();
                                                 }};
     m_listMenu = new LoggerListMenu(*m_ui->listview1, std::move(adapterChoice), this);
@@ -368,31 +379,36 @@ void MainWindow::openRangeSearchDialog()
 
 void MainWindow::selectLoggerRow(const QString &address)
 {
-    const QList<QTreeWidgetItem *> rows = m_ui->listview1->findItems(address, Qt::MatchExactly, 1);
-    if (!rows.isEmpty()) {
-        m_ui->listview1->setCurrentItem(rows.first());
-        m_ui->listview1->scrollToItem(rows.first());
-    }
+    m_loggerView->select(QHostAddress(address));
 }
 
 void MainWindow::searchLoggers()
 {
     // An address the PC no longer holds (removed, or its adapter gone) is replaced before
     // the sweep starts from it.
-    const QString shown = m_ui->lbl3->text();
-    QString address = shown;
-    if (!discovery::AdapterHolds(m_adapters(), QHostAddress(shown))) {
-        address = m_localAddress();
-        m_ui->lbl3->setText(address.isEmpty() ? kNoPcAddress : address);
+    const QHostAddress held = m_pcAddress;
+    if (!discovery::AdapterHolds(m_adapters(), held)) {
+        setPcAddress(QHostAddress(m_localAddress()));
     }
     m_search->btnsearchClick();
-    if (address.isEmpty()) {
+    if (m_pcAddress.isNull()) {
         showNoAdapterNotice();
-    } else if (address != shown && discovery::ParseDottedQuad(shown)) {
+    } else if (m_pcAddress != held && !held.isNull()) {
         showNotice(QStringLiteral("%1 is no longer an address of this PC: searching from %2")
-                       .arg(shown, address),
+                       .arg(held.toString(), m_pcAddress.toString()),
                    {}, false);
     }
+}
+
+void MainWindow::setPcAddress(const QHostAddress &address)
+{
+    m_pcAddress = address;
+    m_ui->lbl3->setText(pcAddressText());
+}
+
+QString MainWindow::pcAddressText() const
+{
+    return m_pcAddress.isNull() ? kNoPcAddress : m_pcAddress.toString();
 }
 
 void MainWindow::showNoAdapterNotice()
@@ -409,7 +425,7 @@ void MainWindow::showSearchEnd(const SearchOutcome &outcome)
     std::optional<discovery::LocalNetwork> sweptAdapterNetwork;
     if (!outcome.rangeSearch) {
         for (const discovery::LocalAdapter &adapter : m_adapters()) {
-            if (adapter.address == QHostAddress(m_ui->lbl3->text())) {
+            if (adapter.address == m_pcAddress) {
                 sweptAdapterNetwork = adapter.network();
             }
         }
@@ -456,9 +472,8 @@ void MainWindow::closeEvent(QCloseEvent *event)
 
 void MainWindow::FormShow()
 {
-    const QString address = m_localAddress();
-    m_ui->lbl3->setText(address.isEmpty() ? kNoPcAddress : address);
-    if (address.isEmpty()) {
+    setPcAddress(QHostAddress(m_localAddress()));
+    if (m_pcAddress.isNull()) {
         showNoAdapterNotice();
     }
 }

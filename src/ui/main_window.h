@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "discovery/logger_list.h"
 #include "discovery/pc_address.h"
 #include "save_file_chooser.h"
 #include "transport/settings.h"
 
+#include <QHostAddress>
 #include <QPointer>
 #include <QWidget>
 
@@ -17,6 +19,7 @@ class DeviceRegistry;
 class FormLock;
 class FormNotices;
 class LoggerListMenu;
+class LoggerListView;
 class LoggerSearch;
 class NetworkAddressing;
 class Notifier;
@@ -59,6 +62,8 @@ public:
     CommandExchange &exchange();
     ReceivePath &receivePath();
     TrafficLog &trafficLog();
+    // The loggers the logger list shows; a search fills it.
+    discovery::LoggerList &loggerList();
 
     // Where "Export list…" and the traffic log's saves ask for a file; the desktop's
     // file dialog unless replaced.
@@ -98,6 +103,11 @@ private:
     void openRangeSearchDialog();
     void selectLoggerRow(const QString &address);
     void searchLoggers();
+    // Holds the PC's address the next sweep starts from, shown in "PC IP:"; null when the
+    // PC has no usable adapter.
+    void setPcAddress(const QHostAddress &address);
+    // What "PC IP:" shows.
+    QString pcAddressText() const;
     void showNoAdapterNotice();
     void showSearchEnd(const SearchOutcome &outcome);
     // clearedByAnswer: a logger that answers makes the notice untrue.
@@ -111,7 +121,10 @@ private:
     QLabel *m_searchNotice;
     bool m_noticeClearedByAnswer = false;
     LocalAddressSource m_localAddress;
+    QHostAddress m_pcAddress;
     AdapterSource m_adapters;
+    discovery::LoggerList *m_loggers;
+    LoggerListView *m_loggerView;
     std::unique_ptr<FormLock> m_formLock;
     UdpEndpoints *m_endpoints;
     CommandExchange *m_exchange;

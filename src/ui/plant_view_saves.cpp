@@ -12,9 +12,34 @@
 #include <QDir>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSortFilterProxyModel>
 #include <QSysInfo>
 
 #include <algorithm>
+#include <utility>
+
+StaleExportChoice AskAboutStaleRows(QWidget *parent, int staleRows)
+{
+    const QString rows =
+        staleRows == 1 ? QStringLiteral("1 row") : QStringLiteral("%1 rows").arg(staleRows);
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Export"),
+                    QStringLiteral("%1 to export may not show what the loggers hold now (stale "
+                                   "until read). Read them before exporting?")
+                        .arg(rows),
+                    QMessageBox::NoButton, parent);
+    box.setInformativeText(QStringLiteral("Exported as they are, the file marks them stale."));
+    QPushButton *read = box.addButton(QStringLiteral("Read, then export"), QMessageBox::AcceptRole);
+    QPushButton *asIs = box.addButton(QStringLiteral("Export as is"), QMessageBox::DestructiveRole);
+    box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(read);
+    box.exec();
+    if (box.clickedButton() == read) {
+        return StaleExportChoice::ReadFirst;
+    }
+    return box.clickedButton() == asIs ? StaleExportChoice::ExportAsIs : StaleExportChoice::Cancel;
+}
 
 void PlantViewWindow::saveProfile()
 {
@@ -39,30 +64,87 @@ void PlantViewWindow::saveProfile()
 
 void PlantViewWindow::exportCsv()
 {
-    const QString extension = QStringLiteral("csv");
-    const QString path = ChooseSavePath(
-        m_links.chooseFile, this,
-        {QStringLiteral("Export the plant table"), QStringLiteral("CSV files"), extension,
-         DatedFileName(QStringLiteral("plant"), extension, QDate::currentDate())});
-    if (!path.isEmpty()) {
-        reportSave(path, WriteListCsv(PlantTableText(shownRows()), path), true);
-    }
+    exportTable(ExportFormat::Csv);
 }
 
 void PlantViewWindow::exportPdf()
 {
-    const QString extension = QStringLiteral("pdf");
+    exportTable(ExportFormat::Pdf);
+}
+
+void PlantViewWindow::exportTable(ExportFormat format)
+{
+    std::vector<std::size_t> stale = shownStaleRows();
+    StaleExportChoice choice = StaleExportChoice::ExportAsIs;
+    if (!stale.empty()) {
+        choice = m_askAboutStaleRows(this, static_cast<int>(stale.size()));
+        if (choice == StaleExportChoice::Cancel) {
+            return;
+        }
+    }
+    const bool csv = format == ExportFormat::Csv;
+    const QString extension = csv ? QStringLiteral("csv") : QStringLiteral("pdf");
     const QString path = ChooseSavePath(
         m_links.chooseFile, this,
-        {QStringLiteral("Export the plant report"), QStringLiteral("PDF files"), extension,
-         DatedFileName(QStringLiteral("plant-report"), extension, QDate::currentDate())});
+        {csv ? QStringLiteral("Export the plant table") : QStringLiteral("Export the plant report"),
+         csv ? QStringLiteral("CSV files") : QStringLiteral("PDF files"), extension,
+         DatedFileName(csv ? QStringLiteral("plant") : QStringLiteral("plant-report"), extension,
+                       QDate::currentDate())});
     if (path.isEmpty()) {
+        return;
+    }
+    if (choice == StaleExportChoice::ExportAsIs) {
+        writeExport(format, path);
+        return;
+    }
+    // The file is written once the read has ended, with what it read.
+    if (!mayStartRun()) {
+        m_notice->setText(QStringLiteral("Not saved to %1: the stale rows could not be read now")
+                              .arg(QDir::toNativeSeparators(path)));
+        return;
+    }
+    m_pendingExport = PendingExport{format, path};
+    startRun(RunKind::Read, std::move(stale));
+}
+
+void PlantViewWindow::writeExport(ExportFormat format, const QString &path)
+{
+    if (format == ExportFormat::Csv) {
+        reportSave(path, WriteListCsv(PlantTableText(shownRows()), path), true);
         return;
     }
     const PlantReportHeading heading{
         QDateTime::currentDateTime(),
         QStringLiteral("%1 (%2)").arg(QSysInfo::machineHostName(), m_links.pcAddress())};
     reportSave(path, WritePlantReport(path, heading, PlantTableText(shownRows())), true);
+}
+
+std::vector<std::size_t> PlantViewWindow::shownStaleRows() const
+{
+    std::vector<std::size_t> rows;
+    for (int row = 0; row < m_filter->rowCount(); ++row) {
+        const auto sourceRow =
+            static_cast<std::size_t>(m_filter->mapToSource(m_filter->index(row, 0)).row());
+        if (m_model->rows().at(sourceRow).stale) {
+            rows.push_back(sourceRow);
+        }
+    }
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+void PlantViewWindow::finishPendingExport()
+{
+    const std::optional<PendingExport> pending = std::exchange(m_pendingExport, std::nullopt);
+    if (!pending) {
+        return;
+    }
+    if (m_stopRequested) {
+        m_notice->setText(QStringLiteral("Not saved to %1: the read of the stale rows was stopped")
+                              .arg(QDir::toNativeSeparators(pending->path)));
+        return;
+    }
+    writeExport(pending->format, pending->path);
 }
 
 void PlantViewWindow::reportSave(const QString &path, const std::optional<QString> &failure,

@@ -103,7 +103,8 @@ QString AskForProfile(QWidget *parent)
 
 PlantViewWindow::PlantViewWindow(PlantViewLinks links, const fleet::ExchangePolicy &policy,
                                  QWidget *parent)
-    : QWidget(parent, Qt::Window), m_links(std::move(links)), m_chooseProfile(AskForProfile)
+    : QWidget(parent, Qt::Window), m_links(std::move(links)), m_chooseProfile(AskForProfile),
+      m_askAboutStaleRows(AskAboutStaleRows)
 {
     setObjectName(QStringLiteral("PlantViewWindow"));
     setWindowTitle(QStringLiteral("Plant view"));
@@ -210,6 +211,11 @@ PlantViewWindow::~PlantViewWindow() = default;
 void PlantViewWindow::setProfileChooser(ProfileChooser chooseProfile)
 {
     m_chooseProfile = std::move(chooseProfile);
+}
+
+void PlantViewWindow::setStaleExportQuestion(StaleExportQuestion askAboutStaleRows)
+{
+    m_askAboutStaleRows = std::move(askAboutStaleRows);
 }
 
 void PlantViewWindow::showEvent(QShowEvent *event)
@@ -420,6 +426,9 @@ void PlantViewWindow::finishRun()
         // Once, for the first values: later the operator's column widths stay.
         m_table->resizeColumnsToContents();
         m_columnsFitValues = true;
+    }
+    if (m_runKind == RunKind::Read) {
+        finishPendingExport();
     }
     if (m_runKind == RunKind::Check && !m_stopRequested) {
         showDifference();

@@ -53,6 +53,13 @@ struct PlantViewLinks {
 // operator cancels. The desktop's file dialog unless replaced.
 using ProfileChooser = std::function<QString(QWidget *parent)>;
 
+// What the operator chose when a table to export holds rows that may no longer be true.
+enum class StaleExportChoice { ReadFirst, ExportAsIs, Cancel };
+// Asks whether to read the `staleRows` first; a question box unless replaced.
+using StaleExportQuestion = std::function<StaleExportChoice(QWidget *parent, int staleRows)>;
+// The question box.
+StaleExportChoice AskAboutStaleRows(QWidget *parent, int staleRows);
+
 // "Plant view…": every logger of the list as a row and each of its settings as a column,
 // read in parallel by the fleet with the command-line tool's exchanges, timeouts and
 // retries. A value that differs from the one most loggers hold is marked. A profile is
@@ -72,6 +79,7 @@ public:
     ~PlantViewWindow() override;
 
     void setProfileChooser(ProfileChooser chooseProfile);
+    void setStaleExportQuestion(StaleExportQuestion askAboutStaleRows);
 
 public slots:
     // Takes the logger list's rows afresh and reads every setting of each.
@@ -83,7 +91,9 @@ public slots:
     void applyProfile();
     // The one selected logger's settings as a profile (docs/profile.md).
     void saveProfile();
-    // The table as it is shown (sorted and filtered), passwords masked.
+    // The table as it is shown (sorted and filtered), passwords masked. With stale rows
+    // shown, asks first whether to read them, export as is (the file says which are
+    // stale) or cancel.
     void exportCsv();
     void exportPdf();
 
@@ -113,6 +123,17 @@ private:
     // The model's rows selected in the table, top to bottom of the model.
     std::vector<std::size_t> selectedRows() const;
     const PlantRow *selectedReadRow() const;
+    enum class ExportFormat { Csv, Pdf };
+    struct PendingExport {
+        ExportFormat format;
+        QString path;
+    };
+    void exportTable(ExportFormat format);
+    void writeExport(ExportFormat format, const QString &path);
+    // The model's rows shown and stale, top to bottom of the model.
+    std::vector<std::size_t> shownStaleRows() const;
+    // After the read an export asked for: the export, unless the read was stopped.
+    void finishPendingExport();
     // ofTheTable: an export, which says how many of its rows are stale.
     void reportSave(const QString &path, const std::optional<QString> &failure,
                     bool ofTheTable = false);
@@ -134,6 +155,9 @@ private:
     // What became of a save, an export or a profile that could not be applied.
     QLabel *m_notice;
     ProfileChooser m_chooseProfile;
+    StaleExportQuestion m_askAboutStaleRows;
+    // An export waiting for the read of its stale rows.
+    std::optional<PendingExport> m_pendingExport;
     bool m_running = false;
     bool m_stopRequested = false;
     RunKind m_runKind = RunKind::Read;

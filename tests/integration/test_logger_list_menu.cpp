@@ -25,6 +25,8 @@
 #include <QTreeWidget>
 #include <QtTest>
 
+Q_DECLARE_METATYPE(discovery::FoundBy)
+
 namespace {
 
 constexpr int kWaitMs = 2000;
@@ -305,18 +307,24 @@ private slots:
     }
 
     // Home and the arrows select the row they move to, whichever way the rows were listed,
-    // so the next command goes to the logger the operator sees chosen.
+    // so the next command goes to the logger the operator sees chosen. The list keeps how
+    // each logger was found.
     void keyboardSelectsTheRowHoweverItWasListed_data()
     {
         QTest::addColumn<QString>("listedBy");
-        QTest::newRow("search") << "search";
-        QTest::newRow("range search") << "range";
-        QTest::newRow("add by address") << "address";
+        QTest::addColumn<discovery::FoundBy>("foundBy");
+        QTest::addColumn<QString>("foundThrough");
+        QTest::newRow("search") << "search" << discovery::FoundBy::Sweep << "127.0.0.1";
+        QTest::newRow("range search")
+            << "range" << discovery::FoundBy::RangeSearch << "127.0.0.2/31";
+        QTest::newRow("add by address") << "address" << discovery::FoundBy::AddedByAddress << "";
     }
 
     void keyboardSelectsTheRowHoweverItWasListed()
     {
         QFETCH(QString, listedBy);
+        QFETCH(discovery::FoundBy, foundBy);
+        QFETCH(QString, foundThrough);
         WindowHarness harness(2);
         auto *list = harness.control<QTreeWidget>("listview1");
         if (listedBy == "search") {
@@ -331,6 +339,10 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(list->topLevelItemCount(), 2, kWaitMs);
         QTRY_VERIFY_WITH_TIMEOUT(list->isEnabled(), kWaitMs);
         QTest::qWait(WindowHarness::FastTiming().searchTickMs * 12); // the search ends
+        for (const discovery::ListedLogger &logger : harness.window().loggerList().loggers()) {
+            QCOMPARE(logger.foundBy, foundBy);
+            QCOMPARE(logger.foundThrough, foundThrough);
+        }
         for (const Qt::Key key : {Qt::Key_Home, Qt::Key_Down, Qt::Key_Up}) {
             QTest::keyClick(list, key);
             QVERIFY(list->currentItem() != nullptr);
@@ -401,6 +413,9 @@ private slots:
         QTest::newRow("broadcast") << "255.255.255.255"
                                    << "255.255.255.255 is the broadcast address, not the address "
                                       "of one logger.";
+        QTest::newRow("leading zero") << "127.0.1.010"
+                                      << "'127.0.1.010' has a number with a leading zero, which "
+                                         "could be read as decimal or as octal: write 127.0.1.10.";
         QTest::newRow("broadcast of an adapter's network")
             << "127.0.1.255"
             << "127.0.1.255 is the broadcast address of the PC's network "

@@ -30,6 +30,8 @@
 #include <functional>
 #include <memory>
 
+Q_DECLARE_METATYPE(StaleExportChoice)
+
 namespace {
 
 constexpr int kWaitMs = 10000;
@@ -72,12 +74,11 @@ public:
             [] { return QStringLiteral("127.0.0.1"); },
             [] { return WindowHarness::LoopbackAdapters(); });
         m_window->show();
-        auto *list = control<QTreeWidget>("listview1");
         for (const auto &logger : m_loggers) {
             LoggerSim &endpoint = logger->endpoint();
-            new QTreeWidgetItem(list, {QString::fromStdString(endpoint.identity().serial),
-                                       endpoint.address().toString(),
-                                       QString::fromStdString(endpoint.identity().version)});
+            m_window->loggerList().list({QString::fromStdString(endpoint.identity().serial),
+                                         endpoint.address(),
+                                         QString::fromStdString(endpoint.identity().version)});
         }
         const auto entries = m_window->findChild<LoggerListMenu *>()->build().actions();
         const auto entry = std::find_if(entries.begin(), entries.end(), [](QAction *action) {
@@ -524,9 +525,23 @@ private slots:
     }
 
     // After an apply a row shows what the logger read back; a row the apply may have
-    // changed unseen is marked stale, and so is it in an export, which says so.
+    // changed unseen is marked stale. An export of it offers to read it first; exported as
+    // is, the file and the notice say it is stale.
+    void applyShowsTheValuesReadBackOrMarksTheRowStale_data()
+    {
+        QTest::addColumn<StaleExportChoice>("answer");
+        QTest::addColumn<bool>("saved");
+        QTest::addColumn<bool>("staleInFile");
+        QTest::newRow("export as is") << StaleExportChoice::ExportAsIs << true << true;
+        QTest::newRow("read, then export") << StaleExportChoice::ReadFirst << true << false;
+        QTest::newRow("cancel") << StaleExportChoice::Cancel << false << false;
+    }
+
     void applyShowsTheValuesReadBackOrMarksTheRowStale()
     {
+        QFETCH(StaleExportChoice, answer);
+        QFETCH(bool, saved);
+        QFETCH(bool, staleInFile);
         Plant plant(2);
         QTemporaryDir directory;
         plant.startApply({0, 1}, WriteProfile(directory));
@@ -540,13 +555,28 @@ private slots:
         QCOMPARE(plant.cell(0, StatusColumn), QStringLiteral("3 changed"));
         QVERIFY(plant.cell(1, StatusColumn).endsWith(QStringLiteral("; stale until read")));
 
+        plant.logger(1).endpoint().misbehaviour().dropRate = 0.0;
+        QList<int> asked;
+        plant.view().setStaleExportQuestion([&](QWidget *, int staleRows) {
+            asked.append(staleRows);
+            return answer;
+        });
         const QString path = directory.filePath(QStringLiteral("plant.csv"));
         plant.window().setSaveFileChooser([&path](QWidget *, const SaveFileRequest &) { return path; });
+        const std::size_t freshRequests = plant.logger(0).endpoint().requests().size();
+        const std::size_t staleRequests = plant.logger(1).endpoint().requests().size();
         plant.view().exportCsv();
+        QVERIFY(QTest::qWaitFor([&] { return !plant.reading(); }, kWaitMs));
+        QCOMPARE(asked, QList<int>{1});
+        // Only the stale row is read again.
+        QCOMPARE(plant.logger(0).endpoint().requests().size(), freshRequests);
+        QCOMPARE(plant.logger(1).endpoint().requests().size() > staleRequests,
+                 answer == StaleExportChoice::ReadFirst);
         QFile csv(path);
-        QVERIFY(csv.open(QIODevice::ReadOnly));
-        QVERIFY(csv.readAll().contains("stale until read"));
-        QVERIFY(plant.viewControl<QLabel>("plantNotice")->text().contains(QStringLiteral("1 stale")));
+        QCOMPARE(csv.open(QIODevice::ReadOnly), saved);
+        QCOMPARE(csv.readAll().contains("stale until read"), staleInFile);
+        QCOMPARE(plant.viewControl<QLabel>("plantNotice")->text().contains(QStringLiteral("1 stale")),
+                 staleInFile);
     }
 
     void differenceHoldsTheValueNowAndWanted()

@@ -64,9 +64,10 @@ void WindowHarness::selectLogger(int index)
 {
     auto *list = control<QTreeWidget>("listview1");
     LoggerSim &logger = *m_loggers.at(static_cast<std::size_t>(index));
-    auto *row = new QTreeWidgetItem(list, {QString::fromStdString(logger.identity().serial),
-                                           logger.address().toString(),
-                                           QString::fromStdString(logger.identity().version)});
+    const std::size_t listed = m_window->loggerList().list(
+        {QString::fromStdString(logger.identity().serial), logger.address(),
+         QString::fromStdString(logger.identity().version)});
+    QTreeWidgetItem *row = list->topLevelItem(static_cast<int>(listed));
     list->setCurrentItem(row);
     row->setSelected(true);
 }

@@ -234,7 +234,7 @@ private slots:
         window.harness.logger().misbehaviour().delayMs = 100;
         window.harness.selectLogger();
         window.button("btnReadDevice")->click();
-        window.harness.control<QTreeWidget>("listview1")->clear();  // as a search does
+        window.harness.window().loggerList().clear();  // as a search does
         QTRY_COMPARE_WITH_TIMEOUT(window.harness.notifier().informed, QStringList{kChooseLogger},
                                   kWaitMs);
         QVERIFY(window.unlocked());

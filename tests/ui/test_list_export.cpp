@@ -58,6 +58,15 @@ void FillList(QTreeWidget *list, const QList<QStringList> &rows)
     }
 }
 
+// Lists the loggers as a search would.
+void ListLoggers(MainWindow &window, const QList<QStringList> &rows)
+{
+    window.loggerList().clear();
+    for (const QStringList &row : rows) {
+        window.loggerList().list({row.value(0), QHostAddress(row.value(1)), row.value(2)});
+    }
+}
+
 } // namespace
 
 class TestListExport : public QObject
@@ -136,7 +145,7 @@ private slots:
         WindowHarness harness;
         const QList<QStringList> rows =
             kAwkwardRows + QList<QStringList>{{"=1+2", "127.0.0.6", "-V2"}};
-        FillList(harness.control<QTreeWidget>("listview1"), rows);
+        ListLoggers(harness.window(), rows);
         QTemporaryDir directory;
         SaveFileRequest asked;
         harness.window().setSaveFileChooser([&](QWidget *, const SaveFileRequest &request) {
@@ -164,7 +173,7 @@ private slots:
     void loggerListMenuOpensTheTrafficLogAndExportsTheList()
     {
         WindowHarness harness;
-        FillList(harness.control<QTreeWidget>("listview1"), {{"SN1", "127.0.0.2", "V1"}});
+        ListLoggers(harness.window(), {{"SN1", "127.0.0.2", "V1"}});
         QTemporaryDir directory;
         const QString path = directory.filePath("loggers.csv");
         harness.window().setSaveFileChooser(

@@ -54,8 +54,8 @@ private slots:
         notifier.setParent(&window);
         window.show();
         auto *list = FindControl<QTreeWidget>(window, "listview1");
-        auto *row = new QTreeWidgetItem(list, {QStringLiteral("SN1"), QStringLiteral("127.0.0.2")});
-        list->setCurrentItem(row);
+        window.loggerList().list({QStringLiteral("SN1"), QHostAddress(QStringLiteral("127.0.0.2"))});
+        list->setCurrentItem(list->topLevelItem(0));
 
         QString shown;
         Qt::TextFormat format = Qt::AutoText;

@@ -290,7 +290,9 @@ private slots:
         watched.control<QPushButton>("signalStartStop")->click();
         QVERIFY(!watched.watch->isRunning());
         auto *list = watched.harness.control<QTreeWidget>("listview1");
-        list->setCurrentItem(new QTreeWidgetItem(list, {"SN9", "127.0.0.9", "V9"}));
+        const std::size_t row = watched.harness.window().loggerList().list(
+            {"SN9", QHostAddress(QStringLiteral("127.0.0.9")), "V9"});
+        list->setCurrentItem(list->topLevelItem(static_cast<int>(row)));
         watched.harness.window().openSignalWatch();
         QCOMPARE(watched.watch->logger(), QHostAddress(QStringLiteral("127.0.0.9")));
         QTRY_COMPARE(watched.harness.window().findChildren<SignalWatchWindow *>().size(), 1);
