@@ -105,9 +105,14 @@ std::optional<SendFailure> LoggerClient::sendFrame(const QHostAddress &logger,
 void LoggerClient::discardLeftOvers(protocol::ReceiveBuffer &buffer, const QHostAddress &sender)
 {
     for (const std::string &frame : buffer.discardCompleteCandidates()) {
-        m_endpoints.reportLeftOverDiscarded(
-            QByteArray(frame.data(), static_cast<qsizetype>(frame.size())), sender);
+        reportLeftOver(frame, sender);
     }
+}
+
+void LoggerClient::reportLeftOver(const std::string &frame, const QHostAddress &sender)
+{
+    m_endpoints.reportLeftOverDiscarded(
+        QByteArray(frame.data(), static_cast<qsizetype>(frame.size())), sender);
 }
 
 void LoggerClient::readRun()
@@ -178,10 +183,12 @@ void LoggerClient::takeAnswer(Peer &peer, const ReceivedDatagram &datagram)
     }
     peer.buffer.append(text);
     std::vector<std::string> setAside;
-    // One answer per datagram: the standing receiver's later frames wait in the buffer,
-    // an attached logger's are discarded below once its answer is taken.
+    // The standing receiver's later frames wait in the buffer, one answer a datagram; an
+    // attached logger's go once its answer is taken, shown as discarded.
     const std::optional<std::string> answer = protocol::TakeAnswer(
-        peer.buffer, protocol::LaterFrames::StayForNextSend, [&](std::string_view payload) {
+        peer.buffer,
+        peer.standing ? protocol::LaterFrames::StayForNextSend : protocol::LaterFrames::DroppedNow,
+        [&](std::string_view payload) {
             if (peer.awaited && peer.awaited(payload)) {
                 return true;
             }
@@ -189,13 +196,13 @@ void LoggerClient::takeAnswer(Peer &peer, const ReceivedDatagram &datagram)
                 setAside.emplace_back(payload);
             }
             return false;
-        });
+        },
+        [this, &datagram](const std::string &frame) { reportLeftOver(frame, datagram.sender); });
     // Copied first: the receivers of what follows may detach this peer or send the next
     // request.
     const AnswerSink sink = peer.sink;
     if (answer && !peer.standing) {
         peer.awaited = {};
-        discardLeftOvers(peer.buffer, datagram.sender);
     }
     peer.setAsideAnswers += static_cast<int>(setAside.size());
     for (const std::string &payload : setAside) {

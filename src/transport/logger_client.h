@@ -106,6 +106,7 @@ private:
     void takeDiscoveryDatagram(ReceivedDatagram datagram);
     // Drops the buffer's whole frames, each shown as left over by `sender`.
     void discardLeftOvers(protocol::ReceiveBuffer &buffer, const QHostAddress &sender);
+    void reportLeftOver(const std::string &frame, const QHostAddress &sender);
     std::optional<SendFailure> sendFrame(const QHostAddress &logger,
                                          const protocol::Request &request);
     void queueRunIfDatagramsWait();
