@@ -121,6 +121,9 @@ MainWindow::MainWindow(Notifier &notifier, const NetworkSettings &network, const
 
 MainWindow::~MainWindow()
 {
+    // The plant view's jobs detach from the window's client as they go: the view goes
+    // before it.
+    delete m_plantView;
     // The endpoints are destroyed with the window's children, after the log.
     m_endpoints->setObserver(nullptr);
 }

@@ -205,7 +205,11 @@ PlantViewWindow::PlantViewWindow(PlantViewLinks links, const fleet::ExchangePoli
     updateActions();
 }
 
-PlantViewWindow::~PlantViewWindow() = default;
+PlantViewWindow::~PlantViewWindow()
+{
+    // The jobs of a run under way detach from the link as they go: they go before it.
+    delete m_run;
+}
 
 void PlantViewWindow::setProfileChooser(ProfileChooser chooseProfile)
 {
