@@ -118,15 +118,29 @@ void LoggerClient::reportLeftOver(const std::string &frame, const QHostAddress &
 void LoggerClient::readRun()
 {
     m_runQueued = false;
+    // The window reads one datagram a run: an answer handler may open a modal box, whose
+    // loop runs the path again. Without it, a run takes every datagram waiting.
+    if (readOne() && !m_standing.sink) {
+        while (readOne()) {
+        }
+    }
+    queueRunIfDatagramsWait();
+}
+
+bool LoggerClient::readOne()
+{
     QUdpSocket &setSocket = m_endpoints.setSocket();
     QUdpSocket &searchSocket = m_endpoints.searchSocket();
     std::optional<ReceivedDatagram> datagram;
     if (IsOpen(setSocket) && (datagram = m_endpoints.readDatagram(setSocket))) {
         takeSetDatagram(*datagram);
-    } else if (IsOpen(searchSocket) && (datagram = m_endpoints.readDatagram(searchSocket))) {
-        takeDiscoveryDatagram(std::move(*datagram));
+        return true;
     }
-    queueRunIfDatagramsWait();
+    if (IsOpen(searchSocket) && (datagram = m_endpoints.readDatagram(searchSocket))) {
+        takeDiscoveryDatagram(std::move(*datagram));
+        return true;
+    }
+    return false;
 }
 
 void LoggerClient::queueRunIfDatagramsWait()

@@ -78,8 +78,9 @@ public:
     const protocol::ReceiveBuffer &searchBuffer() const { return m_searchBuffer; }
 
 public slots:
-    // Reads one datagram, the set socket's first, and hands on what it holds; queues
-    // another run while either socket still holds a datagram.
+    // Reads one datagram, the set socket's first, and hands on what it holds (every one
+    // waiting when there is no standing receiver); queues another run while either socket
+    // still holds a datagram.
     void readRun();
 
 signals:
@@ -101,6 +102,8 @@ private:
         int setAsideAnswers = 0;
     };
 
+    // Reads and hands on one datagram; false when neither socket held one.
+    bool readOne();
     void takeSetDatagram(const ReceivedDatagram &datagram);
     void takeAnswer(Peer &peer, const ReceivedDatagram &datagram);
     void takeDiscoveryDatagram(ReceivedDatagram datagram);
