@@ -3,6 +3,7 @@
 #include "protocol/frame.h"
 #include "protocol/receive_buffer.h"
 #include "transport/command_exchange.h"
+#include "transport/logger_client.h"
 #include "transport/notifier.h"
 #include "wirelog/traffic_log.h"
 #include "transport/udp_endpoints.h"
@@ -116,7 +117,8 @@ void BM_CutDecodeDispatch(benchmark::State &state)
     NoWindow window;
     SilentNotifier notifier;
     UdpEndpoints endpoints(NetworkSettings{});
-    CommandExchange exchange(endpoints, window, notifier, Timing{});
+    LoggerClient client(endpoints);
+    CommandExchange exchange(client, window, notifier, Timing{});
     int64_t handled = 0;
     for (const char *code : kDispatchCodes) {
         exchange.registerAnswerHandler(code, [&handled](const std::string &payload) {

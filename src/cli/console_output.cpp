@@ -113,8 +113,10 @@ QByteArray TracePrinter::shownBytes(const ObservedDatagram &datagram)
         return datagram.bytes;
     }
     const bool sent = datagram.direction == ObservedDatagram::Direction::Sent;
-    const bool received = datagram.direction == ObservedDatagram::Direction::Received;
-    const quint32 peer = datagram.peerAddress.toIPv4Address();
+    // A discarded frame was received too: an answer whose secret is hidden alike.
+    const bool leftOver = datagram.direction == ObservedDatagram::Direction::LeftOverDiscarded;
+    const bool received = datagram.direction == ObservedDatagram::Direction::Received || leftOver;
+    const quint32 peer = (leftOver ? datagram.leftOverFrom : datagram.peerAddress).toIPv4Address();
     QByteArray shown;
     for (const protocol::DatagramPiece &piece : protocol::InspectDatagram(
              {datagram.bytes.constData(), static_cast<std::size_t>(datagram.bytes.size())})) {
@@ -147,6 +149,7 @@ void TracePrinter::datagramObserved(const ObservedDatagram &datagram)
     const bool sent = datagram.direction == ObservedDatagram::Direction::Sent;
     const bool notSent = datagram.direction == ObservedDatagram::Direction::SendFailed;
     const bool search = datagram.endpoint == ObservedDatagram::Endpoint::Search;
+    const bool leftOver = datagram.direction == ObservedDatagram::Direction::LeftOverDiscarded;
     m_console.err << QStringLiteral("%1 %2 %3 %4 %5 |%6|%7\n")
                          .arg(static_cast<double>(datagram.microsecondsSinceEpoch -
                                                   m_startMicroseconds) /
@@ -159,8 +162,10 @@ void TracePrinter::datagramObserved(const ObservedDatagram &datagram)
                          .arg(datagram.peerAddress.toString())
                          .arg(QString::fromLatin1(bytes.toHex(' ')))
                          .arg(printable)
-                         .arg(notSent ? QStringLiteral(" not sent: %1").arg(datagram.failure)
-                                      : QString());
+                         .arg(notSent    ? QStringLiteral(" not sent: %1").arg(datagram.failure)
+                              : leftOver ? QStringLiteral(" discarded: left over from %1")
+                                               .arg(datagram.leftOverFrom.toString())
+                                         : QString());
     m_console.err.flush();
 }
 

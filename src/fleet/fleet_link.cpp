@@ -2,14 +2,8 @@
 #include "fleet_link.h"
 
 #include "discovery/search_probe.h"
-#include "protocol/answer_taking.h"
-#include "protocol/datagram.h"
-#include "protocol/frame.h"
-#include "protocol/frame_verdicts.h"
 
 #include <QUdpSocket>
-
-#include <vector>
 
 namespace fleet {
 namespace {
@@ -18,11 +12,6 @@ namespace {
 // Ports below this one are bound only with a privilege.
 constexpr quint16 kFirstUnprivilegedPort = 1024;
 #endif
-
-std::string_view AsBytes(const QByteArray &bytes)
-{
-    return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
-}
 
 // Why a port could not be bound, in the words of someone who must do something about it.
 QString BindFailureCause(const QUdpSocket &socket, quint16 port)
@@ -60,23 +49,28 @@ Refusal BindFailed(const char *role, const QUdpSocket &socket, const QHostAddres
 
 FleetLink::FleetLink(const NetworkSettings &settings, QObject *parent)
     : QObject(parent), m_ownEndpoints(std::make_unique<UdpEndpoints>(settings)),
-      m_endpoints(*m_ownEndpoints)
+      m_ownClient(std::make_unique<LoggerClient>(*m_ownEndpoints)), m_client(*m_ownClient)
 {
-    connect(&m_endpoints.setSocket(), &QUdpSocket::readyRead, this, &FleetLink::readSetSocket);
-    connect(&m_endpoints.searchSocket(), &QUdpSocket::readyRead, this,
-            &FleetLink::readSearchSocket);
+    relayClientSignals();
 }
 
-FleetLink::FleetLink(UdpEndpoints &sharedEndpoints, QObject *parent)
-    : QObject(parent), m_endpoints(sharedEndpoints)
+FleetLink::FleetLink(LoggerClient &sharedClient, QObject *parent)
+    : QObject(parent), m_client(sharedClient)
 {
+    relayClientSignals();
+}
+
+void FleetLink::relayClientSignals()
+{
+    connect(&m_client, &LoggerClient::discoveryAnswered, this, &FleetLink::discoveryAnswered);
+    connect(&m_client, &LoggerClient::answerSetAside, this, &FleetLink::answerSetAside);
 }
 
 std::optional<Refusal> FleetLink::openCommandPort()
 {
-    const NetworkSettings &settings = m_endpoints.settings();
-    if (!m_endpoints.openSetSocket()) {
-        return BindFailed("command", m_endpoints.setSocket(), settings.bindAddress,
+    const NetworkSettings &settings = endpoints().settings();
+    if (!endpoints().openSetSocket()) {
+        return BindFailed("command", endpoints().setSocket(), settings.bindAddress,
                           settings.localSetPort);
     }
     return std::nullopt;
@@ -84,134 +78,22 @@ std::optional<Refusal> FleetLink::openCommandPort()
 
 std::optional<Refusal> FleetLink::openSearchPort()
 {
-    if (m_endpoints.searchSocket().state() == QAbstractSocket::BoundState) {
+    if (endpoints().searchSocket().state() == QAbstractSocket::BoundState) {
         return std::nullopt; // opened for an earlier sweep or probe of the run
     }
-    const NetworkSettings &settings = m_endpoints.settings();
-    if (!m_endpoints.openSearchSocket()) {
-        return BindFailed("search", m_endpoints.searchSocket(), settings.bindAddress,
+    const NetworkSettings &settings = endpoints().settings();
+    if (!endpoints().openSearchSocket()) {
+        return BindFailed("search", endpoints().searchSocket(), settings.bindAddress,
                           settings.localSearchPort);
     }
     return std::nullopt;
 }
 
-void FleetLink::attach(const QHostAddress &logger, AnswerSink sink)
+std::optional<SendFailure> FleetLink::sendProbe(const QHostAddress &host)
 {
-    m_peers[logger.toIPv4Address()].sink = std::move(sink);
-}
-
-void FleetLink::detach(const QHostAddress &logger)
-{
-    m_peers.erase(logger.toIPv4Address());
-}
-
-int FleetLink::badCrcFrames(const QHostAddress &logger) const
-{
-    const auto peer = m_peers.find(logger.toIPv4Address());
-    return peer == m_peers.end() ? 0 : peer->second.badCrcFrames;
-}
-
-int FleetLink::setAsideAnswers(const QHostAddress &logger) const
-{
-    const auto peer = m_peers.find(logger.toIPv4Address());
-    return peer == m_peers.end() ? 0 : peer->second.setAsideAnswers;
-}
-
-std::optional<SendFailure> FleetLink::sendRequest(const QHostAddress &logger,
-                                                  const std::string &payload,
-                                                  protocol::AnswerWanted fits)
-{
-    if (const auto peer = m_peers.find(logger.toIPv4Address()); peer != m_peers.end()) {
-        peer->second.buffer.discardCompleteCandidates();
-        peer->second.awaited =
-            fits ? std::move(fits) : protocol::AnswerWanted([](std::string_view) { return true; });
-    }
-    const std::string frame = protocol::BuildFrame(payload);
-    return m_endpoints.sendToLogger(QByteArray(frame.data(), static_cast<qsizetype>(frame.size())),
-                                    logger);
-}
-
-void FleetLink::stopAwaiting(const QHostAddress &logger)
-{
-    if (const auto peer = m_peers.find(logger.toIPv4Address()); peer != m_peers.end()) {
-        peer->second.awaited = {};
-    }
-}
-
-void FleetLink::sendProbe(const QHostAddress &host)
-{
-    m_endpoints.sendProbe(QByteArray(discovery::kSearchProbe.data(),
-                                     static_cast<qsizetype>(discovery::kSearchProbe.size())),
-                          host);
-}
-
-void FleetLink::readSetSocket()
-{
-    QUdpSocket &socket = m_endpoints.setSocket();
-    while (socket.hasPendingDatagrams()) {
-        const std::optional<ReceivedDatagram> datagram = m_endpoints.readDatagram(socket);
-        if (!datagram) {
-            break; // the read re-arms the notification for whatever still waits
-        }
-        takeAnswer(*datagram);
-    }
-}
-
-bool FleetLink::takeAnswer(const ReceivedDatagram &datagram)
-{
-    const auto peer = m_peers.find(datagram.sender.toIPv4Address());
-    if (peer == m_peers.end()) {
-        return false;
-    }
-    const std::string_view text = protocol::DatagramText(AsBytes(datagram.bytes));
-    if (text.empty()) {
-        return true;
-    }
-    Peer &from = peer->second;
-    for (const protocol::DatagramPiece &piece : protocol::InspectDatagram(text)) {
-        from.badCrcFrames += piece.verdict == protocol::PieceVerdict::CrcBad ? 1 : 0;
-    }
-    from.buffer.append(text);
-    std::vector<std::string> setAside;
-    const std::optional<std::string> answer = protocol::TakeAnswer(
-        from.buffer, protocol::LaterFrames::DroppedNow, [&](std::string_view payload) {
-            if (from.awaited && from.awaited(payload)) {
-                return true;
-            }
-            setAside.emplace_back(payload);
-            return false;
-        });
-    // Copied first: the receivers of what follows may detach this peer or start the
-    // next request.
-    const AnswerSink sink = from.sink;
-    if (answer) {
-        from.awaited = {};
-    }
-    from.setAsideAnswers += static_cast<int>(setAside.size());
-    for (const std::string &payload : setAside) {
-        emit answerSetAside(datagram.sender, payload);
-    }
-    if (answer) {
-        sink(*answer);
-    }
-    return true;
-}
-
-void FleetLink::readSearchSocket()
-{
-    QUdpSocket &socket = m_endpoints.searchSocket();
-    while (socket.hasPendingDatagrams()) {
-        std::optional<ReceivedDatagram> datagram = m_endpoints.readDatagram(socket);
-        if (!datagram) {
-            break; // the read re-arms the notification for whatever still waits
-        }
-        QByteArray &bytes = datagram->bytes;
-        protocol::BlankDiscoveryFillers(bytes.data(), static_cast<std::size_t>(bytes.size()));
-        m_searchBuffer.append(AsBytes(bytes));
-        while (const auto candidate = m_searchBuffer.cutNextCandidate()) {
-            emit discoveryAnswered(*candidate, datagram->sender);
-        }
-    }
+    return endpoints().sendProbe(QByteArray(discovery::kSearchProbe.data(),
+                                            static_cast<qsizetype>(discovery::kSearchProbe.size())),
+                                 host);
 }
 
 } // namespace fleet

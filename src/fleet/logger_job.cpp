@@ -189,7 +189,7 @@ void LoggerJob::transmit()
     }
     m_timeout.start();
     m_roundTrip.start();
-    if (const auto failure = m_link.sendRequest(m_address, m_request->payload, m_fits)) {
+    if (const auto failure = m_link.sendRequest(m_address, *m_request, m_fits)) {
         // Failed once the caller's step has returned, as an answer would come.
         m_timeout.stop();
         m_waiting = false;

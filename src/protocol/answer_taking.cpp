@@ -7,7 +7,7 @@
 namespace protocol {
 
 std::optional<std::string> TakeAnswer(ReceiveBuffer &buffer, LaterFrames later,
-                                      const AnswerWanted &wanted)
+                                      const AnswerWanted &wanted, const FrameDropped &dropped)
 {
     if (!buffer.holdsEscAndEnq()) {
         return std::nullopt;
@@ -18,7 +18,11 @@ std::optional<std::string> TakeAnswer(ReceiveBuffer &buffer, LaterFrames later,
             continue;
         }
         if (later == LaterFrames::DroppedNow) {
-            buffer.discardCompleteCandidates();
+            for (const std::string &behind : buffer.discardCompleteCandidates()) {
+                if (dropped) {
+                    dropped(behind);
+                }
+            }
         }
         return std::move(frame.payload);
     }

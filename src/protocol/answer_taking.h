@@ -24,10 +24,13 @@ enum class LaterFrames {
 // Whether the receiver takes this answer payload; one it does not take is dropped.
 using AnswerWanted = std::function<bool(std::string_view payload)>;
 
+// Is handed each whole frame that DroppedNow drops behind the answer.
+using FrameDropped = std::function<void(const std::string &frame)>;
+
 // Cuts candidates out of the buffer until one is a checked answer ("R...") that `wanted`
 // takes, and returns its payload. Candidates with a bad CRC and payloads that are no
 // answer are dropped. A frame whose ENQ has not arrived always stays.
 std::optional<std::string> TakeAnswer(ReceiveBuffer &buffer, LaterFrames later,
-                                      const AnswerWanted &wanted);
+                                      const AnswerWanted &wanted, const FrameDropped &dropped = {});
 
 } // namespace protocol

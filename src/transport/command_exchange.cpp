@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "command_exchange.h"
 
+#include "logger_client.h"
 #include "notifier.h"
-#include "protocol/frame.h"
-#include "udp_endpoints.h"
 
 #include <algorithm>
 #include <array>
@@ -22,17 +21,19 @@ bool IsServerAddressStep(const std::string &step)
 
 }  // namespace
 
-CommandExchange::CommandExchange(UdpEndpoints &endpoints, ExchangeWindow &window,
-                                 Notifier &notifier, const Timing &timing, QObject *parent)
-    : QObject(parent), m_endpoints(endpoints), m_window(window), m_notifier(notifier),
-      m_timing(timing)
+CommandExchange::CommandExchange(LoggerClient &client, ExchangeWindow &window, Notifier &notifier,
+                                 const Timing &timing, QObject *parent)
+    : QObject(parent), m_client(client), m_window(window), m_notifier(notifier), m_timing(timing)
 {
+    m_client.setStandingReceiver([this](const std::string &payload) { dispatchAnswer(payload); },
+                                 [this](std::string_view payload) { return takesAnswer(payload); },
+                                 [this] { return awaitsAnswer(); });
     m_tmr1.setObjectName(QStringLiteral("tmr1"));
     m_tmr1.setInterval(m_timing.commandTimeoutMs);
     // A coarse timer may fire up to 5 % early: 4.75 s instead of 5 s.
     m_tmr1.setTimerType(Qt::PreciseTimer);
     connect(&m_tmr1, &QTimer::timeout, this, [this] {
-        emit timedOut(m_currentCommand, m_askedLogger);
+        emit timedOut(m_currentCommand, askedLogger());
         tmr1Timer();
     });
 }
@@ -92,11 +93,23 @@ void CommandExchange::sendToSelectedLogger(const protocol::Request &request)
 
 void CommandExchange::sendToLogger(const QHostAddress &logger, const protocol::Request &request)
 {
-    emit requestSending();
-    m_askedLogger = logger;
-    const std::string frame = protocol::BuildFrame(request.payload);
-    m_endpoints.sendToLogger(QByteArray(frame.data(), static_cast<qsizetype>(frame.size())),
-                             logger);
+    const std::optional<SendFailure> failure = m_client.sendStanding(logger, request);
+    m_lastSendFailed = failure.has_value();
+    if (failure) {
+        // Told once the sender's handler has returned, as an answer would come: a chain
+        // names its step only after its send.
+        QMetaObject::invokeMethod(
+            this,
+            [this, logger, failure = *failure] {
+                emit sendFailed(m_currentCommand, logger, failure);
+            },
+            Qt::QueuedConnection);
+    }
+}
+
+const QHostAddress &CommandExchange::askedLogger() const
+{
+    return m_client.standingLogger();
 }
 
 bool CommandExchange::dispatchAnswer(const std::string &payload)
@@ -109,7 +122,7 @@ bool CommandExchange::dispatchAnswer(const std::string &payload)
     const AnswerHandler run = handler->second.handle;
     // Taken before the handler, which may send a chain's next request.
     const AnswerStep step = m_currentCommand;
-    const QHostAddress asked = m_askedLogger;
+    const QHostAddress asked = askedLogger();
     RunGuarded(m_notifier, [&] { run(payload); });
     emit answerTaken(step, asked);
     return true;

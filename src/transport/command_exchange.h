@@ -4,6 +4,7 @@
 #include "protocol/answer_taking.h"
 #include "protocol/request.h"
 #include "settings.h"
+#include "udp_endpoints.h"
 
 #include <QHostAddress>
 #include <QObject>
@@ -15,8 +16,8 @@
 #include <string>
 #include <utility>
 
+class LoggerClient;
 class Notifier;
-class UdpEndpoints;
 
 // What the exchange needs of the window: making it inert while an answer is awaited,
 // making it usable again, and the logger the operator has selected.
@@ -46,7 +47,8 @@ public:
     using AnswerHandler = std::function<void(const std::string &payload)>;
     using AnswerStep = std::string;
 
-    CommandExchange(UdpEndpoints &endpoints, ExchangeWindow &window, Notifier &notifier,
+    // The exchange is the client's standing receiver: it hears the logger it sent to last.
+    CommandExchange(LoggerClient &client, ExchangeWindow &window, Notifier &notifier,
                     const Timing &timing, QObject *parent = nullptr);
 
     // Every command family registers the handler for each answer step it starts, with
@@ -80,13 +82,6 @@ public:
     // whatever row is selected later.
     void sendToLogger(const QHostAddress &logger, const protocol::Request &request);
 
-    // An answer counts only from the logger the last request went to: a late answer of
-    // another logger must never fill the form while this one is asked. Before the first
-    // request nobody has been asked, and no command awaits an answer.
-    bool mayAnswer(const QHostAddress &sender) const
-    {
-        return m_askedLogger.isNull() || sender == m_askedLogger;
-    }
     // Whether the current command has a handler, so that an answer is awaited.
     bool awaitsAnswer() const { return m_answerHandlers.contains(m_currentCommand); }
 
@@ -112,16 +107,22 @@ public:
     // Milliseconds until tmr1 fires; -1 when it is not running.
     int timeoutRemainingMs() const { return m_tmr1.remainingTime(); }
 
-    // The logger the last request went to: the one whose answer the exchange awaits.
-    const QHostAddress &askedLogger() const { return m_askedLogger; }
+    // The logger the last request went to: the one whose answer the exchange awaits. An
+    // answer counts only from it (from anyone before the first request): a late answer of
+    // another logger must never fill the form while this one is asked.
+    const QHostAddress &askedLogger() const;
+    // Whether the system refused to send the last request.
+    bool lastSendFailed() const { return m_lastSendFailed; }
 
     Notifier &notifier() { return m_notifier; }
     const Timing &timing() const { return m_timing; }
 
 signals:
-    // A request is about to go to a logger: whatever earlier answers left unread can no
-    // longer answer anything.
-    void requestSending();
+    // The system refused to send the request of `step` to `logger` (told once the
+    // sender's handler has returned): the exchange ends in its timeout as before, with
+    // nothing asked.
+    void sendFailed(const std::string &step, const QHostAddress &logger,
+                    const SendFailure &failure);
     // An answer went to the handler of `step`; `logger` is the one that was asked.
     void answerTaken(const std::string &step, const QHostAddress &logger);
     // tmr1 fired with `step` current: the logger asked gave no answer in time. Told before
@@ -129,13 +130,13 @@ signals:
     void timedOut(const std::string &step, const QHostAddress &logger);
 
 private:
-    UdpEndpoints &m_endpoints;
+    LoggerClient &m_client;
     ExchangeWindow &m_window;
     Notifier &m_notifier;
     Timing m_timing;
     QTimer m_tmr1;
     AnswerStep m_currentCommand;
-    QHostAddress m_askedLogger;
+    bool m_lastSendFailed = false;
     struct AnswerTaker {
         AnswerHandler handle;
         protocol::AnswerWanted fits; // empty: any answer

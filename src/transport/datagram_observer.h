@@ -33,6 +33,9 @@ struct ObservedDatagram {
     // one it answers, so that the secret an answer carries can be hidden. Set by whoever
     // records the traffic; empty when nothing was asked.
     QByteArray answeredRequest;
+    // LeftOverDiscarded: the logger that sent the frame, when known (null otherwise), so
+    // that the secret of a discarded answer is hidden as a received one's is.
+    QHostAddress leftOverFrom;
 };
 
 // Is told of every datagram the endpoints send, fail to send or receive, on the GUI

@@ -145,10 +145,11 @@ std::optional<ReceivedDatagram> UdpEndpoints::readDatagram(QUdpSocket &socket)
     return datagram;
 }
 
-void UdpEndpoints::reportLeftOverDiscarded(const QByteArray &frame)
+void UdpEndpoints::reportLeftOverDiscarded(const QByteArray &frame, const QHostAddress &sender)
 {
     if (m_observer) {
-        tellObserver(m_setSocket, ObservedDatagram::Direction::LeftOverDiscarded, frame, {}, 0);
+        tellObserver(m_setSocket, ObservedDatagram::Direction::LeftOverDiscarded, frame, {}, 0,
+                     {}, sender);
     }
 }
 
@@ -162,7 +163,7 @@ void UdpEndpoints::reportSetAside(const ReceivedDatagram &datagram)
 
 void UdpEndpoints::tellObserver(const QUdpSocket &socket, ObservedDatagram::Direction direction,
                                 const QByteArray &bytes, const QHostAddress &peer, quint16 peerPort,
-                                const QString &failure)
+                                const QString &failure, const QHostAddress &leftOverFrom)
 {
     ObservedDatagram datagram;
     datagram.microsecondsSinceEpoch = std::chrono::duration_cast<std::chrono::microseconds>(
@@ -179,5 +180,8 @@ void UdpEndpoints::tellObserver(const QUdpSocket &socket, ObservedDatagram::Dire
     datagram.peerPort = peerPort;
     datagram.bytes = bytes;
     datagram.failure = failure;
+    if (!leftOverFrom.isNull()) {
+        datagram.leftOverFrom = QHostAddress(leftOverFrom.toIPv4Address());
+    }
     m_observer->datagramObserved(datagram);
 }

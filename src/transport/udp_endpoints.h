@@ -68,8 +68,8 @@ public:
     std::optional<ReceivedDatagram> readDatagram(QUdpSocket &socket);
 
     // Tells the observer that a whole frame left over from earlier answers was dropped
-    // from the set socket's receive buffer.
-    void reportLeftOverDiscarded(const QByteArray &frame);
+    // from a receive buffer of the set socket; `sender` is whose buffer, when known.
+    void reportLeftOverDiscarded(const QByteArray &frame, const QHostAddress &sender = {});
     // Tells the observer that a datagram read from the set socket was not taken as an
     // answer: it came from another address than the logger the request went to.
     void reportSetAside(const ReceivedDatagram &datagram);
@@ -82,7 +82,7 @@ private:
                                     const QHostAddress &peer, quint16 peerPort);
     void tellObserver(const QUdpSocket &socket, ObservedDatagram::Direction direction,
                       const QByteArray &bytes, const QHostAddress &peer, quint16 peerPort,
-                      const QString &failure = {});
+                      const QString &failure = {}, const QHostAddress &leftOverFrom = {});
 
     NetworkSettings m_settings;
     QUdpSocket m_setSocket;

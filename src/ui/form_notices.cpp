@@ -73,6 +73,7 @@ FormNotices::FormNotices(CommandExchange &exchange, const LoggerListView &logger
 {
     connect(&exchange, &CommandExchange::answerTaken, this, &FormNotices::answerTaken);
     connect(&exchange, &CommandExchange::timedOut, this, &FormNotices::timedOut);
+    connect(&exchange, &CommandExchange::sendFailed, this, &FormNotices::sendFailed);
     connect(&loggerList, &LoggerListView::selectionChanged, this, &FormNotices::selectionMoved);
 }
 
@@ -106,10 +107,23 @@ void FormNotices::answerTaken(const std::string &step, const QHostAddress &logge
     selectionMoved();
 }
 
-void FormNotices::timedOut(const std::string &step, const QHostAddress &logger)
+void FormNotices::sendFailed(const std::string &step, const QHostAddress &logger,
+                             const SendFailure &failure)
 {
     const StepNotice *notice = FindStep(step);
     if (notice == nullptr) {
+        return;
+    }
+    QString words = QString::fromLatin1(notice->words);
+    words[0] = words[0].toUpper();
+    show(QStringLiteral("%1 was not sent to %2: %3").arg(words, logger.toString(), failure.reason));
+}
+
+void FormNotices::timedOut(const std::string &step, const QHostAddress &logger)
+{
+    const StepNotice *notice = FindStep(step);
+    // A request the system did not send keeps its own notice: it was never asked.
+    if (notice == nullptr || m_exchange.lastSendFailed()) {
         return;
     }
     QString text = QStringLiteral("No answer from %1 to %2 within %3 s")

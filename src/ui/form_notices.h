@@ -11,11 +11,12 @@
 
 class CommandExchange;
 class LoggerListView;
+struct SendFailure;
 class QLabel;
 
 // What the form's exchanges leave unsaid, told in the status bar's free panel: whose
-// values the form holds once another logger is selected, and a command that got no
-// answer. Each notice clears itself when it is no longer true, and only itself.
+// values the form holds once another logger is selected, a command the system did not
+// send, and a command that got no answer. Each notice clears itself when it is no longer true, and only itself.
 class FormNotices : public QObject
 {
     Q_OBJECT
@@ -37,6 +38,8 @@ public:
 private:
     void answerTaken(const std::string &step, const QHostAddress &logger);
     void timedOut(const std::string &step, const QHostAddress &logger);
+    void sendFailed(const std::string &step, const QHostAddress &logger,
+                    const SendFailure &failure);
     void selectionMoved();
     std::optional<QHostAddress> selectedLogger() const;
     // "SN0001 (192.0.2.11)", or the address alone when the list no longer holds it.

@@ -23,6 +23,7 @@
 #include "signal_watch_window.h"
 #include "traffic_log_window.h"
 #include "transport/command_exchange.h"
+#include "transport/logger_client.h"
 #include "transport/notifier.h"
 #include "transport/receive_path.h"
 #include "transport/udp_endpoints.h"
@@ -87,8 +88,9 @@ MainWindow::MainWindow(Notifier &notifier, const NetworkSettings &network, const
     m_formLock = std::make_unique<FormLock>(*this, *m_loggerView);
     m_endpoints = new UdpEndpoints(network, this);
     m_endpoints->setObserver(m_trafficLog.get());
-    m_exchange = new CommandExchange(*m_endpoints, *m_formLock, notifier, timing, this);
-    m_receivePath = new ReceivePath(*m_endpoints, *m_exchange, this);
+    auto *client = new LoggerClient(*m_endpoints, this);
+    m_exchange = new CommandExchange(*client, *m_formLock, notifier, timing, this);
+    m_receivePath = new ReceivePath(*client, this);
     m_search = new LoggerSearch(*m_endpoints, *m_exchange,
                                 {m_loggers, [this] { return m_pcAddress; }, m_ui->pb1},
                                 timing.searchTickMs, this);
@@ -125,6 +127,9 @@ MainWindow::MainWindow(Notifier &notifier, const NetworkSettings &network, const
 
 MainWindow::~MainWindow()
 {
+    // The plant view's jobs detach from the window's client as they go: the view goes
+    // before it.
+    delete m_plantView;
     // The endpoints are destroyed with the window's children, after the log.
     m_endpoints->setObserver(nullptr);
 }

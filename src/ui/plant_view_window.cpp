@@ -110,15 +110,15 @@ PlantViewWindow::PlantViewWindow(PlantViewLinks links, const fleet::ExchangePoli
     setWindowTitle(QStringLiteral("Plant view"));
     resize(1180, 560);
 
-    m_link = new fleet::FleetLink(m_links.endpoints, this);
+    m_link = new fleet::FleetLink(m_links.receivePath.client(), this);
     m_run = new fleet::FleetRun(*m_link, policy, kParallelReads, this);
-    // The receive path outlives no part of the window it belongs to, but the view may go
-    // first: the claim then takes nothing.
+    // The loggers being read are attached to the window's client and heard first; the late
+    // answers of the loggers a stop left are claimed until the drain ends. The receive
+    // path outlives no part of the window it belongs to, but the view may go first: the
+    // claim then takes nothing.
     m_links.receivePath.setSetDatagramClaim(
-        [link = QPointer<fleet::FleetLink>(m_link),
-         view = QPointer<PlantViewWindow>(this)](const ReceivedDatagram &datagram) {
-            return (link && link->takeAnswer(datagram)) ||
-                   (view && view->m_draining.contains(datagram.sender.toIPv4Address()));
+        [view = QPointer<PlantViewWindow>(this)](const ReceivedDatagram &datagram) {
+            return view && view->m_draining.contains(datagram.sender.toIPv4Address());
         });
     m_drainEnd.setSingleShot(true);
     m_drainEnd.setInterval(policy.timeoutMs);
@@ -206,7 +206,11 @@ PlantViewWindow::PlantViewWindow(PlantViewLinks links, const fleet::ExchangePoli
     updateActions();
 }
 
-PlantViewWindow::~PlantViewWindow() = default;
+PlantViewWindow::~PlantViewWindow()
+{
+    // The jobs of a run under way detach from the link as they go: they go before it.
+    delete m_run;
+}
 
 void PlantViewWindow::setProfileChooser(ProfileChooser chooseProfile)
 {

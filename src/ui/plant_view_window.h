@@ -35,8 +35,8 @@ class FleetRun;
 
 // What the plant view uses of the main window.
 struct PlantViewLinks {
-    // The window's two sockets and its receive path, which hands the fleet the answers of
-    // the loggers being read: no second socket, no second port.
+    // The window's two sockets and its receive path, whose client hands the fleet the
+    // answers of the loggers being read: no second socket, no second port.
     UdpEndpoints &endpoints;
     ReceivePath &receivePath;
     // A read waits while a command of the form waits for its answer, and locks the form

@@ -37,7 +37,8 @@ std::optional<protocol::SecretRange> SecretOf(const ObservedDatagram &datagram,
     if (!IsFrame(piece)) {
         return std::nullopt;
     }
-    if (datagram.direction == ObservedDatagram::Direction::Received) {
+    if (datagram.direction == ObservedDatagram::Direction::Received ||
+        datagram.direction == ObservedDatagram::Direction::LeftOverDiscarded) {
         constexpr qsizetype kFrameOverhead = 6; // ESC, four CRC characters, ENQ
         const QByteArray &request = datagram.answeredRequest;
         return request.size() < kFrameOverhead
@@ -96,8 +97,13 @@ void TrafficLog::datagramObserved(const ObservedDatagram &datagram)
         // out only when the answer is shown.
         if (recorded.direction == ObservedDatagram::Direction::Sent) {
             m_lastRequest[peer] = recorded.bytes;
-        } else if (recorded.direction == ObservedDatagram::Direction::Received) {
-            const auto asked = m_lastRequest.find(peer);
+        } else if (recorded.direction == ObservedDatagram::Direction::Received ||
+                   recorded.direction == ObservedDatagram::Direction::LeftOverDiscarded) {
+            // A discarded frame answered the request last sent to the logger that left it.
+            const auto asked = m_lastRequest.find(
+                recorded.direction == ObservedDatagram::Direction::Received
+                    ? peer
+                    : recorded.leftOverFrom.toIPv4Address());
             if (asked != m_lastRequest.end()) {
                 recorded.answeredRequest = asked->second;
             }

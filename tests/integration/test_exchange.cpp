@@ -3,6 +3,7 @@
 #include "sim_network.h"
 #include "transport/command_exchange.h"
 #include "transport/receive_path.h"
+#include "transport/udp_endpoints.h"
 #include "wirelog/traffic_log.h"
 #include "ui/traffic_log_model.h"
 #include "window_harness.h"
@@ -177,28 +178,40 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(answers->size(), 1, kWaitMs);
     }
 
-    // A command without answer is named in the status bar; no message box is added.
+    // A command without answer, or one the system did not send, is named in the status
+    // bar, and stays named once the timeout has unlocked the form; no message box is added.
     void timeoutIsNamedInTheStatusBar_data()
     {
         QTest::addColumn<QString>("button");
+        QTest::addColumn<bool>("setSocketClosed");
         QTest::addColumn<QString>("notice");
-        QTest::newRow("read") << "btnER"
+        QTest::newRow("read") << "btnER" << false
             << "No answer from 127.0.0.2 to the IP address Read within 0.4 s: the form keeps the values it held";
-        QTest::newRow("write") << "btnRC"
+        QTest::newRow("write") << "btnRC" << false
             << "No answer from 127.0.0.2 to the data server Clear within 0.4 s: the logger may or may not have taken it";
-        QTest::newRow("chain's read") << "btngprson"
+        QTest::newRow("chain's read") << "btngprson" << false
             << "No answer from 127.0.0.2 to GPRS ON within 0.4 s: nothing was written";
+        QTest::newRow("read not sent") << "btnER" << true
+            << "The IP address Read was not sent to 127.0.0.2: the socket is not open";
+        QTest::newRow("chain's read not sent") << "btngprson" << true
+            << "GPRS ON was not sent to 127.0.0.2: the socket is not open";
     }
 
     void timeoutIsNamedInTheStatusBar()
     {
         QFETCH(QString, button);
+        QFETCH(bool, setSocketClosed);
         QFETCH(QString, notice);
         WindowHarness harness;
         harness.logger().misbehaviour().dropRate = 1.0;
+        if (setSocketClosed) {
+            harness.window().findChild<UdpEndpoints *>()->closeSetSocket();
+        }
         harness.selectLogger();
         harness.control<QPushButton>(qPrintable(button))->click();
         QTRY_COMPARE_WITH_TIMEOUT(harness.control<QLabel>("StatusBar1Notice")->text(), notice, kWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(harness.control<QPushButton>("btnER")->isEnabled(), kWaitMs);
+        QCOMPARE(harness.control<QLabel>("StatusBar1Notice")->text(), notice);
         QVERIFY(harness.notifier().all().isEmpty());
     }
 

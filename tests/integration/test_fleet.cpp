@@ -1710,30 +1710,37 @@ private slots:
     }
 
     // The APN password stands in no report nor trace unless asked for; the PIN's bytes
-    // are hidden in the trace. The backup's file keeps the password: it is the backup.
+    // are hidden in the trace, and so is an answer's second copy, discarded as left over.
+    // The backup's file keeps the password: it is the backup.
     void secretsAreHiddenUnlessShown_data()
     {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<bool>("shown");
+        QTest::addColumn<bool>("answersTwice");
         const QStringList read{"read", "apn"};
         const QStringList write{"write", "apn=plant.apn,plant,s3cret", "pin=4711"};
         for (const char *format : {"table", "csv", "json"}) {
-            QTest::addRow("read, %s", format) << read + QStringList{"--format", format} << false;
-            QTest::addRow("write, %s", format) << write + QStringList{"--format", format} << false;
+            QTest::addRow("read, %s", format) << read + QStringList{"--format", format} << false
+                                              << false;
+            QTest::addRow("write, %s", format) << write + QStringList{"--format", format} << false
+                                               << false;
         }
         QTest::newRow("write, pin of 8 digits")
-            << QStringList{"write", "apn=plant.apn,plant,s3cret", "pin=31415926"} << false;
-        QTest::newRow("backup") << QStringList{"backup"} << false;
-        QTest::newRow("apply, json") << QStringList{"apply", "--format", "json"} << false;
-        QTest::newRow("read, shown") << read + QStringList{"--show-secrets"} << true;
-        QTest::newRow("write, shown") << write + QStringList{"--show-secrets"} << true;
+            << QStringList{"write", "apn=plant.apn,plant,s3cret", "pin=31415926"} << false << false;
+        QTest::newRow("backup") << QStringList{"backup"} << false << false;
+        QTest::newRow("apply, json") << QStringList{"apply", "--format", "json"} << false << false;
+        QTest::newRow("read, each answer twice in a datagram") << read << false << true;
+        QTest::newRow("read, shown") << read + QStringList{"--show-secrets"} << true << false;
+        QTest::newRow("write, shown") << write + QStringList{"--show-secrets"} << true << false;
     }
 
     void secretsAreHiddenUnlessShown()
     {
         QFETCH(QStringList, arguments);
         QFETCH(bool, shown);
+        QFETCH(bool, answersTwice);
         startLoggers(1);
+        logger(0).endpoint().misbehaviour().doubleFrame = answersTwice;
         LoggerSettings &held = logger(0).settings();
         held.cellular.apnName = "plant.apn";
         held.cellular.apnUser = "plant";
@@ -1773,6 +1780,8 @@ private slots:
         if (!shown) {
             QVERIFY2(result.out.contains(QLatin1String("********")), qPrintable(result.out));
         }
+        QCOMPARE(result.err.contains(QLatin1String("discarded: left over from 127.0.0.2")),
+                 answersTwice);
         if (QFile file(profile); file.open(QIODevice::ReadOnly)) {
             QVERIFY(file.readAll().contains("\"password\": \"s3cret\""));
         }

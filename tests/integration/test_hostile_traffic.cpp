@@ -322,22 +322,15 @@ private slots:
             QCOMPARE(loggers->topLevelItemCount(), 1); // the selected logger's row alone
         }
 
-        // An ordinary command still completes. Garbage leaves the set buffer holding an
-        // ESC that no ENQ closed: the next answer is glued to it and fails its check, so
-        // that exchange times out silently and the one after it completes.
-        const bool firstAnswerSwallowed = kind == QLatin1String("garbage");
+        // An ordinary command still completes at once. Garbage leaves its sender's buffer
+        // holding an ESC that no ENQ closed; the logger's answer goes to a buffer of its
+        // own and is never glued to it.
         QCOMPARE(fixture.path().setBuffer().contents().starts_with(protocol::kEsc),
-                 firstAnswerSwallowed);
+                 kind == QLatin1String("garbage"));
         fixture.click("btnER");
-        if (firstAnswerSwallowed) {
-            QTRY_VERIFY_WITH_TIMEOUT(!fixture.locked(), kWaitMs);
-            QCOMPARE(fixture.address(), QStringLiteral("..."));
-            QVERIFY(fixture.path().setBuffer().contents().empty());
-            fixture.click("btnER");
-        }
         QTRY_COMPARE_WITH_TIMEOUT(fixture.address(), QStringLiteral("192.168.1.100"), kWaitMs);
         QVERIFY(!fixture.locked());
-        QCOMPARE(fixture.requests().size(), std::size_t{firstAnswerSwallowed ? 2U : 1U});
+        QCOMPARE(fixture.requests().size(), std::size_t{1});
         QVERIFY(fixture.harness.notifier().all().isEmpty());
     }
 

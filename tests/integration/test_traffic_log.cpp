@@ -16,6 +16,8 @@
 #include <QTreeWidget>
 #include <QtTest>
 
+#include <utility>
+
 namespace {
 
 constexpr int kWaitMs = 3000;
@@ -376,9 +378,9 @@ private slots:
                  qPrintable(detail->toPlainText()));
     }
 
-    // The SIM PIN and the APN password, sent or in the answer to an APN read, are hidden
-    // in the table, the hexadecimal views and the text export; the capture keeps them, and
-    // its save says so.
+    // The SIM PIN and the APN password, sent or in the answer to an APN read (received, or
+    // discarded as left over), are hidden in the table, the hexadecimal views and the text
+    // export; the capture keeps them, and its save says so.
     void secretsAreHiddenExceptInTheCapture()
     {
         TrafficLog log;
@@ -388,6 +390,10 @@ private slots:
         log.datagramObserved(CommandDatagram(ObservedDatagram::Direction::Sent, "AR"));
         log.datagramObserved(CommandDatagram(ObservedDatagram::Direction::Received,
                                              "R\"cmnet\",\"guest\",\"hunter2\""));
+        ObservedDatagram leftOver = CommandDatagram(ObservedDatagram::Direction::LeftOverDiscarded,
+                                                    "R\"cmnet\",\"guest\",\"hunter3\"");
+        leftOver.leftOverFrom = std::exchange(leftOver.peerAddress, QHostAddress());
+        log.datagramObserved(leftOver);
         RecordingNotifier notifier;
         QTemporaryDir directory;
         QStringList captions;
@@ -409,6 +415,8 @@ private slots:
                  QStringLiteral("AW\"cmnet\",\"guest\",\"********\""));
         QCOMPARE(cell(3, TrafficLogModel::PayloadColumn),
                  QStringLiteral("R\"cmnet\",\"guest\",\"********\""));
+        QCOMPARE(cell(4, TrafficLogModel::PayloadColumn),
+                 QStringLiteral("R\"cmnet\",\"guest\",\"********\""));
         QCOMPARE(cell(0, TrafficLogModel::VerdictColumn), QStringLiteral("CRC good"));
         QVERIFY(cell(0, 0, Qt::ToolTipRole).contains(QStringLiteral("50 57 2A 2A 2A 2A")));
         // Neither the PIN's length nor its CRC, which would leave a few candidates.
@@ -425,7 +433,7 @@ private slots:
         QVERIFY(text.open(QIODevice::ReadOnly));
         const QByteArray written = text.readAll();
         QVERIFY(!written.contains("4711") && !written.contains("s3cret") &&
-                !written.contains("hunter2"));
+                !written.contains("hunter2") && !written.contains("hunter3"));
         QVERIFY(!written.contains("34 37 31 31") && !written.contains("68 75 6E")); // nor in hexadecimal
         QVERIFY(!written.contains(pinCrc) && !written.contains(pinCrc.toHex(' ').toUpper()));
 
