@@ -3,7 +3,6 @@
 
 #include "fleet/profile_apply.h"
 #include "fleet/report_text.h"
-#include "fleet/settings/cellular.h"
 #include "tarnwick_version.h"
 
 #include <QDateTime>
@@ -42,34 +41,6 @@ QString DefaultRecordPath(const QString &planPath, const QDate &day)
     const QFileInfo plan(planPath);
     return plan.dir().filePath(QStringLiteral("%1-commissioning-%2.jsonl")
                                    .arg(plan.completeBaseName(), day.toString(Qt::ISODate)));
-}
-
-QJsonObject RecordedSettings(const fleet::LoggerOutcome &outcome)
-{
-    namespace status = fleet::apply_status;
-    QJsonObject settings;
-    const QJsonObject values = fleet::WithSecretsHidden(outcome.values);
-    for (auto field = values.begin(); field != values.end(); ++field) {
-        const QJsonObject entry = field.value().toObject();
-        const QString state = entry.value("status").toString();
-        QJsonObject recorded{{"status", state}};
-        if (state == QLatin1String(status::kChanged)) {
-            recorded.insert("before", entry.value("was"));
-            recorded.insert("after", entry.value("value"));
-        } else if (state == QLatin1String(status::kUnchanged)) {
-            recorded.insert("before", entry.value("value"));
-            recorded.insert("after", entry.value("value"));
-        } else if (state == QLatin1String(status::kFailed)) {
-            if (entry.contains("value")) {
-                recorded.insert("before", entry.value("value"));
-            }
-            recorded.insert("error", entry.value("error"));
-        } else if (state == QLatin1String(status::kNotWritten)) {
-            recorded.insert("reason", entry.value("reason"));
-        }
-        settings.insert(field.key(), recorded);
-    }
-    return settings;
 }
 
 fleet::Checked<std::vector<HandoverLogger>> ReadHandover(const QString &path)

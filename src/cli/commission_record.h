@@ -34,10 +34,6 @@ private:
 // Beside the plan, named after it and the day: plant.csv -> plant-commissioning-2026-12-09.jsonl.
 QString DefaultRecordPath(const QString &planPath, const QDate &day);
 
-// A job's outcome as the record keeps it, secrets hidden: each setting with its status,
-// the value before and after, and the error of a failed one.
-QJsonObject RecordedSettings(const fleet::LoggerOutcome &outcome);
-
 // What a logger holds according to a record: its latest address and, per setting, the
 // value it was last set to (or found holding) and when.
 struct HandoverSetting {

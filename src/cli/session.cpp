@@ -101,12 +101,6 @@ int Session::tooFewFound(const SweptRange &range, const SearchArea &area, std::s
     return kSomeFailed;
 }
 
-QString AddressClash(const fleet::LoggerTarget &logger)
-{
-    return QStringLiteral("address clash: %1 and %2 both answer at %3")
-        .arg(logger.clashingSerial, logger.serial, logger.address.toString());
-}
-
 void Session::search(const SearchArea &area, std::function<void(Loggers)> next)
 {
     if (const auto *range = std::get_if<SweptRange>(&area.where)) {

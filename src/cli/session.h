@@ -19,8 +19,7 @@
 
 namespace cli {
 
-// "address clash: SN-1 and SN-2 both answer at 192.0.2.12".
-QString AddressClash(const fleet::LoggerTarget &logger);
+using fleet::AddressClash;
 
 // One verb's run on the fleet: the sockets, the one event loop every step runs in, and
 // the exit status it ends with. Steps are chained: each hands what it found to the next,

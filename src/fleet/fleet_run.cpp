@@ -18,8 +18,7 @@ void FleetRun::start(std::vector<LoggerTarget> targets, JobPlan plan)
     m_nextTarget = 0;
     m_running.clear();
     m_active = true;
-    m_progress = {0, 0, static_cast<int>(m_targets.size()), 0};
-    m_clock.start();
+    m_progress = {0, 0, static_cast<int>(m_targets.size())};
     while (static_cast<int>(m_running.size()) < m_parallel && startNextJob()) {
     }
     if (m_targets.empty()) {
@@ -93,11 +92,14 @@ void FleetRun::recordFinishedJob(std::size_t index, LoggerJob *job)
     job->deleteLater();
     ++m_progress.done;
     m_progress.failed += job->outcome().succeeded() ? 0 : 1;
-    m_progress.elapsedMs = m_clock.elapsed();
     emit loggerFinished(index);
     emit progressed(m_progress);
-    // From the event loop, so that a job that finishes at once does not nest the next one
-    // inside its own steps.
+    // A caller may have stopped or interrupted the run from those signals, which finished
+    // it already. The next job starts from the event loop, so that a job that finishes at
+    // once does not nest the next one inside its own steps.
+    if (!m_active) {
+        return;
+    }
     if (m_progress.done == m_progress.total) {
         finishRun();
     } else {

@@ -3,7 +3,6 @@
 
 #include "logger_job.h"
 
-#include <QElapsedTimer>
 #include <QObject>
 
 #include <functional>
@@ -17,7 +16,6 @@ struct RunProgress {
     int done = 0;
     int failed = 0;
     int total = 0;
-    qint64 elapsedMs = 0;
 };
 
 // Runs one job per logger, many loggers at once, from whatever event loop runs: at most
@@ -73,7 +71,6 @@ private:
     std::map<std::size_t, LoggerJob *> m_running;
     bool m_active = false;
     RunProgress m_progress;
-    QElapsedTimer m_clock;
 };
 
 } // namespace fleet

@@ -26,4 +26,10 @@ QString FailureKindName(FailureKind kind)
     return {};
 }
 
+QString AddressClash(const LoggerTarget &logger)
+{
+    return QStringLiteral("address clash: %1 and %2 both answer at %3")
+        .arg(logger.clashingSerial, logger.serial, logger.address.toString());
+}
+
 } // namespace fleet

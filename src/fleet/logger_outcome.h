@@ -43,6 +43,10 @@ struct LoggerTarget {
     QString clashingSerial = QString();
 };
 
+// "address clash: SN-1 and SN-2 both answer at 192.0.2.12", of a logger with a clashing
+// serial number.
+QString AddressClash(const LoggerTarget &logger);
+
 // What became of one logger: the values read or written, or why it failed.
 struct LoggerOutcome {
     QHostAddress address;

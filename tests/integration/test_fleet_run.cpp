@@ -18,7 +18,8 @@ class TestFleetRun : public QObject
 
 private slots:
     // Two loggers answer, the third address is silent: progress after each job, one
-    // finish, outcomes in the order of the targets with the silent one's failure kind.
+    // finish, even with the run interrupted as its last job ends, outcomes in the order of
+    // the targets with the silent one's failure kind.
     void runReportsThroughItsSignals()
     {
         std::vector<std::unique_ptr<SimulatedLogger>> loggers;
@@ -45,6 +46,12 @@ private slots:
         fleet::FleetRun run(link, {150, 0}, 2);
         QSignalSpy progressed(&run, &fleet::FleetRun::progressed);
         QSignalSpy finished(&run, &fleet::FleetRun::finished);
+        int jobsFinished = 0;
+        QObject::connect(&run, &fleet::FleetRun::loggerFinished, &run, [&run, &jobsFinished] {
+            if (++jobsFinished == 3) {
+                run.interrupt();
+            }
+        });
 
         run.start({{QHostAddress(QStringLiteral("127.0.0.2")), {}, {}},
                    {QHostAddress(QStringLiteral("127.0.0.9")), {}, {}},
@@ -53,6 +60,7 @@ private slots:
                       fleet::AddReads(job, {fleet::Setting::Mac});
                   });
         QVERIFY(finished.wait());
+        QCoreApplication::processEvents();
 
         QCOMPARE(finished.size(), 1);
         QCOMPARE(progressed.size(), 3);
