@@ -17,7 +17,7 @@ int Run(const QCommandLineParser &parser, Session &session)
     std::vector<fleet::Setting> settings;
     for (const QString &name : parser.positionalArguments()) {
         const auto setting = fleet::SettingNamed(name);
-        if (!setting || fleet::DescriptorOf(*setting).read == nullptr) {
+        if (!setting || fleet::SpecOf(*setting).read == nullptr) {
             return session.refuse(
                 {QStringLiteral("'%1' is not a setting; settings: %2")
                      .arg(name, fleet::ReadableSettingNames().join(QStringLiteral(", ")))});

@@ -75,7 +75,7 @@ int Run(const QCommandLineParser &parser, Session &session)
         writes.push_back(std::move(checked).value());
     }
     std::stable_partition(writes.begin(), writes.end(), [](const fleet::SettingWrite &write) {
-        return fleet::DescriptorOf(write.setting).order == fleet::WriteOrder::WithTheOthers;
+        return fleet::SpecOf(write.setting).order == fleet::WriteOrder::WithTheOthers;
     });
     const fleet::Checked<Targets> targets =
         ParseTargets(parser, PcAdapters(session.options().network.bindAddress));

@@ -26,7 +26,7 @@ Checked<Profile> ReadSettings(const QJsonObject &settings)
         return *unknown;
     }
     Profile profile;
-    for (const SettingDescriptor &row : Catalogue()) {
+    for (const SettingSpec &row : Catalogue()) {
         const QLatin1String key(row.profileKey);
         if (row.fromProfile == nullptr || !settings.contains(key)) {
             continue; // read only, such as the MAC address, or left out
@@ -193,7 +193,7 @@ Refusal CannotWrite(const QString &path, const QString &reason)
 QStringList ProfileSettingKeys()
 {
     QStringList keys;
-    for (const SettingDescriptor &row : Catalogue()) {
+    for (const SettingSpec &row : Catalogue()) {
         if (row.profileKey != nullptr) {
             keys.append(QLatin1String(row.profileKey));
         }
@@ -209,7 +209,7 @@ QJsonObject ProfileDocument(const LoggerOutcome &backup)
     }
     // A profile keeps each setting as its report gives it.
     QJsonObject settings;
-    for (const SettingDescriptor &row : Catalogue()) {
+    for (const SettingSpec &row : Catalogue()) {
         const QString reportKey = QLatin1String(row.reportKey);
         if (row.profileKey != nullptr && backup.values.contains(reportKey)) {
             settings.insert(QLatin1String(row.profileKey), backup.values.value(reportKey));

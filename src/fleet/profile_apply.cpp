@@ -42,7 +42,7 @@ void AddDifferenceWrites(LoggerJob &job, const ProfileSetting &setting, ApplyMod
                          const QString &key, const std::shared_ptr<QJsonValue> &before)
 {
     const QJsonValue wanted = *setting.wanted;
-    const SettingDescriptor::Read read = DescriptorOf(setting.setting).read;
+    const SettingSpec::Read read = SpecOf(setting.setting).read;
     job.then([&job, read] { read(job); });
     job.then([&job, key, wanted, before, mode] {
         *before = job.outcome().values.value(key);

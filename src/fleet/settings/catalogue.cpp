@@ -248,7 +248,7 @@ const std::vector<SettingSpec> &Catalogue()
     return catalogue;
 }
 
-const SettingSpec &DescriptorOf(Setting setting)
+const SettingSpec &SpecOf(Setting setting)
 {
     const auto &catalogue = Catalogue();
     return *std::find_if(
@@ -258,12 +258,12 @@ const SettingSpec &DescriptorOf(Setting setting)
 
 QString CommandLineName(Setting setting)
 {
-    return QLatin1String(DescriptorOf(setting).commandLineName);
+    return QLatin1String(SpecOf(setting).commandLineName);
 }
 
 QString ReportKey(Setting setting)
 {
-    return QLatin1String(DescriptorOf(setting).reportKey);
+    return QLatin1String(SpecOf(setting).reportKey);
 }
 
 std::optional<Setting> SettingNamed(const QString &commandLineName)
@@ -406,14 +406,14 @@ QByteArray SettingsDescription()
 void AddReads(LoggerJob &job, const std::vector<Setting> &settings)
 {
     for (const Setting setting : settings) {
-        const SettingSpec::Read read = DescriptorOf(setting).read;
+        const SettingSpec::Read read = SpecOf(setting).read;
         job.then([&job, read] { read(job); });
     }
 }
 
 Refusal ExpectedForm(Setting setting, Assignment::Mode mode)
 {
-    const SettingSpec &row = DescriptorOf(setting);
+    const SettingSpec &row = SpecOf(setting);
     const QString name = QLatin1String(row.commandLineName);
     if (mode == Assignment::Mode::Append) {
         return {QStringLiteral("%1: expected %1+=%2").arg(name, row.appendForm)};
@@ -437,7 +437,7 @@ CheckedWrite ParseAssignment(const QString &assignment)
     const QString name = assignment.left(mode == Assignment::Mode::Append ? equals - 1 : equals);
     const std::optional<Setting> setting = SettingNamed(name);
     if (mode == Assignment::Mode::Append &&
-        (!setting || DescriptorOf(*setting).appendForm.isEmpty())) {
+        (!setting || SpecOf(*setting).appendForm.isEmpty())) {
         QStringList adders;
         for (const SettingSpec &row : Catalogue()) {
             if (!row.appendForm.isEmpty()) {
@@ -447,10 +447,10 @@ CheckedWrite ParseAssignment(const QString &assignment)
         return Refusal{QStringLiteral("%1: only %2 adds to a setting")
                            .arg(name, adders.join(QStringLiteral(", ")))};
     }
-    if (!setting || DescriptorOf(*setting).parse == nullptr) {
+    if (!setting || SpecOf(*setting).parse == nullptr) {
         return Refusal{QStringLiteral("%1: not a setting that can be written").arg(name)};
     }
-    const SettingSpec::ParseAssignment parse = DescriptorOf(*setting).parse;
+    const SettingSpec::ParseAssignment parse = SpecOf(*setting).parse;
     return RefusingTextOutsideCodePage(*setting, [&] {
         return parse({assignment.mid(equals + 1), mode});
     });

@@ -87,11 +87,9 @@ struct SettingSpec {
     WriteOrder order;
 };
 
-using SettingDescriptor = SettingSpec;
-
 // Every setting, in the order reports show them and profiles are applied.
 const std::vector<SettingSpec> &Catalogue();
-const SettingSpec &DescriptorOf(Setting setting);
+const SettingSpec &SpecOf(Setting setting);
 
 QString CommandLineName(Setting setting);
 QString ReportKey(Setting setting);

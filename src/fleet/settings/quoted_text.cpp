@@ -14,7 +14,7 @@ namespace {
 
 void ReadText(LoggerJob &job, Setting setting, std::function<void(const QString &)> done)
 {
-    const protocol::CommandCode code = DescriptorOf(setting).readCodes.front();
+    const protocol::CommandCode code = SpecOf(setting).readCodes.front();
     job.ask(protocol::Request::Bare(code), [done](const std::string &payload) {
         done(Text(quoted_text::ParseAnswer(payload)));
     });
@@ -38,7 +38,7 @@ CheckedWrite QuotedTextWrite(Setting setting, const QString &text)
     }
     const QString expected = Text(value);
     const protocol::Request request =
-        quoted_text::BuildWrite(DescriptorOf(setting).writeCodes.front(), value);
+        quoted_text::BuildWrite(SpecOf(setting).writeCodes.front(), value);
     return SettingWrite{.setting = setting,
                         .addSteps = VerifiedWrite(request,
                                                   [setting, expected](LoggerJob &job) {
