@@ -20,8 +20,8 @@ const QString kMaskedPassword = QStringLiteral("********");
 QJsonValue ColumnValue(const PlantRow &row, const PlantSettingColumn &column)
 {
     const QJsonValue value = row.outcome.values.value(QLatin1String(column.reportKey));
-    return column.spec.field == nullptr ? value
-                                        : value.toObject().value(QLatin1String(column.spec.field));
+    return column.shown.field == nullptr ? value
+                                        : value.toObject().value(QLatin1String(column.shown.field));
 }
 
 const PlantSettingColumn *SettingColumn(int column)
@@ -67,7 +67,7 @@ QString ReportedText(const QJsonValue &value)
 QString SettingCellText(const PlantRow &row, const PlantSettingColumn &column)
 {
     const QJsonValue value = ColumnValue(row, column);
-    switch (column.spec.kind) {
+    switch (column.shown.kind) {
     case fleet::ColumnKind::Text:
     case fleet::ColumnKind::OwnText:
     case fleet::ColumnKind::Number:
@@ -92,7 +92,7 @@ QString SettingCellText(const PlantRow &row, const PlantSettingColumn &column)
 QString SettingComparedValue(const PlantRow &row, const PlantSettingColumn &column)
 {
     const QJsonValue value = ColumnValue(row, column);
-    switch (column.spec.kind) {
+    switch (column.shown.kind) {
     case fleet::ColumnKind::OwnText:
     case fleet::ColumnKind::SignalLevel:
         return {};
@@ -195,7 +195,7 @@ const std::vector<PlantSettingColumn> &PlantSettingColumns()
         }
         std::stable_sort(all.begin(), all.end(),
                          [](const PlantSettingColumn &left, const PlantSettingColumn &right) {
-                             return left.spec.place < right.spec.place;
+                             return left.shown.place < right.shown.place;
                          });
         return all;
     }();
@@ -207,9 +207,9 @@ int PlantColumnOf(fleet::Setting setting, const char *field)
     const auto &columns = PlantSettingColumns();
     for (std::size_t at = 0; at < columns.size(); ++at) {
         const PlantSettingColumn &column = columns[at];
-        const bool sameField = field == nullptr ? column.spec.field == nullptr
-                               : column.spec.field != nullptr &&
-                                     std::strcmp(field, column.spec.field) == 0;
+        const bool sameField = field == nullptr ? column.shown.field == nullptr
+                               : column.shown.field != nullptr &&
+                                     std::strcmp(field, column.shown.field) == 0;
         if (column.setting == setting && sameField) {
             return PlantFirstSettingColumn + static_cast<int>(at);
         }
@@ -223,7 +223,7 @@ bool PlantColumnSortsByNumber(int column)
     if (setting == nullptr) {
         return false;
     }
-    switch (setting->spec.kind) {
+    switch (setting->shown.kind) {
     case fleet::ColumnKind::Number:
     case fleet::ColumnKind::MinutesOfSeconds:
     case fleet::ColumnKind::Count:
@@ -237,7 +237,7 @@ bool PlantColumnSortsByNumber(int column)
 QString PlantColumnTitle(int column)
 {
     if (const PlantSettingColumn *setting = SettingColumn(column)) {
-        return QString::fromUtf8(setting->spec.caption);
+        return QString::fromUtf8(setting->shown.caption);
     }
     if (column == StatusColumn) {
         return QStringLiteral("Status");

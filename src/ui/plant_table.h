@@ -17,11 +17,11 @@
 // shared by the table on screen, the CSV export and the PDF report.
 
 // The columns of the plant view, left to right: the logger's serial, address and version,
-// then the columns of the settings' specs by their place, then the status.
+// then the columns the settings describe, by their place, then the status.
 struct PlantSettingColumn {
     fleet::Setting setting;
     const char *reportKey;
-    fleet::PlantColumnSpec spec;
+    fleet::PlantColumnSpec shown;
 };
 
 // The settings' columns, by column number less PlantFirstSettingColumn.

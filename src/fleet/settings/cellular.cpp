@@ -329,7 +329,7 @@ QJsonObject FieldHidden(QJsonObject value, const QString &field)
 
 QJsonObject WithSecretsHidden(QJsonObject values)
 {
-    // Every setting whose value holds a secret field, as its spec names it. A setting
+    // Every setting whose value holds a secret field, as its description names it. A setting
     // secret as a whole is never recorded: a logger cannot read it back.
     for (const SettingSpec &setting : Catalogue()) {
         const QString key = QLatin1String(setting.reportKey);
