@@ -19,13 +19,7 @@ if ! command -v ansible-playbook >/dev/null; then
     echo "skipped: ansible-playbook is not installed (Debian package ansible-core)"
     exit 77
 fi
-prefix="twk-an$$"
-work=$(mktemp -d)
-trap 'lan_down "$prefix"; rm -rf "$work"' EXIT
-if ! lan_up "$prefix" 2 2>/dev/null; then
-    echo "skipped: network namespaces cannot be created here"
-    exit 77
-fi
+system_lan_up "twk-an$$" 2
 
 for k in 1 2; do
     lan_start_logger "$prefix" "$k" "$sim" --serial "SN-AN-00$k" --logger-version V2.0$k \

@@ -14,13 +14,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../../scripts/lib/virtual-lan.sh"
 source "$here/system_test.sh"
 lan_require_root_or_skip
-prefix="twk-cm$$"
-work=$(mktemp -d)
-trap 'lan_down "$prefix"; rm -rf "$work"' EXIT
-if ! lan_up "$prefix" 6 2>/dev/null; then
-    echo "skipped: network namespaces cannot be created here"
-    exit 77
-fi
+system_lan_up "twk-cm$$" 6
 
 power_on=(0 0 0 4000 8000 0)
 drop=(0 0.3 0 0 0 0)

@@ -14,13 +14,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../../scripts/lib/virtual-lan.sh"
 source "$here/system_test.sh"
 lan_require_root_or_skip
-prefix="twk-pl$$"
-work=$(mktemp -d)
-trap 'lan_down "$prefix"; rm -rf "$work"' EXIT
-if ! lan_up "$prefix" 5 2>/dev/null; then
-    echo "skipped: network namespaces cannot be created here"
-    exit 77
-fi
+system_lan_up "twk-pl$$" 5
 
 start_lossy_plant "$prefix" "$sim" "$work" SN-PL-00 00-1A-2B-00-00-1
 
