@@ -2,6 +2,7 @@
 #include "device_registry.h"
 
 #include "device_registry_codec.h"
+#include "protocol/text.h"
 #include "form_controls.h"
 #include "transport/command_exchange.h"
 #include "wire_text/wire_text.h"
@@ -122,7 +123,7 @@ void DeviceRegistry::btnReadDeviceClick()
         return;
     }
     clearDeviceLists();
-    m_exchange.SendCommand(Request::Bare(codes::kDeviceCount));
+    m_exchange.SendCommand(device_registry::RegistryRead::CountRequest());
 }
 
 void DeviceRegistry::btnDEClick()
@@ -161,8 +162,8 @@ void DeviceRegistry::answerDeviceCount(const std::string &payload)
 {
     m_exchange.tmr1Timer();
     m_exchange.clearCurrentCommand();
-    const int count = device_registry::DeviceCount(payload);
-    if (count == 0) {
+    const std::optional<Request> read = m_registryRead.takeCount(payload);
+    if (!read) {
         m_exchange.notifier().inform(QStringLiteral("No devices had been added into the Logger"));
         return;
     }
@@ -173,30 +174,25 @@ void DeviceRegistry::answerDeviceCount(const std::string &payload)
     m_exchange.setCurrentCommand(codes::kDeviceRead);
     m_exchange.lockWindow();
     m_exchange.enableTimeout();
-    m_exchange.sendToSelectedLogger(
-        {codes::kDeviceRead, device_registry::DeviceReadRequest(count)});
+    m_exchange.sendToSelectedLogger(*read);
 }
 
+// Every row read is shown, those before an unreadable record too; the unreadable field
+// is then reported.
 void DeviceRegistry::answerDeviceRead(const std::string &payload)
 {
     m_exchange.tmr1Timer();
     m_exchange.clearCurrentCommand();
-    const auto items = device_registry::DeviceReadItems(payload);
-    if (!items) {
-        return;
+    const device_registry::RegistryReadOutcome read = m_registryRead.takeDevices(payload);
+    for (const device_registry::DeviceRow &row : read.rows) {
+        AddDeviceRow(*m_devices, {FromWire(row.serialNumber), FromWire(row.address),
+                                  FromWire(row.typeCode)});
     }
-    // Record and append-info items alternate; each row is added as soon as it is read,
-    // so the rows before a malformed item stay.
-    for (std::size_t index = 0; index < items->size(); ++index) {
-        const std::string &item = (*items)[index];
-        if (index % 2 == 0) {
-            const device_registry::DeviceRow row = device_registry::ParseRecordItem(item);
-            AddDeviceRow(*m_devices, {FromWire(row.serialNumber), FromWire(row.address),
-                                      FromWire(row.typeCode)});
-        } else {
-            new QTreeWidgetItem(m_appendInfos,
-                                {FromWire(device_registry::ParseAppendInfoItem(item))});
-        }
+    for (const std::string &appendInfo : read.appendInfos) {
+        new QTreeWidgetItem(m_appendInfos, {FromWire(appendInfo)});
+    }
+    if (read.unreadable) {
+        throw protocol::InvalidIntegerError(*read.unreadable);
     }
 }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "device_registry_read.h"
 #include "transport/settings.h"
 
 #include <QObject>
@@ -50,4 +51,6 @@ private:
     QLineEdit *m_address;
     QLineEdit *m_typeCode;
     QTextEdit *m_appendInfo;
+    // The read under way: its count, once answered, sizes the read of the devices.
+    device_registry::RegistryRead m_registryRead;
 };

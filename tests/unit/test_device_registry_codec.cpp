@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "commands/device_registry_codec.h"
+#include "commands/device_registry_read.h"
 #include "protocol/text.h"
 
 #include <QtTest>
@@ -308,6 +309,53 @@ private slots:
         if (parsed) {
             QCOMPARE(*parsed, items);
         }
+    }
+
+    // The count sizes the read; the read holds the count only with an item pair a device.
+    void registryReadAsksForTheDevicesCounted_data()
+    {
+        QTest::addColumn<std::string>("countAnswer");
+        QTest::addColumn<std::string>("readAnswer");
+        QTest::addColumn<std::string>("readRequest"); // empty: none sent
+        QTest::addColumn<int>("devices");
+        QTest::addColumn<bool>("holdsTheCount");
+        QTest::addColumn<std::string>("unreadable");
+
+        const std::string first = RecordItem("SN1", "000512") + "#A" + Spaces(84) + "#";
+        const std::string second = RecordItem("SN2", "A00A12") + "#ARoof#";
+        const std::string requestOfTwo = "RCDR0160D1#AB0161D8#DR0220D0#AB0221D9#";
+        QTest::newRow("R00") << std::string("R00") << std::string() << std::string() << 0
+                             << false << std::string();
+        QTest::newRow("R02, two devices") << std::string("R02") << "RC#" + first + second
+                                          << requestOfTwo << 2 << true << std::string();
+        QTest::newRow("R02, one device") << std::string("R02") << "RC#" + first << requestOfTwo
+                                         << 1 << false << std::string();
+        QTest::newRow("R02, second address G1")
+            << std::string("R02") << "RC#" + first + RecordItem("SN2", "00G112") + "#Ax#"
+            << requestOfTwo << 1 << true << std::string("G1");
+        QTest::newRow("R01, answer without RC") << std::string("R01") << "RX#" + first
+                                                << std::string("RCDR0160D1#AB0161D8#") << 0
+                                                << false << std::string();
+    }
+
+    void registryReadAsksForTheDevicesCounted()
+    {
+        QFETCH(std::string, countAnswer);
+        QFETCH(std::string, readAnswer);
+        QFETCH(std::string, readRequest);
+        QFETCH(int, devices);
+        QFETCH(bool, holdsTheCount);
+        QFETCH(std::string, unreadable);
+        RegistryRead read;
+        const std::optional<protocol::Request> next = read.takeCount(countAnswer);
+        QCOMPARE(next ? next->payload : std::string(), readRequest);
+        if (!next) {
+            return;
+        }
+        const RegistryReadOutcome outcome = read.takeDevices(readAnswer);
+        QCOMPARE(outcome.entries().size(), std::size_t(devices));
+        QCOMPARE(read.holdsTheCount(outcome), holdsTheCount);
+        QCOMPARE(outcome.unreadable.value_or(std::string()), unreadable);
     }
 
     void recordItem_data()

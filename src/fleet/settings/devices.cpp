@@ -3,6 +3,7 @@
 
 #include "catalogue.h"
 #include "commands/device_registry_codec.h"
+#include "commands/device_registry_read.h"
 #include "fleet/logger_job.h"
 #include "profile_values.h"
 #include "protocol/text.h"
@@ -54,38 +55,40 @@ QJsonArray RegistryReport(const std::vector<RegistryEntry> &devices)
 void ReadDeviceCount(LoggerJob &job, std::function<void(int)> done)
 {
     job.ask(
-        Request::Bare(codes::kDeviceCount),
+        device_registry::RegistryRead::CountRequest(),
         [done](const std::string &payload) { done(device_registry::DeviceCount(payload)); },
         device_registry::IsDeviceCountAnswer);
 }
 
-// The count, then (when there are devices) their records and append infos in one request.
+// The registry as the read sequence gives it; a read that does not hold the devices
+// counted fails.
 void ReadDeviceEntries(LoggerJob &job, std::function<void(const std::vector<RegistryEntry> &)> done)
 {
-    ReadDeviceCount(job, [&job, done](int count) {
-        if (count == 0) {
-            done({});
-            return;
-        }
-        job.ask(
-            {codes::kDeviceRead, device_registry::DeviceReadRequest(count)},
-            [&job, done, count](const std::string &payload) {
-                const auto items = device_registry::DeviceReadItems(payload);
-                if (!items || items->size() != 2 * static_cast<std::size_t>(count)) {
+    const auto read = std::make_shared<device_registry::RegistryRead>();
+    job.ask(
+        device_registry::RegistryRead::CountRequest(),
+        [&job, read, done](const std::string &countAnswer) {
+            const std::optional<Request> next = read->takeCount(countAnswer);
+            if (!next) {
+                done({});
+                return;
+            }
+            job.ask(*next, [&job, read, done](const std::string &payload) {
+                const device_registry::RegistryReadOutcome outcome = read->takeDevices(payload);
+                if (!read->holdsTheCount(outcome)) {
                     job.fail(FailureKind::NotUnderstood,
                              QStringLiteral("answer to the device read not understood: expected %1 "
                                             "devices")
-                                 .arg(count));
+                                 .arg(read->count()));
                     return;
                 }
-                std::vector<RegistryEntry> devices;
-                for (std::size_t index = 0; index + 1 < items->size(); index += 2) {
-                    devices.push_back({device_registry::ParseRecordItem((*items)[index]),
-                                       device_registry::ParseAppendInfoItem((*items)[index + 1])});
+                if (outcome.unreadable) {
+                    throw protocol::InvalidIntegerError(*outcome.unreadable);
                 }
-                done(devices);
+                done(outcome.entries());
             });
-    });
+        },
+        device_registry::IsDeviceCountAnswer);
 }
 
 // The registry after a device add: one more device than before, the new one last.
