@@ -3,6 +3,7 @@
 
 #include "form_controls.h"
 #include "protocol/text.h"
+#include "system_parameters_chain.h"
 #include "system_parameters_codec.h"
 #include "transport/command_exchange.h"
 #include "wire_text/wire_text.h"
@@ -14,7 +15,7 @@
 #include <utility>
 
 namespace codes = protocol::command_codes;
-using protocol::Request;
+using system_parameters::BlockChain;
 using system_parameters::BlockControls;
 
 namespace {
@@ -72,7 +73,7 @@ void SystemParameters::registerAnswerHandlers()
 
 void SystemParameters::btnSRClick()
 {
-    m_requestSent = m_exchange.SendCommand(Request::Bare(codes::kSystemBlockRead));
+    m_requestSent = m_exchange.SendCommand(BlockChain::ReadRequest());
 }
 
 void SystemParameters::btnSWClick()
@@ -134,23 +135,38 @@ void SystemParameters::answerBlock(const std::string &payload)
     showBlock(block);
     const std::string step = m_exchange.currentCommand();
     m_exchange.clearCurrentCommand();
-    const bool chainWrites = step == kGprsOnRead || step == kGprsOffRead || step == kIntervalRead;
-    if (const auto refusal =
-            chainWrites ? system_parameters::RefuseWriteAfterRead(payload) : std::nullopt) {
-        m_exchange.notifier().inform(AsSentence(*refusal));
-        return;
-    }
-    if (step == kGprsOnRead) {
-        gprsStep(true, kGprsOnWrite);
-    } else if (step == kGprsOffRead) {
-        gprsStep(false, kGprsOffWrite);
-    } else if (step == kIntervalRead) {
-        intervalStep();
-    } else {
+    const std::optional<ChainWrite> chain = chainAfter(step);
+    if (!chain) {
         // Only a plain read refreshes the visible row, so that the operator's interval
         // entries survive the read of the interval chain.
         showPlainRead(block);
+        return;
     }
+    const BlockChain::Next next = chain->chain.takeBlock(payload);
+    if (next.refusal) {
+        m_exchange.notifier().inform(AsSentence(*next.refusal));
+        return;
+    }
+    // The Set button writes the block as the form then holds.
+    showBlock(next.block);
+    writeInChain(chain->writeStep);
+}
+
+// The chain whose read `step` names, and the step of its write; nothing for a plain read.
+std::optional<SystemParameters::ChainWrite>
+SystemParameters::chainAfter(const std::string &step) const
+{
+    if (step == kGprsOnRead) {
+        return ChainWrite{BlockChain::Gprs(true), kGprsOnWrite};
+    }
+    if (step == kGprsOffRead) {
+        return ChainWrite{BlockChain::Gprs(false), kGprsOffWrite};
+    }
+    if (step == kIntervalRead) {
+        return ChainWrite{BlockChain::Intervals(wireText("edtcjset"), wireText("edtheartset")),
+                          kIntervalWrite};
+    }
+    return std::nullopt;
 }
 
 void SystemParameters::confirm(const QString &message)
@@ -181,21 +197,6 @@ void SystemParameters::showPlainRead(const BlockControls &block)
     setWireText("edtheartset", wireText("edthearttime"));
     edit("edt3gshow")
         ->setText(block.gprs == system_parameters::kGprsOnItem ? QStringLiteral("ON") : QStringLiteral("OFF"));
-}
-
-void SystemParameters::gprsStep(bool on, const std::string &nextStep)
-{
-    list("cbgprs")->setCurrentIndex(system_parameters::WithGprsState(enteredBlock(), on).gprs);
-    writeInChain(nextStep);
-}
-
-void SystemParameters::intervalStep()
-{
-    const BlockControls next = system_parameters::WithIntervals(
-        enteredBlock(), wireText("edtcjset"), wireText("edtheartset"));
-    setWireText("edtcjtime", next.dataIntervalSeconds);
-    setWireText("edthearttime", next.heartbeatMinutes);
-    writeInChain(kIntervalWrite);
 }
 
 // A chain starts with a plain read; only a read that went out makes the chain current.

@@ -1,20 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "system_parameters_chain.h"
 #include "transport/settings.h"
 
 #include <QObject>
 
+#include <optional>
 #include <string>
 
 class CommandExchange;
 class QComboBox;
 class QLineEdit;
 class QWidget;
-
-namespace system_parameters {
-struct BlockControls;
-}
 
 // The system-parameter block, the GPRS on/off chains and the data and heartbeat
 // interval chain.
@@ -39,8 +37,12 @@ private:
     void confirm(const QString &message);
     void showBlock(const system_parameters::BlockControls &block);
     void showPlainRead(const system_parameters::BlockControls &block);
-    void gprsStep(bool on, const std::string &nextStep);
-    void intervalStep();
+    // A chain of the window: what it changes, and the answer step of its write.
+    struct ChainWrite {
+        system_parameters::BlockChain chain;
+        std::string writeStep;
+    };
+    std::optional<ChainWrite> chainAfter(const std::string &step) const;
     void readInChain(const std::string &firstStep);
     void writeInChain(const std::string &nextStep);
     bool clickFromCode(const char *buttonName);

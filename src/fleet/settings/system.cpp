@@ -2,6 +2,7 @@
 #include "system.h"
 
 #include "catalogue.h"
+#include "commands/system_parameters_chain.h"
 #include "commands/system_parameters_codec.h"
 #include "fleet/logger_job.h"
 #include "profile_values.h"
@@ -19,8 +20,8 @@ namespace fleet {
 namespace {
 
 namespace codes = protocol::command_codes;
-using protocol::Request;
 
+using system_parameters::BlockChain;
 using system_parameters::BlockControls;
 
 // The block's JSON form, one table for reports and profiles alike.
@@ -142,7 +143,7 @@ Checked<BlockControls> BlockFromReport(const QJsonObject &report, const QString 
 
 void ReadBlock(LoggerJob &job, std::function<void(const BlockControls &)> done)
 {
-    job.ask(Request::Bare(codes::kSystemBlockRead), [done](const std::string &payload) {
+    job.ask(BlockChain::ReadRequest(), [done](const std::string &payload) {
         done(system_parameters::ParseBlockAnswer(payload));
     });
 }
@@ -162,23 +163,22 @@ void VerifyBlock(LoggerJob &job, Setting setting, const std::string &request,
     });
 }
 
-// The steps of every block write: read the block, change it, check and write it as the
-// Set button would, and read it back. A block not read whole is never written back: its
-// fields cut short would change the logger's settings.
-std::function<void(LoggerJob &)> BlockChain(Setting setting,
-                                            std::function<BlockControls(BlockControls)> change,
-                                            std::optional<QJsonValue> written)
+// The steps of every block write: the chain reads the block and changes it, the block is
+// checked and written as the Set button would, and read back.
+std::function<void(LoggerJob &)> BlockChainSteps(Setting setting, BlockChain chain,
+                                                 std::optional<QJsonValue> written)
 {
-    return [setting, change, written](LoggerJob &job) {
-        job.then([&job, setting, change, written] {
-            job.ask(Request::Bare(codes::kSystemBlockRead), [&job, setting, change,
-                                                             written](const std::string &payload) {
-                if (const auto refusal = system_parameters::RefuseWriteAfterRead(payload)) {
-                    job.fail(FailureKind::NotUnderstood, Text(*refusal));
+    return [setting, chain, written](LoggerJob &job) {
+        job.then([&job, setting, chain, written] {
+            job.ask(BlockChain::ReadRequest(), [&job, setting, chain,
+                                                written](const std::string &payload) {
+                const BlockChain::Next next = chain.takeBlock(payload);
+                if (next.refusal) {
+                    job.fail(FailureKind::NotUnderstood, Text(*next.refusal));
                     return;
                 }
-                const system_parameters::BlockWrite write = system_parameters::PrepareBlockWrite(
-                    change(system_parameters::ParseBlockAnswer(payload)));
+                const system_parameters::BlockWrite write =
+                    system_parameters::PrepareBlockWrite(next.block);
                 if (write.refusal) {
                     job.fail(FailureKind::Refused,
                              QStringLiteral("the block read back cannot be written: ") +
@@ -210,8 +210,9 @@ CheckedWrite SystemBlockWrite(const BlockControls &block)
         BlockReport(system_parameters::ParseBlockAnswer("R" + write.request.substr(2)));
     return SettingWrite{
         .setting = Setting::System,
-        .addSteps = BlockChain(
-            Setting::System, [block](const BlockControls &) { return block; }, written),
+        .addSteps = BlockChainSteps(
+            Setting::System, BlockChain([block](const BlockControls &) { return block; }),
+            written),
         .wanted = written};
 }
 
@@ -242,7 +243,8 @@ CheckedWrite PartialBlockWrite(const QJsonObject &given, const QString &path)
         return BlockFromReport(given, path, held).value();
     };
     return SettingWrite{.setting = Setting::System,
-                        .addSteps = BlockChain(Setting::System, change, std::nullopt),
+                        .addSteps = BlockChainSteps(Setting::System, BlockChain(change),
+                                                    std::nullopt),
                         .wanted = wanted};
 }
 
@@ -277,10 +279,8 @@ CheckedWrite ParseGprsAssignment(const Assignment &assignment)
         return ExpectedForm(Setting::Gprs, assignment.mode);
     }
     const bool on = assignment.value == QLatin1String("on");
-    const auto change = [on](BlockControls block) {
-        return system_parameters::WithGprsState(std::move(block), on);
-    };
-    return SettingWrite{Setting::Gprs, BlockChain(Setting::Gprs, change, assignment.value)};
+    return SettingWrite{Setting::Gprs,
+                        BlockChainSteps(Setting::Gprs, BlockChain::Gprs(on), assignment.value)};
 }
 
 CheckedWrite ParseIntervalsAssignment(const Assignment &assignment)
@@ -294,9 +294,6 @@ CheckedWrite ParseIntervalsAssignment(const Assignment &assignment)
     if (const auto refusal = system_parameters::CheckIntervalEntries(data, heartbeat)) {
         return Refused(Setting::Intervals, *refusal);
     }
-    const auto change = [data, heartbeat](BlockControls block) {
-        return system_parameters::WithIntervals(std::move(block), data, heartbeat);
-    };
     // The check took each as a whole number of minutes, a sign included as the window
     // takes it ("+5"): reported as that number.
     const auto minutes = [](const std::string &text) {
@@ -304,7 +301,9 @@ CheckedWrite ParseIntervalsAssignment(const Assignment &assignment)
     };
     const QJsonObject written{{"data_minutes", minutes(data)},
                               {"heartbeat_minutes", minutes(heartbeat)}};
-    return SettingWrite{Setting::Intervals, BlockChain(Setting::Intervals, change, written)};
+    return SettingWrite{Setting::Intervals,
+                        BlockChainSteps(Setting::Intervals, BlockChain::Intervals(data, heartbeat),
+                                        written)};
 }
 
 } // namespace fleet
