@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "fleet/settings/catalogue.h"
-#include "fleet/settings/cellular.h"
+#include "commands/signal_watch_turns.h"
+#include "fleet/logger_job.h"
 #include "interruption.h"
 #include "session.h"
 #include "verbs.h"
@@ -21,8 +21,9 @@ constexpr int kLongestInterval = 60000;
 // How many of the latest readings the terminal's sparkline shows.
 constexpr std::size_t kSparklineReadings = 30;
 
-// Reads one logger's signal quality every interval, one request out at a time: a reading
-// due while the previous one still waits for its answer (or its retries) is skipped. Each
+// Reads one logger's signal quality every interval in the watch's turns, one request out
+// at a time: a reading due while the previous one still waits for its answer (or its
+// retries) is skipped. Each
 // reading is printed as it comes; on a terminal a status line below the readings shows
 // the latest one as a bar and the recent ones as a sparkline.
 class SignalWatch
@@ -53,7 +54,7 @@ public:
 private:
     void takeReading()
     {
-        if (m_readingOut) {
+        if (!m_turns.takeTurn(QDateTime::currentDateTimeUtc())) {
             return;
         }
         // The previous reading's job has finished; it goes before the next one attaches
@@ -61,21 +62,27 @@ private:
         m_job.reset();
         m_job = std::make_unique<fleet::LoggerJob>(m_session.link(), m_logger,
                                                    m_session.options().policy);
-        fleet::AddReads(*m_job, {fleet::Setting::Signal});
-        QObject::connect(m_job.get(), &fleet::LoggerJob::finished, m_job.get(),
-                         [this](fleet::LoggerJob *job) { record(job->outcome()); });
-        m_readingOut = true;
-        m_requestedAt = QDateTime::currentDateTimeUtc();
-        m_job->start();
+        fleet::LoggerJob &job = *m_job;
+        job.then([this, &job] {
+            job.ask(SignalWatchTurns::ReadingRequest(), [this, &job](const std::string &payload) {
+                m_answered = m_turns.answered(payload);
+                job.next();
+            });
+        });
+        QObject::connect(&job, &fleet::LoggerJob::finished, &job,
+                         [this](fleet::LoggerJob *finished) { record(finished->outcome()); });
+        job.start();
     }
 
+    // The turn ends with its job: answered, or missed once the job's tries are spent.
     void record(const fleet::LoggerOutcome &outcome)
     {
-        m_readingOut = false;
-        WatchReading reading{m_requestedAt, cellular::SignalReading{}};
-        if (outcome.succeeded()) {
-            reading.result = fleet::SignalReadingOfReport(
-                outcome.values.value(fleet::ReportKey(fleet::Setting::Signal)));
+        const SignalSample sample =
+            outcome.succeeded() && m_answered ? *m_answered : m_turns.missed();
+        m_answered.reset();
+        WatchReading reading{sample.takenAt, cellular::SignalReading{}};
+        if (sample.reading) {
+            reading.result = *sample.reading;
         } else {
             reading.result = *outcome.failure;
             ++m_missed;
@@ -131,8 +138,9 @@ private:
     std::optional<int> m_count;
     QTimer m_tick;
     std::unique_ptr<fleet::LoggerJob> m_job;
-    bool m_readingOut = false;
-    QDateTime m_requestedAt;
+    SignalWatchTurns m_turns;
+    // The answer of the turn under way, once it came.
+    std::optional<SignalSample> m_answered;
     std::deque<WatchReading> m_recent;
     int m_readings = 0;
     int m_missed = 0;

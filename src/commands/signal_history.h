@@ -1,20 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "cellular_link_codec.h"
+#include "signal_watch_turns.h"
 
 #include <QDateTime>
 
 #include <chrono>
 #include <deque>
 #include <optional>
-
-// One turn of the signal-quality watch: when the request went out and what came back.
-struct SignalSample {
-    QDateTime takenAt;
-    // Nothing when no answer came in time: a gap, not a level.
-    std::optional<cellular::SignalReading> reading;
-};
 
 // The readings on the modem's scale within a span; unknown and unreadable answers and
 // missed readings do not count.

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "signal_watch.h"
 
-#include "cellular_link_codec.h"
 #include "transport/command_exchange.h"
 
 SignalWatch::SignalWatch(CommandExchange &exchange, QObject *parent)
@@ -48,7 +47,7 @@ void SignalWatch::stop()
     }
     m_tick.stop();
     m_replyDeadline.stop();
-    m_requestSentAt.reset();
+    m_turns.drop();
     releaseCurrentCommand();
     m_exchange.tmr1Timer();
     emit runningChanged(false);
@@ -61,13 +60,11 @@ void SignalWatch::setInterval(std::chrono::milliseconds interval)
 
 void SignalWatch::takeReading()
 {
-    if (m_requestSentAt) {
+    if (!m_turns.takeTurn(now())) {
         return; // its answer or its timeout comes first
     }
-    m_requestSentAt = now();
     m_exchange.setCurrentCommand(kAnswerStep);
-    m_exchange.sendToLogger(m_logger,
-                            protocol::Request::Bare(protocol::command_codes::kSignalQualityRead));
+    m_exchange.sendToLogger(m_logger, SignalWatchTurns::ReadingRequest());
     m_replyDeadline.start();
 }
 
@@ -75,14 +72,13 @@ void SignalWatch::answer(const std::string &payload)
 {
     m_replyDeadline.stop();
     releaseCurrentCommand();
-    const QDateTime sentAt = *std::exchange(m_requestSentAt, std::nullopt);
-    record({sentAt, cellular::InterpretSignalQuality(cellular::ParseSignalQualityAnswer(payload))});
+    record(m_turns.answered(payload));
 }
 
 void SignalWatch::recordMissed()
 {
     releaseCurrentCommand();
-    record({*std::exchange(m_requestSentAt, std::nullopt), std::nullopt});
+    record(m_turns.missed());
 }
 
 void SignalWatch::record(SignalSample sample)

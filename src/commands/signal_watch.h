@@ -2,6 +2,7 @@
 #pragma once
 
 #include "signal_history.h"
+#include "signal_watch_turns.h"
 
 #include <QHostAddress>
 #include <QObject>
@@ -9,16 +10,14 @@
 
 #include <chrono>
 #include <functional>
-#include <optional>
 
 class CommandExchange;
 
 // Reads one logger's signal quality again and again through the window's exchange, so
 // that a technician turning an antenna sees the signal change. While the watch runs the
-// form is locked as during a command. Only one request is out at a time: a reading due
-// while one is out is skipped, so a logger slower than the interval is read as often as it
-// answers and an answer is never taken for a later request's. A request without answer
-// within the command timeout is a missed reading, and the watch goes on.
+// form is locked as during a command. The watch takes its turns as SignalWatchTurns
+// says, one request out at a time: a request without answer within the command timeout
+// is a missed reading, and the watch goes on.
 class SignalWatch : public QObject
 {
     Q_OBJECT
@@ -74,6 +73,5 @@ private:
     QTimer m_replyDeadline;
     QHostAddress m_logger;
     SignalHistory m_history;
-    // When the request now out was sent; nothing while no request is out.
-    std::optional<QDateTime> m_requestSentAt;
+    SignalWatchTurns m_turns;
 };
