@@ -89,11 +89,23 @@ std::optional<Refusal> FleetLink::openSearchPort()
     return std::nullopt;
 }
 
-std::optional<SendFailure> FleetLink::sendProbe(const QHostAddress &host)
+namespace {
+
+QByteArray ProbeBytes()
 {
-    return endpoints().sendProbe(QByteArray(discovery::kSearchProbe.data(),
-                                            static_cast<qsizetype>(discovery::kSearchProbe.size())),
-                                 host);
+    return {discovery::kSearchProbe.data(), static_cast<qsizetype>(discovery::kSearchProbe.size())};
+}
+
+} // namespace
+
+LoggerReply *FleetLink::probe(const QHostAddress &host, const RequestPolicy &policy)
+{
+    return m_client.probe(host, ProbeBytes(), policy);
+}
+
+void FleetLink::sendProbe(const QHostAddress &host)
+{
+    endpoints().sendProbe(ProbeBytes(), host);
 }
 
 } // namespace fleet

@@ -5,6 +5,7 @@
 #include "protocol/request.h"
 #include "refusal.h"
 #include "transport/logger_client.h"
+#include "transport/logger_reply.h"
 #include "transport/settings.h"
 #include "transport/udp_endpoints.h"
 
@@ -26,8 +27,6 @@ class FleetLink : public QObject
     Q_OBJECT
 
 public:
-    using AnswerSink = LoggerClient::AnswerSink;
-
     // Over sockets of its own, which its own client reads.
     explicit FleetLink(const NetworkSettings &settings, QObject *parent = nullptr);
     // Over the client of sockets another part already opened (the window's): no second
@@ -43,38 +42,30 @@ public:
     UdpEndpoints &endpoints() { return m_client.endpoints(); }
     LoggerClient &client() { return m_client; }
 
-    // Answers from this address go to the sink until it is detached; answers from an
-    // address nobody attached are not the fleet's.
-    void attach(const QHostAddress &logger, AnswerSink sink)
-    {
-        m_client.attach(logger, std::move(sink));
-    }
+    // Answers from this address go to the requests sent to it until it is detached;
+    // answers from an address nobody attached are not the fleet's.
+    void attach(const QHostAddress &logger) { m_client.attach(logger); }
     void detach(const QHostAddress &logger) { m_client.detach(logger); }
+    // The same logger at its new address (see LoggerClient::moveAttachment).
+    void moveAttachment(const QHostAddress &from, const QHostAddress &to)
+    {
+        m_client.moveAttachment(from, to);
+    }
 
-    // Frames left over in that logger's buffer from earlier answers are discarded first:
-    // they can no longer answer anything. One answer is taken for the request, the first
+    // Sends the request to an attached logger under the policy (see LoggerClient::send):
+    // frames left over in that logger's buffer from earlier answers are discarded first, as
+    // they can no longer answer anything; one answer is taken for the request, the first
     // that `fits` (any answer when none is given); every other answer is set aside.
-    // What the system said when it did not send the request.
-    std::optional<SendFailure> sendRequest(const QHostAddress &logger,
-                                           const protocol::Request &request,
-                                           protocol::AnswerWanted fits = {})
+    LoggerReply *sendRequest(const QHostAddress &logger, const protocol::Request &request,
+                             const RequestPolicy &policy, protocol::AnswerWanted fits = {})
     {
-        return m_client.send(logger, request, std::move(fits));
+        return m_client.send(request, logger, policy, std::move(fits));
     }
-    // How many frames with a bad CRC that logger has sent while attached, so that a request
-    // that got only such answers is told from one that got none.
-    int badCrcFrames(const QHostAddress &logger) const { return m_client.badCrcFrames(logger); }
-    // How many answers of that logger have been set aside while it was attached: one that
-    // comes right behind the answer taken is a second answer to the same request.
-    int setAsideAnswers(const QHostAddress &logger) const
-    {
-        return m_client.setAsideAnswers(logger);
-    }
-    // Takes no answer from this logger until its next request: a request given up on
-    // may still be answered late, and that answer belongs to nothing.
-    void stopAwaiting(const QHostAddress &logger) { m_client.stopAwaiting(logger); }
-    // What the system said when it did not send the probe.
-    std::optional<SendFailure> sendProbe(const QHostAddress &host);
+    // Probes `host` under the policy; the reply holds the discovery answer from there.
+    LoggerReply *probe(const QHostAddress &host, const RequestPolicy &policy);
+    // Sends the probe once. A probe the system refused is shown to the endpoints' observer
+    // and otherwise goes unanswered: an address being changed may have no route yet.
+    void sendProbe(const QHostAddress &host);
 
 signals:
     // One candidate of a discovery answer, as cut from the search socket's buffer.

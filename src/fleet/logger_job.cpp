@@ -6,8 +6,6 @@
 #include "protocol/text.h"
 #include "wire_text/wire_text.h"
 
-#include <algorithm>
-
 namespace fleet {
 namespace {
 
@@ -26,31 +24,11 @@ LoggerJob::LoggerJob(FleetLink &link, const LoggerTarget &target, const Exchange
 {
     m_outcome.address = target.address;
     m_outcome.serial = target.serial;
-    m_timeout.setSingleShot(true);
-    m_timeout.setInterval(policy.timeoutMs);
-    connect(&m_timeout, &QTimer::timeout, this, &LoggerJob::timedOut);
-    m_lateAnswerWait.setSingleShot(true);
-    m_lateAnswerWait.setInterval(lateAnswerWaitMs());
-    connect(&m_lateAnswerWait, &QTimer::timeout, this, &LoggerJob::transmit);
-    m_settle.setSingleShot(true);
-    connect(&m_settle, &QTimer::timeout, this, [this] {
-        if (m_setAsideBefore && m_link.setAsideAnswers(m_address) != *m_setAsideBefore) {
-            fail(FailureKind::AnswersTwice,
-                 QStringLiteral("answers twice: a second answer to %1 came (a logger that "
-                                "repeats its answers, or two loggers at one address); no value "
-                                "of it was taken")
-                     .arg(CodeOf(*m_request)));
-            return;
-        }
-        handOn(m_settledAnswer);
-    });
-    m_probeTimeout.setSingleShot(true);
-    m_probeTimeout.setInterval(policy.timeoutMs);
-    connect(&m_probeTimeout, &QTimer::timeout, this, &LoggerJob::probeTimedOut);
 }
 
 LoggerJob::~LoggerJob()
 {
+    dropReply();
     m_link.detach(m_address);
 }
 
@@ -91,16 +69,19 @@ void LoggerJob::skipRestOfSetting()
 
 void LoggerJob::start()
 {
-    m_link.attach(m_address, [this](const std::string &payload) { answered(payload); });
+    m_link.attach(m_address);
     next();
 }
 
 void LoggerJob::interrupt()
 {
     m_interrupted = true;
-    if (!m_waiting) {
-        endIfInterrupted(); // between requests: a timer of its own runs (a probe, a pause)
+    if (m_reply && !m_probing && m_reply->awaitsAnswer()) {
+        // The try under way may still be answered; no other is sent.
+        m_reply->stopSending();
+        return;
     }
+    endIfInterrupted(); // between requests: a timer of its own runs (a probe, a pause)
 }
 
 bool LoggerJob::endIfInterrupted()
@@ -121,9 +102,8 @@ bool LoggerJob::endIfInterrupted()
 
 void LoggerJob::moveTo(const QHostAddress &address)
 {
-    m_link.detach(m_address);
+    m_link.moveAttachment(m_address, address);
     m_address = address;
-    m_link.attach(m_address, [this](const std::string &payload) { answered(payload); });
 }
 
 void LoggerJob::ask(const protocol::Request &request, AnswerHandler onAnswer,
@@ -132,26 +112,9 @@ void LoggerJob::ask(const protocol::Request &request, AnswerHandler onAnswer,
     if (endIfInterrupted()) {
         return;
     }
-    m_request = request;
-    m_fits = std::move(fits);
-    m_triesSent = 0;
-    m_triesLeft = 1 + m_policy.retries;
     m_onAnswer = std::move(onAnswer);
-    const int badCrcBefore = m_link.badCrcFrames(m_address);
-    m_onSilence = onSilence ? std::move(onSilence) : [this, badCrcBefore] {
-        // Answers that came with a bad CRC are named as such: the logger is there, the
-        // line or the logger spoils its answers.
-        if (m_link.badCrcFrames(m_address) != badCrcBefore) {
-            fail(FailureKind::BadCrc, QStringLiteral("the answers to %1 had a bad CRC, %2 tries")
-                                          .arg(CodeOf(*m_request))
-                                          .arg(1 + m_policy.retries));
-            return;
-        }
-        fail(FailureKind::NoAnswer, QStringLiteral("no answer to %1 after %2 tries")
-                                        .arg(CodeOf(*m_request))
-                                        .arg(1 + m_policy.retries));
-    };
-    send();
+    m_onSilence = std::move(onSilence);
+    sendRequest(request, m_policy, std::move(fits));
 }
 
 void LoggerJob::askOnce(const protocol::Request &request, AnswerHandler onAnswer,
@@ -160,45 +123,17 @@ void LoggerJob::askOnce(const protocol::Request &request, AnswerHandler onAnswer
     if (endIfInterrupted()) {
         return;
     }
-    m_request = request;
-    m_fits = {};
-    m_triesSent = 0;
-    m_triesLeft = 1;
     m_onAnswer = std::move(onAnswer);
     m_onSilence = std::move(onSilence);
-    send();
+    sendRequest(request, RequestPolicy{m_policy.timeoutMs, 0}, {});
 }
 
-void LoggerJob::send()
+void LoggerJob::sendRequest(const protocol::Request &request, const RequestPolicy &policy,
+                            protocol::AnswerWanted fits)
 {
-    --m_triesLeft;
-    ++m_triesSent;
-    m_waiting = true;
-    if (m_lastRequestUnanswered) {
-        m_lastRequestUnanswered = false;
-        m_lateAnswerWait.start();
-        return;
-    }
-    transmit();
-}
-
-void LoggerJob::transmit()
-{
-    if (endIfInterrupted()) {
-        return; // a resend, or a request held back after an unanswered one
-    }
-    m_timeout.start();
-    m_roundTrip.start();
-    if (const auto failure = m_link.sendRequest(m_address, *m_request, m_fits)) {
-        // Failed once the caller's step has returned, as an answer would come.
-        m_timeout.stop();
-        m_waiting = false;
-        const QString message =
-            QStringLiteral("%1 was not sent: %2").arg(CodeOf(*m_request), failure->reason);
-        QMetaObject::invokeMethod(
-            this, [this, message] { fail(FailureKind::SendFailed, message); },
-            Qt::QueuedConnection);
-    }
+    m_request = request;
+    m_probing = false;
+    await(m_link.sendRequest(m_address, request, policy, std::move(fits)));
 }
 
 void LoggerJob::probe(const QHostAddress &host, ProbeHandler onProbed)
@@ -211,66 +146,69 @@ void LoggerJob::probe(const QHostAddress &host, ProbeHandler onProbed)
         fail(FailureKind::Refused, refusal->message);
         return;
     }
-    m_probed = host;
-    m_probesLeft = m_policy.retries;
     m_onProbed = std::move(onProbed);
-    m_probeAnswers = connect(&m_link, &FleetLink::discoveryAnswered, this,
-                             [this](const std::string &candidate, const QHostAddress &sender) {
-                                 if (sender.toIPv4Address() != m_probed.toIPv4Address()) {
-                                     return;
-                                 }
-                                 const discovery::DiscoveryAnswer answer =
-                                     discovery::SplitDiscoveryAnswer(candidate);
-                                 endProbe(FromWire(protocol::TrimText(answer.serial)));
-                             });
-    m_probeTimeout.start();
-    m_link.sendProbe(host);
+    m_probing = true;
+    await(m_link.probe(host, m_policy));
 }
 
-void LoggerJob::probeTimedOut()
+void LoggerJob::await(LoggerReply *reply)
 {
-    if (m_probesLeft > 0) {
-        --m_probesLeft;
-        m_probeTimeout.start();
-        m_link.sendProbe(m_probed);
+    dropReply();
+    m_reply = reply;
+    connect(reply, &LoggerReply::finished, this, [this, reply] { replied(*reply); });
+}
+
+void LoggerJob::dropReply()
+{
+    if (m_reply) {
+        m_reply->abandon();
+        m_reply->disconnect(this);
+        m_reply->deleteLater();
+    }
+    m_reply = nullptr;
+}
+
+void LoggerJob::replied(LoggerReply &reply)
+{
+    if (m_done) {
         return;
     }
-    endProbe(std::nullopt);
-}
-
-void LoggerJob::endProbe(const std::optional<QString> &serial)
-{
-    disconnect(m_probeAnswers);
-    m_probeTimeout.stop();
-    const ProbeHandler handler = std::move(m_onProbed);
-    handler(serial);
-}
-
-void LoggerJob::answered(const std::string &payload)
-{
-    if (!m_waiting || m_done) {
-        return; // nothing asked: a late or repeated answer
-    }
-    m_waiting = false;
-    m_answeredOnce = true;
-    m_timeout.stop();
-    m_settledAnswer = payload;
-    if (m_triesSent > 1) {
-        // Whichever try this answers, the answer to any later try arrives within the time
-        // between the first and the last send (a quarter of a timeout more for jitter);
-        // answers meanwhile are dropped.
-        m_setAsideBefore.reset(); // answers to other tries are expected, not second answers
-        m_settle.start((m_triesSent - 1) * m_policy.timeoutMs + m_policy.timeoutMs / 4);
+    const std::optional<LoggerError> error = reply.error();
+    const std::string answer = reply.answer();
+    if (m_probing) {
+        const ProbeHandler handler = std::move(m_onProbed);
+        if (error) {
+            handler(std::nullopt);
+            return;
+        }
+        const discovery::DiscoveryAnswer probed = discovery::SplitDiscoveryAnswer(answer);
+        handler(FromWire(protocol::TrimText(probed.serial)));
         return;
     }
-    // A second answer to the same request comes right behind the first: the answer is
-    // handed on after a short settle, sized from this exchange's round trip, and an answer
-    // that arrives meanwhile fails the logger rather than being taken for the next
-    // request's, which would shift every later value by one field.
-    m_setAsideBefore = m_link.setAsideAnswers(m_address);
-    constexpr qint64 kSettleMarginMs = 2;
-    m_settle.start(static_cast<int>(
-        std::min<qint64>(kSettleMarginMs + m_roundTrip.elapsed() / 2, m_policy.timeoutMs / 4)));
+    if (!error) {
+        m_answeredOnce = true;
+        handOn(answer);
+        return;
+    }
+    switch (error->kind) {
+    case FailureKind::Interrupted:
+        endIfInterrupted();
+        return;
+    case FailureKind::NoAnswer:
+    case FailureKind::BadCrc:
+        if (m_onSilence) {
+            const SilenceHandler handler = std::move(m_onSilence);
+            handler();
+            return;
+        }
+        break;
+    case FailureKind::AnswersTwice:
+        m_answeredOnce = true;
+        break;
+    default:
+        break;
+    }
+    fail(*error);
 }
 
 void LoggerJob::handOn(const std::string &payload)
@@ -283,24 +221,6 @@ void LoggerJob::handOn(const std::string &payload)
              QStringLiteral("answer to %1 not understood: %2")
                  .arg(CodeOf(*m_request), QString::fromLocal8Bit(error.what())));
     }
-}
-
-void LoggerJob::timedOut()
-{
-    if (!m_waiting || m_done) {
-        return;
-    }
-    if (m_triesLeft > 0) {
-        send();
-        return;
-    }
-    m_waiting = false;
-    // An answer that comes now answers nothing, and must not be taken for the next
-    // request's.
-    m_link.stopAwaiting(m_address);
-    m_lastRequestUnanswered = true;
-    const SilenceHandler handler = std::move(m_onSilence);
-    handler();
 }
 
 void LoggerJob::next()
@@ -317,21 +237,20 @@ void LoggerJob::next()
     step();
 }
 
-void LoggerJob::fail(FailureKind kind, const QString &reason)
+void LoggerJob::fail(const LoggerError &error)
 {
     if (m_done) {
         return;
     }
-    const Failure failure{kind, reason};
-    if (m_onSettingFailure && (kind != FailureKind::NoAnswer || m_answeredOnce)) {
+    if (m_onSettingFailure && (error.kind != FailureKind::NoAnswer || m_answeredOnce)) {
         if (!m_outcome.failure) {
-            m_outcome.failure = failure;
+            m_outcome.failure = error;
         }
-        m_onSettingFailure(failure);
+        m_onSettingFailure(error);
         skipRestOfSetting();
         return;
     }
-    m_outcome.failure = failure;
+    m_outcome.failure = error;
     m_steps.clear();
     finish();
 }
@@ -339,12 +258,7 @@ void LoggerJob::fail(FailureKind kind, const QString &reason)
 void LoggerJob::finish()
 {
     m_done = true;
-    m_waiting = false;
-    m_timeout.stop();
-    m_lateAnswerWait.stop();
-    m_settle.stop();
-    m_probeTimeout.stop();
-    disconnect(m_probeAnswers);
+    dropReply();
     m_link.detach(m_address);
     emit finished(this);
 }

@@ -4,11 +4,11 @@
 #include "logger_outcome.h"
 #include "protocol/answer_taking.h"
 #include "protocol/request.h"
+#include "transport/logger_reply.h"
 
-#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QObject>
-#include <QTimer>
+#include <QPointer>
 
 #include <deque>
 #include <functional>
@@ -19,15 +19,13 @@ namespace fleet {
 
 class FleetLink;
 
-// How long to wait for an answer and how often to resend a request that got none.
-struct ExchangePolicy {
-    int timeoutMs = 5000;
-    int retries = 2;
-};
+// How long to wait for an answer and how often to resend a request that got none: the
+// client's policy, which it carries out on each request a job asks.
+using ExchangePolicy = RequestPolicy;
 
 // The work done with one logger: steps run one after the other, each sending one request
-// at a time and going on from its answer, as a logger expects. A step that fails ends the
-// job; its remaining steps are not run.
+// at a time through the client and going on from its reply, as a logger expects. A step
+// that fails ends the job; its remaining steps are not run.
 class LoggerJob : public QObject
 {
     Q_OBJECT
@@ -61,11 +59,13 @@ public:
     // its endSetting.
     void skipRestOfSetting();
 
-    // Sends the request, resending it after each timeout up to the retries, and hands
-    // the answer on. Without any answer the job fails. An answer field that is not a
-    // number fails the job as an answer not understood. An answer that `fits` refuses is
-    // not this request's (a late answer to an earlier one): it is set aside and the wait
-    // goes on. When no try is answered, onSilence decides what to do, if given.
+    // Sends the request under the job's policy, resent after each timeout up to the
+    // retries, and hands the answer on. Without any answer the job fails with the reply's
+    // error (no answer, or a bad CRC); so does a send the system refused, or a second
+    // answer. An answer field that is not a number fails the job as an answer not
+    // understood. An answer that `fits` refuses is not this request's (a late answer to an
+    // earlier one): it is set aside and the wait goes on. When no try is answered,
+    // onSilence decides what to do, if given.
     void ask(const protocol::Request &request, AnswerHandler onAnswer,
              protocol::AnswerWanted fits = {}, SilenceHandler onSilence = {});
     // Sends the request once: a write whose repetition would change the result is never
@@ -89,7 +89,8 @@ public:
 
     // Ends the running step and goes on with the next.
     void next();
-    void fail(FailureKind kind, const QString &reason);
+    void fail(const LoggerError &error);
+    void fail(FailureKind kind, const QString &reason) { fail(LoggerError{kind, reason}); }
 
     // Runs the steps; finished follows once they have run or one failed.
     void start();
@@ -109,13 +110,13 @@ signals:
     void finished(fleet::LoggerJob *job);
 
 private:
-    void send();
-    void transmit();
-    void answered(const std::string &payload);
+    void sendRequest(const protocol::Request &request, const RequestPolicy &policy,
+                     protocol::AnswerWanted fits);
+    // Goes on from this reply once it has finished; the earlier reply is dropped.
+    void await(LoggerReply *reply);
+    void replied(LoggerReply &reply);
+    void dropReply();
     void handOn(const std::string &payload);
-    void timedOut();
-    void probeTimedOut();
-    void endProbe(const std::optional<QString> &serial);
     void finish();
     // Ends an interrupted job instead of going on: true when it has ended.
     bool endIfInterrupted();
@@ -132,34 +133,15 @@ private:
     std::deque<QueuedStep> m_steps;
     FailureHandler m_onSettingFailure;
     bool m_answeredOnce = false;
-    QTimer m_timeout;
-    // Holds back the next request after one that went unanswered.
-    QTimer m_lateAnswerWait;
-    bool m_lastRequestUnanswered = false;
-    // After a resent request is answered, the answer to another try of it may still be
-    // on its way; it must not be taken for the answer to the next request.
-    QTimer m_settle;
-    std::string m_settledAnswer;
-    // The answers set aside before the answer taken: any more by the end of the settle
-    // time are a second answer to the request.
-    std::optional<int> m_setAsideBefore;
-    QElapsedTimer m_roundTrip;
-    // The pending exchange.
+    // The pending request or probe.
+    QPointer<LoggerReply> m_reply;
+    bool m_probing = false;
     std::optional<protocol::Request> m_request;
-    protocol::AnswerWanted m_fits;
-    int m_triesLeft = 0;
-    int m_triesSent = 0;
-    bool m_waiting = false;
     AnswerHandler m_onAnswer;
     SilenceHandler m_onSilence;
+    ProbeHandler m_onProbed;
     bool m_interrupted = false;
     bool m_done = false;
-    // The pending probe.
-    QHostAddress m_probed;
-    int m_probesLeft = 0;
-    ProbeHandler m_onProbed;
-    QTimer m_probeTimeout;
-    QMetaObject::Connection m_probeAnswers;
 };
 
 } // namespace fleet

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "transport/logger_error.h"
+
 #include <QHostAddress>
 #include <QJsonObject>
 #include <QString>
@@ -9,28 +11,16 @@
 
 namespace fleet {
 
-// What kind of failure ended a logger's job, so that a report can tell a silent logger
-// from one that answered something else than expected.
-enum class FailureKind {
-    NoAnswer,      // no answer within the timeout and its retries
-    NotUnderstood, // an answer that does not parse as the answer to the request
-    Differs,       // a read-back that does not hold what was written
-    Refused,       // the logger's state is one the tool will not write back
-    BadCrc,        // the only answers that came had a bad CRC
-    SendFailed,    // the system did not send the request (no route, ...)
-    Interrupted,   // the run was interrupted before this logger's work was done
-    AnswersTwice,  // a second answer to one request: a logger that answers twice, or two
-                   // loggers at one address
-};
+// What ended a logger's job, or one of its settings: the client's one kind of error, so
+// that a report can tell a silent logger from one that answered something else than
+// expected. Its kind's name (`FailureKindName`) is the report's `error_kind`.
+using FailureKind = LoggerError::Kind;
+using Failure = LoggerError;
 
-// The name of a kind in reports: "no_answer", "not_understood", "differs", "refused",
-// "bad_crc", "send_failed", "interrupted", "answers_twice".
-QString FailureKindName(FailureKind kind);
-
-struct Failure {
-    FailureKind kind = FailureKind::NoAnswer;
-    QString message;
-};
+inline QString FailureKindName(FailureKind kind)
+{
+    return LoggerError::KindName(kind);
+}
 
 // A logger to work with: its address and, when a search or the caller knows it, its
 // serial number and firmware version.

@@ -23,17 +23,20 @@ bool IsServerAddressStep(const std::string &step)
 
 CommandExchange::CommandExchange(LoggerClient &client, ExchangeWindow &window, Notifier &notifier,
                                  const Timing &timing, QObject *parent)
-    : QObject(parent), m_client(client), m_window(window), m_notifier(notifier), m_timing(timing)
+    : QObject(parent), m_client(client), m_window(window), m_notifier(notifier), m_timing(timing),
+      m_policy{timing.commandTimeoutMs, 0}
 {
     m_client.setStandingReceiver([this](const std::string &payload) { dispatchAnswer(payload); },
                                  [this](std::string_view payload) { return takesAnswer(payload); },
                                  [this] { return awaitsAnswer(); });
     m_tmr1.setObjectName(QStringLiteral("tmr1"));
-    m_tmr1.setInterval(m_timing.commandTimeoutMs);
+    m_tmr1.setInterval(m_policy.timeoutMs);
     // A coarse timer may fire up to 5 % early: 4.75 s instead of 5 s.
     m_tmr1.setTimerType(Qt::PreciseTimer);
     connect(&m_tmr1, &QTimer::timeout, this, [this] {
-        emit timedOut(m_currentCommand, askedLogger());
+        emit failed(m_currentCommand, askedLogger(),
+                    LoggerError{LoggerError::Kind::NoAnswer,
+                                QStringLiteral("no answer within %1 ms").arg(m_policy.timeoutMs)});
         tmr1Timer();
     });
 }
@@ -93,16 +96,13 @@ void CommandExchange::sendToSelectedLogger(const protocol::Request &request)
 
 void CommandExchange::sendToLogger(const QHostAddress &logger, const protocol::Request &request)
 {
-    const std::optional<SendFailure> failure = m_client.sendStanding(logger, request);
-    m_lastSendFailed = failure.has_value();
-    if (failure) {
+    const std::optional<LoggerError> error = m_client.sendStanding(logger, request);
+    m_lastSendFailed = error.has_value();
+    if (error) {
         // Told once the sender's handler has returned, as an answer would come: a chain
         // names its step only after its send.
         QMetaObject::invokeMethod(
-            this,
-            [this, logger, failure = *failure] {
-                emit sendFailed(m_currentCommand, logger, failure);
-            },
+            this, [this, logger, error = *error] { emit failed(m_currentCommand, logger, error); },
             Qt::QueuedConnection);
     }
 }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "logger_error.h"
+#include "logger_reply.h"
 #include "protocol/answer_taking.h"
 #include "protocol/request.h"
 #include "settings.h"
@@ -32,7 +34,8 @@ public:
 };
 
 // One command at a time: the current command says what the next answer on the set
-// socket means; tmr1 unlocks the window when no answer comes.
+// socket means; tmr1 unlocks the window when no answer comes. The window's policy is one
+// try and tmr1's time: a request is never resent, and tmr1 runs across a chain's requests.
 //
 // The current command is an answer step, not a wire code: the text of the code of the
 // request that went out, or a name a command family gives a step of its own chain (a read
@@ -116,24 +119,25 @@ public:
 
     Notifier &notifier() { return m_notifier; }
     const Timing &timing() const { return m_timing; }
+    // No retries, tmr1's interval.
+    const RequestPolicy &policy() const { return m_policy; }
 
 signals:
-    // The system refused to send the request of `step` to `logger` (told once the
-    // sender's handler has returned): the exchange ends in its timeout as before, with
-    // nothing asked.
-    void sendFailed(const std::string &step, const QHostAddress &logger,
-                    const SendFailure &failure);
     // An answer went to the handler of `step`; `logger` is the one that was asked.
     void answerTaken(const std::string &step, const QHostAddress &logger);
-    // tmr1 fired with `step` current: the logger asked gave no answer in time. Told before
-    // the unlock routine runs.
-    void timedOut(const std::string &step, const QHostAddress &logger);
+    // The request of `step` to `logger` came to nothing:
+    // - a send failure, in the system's words: the system refused to send it (told once
+    //   the sender's handler has returned); the exchange ends in its timeout as before,
+    //   with nothing asked;
+    // - no answer: tmr1 fired with `step` current, told before the unlock routine runs.
+    void failed(const std::string &step, const QHostAddress &logger, const LoggerError &error);
 
 private:
     LoggerClient &m_client;
     ExchangeWindow &m_window;
     Notifier &m_notifier;
     Timing m_timing;
+    RequestPolicy m_policy;
     QTimer m_tmr1;
     AnswerStep m_currentCommand;
     bool m_lastSendFailed = false;

@@ -5,8 +5,10 @@
 #include "protocol/frame.h"
 #include "protocol/frame_verdicts.h"
 
+#include <QPointer>
 #include <QUdpSocket>
 
+#include <utility>
 #include <vector>
 
 namespace {
@@ -31,32 +33,88 @@ LoggerClient::LoggerClient(UdpEndpoints &endpoints, QObject *parent)
     connect(&m_endpoints.searchSocket(), &QUdpSocket::readyRead, this, &LoggerClient::readRun);
 }
 
-void LoggerClient::attach(const QHostAddress &logger, AnswerSink sink)
+LoggerClient::~LoggerClient()
 {
-    m_peers[logger.toIPv4Address()].sink = std::move(sink);
+    qDeleteAll(findChildren<LoggerReply *>(Qt::FindDirectChildrenOnly));
+}
+
+void LoggerClient::attach(const QHostAddress &logger)
+{
+    m_peers[logger.toIPv4Address()];
 }
 
 void LoggerClient::detach(const QHostAddress &logger)
 {
-    m_peers.erase(logger.toIPv4Address());
+    const auto peer = m_peers.find(logger.toIPv4Address());
+    if (peer == m_peers.end()) {
+        return;
+    }
+    if (LoggerReply *reply = peer->second.reply) {
+        reply->abandon();
+    }
+    m_peers.erase(peer);
 }
 
-std::optional<SendFailure> LoggerClient::send(const QHostAddress &logger,
-                                              const protocol::Request &request,
-                                              protocol::AnswerWanted fits)
+void LoggerClient::moveAttachment(const QHostAddress &from, const QHostAddress &to)
 {
+    const auto peer = m_peers.find(from.toIPv4Address());
+    const bool holdNext = peer != m_peers.end() && peer->second.holdNext;
+    detach(from);
+    m_peers[to.toIPv4Address()].holdNext = holdNext;
+}
+
+LoggerReply *LoggerClient::send(const protocol::Request &request, const QHostAddress &logger,
+                                const RequestPolicy &policy, protocol::AnswerWanted fits)
+{
+    auto *reply = new LoggerReply(*this, logger, request, std::move(fits), {}, policy);
+    bool holdBack = false;
+    if (const auto peer = m_peers.find(logger.toIPv4Address()); peer != m_peers.end()) {
+        holdBack = std::exchange(peer->second.holdNext, false);
+    }
+    reply->start(holdBack);
+    return reply;
+}
+
+LoggerReply *LoggerClient::probe(const QHostAddress &host, const QByteArray &probe,
+                                 const RequestPolicy &policy)
+{
+    auto *reply = new LoggerReply(*this, host, std::nullopt, {}, probe, policy);
+    m_probes.push_back(reply);
+    reply->start(false);
+    return reply;
+}
+
+std::optional<SendFailure> LoggerClient::transmit(LoggerReply &reply)
+{
+    const QHostAddress &logger = reply.logger();
+    if (!reply.m_request) {
+        return m_endpoints.sendProbe(reply.m_probe, logger);
+    }
     if (const auto peer = m_peers.find(logger.toIPv4Address()); peer != m_peers.end()) {
         discardLeftOvers(peer->second.buffer, logger);
-        peer->second.awaited =
-            fits ? std::move(fits) : protocol::AnswerWanted([](std::string_view) { return true; });
+        peer->second.awaited = reply.m_fits ? reply.m_fits
+                                            : protocol::AnswerWanted(
+                                                  [](std::string_view) { return true; });
+        peer->second.reply = &reply;
     }
-    return sendFrame(logger, request);
+    return sendFrame(logger, *reply.m_request);
 }
 
-void LoggerClient::stopAwaiting(const QHostAddress &logger)
+void LoggerClient::forget(const LoggerReply &reply)
+{
+    std::erase(m_probes, &reply);
+    if (const auto peer = m_peers.find(reply.logger().toIPv4Address());
+        peer != m_peers.end() && peer->second.reply == &reply) {
+        peer->second.reply = nullptr;
+        peer->second.awaited = {};
+    }
+}
+
+void LoggerClient::giveUp(const QHostAddress &logger)
 {
     if (const auto peer = m_peers.find(logger.toIPv4Address()); peer != m_peers.end()) {
         peer->second.awaited = {};
+        peer->second.holdNext = true;
     }
 }
 
@@ -80,7 +138,7 @@ void LoggerClient::setStandingReceiver(AnswerSink sink, protocol::AnswerWanted w
     m_standingAwaits = std::move(awaits);
 }
 
-std::optional<SendFailure> LoggerClient::sendStanding(const QHostAddress &logger,
+std::optional<LoggerError> LoggerClient::sendStanding(const QHostAddress &logger,
                                                       const protocol::Request &request)
 {
     const QHostAddress &heard =
@@ -91,7 +149,10 @@ std::optional<SendFailure> LoggerClient::sendStanding(const QHostAddress &logger
         m_standing.buffer = protocol::ReceiveBuffer();
     }
     m_standingLogger = logger;
-    return sendFrame(logger, request);
+    if (const std::optional<SendFailure> failure = sendFrame(logger, request)) {
+        return LoggerError{LoggerError::Kind::SendFailed, failure->reason};
+    }
+    return std::nullopt;
 }
 
 std::optional<SendFailure> LoggerClient::sendFrame(const QHostAddress &logger,
@@ -215,6 +276,7 @@ void LoggerClient::takeAnswer(Peer &peer, const ReceivedDatagram &datagram)
     // Copied first: the receivers of what follows may detach this peer or send the next
     // request.
     const AnswerSink sink = peer.sink;
+    const QPointer<LoggerReply> reply = peer.reply;
     if (answer && !peer.standing) {
         peer.awaited = {};
     }
@@ -224,6 +286,9 @@ void LoggerClient::takeAnswer(Peer &peer, const ReceivedDatagram &datagram)
     }
     if (answer && sink) {
         sink(*answer);
+    }
+    if (answer && reply) {
+        reply->answered(*answer);
     }
 }
 
@@ -239,5 +304,12 @@ void LoggerClient::takeDiscoveryDatagram(ReceivedDatagram datagram)
     // range search listens while other commands run).
     while (const auto candidate = m_searchBuffer.cutNextCandidate()) {
         emit discoveryAnswered(*candidate, datagram.sender);
+        // Copied: a probe's reply leaves the list as it finishes.
+        std::vector<QPointer<LoggerReply>> probes(m_probes.begin(), m_probes.end());
+        for (const QPointer<LoggerReply> &probe : probes) {
+            if (probe && probe->logger().toIPv4Address() == datagram.sender.toIPv4Address()) {
+                probe->answered(*candidate);
+            }
+        }
     }
 }

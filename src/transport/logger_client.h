@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "logger_error.h"
+#include "logger_reply.h"
 #include "protocol/answer_taking.h"
 #include "protocol/receive_buffer.h"
 #include "protocol/request.h"
@@ -13,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 // The one client of the loggers over the two endpoints, for the window and the fleet
 // alike. It reads the sockets (one datagram per run, the set socket first), keeps one
@@ -23,9 +26,10 @@
 // is shown to the endpoints' observer (the traffic log, the trace). Two kinds of receiver
 // listen:
 //
-// - attached loggers (the fleet): each request awaits one answer, the first that fits
-//   it; every other answer of that logger is set aside (`answerSetAside`), and the frames
-//   a datagram holds beyond the answer are discarded at once.
+// - attached loggers (the fleet): each request is a `LoggerReply`, carried out under its
+//   timeout and retries; it awaits one answer, the first that fits it; every other answer
+//   of that logger is set aside (`answerSetAside`), and the frames a datagram holds beyond
+//   the answer are discarded at once.
 // - the standing receiver (the window's exchange): its own rule decides every answer of
 //   the last logger it sent to (of anyone before its first send), asked for or not, one
 //   answer per datagram; later frames wait for that logger's next datagram or next send.
@@ -44,31 +48,41 @@ public:
     using Claim = std::function<bool(const ReceivedDatagram &datagram)>;
 
     explicit LoggerClient(UdpEndpoints &endpoints, QObject *parent = nullptr);
+    // Its replies go first: they deregister from it.
+    ~LoggerClient() override;
 
     UdpEndpoints &endpoints() { return m_endpoints; }
 
-    // Answers from this address go to the sink until it is detached.
-    void attach(const QHostAddress &logger, AnswerSink sink);
+    // Answers from this address go to the requests sent to it until it is detached.
+    void attach(const QHostAddress &logger);
     void detach(const QHostAddress &logger);
-    // Discards the logger's left-over frames, awaits one answer that `fits` (any answer
-    // when none is given) and sends the request. What the system said when it did not
-    // send it.
-    std::optional<SendFailure> send(const QHostAddress &logger, const protocol::Request &request,
-                                    protocol::AnswerWanted fits = {});
-    // Takes no answer from this logger until its next request: a request given up on may
-    // still be answered late, and that answer belongs to nothing.
-    void stopAwaiting(const QHostAddress &logger);
-    // Frames with a bad CRC, and answers set aside, of an attached logger since it was
-    // attached.
-    int badCrcFrames(const QHostAddress &logger) const;
-    int setAsideAnswers(const QHostAddress &logger) const;
+    // Detaches `from` and attaches `to`, the same logger at its new address: when its last
+    // request went unanswered, the next one is still held back, since the late answer may
+    // come from the new address.
+    void moveAttachment(const QHostAddress &from, const QHostAddress &to);
+
+    // Sends the request to an attached logger under the policy: the logger's left-over
+    // frames are discarded, one answer that `fits` (any answer when none is given) is
+    // awaited, and the request is resent after each timeout up to the retries. When the
+    // logger's last request went unanswered, the first try waits one timeout more. The
+    // reply finishes with the answer, or with no answer, a bad CRC (only such answers
+    // came), a send the system refused, or a second answer to the request.
+    LoggerReply *send(const protocol::Request &request, const QHostAddress &logger,
+                      const RequestPolicy &policy, protocol::AnswerWanted fits = {});
+    // Sends the discovery probe `probe` to `host` under the policy, again after each
+    // timeout up to the retries; the reply finishes with the first discovery answer from
+    // that host, or with no answer.
+    LoggerReply *probe(const QHostAddress &host, const QByteArray &probe,
+                       const RequestPolicy &policy);
 
     // The standing receiver: `wanted` decides each answer, `awaits` says whether an
     // answer is awaited at all.
     void setStandingReceiver(AnswerSink sink, protocol::AnswerWanted wanted,
                              std::function<bool()> awaits);
-    // Sends for the standing receiver, which hears this logger alone from now on.
-    std::optional<SendFailure> sendStanding(const QHostAddress &logger,
+    // Sends for the standing receiver, which hears this logger alone from now on. When the
+    // system refused the send, a send failure in the system's words ("Network is
+    // unreachable"): the receiver names the request in words of its own.
+    std::optional<LoggerError> sendStanding(const QHostAddress &logger,
                                             const protocol::Request &request);
     // The logger the standing receiver last sent to; null before its first send.
     const QHostAddress &standingLogger() const { return m_standingLogger; }
@@ -91,9 +105,14 @@ signals:
     void answerSetAside(const QHostAddress &logger, const std::string &payload);
 
 private:
+    friend class LoggerReply;
+
     struct Peer {
         protocol::ReceiveBuffer buffer;
-        AnswerSink sink;
+        AnswerSink sink;          // the standing receiver's
+        LoggerReply *reply = nullptr; // an attached logger's request under way
+        // Its last request went unanswered: the next one is held back one timeout.
+        bool holdNext = false;
         // Attached loggers: the answer awaited, empty when none is. The standing
         // receiver: its rule for every answer.
         protocol::AnswerWanted awaited;
@@ -113,6 +132,17 @@ private:
     std::optional<SendFailure> sendFrame(const QHostAddress &logger,
                                          const protocol::Request &request);
     void queueRunIfDatagramsWait();
+    // For the replies: sends a reply's request or probe (one try).
+    std::optional<SendFailure> transmit(LoggerReply &reply);
+    // The reply no longer awaits anything.
+    void forget(const LoggerReply &reply);
+    // The logger's request went unanswered: no answer is taken from it until its next
+    // request, which is held back one timeout.
+    void giveUp(const QHostAddress &logger);
+    // Frames with a bad CRC, and answers set aside, of an attached logger since it was
+    // attached.
+    int badCrcFrames(const QHostAddress &logger) const;
+    int setAsideAnswers(const QHostAddress &logger) const;
 
     UdpEndpoints &m_endpoints;
     std::unordered_map<quint32, Peer> m_peers;
@@ -123,5 +153,6 @@ private:
     QHostAddress m_standingBufferSender;
     Claim m_claim;
     protocol::ReceiveBuffer m_searchBuffer;
+    std::vector<LoggerReply *> m_probes; // under way
     bool m_runQueued = false;
 };

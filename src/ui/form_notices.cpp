@@ -72,8 +72,7 @@ FormNotices::FormNotices(CommandExchange &exchange, const LoggerListView &logger
       m_show(std::move(show))
 {
     connect(&exchange, &CommandExchange::answerTaken, this, &FormNotices::answerTaken);
-    connect(&exchange, &CommandExchange::timedOut, this, &FormNotices::timedOut);
-    connect(&exchange, &CommandExchange::sendFailed, this, &FormNotices::sendFailed);
+    connect(&exchange, &CommandExchange::failed, this, &FormNotices::failed);
     connect(&loggerList, &LoggerListView::selectionChanged, this, &FormNotices::selectionMoved);
 }
 
@@ -107,8 +106,18 @@ void FormNotices::answerTaken(const std::string &step, const QHostAddress &logge
     selectionMoved();
 }
 
-void FormNotices::sendFailed(const std::string &step, const QHostAddress &logger,
-                             const SendFailure &failure)
+void FormNotices::failed(const std::string &step, const QHostAddress &logger,
+                         const LoggerError &error)
+{
+    if (error.kind == LoggerError::Kind::SendFailed) {
+        notSent(step, logger, error.message);
+    } else {
+        timedOut(step, logger);
+    }
+}
+
+void FormNotices::notSent(const std::string &step, const QHostAddress &logger,
+                          const QString &reason)
 {
     const StepNotice *notice = FindStep(step);
     if (notice == nullptr) {
@@ -116,7 +125,7 @@ void FormNotices::sendFailed(const std::string &step, const QHostAddress &logger
     }
     QString words = QString::fromLatin1(notice->words);
     words[0] = words[0].toUpper();
-    show(QStringLiteral("%1 was not sent to %2: %3").arg(words, logger.toString(), failure.reason));
+    show(QStringLiteral("%1 was not sent to %2: %3").arg(words, logger.toString(), reason));
 }
 
 void FormNotices::timedOut(const std::string &step, const QHostAddress &logger)
@@ -128,7 +137,7 @@ void FormNotices::timedOut(const std::string &step, const QHostAddress &logger)
     }
     QString text = QStringLiteral("No answer from %1 to %2 within %3 s")
                        .arg(logger.toString(), QString::fromLatin1(notice->words),
-                            QString::number(m_exchange.timing().commandTimeoutMs / 1000.0));
+                            QString::number(m_exchange.policy().timeoutMs / 1000.0));
     switch (notice->kind) {
     case StepKind::Write:
         text += QStringLiteral(": the logger may or may not have taken it");

@@ -11,7 +11,7 @@
 
 class CommandExchange;
 class LoggerListView;
-struct SendFailure;
+struct LoggerError;
 class QLabel;
 
 // What the form's exchanges leave unsaid, told in the status bar's free panel: whose
@@ -37,9 +37,9 @@ public:
 
 private:
     void answerTaken(const std::string &step, const QHostAddress &logger);
+    void failed(const std::string &step, const QHostAddress &logger, const LoggerError &error);
     void timedOut(const std::string &step, const QHostAddress &logger);
-    void sendFailed(const std::string &step, const QHostAddress &logger,
-                    const SendFailure &failure);
+    void notSent(const std::string &step, const QHostAddress &logger, const QString &reason);
     void selectionMoved();
     std::optional<QHostAddress> selectedLogger() const;
     // "SN0001 (192.0.2.11)", or the address alone when the list no longer holds it.
