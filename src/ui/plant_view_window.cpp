@@ -310,6 +310,10 @@ bool PlantViewWindow::mayStartRun()
             "Waiting for the answers the stopped loggers may still send: start again then."));
         return false;
     }
+    if (m_links.signalWatchRuns()) {
+        m_summary->setText(QStringLiteral("The signal watch runs: stop it, then start again."));
+        return false;
+    }
     if (m_links.exchange.timeoutActive()) {
         m_summary->setText(QStringLiteral(
             "The main window waits for a logger's answer: start again when it has come."));

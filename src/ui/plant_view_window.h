@@ -48,6 +48,9 @@ struct PlantViewLinks {
     std::function<std::vector<fleet::LoggerTarget>()> loggers;
     std::function<QString()> pcAddress;
     SaveFileChooser chooseFile;
+    // Whether the signal watch runs: its logger's answers would reach a run's job, and a
+    // run's end would unlock the form under it, so no run starts meanwhile.
+    std::function<bool()> signalWatchRuns;
 };
 
 // Asks the operator for a profile to apply: returns its path, or an empty text when the

@@ -2,6 +2,7 @@
 // The plant view opened from the logger list's menu of the real window, reading
 // substitute loggers on 127.0.0.2 and up through the window's own two sockets.
 
+#include "commands/signal_watch.h"
 #include "commands/system_parameters_codec.h"
 #include "fleet/profile.h"
 #include "recording_notifier.h"
@@ -421,6 +422,24 @@ private slots:
         plant.control<QPushButton>("btnCR")->click();
         QTRY_COMPARE_WITH_TIMEOUT(plant.control<QLineEdit>("edtto")->text(), QStringLiteral("Op1"),
                                   kWaitMs);
+    }
+
+    // A read does not start while the signal watch runs: the watched logger's answers
+    // would reach both, and the read's end would unlock the form under the watch.
+    void readWaitsUntilTheSignalWatchIsStopped()
+    {
+        Plant plant(3, DistinctSettings);
+        auto *watch = plant.window().findChild<SignalWatch *>();
+        watch->start(plant.logger(1).endpoint().address());
+        QTRY_COMPARE_WITH_TIMEOUT(watch->history().takenCount(), 1, kWaitMs);
+        plant.startRead();
+        QVERIFY(!plant.reading());
+        QCOMPARE(plant.viewControl<QLabel>("plantSummary")->text(),
+                 QStringLiteral("The signal watch runs: stop it, then start again."));
+        QCOMPARE(plant.logger(0).endpoint().requests().size(), std::size_t{0});
+        watch->stop();
+        QVERIFY(plant.readAll());
+        QCOMPARE(plant.cell(1, StatusColumn), QStringLiteral("done"));
     }
 
     // "Commission…" on the window's own sockets: each logger of the plan is commissioned
