@@ -195,7 +195,11 @@ PlantCommission::PlantCommission(PlantCommissionLinks links, const fleet::Exchan
     m_checklist->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_checklist->setWordWrap(false);
     m_checklist->verticalHeader()->hide();
-    m_checklist->horizontalHeader()->setStretchLastSection(true);
+    m_checklist->verticalHeader()->setDefaultSectionSize(m_checklist->fontMetrics().height() + 6);
+    // Every column as wide as its values, the outcome the rest.
+    m_checklist->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    m_checklist->horizontalHeader()->setSectionResizeMode(CommissionChecklistModel::Outcome,
+                                                          QHeaderView::Stretch);
     m_checklist->hide();
 }
 
@@ -290,7 +294,6 @@ void PlantCommission::begin()
     m_running = true;
     m_links.table.hide();
     m_checklist->show();
-    m_checklist->resizeColumnsToContents();
     m_links.notice.setText(QStringLiteral("Commissioning on %1/24; the record is %2")
                                .arg(QHostAddress(pcIpv4 & kSlash24Mask).toString(),
                                     QDir::toNativeSeparators(m_record->path())));
@@ -338,7 +341,6 @@ void PlantCommission::ended(fleet::CommissionEnd end, const QStringList &missing
     m_links.notice.setText(
         text +
         QStringLiteral(". The record is %1").arg(QDir::toNativeSeparators(m_record->path())));
-    m_checklist->resizeColumnsToContents();
     emit runningChanged(false);
 }
 
