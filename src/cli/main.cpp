@@ -5,12 +5,15 @@
 #include "secret_input.h"
 #include "wire_text/wire_text.h"
 
+#include <QFile>
 #include <QGuiApplication>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <unistd.h>
 
 int main(int argc, char *argv[])
@@ -20,10 +23,18 @@ int main(int argc, char *argv[])
                         std::any_of(argv + 2, argv + argc, [](const char *argument) {
                             return std::strncmp(argument, "--pdf", 5) == 0;
                         });
+    // Qt GUI looks up the user's runtime directory and warns when the session names none
+    // (a cron job, a container): this run then has a private one of its own, which goes
+    // with it.
+    std::optional<QTemporaryDir> runtimeDirectory;
 #ifndef Q_OS_WIN
     // Windows' own platform needs no display; elsewhere one may be missing.
     if (paints) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
+        if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR") &&
+            runtimeDirectory.emplace().isValid()) {
+            qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtimeDirectory->path()));
+        }
     }
 #endif
     const std::unique_ptr<QCoreApplication> application =

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "commission_record.h"
 #include "discovery/pc_address.h"
+#include "fleet/commission_record.h"
 #include "fleet/commissioning.h"
 #include "session.h"
 #include "verbs.h"
@@ -40,7 +40,7 @@ class CommissionConsole
 {
 public:
     CommissionConsole(Session &session, fleet::CommissionSetup setup, int maxTimeS,
-                      CommissionRecord &record)
+                      fleet::CommissionRecord &record)
         : m_session(session), m_maxTimeS(maxTimeS), m_record(record),
           m_engine(session.link(), std::move(setup))
     {
@@ -217,7 +217,7 @@ private:
     Session &m_session;
     Console &m_console = m_session.console();
     int m_maxTimeS;
-    CommissionRecord &m_record;
+    fleet::CommissionRecord &m_record;
     fleet::Commissioning m_engine;
     std::unique_ptr<Interruption> m_interruption;
     QElapsedTimer m_clock;
@@ -294,11 +294,11 @@ int Run(const QCommandLineParser &parser, Session &session)
                                                 "it; chmod 600 %1\n")
                                      .arg(arguments.first());
     }
-    const QString recordPath = parser.isSet("record")
-                                   ? parser.value("record")
-                                   : DefaultRecordPath(parser.value("plan"),
-                                                       QDate::currentDate());
-    CommissionRecord record;
+    const QString recordPath =
+        parser.isSet("record")
+            ? parser.value("record")
+            : fleet::DefaultRecordPath(parser.value("plan"), QDate::currentDate());
+    fleet::CommissionRecord record(QStringLiteral("tarnwick-cli"));
     // The PC's address as the loggers see it: the one searched from, the one sent from, or
     // the address the window would show.
     QString pc = where.ownAddress.toString();

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "commission_record.h"
+#include "handover.h"
 #include "reports/plant_report.h"
 #include "session.h"
 #include "verbs.h"

@@ -232,7 +232,8 @@ void MainWindow::openPlantView()
             [this] { return pcAddressText(); },
             [this](QWidget *parent, const SaveFileRequest &request) {
                 return m_chooseFile(parent, request);
-            }};
+            },
+            [this] { return m_signalWatch->isRunning(); }};
         // The exchanges of the command-line tool: the window's timeout, two retries.
         m_plantView = new PlantViewWindow(std::move(links), {m_timing.commandTimeoutMs, 2}, this);
         // A search takes the current command and unlocks the form at its first answer, and

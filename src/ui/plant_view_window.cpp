@@ -2,6 +2,7 @@
 #include "plant_view_window.h"
 
 #include "apply_difference_dialog.h"
+#include "plant_commission.h"
 #include "reports/plant_report.h"
 #include "plant_table_model.h"
 #include "form_lock.h"
@@ -143,6 +144,7 @@ PlantViewWindow::PlantViewWindow(PlantViewLinks links, const fleet::ExchangePoli
     m_readAll = AddButton(tools, QStringLiteral("Read all"), "plantReadAll");
     m_stop = AddButton(tools, QStringLiteral("Stop"), "plantStop");
     m_applyProfile = AddButton(tools, QStringLiteral("Apply profile…"), "plantApplyProfile");
+    m_commission = AddButton(tools, QStringLiteral("Commission…"), "plantCommission");
     m_saveProfile =
         AddButton(tools, QStringLiteral("Save profile from this logger…"), "plantSaveProfile");
     m_export = AddButton(tools, QStringLiteral("Export…"), "plantExport");
@@ -201,6 +203,15 @@ PlantViewWindow::PlantViewWindow(PlantViewLinks links, const fleet::ExchangePoli
     layout->addLayout(status);
     layout->addWidget(m_notice);
 
+    m_commissioning = new PlantCommission({*m_link, m_links.form, m_links.pcAddress,
+                                           [this] { return mayStartRun(); }, *m_table,
+                                           *m_progress, *m_summary, *m_notice},
+                                          policy, this);
+    layout->insertWidget(layout->indexOf(m_table) + 1, m_commissioning->checklist(), 1);
+    connect(m_commission, &QPushButton::clicked, m_commissioning, &PlantCommission::begin);
+    connect(m_commissioning, &PlantCommission::runningChanged, this,
+            &PlantViewWindow::updateActions);
+
     m_model->setLoggers(m_links.loggers());
     m_table->resizeColumnsToContents();
     updateActions();
@@ -209,6 +220,7 @@ PlantViewWindow::PlantViewWindow(PlantViewLinks links, const fleet::ExchangePoli
 PlantViewWindow::~PlantViewWindow()
 {
     // The jobs of a run under way detach from the link as they go: they go before it.
+    delete m_commissioning;
     delete m_run;
 }
 
@@ -290,12 +302,16 @@ void PlantViewWindow::applyProfile()
 
 bool PlantViewWindow::mayStartRun()
 {
-    if (m_running || m_difference) {
+    if (m_running || m_difference || m_commissioning->running()) {
         return false;
     }
     if (!m_draining.empty()) {
         m_summary->setText(QStringLiteral(
             "Waiting for the answers the stopped loggers may still send: start again then."));
+        return false;
+    }
+    if (m_links.signalWatchRuns()) {
+        m_summary->setText(QStringLiteral("The signal watch runs: stop it, then start again."));
         return false;
     }
     if (m_links.exchange.timeoutActive()) {
@@ -319,6 +335,7 @@ void PlantViewWindow::startRun(RunKind kind, std::vector<std::size_t> rows)
             m_model->setApplyState(row, ApplyState::Waiting);
         }
     }
+    m_commissioning->showPlantTable();
     m_running = true;
     m_stopRequested = false;
     m_links.form.lockControls();
@@ -373,6 +390,7 @@ void PlantViewWindow::markFinished(std::size_t row, const fleet::LoggerOutcome &
 
 void PlantViewWindow::stop()
 {
+    m_commissioning->stop();
     m_stopRequested = m_running;
     for (const std::size_t row : m_runRows) {
         const PlantRow &plantRow = m_model->rows().at(row);
@@ -482,11 +500,13 @@ void PlantViewWindow::showProgress(int done, int failed, int total)
 
 void PlantViewWindow::updateActions()
 {
-    m_readAll->setEnabled(!m_running);
-    m_stop->setEnabled(m_running);
-    m_applyProfile->setEnabled(!m_running && !selectedRows().empty());
-    m_saveProfile->setEnabled(!m_running && selectedReadRow() != nullptr);
-    m_export->setEnabled(!m_running && m_model->rowCount() > 0);
+    const bool busy = m_running || m_commissioning->running();
+    m_readAll->setEnabled(!busy);
+    m_stop->setEnabled(busy);
+    m_applyProfile->setEnabled(!busy && !selectedRows().empty());
+    m_commission->setEnabled(!busy);
+    m_saveProfile->setEnabled(!busy && selectedReadRow() != nullptr);
+    m_export->setEnabled(!busy && m_model->rowCount() > 0);
 }
 
 std::vector<PlantRow> PlantViewWindow::shownRows() const

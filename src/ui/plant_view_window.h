@@ -17,6 +17,7 @@
 class ApplyDifferenceDialog;
 class CommandExchange;
 class FormLock;
+class PlantCommission;
 class PlantTableModel;
 class QLabel;
 class QLineEdit;
@@ -47,6 +48,9 @@ struct PlantViewLinks {
     std::function<std::vector<fleet::LoggerTarget>()> loggers;
     std::function<QString()> pcAddress;
     SaveFileChooser chooseFile;
+    // Whether the signal watch runs: its logger's answers would reach a run's job, and a
+    // run's end would unlock the form under it, so no run starts meanwhile.
+    std::function<bool()> signalWatchRuns;
 };
 
 // Asks the operator for a profile to apply: returns its path, or an empty text when the
@@ -148,12 +152,15 @@ private:
     QPushButton *m_readAll;
     QPushButton *m_stop;
     QPushButton *m_applyProfile;
+    QPushButton *m_commission;
     QPushButton *m_saveProfile;
     QPushButton *m_export;
     QProgressBar *m_progress;
     QLabel *m_summary;
     // What became of a save, an export or a profile that could not be applied.
     QLabel *m_notice;
+    // "Commission…": its checklist, engine and record.
+    PlantCommission *m_commissioning;
     ProfileChooser m_chooseProfile;
     StaleExportQuestion m_askAboutStaleRows;
     // An export waiting for the read of its stale rows.

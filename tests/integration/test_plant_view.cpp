@@ -2,6 +2,7 @@
 // The plant view opened from the logger list's menu of the real window, reading
 // substitute loggers on 127.0.0.2 and up through the window's own two sockets.
 
+#include "commands/signal_watch.h"
 #include "commands/system_parameters_codec.h"
 #include "fleet/profile.h"
 #include "recording_notifier.h"
@@ -9,6 +10,7 @@
 #include "ui/apply_difference_dialog.h"
 #include "ui/logger_list_menu.h"
 #include "ui/main_window.h"
+#include "ui/plant_commission.h"
 #include "ui/plant_table_model.h"
 #include "ui/plant_view_window.h"
 #include "window_harness.h"
@@ -420,6 +422,104 @@ private slots:
         plant.control<QPushButton>("btnCR")->click();
         QTRY_COMPARE_WITH_TIMEOUT(plant.control<QLineEdit>("edtto")->text(), QStringLiteral("Op1"),
                                   kWaitMs);
+    }
+
+    // A read does not start while the signal watch runs: the watched logger's answers
+    // would reach both, and the read's end would unlock the form under the watch.
+    void readWaitsUntilTheSignalWatchIsStopped()
+    {
+        Plant plant(3, DistinctSettings);
+        auto *watch = plant.window().findChild<SignalWatch *>();
+        watch->start(plant.logger(1).endpoint().address());
+        QTRY_COMPARE_WITH_TIMEOUT(watch->history().takenCount(), 1, kWaitMs);
+        plant.startRead();
+        QVERIFY(!plant.reading());
+        QCOMPARE(plant.viewControl<QLabel>("plantSummary")->text(),
+                 QStringLiteral("The signal watch runs: stop it, then start again."));
+        QCOMPARE(plant.logger(0).endpoint().requests().size(), std::size_t{0});
+        watch->stop();
+        QVERIFY(plant.readAll());
+        QCOMPARE(plant.cell(1, StatusColumn), QStringLiteral("done"));
+    }
+
+    // "Commission…" on the window's own sockets: each logger of the plan is commissioned
+    // as it powers up, with the form locked meanwhile; one not in the plan is listed and
+    // never written; Stop ends the run with the rows missing; the record holds every
+    // change and no secret.
+    void commissionWritesEachPlannedLoggerAsItPowersUp_data()
+    {
+        QTest::addColumn<bool>("lastPowersUp");
+        QTest::newRow("the last powers up later") << true;
+        QTest::newRow("stopped before the last powers up") << false;
+    }
+
+    void commissionWritesEachPlannedLoggerAsItPowersUp()
+    {
+        QFETCH(bool, lastPowersUp);
+        Plant plant(4);
+        plant.logger(0).settings().cellular.apnPassword = "0ld";
+        plant.logger(2).endpoint().misbehaviour().silent = true; // not powered up yet
+        QTemporaryDir directory;
+        const QString plan = directory.filePath(QStringLiteral("plant.csv"));
+        QFile planFile(plan);
+        QVERIFY(planFile.open(QIODevice::WriteOnly));
+        planFile.write("serial,ip,mask,gateway\n");
+        // Loggers 0 to 2 keep their addresses; the plan gives them the mask and gateway.
+        for (int index = 0; index < 3; ++index) {
+            planFile.write(QStringLiteral("SN%1,127.0.0.%2,255.0.0.0,127.0.0.1\n")
+                               .arg(1000 + index)
+                               .arg(index + 2)
+                               .toLatin1());
+        }
+        planFile.close();
+        auto *commission = plant.view().findChild<PlantCommission *>();
+        commission->setTiming(100, 200);
+        commission->setChooser([&](QWidget *) {
+            return std::optional<CommissionFiles>({WriteProfile(directory), plan});
+        });
+        plant.viewControl<QPushButton>("plantCommission")->click();
+        QVERIFY(plant.reading());
+        QVERIFY(!plant.control<QPushButton>("btnER")->isEnabled());
+        QVERIFY(plant.viewControl<QTableView>("plantChecklist")->isVisible());
+        const QAbstractItemModel *checklist =
+            plant.viewControl<QTableView>("plantChecklist")->model();
+        const auto state = [checklist](int row) {
+            return checklist->index(row, CommissionChecklistModel::State).data().toString();
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(state(0) == "done" && state(1) == "done" && state(3) != "",
+                                 kWaitMs);
+        QCOMPARE(state(2), QStringLiteral("waiting"));
+        QVERIFY(plant.reading());
+        if (lastPowersUp) {
+            plant.logger(2).endpoint().misbehaviour().silent = false;
+        } else {
+            plant.viewControl<QPushButton>("plantStop")->click();
+        }
+        QVERIFY(QTest::qWaitFor([&] { return !plant.reading(); }, kWaitMs));
+
+        QCOMPARE(state(2), lastPowersUp ? QStringLiteral("done") : QStringLiteral("waiting"));
+        QCOMPARE(checklist->index(3, CommissionChecklistModel::Serial).data().toString(),
+                 QStringLiteral("SN1003"));
+        QCOMPARE(state(3), QStringLiteral("not in the plan"));
+        QVERIFY(plant.control<QPushButton>("btnER")->isEnabled());
+        for (int index = 0; index < 3; ++index) {
+            const bool commissioned = index < 2 || lastPowersUp;
+            QCOMPARE(plant.logger(index).settings().cellular.telecomOperator,
+                     std::string(commissioned ? "Grid Tel" : "Operator"));
+            QCOMPARE(plant.logger(index).settings().network.gateway,
+                     std::string(commissioned ? "127.0.0.1" : "192.168.1.1"));
+        }
+        QVERIFY(plant.logger(3).endpoint().requests().empty());
+        QFile record(directory.filePath(QStringLiteral("plant-commissioning-%1.jsonl")
+                                            .arg(QDate::currentDate().toString(Qt::ISODate))));
+        QVERIFY(record.open(QIODevice::ReadOnly));
+        const QByteArray lines = record.readAll();
+        QVERIFY2(!lines.contains("s3cret") && !lines.contains("0ld"), lines.constData());
+        QVERIFY2(lines.contains(R"("operator":{"after":"Grid Tel","before":"Operator")"),
+                 lines.constData());
+        QVERIFY2(lines.contains(R"("event":"not_in_plan")"), lines.constData());
+        QVERIFY2(lines.contains(lastPowersUp ? R"("missing":[])" : R"("missing":["SN1002"])"),
+                 lines.constData());
     }
 
     void stopEndsTheRunWithNoLaterRequests_data()

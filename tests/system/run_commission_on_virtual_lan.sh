@@ -66,8 +66,10 @@ check "the record holds each change from before to after" grep -q \
 check "the record holds no secret" bash -c "! grep -q s3cret '$work/record.jsonl'"
 check "the handover lists each logger's operator" test "$(on_pc "$cli" report \
     "$work/record.jsonl" --format csv | grep -c ',operator,Field Tel,')" -eq 5
-on_pc "$cli" report "$work/record.jsonl" --pdf "$work/handover.pdf" >/dev/null
+on_pc env -u XDG_RUNTIME_DIR "$cli" report "$work/record.jsonl" --pdf "$work/handover.pdf" \
+    >/dev/null 2>"$work/pdf.err"
 check "the handover is drawn as a PDF" test "$(head -c 5 "$work/handover.pdf")" = "%PDF-"
+check "drawing it warns of nothing" test ! -s "$work/pdf.err"
 
 # --- a row whose logger never answers ends the run at --max-time, naming it ---
 printf 'serial,ip,mask,gateway\nSN-CM-001,192.0.2.101,255.255.255.0,192.0.2.1\nSN-CM-404,192.0.2.120,255.255.255.0,192.0.2.1\n' \

@@ -1,13 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "commission_record.h"
+#include "handover.h"
 
 #include "fleet/profile_apply.h"
 #include "fleet/report_text.h"
-#include "tarnwick_version.h"
 
-#include <QDateTime>
-#include <QDir>
-#include <QFileInfo>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 
@@ -15,33 +12,6 @@
 #include <map>
 
 namespace cli {
-
-std::optional<fleet::Refusal> CommissionRecord::open(const QString &path, const QString &pcAddress)
-{
-    m_pc = pcAddress;
-    m_file.setFileName(path);
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append)) {
-        return fleet::Refusal{
-            QStringLiteral("cannot write the record %1: %2").arg(path, m_file.errorString())};
-    }
-    return std::nullopt;
-}
-
-void CommissionRecord::write(QJsonObject event)
-{
-    event.insert("time", QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs));
-    event.insert("tool", QStringLiteral("tarnwick-cli " TARNWICK_VERSION));
-    event.insert("pc", m_pc);
-    m_file.write(QJsonDocument(event).toJson(QJsonDocument::Compact) + '\n');
-    m_file.flush();
-}
-
-QString DefaultRecordPath(const QString &planPath, const QDate &day)
-{
-    const QFileInfo plan(planPath);
-    return plan.dir().filePath(QStringLiteral("%1-commissioning-%2.jsonl")
-                                   .arg(plan.completeBaseName(), day.toString(Qt::ISODate)));
-}
 
 fleet::Checked<std::vector<HandoverLogger>> ReadHandover(const QString &path)
 {
