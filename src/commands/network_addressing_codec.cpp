@@ -68,8 +68,8 @@ std::optional<std::string> CheckRows(std::initializer_list<NamedRow> rows)
     }
     for (const NamedRow &named : rows) {
         if (!protocol::IsPlainDottedQuad(JoinOctets(named.row))) {
-            return "The " + std::string(named.name) + " " + JoinOctets(named.row) +
-                   " has a number with a leading zero.";
+            return JoinOctets(named.row) +
+                   " is not four decimal numbers from 0 to 255 without leading zeros";
         }
     }
     return std::nullopt;

@@ -715,9 +715,9 @@ private slots:
             "ip=10.0.0.256,255.255.255.0,10.0.0.1", ipProfile("10.0.0.256", "255.255.255.0", "10.0.0.1"),
             "ip: The IP address must be four numbers from 0 to 255.");
         row("ip octet 010", ip + QStringList{"edtip*", "10.0.0.010"}, "btnEW",
-            "The IP address 10.0.0.010 has a number with a leading zero.",
+            "10.0.0.010 is not four decimal numbers from 0 to 255 without leading zeros",
             "ip=10.0.0.010,255.255.255.0,10.0.0.1", ipProfile("10.0.0.010", "255.255.255.0", "10.0.0.1"),
-            "ip: The IP address 10.0.0.010 has a number with a leading zero.");
+            "ip: 10.0.0.010 is not four decimal numbers from 0 to 255 without leading zeros");
         row("ip mask with a hole", ip + QStringList{"edtmask*", "255.0.255.0"}, "btnEW",
             "The mask 255.0.255.0 is not a network mask (ones, then zeros).",
             "ip=10.0.0.11,255.0.255.0,10.0.0.1", ipProfile("10.0.0.11", "255.0.255.0", "10.0.0.1"),
@@ -739,9 +739,9 @@ private slots:
             "Please complete the IP address.", "data-server=192.0.2.",
             R"({"data_server":"192.0.2."})", "data-server: Please complete the IP address.");
         row("data server octet 007", {"edtrip*", "192.0.2.007"}, "btnR2",
-            "The IP address 192.0.2.007 has a number with a leading zero.",
+            "192.0.2.007 is not four decimal numbers from 0 to 255 without leading zeros",
             "data-server=192.0.2.007", R"({"data_server":"192.0.2.007"})",
-            "data-server: The IP address 192.0.2.007 has a number with a leading zero.");
+            "data-server: 192.0.2.007 is not four decimal numbers from 0 to 255 without leading zeros");
         row("apn name with a double quote", {"edtapnname", "we\"b"}, "btnAW",
             "APN: the name must not hold a double quote", "apn=we\"b,u,p",
             Json({{"apn", QJsonObject{{"name", "we\"b"}, {"user", "u"}, {"password", "p"}}}}),
