@@ -48,7 +48,8 @@ void CellularLink::btnAWClick()
                                     ToWireForSending(m_apnUser->text()),
                                     ToWireForSending(m_apnPassword->text())};
     // A value that the answer to AR could not carry back is not sent.
-    const std::optional<std::string> refusal = cellular::RefusedApnValue(apn);
+    const std::optional<std::string> refusal =
+        cellular::RefusedApnValue(apn, protocol::TextSource::Edit);
     if (inputRefused(!refusal,
                      refusal ? QStringLiteral("APN: ") + FromWire(*refusal) : QString())) {
         return;
@@ -58,11 +59,15 @@ void CellularLink::btnAWClick()
 
 void CellularLink::btnPWClick()
 {
-    const QString pin = m_pin->text();
-    if (inputRefused(!pin.isEmpty(), QLatin1String(cellular::kPinMissing))) {
+    const std::string pin = ToWireForSending(m_pin->text());
+    // The key filter lets digits alone be typed; a text put there otherwise is checked too.
+    const std::optional<std::string> refusal = cellular::RefusedPinEntry(pin);
+    const bool missing = refusal && *refusal == cellular::kPinMissing;
+    if (inputRefused(!refusal, missing || !refusal ? FromWire(cellular::kPinMissing)
+                                                   : QStringLiteral("PIN: ") + FromWire(*refusal))) {
         return;
     }
-    m_exchange.SendCommand({codes::kPinWrite, cellular::BuildPinWrite(ToWireForSending(pin))});
+    m_exchange.SendCommand({codes::kPinWrite, cellular::BuildPinWrite(pin)});
 }
 
 void CellularLink::btnPCClick()
@@ -77,8 +82,16 @@ void CellularLink::btnCRClick()
 
 void CellularLink::btnCWClick()
 {
-    m_exchange.SendCommand({codes::kOperatorWrite, cellular::BuildOperatorWrite(ToWireForSending(
-                                                       m_telecomOperator->text()))});
+    const std::string telecomOperator = ToWireForSending(m_telecomOperator->text());
+    // A value that the answer to CR could not carry back is not sent.
+    const std::optional<std::string> refusal =
+        cellular::RefusedOperator(telecomOperator, protocol::TextSource::Edit);
+    if (inputRefused(!refusal, refusal ? QStringLiteral("Telecom Operator: ") + FromWire(*refusal)
+                                       : QString())) {
+        return;
+    }
+    m_exchange.SendCommand(
+        {codes::kOperatorWrite, cellular::BuildOperatorWrite(telecomOperator)});
 }
 
 void CellularLink::btnIFClick()

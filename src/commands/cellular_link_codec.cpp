@@ -79,10 +79,18 @@ std::string BuildApnWrite(const ApnSettings &apn)
            "\",\"" + protocol::TrimText(apn.password) + "\"";
 }
 
-std::optional<std::string> RefusedApnValue(const ApnSettings &apn)
+std::optional<std::string> RefusedApnValue(const ApnSettings &apn, protocol::TextSource source)
 {
-    for (const auto &[part, value] : {std::pair{"name", &apn.name}, std::pair{"user", &apn.user},
-                                      std::pair{"password", &apn.password}}) {
+    const std::pair<const char *, const std::string *> values[] = {
+        {"name", &apn.name}, {"user", &apn.user}, {"password", &apn.password}};
+    if (source == protocol::TextSource::GivenWhole) {
+        for (const auto &[part, value] : values) {
+            if (protocol::HoldsControlCharacter(*value)) {
+                return std::string("the ") + part + " " + protocol::kNoControlCharacters;
+            }
+        }
+    }
+    for (const auto &[part, value] : values) {
         if (auto rule = protocol::RefusedRequestText(protocol::TrimText(*value),
                                                      protocol::CommasInAnswer::SplitTheValue)) {
             return std::string("the ") + part + " " + *rule;
@@ -91,21 +99,30 @@ std::optional<std::string> RefusedApnValue(const ApnSettings &apn)
     return std::nullopt;
 }
 
-std::optional<std::string> RefusedOperator(std::string_view telecomOperator)
+std::optional<std::string> RefusedOperator(std::string_view telecomOperator,
+                                           protocol::TextSource source)
 {
-    return quoted_text::Refused(telecomOperator);
+    return quoted_text::Refused(telecomOperator, source);
 }
 
-std::optional<std::string> RefusedPinDigits(std::string_view pin)
+std::optional<std::string> RefusedPinEntry(std::string_view pin)
 {
-    const std::string digits = protocol::TrimText(pin);
-    if (digits.empty()) {
+    if (pin.empty()) {
         return kPinMissing;
     }
+    const std::string digits = protocol::TrimText(pin);
     if (!std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
         return "must be digits only";
     }
     return std::nullopt;
+}
+
+std::optional<std::string> RefusedPinDigits(std::string_view pin)
+{
+    if (protocol::TrimText(pin).empty()) {
+        return kPinMissing;
+    }
+    return RefusedPinEntry(pin);
 }
 
 std::optional<std::string> RefusedFrontEndMinutes(std::string_view minutes)

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "protocol/text.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -31,14 +33,21 @@ std::string BuildApnWrite(const ApnSettings &apn);
 
 // Nothing inside a value is escaped and the answer is split at commas, so a trimmed value
 // with a double quote, a comma or a control character could never be read back: the
-// first such value and its rule ("the user must not hold a comma").
-std::optional<std::string> RefusedApnValue(const ApnSettings &apn);
+// first such value and its rule ("the user must not hold a comma"). The values are given
+// untrimmed, as their source holds them.
+std::optional<std::string> RefusedApnValue(const ApnSettings &apn, protocol::TextSource source);
 
 // The trimmed operator must not hold a double quote or a control character, which the
 // answer could not carry back.
-std::optional<std::string> RefusedOperator(std::string_view telecomOperator);
+std::optional<std::string> RefusedOperator(std::string_view telecomOperator,
+                                           protocol::TextSource source);
 
-// A PIN as the many-logger tool takes it: trimmed, at least one digit and only digits.
+// The rule of every PIN: its trimmed text holds decimal digits alone. An edit that is
+// empty is kPinMissing; an edit of blanks alone passes and sends "PW" without digits, as
+// the window always has.
+std::optional<std::string> RefusedPinEntry(std::string_view pin);
+
+// A PIN given whole (a file, a command line): as RefusedPinEntry, and at least one digit.
 std::optional<std::string> RefusedPinDigits(std::string_view pin);
 
 // kFrontEndMinutesMissing unless FrontEndMinutesAccepted.

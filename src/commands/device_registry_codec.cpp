@@ -113,11 +113,8 @@ std::optional<std::string> RefusedDeviceTexts(const DeviceInput &device)
                  {"append info", &device.appendInfo, 1}};
     for (const auto &text : texts) {
         const std::string value = protocol::TrimText(*text.value);
-        const auto control = std::find_if(value.begin(), value.end(), [](char byte) {
-            return static_cast<unsigned char>(byte) < 0x20;
-        });
-        if (control != value.end()) {
-            return std::string("the ") + text.part + " must not hold control characters";
+        if (protocol::HoldsControlCharacter(value)) {
+            return std::string("the ") + text.part + " " + protocol::kNoControlCharacters;
         }
         if (static_cast<std::size_t>(std::count(value.begin(), value.end(), '#')) >
             text.separators) {

@@ -6,6 +6,8 @@
 #include <QAbstractButton>
 #include <QWidget>
 
+#include <string>
+
 // The controls the form created (its components). The form names every control it
 // creates; widgets that Qt makes inside others are unnamed or named "qt_...". Windows
 // the form owns (the traffic log, dialogs) hold controls of their own, not the form's.
@@ -38,6 +40,16 @@ Control *FindControl(QWidget &form, const char *name)
         qFatal("The form has no control named %s of the expected kind", name);
     }
     return control;
+}
+
+// A codec's rule as the window shows it: a sentence ("The mask ... (ones, then zeros).").
+inline QString AsSentence(const std::string &rule)
+{
+    QString sentence = QString::fromLatin1(rule);
+    if (!sentence.isEmpty()) {
+        sentence[0] = sentence[0].toUpper();
+    }
+    return sentence + QLatin1Char('.');
 }
 
 // Runs `handler` on every click of the named button, guarded so that a text that is

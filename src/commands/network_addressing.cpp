@@ -93,14 +93,14 @@ const NetworkAddressing::UpstreamLink NetworkAddressing::kEthernetLink{
     "Set Server IP(Ethernet) fail,please retry", "Set Server IP(Ethernet) overtime,try again ?"};
 
 NetworkAddressing::NetworkAddressing(QWidget &form, CommandExchange &exchange, const Timing &timing,
-                                     OtherLoggerAt otherLoggerAt, QObject *parent)
+                                     RefusedNewAddress refusedNewAddress, QObject *parent)
     : QObject(parent), m_exchange(exchange), m_timing(timing),
       m_automaticAddress(FindControl<QRadioButton>(form, "rbautoip")),
       m_manualAddress(FindControl<QRadioButton>(form, "rbhandip")),
       m_addressRows(FindControl<QWidget>(form, "grp5")), m_address(FindOctetEdits(form, "edtip")),
       m_mask(FindOctetEdits(form, "edtmask")), m_gateway(FindOctetEdits(form, "edtgt")),
       m_dataServer(FindOctetEdits(form, "edtrip")), m_mac(FindControl<QLineEdit>(form, "EDTMAC")),
-      m_otherLoggerAt(std::move(otherLoggerAt))
+      m_refusedNewAddress(std::move(refusedNewAddress))
 {
     ConnectClick(form, "btnER", this, exchange.notifier(), [this] { btnERClick(); });
     ConnectClick(form, "btnEW", this, exchange.notifier(), [this] { btnEWClick(); });
@@ -178,17 +178,14 @@ void NetworkAddressing::btnEWClick()
         m_exchange.notifier().inform(FromWire(*problem));
         return;
     }
-    // Two loggers on one address: neither can be reached for sure until one is moved.
-    quint32 value = 0;
-    for (const std::string &octet : entered.address) {
-        value = (value << 8) | static_cast<quint32>(std::stoi(octet));  // checked: 0 to 255
+    // A configuration the logger could not work at leaves it out of reach.
+    if (const auto problem = network_addressing::RefusedSubnet(entered)) {
+        m_exchange.notifier().inform(AsSentence(*problem));
+        return;
     }
-    const QHostAddress address(value);
-    if (const std::optional<QString> other = m_otherLoggerAt(address)) {
-        m_exchange.notifier().inform(
-            QStringLiteral("%1 is the address of %2 in the logger list: two loggers on one "
-                           "address cannot both be reached. Nothing was sent.")
-                .arg(address.toString(), *other));
+    if (const std::optional<QString> refusal = m_refusedNewAddress(
+            QHostAddress(network_addressing::AddressNumber(entered.address)))) {
+        m_exchange.notifier().inform(*refusal);
         return;
     }
     m_exchange.SendCommand(

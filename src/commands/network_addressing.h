@@ -29,12 +29,13 @@ class NetworkAddressing : public QObject
     Q_OBJECT
 
 public:
-    // The serial of a logger of the list, other than the selected one, that holds the
-    // address; nothing when none does.
-    using OtherLoggerAt = std::function<std::optional<QString>(const QHostAddress &address)>;
+    // Why the address cannot be the selected logger's new one (not a logger's address on
+    // this PC's networks, or one another logger of the list holds), in the window's words;
+    // nothing when it may be set.
+    using RefusedNewAddress = std::function<std::optional<QString>(const QHostAddress &address)>;
 
     NetworkAddressing(QWidget &form, CommandExchange &exchange, const Timing &timing,
-                      OtherLoggerAt otherLoggerAt, QObject *parent = nullptr);
+                      RefusedNewAddress refusedNewAddress, QObject *parent = nullptr);
 
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -103,7 +104,7 @@ private:
     OctetEdits m_gateway;
     OctetEdits m_dataServer;
     QLineEdit *m_mac;
-    OtherLoggerAt m_otherLoggerAt;
+    RefusedNewAddress m_refusedNewAddress;
     // The data server port each logger held when it was last read, by its address.
     std::map<QString, std::string> m_dataServerPorts;
 };

@@ -4,6 +4,7 @@
 #include "protocol/text.h"
 
 #include <algorithm>
+#include <bit>
 #include <vector>
 
 namespace network_addressing {
@@ -65,7 +66,19 @@ std::optional<std::string> CheckRows(std::initializer_list<NamedRow> rows)
             return "The " + std::string(named.name) + " must be four numbers from 0 to 255.";
         }
     }
+    for (const NamedRow &named : rows) {
+        if (!protocol::IsPlainDottedQuad(JoinOctets(named.row))) {
+            return JoinOctets(named.row) +
+                   " is not four decimal numbers from 0 to 255 without leading zeros";
+        }
+    }
     return std::nullopt;
+}
+
+std::string Dotted(std::uint32_t address)
+{
+    return std::to_string(address >> 24) + '.' + std::to_string((address >> 16) & 0xFFU) + '.' +
+           std::to_string((address >> 8) & 0xFFU) + '.' + std::to_string(address & 0xFFU);
 }
 
 // The answer after its leading "R".
@@ -92,6 +105,60 @@ std::optional<std::string> CheckFixedIpEntry(const IpConfiguration &configuratio
 std::optional<std::string> CheckDataServerEntry(const OctetRow &address)
 {
     return CheckRows({{address, "IP address"}});
+}
+
+std::uint32_t AddressNumber(const OctetRow &octets)
+{
+    std::uint32_t number = 0;
+    for (const std::string &octet : octets) {
+        number = (number << 8) | static_cast<std::uint32_t>(std::stoul(octet));
+    }
+    return number;
+}
+
+std::optional<std::string> RefusedSubnet(const IpConfiguration &configuration)
+{
+    const std::uint32_t address = AddressNumber(configuration.address);
+    const std::uint32_t mask = AddressNumber(configuration.mask);
+    const std::uint32_t gateway = AddressNumber(configuration.gateway);
+    const std::uint32_t hostBits = ~mask;
+    if ((hostBits & (hostBits + 1)) != 0) {
+        return "the mask " + Dotted(mask) + " is not a network mask (ones, then zeros)";
+    }
+    if (mask == 0) {
+        return "the mask 0.0.0.0 makes every address the logger's own network, so it would "
+               "reach no gateway";
+    }
+    const std::uint32_t network = address & mask;
+    const std::uint32_t broadcast = network | hostBits;
+    const std::string block =
+        Dotted(network) + '/' + std::to_string(32 - std::popcount(hostBits));
+    // A /31 or /32 has neither a network nor a broadcast address.
+    constexpr int kFewestHostBitsWithBoth = 2;
+    const bool hasBoth = std::popcount(hostBits) >= kFewestHostBitsWithBoth;
+    if (hasBoth && address == network) {
+        return Dotted(address) + " is the network address of " + block + ", not a logger's";
+    }
+    if (hasBoth && address == broadcast) {
+        return Dotted(address) + " is the broadcast address of " + block + ", not a logger's";
+    }
+    if (gateway == 0) {
+        return std::nullopt;
+    }
+    if ((gateway & mask) != network) {
+        return "the gateway " + Dotted(gateway) + " is outside " + block + ", the network of " +
+               Dotted(address);
+    }
+    if (gateway == address) {
+        return "the gateway " + Dotted(gateway) +
+               " is the logger's own address: a gateway is another host of " + block;
+    }
+    if (hasBoth && (gateway == network || gateway == broadcast)) {
+        return "the gateway " + Dotted(gateway) + " is the " +
+               (gateway == network ? "network" : "broadcast") + " address of " + block +
+               ", not a host's";
+    }
+    return std::nullopt;
 }
 
 std::string BuildDataServerRequest(const OctetRow &address)

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -32,11 +33,26 @@ std::string BuildFixedIpRequest(const IpConfiguration &configuration);
 
 // The operator's message for the first row that is incomplete (an octet blank after
 // trimming) or, once all are complete, the first row with an octet that is not a
-// number from 0 to 255; nothing when the entry can be sent.
+// number from 0 to 255, or then the first with an octet written with a leading zero,
+// which a logger may read as another number ("010" as eight); nothing when the entry can
+// be sent.
 std::optional<std::string> CheckFixedIpEntry(const IpConfiguration &configuration);
 
 // The same checks for the data server address.
 std::optional<std::string> CheckDataServerEntry(const OctetRow &address);
+
+// Once CheckFixedIpEntry has passed: the first rule that makes the configuration one a
+// logger cannot work at, in words ("the mask 255.0.255.0 is not a network mask (ones,
+// then zeros)"). The mask must be ones then zeros, and not 0.0.0.0; in a block with
+// network and broadcast addresses (up to /30) the address is neither; the gateway,
+// unless 0.0.0.0 (none: a logger that sends over its modem may have none), lies in the
+// address's block and is neither the logger's own address nor, up to /30, the block's
+// network or broadcast address.
+std::optional<std::string> RefusedSubnet(const IpConfiguration &configuration);
+
+// An address as one 32-bit number, the first octet highest; the octets must have passed
+// the checks above.
+std::uint32_t AddressNumber(const OctetRow &octets);
 
 std::string BuildDataServerRequest(const OctetRow &address);
 

@@ -5,8 +5,11 @@
 
 namespace quoted_text {
 
-std::optional<std::string> Refused(std::string_view text)
+std::optional<std::string> Refused(std::string_view text, protocol::TextSource source)
 {
+    if (source == protocol::TextSource::GivenWhole && protocol::HoldsControlCharacter(text)) {
+        return protocol::kNoControlCharacters;
+    }
     return protocol::RefusedRequestText(protocol::TrimText(text), protocol::CommasInAnswer::Kept);
 }
 

@@ -29,16 +29,6 @@ const std::string kGprsOnWrite = "GON2";
 const std::string kGprsOffWrite = "GOFF2";
 const std::string kIntervalWrite = "SW2";
 
-// A rule's message as the window shows it: a sentence.
-QString AsSentence(const std::string &message)
-{
-    QString sentence = QString::fromLatin1(message);
-    if (!sentence.isEmpty()) {
-        sentence[0] = sentence[0].toUpper();
-    }
-    return sentence + QLatin1Char('.');
-}
-
 } // namespace
 
 SystemParameters::SystemParameters(QWidget &form, CommandExchange &exchange, const Timing &timing,

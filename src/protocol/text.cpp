@@ -172,12 +172,18 @@ std::int32_t ParseHexField(std::string_view text)
     throw InvalidIntegerError(text);
 }
 
+bool HoldsControlCharacter(std::string_view text)
+{
+    return std::any_of(text.begin(), text.end(),
+                       [](char byte) { return static_cast<unsigned char>(byte) < 0x20; });
+}
+
 std::optional<std::string> RefusedRequestText(std::string_view value, CommasInAnswer commas)
 {
+    if (HoldsControlCharacter(value)) {
+        return kNoControlCharacters;
+    }
     for (const char byte : value) {
-        if (static_cast<unsigned char>(byte) < 0x20) {
-            return "must not hold control characters";
-        }
         if (byte == '"') {
             return "must not hold a double quote";
         }

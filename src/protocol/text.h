@@ -55,6 +55,18 @@ bool IsPlainDottedQuad(std::string_view address);
 // `text` when it is not one.
 std::int32_t ParseHexField(std::string_view text);
 
+// A control character (a byte below 0x20) would break the frame of the request that
+// carries a text; the one message of that rule, whichever text breaks it.
+inline constexpr char kNoControlCharacters[] = "must not hold control characters";
+bool HoldsControlCharacter(std::string_view text);
+
+// Where a text to be sent comes from. The window's edits are trimmed of blanks and control
+// characters at their ends before the text is sent, so a control character counts there
+// only inside the text; a text given whole (a file, a command line) is trimmed of the same
+// bytes, but one that holds a control character anywhere is refused, since the trim would
+// take away unseen what was given.
+enum class TextSource { Edit, GivenWhole };
+
 // Whether the answer that reads a value back is split at commas.
 enum class CommasInAnswer { Kept, SplitTheValue };
 

@@ -110,7 +110,7 @@ MainWindow::MainWindow(Notifier &notifier, const NetworkSettings &network, const
 
     m_network = new NetworkAddressing(
         *this, *m_exchange, timing,
-        [this](const QHostAddress &address) { return m_loggerView->otherLoggerAt(address); }, this);
+        [this](const QHostAddress &address) { return refusedNewAddress(address); }, this);
     m_cellular = new CellularLink(*this, *m_exchange, timing, this);
     m_devices = new DeviceRegistry(*this, *m_exchange, timing, this);
     m_systemParameters = new SystemParameters(*this, *m_exchange, timing, this);
@@ -356,19 +356,37 @@ QList<discovery::LocalNetwork> MainWindow::pcNetworks() const
     return networks;
 }
 
+discovery::Parsed<quint32> MainWindow::checkLoggerAddress(const QString &text) const
+{
+    const QList<discovery::LocalNetwork> networks = pcNetworks();
+    // Loggers on 127.x are this PC's own substitutes; once the PC has an address on a
+    // real network, 127.x is the PC itself.
+    const bool onlyLoopback = std::all_of(
+        networks.begin(), networks.end(),
+        [](const discovery::LocalNetwork &network) { return network.address.isLoopback(); });
+    return discovery::ParseLoggerAddress(text, networks,
+                                         onlyLoopback ? discovery::LoopbackLoggers::Allowed
+                                                      : discovery::LoopbackLoggers::Refused);
+}
+
+std::optional<QString> MainWindow::refusedNewAddress(const QHostAddress &address) const
+{
+    const discovery::Parsed<quint32> parsed = checkLoggerAddress(address.toString());
+    if (const auto *problem = std::get_if<QString>(&parsed)) {
+        return *problem;
+    }
+    // Two loggers on one address: neither can be reached for sure until one is moved.
+    if (const std::optional<QString> other = m_loggerView->otherLoggerAt(address)) {
+        return QStringLiteral("%1 is the address of %2 in the logger list: two loggers on one "
+                              "address cannot both be reached. Nothing was sent.")
+            .arg(address.toString(), *other);
+    }
+    return std::nullopt;
+}
+
 void MainWindow::openAddLoggerDialog()
 {
-    auto checkAddress = [this](const QString &text) {
-        const QList<discovery::LocalNetwork> networks = pcNetworks();
-        // Loggers on 127.x are this PC's own substitutes; once the PC has an address on a
-        // real network, 127.x is the PC itself.
-        const bool onlyLoopback = std::all_of(
-            networks.begin(), networks.end(),
-            [](const discovery::LocalNetwork &network) { return network.address.isLoopback(); });
-        return discovery::ParseLoggerAddress(text, networks,
-                                             onlyLoopback ? discovery::LoopbackLoggers::Allowed
-                                                          : discovery::LoopbackLoggers::Refused);
-    };
+    auto checkAddress = [this](const QString &text) { return checkLoggerAddress(text); };
     auto *dialog = new AddLoggerDialog(*m_search, std::move(checkAddress), this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &AddLoggerDialog::loggerAdded, this, &MainWindow::selectLoggerRow);

@@ -2,11 +2,14 @@
 // The plant view opened from the logger list's menu of the real window, reading
 // substitute loggers on 127.0.0.2 and up through the window's own two sockets.
 
+#include "cli/cli_app.h"
+#include "code_page_for_test.h"
 #include "commands/signal_watch.h"
 #include "commands/system_parameters_codec.h"
 #include "fleet/profile.h"
 #include "recording_notifier.h"
 #include "simulated_logger.h"
+#include "transport/command_exchange.h"
 #include "ui/apply_difference_dialog.h"
 #include "ui/logger_list_menu.h"
 #include "ui/main_window.h"
@@ -15,8 +18,11 @@
 #include "ui/plant_view_window.h"
 #include "window_harness.h"
 
+#include <QComboBox>
+#include <QDir>
 #include <QFont>
 #include <QItemSelectionModel>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
@@ -24,6 +30,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTableView>
+#include <QTextEdit>
 #include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QtTest>
@@ -104,6 +111,8 @@ public:
 
     SimulatedLogger &logger(int index) { return *m_loggers.at(static_cast<std::size_t>(index)); }
     MainWindow &window() { return *m_window; }
+    RecordingNotifier &notifier() { return m_notifier; }
+    std::size_t requests() { return logger(0).endpoint().requests().size(); }
     PlantViewWindow &view() { return *m_view; }
     const PlantTableModel &model() { return *m_view->findChild<PlantTableModel *>(); }
 
@@ -232,6 +241,53 @@ QStringList ExpectedRow(int index)
             QString::number(10 + index),
             QString::number(index % 3),
             QStringLiteral("done")};
+}
+
+// Fills the form's controls from alternating names and texts: "edtip*" names a row of four
+// octet edits, given dotted; a name beginning "cb" a list, given its item; "redt" a rich edit.
+void FillForm(Plant &plant, const QStringList &namesAndTexts)
+{
+    for (qsizetype at = 0; at + 1 < namesAndTexts.size(); at += 2) {
+        const QByteArray name = namesAndTexts[at].toLatin1();
+        const QString &text = namesAndTexts[at + 1];
+        if (name.endsWith('*')) {
+            const QStringList octets = text.split(QLatin1Char('.'));
+            for (int index = 0; index < 4; ++index) {
+                plant.control<QLineEdit>((name.chopped(1) + QByteArray::number(index + 1)).data())
+                    ->setText(octets.value(index));
+            }
+        } else if (name.startsWith("cb")) {
+            plant.control<QComboBox>(name.data())->setCurrentIndex(text.toInt());
+        } else if (name.startsWith("redt")) {
+            plant.control<QTextEdit>(name.data())->setPlainText(text);
+        } else {
+            plant.control<QLineEdit>(name.data())->setText(text);
+        }
+    }
+}
+
+QString Json(const QJsonObject &object)
+{
+    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
+}
+
+// tarnwick-cli run in-process against the plant's loggers; its exit status and error text.
+std::pair<int, QString> RunCli(Plant &plant, const QStringList &arguments)
+{
+    QString out;
+    QString err;
+    QTextStream outStream(&out);
+    QTextStream errStream(&err);
+    cli::Console console{outStream, errStream, false, [](const QString &) { return std::nullopt; }};
+    LoggerSim &logger = plant.logger(0).endpoint();
+    const int status = cli::RunCli(
+        QStringList{"tarnwick-cli", arguments.first(), "--bind", "127.0.0.1",
+                    "--local-command-port", "0", "--local-search-port", "0", "--timeout", "150",
+                    "--command-port", QString::number(logger.commandPort()), "--search-port",
+                    QString::number(logger.searchPort())} +
+            arguments.mid(1),
+        console);
+    return {status, err};
 }
 
 } // namespace
@@ -720,6 +776,205 @@ private slots:
         QCOMPARE(plant.logger(0).endpoint().requests().size(), asked);
         QCOMPARE(plant.logger(0).settings().cellular.telecomOperator, std::string("Operator"));
         QCOMPARE(plant.cell(0, StatusColumn), QStringLiteral("3 would change"));
+    }
+
+    // A value is checked by one function of its codec, so what one face refuses every face
+    // refuses, in the same words, before anything is sent: the window's form (its own
+    // message), "tarnwick-cli write" (exit 2) and a profile applied from the plant view. An
+    // empty message: every face takes the value.
+    void everyFaceRefusesTheSameValues_data()
+    {
+        QTest::addColumn<QString>("codePage"); // empty: the system's
+        QTest::addColumn<QStringList>("form");
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<QString>("assignment"); // empty: no command-line form holds it
+        QTest::addColumn<QString>("profile");    // the profile's settings; empty: none
+        QTest::addColumn<QString>("fleet");
+        const auto row = [](const char *name, const QStringList &form, const char *button,
+                            const QString &window, const QString &assignment,
+                            const QString &profile, const QString &fleet,
+                            const char *codePage = "") {
+            QTest::newRow(name) << QString::fromLatin1(codePage) << form
+                                << QString::fromLatin1(button) << window << assignment
+                                << profile << fleet;
+        };
+        const QStringList ip{"edtip*", "10.0.0.11", "edtmask*", "255.255.255.0", "edtgt*",
+                             "10.0.0.1"};
+        const auto ipProfile = [](const char *address, const char *mask, const char *gateway) {
+            return QStringLiteral(R"({"ip_configuration":{"address":"%1","mask":"%2","gateway":"%3"}})")
+                .arg(QLatin1String(address), QLatin1String(mask), QLatin1String(gateway));
+        };
+        row("ip gateway incomplete", {"edtip*", "10.0.0.11", "edtmask*", "255.255.255.0",
+                                      "edtgt*", "10.0.0."}, "btnEW",
+            "Please complete the Gateway address.", "ip=10.0.0.11,255.255.255.0,10.0.0.",
+            ipProfile("10.0.0.11", "255.255.255.0", "10.0.0."),
+            "ip: Please complete the Gateway address.");
+        row("ip octet 256", ip + QStringList{"edtip*", "10.0.0.256"}, "btnEW",
+            "The IP address must be four numbers from 0 to 255.",
+            "ip=10.0.0.256,255.255.255.0,10.0.0.1", ipProfile("10.0.0.256", "255.255.255.0", "10.0.0.1"),
+            "ip: The IP address must be four numbers from 0 to 255.");
+        row("ip octet 010", ip + QStringList{"edtip*", "10.0.0.010"}, "btnEW",
+            "10.0.0.010 is not four decimal numbers from 0 to 255 without leading zeros",
+            "ip=10.0.0.010,255.255.255.0,10.0.0.1", ipProfile("10.0.0.010", "255.255.255.0", "10.0.0.1"),
+            "ip: 10.0.0.010 is not four decimal numbers from 0 to 255 without leading zeros");
+        row("ip mask with a hole", ip + QStringList{"edtmask*", "255.0.255.0"}, "btnEW",
+            "The mask 255.0.255.0 is not a network mask (ones, then zeros).",
+            "ip=10.0.0.11,255.0.255.0,10.0.0.1", ipProfile("10.0.0.11", "255.0.255.0", "10.0.0.1"),
+            "ip: the mask 255.0.255.0 is not a network mask (ones, then zeros)");
+        row("ip gateway outside", ip + QStringList{"edtgt*", "10.0.1.1"}, "btnEW",
+            "The gateway 10.0.1.1 is outside 10.0.0.0/24, the network of 10.0.0.11.",
+            "ip=10.0.0.11,255.255.255.0,10.0.1.1", ipProfile("10.0.0.11", "255.255.255.0", "10.0.1.1"),
+            "ip: the gateway 10.0.1.1 is outside 10.0.0.0/24, the network of 10.0.0.11");
+        row("ip broadcast address", ip + QStringList{"edtip*", "10.0.0.255"}, "btnEW",
+            "10.0.0.255 is the broadcast address of 10.0.0.0/24, not a logger's.",
+            "ip=10.0.0.255,255.255.255.0,10.0.0.1", ipProfile("10.0.0.255", "255.255.255.0", "10.0.0.1"),
+            "ip: 10.0.0.255 is the broadcast address of 10.0.0.0/24, not a logger's");
+        row("ip multicast", {"edtip*", "224.0.0.5", "edtmask*", "255.255.255.0", "edtgt*",
+                             "224.0.0.1"}, "btnEW",
+            "224.0.0.5 is a multicast address, not the address of one logger.",
+            "ip=224.0.0.5,255.255.255.0,224.0.0.1", ipProfile("224.0.0.5", "255.255.255.0", "224.0.0.1"),
+            "ip: 224.0.0.5 is a multicast address, not the address of one logger.");
+        row("data server incomplete", {"edtrip*", "192.0.2."}, "btnR2",
+            "Please complete the IP address.", "data-server=192.0.2.",
+            R"({"data_server":"192.0.2."})", "data-server: Please complete the IP address.");
+        row("data server octet 007", {"edtrip*", "192.0.2.007"}, "btnR2",
+            "192.0.2.007 is not four decimal numbers from 0 to 255 without leading zeros",
+            "data-server=192.0.2.007", R"({"data_server":"192.0.2.007"})",
+            "data-server: 192.0.2.007 is not four decimal numbers from 0 to 255 without leading zeros");
+        row("apn name with a double quote", {"edtapnname", "we\"b"}, "btnAW",
+            "APN: the name must not hold a double quote", "apn=we\"b,u,p",
+            Json({{"apn", QJsonObject{{"name", "we\"b"}, {"user", "u"}, {"password", "p"}}}}),
+            "apn: the name must not hold a double quote");
+        row("apn user with a comma", {"edtapnuser", "c,d"}, "btnAW",
+            "APN: the user must not hold a comma", "",
+            R"({"apn":{"name":"web","user":"c,d","password":""}})",
+            "apn: the user must not hold a comma");
+        row("apn password with a control character", {"edtapnpasseword", "p\x01q"}, "btnAW",
+            "APN: the password must not hold control characters", "apn=web,u,p\x01q",
+            Json({{"apn", QJsonObject{{"name", "web"}, {"user", "u"}, {"password", "p\x01q"}}}}),
+            "apn: the password must not hold control characters");
+        row("operator with a double quote", {"edtto", "a\"b"}, "btnCW",
+            "Telecom Operator: must not hold a double quote", "operator=a\"b",
+            Json({{"operator", "a\"b"}}), "operator: must not hold a double quote");
+        const QString chinese = QString::fromUtf8("\u4E2D\u6587");
+        const QString outside = QString::fromUtf8(
+            "The loggers' code page has no character '\u4E2D': nothing was sent.");
+        row("operator in Chinese, code page windows-1252", {"edtto", chinese}, "btnCW", outside,
+            "operator=" + chinese, R"({"operator":")" + chinese + R"("})",
+            "operator: " + outside, "windows-1252");
+        row("pin with a letter", {"edtpin", "12a4"}, "btnPW", "PIN: must be digits only",
+            "pin=12a4", R"({"pin":"12a4"})", "pin: must be digits only");
+        row("pin empty", {}, "btnPW", "Please enter the Pin.", "pin=", R"({"pin":""})",
+            "pin: Please enter the Pin.");
+        row("front-end minutes 0", {"edtfectime", "0"}, "btnQW",
+            "Please complete Front-End Computer Time", "front-end=0", R"({"front_end":"0"})",
+            "front-end: Please complete Front-End Computer Time");
+        const auto device = [](const char *serial, const char *address, const char *type,
+                               const char *append) {
+            return QStringList{"edtdevicesn", serial, "edtadd", address, "edttype", type,
+                               "redtappendinfo", append};
+        };
+        const auto deviceProfile = [](const char *serial, const char *address, const char *type,
+                                      const char *append) {
+            return Json({{"devices", QJsonArray{QJsonObject{{"serial", serial},
+                                                            {"address", address},
+                                                            {"type", type},
+                                                            {"append", append}}}}});
+        };
+        row("device address 256", device("INV1", "256", "A1", ""), "btnDA",
+            "Device Address must be 0 to 255", "devices+=INV1,256,A1",
+            deviceProfile("INV1", "256", "A1", ""), "devices: Device Address must be 0 to 255");
+        row("device address 3z", device("INV1", "3z", "A1", ""), "btnDA",
+            "'3z' is not a valid integer value", "devices+=INV1,3z,A1",
+            deviceProfile("INV1", "3z", "A1", ""), "devices: '3z' is not a valid integer value");
+        row("device type of one character", device("INV1", "3", "A", ""), "btnDA",
+            "Type Code must be 2 or 3 characters", "devices+=INV1,3,A",
+            deviceProfile("INV1", "3", "A", ""), "devices: Type Code must be 2 or 3 characters");
+        row("device serial with #", device("IN#V1", "3", "A1", ""), "btnDA",
+            "the serial number must not hold \"#\", at which the device read is split",
+            "devices+=IN#V1,3,A1", deviceProfile("IN#V1", "3", "A1", ""),
+            "devices: the serial number must not hold \"#\"");
+        row("device append info a#b#c", device("INV1", "3", "A1", "a#b#c"), "btnDA",
+            "the append info may hold one \"#\", between its two parts: the device read is "
+            "split at every \"#\"",
+            "devices+=INV1,3,A1,a#b#c", deviceProfile("INV1", "3", "A1", "a#b#c"),
+            "devices: the append info may hold one \"#\", between its two parts");
+        // The device read does not quote its texts: a double quote is written and read back.
+        row("device append info with a double quote", device("INV1", "3", "A1", "roof \"east\""),
+            "btnDA", "", "devices+=INV1,3,A1,roof \"east\"",
+            deviceProfile("INV1", "3", "A1", "roof \"east\""), "");
+        row("intervals data 21", {"edtcjset", "21", "edtheartset", "3"}, "btnsw1",
+            "Data Time can not be greater than 20", "intervals=21,3", "",
+            "intervals: Data Time can not be greater than 20");
+        row("intervals heart 0", {"edtcjset", "5", "edtheartset", "0"}, "btnsw1",
+            "Heart Time invalid", "intervals=5,0", "", "intervals: Heart Time invalid");
+        const QStringList block{"edtshour", "06", "edtsminute", "00", "edtehour", "18",
+                                "edteminute", "30", "edtcjtime", "300", "edthearttime", "5",
+                                "edtretry", "3", "cbresponse", "1", "cb485422", "1",
+                                "cbtcpudp", "1", "cbgprs", "1"};
+        row("system start hour 24", block + QStringList{"edtshour", "24"}, "btnSW",
+            "Log Start Stop Time Invalid", "", R"({"system":{"start":"24:00"}})",
+            "system: Log Start Stop Time Invalid");
+        row("system heartbeat 256", block + QStringList{"edthearttime", "256"}, "btnSW",
+            "HeartPack Interval must be 0 to 255", "", R"({"system":{"heartbeat_minutes":256}})",
+            "system: HeartPack Interval must be 0 to 255");
+    }
+
+    void everyFaceRefusesTheSameValues()
+    {
+        QFETCH(QString, codePage);
+        QFETCH(QStringList, form);
+        QFETCH(QString, button);
+        QFETCH(QString, window);
+        QFETCH(QString, assignment);
+        QFETCH(QString, profile);
+        QFETCH(QString, fleet);
+        const CodePageForTest selected(codePage.isEmpty() ? wire_text::kSystemCodePage
+                                                          : qPrintable(codePage));
+        QVERIFY(selected.selected());
+        Plant plant(1);
+        auto *list = plant.control<QTreeWidget>("listview1");
+        list->setCurrentItem(list->topLevelItem(0));
+        FillForm(plant, form);
+        plant.control<QPushButton>(qPrintable(button))->click();
+        if (window.isEmpty()) {
+            QTRY_VERIFY_WITH_TIMEOUT(plant.requests() > 0, kWaitMs);
+            QTRY_VERIFY_WITH_TIMEOUT(plant.window().exchange().currentCommand().empty(), kWaitMs);
+        } else {
+            QCOMPARE(plant.notifier().all(), QStringList{window});
+        }
+
+        const std::size_t sent = plant.requests();
+        if (!assignment.isEmpty()) {
+            const auto [status, err] =
+                RunCli(plant, {"write", "--logger", "127.0.0.2", assignment});
+            QCOMPARE(status, fleet.isEmpty() ? cli::kAllSucceeded : cli::kBadUsage);
+            QVERIFY2(err.contains(fleet), qPrintable(err));
+        }
+        if (!profile.isEmpty()) {
+            QTemporaryDir directory;
+            QFile file(directory.filePath(QStringLiteral("profile.json")));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(R"({"format":"tarnwick-profile","version":1,"settings":)" +
+                       profile.toUtf8() + "}");
+            file.close();
+            plant.startApply({0}, file.fileName());
+            if (fleet.isEmpty()) {
+                QVERIFY(plant.difference() != nullptr);
+                plant.answerDifference("plantApplyCancel");
+            } else {
+                const QString notice = plant.viewControl<QLabel>("plantNotice")->text();
+                QVERIFY2(notice.startsWith(QStringLiteral("Not applied: ") +
+                                           QDir::toNativeSeparators(file.fileName()) +
+                                           QStringLiteral(": ") + fleet),
+                         qPrintable(notice));
+            }
+        }
+        if (!fleet.isEmpty()) {
+            QTest::qWait(30);
+            QCOMPARE(plant.requests(), sent);
+        }
     }
 
     void filterAndSortOverTheTable()

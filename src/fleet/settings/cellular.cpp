@@ -108,17 +108,12 @@ void VerifyApn(LoggerJob &job, const ApnSettings &apn)
 
 CheckedWrite ApnWrite(const QString &name, const QString &user, const QString &password)
 {
-    for (const auto &[part, text] :
-         {std::pair{"name", &name}, std::pair{"user", &user}, std::pair{"password", &password}}) {
-        if (HoldsControlCharacter(*text)) {
-            return Refused(Setting::Apn, QStringLiteral("the %1 ").arg(QLatin1String(part)) +
-                                             kNoControlCharacters);
-        }
-    }
-    const ApnSettings apn{Trimmed(name), Trimmed(user), Trimmed(password)};
-    if (const auto refusal = cellular::RefusedApnValue(apn)) {
+    const ApnSettings given{ToWireForSending(name), ToWireForSending(user),
+                            ToWireForSending(password)};
+    if (const auto refusal = cellular::RefusedApnValue(given, protocol::TextSource::GivenWhole)) {
         return Refused(Setting::Apn, *refusal);
     }
+    const ApnSettings apn{Trimmed(name), Trimmed(user), Trimmed(password)};
     const Request request{codes::kApnWrite, cellular::BuildApnWrite(apn)};
     return SettingWrite{.setting = Setting::Apn,
                         .addSteps =

@@ -14,7 +14,6 @@
 #include <QJsonObject>
 #include <QStringList>
 
-#include <bit>
 #include <optional>
 
 namespace fleet {
@@ -50,18 +49,6 @@ void ReadIpOr(LoggerJob &job, std::function<void(const IpConfiguration &)> done,
               std::move(done), std::move(onSilence));
 }
 
-// The window's boxes take each octet as typed; from a file or a command line, "010" could
-// be read as ten or as eight, so only plain decimal numbers are taken.
-std::optional<Refusal> NotPlainDotted(Setting setting, const QString &dotted)
-{
-    if (protocol::IsPlainDottedQuad(ToWire(dotted.trimmed()))) {
-        return std::nullopt;
-    }
-    return Refused(setting, QStringLiteral("%1 is not four decimal numbers from 0 to 255 "
-                                           "without leading zeros")
-                                .arg(dotted.trimmed()));
-}
-
 void ReadIp(LoggerJob &job, std::function<void(const IpConfiguration &)> done)
 {
     ReadIpOr(job, std::move(done), {});
@@ -80,70 +67,9 @@ QString IpLine(const QJsonObject &ip)
         .join(QLatin1Char(','));
 }
 
-quint32 NumberOf(const OctetRow &octets)
-{
-    quint32 number = 0;
-    for (const std::string &octet : octets) {
-        number = (number << 8) | static_cast<quint32>(std::stoul(octet));
-    }
-    return number;
-}
-
 QString DottedNumber(quint32 address)
 {
     return QHostAddress(address).toString();
-}
-
-// What makes the configuration one a logger cannot work at, checked once every address is
-// four numbers.
-std::optional<QString> SubnetProblem(const FixedIp &ip)
-{
-    const quint32 hostBits = ~ip.mask;
-    if ((hostBits & (hostBits + 1)) != 0) {
-        return QStringLiteral("the mask %1 is not a network mask (ones, then zeros)")
-            .arg(DottedNumber(ip.mask));
-    }
-    if (ip.mask == 0) {
-        return QStringLiteral("the mask 0.0.0.0 makes every address the logger's own network, "
-                              "so it would reach no gateway");
-    }
-    const quint32 network = ip.address & ip.mask;
-    const quint32 broadcast = network | hostBits;
-    const QString block =
-        QStringLiteral("%1/%2").arg(DottedNumber(network)).arg(32 - std::popcount(hostBits));
-    // A /31 or /32 has neither a network nor a broadcast address.
-    constexpr int kFewestHostBitsWithBoth = 2;
-    if (std::popcount(hostBits) >= kFewestHostBitsWithBoth) {
-        if (ip.address == network) {
-            return QStringLiteral("%1 is the network address of %2, not a logger's")
-                .arg(DottedNumber(ip.address), block);
-        }
-        if (ip.address == broadcast) {
-            return QStringLiteral("%1 is the broadcast address of %2, not a logger's")
-                .arg(DottedNumber(ip.address), block);
-        }
-    }
-    // 0.0.0.0 is no gateway: a logger that sends its data over its modem may have none.
-    if (ip.gateway == 0) {
-        return std::nullopt;
-    }
-    if ((ip.gateway & ip.mask) != network) {
-        return QStringLiteral("the gateway %1 is outside %2, the network of %3")
-            .arg(DottedNumber(ip.gateway), block, DottedNumber(ip.address));
-    }
-    if (ip.gateway == ip.address) {
-        return QStringLiteral("the gateway %1 is the logger's own address: a gateway is "
-                              "another host of %2")
-            .arg(DottedNumber(ip.gateway), block);
-    }
-    if (std::popcount(hostBits) >= kFewestHostBitsWithBoth &&
-        (ip.gateway == network || ip.gateway == broadcast)) {
-        return QStringLiteral("the gateway %1 is the %2 address of %3, not a host's")
-            .arg(DottedNumber(ip.gateway),
-                 ip.gateway == network ? QStringLiteral("network") : QStringLiteral("broadcast"),
-                 block);
-    }
-    return std::nullopt;
 }
 
 // Before the address changes: two loggers at one address would both be lost, so a logger
@@ -254,9 +180,6 @@ CheckedWrite DataServerWrite(const QString &address)
         if (const auto problem = network_addressing::CheckDataServerEntry(octets)) {
             return Refused(Setting::DataServer, *problem);
         }
-        if (auto refusal = NotPlainDotted(Setting::DataServer, address)) {
-            return *refusal;
-        }
         // Written, it would read back as none and differ on every run.
         if (Dotted(octets) == QLatin1String(kNoAddress)) {
             return Refused(Setting::DataServer,
@@ -327,19 +250,16 @@ Checked<FixedIp> CheckFixedIp(const QString &address, const QString &mask, const
     if (const auto problem = network_addressing::CheckFixedIpEntry(entered)) {
         return Refused(Setting::Ip, *problem);
     }
-    for (const QString &dotted : {address, mask, gateway}) {
-        if (auto refusal = NotPlainDotted(Setting::Ip, dotted)) {
-            return *refusal;
-        }
-    }
-    const FixedIp ip{NumberOf(entered.address), NumberOf(entered.mask), NumberOf(entered.gateway)};
+    const FixedIp ip{network_addressing::AddressNumber(entered.address),
+                     network_addressing::AddressNumber(entered.mask),
+                     network_addressing::AddressNumber(entered.gateway)};
     // The rules of a logger's address that hold on every PC; the PC's own addresses are
     // checked once the run knows them (RefusedNewAddress).
     const auto asLoggers = discovery::ParseLoggerAddress(DottedNumber(ip.address));
     if (const auto *problem = std::get_if<QString>(&asLoggers)) {
         return Refused(Setting::Ip, *problem);
     }
-    if (const auto problem = SubnetProblem(ip)) {
+    if (const auto problem = network_addressing::RefusedSubnet(entered)) {
         return Refused(Setting::Ip, *problem);
     }
     return ip;

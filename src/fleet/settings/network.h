@@ -23,11 +23,10 @@ struct FixedIp {
 void ReadIpConfiguration(LoggerJob &job);
 CheckedWrite ParseIpAssignment(const Assignment &assignment);
 CheckedProfileSetting IpFromProfile(const QJsonValue &value, const QString &path);
-// A fixed address, checked as the window checks it and then as one a logger can work at:
-// an address a logger can have on any PC (not 0.0.0.0/8, multicast or the broadcast
-// address), a mask of ones then zeros other than 0.0.0.0, the address neither the network
-// address nor the broadcast address of its network, and a gateway inside that network
-// that is neither the logger's own address nor the network's or broadcast address.
+// A fixed address, checked as the window's Set checks it: the codec's entry rules
+// (complete, numbers 0 to 255 without leading zero), an address a logger can have on any
+// PC (not 0.0.0.0/8, multicast or the broadcast address), and the codec's rules of a
+// configuration a logger can work at (network_addressing::RefusedSubnet).
 Checked<FixedIp> CheckFixedIp(const QString &address, const QString &mask, const QString &gateway);
 // The address change. First the new address is probed: when a logger other than this one
 // answers there, nothing is changed and the job fails as refused. After the change, or

@@ -29,13 +29,11 @@ void ReadQuotedText(LoggerJob &job, Setting setting)
 
 CheckedWrite QuotedTextWrite(Setting setting, const QString &text)
 {
-    if (HoldsControlCharacter(text)) {
-        return Refused(setting, QString::fromLatin1(kNoControlCharacters));
-    }
-    const std::string value = Trimmed(text);
-    if (const auto refusal = quoted_text::Refused(value)) {
+    if (const auto refusal =
+            quoted_text::Refused(ToWireForSending(text), protocol::TextSource::GivenWhole)) {
         return Refused(setting, *refusal);
     }
+    const std::string value = Trimmed(text);
     const QString expected = Text(value);
     const protocol::Request request =
         quoted_text::BuildWrite(SpecOf(setting).writeCodes.front(), value);

@@ -30,11 +30,6 @@ QJsonValue NumberOrText(const std::string &wire)
     return digits ? QJsonValue(static_cast<qint64>(std::stoll(wire))) : QJsonValue(Text(wire));
 }
 
-bool HoldsControlCharacter(const QString &text)
-{
-    return std::any_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x20; });
-}
-
 Refusal Refused(Setting setting, const QString &rule)
 {
     return {CommandLineName(setting) + QStringLiteral(": ") + rule};

@@ -39,12 +39,6 @@ std::string Trimmed(const QString &text);
 // text it is, so that a report never turns what a logger said into a number it did not say.
 QJsonValue NumberOrText(const std::string &wire);
 
-// The window trims the spaces around a value, and the same trim would take control
-// characters at the ends away unseen; from a file or a command line they are refused
-// wherever they stand, in the codec's words (kNoControlCharacters).
-bool HoldsControlCharacter(const QString &text);
-inline constexpr char kNoControlCharacters[] = "must not hold control characters";
-
 // "SETTING: rule", named as on the command line.
 Refusal Refused(Setting setting, const QString &rule);
 Refusal Refused(Setting setting, const std::string &rule);
