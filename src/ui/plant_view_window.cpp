@@ -67,6 +67,9 @@ private:
     QString m_text;
 };
 
+// One frame: how often the progress bar takes the latest count during a run.
+constexpr int kProgressPaintMs = 16;
+
 QPushButton *AddButton(QHBoxLayout *row, const QString &caption, const char *name)
 {
     auto *button = new QPushButton(caption);
@@ -123,6 +126,9 @@ PlantViewWindow::PlantViewWindow(PlantViewLinks links, const fleet::ExchangePoli
     m_drainEnd.setSingleShot(true);
     m_drainEnd.setInterval(policy.timeoutMs);
     connect(&m_drainEnd, &QTimer::timeout, this, &PlantViewWindow::endDrain);
+    m_progressPaint.setSingleShot(true);
+    m_progressPaint.setInterval(kProgressPaintMs);
+    connect(&m_progressPaint, &QTimer::timeout, this, &PlantViewWindow::paintProgress);
     connect(m_run, &fleet::FleetRun::loggerStarted, this,
             [this](std::size_t target) { markStarted(m_runRows.at(target)); });
     connect(m_run, &fleet::FleetRun::loggerFinished, this, [this](std::size_t target) {
@@ -396,6 +402,7 @@ void PlantViewWindow::endDrain()
 
 void PlantViewWindow::finishRun()
 {
+    paintProgress();
     for (const std::size_t row : m_runRows) {
         const PlantRow &plantRow = m_model->rows().at(row);
         if (m_runKind == RunKind::Read &&
@@ -475,9 +482,19 @@ void PlantViewWindow::confirmApply()
 
 void PlantViewWindow::showProgress(int done, int failed, int total)
 {
-    m_progress->setRange(0, std::max(total, 1));
-    m_progress->setValue(done);
+    m_progressDone = done;
+    m_progressTotal = total;
+    if (!m_progressPaint.isActive()) {
+        m_progressPaint.start();
+    }
     m_summary->setText(QStringLiteral("%1 of %2 done, %3 failed").arg(done).arg(total).arg(failed));
+}
+
+void PlantViewWindow::paintProgress()
+{
+    m_progressPaint.stop();
+    m_progress->setRange(0, std::max(m_progressTotal, 1));
+    m_progress->setValue(m_progressDone);
 }
 
 void PlantViewWindow::updateActions()

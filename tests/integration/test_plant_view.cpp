@@ -20,6 +20,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -254,6 +255,7 @@ private slots:
         }
         QCOMPARE(plant.viewControl<QLabel>("plantSummary")->text(),
                  QStringLiteral("20 of 20 done, 0 failed"));
+        QCOMPARE(plant.viewControl<QProgressBar>("plantProgress")->value(), 20);
     }
 
     void silentLoggerFailsAndTheOthersComplete()
