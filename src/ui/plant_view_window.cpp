@@ -327,7 +327,7 @@ void PlantViewWindow::startRun(RunKind kind, std::vector<std::size_t> rows)
     }
     m_running = true;
     m_stopRequested = false;
-    m_links.form.lockControls();
+    m_links.form.lockControlsForRun();
     m_notice->clear();
     showProgress(0, 0, static_cast<int>(targets.size()));
     updateActions();
@@ -396,7 +396,7 @@ void PlantViewWindow::endDrain()
     m_draining.clear();
     m_links.form.setHeld(false);
     if (!m_running && !m_links.exchange.timeoutActive()) {
-        m_links.form.unlockControls();
+        m_links.form.unlockControlsAfterRun();
     }
 }
 
@@ -428,7 +428,7 @@ void PlantViewWindow::finishRun()
         m_summary->setText(m_summary->text() + QStringLiteral(", %1 stopped").arg(stopped));
     }
     if (m_draining.empty()) {
-        m_links.form.unlockControls();
+        m_links.form.unlockControlsAfterRun();
     } else {
         m_links.form.setHeld(true);
         m_drainEnd.start();
