@@ -259,11 +259,10 @@ private slots:
         // The run's lock and unlock paint the window part by part: in the end every part
         // paints again.
         const QList<QWidget *> widgets = plant.window().findChildren<QWidget *>();
-        QTRY_VERIFY_WITH_TIMEOUT(std::all_of(widgets.begin(), widgets.end(),
-                                             [](const QWidget *widget) {
-                                                 return widget->updatesEnabled();
-                                             }),
-                                 kWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            std::all_of(widgets.begin(), widgets.end(),
+                        [](const QWidget *widget) { return widget->updatesEnabled(); }),
+            kWaitMs);
     }
 
     void silentLoggerFailsAndTheOthersComplete()
