@@ -18,11 +18,67 @@ FormLock::FormLock(QWidget &form, const LoggerListView &loggerList)
     m_paintLockedState.setInterval(kLockedPaintDelayMs);
     QObject::connect(&m_paintLockedState, &QTimer::timeout, &m_form,
                      [this] { m_form.setUpdatesEnabled(true); });
+    // Windows of their own (menus, dialogs) paint apart and are no part.
+    const auto inside = [](const QWidget &parent) {
+        QList<QWidget *> children = parent.findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
+        children.removeIf([](const QWidget *child) { return child->isWindow(); });
+        return children;
+    };
+    for (QWidget *child : inside(form)) {
+        const QList<QWidget *> inner = inside(*child);
+        m_parts += inner.isEmpty() ? QList<QWidget *>{child} : inner;
+    }
+    // A part a turn: each turn paints only the part let go in it.
+    m_releaseNextPart.setInterval(0);
+    QObject::connect(&m_releaseNextPart, &QTimer::timeout, &m_form, [this] {
+        m_parts.at(m_partsReleased++)->setUpdatesEnabled(true);
+        if (m_partsReleased == m_parts.size()) {
+            m_releaseNextPart.stop();
+        }
+    });
+}
+
+template <typename Change> void FormLock::paintInParts(Change change)
+{
+    releaseParts();
+    if (!m_form.isVisible() || m_parts.isEmpty()) {
+        change();
+        return;
+    }
+    for (QWidget *part : std::as_const(m_parts)) {
+        part->setUpdatesEnabled(false);
+    }
+    m_paintingInParts = true;
+    change();
+    m_paintingInParts = false;
+    m_partsReleased = 0;
+    m_releaseNextPart.start();
+}
+
+void FormLock::releaseParts()
+{
+    m_releaseNextPart.stop();
+    while (m_partsReleased < m_parts.size()) {
+        m_parts.at(m_partsReleased++)->setUpdatesEnabled(true);
+    }
+}
+
+void FormLock::lockControlsForRun()
+{
+    paintInParts([this] { lockControls(); });
+}
+
+void FormLock::unlockControlsAfterRun()
+{
+    paintInParts([this] { unlockControls(); });
 }
 
 void FormLock::lockControls()
 {
-    if (m_form.isVisible() && !m_paintLockedState.isActive()) {
+    if (!m_paintingInParts) {
+        releaseParts();
+    }
+    if (m_form.isVisible() && !m_paintLockedState.isActive() && !m_paintingInParts) {
         m_form.setUpdatesEnabled(false);
         m_paintLockedState.start();
     }
@@ -38,6 +94,9 @@ void FormLock::lockControls()
 
 void FormLock::unlockControls()
 {
+    if (!m_paintingInParts) {
+        releaseParts();
+    }
     m_paintLockedState.stop();
     m_form.setUpdatesEnabled(true);
     if (m_held) {

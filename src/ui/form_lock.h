@@ -33,10 +33,26 @@ public:
     bool held() const { return m_held; }
     std::optional<QString> selectedLoggerAddress() const override;
 
+    // Locks or unlocks for a run that outlasts many frames (the plant view's). Its new
+    // state is painted one part of the form (a group of controls) per turn of the event
+    // loop, so that no turn holds the GUI thread for a repaint of the whole form.
+    void lockControlsForRun();
+    void unlockControlsAfterRun();
+
 private:
+    // Holds the painting of every part, runs `change`, and lets the parts paint in turn.
+    template <typename Change> void paintInParts(Change change);
+    // Lets every part still held paint at once.
+    void releaseParts();
+
     QList<QWidget *> m_components;
     QWidget &m_form;
     const LoggerListView &m_loggerList;
     QTimer m_paintLockedState;
     bool m_held = false;
+    // The form's parts: the children of its panels, and its other children.
+    QList<QWidget *> m_parts;
+    qsizetype m_partsReleased = 0;
+    QTimer m_releaseNextPart;
+    bool m_paintingInParts = false;
 };

@@ -68,6 +68,9 @@ private:
     QString m_text;
 };
 
+// One frame: how often the progress bar takes the latest count during a run.
+constexpr int kProgressPaintMs = 16;
+
 QPushButton *AddButton(QHBoxLayout *row, const QString &caption, const char *name)
 {
     auto *button = new QPushButton(caption);
@@ -124,6 +127,9 @@ PlantViewWindow::PlantViewWindow(PlantViewLinks links, const fleet::ExchangePoli
     m_drainEnd.setSingleShot(true);
     m_drainEnd.setInterval(policy.timeoutMs);
     connect(&m_drainEnd, &QTimer::timeout, this, &PlantViewWindow::endDrain);
+    m_progressPaint.setSingleShot(true);
+    m_progressPaint.setInterval(kProgressPaintMs);
+    connect(&m_progressPaint, &QTimer::timeout, this, &PlantViewWindow::paintProgress);
     connect(m_run, &fleet::FleetRun::loggerStarted, this,
             [this](std::size_t target) { markStarted(m_runRows.at(target)); });
     connect(m_run, &fleet::FleetRun::loggerFinished, this, [this](std::size_t target) {
@@ -338,7 +344,7 @@ void PlantViewWindow::startRun(RunKind kind, std::vector<std::size_t> rows)
     m_commissioning->showPlantTable();
     m_running = true;
     m_stopRequested = false;
-    m_links.form.lockControls();
+    m_links.form.lockControlsForRun();
     m_notice->clear();
     showProgress(0, 0, static_cast<int>(targets.size()));
     updateActions();
@@ -408,12 +414,13 @@ void PlantViewWindow::endDrain()
     m_draining.clear();
     m_links.form.setHeld(false);
     if (!m_running && !m_links.exchange.timeoutActive()) {
-        m_links.form.unlockControls();
+        m_links.form.unlockControlsAfterRun();
     }
 }
 
 void PlantViewWindow::finishRun()
 {
+    paintProgress();
     for (const std::size_t row : m_runRows) {
         const PlantRow &plantRow = m_model->rows().at(row);
         if (m_runKind == RunKind::Read &&
@@ -439,7 +446,7 @@ void PlantViewWindow::finishRun()
         m_summary->setText(m_summary->text() + QStringLiteral(", %1 stopped").arg(stopped));
     }
     if (m_draining.empty()) {
-        m_links.form.unlockControls();
+        m_links.form.unlockControlsAfterRun();
     } else {
         m_links.form.setHeld(true);
         m_drainEnd.start();
@@ -493,9 +500,19 @@ void PlantViewWindow::confirmApply()
 
 void PlantViewWindow::showProgress(int done, int failed, int total)
 {
-    m_progress->setRange(0, std::max(total, 1));
-    m_progress->setValue(done);
+    m_progressDone = done;
+    m_progressTotal = total;
+    if (!m_progressPaint.isActive()) {
+        m_progressPaint.start();
+    }
     m_summary->setText(QStringLiteral("%1 of %2 done, %3 failed").arg(done).arg(total).arg(failed));
+}
+
+void PlantViewWindow::paintProgress()
+{
+    m_progressPaint.stop();
+    m_progress->setRange(0, std::max(m_progressTotal, 1));
+    m_progress->setValue(m_progressDone);
 }
 
 void PlantViewWindow::updateActions()

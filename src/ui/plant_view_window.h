@@ -122,6 +122,7 @@ private:
     void showDifference();
     void confirmApply();
     void showProgress(int done, int failed, int total);
+    void paintProgress();
     void updateActions();
     std::vector<PlantRow> shownRows() const;
     // The model's rows selected in the table, top to bottom of the model.
@@ -156,6 +157,11 @@ private:
     QPushButton *m_saveProfile;
     QPushButton *m_export;
     QProgressBar *m_progress;
+    // A progress bar repaints at once on every new value: during a run it takes the
+    // latest count at most once a frame.
+    QTimer m_progressPaint;
+    int m_progressDone = 0;
+    int m_progressTotal = 0;
     QLabel *m_summary;
     // What became of a save, an export or a profile that could not be applied.
     QLabel *m_notice;

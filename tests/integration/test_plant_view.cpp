@@ -28,6 +28,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTableView>
 #include <QTextEdit>
@@ -312,6 +313,14 @@ private slots:
         }
         QCOMPARE(plant.viewControl<QLabel>("plantSummary")->text(),
                  QStringLiteral("20 of 20 done, 0 failed"));
+        QCOMPARE(plant.viewControl<QProgressBar>("plantProgress")->value(), 20);
+        // The run's lock and unlock paint the window part by part: in the end every part
+        // paints again.
+        const QList<QWidget *> widgets = plant.window().findChildren<QWidget *>();
+        QTRY_VERIFY_WITH_TIMEOUT(
+            std::all_of(widgets.begin(), widgets.end(),
+                        [](const QWidget *widget) { return widget->updatesEnabled(); }),
+            kWaitMs);
     }
 
     void silentLoggerFailsAndTheOthersComplete()
