@@ -41,15 +41,6 @@ QJsonObject DeviceReport(const RegistryEntry &device)
             {"append", Text(device.appendInfo)}};
 }
 
-// The registry as a read reports it, and as every write records it once read back.
-QJsonArray RegistryReport(const std::vector<RegistryEntry> &devices)
-{
-    QJsonArray list;
-    for (const RegistryEntry &device : devices) {
-        list.append(DeviceReport(device));
-    }
-    return list;
-}
 
 void ReadDeviceCount(LoggerJob &job, std::function<void(int)> done)
 {
@@ -104,7 +95,7 @@ void VerifyDeviceAdded(LoggerJob &job, std::size_t countBefore, const RegistryEn
             Differs(job, Setting::Devices, Line(devices.back()), Line(expected));
             return;
         }
-        Recorded(job, Setting::Devices, RegistryReport(devices));
+        Recorded(job, Setting::Devices, devices);
     });
 }
 
@@ -196,7 +187,7 @@ SettingWrite DevicesClearWrite()
                                                           QStringLiteral("0 devices"));
                                                   return;
                                               }
-                                              Recorded(job, Setting::Devices, QJsonArray());
+                                              Recorded(job, Setting::Devices, DeviceRegistry());
                                           });
                                       })};
 }
@@ -253,10 +244,18 @@ SettingWrite RegistryKeepingAppendInfos(const std::vector<ProfileDevice> &device
 
 } // namespace
 
+QJsonArray RegistryReport(const DeviceRegistry &devices)
+{
+    QJsonArray list;
+    for (const RegistryEntry &device : devices) {
+        list.append(DeviceReport(device));
+    }
+    return list;
+}
+
 void ReadDevices(LoggerJob &job)
 {
-    ReadAndRecord<std::vector<RegistryEntry>>(job, Setting::Devices, ReadDeviceEntries,
-                                              RegistryReport);
+    ReadAndRecord<std::vector<RegistryEntry>>(job, Setting::Devices, ReadDeviceEntries);
 }
 
 CheckedWrite ParseDevicesAssignment(const Assignment &assignment)
