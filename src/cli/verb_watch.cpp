@@ -74,8 +74,8 @@ private:
         m_readingOut = false;
         WatchReading reading{m_requestedAt, cellular::SignalReading{}};
         if (outcome.succeeded()) {
-            reading.result = fleet::SignalReadingOfReport(
-                outcome.values.value(fleet::ReportKey(fleet::Setting::Signal)));
+            reading.result =
+                *outcome.settings.get<cellular::SignalReading>(fleet::Setting::Signal);
         } else {
             reading.result = *outcome.failure;
             ++m_missed;

@@ -369,18 +369,6 @@ void ReadSignal(LoggerJob &job)
     });
 }
 
-cellular::SignalReading SignalReadingOfReport(const QJsonValue &report)
-{
-    if (report.isDouble()) {
-        return cellular::InterpretSignalQuality(
-            QStringLiteral("%1").arg(report.toInt(), 2, 10, QLatin1Char('0')).toStdString());
-    }
-    if (report.toString() == kUnknownSignalReport) {
-        return cellular::InterpretSignalQuality(std::to_string(cellular::kUnknownSignal));
-    }
-    return cellular::InterpretSignalQuality(ToWire(report.toString()));
-}
-
 void ReadFrontEnd(LoggerJob &job)
 {
     ReadAndRecord<FrontEndEndpoint>(job, Setting::FrontEnd, ReadFrontEndEndpoint);

@@ -35,8 +35,6 @@ CheckedProfileSetting PinFromProfile(const QJsonValue &value, const QString &pat
 // The report holds a level of the scale as a number, "unknown" when the modem does not
 // know, or the characters received when they are no level.
 void ReadSignal(LoggerJob &job);
-// The reading a signal report stands for: what the window's plant view shows of it.
-cellular::SignalReading SignalReadingOfReport(const QJsonValue &report);
 
 void ReadFrontEnd(LoggerJob &job);
 CheckedWrite ParseFrontEndAssignment(const Assignment &assignment);
