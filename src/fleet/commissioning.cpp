@@ -203,9 +203,8 @@ void Commissioning::startJobs(std::vector<LoggerTarget> loggers)
 void Commissioning::jobFinished(const LoggerOutcome &outcome)
 {
     CommissionRow &row = m_rows[outcome.serial];
-    const QJsonObject ip = outcome.values.value(ReportKey(Setting::Ip)).toObject();
-    const QString answersAt = ip.value("value").toObject().value("answers_at").toString();
-    row.now = answersAt.isEmpty() ? row.address : answersAt;
+    const IpSetting *ip = outcome.settings.get<IpSetting>(Setting::Ip);
+    row.now = ip == nullptr || ip->answersAt.isEmpty() ? row.address : ip->answersAt;
     QJsonObject recorded{{"serial", outcome.serial},
                          {"attempt", row.attempts},
                          {"address_before", row.address},

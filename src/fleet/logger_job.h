@@ -104,6 +104,16 @@ public:
     {
         m_outcome.values.insert(key, value);
     }
+    // Keeps the value the logger holds of a setting, as read or read back.
+    void hold(Setting setting, SettingValue value)
+    {
+        m_outcome.settings.set(setting, std::move(value));
+    }
+    // Keeps what became of a setting of a profile applied.
+    void holdApplied(Setting setting, ApplyEntry entry)
+    {
+        m_outcome.applied.insert_or_assign(setting, std::move(entry));
+    }
     const ExchangePolicy &policy() const { return m_policy; }
 
 signals:

@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "settings/setting_value.h"
 #include "transport/logger_error.h"
 
 #include <QHostAddress>
 #include <QJsonObject>
 #include <QString>
 
+#include <map>
 #include <optional>
 
 namespace fleet {
@@ -37,12 +39,39 @@ struct LoggerTarget {
 // serial number.
 QString AddressClash(const LoggerTarget &logger);
 
+// What became of one setting of a profile applied to a logger, or found by a dry run.
+enum class ApplyStatus {
+    Unchanged,   // the logger held the value already
+    Changed,     // written, and read back as wanted
+    WouldChange, // a dry run found another value
+    Written,     // a value a read cannot tell, sent
+    WouldWrite,  // the same in a dry run
+    NotWritten,  // the profile's value is never written
+    Failed,
+};
+
+struct ApplyEntry {
+    ApplyStatus status = ApplyStatus::Unchanged;
+    std::optional<SettingValue> value; // as read, or as held after the write
+    std::optional<SettingValue> was;   // before a change
+    // A dry run's: what a read reports once the logger holds the profile's value (a
+    // profile may give some fields of a value alone).
+    std::optional<QJsonValue> wanted;
+    QString reason;                 // why the value is never written
+    std::optional<Failure> failure; // why the setting failed
+};
+
 // What became of one logger: the values read or written, or why it failed.
 struct LoggerOutcome {
     QHostAddress address;
     QString serial; // empty when not known
+    // Each setting's entry as the reports give it, under its report key.
     QJsonObject values;
     std::optional<Failure> failure;
+    // What the logger holds of each setting read or read back, as typed values.
+    SettingValues settings{};
+    // Each setting of a profile applied or checked.
+    std::map<Setting, ApplyEntry> applied{};
 
     bool succeeded() const { return !failure.has_value(); }
 };

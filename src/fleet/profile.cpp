@@ -207,12 +207,12 @@ QJsonObject ProfileDocument(const LoggerOutcome &backup)
     if (!backup.serial.isEmpty()) {
         logger.insert("serial", backup.serial);
     }
-    // A profile keeps each setting as its report gives it.
+    // A profile keeps each setting the logger holds as its report gives it.
     QJsonObject settings;
     for (const SettingSpec &row : Catalogue()) {
-        const QString reportKey = QLatin1String(row.reportKey);
-        if (row.profileKey != nullptr && backup.values.contains(reportKey)) {
-            settings.insert(QLatin1String(row.profileKey), backup.values.value(reportKey));
+        const SettingValue *held = backup.settings.find(row.setting);
+        if (row.profileKey != nullptr && held != nullptr) {
+            settings.insert(QLatin1String(row.profileKey), Report(*held));
         }
     }
     return {{"format", QLatin1String(kProfileFormat)},

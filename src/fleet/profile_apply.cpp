@@ -11,19 +11,27 @@
 namespace fleet {
 namespace {
 
-void Record(LoggerJob &job, const QString &key, QJsonObject entry, const char *status)
+// Keeps the entry, and records it under the setting's report key as the reports give it.
+void Record(LoggerJob &job, Setting setting, const ApplyEntry &entry)
 {
-    entry.insert("status", QLatin1String(status));
-    job.record(key, entry);
+    job.record(ReportKey(setting), ApplyEntryReport(entry));
+    job.holdApplied(setting, entry);
+}
+
+ApplyEntry Entry(ApplyStatus status)
+{
+    ApplyEntry entry;
+    entry.status = status;
+    return entry;
 }
 
 // A value a read cannot tell: sent each time, and its answer is all there is to check.
-void AddBlindWrites(LoggerJob &job, const ProfileSetting &setting, ApplyMode mode,
-                    const QString &key)
+void AddBlindWrites(LoggerJob &job, const ProfileSetting &setting, ApplyMode mode)
 {
+    const Setting which = setting.setting;
     if (mode == ApplyMode::DryRun) {
-        job.then([&job, key] {
-            Record(job, key, {}, apply_status::kWouldWrite);
+        job.then([&job, which] {
+            Record(job, which, Entry(ApplyStatus::WouldWrite));
             job.next();
         });
         return;
@@ -31,27 +39,32 @@ void AddBlindWrites(LoggerJob &job, const ProfileSetting &setting, ApplyMode mod
     for (const SettingWrite &write : setting.writes) {
         write.addSteps(job);
     }
-    job.then([&job, key] {
-        Record(job, key, {}, apply_status::kWritten);
+    job.then([&job, which] {
+        Record(job, which, Entry(ApplyStatus::Written));
         job.next();
     });
 }
 
 // Read, compare, and write only what differs.
 void AddDifferenceWrites(LoggerJob &job, const ProfileSetting &setting, ApplyMode mode,
-                         const QString &key, const std::shared_ptr<QJsonValue> &before)
+                         const std::shared_ptr<std::optional<SettingValue>> &before)
 {
+    const Setting which = setting.setting;
     const QJsonValue wanted = *setting.wanted;
-    const SettingSpec::Read read = SpecOf(setting.setting).read;
+    const SettingSpec::Read read = SpecOf(which).read;
     job.then([&job, read] { read(job); });
-    job.then([&job, key, wanted, before, mode] {
-        *before = job.outcome().values.value(key);
-        if (Holds(*before, wanted)) {
-            Record(job, key, {{"value", *before}}, apply_status::kUnchanged);
+    job.then([&job, which, wanted, before, mode] {
+        *before = *job.outcome().settings.find(which);
+        ApplyEntry entry;
+        entry.value = *before;
+        if (Holds(Report(**before), wanted)) {
+            entry.status = ApplyStatus::Unchanged;
+            Record(job, which, entry);
             job.skipRestOfSetting();
         } else if (mode == ApplyMode::DryRun) {
-            Record(job, key, {{"value", *before}, {"wanted", wanted}},
-                   apply_status::kWouldChange);
+            entry.status = ApplyStatus::WouldChange;
+            entry.wanted = wanted;
+            Record(job, which, entry);
             job.skipRestOfSetting();
         } else {
             job.next();
@@ -60,40 +73,87 @@ void AddDifferenceWrites(LoggerJob &job, const ProfileSetting &setting, ApplyMod
     for (const SettingWrite &write : setting.writes) {
         write.addSteps(job);
     }
-    // Each write above ends with its read-back, which records what the logger holds now.
-    job.then([&job, key, before] {
-        Record(job, key, {{"was", *before}, {"value", job.outcome().values.value(key)}},
-               apply_status::kChanged);
+    // Each write above ends with its read-back, which keeps what the logger holds now.
+    job.then([&job, which, before] {
+        ApplyEntry entry = Entry(ApplyStatus::Changed);
+        entry.was = *before;
+        if (const SettingValue *now = job.outcome().settings.find(which)) {
+            entry.value = *now;
+        }
+        Record(job, which, entry);
         job.next();
     });
 }
 
 } // namespace
 
+const char *ApplyStatusName(ApplyStatus status)
+{
+    switch (status) {
+    case ApplyStatus::Unchanged:
+        return apply_status::kUnchanged;
+    case ApplyStatus::Changed:
+        return apply_status::kChanged;
+    case ApplyStatus::WouldChange:
+        return apply_status::kWouldChange;
+    case ApplyStatus::Written:
+        return apply_status::kWritten;
+    case ApplyStatus::WouldWrite:
+        return apply_status::kWouldWrite;
+    case ApplyStatus::NotWritten:
+        return apply_status::kNotWritten;
+    case ApplyStatus::Failed:
+        return apply_status::kFailed;
+    }
+    return "";
+}
+
+QJsonObject ApplyEntryReport(const ApplyEntry &entry)
+{
+    QJsonObject report{{"status", QLatin1String(ApplyStatusName(entry.status))}};
+    if (entry.value) {
+        report.insert("value", Report(*entry.value));
+    }
+    if (entry.was) {
+        report.insert("was", Report(*entry.was));
+    }
+    if (entry.wanted) {
+        report.insert("wanted", *entry.wanted);
+    }
+    if (entry.status == ApplyStatus::NotWritten) {
+        report.insert("reason", entry.reason);
+    }
+    if (entry.failure) {
+        report.insert("error", entry.failure->message);
+        report.insert("error_kind", FailureKindName(entry.failure->kind));
+    }
+    return report;
+}
+
 void AddApplySteps(LoggerJob &job, const ProfileSetting &setting, ApplyMode mode)
 {
-    const QString key = ReportKey(setting.setting);
+    const Setting which = setting.setting;
     if (!setting.notWritten.isEmpty()) {
-        job.then([&job, key, reason = setting.notWritten] {
-            Record(job, key, {{"reason", reason}}, apply_status::kNotWritten);
+        job.then([&job, which, reason = setting.notWritten] {
+            ApplyEntry entry = Entry(ApplyStatus::NotWritten);
+            entry.reason = reason;
+            Record(job, which, entry);
             job.next();
         });
         return;
     }
     // The value read before any write, for the report of a failure after it.
-    const auto before = std::make_shared<QJsonValue>(QJsonValue::Undefined);
-    job.beginSetting([&job, key, before](const Failure &failure) {
-        QJsonObject entry{{"error", failure.message},
-                          {"error_kind", FailureKindName(failure.kind)}};
-        if (!before->isUndefined()) {
-            entry.insert("value", *before);
-        }
-        Record(job, key, entry, apply_status::kFailed);
+    const auto before = std::make_shared<std::optional<SettingValue>>();
+    job.beginSetting([&job, which, before](const Failure &failure) {
+        ApplyEntry entry = Entry(ApplyStatus::Failed);
+        entry.failure = failure;
+        entry.value = *before;
+        Record(job, which, entry);
     });
     if (setting.wanted) {
-        AddDifferenceWrites(job, setting, mode, key, before);
+        AddDifferenceWrites(job, setting, mode, before);
     } else {
-        AddBlindWrites(job, setting, mode, key);
+        AddBlindWrites(job, setting, mode);
     }
     job.endSetting();
 }

@@ -4,6 +4,7 @@
 #include "logger_job.h"
 #include "settings/setting.h"
 
+#include <QJsonObject>
 #include <QJsonValue>
 
 // A profile applied as a difference: each setting is read first and written only when the
@@ -24,10 +25,17 @@ inline constexpr char kNotWritten[] = "not_written";  // the profile's value is 
 inline constexpr char kFailed[] = "failed";
 } // namespace apply_status
 
-// Adds the steps that bring the logger to the profile's value of one setting. The setting's
-// report key then holds its entry: {"status"} with, as they apply, "value" (read, or held
+// The name of a status, as the reports give it.
+const char *ApplyStatusName(ApplyStatus status);
+
+// An entry as the reports give it: {"status"} with, as they apply, "value" (read, or held
 // after the write), "was" (before a change), "wanted" (in a dry run), "reason" (not
-// written), "error" and "error_kind" (failed). A failure ends this setting alone.
+// written), "error" and "error_kind" (failed).
+QJsonObject ApplyEntryReport(const ApplyEntry &entry);
+
+// Adds the steps that bring the logger to the profile's value of one setting. The outcome
+// then holds its entry, and the setting's report key the entry's report. A failure ends
+// this setting alone.
 void AddApplySteps(LoggerJob &job, const ProfileSetting &setting, ApplyMode mode);
 
 // Whether a value read holds the wanted one: objects hold each wanted key's value (a

@@ -50,24 +50,22 @@ QJsonObject NarrowedToDifference(QJsonObject entry)
 }
 
 // One logger's item: its summary, and a child for each setting the apply would write or
-// could not check.
+// could not check, by report key, each value in the report's words.
 QTreeWidgetItem *LoggerItem(const PlantRow &row)
 {
     auto *logger = new QTreeWidgetItem(
         {QStringLiteral("%1: %2").arg(LoggerName(row.target), ApplySummary(row.applyOutcome))});
     QJsonObject narrowed;
-    for (auto entry = row.applyOutcome.values.begin(); entry != row.applyOutcome.values.end();
-         ++entry) {
-        narrowed.insert(entry.key(), NarrowedToDifference(entry.value().toObject()));
+    for (const auto &[setting, entry] : row.applyOutcome.applied) {
+        if (entry.status != fleet::ApplyStatus::Unchanged) {
+            narrowed.insert(fleet::ReportKey(setting),
+                            NarrowedToDifference(fleet::ApplyEntryReport(entry)));
+        }
     }
     const QJsonObject entries = fleet::WithSecretsHidden(narrowed);
     for (auto entry = entries.begin(); entry != entries.end(); ++entry) {
         const QJsonObject fields = entry.value().toObject();
-        const QString status = fields.value(QLatin1String("status")).toString();
-        if (status == QLatin1String(fleet::apply_status::kUnchanged)) {
-            continue;
-        }
-        const QString wanted = status == QLatin1String(fleet::apply_status::kWouldChange)
+        const QString wanted = fields.contains(QLatin1String("wanted"))
                                    ? fleet::ReportText(fields.value(QLatin1String("wanted")))
                                    : fleet::ReportText(fields);
         auto *setting = new QTreeWidgetItem(

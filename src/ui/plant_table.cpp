@@ -16,12 +16,12 @@ namespace {
 
 const QString kMaskedPassword = QStringLiteral("********");
 
-// The reported value a setting column shows: the setting's value, or one field of it.
-QJsonValue ColumnValue(const PlantRow &row, const PlantSettingColumn &column)
+// The text a setting column reads of the logger's value, as the reports give it; empty
+// when nothing was read.
+QString ColumnText(const PlantRow &row, const PlantSettingColumn &column)
 {
-    const QJsonValue value = row.outcome.values.value(QLatin1String(column.reportKey));
-    return column.shown.field == nullptr ? value
-                                        : value.toObject().value(QLatin1String(column.shown.field));
+    const fleet::SettingValue *value = row.outcome.settings.find(column.setting);
+    return value == nullptr || column.shown.text == nullptr ? QString() : column.shown.text(*value);
 }
 
 const PlantSettingColumn *SettingColumn(int column)
@@ -32,11 +32,16 @@ const PlantSettingColumn *SettingColumn(int column)
                                                              : nullptr;
 }
 
-QString IpConfigurationText(const QJsonObject &ip)
+QString Dotted(const network_addressing::OctetRow &octets)
 {
-    const QString address = ip.value(QLatin1String("address")).toString();
-    const QString mask = ip.value(QLatin1String("mask")).toString();
-    const QString gateway = ip.value(QLatin1String("gateway")).toString();
+    return fleet::WireText(octets[0] + '.' + octets[1] + '.' + octets[2] + '.' + octets[3]);
+}
+
+QString IpConfigurationText(const network_addressing::IpConfiguration &ip)
+{
+    const QString address = Dotted(ip.address);
+    const QString mask = Dotted(ip.mask);
+    const QString gateway = Dotted(ip.gateway);
     // The DHCP request writes all-zero addresses, and a logger told to use DHCP reads
     // them back; a logger on a fixed address reports that address.
     const QString none = QStringLiteral("0.0.0.0");
@@ -58,31 +63,29 @@ QString SignalText(const PlantRow &row)
                          : description;
 }
 
-// A reported value that is a number or a text, as text.
-QString ReportedText(const QJsonValue &value)
-{
-    return value.isDouble() ? QString::number(value.toInteger()) : value.toString();
-}
-
 QString SettingCellText(const PlantRow &row, const PlantSettingColumn &column)
 {
-    const QJsonValue value = ColumnValue(row, column);
+    const fleet::SettingValues &values = row.outcome.settings;
     switch (column.shown.kind) {
     case fleet::ColumnKind::Text:
     case fleet::ColumnKind::OwnText:
     case fleet::ColumnKind::Number:
-        return ReportedText(value);
+        return ColumnText(row, column);
     case fleet::ColumnKind::Secret:
-        return value.toString().isEmpty() ? QString() : kMaskedPassword;
+        return ColumnText(row, column).isEmpty() ? QString() : kMaskedPassword;
     case fleet::ColumnKind::MinutesOfSeconds: {
         // In whole minutes, rounded up, as the window's interval row shows it.
-        const QString seconds = ReportedText(value);
+        const QString seconds = ColumnText(row, column);
         return seconds.isEmpty() ? QString() : QString::number((seconds.toInt() + 59) / 60);
     }
-    case fleet::ColumnKind::Count:
-        return value.isArray() ? QString::number(value.toArray().size()) : QString();
-    case fleet::ColumnKind::IpConfiguration:
-        return value.isObject() ? IpConfigurationText(value.toObject()) : QString();
+    case fleet::ColumnKind::Count: {
+        const auto *list = values.get<fleet::DeviceRegistry>(column.setting);
+        return list == nullptr ? QString() : QString::number(list->size());
+    }
+    case fleet::ColumnKind::IpConfiguration: {
+        const auto *ip = values.get<fleet::IpSetting>(column.setting);
+        return ip == nullptr ? QString() : IpConfigurationText(ip->configuration);
+    }
     case fleet::ColumnKind::SignalLevel:
         return SignalText(row);
     }
@@ -91,23 +94,22 @@ QString SettingCellText(const PlantRow &row, const PlantSettingColumn &column)
 
 QString SettingComparedValue(const PlantRow &row, const PlantSettingColumn &column)
 {
-    const QJsonValue value = ColumnValue(row, column);
     switch (column.shown.kind) {
     case fleet::ColumnKind::OwnText:
     case fleet::ColumnKind::SignalLevel:
         return {};
     case fleet::ColumnKind::IpConfiguration: {
         const QString text = SettingCellText(row, column);
-        const QJsonObject ip = value.toObject();
-        return text == QLatin1String("DHCP") || text.isEmpty()
-                   ? text
-                   : ip.value(QLatin1String("mask")).toString() + QLatin1Char('/') +
-                         ip.value(QLatin1String("gateway")).toString();
+        if (text == QLatin1String("DHCP") || text.isEmpty()) {
+            return text;
+        }
+        const auto &ip = row.outcome.settings.get<fleet::IpSetting>(column.setting)->configuration;
+        return Dotted(ip.mask) + QLatin1Char('/') + Dotted(ip.gateway);
     }
     case fleet::ColumnKind::Secret:
         // The secret itself, never shown: a logger with another one stands out.
-        return row.outcome.values.contains(QLatin1String(column.reportKey))
-                   ? QStringLiteral("secret:") + value.toString()
+        return row.outcome.settings.contains(column.setting)
+                   ? QStringLiteral("secret:") + ColumnText(row, column)
                    : QString();
     default:
         return SettingCellText(row, column);
@@ -161,17 +163,13 @@ QString StatusText(const PlantRow &row)
 
 bool TakeApplyReadBack(PlantRow &row)
 {
-    namespace status = fleet::apply_status;
+    using fleet::ApplyStatus;
     bool unseen = !row.applyOutcome.succeeded();
-    for (auto entry = row.applyOutcome.values.begin(); entry != row.applyOutcome.values.end();
-         ++entry) {
-        const QJsonObject setting = entry.value().toObject();
-        const QJsonValue state = setting.value(QLatin1String("status"));
-        if ((state == QLatin1String(status::kChanged) ||
-             state == QLatin1String(status::kUnchanged)) &&
-            setting.contains(QLatin1String("value"))) {
-            row.outcome.values.insert(entry.key(), setting.value(QLatin1String("value")));
-        } else if (state == QLatin1String(status::kFailed)) {
+    for (const auto &[setting, entry] : row.applyOutcome.applied) {
+        if ((entry.status == ApplyStatus::Changed || entry.status == ApplyStatus::Unchanged) &&
+            entry.value) {
+            row.outcome.settings.set(setting, *entry.value);
+        } else if (entry.status == ApplyStatus::Failed) {
             unseen = true;
         }
     }
@@ -180,8 +178,8 @@ bool TakeApplyReadBack(PlantRow &row)
 
 cellular::SignalReading PlantSignalReading(const PlantRow &row)
 {
-    return fleet::SignalReadingOfReport(
-        row.outcome.values.value(fleet::ReportKey(fleet::Setting::Signal)));
+    const auto *reading = row.outcome.settings.get<cellular::SignalReading>(fleet::Setting::Signal);
+    return reading == nullptr ? cellular::SignalReading{} : *reading;
 }
 
 const std::vector<PlantSettingColumn> &PlantSettingColumns()
@@ -190,7 +188,7 @@ const std::vector<PlantSettingColumn> &PlantSettingColumns()
         std::vector<PlantSettingColumn> all;
         for (const fleet::SettingSpec &setting : fleet::Catalogue()) {
             for (const fleet::PlantColumnSpec &column : setting.columns) {
-                all.push_back({setting.setting, setting.reportKey, column});
+                all.push_back({setting.setting, column});
             }
         }
         std::stable_sort(all.begin(), all.end(),
@@ -304,18 +302,17 @@ bool IsOddValue(const QString &compared, const QString &usual)
 
 QString ApplySummary(const fleet::LoggerOutcome &outcome)
 {
-    namespace status = fleet::apply_status;
+    using enum fleet::ApplyStatus;
     QStringList counts;
-    for (const char *name :
-         {status::kFailed, status::kChanged, status::kWritten, status::kWouldChange,
-          status::kWouldWrite, status::kUnchanged, status::kNotWritten}) {
+    for (const fleet::ApplyStatus status :
+         {Failed, Changed, Written, WouldChange, WouldWrite, Unchanged, NotWritten}) {
         const auto held = std::count_if(
-            outcome.values.begin(), outcome.values.end(), [name](const QJsonValue &entry) {
-                return entry.toObject().value(QLatin1String("status")) == QLatin1String(name);
-            });
+            outcome.applied.begin(), outcome.applied.end(),
+            [status](const auto &entry) { return entry.second.status == status; });
         if (held > 0) {
             counts.append(QStringLiteral("%1 %2").arg(held).arg(
-                QString::fromLatin1(name).replace(QLatin1Char('_'), QLatin1Char(' '))));
+                QString::fromLatin1(fleet::ApplyStatusName(status))
+                    .replace(QLatin1Char('_'), QLatin1Char(' '))));
         }
     }
     QString summary = counts.join(QStringLiteral(", "));

@@ -20,7 +20,6 @@
 // then the columns the settings describe, by their place, then the status.
 struct PlantSettingColumn {
     fleet::Setting setting;
-    const char *reportKey;
     fleet::PlantColumnSpec shown;
 };
 

@@ -62,9 +62,10 @@ QVariant PlantTableModel::data(const QModelIndex &index, int role) const
     const int column = index.column();
     const bool odd =
         m_columns[static_cast<std::size_t>(column)].odd[static_cast<std::size_t>(index.row())];
+    const auto at = static_cast<std::size_t>(index.row());
     switch (role) {
     case Qt::DisplayRole:
-        return PlantCellText(row, column);
+        return cellText(at, column);
     case SortRole:
         if (column == IpColumn) {
             return row.target.address.toIPv4Address();
@@ -78,9 +79,9 @@ QVariant PlantTableModel::data(const QModelIndex &index, int role) const
         }
         if (PlantColumnSortsByNumber(column)) {
             // The leading number of the text; an empty cell sorts first.
-            return PlantCellText(row, column).section(QLatin1Char(' '), 0, 0).toInt();
+            return cellText(at, column).section(QLatin1Char(' '), 0, 0).toInt();
         }
-        return PlantCellText(row, column);
+        return cellText(at, column);
     case OddValueRole:
         return odd;
     case SignalStepsRole:
@@ -137,6 +138,7 @@ void PlantTableModel::setLoggers(const std::vector<fleet::LoggerTarget> &loggers
         ColumnMarks &marks = m_columns[static_cast<std::size_t>(column)];
         marks = {};
         for (const PlantRow &row : m_rows) {
+            marks.shown.push_back(PlantCellText(row, column));
             marks.compared.push_back(PlantComparedValue(row, column));
             Hold(marks.holders, marks.compared.back());
         }
@@ -167,6 +169,7 @@ void PlantTableModel::refreshRow(std::size_t row)
     const PlantRow &plantRow = m_rows.at(row);
     for (int column = 0; column < PlantColumnCount; ++column) {
         ColumnMarks &marks = m_columns[static_cast<std::size_t>(column)];
+        marks.shown.at(row) = PlantCellText(plantRow, column);
         QString &compared = marks.compared.at(row);
         QString value = PlantComparedValue(plantRow, column);
         if (value != compared) {
@@ -185,6 +188,15 @@ void PlantTableModel::refreshRow(std::size_t row)
     }
     const int at = static_cast<int>(row);
     emit dataChanged(index(at, 0), index(at, PlantColumnCount - 1));
+}
+
+QString PlantTableModel::cellText(std::size_t row, int column) const
+{
+    // The logger's own columns and the status change without an outcome.
+    if (column < PlantFirstSettingColumn || column == StatusColumn) {
+        return PlantCellText(m_rows.at(row), column);
+    }
+    return m_columns[static_cast<std::size_t>(column)].shown.at(row);
 }
 
 void PlantTableModel::setApplyState(std::size_t row, ApplyState state)

@@ -50,6 +50,8 @@ public:
 private:
     // Compares the row's values anew with its columns' and tells the views.
     void refreshRow(std::size_t row);
+    // A cell's text: of a setting's column, as made when its outcome came in.
+    QString cellText(std::size_t row, int column) const;
 
     // One column's compared values and their marks. The holders are counted as outcomes
     // come in, so that an outcome costs its own row, and the whole column only when its
@@ -59,6 +61,9 @@ private:
         QString usual;
         std::vector<QString> compared; // by row
         std::vector<bool> odd;         // by row
+        // By row, a setting column's cell texts: made once per outcome, not at each paint
+        // or sort, as the texts of the loggers' code page are converted to make them.
+        std::vector<QString> shown;
 
         // Marks every row against the usual value.
         void markAll();

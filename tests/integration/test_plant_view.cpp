@@ -435,7 +435,7 @@ private slots:
         model.setLoggers(loggers);
         for (qsizetype step = 0; step < readRows.size(); ++step) {
             fleet::LoggerOutcome outcome;
-            outcome.values.insert(QStringLiteral("operator"), operators[step]);
+            outcome.settings.set(fleet::Setting::Operator, operators[step]);
             model.setOutcome(static_cast<std::size_t>(readRows[step]), outcome);
         }
         for (int row = 0; row < model.rowCount(); ++row) {

@@ -22,6 +22,9 @@ const std::vector<SettingSpec> &Catalogue()
     using enum Setting;
     using enum WriteOrder;
     namespace codes = protocol::command_codes;
+    using cellular::ApnSettings;
+    using cellular::FrontEndEndpoint;
+    using Block = system_parameters::BlockControls;
     static const std::vector<SettingSpec> catalogue{
         {.setting = Ip,
          .commandLineName = "ip",
@@ -87,9 +90,11 @@ const std::vector<SettingSpec> &Catalogue()
          .secret = "password",
          .shape = ValueShape::Object,
          .fields = {"name", "user", "password"},
-         .columns = {{"APN", "name", ColumnKind::Text, 40},
-                     {"APN user", "user", ColumnKind::Text, 41},
-                     {"APN password", "password", ColumnKind::Secret, 42}},
+         .columns = {{"APN", "name", ColumnKind::Text, 40, FieldText<ApnSettings, &ApnSettings::name>},
+                     {"APN user", "user", ColumnKind::Text, 41,
+                      FieldText<ApnSettings, &ApnSettings::user>},
+                     {"APN password", "password", ColumnKind::Secret, 42,
+                      FieldText<ApnSettings, &ApnSettings::password>}},
          .setForms = {"NAME,USER,PASSWORD"},
          .appendForm = {},
          .example = "apn=plant.apn,plant,s3cret",
@@ -161,7 +166,8 @@ const std::vector<SettingSpec> &Catalogue()
          .secret = nullptr,
          .shape = ValueShape::Object,
          .fields = {"address", "port", "minutes"},
-         .columns = {{"Front-end (min)", "minutes", ColumnKind::Number, 80}},
+         .columns = {{"Front-end (min)", "minutes", ColumnKind::Number, 80,
+                      FieldNumberText<FrontEndEndpoint, &FrontEndEndpoint::minutes>}},
          .setForms = {"ADDRESS,PORT,MINUTES", "MINUTES"},
          .appendForm = {},
          .example = "front-end=10.9.8.7,7001,45",
@@ -234,9 +240,11 @@ const std::vector<SettingSpec> &Catalogue()
          .shape = ValueShape::Object,
          .fields = {"start", "stop", "data_interval_seconds", "heartbeat_minutes", "retries",
                     "wait_for_response", "reconnect", "transport", "gprs"},
-         .columns = {{"GPRS", "gprs", ColumnKind::Text, 70},
-                     {"Data (min)", "data_interval_seconds", ColumnKind::MinutesOfSeconds, 71},
-                     {"Heartbeat (min)", "heartbeat_minutes", ColumnKind::Number, 72}},
+         .columns = {{"GPRS", "gprs", ColumnKind::Text, 70, BlockChoiceOf<&Block::gprs>},
+                     {"Data (min)", "data_interval_seconds", ColumnKind::MinutesOfSeconds, 71,
+                      BlockNumberOf<&Block::dataIntervalSeconds>},
+                     {"Heartbeat (min)", "heartbeat_minutes", ColumnKind::Number, 72,
+                      BlockNumberOf<&Block::heartbeatMinutes>}},
          .setForms = {},
          .appendForm = {},
          .example = {},

@@ -3,6 +3,7 @@
 
 #include "protocol/request.h"
 #include "setting.h"
+#include "setting_value.h"
 
 #include <QByteArray>
 #include <QJsonValue>
@@ -48,10 +49,17 @@ enum class ColumnKind {
 };
 
 struct PlantColumnSpec {
+    // The text a column reads of the setting's value, as the reports give it (empty when
+    // the value is of another type): by default the value's own text. The kinds that read
+    // the value whole (the count of a list, the IP configuration, the signal level) use
+    // none.
+    using Text = QString (*)(const SettingValue &value);
+
     const char *caption; // "Operator"
     const char *field;   // the field of an object value; nullptr: the value itself
     ColumnKind kind;
     int place; // where the plant view puts it: columns run by place, left to right
+    Text text = TextOf;
 };
 
 // Everything the tool knows of one setting. The command line, its help and error texts,

@@ -33,27 +33,10 @@ void ReadApnSettings(LoggerJob &job, std::function<void(const ApnSettings &)> do
     AskParsed(job, Request::Bare(codes::kApnRead), cellular::ParseApnAnswer, std::move(done));
 }
 
-QJsonObject ApnReport(const ApnSettings &apn)
-{
-    return {{"name", Text(apn.name)}, {"user", Text(apn.user)}, {"password", Text(apn.password)}};
-}
-
 const QStringList kFrontEndKeys{"address", "port", "minutes"};
 
 const QString kUnknownSignalReport = QStringLiteral("unknown");
 
-// A level of the scale as a number, "unknown" for the modem's 99, and characters that are
-// no level as received: a number in the report is always a level.
-QJsonValue SignalReport(const cellular::SignalReading &reading)
-{
-    if (reading.value == cellular::kUnknownSignal) {
-        return kUnknownSignalReport;
-    }
-    if (reading.value) {
-        return *reading.value;
-    }
-    return Text(reading.raw);
-}
 
 
 void ReadFrontEndEndpoint(LoggerJob &job, std::function<void(const FrontEndEndpoint &)> done)
@@ -61,13 +44,6 @@ void ReadFrontEndEndpoint(LoggerJob &job, std::function<void(const FrontEndEndpo
     // An answer of fewer than three items is not QR's.
     AskParsed(job, Request::Bare(codes::kFrontEndRead), cellular::ParseFrontEndEndpoint,
               std::move(done));
-}
-
-QJsonObject FrontEndReport(const FrontEndEndpoint &endpoint)
-{
-    return {{"address", Text(endpoint.address)},
-            {"port", NumberOrText(endpoint.port)},
-            {"minutes", NumberOrText(endpoint.minutes)}};
 }
 
 QString FrontEndText(const FrontEndEndpoint &endpoint)
@@ -85,7 +61,7 @@ void WriteFrontEndEndpoint(LoggerJob &job, const FrontEndEndpoint &endpoint)
                 Differs(job, Setting::FrontEnd, FrontEndText(read), FrontEndText(endpoint));
                 return;
             }
-            Recorded(job, Setting::FrontEnd, FrontEndReport(endpoint));
+            Recorded(job, Setting::FrontEnd, endpoint);
         });
     });
 }
@@ -102,7 +78,7 @@ void VerifyApn(LoggerJob &job, const ApnSettings &apn)
                                                        : QStringLiteral(" (password differs)")));
             return;
         }
-        Recorded(job, Setting::Apn, ApnReport(apn));
+        Recorded(job, Setting::Apn, apn);
     });
 }
 
@@ -282,9 +258,34 @@ CheckedProfileSetting FromProfileText(const QJsonValue &value, const QString &pa
 
 } // namespace
 
+QJsonObject ApnReport(const ApnSettings &apn)
+{
+    return {{"name", Text(apn.name)}, {"user", Text(apn.user)}, {"password", Text(apn.password)}};
+}
+
+// A level of the scale as a number, "unknown" for the modem's 99, and characters that are
+// no level as received: a number in the report is always a level.
+QJsonValue SignalReport(const cellular::SignalReading &reading)
+{
+    if (reading.value == cellular::kUnknownSignal) {
+        return kUnknownSignalReport;
+    }
+    if (reading.value) {
+        return *reading.value;
+    }
+    return Text(reading.raw);
+}
+
+QJsonObject FrontEndReport(const FrontEndEndpoint &endpoint)
+{
+    return {{"address", Text(endpoint.address)},
+            {"port", NumberOrText(endpoint.port)},
+            {"minutes", NumberOrText(endpoint.minutes)}};
+}
+
 void ReadApn(LoggerJob &job)
 {
-    ReadAndRecord<ApnSettings>(job, Setting::Apn, ReadApnSettings, ApnReport);
+    ReadAndRecord<ApnSettings>(job, Setting::Apn, ReadApnSettings);
 }
 
 CheckedWrite ParseApnAssignment(const Assignment &assignment)
@@ -359,26 +360,13 @@ void ReadSignal(LoggerJob &job)
 {
     job.ask(Request::Bare(codes::kSignalQualityRead), [&job](const std::string &payload) {
         Recorded(job, Setting::Signal,
-                 SignalReport(cellular::InterpretSignalQuality(
-                     cellular::ParseSignalQualityAnswer(payload))));
+                 cellular::InterpretSignalQuality(cellular::ParseSignalQualityAnswer(payload)));
     });
-}
-
-cellular::SignalReading SignalReadingOfReport(const QJsonValue &report)
-{
-    if (report.isDouble()) {
-        return cellular::InterpretSignalQuality(
-            QStringLiteral("%1").arg(report.toInt(), 2, 10, QLatin1Char('0')).toStdString());
-    }
-    if (report.toString() == kUnknownSignalReport) {
-        return cellular::InterpretSignalQuality(std::to_string(cellular::kUnknownSignal));
-    }
-    return cellular::InterpretSignalQuality(ToWire(report.toString()));
 }
 
 void ReadFrontEnd(LoggerJob &job)
 {
-    ReadAndRecord<FrontEndEndpoint>(job, Setting::FrontEnd, ReadFrontEndEndpoint, FrontEndReport);
+    ReadAndRecord<FrontEndEndpoint>(job, Setting::FrontEnd, ReadFrontEndEndpoint);
 }
 
 CheckedWrite ParseFrontEndAssignment(const Assignment &assignment)

@@ -3,6 +3,7 @@
 
 #include "commands/cellular_link_codec.h"
 #include "setting.h"
+#include "setting_value.h"
 
 #include <QJsonObject>
 #include <QJsonValue>
@@ -16,6 +17,11 @@ namespace fleet {
 class LoggerJob;
 
 void ReadApn(LoggerJob &job);
+// The values as reports give them: the APN's three texts; the signal's level (below); the
+// front-end computer's address, and its port and minutes as numbers where they are digits.
+QJsonObject ApnReport(const cellular::ApnSettings &apn);
+QJsonValue SignalReport(const cellular::SignalReading &reading);
+QJsonObject FrontEndReport(const cellular::FrontEndEndpoint &endpoint);
 CheckedWrite ParseApnAssignment(const Assignment &assignment);
 CheckedProfileSetting ApnFromProfile(const QJsonValue &value, const QString &path);
 // A logger's recorded settings with each non-empty secret field (the APN password, as the
@@ -29,8 +35,6 @@ CheckedProfileSetting PinFromProfile(const QJsonValue &value, const QString &pat
 // The report holds a level of the scale as a number, "unknown" when the modem does not
 // know, or the characters received when they are no level.
 void ReadSignal(LoggerJob &job);
-// The reading a signal report stands for: what the window's plant view shows of it.
-cellular::SignalReading SignalReadingOfReport(const QJsonValue &report);
 
 void ReadFrontEnd(LoggerJob &job);
 CheckedWrite ParseFrontEndAssignment(const Assignment &assignment);

@@ -42,15 +42,6 @@ QJsonObject DeviceReport(const RegistryEntry &device)
             {"append", Text(device.appendInfo)}};
 }
 
-// The registry as a read reports it, and as every write records it once read back.
-QJsonArray RegistryReport(const std::vector<RegistryEntry> &devices)
-{
-    QJsonArray list;
-    for (const RegistryEntry &device : devices) {
-        list.append(DeviceReport(device));
-    }
-    return list;
-}
 
 void ReadDeviceCount(LoggerJob &job, std::function<void(int)> done)
 {
@@ -107,7 +98,7 @@ void VerifyDeviceAdded(LoggerJob &job, std::size_t countBefore, const RegistryEn
             Differs(job, Setting::Devices, Line(devices.back()), Line(expected));
             return;
         }
-        Recorded(job, Setting::Devices, RegistryReport(devices));
+        Recorded(job, Setting::Devices, devices);
     });
 }
 
@@ -199,7 +190,7 @@ SettingWrite DevicesClearWrite()
                                                           QStringLiteral("0 devices"));
                                                   return;
                                               }
-                                              Recorded(job, Setting::Devices, QJsonArray());
+                                              Recorded(job, Setting::Devices, DeviceRegistry());
                                           });
                                       })};
 }
@@ -256,10 +247,18 @@ SettingWrite RegistryKeepingAppendInfos(const std::vector<ProfileDevice> &device
 
 } // namespace
 
+QJsonArray RegistryReport(const DeviceRegistry &devices)
+{
+    QJsonArray list;
+    for (const RegistryEntry &device : devices) {
+        list.append(DeviceReport(device));
+    }
+    return list;
+}
+
 void ReadDevices(LoggerJob &job)
 {
-    ReadAndRecord<std::vector<RegistryEntry>>(job, Setting::Devices, ReadDeviceEntries,
-                                              RegistryReport);
+    ReadAndRecord<std::vector<RegistryEntry>>(job, Setting::Devices, ReadDeviceEntries);
 }
 
 CheckedWrite ParseDevicesAssignment(const Assignment &assignment)

@@ -2,6 +2,9 @@
 #pragma once
 
 #include "setting.h"
+#include "setting_value.h"
+
+#include <QJsonArray>
 
 #include <QJsonValue>
 #include <QString>
@@ -13,6 +16,8 @@ namespace fleet {
 class LoggerJob;
 
 void ReadDevices(LoggerJob &job);
+// The registry as a read reports it, and as every write records it once read back.
+QJsonArray RegistryReport(const DeviceRegistry &devices);
 // devices=clear empties the registry; devices+=SERIAL,ADDRESS,TYPE[,APPEND] adds a device.
 CheckedWrite ParseDevicesAssignment(const Assignment &assignment);
 // The registry is replaced: emptied, then each device added in its order.

@@ -54,7 +54,7 @@ void ReadIp(LoggerJob &job, std::function<void(const IpConfiguration &)> done)
     ReadIpOr(job, std::move(done), {});
 }
 
-QJsonObject IpReport(const IpConfiguration &configuration)
+QJsonObject ConfigurationReport(const IpConfiguration &configuration)
 {
     return {{"address", Dotted(configuration.address)},
             {"mask", Dotted(configuration.mask)},
@@ -110,14 +110,12 @@ void ReadBackWhereItAnswers(LoggerJob &job, const QJsonObject &expected,
     const QHostAddress oldAddress = job.address();
     const auto verify = [&job, expected](const QHostAddress &at) {
         return [&job, expected, at](const IpConfiguration &read) {
-            const QJsonObject got = IpReport(read);
+            const QJsonObject got = ConfigurationReport(read);
             if (got != expected) {
                 Differs(job, Setting::Ip, IpLine(got), IpLine(expected));
                 return;
             }
-            QJsonObject written = expected;
-            written.insert("answers_at", at.toString());
-            Recorded(job, Setting::Ip, written);
+            Recorded(job, Setting::Ip, IpSetting{read, at.toString()});
         };
     };
     if (newAddress == oldAddress) {
@@ -239,9 +237,18 @@ std::optional<Refusal> RefusedNewAddress(quint32 address,
     return std::nullopt;
 }
 
+QJsonObject IpReport(const IpSetting &ip)
+{
+    QJsonObject report = ConfigurationReport(ip.configuration);
+    if (!ip.answersAt.isEmpty()) {
+        report.insert("answers_at", ip.answersAt);
+    }
+    return report;
+}
+
 void ReadIpConfiguration(LoggerJob &job)
 {
-    ReadAndRecord<IpConfiguration>(job, Setting::Ip, ReadIp, IpReport);
+    ReadIp(job, [&job](const IpConfiguration &read) { Recorded(job, Setting::Ip, IpSetting{read, {}}); });
 }
 
 Checked<FixedIp> CheckFixedIp(const QString &address, const QString &mask, const QString &gateway)
@@ -273,7 +280,7 @@ SettingWrite FixedIpWrite(const FixedIp &ip)
                                   OctetsOf(DottedNumber(ip.gateway))};
     const Request change{codes::kIpConfigurationWrite,
                          network_addressing::BuildFixedIpRequest(written)};
-    const QJsonObject expected = IpReport(written);
+    const QJsonObject expected = ConfigurationReport(written);
     const QHostAddress newAddress(ip.address);
     return SettingWrite{Setting::Ip,
                         [change, expected, newAddress](LoggerJob &job) {
@@ -311,8 +318,7 @@ CheckedProfileSetting IpFromProfile(const QJsonValue &value, const QString &path
 
 void ReadDataServer(LoggerJob &job)
 {
-    ReadAndRecord<QString>(job, Setting::DataServer, ReadDataServerAddress,
-                           [](const QString &address) { return address; });
+    ReadAndRecord<QString>(job, Setting::DataServer, ReadDataServerAddress);
 }
 
 CheckedWrite ParseDataServerAssignment(const Assignment &assignment)

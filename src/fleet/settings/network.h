@@ -3,6 +3,7 @@
 
 #include "discovery/address_range.h"
 #include "setting.h"
+#include "setting_value.h"
 
 #include <QJsonValue>
 #include <QString>
@@ -21,6 +22,8 @@ struct FixedIp {
 };
 
 void ReadIpConfiguration(LoggerJob &job);
+// The configuration as reports give it: its three addresses, and "answers_at" after a move.
+QJsonObject IpReport(const IpSetting &ip);
 CheckedWrite ParseIpAssignment(const Assignment &assignment);
 CheckedProfileSetting IpFromProfile(const QJsonValue &value, const QString &path);
 // A fixed address, checked as the window's Set checks it: the codec's entry rules

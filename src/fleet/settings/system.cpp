@@ -75,22 +75,14 @@ QStringList BlockKeys()
     return keys;
 }
 
-QJsonObject BlockReport(const BlockControls &block)
+qint64 NumberOf(const std::string &decimal)
 {
-    QJsonObject report;
-    for (const TimeField &field : kTimeFields) {
-        report.insert(QLatin1String(field.key),
-                      Text(block.*field.hour + ":" + block.*field.minute));
-    }
-    for (const NumberField &field : kNumberFields) {
-        report.insert(QLatin1String(field.key),
-                      protocol::TryParseInteger(block.*field.decimal).value_or(0));
-    }
-    for (const ChoiceField &field : kChoiceFields) {
-        report.insert(QLatin1String(field.key),
-                      QLatin1String(block.*field.item == 0 ? field.off : field.on));
-    }
-    return report;
+    return protocol::TryParseInteger(decimal).value_or(0);
+}
+
+const char *WordOf(const BlockControls &block, const ChoiceField &field)
+{
+    return block.*field.item == 0 ? field.off : field.on;
 }
 
 // The block of a profile's object; the fields it does not name keep those of `base`.
@@ -149,7 +141,8 @@ void ReadBlock(LoggerJob &job, std::function<void(const BlockControls &)> done)
 }
 
 // The block written and the block read back must give the same request. What is recorded:
-// `written`, or without it the whole block read back.
+// of the block, the block as written, or without `written` the whole block read back; of
+// the GPRS state and the intervals, `written`.
 void VerifyBlock(LoggerJob &job, Setting setting, const std::string &request,
                  const std::optional<QJsonValue> &written)
 {
@@ -159,7 +152,13 @@ void VerifyBlock(LoggerJob &job, Setting setting, const std::string &request,
             Differs(job, setting, Text(readBack.substr(2)), Text(request.substr(2)));
             return;
         }
-        Recorded(job, setting, written.value_or(BlockReport(read)));
+        if (setting != Setting::System) {
+            RecordedWrite(job, setting, written.value_or(BlockReport(read)));
+        } else if (written) {
+            Recorded(job, setting, system_parameters::ParseBlockAnswer("R" + request.substr(2)));
+        } else {
+            Recorded(job, setting, read);
+        }
     });
 }
 
@@ -250,9 +249,42 @@ CheckedWrite PartialBlockWrite(const QJsonObject &given, const QString &path)
 
 } // namespace
 
+QJsonObject BlockReport(const BlockControls &block)
+{
+    QJsonObject report;
+    for (const TimeField &field : kTimeFields) {
+        report.insert(QLatin1String(field.key),
+                      Text(block.*field.hour + ":" + block.*field.minute));
+    }
+    for (const NumberField &field : kNumberFields) {
+        report.insert(QLatin1String(field.key), NumberOf(block.*field.decimal));
+    }
+    for (const ChoiceField &field : kChoiceFields) {
+        report.insert(QLatin1String(field.key), QLatin1String(WordOf(block, field)));
+    }
+    return report;
+}
+
+QString BlockChoiceText(const SettingValue &value, int BlockControls::*item)
+{
+    const auto *block = std::get_if<BlockControls>(&value);
+    for (const ChoiceField &field : kChoiceFields) {
+        if (block != nullptr && field.item == item) {
+            return QLatin1String(WordOf(*block, field));
+        }
+    }
+    return {};
+}
+
+QString BlockNumberText(const SettingValue &value, std::string BlockControls::*decimal)
+{
+    const auto *block = std::get_if<BlockControls>(&value);
+    return block == nullptr ? QString() : QString::number(NumberOf(block->*decimal));
+}
+
 void ReadSystemBlock(LoggerJob &job)
 {
-    ReadAndRecord<BlockControls>(job, Setting::System, ReadBlock, BlockReport);
+    ReadAndRecord<BlockControls>(job, Setting::System, ReadBlock);
 }
 
 CheckedProfileSetting SystemBlockFromProfile(const QJsonValue &value, const QString &path)

@@ -2,6 +2,9 @@
 #pragma once
 
 #include "setting.h"
+#include "setting_value.h"
+
+#include <QJsonObject>
 
 #include <QJsonValue>
 #include <QString>
@@ -13,6 +16,22 @@ namespace fleet {
 class LoggerJob;
 
 void ReadSystemBlock(LoggerJob &job);
+// The block as reports give it: times as HH:MM, numbers, and each choice as its word.
+QJsonObject BlockReport(const system_parameters::BlockControls &block);
+// One field of a block as its report gives it; empty when the value is no block.
+QString BlockChoiceText(const SettingValue &value, int system_parameters::BlockControls::*item);
+QString BlockNumberText(const SettingValue &value,
+                        std::string system_parameters::BlockControls::*decimal);
+template <int system_parameters::BlockControls::*Item>
+QString BlockChoiceOf(const SettingValue &value)
+{
+    return BlockChoiceText(value, Item);
+}
+template <std::string system_parameters::BlockControls::*Decimal>
+QString BlockNumberOf(const SettingValue &value)
+{
+    return BlockNumberText(value, Decimal);
+}
 CheckedProfileSetting SystemBlockFromProfile(const QJsonValue &value, const QString &path);
 
 // gprs=on|off and intervals=DATA_MINUTES,HEART_MINUTES: read the block, change it, check

@@ -40,9 +40,16 @@ Refusal Refused(Setting setting, const std::string &rule)
     return Refused(setting, Text(rule));
 }
 
-void Recorded(LoggerJob &job, Setting setting, const QJsonValue &value)
+void Recorded(LoggerJob &job, Setting setting, const SettingValue &value)
 {
-    job.record(ReportKey(setting), value);
+    job.hold(setting, value);
+    job.record(ReportKey(setting), Report(value));
+    job.next();
+}
+
+void RecordedWrite(LoggerJob &job, Setting setting, const QJsonValue &report)
+{
+    job.record(ReportKey(setting), report);
     job.next();
 }
 
@@ -69,7 +76,7 @@ std::function<void(LoggerJob &)> AnsweredWrite(Setting setting, protocol::Reques
     return [setting, request = std::move(request), written = std::move(written)](LoggerJob &job) {
         job.then([&job, setting, request, written] {
             job.ask(request, [&job, setting, written](const std::string &) {
-                Recorded(job, setting, written);
+                RecordedWrite(job, setting, written);
             });
         });
     };

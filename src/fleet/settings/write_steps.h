@@ -4,6 +4,7 @@
 #include "fleet/logger_job.h"
 #include "protocol/request.h"
 #include "setting.h"
+#include "setting_value.h"
 #include "wire_text/wire_text.h"
 
 #include <QJsonValue>
@@ -55,8 +56,11 @@ auto RefusingTextOutsideCodePage(Setting setting, Check check) -> decltype(check
     }
 }
 
-// Records the value under the setting's report key and goes on with the next step.
-void Recorded(LoggerJob &job, Setting setting, const QJsonValue &value);
+// Records the value the logger holds of the setting and goes on with the next step.
+void Recorded(LoggerJob &job, Setting setting, const SettingValue &value);
+// Records what a write of a setting a logger cannot report did ("written", "on", ...)
+// under its report key and goes on with the next step.
+void RecordedWrite(LoggerJob &job, Setting setting, const QJsonValue &report);
 
 // Fails the job: the read-back of the setting holds something else than was written.
 void Differs(LoggerJob &job, Setting setting, const QString &read, const QString &expected);
@@ -75,12 +79,10 @@ std::function<void(LoggerJob &)> AnsweredWrite(Setting setting, protocol::Reques
 template <typename Value>
 using ReadThen = void (*)(LoggerJob &job, std::function<void(const Value &)> done);
 
-template <typename Value, typename Report>
-void ReadAndRecord(LoggerJob &job, Setting setting, ReadThen<Value> read, Report report)
+template <typename Value>
+void ReadAndRecord(LoggerJob &job, Setting setting, ReadThen<Value> read)
 {
-    read(job, [&job, setting, report](const Value &value) {
-        Recorded(job, setting, QJsonValue(report(value)));
-    });
+    read(job, [&job, setting](const Value &value) { Recorded(job, setting, value); });
 }
 
 } // namespace fleet

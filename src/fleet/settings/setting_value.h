@@ -1,0 +1,90 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "commands/cellular_link_codec.h"
+#include "commands/device_registry_codec.h"
+#include "commands/network_addressing_codec.h"
+#include "commands/system_parameters_codec.h"
+#include "setting.h"
+
+#include <QJsonValue>
+#include <QString>
+
+#include <map>
+#include <variant>
+#include <vector>
+
+// What a logger holds of its settings, as values of the types its command families read:
+// the codecs' own structures, so that nothing is read back from a report. Only the report
+// and profile writers turn them into JSON (Report).
+namespace fleet {
+
+// A logger's IP configuration, and after an address change where it answered its read-back.
+struct IpSetting {
+    network_addressing::IpConfiguration configuration;
+    QString answersAt; // empty: read where it was asked
+};
+
+using DeviceRegistry = std::vector<device_registry::RegistryEntry>;
+
+// One setting's value: a text (the data server, the MAC address, a quoted text such as the
+// operator), the IP configuration, the APN, the signal quality, the front-end computer,
+// the device registry or the system-parameter block.
+using SettingValue =
+    std::variant<QString, IpSetting, cellular::ApnSettings, cellular::SignalReading,
+                 cellular::FrontEndEndpoint, DeviceRegistry, system_parameters::BlockControls>;
+
+// The value as the reports and profiles give it, by its family's report function.
+QJsonValue Report(const SettingValue &value);
+
+// The values a logger holds, keyed by setting: the last read or read-back of each.
+class SettingValues
+{
+public:
+    void set(Setting setting, SettingValue value) { m_values.insert_or_assign(setting, std::move(value)); }
+    bool contains(Setting setting) const { return m_values.count(setting) > 0; }
+    const SettingValue *find(Setting setting) const
+    {
+        const auto held = m_values.find(setting);
+        return held == m_values.end() ? nullptr : &held->second;
+    }
+    // The value when the logger holds one of this type, else nullptr.
+    template <typename Value>
+    const Value *get(Setting setting) const
+    {
+        const SettingValue *value = find(setting);
+        return value == nullptr ? nullptr : std::get_if<Value>(value);
+    }
+
+private:
+    std::map<Setting, SettingValue> m_values;
+};
+
+// The texts the plant view's columns read of a value, as the reports give them; empty
+// when the value is of another type.
+QString TextOf(const SettingValue &value);
+// A field of one text of a family's structure, in the loggers' code page.
+template <typename Value, std::string Value::*Field>
+QString FieldText(const SettingValue &value);
+// A field the logger reports as decimal digits: the number's digits, else the text.
+template <typename Value, std::string Value::*Field>
+QString FieldNumberText(const SettingValue &value);
+
+QString WireText(const std::string &wire);
+QString NumberOrTextOf(const std::string &wire);
+
+template <typename Value, std::string Value::*Field>
+QString FieldText(const SettingValue &value)
+{
+    const Value *held = std::get_if<Value>(&value);
+    return held == nullptr ? QString() : WireText(held->*Field);
+}
+
+template <typename Value, std::string Value::*Field>
+QString FieldNumberText(const SettingValue &value)
+{
+    const Value *held = std::get_if<Value>(&value);
+    return held == nullptr ? QString() : NumberOrTextOf(held->*Field);
+}
+
+} // namespace fleet
