@@ -5,6 +5,7 @@
 #include "plant_commission.h"
 #include "reports/plant_report.h"
 #include "plant_table_model.h"
+#include "serial_or_ip_filter.h"
 #include "form_lock.h"
 #include "signal_bar_delegate.h"
 
@@ -26,7 +27,6 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QSortFilterProxyModel>
 #include <QSysInfo>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -35,38 +35,6 @@
 #include <numeric>
 
 namespace {
-
-// Sorts by the model's sort role and keeps the rows whose serial or IP holds the
-// filter's text.
-class SerialOrIpFilter : public QSortFilterProxyModel
-{
-public:
-    using QSortFilterProxyModel::QSortFilterProxyModel;
-
-    void setText(const QString &text)
-    {
-        m_text = text.trimmed();
-        invalidateRowsFilter();
-    }
-
-protected:
-    bool filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const override
-    {
-        if (m_text.isEmpty()) {
-            return true;
-        }
-        for (const int column : {SerialColumn, IpColumn}) {
-            const QModelIndex cell = sourceModel()->index(sourceRow, column, sourceParent);
-            if (cell.data().toString().contains(m_text, Qt::CaseInsensitive)) {
-                return true;
-            }
-        }
-        return false;
-    }
-
-private:
-    QString m_text;
-};
 
 // One frame: how often the progress bar takes the latest count during a run.
 constexpr int kProgressPaintMs = 16;
