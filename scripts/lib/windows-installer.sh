@@ -4,15 +4,46 @@
 # and by the installer's table test.
 
 windows_installer_source="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)/packaging/windows/tarnwick.wxs"
+windows_installer_dialogs="$(dirname "$windows_installer_source")/dialogs"
 
 # build_windows_installer PROGRAM_DIR VERSION OUTPUT: an MSI of the three programs, the
-# README, LICENSE.txt and THIRD-PARTY-NOTICES.txt in PROGRAM_DIR, for 64-bit Windows, with VERSION as its product version.
+# README, LICENSE.txt and THIRD-PARTY-NOTICES.txt in PROGRAM_DIR, for 64-bit Windows, with
+# VERSION as its product version; LICENSE.txt is also shown by the first dialog.
 build_windows_installer() {
     local program_dir=$1 version=$2 output=$3
+    local licence=$program_dir/LICENSE.txt
     # wixl takes the files' sources relative to the descriptor's folder, and no absolute path.
     program_dir=$(realpath -m --relative-to="$(dirname "$windows_installer_source")" "$program_dir")
     wixl --arch x64 -D Version="$version" -D ProgramDir="$program_dir" \
         -o "$output" "$windows_installer_source"
+    add_windows_installer_dialogs "$output" "$licence"
+}
+
+# add_windows_installer_dialogs MSI LICENCE: the dialogs of an install with its full user
+# interface, which wixl cannot build: the licence (LICENCE's text, scrollable, with Install
+# and Cancel), then the end of a good install and of a failed one. Added as tables with
+# msibuild; a quiet install (/qn) shows none of them.
+add_windows_installer_dialogs() {
+    local msi=$1 licence=$2
+    local tables
+    tables=$(mktemp -d)
+    cp "$windows_installer_dialogs"/*.idt "$tables"
+    # The licence as RTF: backslashes and braces escaped, one paragraph a line.
+    printf 'LicenceDialog\tLicence\tScrollableText\t15\t47\t340\t183\t7\t\t%s\tInstall\t\n' \
+        "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fmodern Courier New;}}\\f0\\fs14 $(
+            tr -d '\r' <"$licence" | sed -e 's/\\/\\\\/g' -e 's/[{}]/\\&/g' -e 's/\t/ /g' \
+                -e 's/$/\\par /' | tr -d '\n')}" >>"$tables/Control.idt"
+    msiinfo export "$msi" InstallUISequence >"$tables/InstallUISequence.idt"
+    msiinfo export "$msi" Property >"$tables/Property.idt"
+    printf 'LicenceDialog\tNOT Installed\t1250\nExitDialog\t\t-1\nFatalError\t\t-3\n' \
+        >>"$tables/InstallUISequence.idt"
+    printf 'DefaultUIFont\tTarnwickText\n' >>"$tables/Property.idt"
+    local table status=0
+    for table in TextStyle Dialog Control ControlEvent InstallUISequence Property; do
+        msibuild "$msi" -i "$tables/$table.idt" || { status=1; break; }
+    done
+    rm -rf "$tables"
+    return "$status"
 }
 
 # The round trip under Wine below runs "$wine" in the caller's WINEPREFIX.

@@ -3,10 +3,10 @@
 #include "fleet/profile.h"
 #include "fleet/profile_apply.h"
 #include "fleet/settings/catalogue.h"
+#include "private_file/private_file.h"
 #include "session.h"
 #include "verbs.h"
 
-#include <QFile>
 
 namespace cli {
 namespace {
@@ -33,8 +33,7 @@ int Run(const QCommandLineParser &parser, Session &session)
         return session.refuse(loaded.refusal());
     }
     const fleet::Profile &profile = loaded.value();
-    constexpr auto kReadableByOthers = QFileDevice::ReadGroup | QFileDevice::ReadOther;
-    if (profile.holdsSecrets && (QFile::permissions(arguments.first()) & kReadableByOthers)) {
+    if (profile.holdsSecrets && private_file::ReadableByOthers(arguments.first())) {
         session.console().err << QStringLiteral("tarnwick-cli apply: warning: %1 holds a secret "
                                                 "and other users of this PC can read it; "
                                                 "chmod 600 %1\n")

@@ -2,11 +2,11 @@
 #include "discovery/pc_address.h"
 #include "fleet/commission_record.h"
 #include "fleet/commissioning.h"
+#include "private_file/private_file.h"
 #include "session.h"
 #include "verbs.h"
 
 #include <QElapsedTimer>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 
@@ -286,9 +286,7 @@ int Run(const QCommandLineParser &parser, Session &session)
             return session.refuse(*refusal);
         }
     }
-    constexpr auto kReadableByOthers = QFileDevice::ReadGroup | QFileDevice::ReadOther;
-    if (engine.profile.holdsSecrets &&
-        (QFile::permissions(arguments.first()) & kReadableByOthers)) {
+    if (engine.profile.holdsSecrets && private_file::ReadableByOthers(arguments.first())) {
         session.console().err << QStringLiteral("tarnwick-cli commission: warning: %1 holds a "
                                                 "secret and other users of this PC can read "
                                                 "it; chmod 600 %1\n")

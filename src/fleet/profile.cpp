@@ -3,6 +3,7 @@
 
 #include "settings/catalogue.h"
 #include "settings/profile_values.h"
+#include "private_file/private_file.h"
 #include "settings/write_steps.h"
 
 #include <QFile>
@@ -229,10 +230,11 @@ std::optional<Refusal> SaveProfile(const QString &path, const QJsonObject &docum
     }
     // Narrowed before anything secret goes in; an earlier file's own mode is kept
     // otherwise, and a new one gets the usual mode of new files.
-    if (HoldsSecrets(document) &&
-        !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
-        file.cancelWriting();
-        return Refusal{QStringLiteral("cannot make %1 private: %2").arg(path, file.errorString())};
+    if (HoldsSecrets(document)) {
+        if (const std::optional<QString> reason = private_file::MakeOwnerOnly(file)) {
+            file.cancelWriting();
+            return Refusal{QStringLiteral("cannot make %1 private: %2").arg(path, *reason)};
+        }
     }
     file.write(QJsonDocument(document).toJson(QJsonDocument::Indented));
     if (!file.commit()) {

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "pcap_capture.h"
 
+#include "private_file/private_file.h"
+
 #include <QDataStream>
 #include <QSaveFile>
 
@@ -92,9 +94,11 @@ std::optional<QString> WritePcapCapture(const QList<ObservedDatagram> &datagrams
                                         const QHostAddress &pcAddress, const QString &path)
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) ||
-        !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+    if (!file.open(QIODevice::WriteOnly)) {
         return file.errorString();
+    }
+    if (std::optional<QString> reason = private_file::MakeOwnerOnly(file)) {
+        return reason;
     }
     // Classic pcap in the writer's byte order, which readers tell from the magic number.
     QDataStream out(&file);

@@ -4,6 +4,7 @@
 
 #include "cli/cli_app.h"
 #include "discovery/pc_address.h"
+#include "private_file/private_file.h"
 #include "protocol/frame.h"
 #include "simulated_logger.h"
 #include "wire_text/wire_text.h"
@@ -1849,6 +1850,11 @@ private slots:
         const QString path = directory.filePath("plant.json");
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
+        // Owner-only the way the tool makes its own files so, which on Windows is an access
+        // list; a file there is readable by others from the start.
+        if (permissions == (QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+            QCOMPARE(private_file::MakeOwnerOnly(file), std::nullopt);
+        }
         file.write(R"({"format": "tarnwick-profile", "version": 1, "settings": )" + settings + "}");
         file.close();
         QVERIFY(file.setPermissions(permissions));

@@ -7,6 +7,7 @@
 #include "commands/signal_watch.h"
 #include "commands/system_parameters_codec.h"
 #include "fleet/profile.h"
+#include "private_file/private_file.h"
 #include "recording_notifier.h"
 #include "simulated_logger.h"
 #include "transport/command_exchange.h"
@@ -1044,8 +1045,7 @@ private slots:
         plant.viewControl<QTableView>("plantTable")->selectRow(1);
         QVERIFY(plant.viewControl<QPushButton>("plantSaveProfile")->isEnabled());
         plant.view().saveProfile();
-        QCOMPARE(QFile(answer).permissions() & (QFile::ReadGroup | QFile::ReadOther),
-                 QFile::Permissions());
+        QVERIFY(!private_file::ReadableByOthers(answer));
         const fleet::Checked<fleet::Profile> profile = fleet::LoadProfile(answer);
         QVERIFY2(profile.accepted(),
                  qPrintable(profile.accepted() ? QString() : profile.refusal().message));

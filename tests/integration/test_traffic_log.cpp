@@ -37,6 +37,7 @@ std::vector<ObservedDatagram> Recorded(const TrafficLog &log, ObservedDatagram::
     return found;
 }
 
+#ifndef Q_OS_WIN
 // Runs tshark over a capture; each output line one packet.
 QStringList Tshark(const QStringList &arguments)
 {
@@ -48,6 +49,66 @@ QStringList Tshark(const QStringList &arguments)
     }
     return QString::fromUtf8(tshark.readAllStandardOutput())
         .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+#endif
+
+// The ones' complement sum of 16-bit words (high byte first), folded; 0xFFFF over a header
+// that holds its own correct checksum.
+quint16 OnesComplementSum(const QByteArray &bytes, quint32 sum = 0)
+{
+    for (qsizetype at = 0; at < bytes.size(); at += 2) {
+        sum += static_cast<quint8>(bytes.at(at)) << 8;
+        sum += at + 1 < bytes.size() ? static_cast<quint8>(bytes.at(at + 1)) : 0;
+    }
+    while (sum > 0xFFFF) {
+        sum = (sum & 0xFFFF) + (sum >> 16);
+    }
+    return static_cast<quint16>(sum);
+}
+
+// Reads a classic pcap capture of raw IPv4 packets here, a line per UDP packet as tshark
+// prints it with -T fields: source address and port, destination address and port, the UDP
+// length, then 1 where the UDP and the IP checksum are right, 0 where not. Any other
+// capture reads as no lines.
+QStringList CaptureFields(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    const QByteArray capture = file.readAll();
+    const auto little = [&capture](qsizetype at) {
+        return qFromLittleEndian<quint32>(capture.constData() + at);
+    };
+    constexpr quint32 kRawIp = 101;
+    if (capture.size() < 24 || little(0) != 0xA1B2C3D4 || little(20) != kRawIp) {
+        return {};
+    }
+    QStringList lines;
+    for (qsizetype at = 24; at + 16 <= capture.size();) {
+        const QByteArray packet = capture.mid(at + 16, little(at + 8));
+        at += 16 + little(at + 8);
+        const auto big = [&packet](qsizetype offset) {
+            return qFromBigEndian<quint16>(packet.constData() + offset);
+        };
+        const qsizetype ipLength = packet.isEmpty() ? 0 : (packet.at(0) & 0x0F) * 4;
+        if (ipLength < 20 || packet.size() < ipLength + 8 || packet.at(9) != 17 || big(2) != packet.size()) {
+            return {};
+        }
+        const QByteArray udp = packet.mid(ipLength);
+        const quint16 ipSum = OnesComplementSum(packet.first(ipLength));
+        const quint16 udpSum = OnesComplementSum(udp, 17 + quint32(udp.size()) +
+                                                          OnesComplementSum(packet.mid(12, 8)));
+        lines.append(QStringLiteral("%1\t%2\t%3\t%4\t%5\t%6\t%7")
+                         .arg(QHostAddress(qFromBigEndian<quint32>(packet.constData() + 12)).toString())
+                         .arg(big(ipLength))
+                         .arg(QHostAddress(qFromBigEndian<quint32>(packet.constData() + 16)).toString())
+                         .arg(big(ipLength + 2))
+                         .arg(big(ipLength + 4))
+                         .arg(udpSum == 0xFFFF ? 1 : 0)
+                         .arg(ipSum == 0xFFFF ? 1 : 0));
+    }
+    return lines;
 }
 
 // The tool's side 127.0.0.1:40000, a logger at 127.0.0.2 on the command port 8000.
@@ -510,6 +571,9 @@ private slots:
 
     void dissectorDecodesEachFamily()
     {
+#ifdef Q_OS_WIN
+        QSKIP("The project's dissector runs in tshark, which a Windows test does not start");
+#else
         QFETCH(QByteArray, request);
         QFETCH(QByteArray, answer);
         QFETCH(QString, kind);
@@ -532,6 +596,7 @@ private slots:
             arguments << "-e" << field;
         }
         QCOMPARE(Tshark(arguments), QStringList{decoded});
+#endif
     }
 
     // A capture made by the tool: a read with a good answer, a read whose answer has a
@@ -562,22 +627,27 @@ private slots:
 
         const QString commandPort = QString::number(harness.logger().commandPort());
         const QString searchPort = QString::number(harness.logger().searchPort());
-        const QStringList plain = Tshark({"-r", path,
-                                          "-T", "fields",
-                                          "-e", "ip.src",
-                                          "-e", "udp.srcport",
-                                          "-e", "ip.dst",
-                                          "-e", "udp.dstport",
-                                          "-e", "udp.length",
-                                          "-o", "udp.check_checksum:TRUE",
-                                          "-e", "udp.checksum.status",
-                                          "-o", "ip.check_checksum:TRUE",
-                                          "-e", "ip.checksum.status"});
+        const QStringList plain = CaptureFields(path);
+#ifndef Q_OS_WIN
+        QCOMPARE(Tshark({"-r", path,
+                         "-T", "fields",
+                         "-e", "ip.src",
+                         "-e", "udp.srcport",
+                         "-e", "ip.dst",
+                         "-e", "udp.dstport",
+                         "-e", "udp.length",
+                         "-o", "udp.check_checksum:TRUE",
+                         "-e", "udp.checksum.status",
+                         "-o", "ip.check_checksum:TRUE",
+                         "-e", "ip.checksum.status"}),
+                 plain);
+#endif
         QCOMPARE(plain.size(), 6 + 255 + 2);
         QCOMPARE(plain.first(), QStringLiteral("127.0.0.1\t%1\t127.0.0.2\t%2\t16\t1\t1")
                                     .arg(harness.windowSetPort())
                                     .arg(commandPort));
 
+#ifndef Q_OS_WIN // the project's dissector runs in tshark
         const QStringList dissected =
             Tshark({"-r", path,
                     "-X", "lua_script:" TARNWICK_DISSECTOR,
@@ -607,6 +677,7 @@ private slots:
         discoveryAnswers.sort();
         QCOMPARE(discoveryAnswers,
                  (QStringList{"|||||answer|SN1000|V1.0", "|||||answer|SN1001|V1.1"}));
+#endif
     }
 };
 

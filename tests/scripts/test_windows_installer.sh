@@ -2,8 +2,9 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # The Windows installer's tables, read back with msiinfo from an MSI built of stand-in
 # programs: where it installs, the Start-menu shortcuts, the uninstall entry's version and
-# publisher, 64-bit components, and the fixed upgrade code that lets a newer version
-# replace an older one. Exits 77 (a skip) where msitools is missing.
+# publisher, 64-bit components, the fixed upgrade code that lets a newer version replace an
+# older one, and the licence dialog before an install with its full interface. Exits 77 (a
+# skip) where msitools is missing.
 set -euo pipefail
 library=$1
 for tool in wixl msiinfo; do
@@ -70,6 +71,13 @@ Upgrade|{BE6FE008-BB9B-4BEB-A219-BB5D656FCED6}|1.01|||2||WIX_DOWNGRADE_DETECTED
 LaunchCondition|NOT WIX_DOWNGRADE_DETECTED|A newer version of Tarnwick is already installed.
 InstallExecuteSequence|RemoveExistingProducts||1401
 _SummaryInformation|7|x64;1033
+InstallUISequence|LicenceDialog|NOT Installed|1250
+InstallUISequence|ExitDialog||-1
+InstallUISequence|FatalError||-3
+Control|LicenceDialog|Licence|ScrollableText|15|47|340|183|7||{\rtf1\ansi\deff0{\fonttbl{\f0\fmodern Courier New;}}\f0\fs14 stand-in\par }|Install|
+ControlEvent|LicenceDialog|Install|EndDialog|Return|1|1
+ControlEvent|LicenceDialog|Cancel|EndDialog|Exit|1|1
+Property|DefaultUIFont|TarnwickText
 ROWS
 
 # Every component installs into the 64-bit registry and folders (msidbComponentAttributes64bit).

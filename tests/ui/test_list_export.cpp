@@ -16,8 +16,11 @@
 #include <QTreeWidget>
 #include <QtTest>
 
+#include <utility>
+
 namespace {
 
+#ifndef Q_OS_WIN
 // Reads a CSV file with Python's csv module, an implementation of its own.
 QList<QStringList> ReadWithPythonCsv(const QString &path)
 {
@@ -40,6 +43,78 @@ QList<QStringList> ReadWithPythonCsv(const QString &path)
         }
         rows.append(fields);
     }
+    return rows;
+}
+#endif
+
+// Reads a CSV file strictly: quoted fields with doubled quotes, CRLF or LF between records,
+// a leading byte order mark dropped. A quote inside a field that is not quoted, anything
+// after a closing quote but a comma or a line end, or an unclosed quote reads as no rows.
+QList<QStringList> ReadCsvHere(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    QString text = QString::fromUtf8(file.readAll());
+    if (text.startsWith(QChar(0xFEFF))) {
+        text.remove(0, 1);
+    }
+    QList<QStringList> rows;
+    QStringList row;
+    QString field;
+    bool inQuotes = false;
+    bool closed = false; // the field's closing quote was read
+    const auto next = [&text](qsizetype at) { return at + 1 < text.size() ? text.at(at + 1) : QChar(); };
+    for (qsizetype at = 0; at < text.size(); ++at) {
+        const QChar c = text.at(at);
+        if (inQuotes) {
+            if (c != u'"') {
+                field += c;
+            } else if (next(at) == u'"') {
+                field += c;
+                ++at;
+            } else {
+                inQuotes = false;
+                closed = true;
+            }
+        } else if (c == u',' || c == u'\r' || c == u'\n') {
+            row.append(std::exchange(field, QString()));
+            closed = false;
+            if (c != u',') {
+                rows.append(std::exchange(row, QStringList()));
+                at += c == u'\r' && next(at) == u'\n' ? 1 : 0;
+            }
+        } else if (c == u'"' && field.isEmpty() && !closed) {
+            inQuotes = true;
+        } else if (c == u'"' || closed) {
+            qWarning("%s is no strict CSV at character %lld", qPrintable(path), qlonglong(at));
+            return {};
+        } else {
+            field += c;
+        }
+    }
+    if (inQuotes) {
+        qWarning("%s ends in a quoted field", qPrintable(path));
+        return {};
+    }
+    if (!field.isEmpty() || !row.isEmpty() || closed) {
+        rows.append(row << field);
+    }
+    return rows;
+}
+
+// The rows of a CSV file as read here; where Python runs (not under Wine, which cannot wait
+// for a Linux program), its csv module must read the same rows.
+QList<QStringList> ReadCsv(const QString &path)
+{
+    const QList<QStringList> rows = ReadCsvHere(path);
+#ifndef Q_OS_WIN
+    if (const QList<QStringList> python = ReadWithPythonCsv(path); python != rows) {
+        qWarning("Python's csv module reads %s otherwise", qPrintable(path));
+        return {};
+    }
+#endif
     return rows;
 }
 
@@ -166,7 +241,7 @@ private slots:
         QVERIFY(written.readAll().startsWith("\xEF\xBB\xBFSerial No,"));
         QList<QStringList> expected = QList<QStringList>{{"Serial No", "IP", "Version"}} + rows;
         expected.last() = QStringList{"'=1+2", "127.0.0.6", "'-V2"};
-        QCOMPARE(ReadWithPythonCsv(path), expected);
+        QCOMPARE(ReadCsv(path), expected);
         QVERIFY(harness.notifier().all().isEmpty());
     }
 
@@ -195,7 +270,7 @@ private slots:
         QVERIFY(!logWindow->isModal());
 
         action("Export list…")->trigger();
-        QCOMPARE(ReadWithPythonCsv(path),
+        QCOMPARE(ReadCsv(path),
                  (QList<QStringList>{{"Serial No", "IP", "Version"}, {"SN1", "127.0.0.2", "V1"}}));
     }
 
@@ -238,7 +313,7 @@ private slots:
         });
         harness.window().exportDeviceList();
         QVERIFY(suggested.startsWith(QStringLiteral("devices-")));
-        QCOMPARE(ReadWithPythonCsv(path),
+        QCOMPARE(ReadCsv(path),
                  (QList<QStringList>{{"Serial No", "Address", "Type Code", "Append Info"},
                                      {"INV,7", "3", "1A", "Roof \"East\"#Row 2"},
                                      {"INV8", "4", "1B", ""}}));

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "private_file/private_file.h"
 #include "wirelog/pcap_capture.h"
 #include "wirelog/traffic_log.h"
 
@@ -123,6 +124,8 @@ private slots:
 #ifdef Q_OS_UNIX
         QCOMPARE(QFile::permissions(path) & ~(QFile::ReadUser | QFile::WriteUser),
                  QFile::ReadOwner | QFile::WriteOwner);
+#else
+        QVERIFY(!private_file::ReadableByOthers(path));
 #endif
     }
 
