@@ -5,7 +5,6 @@
 #include "fleet/report_text.h"
 #include "fleet/settings/cellular.h"
 
-#include <QJsonArray>
 #include <QJsonObject>
 
 #include <algorithm>
