@@ -10,11 +10,7 @@
 set -euo pipefail
 sim=$1
 cli=$(realpath "$2")
-here=$(cd "$(dirname "$0")" && pwd)
-
-source "$here/../../scripts/lib/virtual-lan.sh"
-source "$here/system_test.sh"
-lan_require_root_or_skip
+source "$(dirname "$0")/system_test.sh"
 if ! command -v ansible-playbook >/dev/null; then
     echo "skipped: ansible-playbook is not installed (Debian package ansible-core)"
     exit 77

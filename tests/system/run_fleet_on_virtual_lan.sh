@@ -9,11 +9,7 @@
 set -euo pipefail
 sim=$1
 cli=$2
-here=$(cd "$(dirname "$0")" && pwd)
-
-source "$here/../../scripts/lib/virtual-lan.sh"
-source "$here/system_test.sh"
-lan_require_root_or_skip
+source "$(dirname "$0")/system_test.sh"
 system_lan_up "twk-fl$$" 5
 
 start_lossy_plant "$prefix" "$sim" "$work" SN-FL-00 00-1A-2B-00-01-1

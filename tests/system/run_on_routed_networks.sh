@@ -13,10 +13,7 @@
 set -euo pipefail
 sim=$1
 test_program=$2
-here=$(cd "$(dirname "$0")" && pwd)
-
-source "$here/../../scripts/lib/virtual-lan.sh"
-lan_require_root_or_skip
+source "$(dirname "$0")/system_test.sh"
 prefix="twk-rn$$"
 trap 'lan_down "$prefix"' EXIT
 

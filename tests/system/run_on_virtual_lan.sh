@@ -6,10 +6,7 @@
 set -euo pipefail
 sim=$1
 test_program=$2
-here=$(cd "$(dirname "$0")" && pwd)
-
-source "$here/../../scripts/lib/virtual-lan.sh"
-lan_require_root_or_skip
+source "$(dirname "$0")/system_test.sh"
 prefix="twk-st$$"
 trap 'lan_down "$prefix"' EXIT
 if ! lan_up "$prefix" 5 2>/dev/null; then

@@ -1,7 +1,12 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
-# What the system test scripts share, sourced by the run_*.sh scripts after
-# scripts/lib/virtual-lan.sh: a plant of substitute loggers on the virtual LAN, and checks
-# that each print PASS or FAIL! with their description, as the Qt tests do, and the totals.
+# What the system test scripts share, sourced first by each run_*.sh script: the virtual
+# LAN of scripts/lib/virtual-lan.sh (a test without root says "skipped" and exits 77 here),
+# a plant of substitute loggers on it, and checks that each print PASS or FAIL! with their
+# description, as the Qt tests do, and the totals. $here is the folder of the scripts.
+
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+source "$here/../../scripts/lib/virtual-lan.sh"
+lan_require_root_or_skip
 
 # start_lossy_plant PREFIX SIM WORK SERIAL_STEM MAC_STEM: five substitute loggers on the
 # LAN PREFIX, serials SERIAL_STEM1..5 and MACs MAC_STEM1..5; the third loses 30 % of its
