@@ -40,7 +40,11 @@ LoggerClient::~LoggerClient()
 
 void LoggerClient::attach(const QHostAddress &logger)
 {
-    m_peers[logger.toIPv4Address()];
+    Peer &peer = m_peers[logger.toIPv4Address()];
+    if (m_standingAnswerDue && logger == m_standingLogger) {
+        peer.holdNext = true;
+        m_standingAnswerDue = false;
+    }
 }
 
 void LoggerClient::detach(const QHostAddress &logger)
@@ -149,7 +153,9 @@ std::optional<LoggerError> LoggerClient::sendStanding(const QHostAddress &logger
         m_standing.buffer = protocol::ReceiveBuffer();
     }
     m_standingLogger = logger;
-    if (const std::optional<SendFailure> failure = sendFrame(logger, request)) {
+    const std::optional<SendFailure> failure = sendFrame(logger, request);
+    m_standingAnswerDue = !failure;
+    if (failure) {
         return LoggerError{LoggerError::Kind::SendFailed, failure->reason};
     }
     return std::nullopt;
@@ -264,6 +270,8 @@ void LoggerClient::takeAnswer(Peer &peer, const ReceivedDatagram &datagram)
         peer.buffer,
         peer.standing ? protocol::LaterFrames::StayForNextSend : protocol::LaterFrames::DroppedNow,
         [&](std::string_view payload) {
+            // The logger asked has answered, whether the receiver takes the answer or not.
+            m_standingAnswerDue = m_standingAnswerDue && !peer.standing;
             if (peer.awaited && peer.awaited(payload)) {
                 return true;
             }

@@ -53,7 +53,10 @@ public:
 
     UdpEndpoints &endpoints() { return m_endpoints; }
 
-    // Answers from this address go to the requests sent to it until it is detached.
+    // Answers from this address go to the requests sent to it until it is detached. When
+    // the standing receiver's last request went to this logger and no answer has come, the
+    // logger's first request is held back one timeout, as after a request of its own that
+    // went unanswered: the late answer is set aside, never taken for that request's.
     void attach(const QHostAddress &logger);
     void detach(const QHostAddress &logger);
     // Detaches `from` and attaches `to`, the same logger at its new address: when its last
@@ -149,6 +152,8 @@ private:
     Peer m_standing;
     std::function<bool()> m_standingAwaits;
     QHostAddress m_standingLogger;
+    // The standing receiver's last request went out and no answer of its logger has come.
+    bool m_standingAnswerDue = false;
     // Before the standing receiver's first send: the sender whose bytes its buffer holds.
     QHostAddress m_standingBufferSender;
     Claim m_claim;

@@ -6,6 +6,8 @@
 #include "commands/form_controls.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -16,8 +18,7 @@ FormLock::FormLock(QWidget &form, const LoggerListView &loggerList)
 {
     m_paintLockedState.setSingleShot(true);
     m_paintLockedState.setInterval(kLockedPaintDelayMs);
-    QObject::connect(&m_paintLockedState, &QTimer::timeout, &m_form,
-                     [this] { m_form.setUpdatesEnabled(true); });
+    QObject::connect(&m_paintLockedState, &QTimer::timeout, &m_form, [this] { resumePainting(); });
     // Windows of their own (menus, dialogs) paint apart and are no part.
     const auto inside = [](const QWidget &parent) {
         QList<QWidget *> children = parent.findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
@@ -63,6 +64,20 @@ void FormLock::releaseParts()
     }
 }
 
+void FormLock::resumePainting()
+{
+    if (m_form.updatesEnabled()) {
+        return;
+    }
+    m_form.setUpdatesEnabled(true);
+    // A paint of the window that falls due while its painting is off is dropped, yet the
+    // widgets it was for stay marked, and Qt asks for the window's next paint only when
+    // none is marked: without a request of its own the window would paint nothing more
+    // until the system exposes it again (a closed menu stays on screen, a row clicked
+    // keeps the old one highlighted).
+    QCoreApplication::postEvent(&m_form, new QEvent(QEvent::UpdateRequest), Qt::LowEventPriority);
+}
+
 void FormLock::lockControlsForRun()
 {
     paintInParts([this] { lockControls(); });
@@ -98,7 +113,7 @@ void FormLock::unlockControls()
         releaseParts();
     }
     m_paintLockedState.stop();
-    m_form.setUpdatesEnabled(true);
+    resumePainting();
     if (m_held) {
         return;
     }

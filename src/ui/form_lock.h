@@ -44,6 +44,8 @@ private:
     template <typename Change> void paintInParts(Change change);
     // Lets every part still held paint at once.
     void releaseParts();
+    // Turns the form's painting back on and has it paint what changed meanwhile.
+    void resumePainting();
 
     QList<QWidget *> m_components;
     QWidget &m_form;

@@ -18,6 +18,7 @@
 #include "ui/plant_table_model.h"
 #include "ui/plant_view_window.h"
 #include "window_harness.h"
+#include "wirelog/traffic_log.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -490,22 +491,54 @@ private slots:
                                   kWaitMs);
     }
 
+    void readWaitsUntilTheSignalWatchIsStopped_data()
+    {
+        QTest::addColumn<bool>("requestOut");
+        QTest::newRow("stopped between readings") << false;
+        QTest::newRow("stopped while its request is out") << true;
+    }
+
     // A read does not start while the signal watch runs: the watched logger's answers
-    // would reach both, and the read's end would unlock the form under the watch.
+    // would reach both, and the read's end would unlock the form under the watch. Once
+    // stopped, the answer to the watch's last request may still come: it is no answer of
+    // the read, which reads that logger's own values.
     void readWaitsUntilTheSignalWatchIsStopped()
     {
+        QFETCH(bool, requestOut);
         Plant plant(3, DistinctSettings);
         auto *watch = plant.window().findChild<SignalWatch *>();
-        watch->start(plant.logger(1).endpoint().address());
+        LoggerSim &watched = plant.logger(1).endpoint();
+        watch->start(watched.address());
         QTRY_COMPARE_WITH_TIMEOUT(watch->history().takenCount(), 1, kWaitMs);
         plant.startRead();
         QVERIFY(!plant.reading());
         QCOMPARE(plant.viewControl<QLabel>("plantSummary")->text(),
                  QStringLiteral("The signal watch runs: stop it, then start again."));
         QCOMPARE(plant.logger(0).endpoint().requests().size(), std::size_t{0});
+        if (requestOut) {
+            // Every answer of the logger comes late: the watch's next request is out when
+            // it stops, and its answer comes ahead of the read's first.
+            watched.misbehaviour().delayMs = 100;
+            watch->setInterval(std::chrono::milliseconds(10));
+            QTRY_VERIFY_WITH_TIMEOUT(watched.requests().size() > std::size_t(watch->history().takenCount()),
+                                     kWaitMs);
+        }
         watch->stop();
         QVERIFY(plant.readAll());
-        QCOMPARE(plant.cell(1, StatusColumn), QStringLiteral("done"));
+        QStringList shown;
+        for (int column = 0; column < PlantColumnCount; ++column) {
+            shown.append(plant.cell(1, column));
+        }
+        QCOMPARE(shown, ExpectedRow(1));
+        // Every answer to the watch is in the traffic log as the answer to its request.
+        const auto isWatchRequest = [](const std::string &payload) { return payload == "IF"; };
+        const QList<ObservedDatagram> log = plant.window().trafficLog().datagrams();
+        QCOMPARE(std::count_if(log.begin(), log.end(),
+                               [&](const ObservedDatagram &datagram) {
+                                   return datagram.peerAddress == watched.address() &&
+                                          datagram.answeredRequest.contains("IF");
+                               }),
+                 std::count_if(watched.requests().begin(), watched.requests().end(), isWatchRequest));
     }
 
     // "Commission…" on the window's own sockets: each logger of the plan is commissioned

@@ -75,6 +75,21 @@ struct Watched {
     SignalWatchWindow *window = nullptr;
 };
 
+// Counts the paint events a widget receives.
+class PaintCount : public QObject
+{
+public:
+    explicit PaintCount(QWidget &widget) { widget.installEventFilter(this); }
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        count += event->type() == QEvent::Paint ? 1 : 0;
+        return false;
+    }
+};
+
 } // namespace
 
 class TestSignalWatch : public QObject
@@ -169,6 +184,28 @@ private slots:
                 .convertToFormat(QImage::Format_RGB32);
         };
         QTRY_COMPARE(shown(), list->grab().toImage().convertToFormat(QImage::Format_RGB32));
+    }
+
+    // A row chosen just before the watch starts waits to be painted when the form locks;
+    // the window's painting is off while that paint is due. Once the watch stops, a row
+    // chosen is painted: the main window has not stopped painting.
+    void mainWindowPaintsAfterTheLockThatHeldAPaint()
+    {
+        WindowHarness harness(2);
+        harness.selectLogger(0);
+        harness.selectLogger(1);
+        MainWindow &window = harness.window();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto *list = harness.control<QTreeWidget>("listview1");
+        list->setCurrentItem(list->topLevelItem(0));
+        window.openSignalWatch();
+        QCoreApplication::sendPostedEvents(); // the paint due, with the painting off
+        window.findChild<SignalWatch *>()->stop();
+
+        PaintCount paints(*list->viewport());
+        list->setCurrentItem(list->topLevelItem(1));
+        QCoreApplication::sendPostedEvents();
+        QVERIFY(paints.count > 0);
     }
 
     void watchEndsAndUnlocks_data()
