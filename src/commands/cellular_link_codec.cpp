@@ -117,14 +117,6 @@ std::optional<std::string> RefusedPinEntry(std::string_view pin)
     return std::nullopt;
 }
 
-std::optional<std::string> RefusedPinDigits(std::string_view pin)
-{
-    if (protocol::TrimText(pin).empty()) {
-        return kPinMissing;
-    }
-    return RefusedPinEntry(pin);
-}
-
 std::optional<std::string> RefusedFrontEndMinutes(std::string_view minutes)
 {
     if (FrontEndMinutesAccepted(minutes)) {

@@ -42,13 +42,10 @@ std::optional<std::string> RefusedApnValue(const ApnSettings &apn, protocol::Tex
 std::optional<std::string> RefusedOperator(std::string_view telecomOperator,
                                            protocol::TextSource source);
 
-// The rule of every PIN: its trimmed text holds decimal digits alone. An edit that is
-// empty is kPinMissing; an edit of blanks alone passes and sends "PW" without digits, as
-// the window always has.
+// The rule of every PIN, wherever it is given: its trimmed text holds decimal digits
+// alone. An empty value is kPinMissing; one of blanks alone passes and sends "PW" without
+// digits, as the window always has.
 std::optional<std::string> RefusedPinEntry(std::string_view pin);
-
-// A PIN given whole (a file, a command line): as RefusedPinEntry, and at least one digit.
-std::optional<std::string> RefusedPinDigits(std::string_view pin);
 
 // kFrontEndMinutesMissing unless FrontEndMinutesAccepted.
 std::optional<std::string> RefusedFrontEndMinutes(std::string_view minutes);

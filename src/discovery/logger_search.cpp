@@ -3,11 +3,10 @@
 
 #include "discovery_answer.h"
 #include "paced_prober.h"
-#include "search_probe.h"
 
 #include "protocol/text.h"
 #include "transport/command_exchange.h"
-#include "transport/udp_endpoints.h"
+#include "transport/logger_client.h"
 #include "wire_text/wire_text.h"
 
 #include <QHostAddress>
@@ -16,8 +15,7 @@
 namespace {
 
 // The answer step while a search runs. No request of it goes to a command port: the
-// probes are raw bytes to the search port, and the step only says that discovery answers
-// are taken.
+// probes go to the search port, and the step only says that discovery answers are taken.
 const CommandExchange::AnswerStep kSearchStep = "SS";
 
 constexpr int kProgressSteps = 10; // the range of pb1
@@ -25,9 +23,9 @@ constexpr quint32 kSlash24Mask = 0xFFFFFF00;
 
 } // namespace
 
-LoggerSearch::LoggerSearch(UdpEndpoints &endpoints, CommandExchange &exchange,
+LoggerSearch::LoggerSearch(LoggerClient &client, CommandExchange &exchange,
                            const Controls &controls, int tickMs, QObject *parent)
-    : QObject(parent), m_endpoints(endpoints), m_exchange(exchange), m_controls(controls),
+    : QObject(parent), m_client(client), m_exchange(exchange), m_controls(controls),
       m_rangeProber(new PacedProber(
           [this](const QHostAddress &target, bool lastTry) {
               if (!discovery::IsRangeProbeTarget(target.toIPv4Address(), m_pcNetworks)) {
@@ -50,17 +48,10 @@ LoggerSearch::LoggerSearch(UdpEndpoints &endpoints, CommandExchange &exchange,
     connect(m_rangeProber, &PacedProber::finished, this, &LoggerSearch::rangeProbingFinished);
 }
 
-std::optional<SendFailure> LoggerSearch::sendProbe(const QHostAddress &target)
-{
-    static const QByteArray probe(discovery::kSearchProbe.data(),
-                                  qsizetype(discovery::kSearchProbe.size()));
-    return m_endpoints.sendProbe(probe, target);
-}
-
 PacedProber::ProbeSend LoggerSearch::sendCountedProbe(const QHostAddress &target, bool lastTry)
 {
-    std::optional<SendFailure> failure = sendProbe(target);
-    if (failure && failure->cause == SendFailure::Cause::Transient && !lastTry) {
+    std::optional<LoggerError> failure = m_client.sendProbe(target);
+    if (failure && failure->transient && !lastTry) {
         return PacedProber::ProbeSend::TryAgain;
     }
     ++m_outcome.probes;
@@ -148,14 +139,14 @@ void LoggerSearch::rangeProbingFinished(bool completed)
     emit rangeSearchRunningChanged(false);
 }
 
-std::optional<SendFailure> LoggerSearch::probeAddress(const QHostAddress &address)
+std::optional<LoggerError> LoggerSearch::probeAddress(const QHostAddress &address)
 {
     m_exchange.setCurrentCommand(kSearchStep);
     m_probedAddress = address.toString();
     if (m_cancelledAddress == m_probedAddress) {
         m_cancelledAddress.clear();
     }
-    return sendProbe(address);
+    return m_client.sendProbe(address);
 }
 
 void LoggerSearch::cancelAddressProbe()

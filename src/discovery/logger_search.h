@@ -6,7 +6,7 @@
 #include "address_range.h"
 #include "logger_list.h"
 
-#include "transport/udp_endpoints.h"
+#include "transport/logger_error.h"
 
 #include <QHostAddress>
 #include <QObject>
@@ -17,6 +17,7 @@
 #include <string>
 
 class CommandExchange;
+class LoggerClient;
 class QProgressBar;
 
 // How a sweep or a range search ended.
@@ -27,7 +28,7 @@ struct SearchOutcome {
     quint64 addressesDone = 0; // of them, those probed or left out by the time it ended
     quint64 probes = 0;        // probes tried
     quint64 failedProbes = 0;  // probes the system refused to send
-    std::optional<SendFailure> firstFailure;
+    std::optional<LoggerError> firstFailure; // a send failure that names its cause
     bool rangeSearch = false; // else the sweep of the PC's /24
     bool stopped = false;     // a range search stopped before its last probe
 };
@@ -49,7 +50,7 @@ public:
         QProgressBar *progress; // pb1
     };
 
-    LoggerSearch(UdpEndpoints &endpoints, CommandExchange &exchange, const Controls &controls,
+    LoggerSearch(LoggerClient &client, CommandExchange &exchange, const Controls &controls,
                  int tickMs, QObject *parent = nullptr);
 
     // Called by the receive path for each discovery candidate. Outside a search (neither
@@ -66,7 +67,7 @@ public:
 
     // Probes one address, keeping the rows already listed: its answer adds or updates a
     // row as a sweep answer does. Says why the system refused the probe, if it did.
-    std::optional<SendFailure> probeAddress(const QHostAddress &address);
+    std::optional<LoggerError> probeAddress(const QHostAddress &address);
     // Forgets the address probed: an answer from it that still comes is not listed.
     void cancelAddressProbe();
 
@@ -85,7 +86,6 @@ signals:
     void rangeSearchRunningChanged(bool running);
 
 private:
-    std::optional<SendFailure> sendProbe(const QHostAddress &target);
     // Counts the probe and its failure; a refusal for a moment is not counted before the
     // last try, and the prober sends it again.
     PacedProber::ProbeSend sendCountedProbe(const QHostAddress &target, bool lastTry = true);
@@ -95,7 +95,7 @@ private:
     bool rangeAwaitsAnswers() const;
     bool listsAnswerFrom(const QString &senderAddress) const;
 
-    UdpEndpoints &m_endpoints;
+    LoggerClient &m_client;
     CommandExchange &m_exchange;
     Controls m_controls;
     QTimer m_tmr2;

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "fleet_link.h"
 
-#include "discovery/search_probe.h"
-
 #include <QUdpSocket>
 
 namespace fleet {
@@ -89,23 +87,14 @@ std::optional<Refusal> FleetLink::openSearchPort()
     return std::nullopt;
 }
 
-namespace {
-
-QByteArray ProbeBytes()
-{
-    return {discovery::kSearchProbe.data(), static_cast<qsizetype>(discovery::kSearchProbe.size())};
-}
-
-} // namespace
-
 LoggerReply *FleetLink::probe(const QHostAddress &host, const RequestPolicy &policy)
 {
-    return m_client.probe(host, ProbeBytes(), policy);
+    return m_client.probe(host, policy);
 }
 
 void FleetLink::sendProbe(const QHostAddress &host)
 {
-    endpoints().sendProbe(ProbeBytes(), host);
+    m_client.sendProbe(host);
 }
 
 } // namespace fleet

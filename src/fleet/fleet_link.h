@@ -63,8 +63,9 @@ public:
     }
     // Probes `host` under the policy; the reply holds the discovery answer from there.
     LoggerReply *probe(const QHostAddress &host, const RequestPolicy &policy);
-    // Sends the probe once. A probe the system refused is shown to the endpoints' observer
-    // and otherwise goes unanswered: an address being changed may have no route yet.
+    // Sends the probe once, through the client. A probe the system refused is shown to the
+    // endpoints' observer and otherwise goes unanswered: an address being changed may have
+    // no route yet.
     void sendProbe(const QHostAddress &host);
 
 signals:

@@ -6,6 +6,9 @@
 
 namespace protocol {
 
+// The four raw bytes a logger answers on its search port (not a frame: no ESC, no CRC).
+inline constexpr std::string_view kSearchProbe{"\xFF\x04\x03\xFB", 4};
+
 // The text a datagram on the set port carries: a zero byte ends it, and what follows
 // it is lost.
 std::string_view DatagramText(std::string_view datagram);

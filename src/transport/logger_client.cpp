@@ -23,6 +23,31 @@ bool IsOpen(const QUdpSocket &socket)
     return socket.state() == QAbstractSocket::BoundState;
 }
 
+// A probe the system refused, in words that name the cause it gave, not a guess.
+LoggerError ProbeNotSent(const SendFailure &failure)
+{
+    QString cause;
+    switch (failure.cause) {
+    case SendFailure::Cause::PortInUse:
+        cause = QStringLiteral("the search port is not open: another program holds UDP port %1")
+                    .arg(failure.localPort);
+        break;
+    case SendFailure::Cause::PortNotOpen:
+        cause = QStringLiteral("the search port is not open: %1").arg(failure.reason);
+        break;
+    case SendFailure::Cause::NoRoute:
+        cause = QStringLiteral("no route to %1 (%2)").arg(failure.peer.toString(), failure.reason);
+        break;
+    case SendFailure::Cause::Transient:
+    case SendFailure::Cause::Refused:
+        cause = QStringLiteral("the system refused to send to %1: %2")
+                    .arg(failure.peer.toString(), failure.reason);
+        break;
+    }
+    return {LoggerError::Kind::SendFailed, cause,
+            failure.cause == SendFailure::Cause::Transient};
+}
+
 } // namespace
 
 LoggerClient::LoggerClient(UdpEndpoints &endpoints, QObject *parent)
@@ -70,7 +95,7 @@ void LoggerClient::moveAttachment(const QHostAddress &from, const QHostAddress &
 LoggerReply *LoggerClient::send(const protocol::Request &request, const QHostAddress &logger,
                                 const RequestPolicy &policy, protocol::AnswerWanted fits)
 {
-    auto *reply = new LoggerReply(*this, logger, request, std::move(fits), {}, policy);
+    auto *reply = new LoggerReply(*this, logger, request, std::move(fits), policy);
     bool holdBack = false;
     if (const auto peer = m_peers.find(logger.toIPv4Address()); peer != m_peers.end()) {
         holdBack = std::exchange(peer->second.holdNext, false);
@@ -79,20 +104,27 @@ LoggerReply *LoggerClient::send(const protocol::Request &request, const QHostAdd
     return reply;
 }
 
-LoggerReply *LoggerClient::probe(const QHostAddress &host, const QByteArray &probe,
-                                 const RequestPolicy &policy)
+LoggerReply *LoggerClient::probe(const QHostAddress &host, const RequestPolicy &policy)
 {
-    auto *reply = new LoggerReply(*this, host, std::nullopt, {}, probe, policy);
+    auto *reply = new LoggerReply(*this, host, std::nullopt, {}, policy);
     m_probes.push_back(reply);
     reply->start(false);
     return reply;
+}
+
+std::optional<LoggerError> LoggerClient::sendProbe(const QHostAddress &host)
+{
+    if (const std::optional<SendFailure> failure = m_endpoints.sendProbe(host)) {
+        return ProbeNotSent(*failure);
+    }
+    return std::nullopt;
 }
 
 std::optional<SendFailure> LoggerClient::transmit(LoggerReply &reply)
 {
     const QHostAddress &logger = reply.logger();
     if (!reply.m_request) {
-        return m_endpoints.sendProbe(reply.m_probe, logger);
+        return m_endpoints.sendProbe(logger);
     }
     if (const auto peer = m_peers.find(logger.toIPv4Address()); peer != m_peers.end()) {
         discardLeftOvers(peer->second.buffer, logger);

@@ -72,11 +72,15 @@ public:
     // came), a send the system refused, or a second answer to the request.
     LoggerReply *send(const protocol::Request &request, const QHostAddress &logger,
                       const RequestPolicy &policy, protocol::AnswerWanted fits = {});
-    // Sends the discovery probe `probe` to `host` under the policy, again after each
-    // timeout up to the retries; the reply finishes with the first discovery answer from
-    // that host, or with no answer.
-    LoggerReply *probe(const QHostAddress &host, const QByteArray &probe,
-                       const RequestPolicy &policy);
+    // Sends the discovery probe to `host` under the policy, again after each timeout up to
+    // the retries; the reply finishes with the first discovery answer from that host, or
+    // with no answer.
+    LoggerReply *probe(const QHostAddress &host, const RequestPolicy &policy);
+    // Sends the discovery probe to `host` once, awaiting nothing: every answer on the
+    // search port is handed on as `discoveryAnswered`. When the system refused it, a send
+    // failure that names the cause ("no route to 203.0.113.10 (Network is unreachable)"),
+    // transient when the same probe may pass a moment later.
+    std::optional<LoggerError> sendProbe(const QHostAddress &host);
 
     // The standing receiver: `wanted` decides each answer, `awaits` says whether an
     // answer is awaited at all.

@@ -21,6 +21,9 @@ struct LoggerError {
 
     Kind kind = Kind::NoAnswer;
     QString message; // what happened, for the operator ("no answer to ER after 3 tries")
+    // A send the system could not take now (its queue towards the neighbour, or its
+    // buffers, were full): the same send may well pass a moment later.
+    bool transient = false;
 
     // The name of a kind in reports: "no_answer", "not_understood", "refused", "differs",
     // "send_failed", "bad_crc", "answers_twice", "interrupted".

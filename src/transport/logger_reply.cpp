@@ -7,9 +7,9 @@
 
 LoggerReply::LoggerReply(LoggerClient &client, const QHostAddress &logger,
                          std::optional<protocol::Request> request, protocol::AnswerWanted fits,
-                         QByteArray probe, const RequestPolicy &policy)
+                         const RequestPolicy &policy)
     : QObject(&client), m_client(&client), m_logger(logger), m_request(std::move(request)),
-      m_fits(std::move(fits)), m_probe(std::move(probe)), m_policy(policy)
+      m_fits(std::move(fits)), m_policy(policy)
 {
     m_timeout.setSingleShot(true);
     m_timeout.setInterval(m_policy.timeoutMs);

@@ -60,10 +60,10 @@ private:
     // Closing: answered and settling, or failed and finishing at the next turn of the loop.
     enum class State { HeldBack, Waiting, Closing, Finished };
 
-    // A request (`probe` empty) or a probe of `logger` with those bytes.
+    // A request, or without one the discovery probe of `logger`.
     LoggerReply(LoggerClient &client, const QHostAddress &logger,
                 std::optional<protocol::Request> request, protocol::AnswerWanted fits,
-                QByteArray probe, const RequestPolicy &policy);
+                const RequestPolicy &policy);
 
     // Held back for one timeout first when the logger's last request went unanswered, so
     // that its late answer arrives while nothing is awaited.
@@ -82,7 +82,6 @@ private:
     QHostAddress m_logger;
     std::optional<protocol::Request> m_request;
     protocol::AnswerWanted m_fits;
-    QByteArray m_probe;
     RequestPolicy m_policy;
     State m_state = State::HeldBack;
     int m_triesSent = 0;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "udp_endpoints.h"
 
+#include "protocol/datagram.h"
+
 #include <QVariant>
 
 #include <chrono>
@@ -87,9 +89,10 @@ std::optional<SendFailure> UdpEndpoints::sendToLogger(const QByteArray &frame,
     return send(m_setSocket, m_settings.localSetPort, frame, logger, m_settings.remoteSetPort);
 }
 
-std::optional<SendFailure> UdpEndpoints::sendProbe(const QByteArray &probe,
-                                                   const QHostAddress &host)
+std::optional<SendFailure> UdpEndpoints::sendProbe(const QHostAddress &host)
 {
+    static const QByteArray probe(protocol::kSearchProbe.data(),
+                                  static_cast<qsizetype>(protocol::kSearchProbe.size()));
     return send(m_searchSocket, m_settings.localSearchPort, probe, host,
                 m_settings.remoteSearchPort);
 }

@@ -57,7 +57,8 @@ public:
 
     // Each send says why the system refused it, and nothing when it went out.
     std::optional<SendFailure> sendToLogger(const QByteArray &frame, const QHostAddress &logger);
-    std::optional<SendFailure> sendProbe(const QByteArray &probe, const QHostAddress &host);
+    // The discovery probe, to the search port of `host`.
+    std::optional<SendFailure> sendProbe(const QHostAddress &host);
 
     // Reads the next datagram of one of the two sockets and shows it to the observer.
     // Nothing when nothing usable waited: no datagram, an empty one, or one longer than

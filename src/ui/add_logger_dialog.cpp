@@ -2,7 +2,6 @@
 #include "add_logger_dialog.h"
 
 #include "discovery/logger_search.h"
-#include "search_notice.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -67,7 +66,7 @@ void AddLoggerDialog::probe()
     if (const auto failure = m_search.probeAddress(address)) {
         m_search.cancelAddressProbe();
         showMessage(QStringLiteral("The probe to %1 was not sent: %2.")
-                        .arg(address.toString(), ProbeFailureText(*failure)));
+                        .arg(address.toString(), failure->message));
         return;
     }
     m_awaited = address.toString();

@@ -91,7 +91,7 @@ MainWindow::MainWindow(Notifier &notifier, const NetworkSettings &network, const
     auto *client = new LoggerClient(*m_endpoints, this);
     m_exchange = new CommandExchange(*client, *m_formLock, notifier, timing, this);
     m_receivePath = new ReceivePath(*client, this);
-    m_search = new LoggerSearch(*m_endpoints, *m_exchange,
+    m_search = new LoggerSearch(*client, *m_exchange,
                                 {m_loggers, [this] { return m_pcAddress; }, m_ui->pb1},
                                 timing.searchTickMs, this);
     m_receivePath->setDiscoveryHandler([this](const std::string &candidate, const QString &sender) {

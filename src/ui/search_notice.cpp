@@ -12,24 +12,6 @@ QString Count(quint64 value)
 
 } // namespace
 
-QString ProbeFailureText(const SendFailure &failure)
-{
-    switch (failure.cause) {
-    case SendFailure::Cause::PortInUse:
-        return QStringLiteral("the search port is not open: another program holds UDP port %1")
-            .arg(failure.localPort);
-    case SendFailure::Cause::PortNotOpen:
-        return QStringLiteral("the search port is not open: %1").arg(failure.reason);
-    case SendFailure::Cause::NoRoute:
-        return QStringLiteral("no route to %1 (%2)").arg(failure.peer.toString(), failure.reason);
-    case SendFailure::Cause::Transient:
-    case SendFailure::Cause::Refused:
-        break;
-    }
-    return QStringLiteral("the system refused to send to %1: %2")
-        .arg(failure.peer.toString(), failure.reason);
-}
-
 SearchNotice NoticeForSearchEnd(const SearchOutcome &outcome,
                                 const std::optional<discovery::LocalNetwork> &sweptAdapterNetwork)
 {
@@ -40,7 +22,7 @@ SearchNotice NoticeForSearchEnd(const SearchOutcome &outcome,
                 {}};
     }
     if (outcome.firstFailure) {
-        const QString cause = ProbeFailureText(*outcome.firstFailure);
+        const QString &cause = outcome.firstFailure->message;
         const QString failed = QStringLiteral("%1 of %2 probes not sent")
                                    .arg(Count(outcome.failedProbes), Count(outcome.probes));
         return {

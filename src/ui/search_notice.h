@@ -7,12 +7,8 @@
 
 #include <optional>
 
-// What the status bar's notice says about a search, and why a probe was not sent: the
-// texts name the cause the system gave, not a guess.
-
-// "no route to 203.0.113.10 (Network is unreachable)", "the search port is not open:
-// another program holds UDP port 23", ...
-QString ProbeFailureText(const SendFailure &failure);
+// What the status bar's notice says about a search; a probe not sent is named by the
+// cause the system gave ("no route to 203.0.113.10 (Network is unreachable)").
 
 struct SearchNotice {
     QString text;    // one line for the status bar; empty when there is nothing to say

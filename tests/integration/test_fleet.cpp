@@ -743,10 +743,6 @@ private slots:
             << "ip: the gateway 10.0.0.255 is the broadcast address of 10.0.0.0/24";
         QTest::newRow("data server octet") << write + QStringList{"data-server=192.0.2"}
                                            << "data-server: Please complete the IP address.";
-        QTest::newRow("data server 0.0.0.0")
-            << write + QStringList{"data-server=0.0.0.0"}
-            << "data-server: 0.0.0.0 is how a logger reports no data server: write "
-               "data-server=none to clear it";
         QTest::newRow("data server with a port")
             << write + QStringList{"data-server=198.51.100.7:6000"}
             << "data-server: every data server is written with port 9040, which the system "

@@ -824,7 +824,8 @@ private slots:
     // A value is checked by one function of its codec, so what one face refuses every face
     // refuses, in the same words, before anything is sent: the window's form (its own
     // message), "tarnwick-cli write" (exit 2) and a profile applied from the plant view. An
-    // empty message: every face takes the value.
+    // empty message: every face takes the value, and the command line sends the window's
+    // request.
     void everyFaceRefusesTheSameValues_data()
     {
         QTest::addColumn<QString>("codePage"); // empty: the system's
@@ -881,6 +882,8 @@ private slots:
         row("data server incomplete", {"edtrip*", "192.0.2."}, "btnR2",
             "Please complete the IP address.", "data-server=192.0.2.",
             R"({"data_server":"192.0.2."})", "data-server: Please complete the IP address.");
+        row("data server 0.0.0.0", {"edtrip*", "0.0.0.0"}, "btnR2", "", "data-server=0.0.0.0",
+            R"({"data_server":"0.0.0.0"})", "");
         row("data server octet 007", {"edtrip*", "192.0.2.007"}, "btnR2",
             "192.0.2.007 is not four decimal numbers from 0 to 255 without leading zeros",
             "data-server=192.0.2.007", R"({"data_server":"192.0.2.007"})",
@@ -910,6 +913,7 @@ private slots:
             "pin=12a4", R"({"pin":"12a4"})", "pin: must be digits only");
         row("pin empty", {}, "btnPW", "Please enter the Pin.", "pin=", R"({"pin":""})",
             "pin: Please enter the Pin.");
+        row("pin of blanks", {"edtpin", "   "}, "btnPW", "", "pin=   ", R"({"pin":"   "})", "");
         row("front-end minutes 0", {"edtfectime", "0"}, "btnQW",
             "Please complete Front-End Computer Time", "front-end=0", R"({"front_end":"0"})",
             "front-end: Please complete Front-End Computer Time");
@@ -981,9 +985,11 @@ private slots:
         list->setCurrentItem(list->topLevelItem(0));
         FillForm(plant, form);
         plant.control<QPushButton>(qPrintable(button))->click();
+        std::string windowRequest;
         if (window.isEmpty()) {
             QTRY_VERIFY_WITH_TIMEOUT(plant.requests() > 0, kWaitMs);
             QTRY_VERIFY_WITH_TIMEOUT(plant.window().exchange().currentCommand().empty(), kWaitMs);
+            windowRequest = plant.logger(0).endpoint().requests().back();
         } else {
             QCOMPARE(plant.notifier().all(), QStringList{window});
         }
@@ -994,6 +1000,10 @@ private slots:
                 RunCli(plant, {"write", "--logger", "127.0.0.2", assignment});
             QCOMPARE(status, fleet.isEmpty() ? cli::kAllSucceeded : cli::kBadUsage);
             QVERIFY2(err.contains(fleet), qPrintable(err));
+            const std::vector<std::string> &requests = plant.logger(0).endpoint().requests();
+            QCOMPARE(std::find(requests.begin() + qsizetype(sent), requests.end(), windowRequest) !=
+                         requests.end(),
+                     fleet.isEmpty());
         }
         if (!profile.isEmpty()) {
             QTemporaryDir directory;

@@ -148,11 +148,13 @@ CheckedWrite PinWrite(const QString &pin)
                             AnsweredWrite(Setting::Pin, Request::Bare(codes::kPinClear),
                                           QStringLiteral("cleared"))};
     }
-    const std::string digits = Trimmed(pin);
-    if (const auto refusal = cellular::RefusedPinDigits(digits)) {
+    // The window's rule and request: an empty value is refused; one of blanks alone is sent
+    // as "PW" without digits, as the window sends an edit that holds only blanks.
+    const std::string entry = ToWireForSending(pin);
+    if (const auto refusal = cellular::RefusedPinEntry(entry)) {
         return Refused(Setting::Pin, *refusal);
     }
-    const Request request{codes::kPinWrite, cellular::BuildPinWrite(digits)};
+    const Request request{codes::kPinWrite, cellular::BuildPinWrite(entry)};
     return SettingWrite{Setting::Pin,
                         AnsweredWrite(Setting::Pin, request, QStringLiteral("written"))};
 }

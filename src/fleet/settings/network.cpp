@@ -178,15 +178,12 @@ CheckedWrite DataServerWrite(const QString &address)
         if (const auto problem = network_addressing::CheckDataServerEntry(octets)) {
             return Refused(Setting::DataServer, *problem);
         }
-        // Written, it would read back as none and differ on every run.
-        if (Dotted(octets) == QLatin1String(kNoAddress)) {
-            return Refused(Setting::DataServer,
-                           QStringLiteral("0.0.0.0 is how a logger reports no data server: "
-                                          "write data-server=none to clear it"));
-        }
         request.payload = network_addressing::BuildDataServerRequest(octets);
     }
-    const QString expected = clear ? kNone : Dotted(OctetsOf(address));
+    // 0.0.0.0 is written with the fixed port, as the window's Set writes it, and reads back
+    // as no data server.
+    const QString dotted = Dotted(OctetsOf(address));
+    const QString expected = clear || dotted == QLatin1String(kNoAddress) ? kNone : dotted;
     return SettingWrite{.setting = Setting::DataServer,
                         .addSteps = VerifiedWrite(request, [expected](LoggerJob &job) {
                             ReadDataServerAddress(job, [&job, expected](const QString &read) {
