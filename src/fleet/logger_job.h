@@ -107,7 +107,13 @@ public:
     // Keeps the value the logger holds of a setting, as read or read back.
     void hold(Setting setting, SettingValue value)
     {
+        m_outcome.written.erase(setting);
         m_outcome.settings.set(setting, std::move(value));
+    }
+    // Keeps what a write of a setting did that no read tells.
+    void noteWrite(Setting setting, WriteNote note)
+    {
+        m_outcome.written.insert_or_assign(setting, std::move(note));
     }
     // Keeps what became of a setting of a profile applied.
     void holdApplied(Setting setting, ApplyEntry entry)

@@ -70,6 +70,8 @@ struct LoggerOutcome {
     std::optional<Failure> failure;
     // What the logger holds of each setting read or read back, as typed values.
     SettingValues settings{};
+    // What a write did of each setting no read tells, when that came after its last read.
+    std::map<Setting, WriteNote> written{};
     // Each setting of a profile applied or checked.
     std::map<Setting, ApplyEntry> applied{};
 

@@ -14,6 +14,7 @@
 #include <QStringList>
 
 #include <optional>
+#include <variant>
 #include <utility>
 
 namespace fleet {
@@ -140,21 +141,26 @@ void ReadBlock(LoggerJob &job, std::function<void(const BlockControls &)> done)
     });
 }
 
-// The block written and the block read back must give the same request. What is recorded:
-// of the block, the block as written, or without `written` the whole block read back; of
-// the GPRS state and the intervals, `written`.
+// What a block write records once the block reads back as written: of a whole block, the
+// block as written; of a block given in part, the block read back; of the GPRS state and
+// the intervals, the note of what was written.
+struct AsWritten {};
+struct AsReadBack {};
+using BlockKept = std::variant<AsWritten, AsReadBack, WriteNote>;
+
+// The block written and the block read back must give the same request.
 void VerifyBlock(LoggerJob &job, Setting setting, const std::string &request,
-                 const std::optional<QJsonValue> &written)
+                 const BlockKept &kept)
 {
-    ReadBlock(job, [&job, setting, request, written](const BlockControls &read) {
+    ReadBlock(job, [&job, setting, request, kept](const BlockControls &read) {
         const std::string readBack = system_parameters::BuildBlockWrite(read);
         if (readBack != request) {
             Differs(job, setting, Text(readBack.substr(2)), Text(request.substr(2)));
             return;
         }
-        if (setting != Setting::System) {
-            RecordedWrite(job, setting, written.value_or(BlockReport(read)));
-        } else if (written) {
+        if (const auto *note = std::get_if<WriteNote>(&kept)) {
+            RecordedWrite(job, setting, *note);
+        } else if (std::holds_alternative<AsWritten>(kept)) {
             Recorded(job, setting, system_parameters::ParseBlockAnswer("R" + request.substr(2)));
         } else {
             Recorded(job, setting, read);
@@ -165,12 +171,12 @@ void VerifyBlock(LoggerJob &job, Setting setting, const std::string &request,
 // The steps of every block write: the chain reads the block and changes it, the block is
 // checked and written as the Set button would, and read back.
 std::function<void(LoggerJob &)> BlockChainSteps(Setting setting, BlockChain chain,
-                                                 std::optional<QJsonValue> written)
+                                                 BlockKept kept)
 {
-    return [setting, chain, written](LoggerJob &job) {
-        job.then([&job, setting, chain, written] {
+    return [setting, chain, kept](LoggerJob &job) {
+        job.then([&job, setting, chain, kept] {
             job.ask(BlockChain::ReadRequest(), [&job, setting, chain,
-                                                written](const std::string &payload) {
+                                                kept](const std::string &payload) {
                 const BlockChain::Next next = chain.takeBlock(payload);
                 if (next.refusal) {
                     job.fail(FailureKind::NotUnderstood, Text(*next.refusal));
@@ -186,8 +192,8 @@ std::function<void(LoggerJob &)> BlockChainSteps(Setting setting, BlockChain cha
                 }
                 const std::string request = write.request;
                 job.ask({codes::kSystemBlockWrite, request},
-                        [&job, setting, request, written](const std::string &) {
-                            VerifyBlock(job, setting, request, written);
+                        [&job, setting, request, kept](const std::string &) {
+                            VerifyBlock(job, setting, request, kept);
                         });
             });
         });
@@ -211,7 +217,7 @@ CheckedWrite SystemBlockWrite(const BlockControls &block)
         .setting = Setting::System,
         .addSteps = BlockChainSteps(
             Setting::System, BlockChain([block](const BlockControls &) { return block; }),
-            written),
+            AsWritten{}),
         .wanted = written};
 }
 
@@ -243,7 +249,7 @@ CheckedWrite PartialBlockWrite(const QJsonObject &given, const QString &path)
     };
     return SettingWrite{.setting = Setting::System,
                         .addSteps = BlockChainSteps(Setting::System, BlockChain(change),
-                                                    std::nullopt),
+                                                    AsReadBack{}),
                         .wanted = wanted};
 }
 
@@ -312,7 +318,8 @@ CheckedWrite ParseGprsAssignment(const Assignment &assignment)
     }
     const bool on = assignment.value == QLatin1String("on");
     return SettingWrite{Setting::Gprs,
-                        BlockChainSteps(Setting::Gprs, BlockChain::Gprs(on), assignment.value)};
+                        BlockChainSteps(Setting::Gprs, BlockChain::Gprs(on),
+                                        WriteNote(assignment.value))};
 }
 
 CheckedWrite ParseIntervalsAssignment(const Assignment &assignment)
@@ -331,11 +338,10 @@ CheckedWrite ParseIntervalsAssignment(const Assignment &assignment)
     const auto minutes = [](const std::string &text) {
         return protocol::TryParseInteger(protocol::TrimText(text)).value_or(0);
     };
-    const QJsonObject written{{"data_minutes", minutes(data)},
-                              {"heartbeat_minutes", minutes(heartbeat)}};
+    const IntervalMinutes written{minutes(data), minutes(heartbeat)};
     return SettingWrite{Setting::Intervals,
                         BlockChainSteps(Setting::Intervals, BlockChain::Intervals(data, heartbeat),
-                                        written)};
+                                        WriteNote(written))};
 }
 
 } // namespace fleet

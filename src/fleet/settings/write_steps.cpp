@@ -47,9 +47,10 @@ void Recorded(LoggerJob &job, Setting setting, const SettingValue &value)
     job.next();
 }
 
-void RecordedWrite(LoggerJob &job, Setting setting, const QJsonValue &report)
+void RecordedWrite(LoggerJob &job, Setting setting, const WriteNote &note)
 {
-    job.record(ReportKey(setting), report);
+    job.noteWrite(setting, note);
+    job.record(ReportKey(setting), Report(note));
     job.next();
 }
 
@@ -71,7 +72,7 @@ std::function<void(LoggerJob &)> VerifiedWrite(protocol::Request request,
 }
 
 std::function<void(LoggerJob &)> AnsweredWrite(Setting setting, protocol::Request request,
-                                               QJsonValue written)
+                                               WriteNote written)
 {
     return [setting, request = std::move(request), written = std::move(written)](LoggerJob &job) {
         job.then([&job, setting, request, written] {
