@@ -169,7 +169,6 @@ void Session::runJobs(Loggers loggers, fleet::FleetRun::JobPlan plan,
         }
         clashes.push_back({logger.address,
                            logger.serial,
-                           {},
                            fleet::Failure{fleet::FailureKind::Refused,
                                           AddressClash(logger) + QStringLiteral("; nothing was "
                                                                                 "sent there")}});

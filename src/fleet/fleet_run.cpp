@@ -49,7 +49,6 @@ void FleetRun::interrupt()
     for (std::size_t index = m_nextTarget; index < m_targets.size(); ++index) {
         m_outcomes[index] = {m_targets[index].address,
                              m_targets[index].serial,
-                             {},
                              Failure{FailureKind::Interrupted,
                                      QStringLiteral("interrupted before anything was sent")}};
         ++m_progress.done;

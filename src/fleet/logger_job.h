@@ -99,11 +99,6 @@ public:
     void interrupt();
 
     const LoggerOutcome &outcome() const { return m_outcome; }
-    // Records a value read or written under its report key.
-    void record(const QString &key, const QJsonValue &value)
-    {
-        m_outcome.values.insert(key, value);
-    }
     // Keeps the value the logger holds of a setting, as read or read back.
     void hold(Setting setting, SettingValue value)
     {

@@ -5,7 +5,7 @@
 #include "transport/logger_error.h"
 
 #include <QHostAddress>
-#include <QJsonObject>
+#include <QJsonValue>
 #include <QString>
 
 #include <map>
@@ -65,8 +65,6 @@ struct ApplyEntry {
 struct LoggerOutcome {
     QHostAddress address;
     QString serial; // empty when not known
-    // Each setting's entry as the reports give it, under its report key.
-    QJsonObject values;
     std::optional<Failure> failure;
     // What the logger holds of each setting read or read back, as typed values.
     SettingValues settings{};

@@ -11,10 +11,9 @@
 namespace fleet {
 namespace {
 
-// Keeps the entry, and records it under the setting's report key as the reports give it.
+// Keeps what became of the setting.
 void Record(LoggerJob &job, Setting setting, const ApplyEntry &entry)
 {
-    job.record(ReportKey(setting), ApplyEntryReport(entry));
     job.holdApplied(setting, entry);
 }
 

@@ -43,14 +43,12 @@ Refusal Refused(Setting setting, const std::string &rule)
 void Recorded(LoggerJob &job, Setting setting, const SettingValue &value)
 {
     job.hold(setting, value);
-    job.record(ReportKey(setting), Report(value));
     job.next();
 }
 
 void RecordedWrite(LoggerJob &job, Setting setting, const WriteNote &note)
 {
     job.noteWrite(setting, note);
-    job.record(ReportKey(setting), Report(note));
     job.next();
 }
 
