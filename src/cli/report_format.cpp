@@ -138,7 +138,7 @@ QString FormatOutcomes(const std::vector<fleet::LoggerOutcome> &outcomes, const 
             }
             if (!outcome.succeeded()) {
                 record.insert("error", outcome.failure->message);
-                record.insert("error_kind", fleet::FailureKindName(outcome.failure->kind));
+                record.insert("error_kind", outcome.failure->kindName());
             }
             list.append(record);
         }

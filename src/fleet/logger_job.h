@@ -52,7 +52,7 @@ public:
     // the steps after endSetting; the job's outcome keeps the first such failure. Silence
     // from a logger that has answered nothing yet still ends the job: it would answer no
     // other setting either.
-    using FailureHandler = std::function<void(const Failure &failure)>;
+    using FailureHandler = std::function<void(const LoggerError &failure)>;
     void beginSetting(FailureHandler onFailure);
     void endSetting();
     // Ends the running setting's steps early (nothing more to do for it) and goes on after
@@ -90,7 +90,7 @@ public:
     // Ends the running step and goes on with the next.
     void next();
     void fail(const LoggerError &error);
-    void fail(FailureKind kind, const QString &reason) { fail(LoggerError{kind, reason}); }
+    void fail(LoggerError::Kind kind, const QString &reason) { fail(LoggerError{kind, reason}); }
 
     // Runs the steps; finished follows once they have run or one failed.
     void start();

@@ -124,7 +124,7 @@ QJsonObject ApplyEntryReport(const ApplyEntry &entry)
     }
     if (entry.failure) {
         report.insert("error", entry.failure->message);
-        report.insert("error_kind", FailureKindName(entry.failure->kind));
+        report.insert("error_kind", entry.failure->kindName());
     }
     return report;
 }
@@ -143,7 +143,7 @@ void AddApplySteps(LoggerJob &job, const ProfileSetting &setting, ApplyMode mode
     }
     // The value read before any write, for the report of a failure after it.
     const auto before = std::make_shared<std::optional<SettingValue>>();
-    job.beginSetting([&job, which, before](const Failure &failure) {
+    job.beginSetting([&job, which, before](const LoggerError &failure) {
         ApplyEntry entry = Entry(ApplyStatus::Failed);
         entry.failure = failure;
         entry.value = *before;

@@ -43,8 +43,9 @@ QJsonValue Report(const WriteNote &note)
     return std::visit(Overloaded{
                           [](const QString &word) { return QJsonValue(word); },
                           [](const IntervalMinutes &minutes) {
-                              return QJsonValue(QJsonObject{{"data_minutes", minutes.data},
-                                                            {"heartbeat_minutes", minutes.heartbeat}});
+                              return QJsonValue(
+                                  QJsonObject{{"data_minutes", minutes.data},
+                                              {"heartbeat_minutes", minutes.heartbeat}});
                           },
                       },
                       note);

@@ -14,8 +14,8 @@
 #include <QStringList>
 
 #include <optional>
-#include <variant>
 #include <utility>
+#include <variant>
 
 namespace fleet {
 namespace {
@@ -144,13 +144,14 @@ void ReadBlock(LoggerJob &job, std::function<void(const BlockControls &)> done)
 // What a block write records once the block reads back as written: of a whole block, the
 // block as written; of a block given in part, the block read back; of the GPRS state and
 // the intervals, the note of what was written.
-struct AsWritten {};
-struct AsReadBack {};
+struct AsWritten {
+};
+struct AsReadBack {
+};
 using BlockKept = std::variant<AsWritten, AsReadBack, WriteNote>;
 
 // The block written and the block read back must give the same request.
-void VerifyBlock(LoggerJob &job, Setting setting, const std::string &request,
-                 const BlockKept &kept)
+void VerifyBlock(LoggerJob &job, Setting setting, const std::string &request, const BlockKept &kept)
 {
     ReadBlock(job, [&job, setting, request, kept](const BlockControls &read) {
         const std::string readBack = system_parameters::BuildBlockWrite(read);
@@ -170,8 +171,7 @@ void VerifyBlock(LoggerJob &job, Setting setting, const std::string &request,
 
 // The steps of every block write: the chain reads the block and changes it, the block is
 // checked and written as the Set button would, and read back.
-std::function<void(LoggerJob &)> BlockChainSteps(Setting setting, BlockChain chain,
-                                                 BlockKept kept)
+std::function<void(LoggerJob &)> BlockChainSteps(Setting setting, BlockChain chain, BlockKept kept)
 {
     return [setting, chain, kept](LoggerJob &job) {
         job.then([&job, setting, chain, kept] {
@@ -179,13 +179,13 @@ std::function<void(LoggerJob &)> BlockChainSteps(Setting setting, BlockChain cha
                                                 kept](const std::string &payload) {
                 const BlockChain::Next next = chain.takeBlock(payload);
                 if (next.refusal) {
-                    job.fail(FailureKind::NotUnderstood, Text(*next.refusal));
+                    job.fail(LoggerError::Kind::NotUnderstood, Text(*next.refusal));
                     return;
                 }
                 const system_parameters::BlockWrite write =
                     system_parameters::PrepareBlockWrite(next.block);
                 if (write.refusal) {
-                    job.fail(FailureKind::Refused,
+                    job.fail(LoggerError::Kind::Refused,
                              QStringLiteral("the block read back cannot be written: ") +
                                  Text(*write.refusal));
                     return;
@@ -215,9 +215,9 @@ CheckedWrite SystemBlockWrite(const BlockControls &block)
         BlockReport(system_parameters::ParseBlockAnswer("R" + write.request.substr(2)));
     return SettingWrite{
         .setting = Setting::System,
-        .addSteps = BlockChainSteps(
-            Setting::System, BlockChain([block](const BlockControls &) { return block; }),
-            AsWritten{}),
+        .addSteps = BlockChainSteps(Setting::System,
+                                    BlockChain([block](const BlockControls &) { return block; }),
+                                    AsWritten{}),
         .wanted = written};
 }
 
@@ -248,8 +248,8 @@ CheckedWrite PartialBlockWrite(const QJsonObject &given, const QString &path)
         return BlockFromReport(given, path, held).value();
     };
     return SettingWrite{.setting = Setting::System,
-                        .addSteps = BlockChainSteps(Setting::System, BlockChain(change),
-                                                    AsReadBack{}),
+                        .addSteps =
+                            BlockChainSteps(Setting::System, BlockChain(change), AsReadBack{}),
                         .wanted = wanted};
 }
 
@@ -317,9 +317,8 @@ CheckedWrite ParseGprsAssignment(const Assignment &assignment)
         return ExpectedForm(Setting::Gprs, assignment.mode);
     }
     const bool on = assignment.value == QLatin1String("on");
-    return SettingWrite{Setting::Gprs,
-                        BlockChainSteps(Setting::Gprs, BlockChain::Gprs(on),
-                                        WriteNote(assignment.value))};
+    return SettingWrite{Setting::Gprs, BlockChainSteps(Setting::Gprs, BlockChain::Gprs(on),
+                                                       WriteNote(assignment.value))};
 }
 
 CheckedWrite ParseIntervalsAssignment(const Assignment &assignment)

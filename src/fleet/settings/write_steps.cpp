@@ -54,7 +54,7 @@ void RecordedWrite(LoggerJob &job, Setting setting, const WriteNote &note)
 
 void Differs(LoggerJob &job, Setting setting, const QString &read, const QString &expected)
 {
-    job.fail(FailureKind::Differs,
+    job.fail(LoggerError::Kind::Differs,
              QStringLiteral("read-back differs: %1 is \"%2\", expected \"%3\"")
                  .arg(CommandLineName(setting), read, expected));
 }
