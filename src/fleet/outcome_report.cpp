@@ -9,15 +9,15 @@ namespace fleet {
 QJsonObject SettingsReport(const LoggerOutcome &outcome)
 {
     QJsonObject report;
-    for (const SettingSpec &spec : Catalogue()) {
-        const QString key = QLatin1String(spec.reportKey);
-        if (const auto applied = outcome.applied.find(spec.setting);
+    for (const SettingSpec &row : Catalogue()) {
+        const QString key = QLatin1String(row.reportKey);
+        if (const auto applied = outcome.applied.find(row.setting);
             applied != outcome.applied.end()) {
             report.insert(key, ApplyEntryReport(applied->second));
-        } else if (const auto note = outcome.written.find(spec.setting);
+        } else if (const auto note = outcome.written.find(row.setting);
                    note != outcome.written.end()) {
             report.insert(key, Report(note->second));
-        } else if (const SettingValue *held = outcome.settings.find(spec.setting)) {
+        } else if (const SettingValue *held = outcome.settings.find(row.setting)) {
             report.insert(key, Report(*held));
         }
     }
