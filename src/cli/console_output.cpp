@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "console_output.h"
 
-#include "fleet/settings/cellular.h"
 #include "protocol/frame_verdicts.h"
 
 #include <QElapsedTimer>
@@ -17,15 +16,10 @@ int PrintRefusal(Console &console, const QString &verbName, const fleet::Refusal
     return kBadUsage;
 }
 
-int PrintOutcomes(Console &console, std::vector<fleet::LoggerOutcome> outcomes,
+int PrintOutcomes(Console &console, const std::vector<fleet::LoggerOutcome> &outcomes,
                   const QStringList &keys, Format format, Secrets secrets)
 {
-    if (secrets == Secrets::Hidden) {
-        for (fleet::LoggerOutcome &outcome : outcomes) {
-            outcome.values = fleet::WithSecretsHidden(outcome.values);
-        }
-    }
-    console.out << FormatOutcomes(outcomes, keys, format);
+    console.out << FormatOutcomes(outcomes, keys, format, secrets);
     console.out.flush();
     int failed = 0;
     for (const fleet::LoggerOutcome &outcome : outcomes) {

@@ -17,15 +17,12 @@
 
 namespace cli {
 
-// Whether a report or trace shows the APN password and the PIN, or kHiddenSecret.
-enum class Secrets { Hidden, Shown };
-
 // Prints the refusal of a verb's input; exit status 2.
 int PrintRefusal(Console &console, const QString &verbName, const fleet::Refusal &refusal);
 
 // Prints the outcomes on standard output, secrets hidden unless shown, and each failure
 // on standard error; the exit status says whether every logger succeeded.
-int PrintOutcomes(Console &console, std::vector<fleet::LoggerOutcome> outcomes,
+int PrintOutcomes(Console &console, const std::vector<fleet::LoggerOutcome> &outcomes,
                   const QStringList &keys, Format format, Secrets secrets);
 
 // The progress line of a run, rewritten in place on a terminal: the loggers done, under

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "report_format.h"
 
+#include "fleet/outcome_report.h"
 #include "fleet/report_text.h"
+#include "fleet/settings/cellular.h"
 #include "reports/csv_table.h"
 
 #include <QJsonArray>
@@ -120,19 +122,23 @@ QString FormatLoggers(const std::vector<fleet::LoggerTarget> &loggers, Format fo
 }
 
 QString FormatOutcomes(const std::vector<fleet::LoggerOutcome> &outcomes, const QStringList &keys,
-                       Format format)
+                       Format format, Secrets secrets)
 {
+    const auto reportOf = [secrets](const fleet::LoggerOutcome &outcome) {
+        const QJsonObject report = fleet::SettingsReport(outcome);
+        return secrets == Secrets::Hidden ? fleet::WithSecretsHidden(report) : report;
+    };
     if (format == Format::Json) {
         QJsonArray list;
         for (const fleet::LoggerOutcome &outcome : outcomes) {
-            QJsonObject record = outcome.values;
+            QJsonObject record = reportOf(outcome);
             record.insert("ip", outcome.address.toString());
             if (!outcome.serial.isEmpty()) {
                 record.insert("serial", outcome.serial);
             }
             if (!outcome.succeeded()) {
                 record.insert("error", outcome.failure->message);
-                record.insert("error_kind", fleet::FailureKindName(outcome.failure->kind));
+                record.insert("error_kind", outcome.failure->kindName());
             }
             list.append(record);
         }
@@ -144,8 +150,9 @@ QString FormatOutcomes(const std::vector<fleet::LoggerOutcome> &outcomes, const 
     std::vector<Row> rows;
     for (const fleet::LoggerOutcome &outcome : outcomes) {
         Row row{outcome.address.toString(), outcome.serial};
+        const QJsonObject report = reportOf(outcome);
         for (const QString &key : keys) {
-            row.append(fleet::ReportText(outcome.values.value(key)));
+            row.append(fleet::ReportText(report.value(key)));
         }
         row.append(outcome.succeeded() ? QString() : outcome.failure->message);
         rows.push_back(row);

@@ -13,6 +13,9 @@ namespace cli {
 
 enum class Format { Table, Json, Csv };
 
+// Whether a report or trace shows the APN password and the PIN, or kHiddenSecret.
+enum class Secrets { Hidden, Shown };
+
 std::optional<Format> FormatNamed(const QString &name);
 
 // The text with each control character (C0, DEL and C1) written as \xHH, so that what a
@@ -37,6 +40,6 @@ QString FormatLoggers(const std::vector<fleet::LoggerTarget> &loggers, Format fo
 // value is one cell of key=value pairs, a list's items are separated by "; ", and an apply's
 // entry is its status ("would change: NOW -> WANTED", "failed: ERROR", ...).
 QString FormatOutcomes(const std::vector<fleet::LoggerOutcome> &outcomes, const QStringList &keys,
-                       Format format);
+                       Format format, Secrets secrets);
 
 } // namespace cli

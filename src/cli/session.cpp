@@ -167,12 +167,10 @@ void Session::runJobs(Loggers loggers, fleet::FleetRun::JobPlan plan,
         if (logger.clashingSerial.isEmpty()) {
             return false;
         }
-        clashes.push_back({logger.address,
-                           logger.serial,
-                           {},
-                           fleet::Failure{fleet::FailureKind::Refused,
-                                          AddressClash(logger) + QStringLiteral("; nothing was "
-                                                                                "sent there")}});
+        clashes.push_back({logger.address, logger.serial,
+                           LoggerError{LoggerError::Kind::Refused,
+                                       AddressClash(logger) + QStringLiteral("; nothing was "
+                                                                             "sent there")}});
         return true;
     });
     if (!clashes.empty()) {

@@ -20,7 +20,7 @@ QStringList Columns()
 
 QStringList Fields(const WatchReading &reading)
 {
-    if (const auto *failure = std::get_if<fleet::Failure>(&reading.result)) {
+    if (const auto *failure = std::get_if<LoggerError>(&reading.result)) {
         return SignalReadingFields(reading.requestedAt, {})
                << QStringLiteral("missed: ") + failure->message;
     }
@@ -53,9 +53,9 @@ QString JsonRecord(const WatchReading &reading)
 {
     const QStringList fields = Fields(reading);
     QJsonObject record{{"time", fields[0]}};
-    if (const auto *failure = std::get_if<fleet::Failure>(&reading.result)) {
+    if (const auto *failure = std::get_if<LoggerError>(&reading.result)) {
         record.insert("error", failure->message);
-        record.insert("error_kind", fleet::FailureKindName(failure->kind));
+        record.insert("error_kind", failure->kindName());
     } else {
         record.insert("raw", fields[1]);
         record.insert("value", NumberOrNull(fields[2]));

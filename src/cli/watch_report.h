@@ -17,9 +17,9 @@ namespace cli {
 // logger's report or, for a missed reading, why there is none.
 struct WatchReading {
     QDateTime requestedAt;
-    std::variant<cellular::SignalReading, fleet::Failure> result;
+    std::variant<cellular::SignalReading, LoggerError> result;
 
-    bool missed() const { return std::holds_alternative<fleet::Failure>(result); }
+    bool missed() const { return std::holds_alternative<LoggerError>(result); }
 };
 
 // The watch prints a line per reading as it comes: in a table or CSV the header first,

@@ -2,6 +2,7 @@
 #include "commissioning.h"
 
 #include "discovery/pc_address.h"
+#include "outcome_report.h"
 #include "profile_apply.h"
 #include "settings/catalogue.h"
 #include "settings/cellular.h"
@@ -291,7 +292,7 @@ QJsonObject RecordedSettings(const LoggerOutcome &outcome)
 {
     namespace status = apply_status;
     QJsonObject settings;
-    const QJsonObject values = WithSecretsHidden(outcome.values);
+    const QJsonObject values = WithSecretsHidden(SettingsReport(outcome));
     for (auto field = values.begin(); field != values.end(); ++field) {
         const QJsonObject entry = field.value().toObject();
         const QString state = entry.value("status").toString();

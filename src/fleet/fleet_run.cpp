@@ -47,11 +47,9 @@ void FleetRun::interrupt()
         return;
     }
     for (std::size_t index = m_nextTarget; index < m_targets.size(); ++index) {
-        m_outcomes[index] = {m_targets[index].address,
-                             m_targets[index].serial,
-                             {},
-                             Failure{FailureKind::Interrupted,
-                                     QStringLiteral("interrupted before anything was sent")}};
+        m_outcomes[index] = {m_targets[index].address, m_targets[index].serial,
+                             LoggerError{LoggerError::Kind::Interrupted,
+                                         QStringLiteral("interrupted before anything was sent")}};
         ++m_progress.done;
         ++m_progress.failed;
     }

@@ -89,8 +89,8 @@ bool LoggerJob::endIfInterrupted()
     if (!m_interrupted || m_done) {
         return m_done;
     }
-    const Failure failure{FailureKind::Interrupted,
-                          QStringLiteral("interrupted: nothing more was sent")};
+    const LoggerError failure{LoggerError::Kind::Interrupted,
+                              QStringLiteral("interrupted: nothing more was sent")};
     if (m_onSettingFailure) {
         m_onSettingFailure(failure);
     }
@@ -143,7 +143,7 @@ void LoggerJob::probe(const QHostAddress &host, ProbeHandler onProbed)
     }
     // Only runs that probe open the search port: a search, or an address change.
     if (const auto refusal = m_link.openSearchPort()) {
-        fail(FailureKind::Refused, refusal->message);
+        fail(LoggerError::Kind::Refused, refusal->message);
         return;
     }
     m_onProbed = std::move(onProbed);
@@ -191,18 +191,18 @@ void LoggerJob::replied(LoggerReply &reply)
         return;
     }
     switch (error->kind) {
-    case FailureKind::Interrupted:
+    case LoggerError::Kind::Interrupted:
         endIfInterrupted();
         return;
-    case FailureKind::NoAnswer:
-    case FailureKind::BadCrc:
+    case LoggerError::Kind::NoAnswer:
+    case LoggerError::Kind::BadCrc:
         if (m_onSilence) {
             const SilenceHandler handler = std::move(m_onSilence);
             handler();
             return;
         }
         break;
-    case FailureKind::AnswersTwice:
+    case LoggerError::Kind::AnswersTwice:
         m_answeredOnce = true;
         break;
     default:
@@ -217,7 +217,7 @@ void LoggerJob::handOn(const std::string &payload)
     try {
         handler(payload);
     } catch (const protocol::InvalidIntegerError &error) {
-        fail(FailureKind::NotUnderstood,
+        fail(LoggerError::Kind::NotUnderstood,
              QStringLiteral("answer to %1 not understood: %2")
                  .arg(CodeOf(*m_request), QString::fromLocal8Bit(error.what())));
     }
@@ -242,7 +242,7 @@ void LoggerJob::fail(const LoggerError &error)
     if (m_done) {
         return;
     }
-    if (m_onSettingFailure && (error.kind != FailureKind::NoAnswer || m_answeredOnce)) {
+    if (m_onSettingFailure && (error.kind != LoggerError::Kind::NoAnswer || m_answeredOnce)) {
         if (!m_outcome.failure) {
             m_outcome.failure = error;
         }

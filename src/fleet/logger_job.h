@@ -52,7 +52,7 @@ public:
     // the steps after endSetting; the job's outcome keeps the first such failure. Silence
     // from a logger that has answered nothing yet still ends the job: it would answer no
     // other setting either.
-    using FailureHandler = std::function<void(const Failure &failure)>;
+    using FailureHandler = std::function<void(const LoggerError &failure)>;
     void beginSetting(FailureHandler onFailure);
     void endSetting();
     // Ends the running setting's steps early (nothing more to do for it) and goes on after
@@ -90,7 +90,7 @@ public:
     // Ends the running step and goes on with the next.
     void next();
     void fail(const LoggerError &error);
-    void fail(FailureKind kind, const QString &reason) { fail(LoggerError{kind, reason}); }
+    void fail(LoggerError::Kind kind, const QString &reason) { fail(LoggerError{kind, reason}); }
 
     // Runs the steps; finished follows once they have run or one failed.
     void start();
@@ -99,15 +99,16 @@ public:
     void interrupt();
 
     const LoggerOutcome &outcome() const { return m_outcome; }
-    // Records a value read or written under its report key.
-    void record(const QString &key, const QJsonValue &value)
-    {
-        m_outcome.values.insert(key, value);
-    }
     // Keeps the value the logger holds of a setting, as read or read back.
     void hold(Setting setting, SettingValue value)
     {
+        m_outcome.written.erase(setting);
         m_outcome.settings.set(setting, std::move(value));
+    }
+    // Keeps what a write of a setting did that no read tells.
+    void noteWrite(Setting setting, WriteNote note)
+    {
+        m_outcome.written.insert_or_assign(setting, std::move(note));
     }
     // Keeps what became of a setting of a profile applied.
     void holdApplied(Setting setting, ApplyEntry entry)

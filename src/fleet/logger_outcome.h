@@ -5,24 +5,13 @@
 #include "transport/logger_error.h"
 
 #include <QHostAddress>
-#include <QJsonObject>
+#include <QJsonValue>
 #include <QString>
 
 #include <map>
 #include <optional>
 
 namespace fleet {
-
-// What ended a logger's job, or one of its settings: the client's one kind of error, so
-// that a report can tell a silent logger from one that answered something else than
-// expected. Its kind's name (`FailureKindName`) is the report's `error_kind`.
-using FailureKind = LoggerError::Kind;
-using Failure = LoggerError;
-
-inline QString FailureKindName(FailureKind kind)
-{
-    return LoggerError::KindName(kind);
-}
 
 // A logger to work with: its address and, when a search or the caller knows it, its
 // serial number and firmware version.
@@ -58,18 +47,21 @@ struct ApplyEntry {
     // profile may give some fields of a value alone).
     std::optional<QJsonValue> wanted;
     QString reason;                 // why the value is never written
-    std::optional<Failure> failure; // why the setting failed
+    std::optional<LoggerError> failure; // why the setting failed
 };
 
 // What became of one logger: the values read or written, or why it failed.
 struct LoggerOutcome {
     QHostAddress address;
     QString serial; // empty when not known
-    // Each setting's entry as the reports give it, under its report key.
-    QJsonObject values;
-    std::optional<Failure> failure;
+    // What ended the job: the client's one kind of error, so that a report can tell a silent
+    // logger from one that answered something else than expected (its kind's name is the
+    // report's `error_kind`).
+    std::optional<LoggerError> failure;
     // What the logger holds of each setting read or read back, as typed values.
     SettingValues settings{};
+    // What a write did of each setting no read tells, when that came after its last read.
+    std::map<Setting, WriteNote> written{};
     // Each setting of a profile applied or checked.
     std::map<Setting, ApplyEntry> applied{};
 

@@ -11,10 +11,9 @@
 namespace fleet {
 namespace {
 
-// Keeps the entry, and records it under the setting's report key as the reports give it.
+// Keeps what became of the setting.
 void Record(LoggerJob &job, Setting setting, const ApplyEntry &entry)
 {
-    job.record(ReportKey(setting), ApplyEntryReport(entry));
     job.holdApplied(setting, entry);
 }
 
@@ -125,7 +124,7 @@ QJsonObject ApplyEntryReport(const ApplyEntry &entry)
     }
     if (entry.failure) {
         report.insert("error", entry.failure->message);
-        report.insert("error_kind", FailureKindName(entry.failure->kind));
+        report.insert("error_kind", entry.failure->kindName());
     }
     return report;
 }
@@ -144,7 +143,7 @@ void AddApplySteps(LoggerJob &job, const ProfileSetting &setting, ApplyMode mode
     }
     // The value read before any write, for the report of a failure after it.
     const auto before = std::make_shared<std::optional<SettingValue>>();
-    job.beginSetting([&job, which, before](const Failure &failure) {
+    job.beginSetting([&job, which, before](const LoggerError &failure) {
         ApplyEntry entry = Entry(ApplyStatus::Failed);
         entry.failure = failure;
         entry.value = *before;

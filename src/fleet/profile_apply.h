@@ -34,8 +34,7 @@ const char *ApplyStatusName(ApplyStatus status);
 QJsonObject ApplyEntryReport(const ApplyEntry &entry);
 
 // Adds the steps that bring the logger to the profile's value of one setting. The outcome
-// then holds its entry, and the setting's report key the entry's report. A failure ends
-// this setting alone.
+// then holds its entry. A failure ends this setting alone.
 void AddApplySteps(LoggerJob &job, const ProfileSetting &setting, ApplyMode mode);
 
 // Whether a value read holds the wanted one: objects hold each wanted key's value (a

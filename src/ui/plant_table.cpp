@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "plant_table.h"
 
+#include "fleet/outcome_report.h"
 #include "fleet/profile_apply.h"
 #include "fleet/report_text.h"
 #include "fleet/settings/cellular.h"
@@ -324,7 +325,7 @@ QString ApplySummary(const fleet::LoggerOutcome &outcome)
 
 QStringList ApplyDetails(const fleet::LoggerOutcome &outcome)
 {
-    const QJsonObject entries = fleet::WithSecretsHidden(outcome.values);
+    const QJsonObject entries = fleet::WithSecretsHidden(fleet::SettingsReport(outcome));
     QStringList lines;
     for (auto entry = entries.begin(); entry != entries.end(); ++entry) {
         lines.append(entry.key() + QStringLiteral(": ") + fleet::ReportText(entry.value()));

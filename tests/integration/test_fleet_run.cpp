@@ -4,6 +4,7 @@
 
 #include "fleet/fleet_link.h"
 #include "fleet/fleet_run.h"
+#include "fleet/outcome_report.h"
 #include "fleet/settings/catalogue.h"
 #include "simulated_logger.h"
 
@@ -68,9 +69,11 @@ private slots:
         QCOMPARE(last.done, 3);
         QCOMPARE(last.failed, 1);
         const std::vector<fleet::LoggerOutcome> &outcomes = run.outcomes();
-        QCOMPARE(outcomes.at(0).values.value("mac").toString(), QStringLiteral("00-1A-2B-00-00-2"));
-        QCOMPARE(outcomes.at(1).failure->kind, fleet::FailureKind::NoAnswer);
-        QCOMPARE(outcomes.at(2).values.value("mac").toString(), QStringLiteral("00-1A-2B-00-00-3"));
+        QCOMPARE(fleet::SettingsReport(outcomes.at(0)).value("mac").toString(),
+                 QStringLiteral("00-1A-2B-00-00-2"));
+        QCOMPARE(outcomes.at(1).failure->kind, LoggerError::Kind::NoAnswer);
+        QCOMPARE(fleet::SettingsReport(outcomes.at(2)).value("mac").toString(),
+                 QStringLiteral("00-1A-2B-00-00-3"));
     }
 };
 

@@ -67,7 +67,7 @@ void ReadDeviceEntries(LoggerJob &job, std::function<void(const std::vector<Regi
             job.ask(*next, [&job, read, done](const std::string &payload) {
                 const device_registry::RegistryReadOutcome outcome = read->takeDevices(payload);
                 if (!read->holdsTheCount(outcome)) {
-                    job.fail(FailureKind::NotUnderstood,
+                    job.fail(LoggerError::Kind::NotUnderstood,
                              QStringLiteral("answer to the device read not understood: expected %1 "
                                             "devices")
                                  .arg(read->count()));
@@ -88,7 +88,7 @@ void VerifyDeviceAdded(LoggerJob &job, std::size_t countBefore, const RegistryEn
     ReadDeviceEntries(job, [&job, countBefore,
                             expected](const std::vector<RegistryEntry> &devices) {
         if (devices.size() != countBefore + 1) {
-            job.fail(FailureKind::Differs,
+            job.fail(LoggerError::Kind::Differs,
                      QStringLiteral("read-back differs: the registry holds %1 devices, expected %2")
                          .arg(devices.size())
                          .arg(countBefore + 1));
@@ -117,13 +117,13 @@ void SendDeviceAdd(LoggerJob &job, const Request &request, std::size_t countBefo
                 if (static_cast<std::size_t>(count) == countBefore + 1) {
                     VerifyDeviceAdded(job, countBefore, expected);
                 } else if (static_cast<std::size_t>(count) != countBefore) {
-                    job.fail(FailureKind::Differs,
+                    job.fail(LoggerError::Kind::Differs,
                              QStringLiteral("the registry changed while a device was added: %1 "
                                             "devices, expected %2")
                                  .arg(count)
                                  .arg(countBefore));
                 } else if (triesLeft <= 1) {
-                    job.fail(FailureKind::NoAnswer,
+                    job.fail(LoggerError::Kind::NoAnswer,
                              QStringLiteral("no answer to DA after %1 tries, and the device is "
                                             "not in the registry")
                                  .arg(1 + job.policy().retries));
@@ -230,7 +230,7 @@ SettingWrite RegistryKeepingAppendInfos(const std::vector<ProfileDevice> &device
                                 return CheckedDeviceAdd(texts[0], texts[1], texts[2], texts[3]);
                             });
                         if (!add.accepted()) {
-                            job.fail(FailureKind::Refused, add.refusal().message);
+                            job.fail(LoggerError::Kind::Refused, add.refusal().message);
                             return;
                         }
                         *adds[index] = add.value();

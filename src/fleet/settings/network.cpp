@@ -94,7 +94,7 @@ void ProbeNewAddress(LoggerJob &job, const QHostAddress &newAddress)
                                                             "is not known")
                                            : QString();
             job.fail(
-                FailureKind::Refused,
+                LoggerError::Kind::Refused,
                 QStringLiteral("%1: %2 answers at %3, the new address%4; the address was "
                                "not changed")
                     .arg(CommandLineName(Setting::Ip), who, newAddress.toString(), whyNotOurs));
@@ -126,7 +126,7 @@ void ReadBackWhereItAnswers(LoggerJob &job, const QJsonObject &expected,
     ReadIpOr(job, verify(newAddress), [&job, verify, oldAddress, newAddress] {
         job.moveTo(oldAddress);
         ReadIpOr(job, verify(oldAddress), [&job, oldAddress, newAddress] {
-            job.fail(FailureKind::NoAnswer,
+            job.fail(LoggerError::Kind::NoAnswer,
                      QStringLiteral("%1: after the address change the logger answers neither at "
                                     "%2 nor at %3")
                          .arg(CommandLineName(Setting::Ip), newAddress.toString(),

@@ -7,6 +7,8 @@
 #include "system.h"
 #include "write_steps.h"
 
+#include <QJsonObject>
+
 namespace fleet {
 namespace {
 
@@ -34,6 +36,19 @@ QJsonValue Report(const SettingValue &value)
             },
         },
         value);
+}
+
+QJsonValue Report(const WriteNote &note)
+{
+    return std::visit(Overloaded{
+                          [](const QString &word) { return QJsonValue(word); },
+                          [](const IntervalMinutes &minutes) {
+                              return QJsonValue(
+                                  QJsonObject{{"data_minutes", minutes.data},
+                                              {"heartbeat_minutes", minutes.heartbeat}});
+                          },
+                      },
+                      note);
 }
 
 QString TextOf(const SettingValue &value)

@@ -37,6 +37,19 @@ using SettingValue =
 // The value as the reports and profiles give it, by its family's report function.
 QJsonValue Report(const SettingValue &value);
 
+// The intervals a write gave the logger, in whole minutes.
+struct IntervalMinutes {
+    qint64 data = 0;
+    qint64 heartbeat = 0;
+};
+
+// What a write of a setting did that no read tells: a word ("written" or "cleared" of the
+// PIN, "dhcp" of the IP configuration, "on" or "off" of the GPRS state) or the intervals.
+using WriteNote = std::variant<QString, IntervalMinutes>;
+
+// The note as the reports give it.
+QJsonValue Report(const WriteNote &note);
+
 // The values a logger holds, keyed by setting: the last read or read-back of each.
 class SettingValues
 {

@@ -15,6 +15,7 @@
 
 #include <optional>
 #include <utility>
+#include <variant>
 
 namespace fleet {
 namespace {
@@ -140,21 +141,27 @@ void ReadBlock(LoggerJob &job, std::function<void(const BlockControls &)> done)
     });
 }
 
-// The block written and the block read back must give the same request. What is recorded:
-// of the block, the block as written, or without `written` the whole block read back; of
-// the GPRS state and the intervals, `written`.
-void VerifyBlock(LoggerJob &job, Setting setting, const std::string &request,
-                 const std::optional<QJsonValue> &written)
+// What a block write records once the block reads back as written: of a whole block, the
+// block as written; of a block given in part, the block read back; of the GPRS state and
+// the intervals, the note of what was written.
+struct AsWritten {
+};
+struct AsReadBack {
+};
+using BlockKept = std::variant<AsWritten, AsReadBack, WriteNote>;
+
+// The block written and the block read back must give the same request.
+void VerifyBlock(LoggerJob &job, Setting setting, const std::string &request, const BlockKept &kept)
 {
-    ReadBlock(job, [&job, setting, request, written](const BlockControls &read) {
+    ReadBlock(job, [&job, setting, request, kept](const BlockControls &read) {
         const std::string readBack = system_parameters::BuildBlockWrite(read);
         if (readBack != request) {
             Differs(job, setting, Text(readBack.substr(2)), Text(request.substr(2)));
             return;
         }
-        if (setting != Setting::System) {
-            RecordedWrite(job, setting, written.value_or(BlockReport(read)));
-        } else if (written) {
+        if (const auto *note = std::get_if<WriteNote>(&kept)) {
+            RecordedWrite(job, setting, *note);
+        } else if (std::holds_alternative<AsWritten>(kept)) {
             Recorded(job, setting, system_parameters::ParseBlockAnswer("R" + request.substr(2)));
         } else {
             Recorded(job, setting, read);
@@ -164,30 +171,29 @@ void VerifyBlock(LoggerJob &job, Setting setting, const std::string &request,
 
 // The steps of every block write: the chain reads the block and changes it, the block is
 // checked and written as the Set button would, and read back.
-std::function<void(LoggerJob &)> BlockChainSteps(Setting setting, BlockChain chain,
-                                                 std::optional<QJsonValue> written)
+std::function<void(LoggerJob &)> BlockChainSteps(Setting setting, BlockChain chain, BlockKept kept)
 {
-    return [setting, chain, written](LoggerJob &job) {
-        job.then([&job, setting, chain, written] {
+    return [setting, chain, kept](LoggerJob &job) {
+        job.then([&job, setting, chain, kept] {
             job.ask(BlockChain::ReadRequest(), [&job, setting, chain,
-                                                written](const std::string &payload) {
+                                                kept](const std::string &payload) {
                 const BlockChain::Next next = chain.takeBlock(payload);
                 if (next.refusal) {
-                    job.fail(FailureKind::NotUnderstood, Text(*next.refusal));
+                    job.fail(LoggerError::Kind::NotUnderstood, Text(*next.refusal));
                     return;
                 }
                 const system_parameters::BlockWrite write =
                     system_parameters::PrepareBlockWrite(next.block);
                 if (write.refusal) {
-                    job.fail(FailureKind::Refused,
+                    job.fail(LoggerError::Kind::Refused,
                              QStringLiteral("the block read back cannot be written: ") +
                                  Text(*write.refusal));
                     return;
                 }
                 const std::string request = write.request;
                 job.ask({codes::kSystemBlockWrite, request},
-                        [&job, setting, request, written](const std::string &) {
-                            VerifyBlock(job, setting, request, written);
+                        [&job, setting, request, kept](const std::string &) {
+                            VerifyBlock(job, setting, request, kept);
                         });
             });
         });
@@ -209,9 +215,9 @@ CheckedWrite SystemBlockWrite(const BlockControls &block)
         BlockReport(system_parameters::ParseBlockAnswer("R" + write.request.substr(2)));
     return SettingWrite{
         .setting = Setting::System,
-        .addSteps = BlockChainSteps(
-            Setting::System, BlockChain([block](const BlockControls &) { return block; }),
-            written),
+        .addSteps = BlockChainSteps(Setting::System,
+                                    BlockChain([block](const BlockControls &) { return block; }),
+                                    AsWritten{}),
         .wanted = written};
 }
 
@@ -242,8 +248,8 @@ CheckedWrite PartialBlockWrite(const QJsonObject &given, const QString &path)
         return BlockFromReport(given, path, held).value();
     };
     return SettingWrite{.setting = Setting::System,
-                        .addSteps = BlockChainSteps(Setting::System, BlockChain(change),
-                                                    std::nullopt),
+                        .addSteps =
+                            BlockChainSteps(Setting::System, BlockChain(change), AsReadBack{}),
                         .wanted = wanted};
 }
 
@@ -311,8 +317,8 @@ CheckedWrite ParseGprsAssignment(const Assignment &assignment)
         return ExpectedForm(Setting::Gprs, assignment.mode);
     }
     const bool on = assignment.value == QLatin1String("on");
-    return SettingWrite{Setting::Gprs,
-                        BlockChainSteps(Setting::Gprs, BlockChain::Gprs(on), assignment.value)};
+    return SettingWrite{Setting::Gprs, BlockChainSteps(Setting::Gprs, BlockChain::Gprs(on),
+                                                       WriteNote(assignment.value))};
 }
 
 CheckedWrite ParseIntervalsAssignment(const Assignment &assignment)
@@ -331,11 +337,10 @@ CheckedWrite ParseIntervalsAssignment(const Assignment &assignment)
     const auto minutes = [](const std::string &text) {
         return protocol::TryParseInteger(protocol::TrimText(text)).value_or(0);
     };
-    const QJsonObject written{{"data_minutes", minutes(data)},
-                              {"heartbeat_minutes", minutes(heartbeat)}};
+    const IntervalMinutes written{minutes(data), minutes(heartbeat)};
     return SettingWrite{Setting::Intervals,
                         BlockChainSteps(Setting::Intervals, BlockChain::Intervals(data, heartbeat),
-                                        written)};
+                                        WriteNote(written))};
 }
 
 } // namespace fleet

@@ -43,19 +43,18 @@ Refusal Refused(Setting setting, const std::string &rule)
 void Recorded(LoggerJob &job, Setting setting, const SettingValue &value)
 {
     job.hold(setting, value);
-    job.record(ReportKey(setting), Report(value));
     job.next();
 }
 
-void RecordedWrite(LoggerJob &job, Setting setting, const QJsonValue &report)
+void RecordedWrite(LoggerJob &job, Setting setting, const WriteNote &note)
 {
-    job.record(ReportKey(setting), report);
+    job.noteWrite(setting, note);
     job.next();
 }
 
 void Differs(LoggerJob &job, Setting setting, const QString &read, const QString &expected)
 {
-    job.fail(FailureKind::Differs,
+    job.fail(LoggerError::Kind::Differs,
              QStringLiteral("read-back differs: %1 is \"%2\", expected \"%3\"")
                  .arg(CommandLineName(setting), read, expected));
 }
@@ -71,7 +70,7 @@ std::function<void(LoggerJob &)> VerifiedWrite(protocol::Request request,
 }
 
 std::function<void(LoggerJob &)> AnsweredWrite(Setting setting, protocol::Request request,
-                                               QJsonValue written)
+                                               WriteNote written)
 {
     return [setting, request = std::move(request), written = std::move(written)](LoggerJob &job) {
         job.then([&job, setting, request, written] {

@@ -59,8 +59,8 @@ auto RefusingTextOutsideCodePage(Setting setting, Check check) -> decltype(check
 // Records the value the logger holds of the setting and goes on with the next step.
 void Recorded(LoggerJob &job, Setting setting, const SettingValue &value);
 // Records what a write of a setting a logger cannot report did ("written", "on", ...)
-// under its report key and goes on with the next step.
-void RecordedWrite(LoggerJob &job, Setting setting, const QJsonValue &report);
+// and goes on with the next step.
+void RecordedWrite(LoggerJob &job, Setting setting, const WriteNote &note);
 
 // Fails the job: the read-back of the setting holds something else than was written.
 void Differs(LoggerJob &job, Setting setting, const QString &read, const QString &expected);
@@ -73,7 +73,7 @@ std::function<void(LoggerJob &)> VerifiedWrite(protocol::Request request,
 // The steps of a write a logger cannot read back: its answer is all there is to check,
 // and `written` is recorded.
 std::function<void(LoggerJob &)> AnsweredWrite(Setting setting, protocol::Request request,
-                                               QJsonValue written);
+                                               WriteNote written);
 
 // A read that hands its value on, and the read step that records the value as reported.
 template <typename Value>
