@@ -360,7 +360,7 @@ private slots:
 
         window->findChild<QPushButton *>("trafficSaveText")->click();
         QFile saved(path);
-        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QVERIFY(saved.open(QIODevice::ReadOnly | QIODevice::Text));
         const QStringList lines = QString::fromUtf8(saved.readAll()).split(QLatin1Char('\n'));
         QCOMPARE(lines.first(),
                  QStringLiteral("Time\tDirection\tSocket\tPeer\tLength\tPayload\tVerdict\tBytes"));
