@@ -1,12 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "handover.h"
-#include "reports/plant_report.h"
+#include "pdf_request.h"
 #include "session.h"
 #include "verbs.h"
 
 #include <QDateTime>
-#include <QGuiApplication>
+#include <QDir>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QSysInfo>
+
+#include <optional>
 
 namespace cli {
 namespace {
@@ -22,21 +26,54 @@ void AddOptions(QCommandLineParser &parser)
                       "file"});
 }
 
+// The program that paints the PDF: beside tarnwick-cli in a build and on Windows, in the
+// folder of the programs' own helpers where the package installs it; empty when neither
+// holds it.
+QString PdfPainter()
+{
+    const QDir here(QCoreApplication::applicationDirPath());
+    return QStandardPaths::findExecutable(
+        QLatin1String(kPdfPainterProgram),
+        {here.path(), here.filePath(QStringLiteral(TARNWICK_PDF_PAINTER_FROM_PROGRAM))});
+}
+
+// Has the painter draw the document into `path`; the reason when it was not written.
+std::optional<QString> Paint(const QString &path, const PdfRequest &request)
+{
+    const QString painter = PdfPainter();
+    if (painter.isEmpty()) {
+        return QStringLiteral("its painter %1 is not installed beside tarnwick-cli")
+            .arg(QLatin1String(kPdfPainterProgram));
+    }
+    QProcess process;
+    // Whatever Qt GUI warns of reaches the console as it did when tarnwick-cli painted.
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(painter, {path});
+    if (!process.waitForStarted(-1)) {
+        return QStringLiteral("%1 did not start: %2").arg(painter, process.errorString());
+    }
+    process.write(EncodePdfRequest(request));
+    process.closeWriteChannel();
+    if (!process.waitForFinished(-1) || process.exitStatus() != QProcess::NormalExit) {
+        return QStringLiteral("%1 ended before it was done").arg(painter);
+    }
+    if (process.exitCode() != 0) {
+        return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+    }
+    return std::nullopt;
+}
+
 // The handover document drawn as the plant view's report is, titled for the handover.
 int WritePdf(const QString &path, const std::vector<HandoverLogger> &loggers, Session &session)
 {
-    // main() starts Qt GUI on the offscreen platform for report --pdf alone.
-    if (qobject_cast<QGuiApplication *>(QCoreApplication::instance()) == nullptr) {
-        return session.refuse({QStringLiteral("--pdf cannot be painted in this program")});
-    }
-    ListTable table{HandoverHeader(), {}};
+    PdfRequest request{{QDateTime::currentDateTime(), QSysInfo::machineHostName(),
+                        QStringLiteral("Commissioning handover"),
+                        static_cast<qsizetype>(loggers.size())},
+                       {HandoverHeader(), {}}};
     for (QStringList &row : HandoverRows(loggers)) {
-        table.rows.append(std::move(row));
+        request.table.rows.append(std::move(row));
     }
-    PlantReportHeading heading{QDateTime::currentDateTime(), QSysInfo::machineHostName(),
-                               QStringLiteral("Commissioning handover"),
-                               static_cast<qsizetype>(loggers.size())};
-    if (const auto failure = WritePlantReport(path, heading, table)) {
+    if (const auto failure = Paint(path, request)) {
         session.console().err << QStringLiteral("tarnwick-cli report: cannot write %1: %2\n")
                                      .arg(path, *failure);
         return kSomeFailed;

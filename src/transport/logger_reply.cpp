@@ -115,7 +115,11 @@ void LoggerReply::answered(const std::string &payload)
     // A second answer to the same request comes right behind the first: the answer is
     // handed on after a short settle, sized from this exchange's round trip, and an answer
     // that arrives meanwhile ends the reply rather than being taken for the next request's,
-    // which would shift every later value by one field.
+    // which would shift every later value by one field. The settle is not overlapped with the
+    // next request to the same logger: an answer names no request, so a second answer that
+    // arrived after the next request went out could be taken as its answer (most requests
+    // take any answer, and two texts read in turn look alike), and this answer's value would
+    // already have been used, perhaps to build a write.
     m_setAsideBefore = m_client->setAsideAnswers(m_logger);
     constexpr qint64 kSettleMarginMs = 2;
     m_settle.start(static_cast<int>(

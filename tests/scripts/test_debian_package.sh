@@ -4,7 +4,9 @@
 # warning beyond those explained in packaging/debian/lintian-overrides (which the package
 # carries); the package holds the manual pages, the completions, the metadata, the
 # copyright and the changelog where Debian looks for them; and its programs, unpacked
-# into a scratch root, print the version. Exits 77 (a skip) where lintian is missing.
+# into a scratch root, print the version, tarnwick-cli without Qt GUI, whose painter draws
+# its handover PDF from where the package put it. Exits 77 (a skip) where lintian is
+# missing.
 # Usage: test_debian_package.sh BUILD_DIR VERSION
 set -uo pipefail
 build=$1
@@ -44,11 +46,18 @@ usr/share/applications/tarnwick.desktop
 usr/share/doc/tarnwick/copyright
 usr/share/doc/tarnwick/changelog.gz
 usr/share/lintian/overrides/tarnwick
+usr/lib/tarnwick/tarnwick-pdf
 FILES
 for program in tarnwick-cli logger-sim; do
     printed=$("$root/usr/bin/$program" --version)
     [ "$printed" = "$program $version" ] || fail "$program --version printed '$printed'"
 done
+ldd "$root/usr/bin/tarnwick-cli" | grep -q libQt6Gui && fail "tarnwick-cli loads Qt GUI"
+echo '{"event":"done","time":"T1","serial":"SN-1","address_after":"192.0.2.9","settings":{}}' \
+    >"$work/record.jsonl"
+"$root/usr/bin/tarnwick-cli" report "$work/record.jsonl" --pdf "$work/handover.pdf" >/dev/null
+[ "$(head -c 5 "$work/handover.pdf" 2>/dev/null)" = "%PDF-" ] ||
+    fail "the unpacked tarnwick-cli drew no handover PDF"
 changelog_version=$(zcat "$root/usr/share/doc/tarnwick/changelog.gz" | sed -n '1s/^tarnwick (\(.*\)).*/\1/p')
 [ "$changelog_version" = "$version" ] || fail "the changelog's version is '$changelog_version'"
 

@@ -40,7 +40,7 @@ property() {
 
 mkdir "$work/programs"
 for file in tarnwick.exe tarnwick-cli.exe logger-sim.exe README.md LICENSE.txt \
-    THIRD-PARTY-NOTICES.txt; do
+    THIRD-PARTY-NOTICES.txt tarnwick-pdf.exe; do
     echo "stand-in" >"$work/programs/$file"
 done
 msi="$work/tarnwick.msi"
@@ -63,6 +63,7 @@ File|LoggerSimExe|SubstituteLogger|logger-sim.exe|9|||512|3
 File|ReadmeMd|Readme|README.md|9|||512|4
 File|LicenceTxt|Licence|LICENSE.txt|9|||512|5
 File|ThirdPartyNoticesTxt|Licence|THIRD-PARTY-NOTICES.txt|9|||512|6
+File|TarnwickPdfExe|PdfPainter|tarnwick-pdf.exe|9|||512|7
 Shortcut|ToolShortcut|ProgramMenuDir|Tarnwick|StartMenuShortcuts|[INSTALLDIR]tarnwick.exe||Find the data loggers on the LAN|||||INSTALLDIR||||
 Shortcut|CommandPromptShortcut|ProgramMenuDir|Tarnwick command prompt|StartMenuShortcuts|[System64Folder]cmd.exe|/k "set PATH=[INSTALLDIR];%PATH%&& tarnwick-cli --help"|A command prompt with tarnwick-cli on the PATH|||||INSTALLDIR||||
 RemoveFile|RemoveProgramMenuDir|StartMenuShortcuts||ProgramMenuDir|2
