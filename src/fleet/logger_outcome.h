@@ -5,7 +5,6 @@
 #include "transport/logger_error.h"
 
 #include <QHostAddress>
-#include <QJsonValue>
 #include <QString>
 
 #include <map>
@@ -45,7 +44,7 @@ struct ApplyEntry {
     std::optional<SettingValue> was;   // before a change
     // A dry run's: what a read reports once the logger holds the profile's value (a
     // profile may give some fields of a value alone).
-    std::optional<QJsonValue> wanted;
+    std::optional<WantedValue> wanted;
     QString reason;                 // why the value is never written
     std::optional<LoggerError> failure; // why the setting failed
 };

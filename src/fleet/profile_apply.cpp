@@ -3,7 +3,6 @@
 
 #include "settings/catalogue.h"
 
-#include <QJsonArray>
 #include <QJsonObject>
 
 #include <memory>
@@ -49,14 +48,14 @@ void AddDifferenceWrites(LoggerJob &job, const ProfileSetting &setting, ApplyMod
                          const std::shared_ptr<std::optional<SettingValue>> &before)
 {
     const Setting which = setting.setting;
-    const QJsonValue wanted = *setting.wanted;
+    const WantedValue wanted = *setting.wanted;
     const SettingSpec::Read read = SpecOf(which).read;
     job.then([&job, read] { read(job); });
     job.then([&job, which, wanted, before, mode] {
         *before = *job.outcome().settings.find(which);
         ApplyEntry entry;
         entry.value = *before;
-        if (Holds(Report(**before), wanted)) {
+        if (Holds(**before, wanted)) {
             entry.status = ApplyStatus::Unchanged;
             Record(job, which, entry);
             job.skipRestOfSetting();
@@ -117,7 +116,7 @@ QJsonObject ApplyEntryReport(const ApplyEntry &entry)
         report.insert("was", Report(*entry.was));
     }
     if (entry.wanted) {
-        report.insert("wanted", *entry.wanted);
+        report.insert("wanted", Report(*entry.wanted));
     }
     if (entry.status == ApplyStatus::NotWritten) {
         report.insert("reason", entry.reason);
@@ -125,6 +124,19 @@ QJsonObject ApplyEntryReport(const ApplyEntry &entry)
     if (entry.failure) {
         report.insert("error", entry.failure->message);
         report.insert("error_kind", entry.failure->kindName());
+    }
+    return report;
+}
+
+QJsonObject ApplyDifferenceReport(const ApplyEntry &entry)
+{
+    QJsonObject report = ApplyEntryReport(entry);
+    if (entry.value && entry.wanted) {
+        if (const std::optional<FieldsDiffering> differing =
+                DifferingFields(*entry.value, *entry.wanted)) {
+            report.insert("value", Report(differing->now));
+            report.insert("wanted", Report(differing->wanted));
+        }
     }
     return report;
 }
@@ -155,35 +167,6 @@ void AddApplySteps(LoggerJob &job, const ProfileSetting &setting, ApplyMode mode
         AddBlindWrites(job, setting, mode);
     }
     job.endSetting();
-}
-
-bool Holds(const QJsonValue &read, const QJsonValue &wanted)
-{
-    if (wanted.isObject()) {
-        const QJsonObject readObject = read.toObject();
-        const QJsonObject wantedObject = wanted.toObject();
-        for (auto field = wantedObject.begin(); field != wantedObject.end(); ++field) {
-            if (!readObject.contains(field.key()) ||
-                !Holds(readObject.value(field.key()), field.value())) {
-                return false;
-            }
-        }
-        return read.isObject();
-    }
-    if (wanted.isArray()) {
-        const QJsonArray readList = read.toArray();
-        const QJsonArray wantedList = wanted.toArray();
-        if (!read.isArray() || readList.size() != wantedList.size()) {
-            return false;
-        }
-        for (qsizetype index = 0; index < wantedList.size(); ++index) {
-            if (!Holds(readList.at(index), wantedList.at(index))) {
-                return false;
-            }
-        }
-        return true;
-    }
-    return read == wanted;
 }
 
 } // namespace fleet

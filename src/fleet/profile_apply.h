@@ -5,7 +5,6 @@
 #include "settings/setting.h"
 
 #include <QJsonObject>
-#include <QJsonValue>
 
 // A profile applied as a difference: each setting is read first and written only when the
 // logger does not hold the profile's value already, so that applying a profile twice writes
@@ -32,13 +31,13 @@ const char *ApplyStatusName(ApplyStatus status);
 // after the write), "was" (before a change), "wanted" (in a dry run), "reason" (not
 // written), "error" and "error_kind" (failed).
 QJsonObject ApplyEntryReport(const ApplyEntry &entry);
+// An entry as the difference before an apply shows it: of a change of a value of several
+// fields (the APN, the system block), the fields that differ alone, now and wanted, which
+// the others would hide.
+QJsonObject ApplyDifferenceReport(const ApplyEntry &entry);
 
 // Adds the steps that bring the logger to the profile's value of one setting. The outcome
 // then holds its entry. A failure ends this setting alone.
 void AddApplySteps(LoggerJob &job, const ProfileSetting &setting, ApplyMode mode);
-
-// Whether a value read holds the wanted one: objects hold each wanted key's value (a
-// report may give more), lists hold their items in order, anything else is equal.
-bool Holds(const QJsonValue &read, const QJsonValue &wanted);
 
 } // namespace fleet

@@ -25,41 +25,18 @@ QString LoggerName(const fleet::LoggerTarget &target)
                                    : QStringLiteral("%1 (%2)").arg(target.serial, address);
 }
 
-// A change of a setting of several fields (the APN, the system block) narrowed to the
-// fields that differ, which the others would hide. Narrowed before the password is masked,
-// so that a changed password still shows, as ******** on both sides.
-QJsonObject NarrowedToDifference(QJsonObject entry)
-{
-    const QJsonObject now = entry.value(QLatin1String("value")).toObject();
-    const QJsonValue wanted = entry.value(QLatin1String("wanted"));
-    if (!wanted.isObject() || !entry.value(QLatin1String("value")).isObject()) {
-        return entry;
-    }
-    QJsonObject nowFields;
-    QJsonObject wantedFields;
-    const QJsonObject wantedObject = wanted.toObject();
-    for (auto field = wantedObject.begin(); field != wantedObject.end(); ++field) {
-        if (!fleet::Holds(now.value(field.key()), field.value())) {
-            nowFields.insert(field.key(), now.value(field.key()));
-            wantedFields.insert(field.key(), field.value());
-        }
-    }
-    entry.insert(QLatin1String("value"), nowFields);
-    entry.insert(QLatin1String("wanted"), wantedFields);
-    return entry;
-}
-
 // One logger's item: its summary, and a child for each setting the apply would write or
 // could not check, by report key, each value in the report's words.
 QTreeWidgetItem *LoggerItem(const PlantRow &row)
 {
     auto *logger = new QTreeWidgetItem(
         {QStringLiteral("%1: %2").arg(LoggerName(row.target), ApplySummary(row.applyOutcome))});
+    // Of a setting of several fields, the fields that differ alone; narrowed before the
+    // password is masked, so that a changed password still shows, as ******** on both sides.
     QJsonObject narrowed;
     for (const auto &[setting, entry] : row.applyOutcome.applied) {
         if (entry.status != fleet::ApplyStatus::Unchanged) {
-            narrowed.insert(fleet::ReportKey(setting),
-                            NarrowedToDifference(fleet::ApplyEntryReport(entry)));
+            narrowed.insert(fleet::ReportKey(setting), fleet::ApplyDifferenceReport(entry));
         }
     }
     const QJsonObject entries = fleet::WithSecretsHidden(narrowed);

@@ -12,8 +12,7 @@
 #include <QJsonObject>
 #include <QStringList>
 
-#include <algorithm>
-#include <array>
+#include <iterator>
 #include <optional>
 #include <utility>
 
@@ -26,6 +25,9 @@ using cellular::FrontEndEndpoint;
 using protocol::Request;
 
 const QStringList kApnKeys{"name", "user", "password"};
+// The APN's fields in the order of its keys.
+std::string ApnSettings::*const kApnFields[] = {&ApnSettings::name, &ApnSettings::user,
+                                                &ApnSettings::password};
 
 void ReadApnSettings(LoggerJob &job, std::function<void(const ApnSettings &)> done)
 {
@@ -34,10 +36,23 @@ void ReadApnSettings(LoggerJob &job, std::function<void(const ApnSettings &)> do
 }
 
 const QStringList kFrontEndKeys{"address", "port", "minutes"};
+std::string FrontEndEndpoint::*const kFrontEndFields[] = {
+    &FrontEndEndpoint::address, &FrontEndEndpoint::port, &FrontEndEndpoint::minutes};
 
 const QString kUnknownSignalReport = QStringLiteral("unknown");
 
-
+// `held` with the given fields of `wanted`: what a write of a value given in part sends.
+template <typename Value, std::size_t Count>
+Value WithGivenFields(Value held, const SomeFields<Value> &wanted,
+                      std::string Value::*const (&fields)[Count])
+{
+    for (std::size_t index = 0; index < Count; ++index) {
+        if (wanted.given.test(index)) {
+            held.*fields[index] = wanted.value.*fields[index];
+        }
+    }
+    return held;
+}
 
 void ReadFrontEndEndpoint(LoggerJob &job, std::function<void(const FrontEndEndpoint &)> done)
 {
@@ -94,50 +109,34 @@ CheckedWrite ApnWrite(const QString &name, const QString &user, const QString &p
     return SettingWrite{.setting = Setting::Apn,
                         .addSteps =
                             VerifiedWrite(request, [apn](LoggerJob &job) { VerifyApn(job, apn); }),
-                        .wanted = ApnReport(apn)};
+                        .wanted = SomeFields<ApnSettings>{apn}};
 }
 
-// An APN given in part (from a profile): its fields, each one given or not.
-struct PartialApn {
-    std::optional<std::string> name;
-    std::optional<std::string> user;
-    std::optional<std::string> password;
-};
-
-// The APN is read first and the fields not given keep the logger's values; the whole APN
-// is then written and read back. What a read reports once written: the fields given.
-CheckedWrite PartialApnWrite(const QJsonObject &given, const QStringList &texts)
+// An APN given in part (from a profile): the APN is read first and the fields not given
+// keep the logger's values; the whole APN is then written and read back. What a read
+// reports once written: the fields given.
+CheckedWrite PartialApnWrite(const QStringList &texts, GivenFields given)
 {
     // Each given field is checked as a whole APN of it would be.
     CheckedWrite checked = ApnWrite(texts[0], texts[1], texts[2]);
     if (!checked.accepted()) {
         return checked;
     }
-    PartialApn apn;
-    QJsonObject wanted;
-    std::optional<std::string> PartialApn::*fields[] = {&PartialApn::name, &PartialApn::user,
-                                                        &PartialApn::password};
-    for (qsizetype index = 0; index < kApnKeys.size(); ++index) {
-        if (given.contains(kApnKeys[index])) {
-            apn.*fields[index] = Trimmed(texts[index]);
-            wanted.insert(kApnKeys[index], Text(*(apn.*fields[index])));
-        }
-    }
+    const SomeFields<ApnSettings> apn{{Trimmed(texts[0]), Trimmed(texts[1]), Trimmed(texts[2])},
+                                      given};
     return SettingWrite{
         .setting = Setting::Apn,
         .addSteps =
             [apn](LoggerJob &job) {
                 job.then([&job, apn] {
                     ReadApnSettings(job, [&job, apn](const ApnSettings &held) {
-                        const ApnSettings whole{apn.name.value_or(held.name),
-                                                apn.user.value_or(held.user),
-                                                apn.password.value_or(held.password)};
+                        const ApnSettings whole = WithGivenFields(held, apn, kApnFields);
                         job.ask({codes::kApnWrite, cellular::BuildApnWrite(whole)},
                                 [&job, whole](const std::string &) { VerifyApn(job, whole); });
                     });
                 });
             },
-        .wanted = wanted};
+        .wanted = apn};
 }
 
 // A logger cannot read its PIN back: an answer is all there is to check.
@@ -170,7 +169,7 @@ CheckedWrite FrontEndWrite(const QString &address, const QString &port, const QS
                             [endpoint](LoggerJob &job) {
                                 job.then([&job, endpoint] { WriteFrontEndEndpoint(job, endpoint); });
                             },
-                        .wanted = FrontEndReport(endpoint)};
+                        .wanted = SomeFields<FrontEndEndpoint>{endpoint}};
 }
 
 // The minutes alone: the logger keeps the address and port it reports, so the endpoint
@@ -194,7 +193,7 @@ CheckedWrite FrontEndMinutesWrite(const QString &minutes)
 // An endpoint given in part (from a profile): the endpoint is read first and the fields not
 // given keep the logger's values; the whole endpoint is then written and read back. What a
 // read reports once written: the fields given.
-CheckedWrite PartialFrontEndWrite(const QJsonObject &given, const QStringList &texts)
+CheckedWrite PartialFrontEndWrite(const QStringList &texts, GivenFields given)
 {
     // Each given field is checked as a whole endpoint of it would be, the others standing
     // as the window's own endpoint.
@@ -202,34 +201,27 @@ CheckedWrite PartialFrontEndWrite(const QJsonObject &given, const QStringList &t
                             Text(std::string(cellular::kFrontEndPort)), QStringLiteral("1")};
     QStringList checkedTexts;
     for (qsizetype index = 0; index < kFrontEndKeys.size(); ++index) {
-        checkedTexts.append(given.contains(kFrontEndKeys[index]) ? texts[index] : fill[index]);
+        checkedTexts.append(given.test(static_cast<std::size_t>(index)) ? texts[index]
+                                                                        : fill[index]);
     }
     CheckedWrite checked = FrontEndWrite(checkedTexts[0], checkedTexts[1], checkedTexts[2]);
     if (!checked.accepted()) {
         return checked;
     }
-    const QJsonObject whole = checked.value().wanted->toObject();
-    QJsonObject wanted;
-    std::array<std::optional<std::string>, 3> parts;
-    for (qsizetype index = 0; index < kFrontEndKeys.size(); ++index) {
-        if (given.contains(kFrontEndKeys[index])) {
-            parts[static_cast<std::size_t>(index)] = Trimmed(texts[index]);
-            wanted.insert(kFrontEndKeys[index], whole.value(kFrontEndKeys[index]));
-        }
-    }
+    const SomeFields<FrontEndEndpoint> endpoint{
+        {Trimmed(checkedTexts[0]), Trimmed(checkedTexts[1]), Trimmed(checkedTexts[2])}, given};
     return SettingWrite{
         .setting = Setting::FrontEnd,
         .addSteps =
-            [parts](LoggerJob &job) {
-                job.then([&job, parts] {
-                    ReadFrontEndEndpoint(job, [&job, parts](const FrontEndEndpoint &held) {
-                        WriteFrontEndEndpoint(job, {parts[0].value_or(held.address),
-                                                    parts[1].value_or(held.port),
-                                                    parts[2].value_or(held.minutes)});
+            [endpoint](LoggerJob &job) {
+                job.then([&job, endpoint] {
+                    ReadFrontEndEndpoint(job, [&job, endpoint](const FrontEndEndpoint &held) {
+                        WriteFrontEndEndpoint(job,
+                                              WithGivenFields(held, endpoint, kFrontEndFields));
                     });
                 });
             },
-        .wanted = wanted};
+        .wanted = endpoint};
 }
 
 // A profile of an earlier version holds the minutes alone. Writing them would need an
@@ -260,9 +252,25 @@ CheckedProfileSetting FromProfileText(const QJsonValue &value, const QString &pa
 
 } // namespace
 
-QJsonObject ApnReport(const ApnSettings &apn)
+QJsonObject ApnReport(const ApnSettings &apn, GivenFields given)
 {
-    return {{"name", Text(apn.name)}, {"user", Text(apn.user)}, {"password", Text(apn.password)}};
+    QJsonObject report;
+    for (qsizetype index = 0; index < kApnKeys.size(); ++index) {
+        const auto field = static_cast<std::size_t>(index);
+        if (given.test(field)) {
+            report.insert(kApnKeys[index], Text(apn.*kApnFields[field]));
+        }
+    }
+    return report;
+}
+
+GivenFields FieldsThatDiffer(const ApnSettings &one, const ApnSettings &other)
+{
+    GivenFields differ;
+    for (std::size_t field = 0; field < std::size(kApnFields); ++field) {
+        differ.set(field, one.*kApnFields[field] != other.*kApnFields[field]);
+    }
+    return differ;
 }
 
 // A level of the scale as a number, "unknown" for the modem's 99, and characters that are
@@ -278,11 +286,28 @@ QJsonValue SignalReport(const cellular::SignalReading &reading)
     return Text(reading.raw);
 }
 
-QJsonObject FrontEndReport(const FrontEndEndpoint &endpoint)
+QJsonObject FrontEndReport(const FrontEndEndpoint &endpoint, GivenFields given)
 {
-    return {{"address", Text(endpoint.address)},
-            {"port", NumberOrText(endpoint.port)},
-            {"minutes", NumberOrText(endpoint.minutes)}};
+    QJsonObject report;
+    for (qsizetype index = 0; index < kFrontEndKeys.size(); ++index) {
+        const auto field = static_cast<std::size_t>(index);
+        const std::string &text = endpoint.*kFrontEndFields[field];
+        if (given.test(field)) {
+            // The address is a text; the port and the minutes are numbers where digits.
+            report.insert(kFrontEndKeys[index],
+                          field == 0 ? QJsonValue(Text(text)) : NumberOrText(text));
+        }
+    }
+    return report;
+}
+
+GivenFields FieldsThatDiffer(const FrontEndEndpoint &one, const FrontEndEndpoint &other)
+{
+    GivenFields differ;
+    differ.set(0, one.address != other.address);
+    differ.set(1, !SameNumberOrText(one.port, other.port));
+    differ.set(2, !SameNumberOrText(one.minutes, other.minutes));
+    return differ;
 }
 
 void ReadApn(LoggerJob &job)
@@ -306,7 +331,8 @@ CheckedProfileSetting ApnFromProfile(const QJsonValue &value, const QString &pat
         return fields.refusal();
     }
     if (value.toObject().size() < kApnKeys.size()) {
-        return AsProfileSetting(PartialApnWrite(value.toObject(), fields.value()));
+        return AsProfileSetting(
+            PartialApnWrite(fields.value(), FieldsGiven(value.toObject(), kApnKeys)));
     }
     return AsProfileSetting(ApnWrite(fields.value()[0], fields.value()[1], fields.value()[2]));
 }
@@ -397,7 +423,8 @@ CheckedProfileSetting FrontEndFromProfile(const QJsonValue &value, const QString
         return fields.refusal();
     }
     if (value.toObject().size() < kFrontEndKeys.size()) {
-        return AsProfileSetting(PartialFrontEndWrite(value.toObject(), fields.value()));
+        return AsProfileSetting(
+            PartialFrontEndWrite(fields.value(), FieldsGiven(value.toObject(), kFrontEndKeys)));
     }
     return AsProfileSetting(FrontEndWrite(fields.value()[0], fields.value()[1], fields.value()[2]));
 }

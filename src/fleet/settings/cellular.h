@@ -19,9 +19,16 @@ class LoggerJob;
 void ReadApn(LoggerJob &job);
 // The values as reports give them: the APN's three texts; the signal's level (below); the
 // front-end computer's address, and its port and minutes as numbers where they are digits.
-QJsonObject ApnReport(const cellular::ApnSettings &apn);
+// Of an APN or an endpoint, the given fields alone.
+QJsonObject ApnReport(const cellular::ApnSettings &apn, GivenFields given = kAllFields);
 QJsonValue SignalReport(const cellular::SignalReading &reading);
-QJsonObject FrontEndReport(const cellular::FrontEndEndpoint &endpoint);
+QJsonObject FrontEndReport(const cellular::FrontEndEndpoint &endpoint,
+                           GivenFields given = kAllFields);
+// The fields in which two APNs or endpoints report differently, by their places in the
+// report.
+GivenFields FieldsThatDiffer(const cellular::ApnSettings &one, const cellular::ApnSettings &other);
+GivenFields FieldsThatDiffer(const cellular::FrontEndEndpoint &one,
+                             const cellular::FrontEndEndpoint &other);
 CheckedWrite ParseApnAssignment(const Assignment &assignment);
 CheckedProfileSetting ApnFromProfile(const QJsonValue &value, const QString &path);
 // A logger's recorded settings with each non-empty secret field (the APN password, as the

@@ -256,6 +256,32 @@ QJsonArray RegistryReport(const DeviceRegistry &devices)
     return list;
 }
 
+QJsonArray RegistryReport(const std::vector<WantedDevice> &devices)
+{
+    QJsonArray list;
+    for (const WantedDevice &device : devices) {
+        QJsonObject report = DeviceReport(device.entry);
+        if (!device.appendGiven) {
+            report.remove(QLatin1String("append"));
+        }
+        list.append(report);
+    }
+    return list;
+}
+
+bool RegistryHolds(const DeviceRegistry &held, const std::vector<WantedDevice> &wanted)
+{
+    return std::equal(held.begin(), held.end(), wanted.begin(), wanted.end(),
+                      [](const RegistryEntry &device, const WantedDevice &want) {
+                          const device_registry::DeviceRow &row = device.row;
+                          const device_registry::DeviceRow &wantedRow = want.entry.row;
+                          return row.serialNumber == wantedRow.serialNumber &&
+                                 SameNumberOrText(row.address, wantedRow.address) &&
+                                 row.typeCode == wantedRow.typeCode &&
+                                 (!want.appendGiven || device.appendInfo == want.entry.appendInfo);
+                      });
+}
+
 void ReadDevices(LoggerJob &job)
 {
     ReadAndRecord<std::vector<RegistryEntry>>(job, Setting::Devices, ReadDeviceEntries);
@@ -288,8 +314,8 @@ CheckedProfileSetting DevicesFromProfile(const QJsonValue &value, const QString 
         return Refusal{QStringLiteral("\"%1\" must be a list").arg(path)};
     }
     // The registry is emptied, then each device added in order.
-    ProfileSetting devices{Setting::Devices, {DevicesClearWrite()}, QJsonArray(), {}};
-    QJsonArray wanted;
+    ProfileSetting devices{Setting::Devices, {DevicesClearWrite()}, std::nullopt, {}};
+    std::vector<WantedDevice> wanted;
     std::vector<ProfileDevice> given;
     int index = 0;
     for (const QJsonValue &device : value.toArray()) {
@@ -304,12 +330,9 @@ CheckedProfileSetting DevicesFromProfile(const QJsonValue &value, const QString 
             return add.refusal();
         }
         devices.writes.push_back(DeviceAddWrite(add.value()));
-        QJsonObject report = DeviceReport(add.value().expected);
+        // Without its append info, whatever the logger holds.
         const bool appendGiven = device.toObject().contains(QLatin1String("append"));
-        if (!appendGiven) {
-            report.remove(QLatin1String("append")); // whatever the logger holds
-        }
-        wanted.append(report);
+        wanted.push_back({add.value().expected, appendGiven});
         given.push_back({texts, appendGiven});
     }
     devices.wanted = wanted;

@@ -54,17 +54,10 @@ void ReadIp(LoggerJob &job, std::function<void(const IpConfiguration &)> done)
     ReadIpOr(job, std::move(done), {});
 }
 
-QJsonObject ConfigurationReport(const IpConfiguration &configuration)
+QString IpLine(const IpConfiguration &ip)
 {
-    return {{"address", Dotted(configuration.address)},
-            {"mask", Dotted(configuration.mask)},
-            {"gateway", Dotted(configuration.gateway)}};
-}
-
-QString IpLine(const QJsonObject &ip)
-{
-    return QStringList{ip["address"].toString(), ip["mask"].toString(), ip["gateway"].toString()}
-        .join(QLatin1Char(','));
+    return QStringList{Dotted(ip.address), Dotted(ip.mask), Dotted(ip.gateway)}.join(
+        QLatin1Char(','));
 }
 
 QString DottedNumber(quint32 address)
@@ -104,15 +97,14 @@ void ProbeNewAddress(LoggerJob &job, const QHostAddress &newAddress)
 
 // After the change: the logger is looked for at its new address first, then at the old one.
 // The read-back must hold what was written; the record says where the logger answered.
-void ReadBackWhereItAnswers(LoggerJob &job, const QJsonObject &expected,
+void ReadBackWhereItAnswers(LoggerJob &job, const IpConfiguration &expected,
                             const QHostAddress &newAddress)
 {
     const QHostAddress oldAddress = job.address();
     const auto verify = [&job, expected](const QHostAddress &at) {
         return [&job, expected, at](const IpConfiguration &read) {
-            const QJsonObject got = ConfigurationReport(read);
-            if (got != expected) {
-                Differs(job, Setting::Ip, IpLine(got), IpLine(expected));
+            if (!SameConfiguration(read, expected)) {
+                Differs(job, Setting::Ip, IpLine(read), IpLine(expected));
                 return;
             }
             Recorded(job, Setting::Ip, IpSetting{read, at.toString()});
@@ -198,7 +190,7 @@ CheckedWrite DataServerWrite(const QString &address)
 }
 
 // The change itself, then the read-back wherever the logger answers.
-void ChangeAddress(LoggerJob &job, const Request &change, const QJsonObject &expected,
+void ChangeAddress(LoggerJob &job, const Request &change, const IpConfiguration &expected,
                    const QHostAddress &newAddress)
 {
     job.then([&job, change, expected, newAddress] {
@@ -232,6 +224,18 @@ std::optional<Refusal> RefusedNewAddress(quint32 address,
         return Refused(Setting::Ip, *problem);
     }
     return std::nullopt;
+}
+
+QJsonObject ConfigurationReport(const IpConfiguration &configuration)
+{
+    return {{"address", Dotted(configuration.address)},
+            {"mask", Dotted(configuration.mask)},
+            {"gateway", Dotted(configuration.gateway)}};
+}
+
+bool SameConfiguration(const IpConfiguration &one, const IpConfiguration &other)
+{
+    return one.address == other.address && one.mask == other.mask && one.gateway == other.gateway;
 }
 
 QJsonObject IpReport(const IpSetting &ip)
@@ -277,14 +281,13 @@ SettingWrite FixedIpWrite(const FixedIp &ip)
                                   OctetsOf(DottedNumber(ip.gateway))};
     const Request change{codes::kIpConfigurationWrite,
                          network_addressing::BuildFixedIpRequest(written)};
-    const QJsonObject expected = ConfigurationReport(written);
     const QHostAddress newAddress(ip.address);
     return SettingWrite{Setting::Ip,
-                        [change, expected, newAddress](LoggerJob &job) {
+                        [change, written, newAddress](LoggerJob &job) {
                             ProbeNewAddress(job, newAddress);
-                            ChangeAddress(job, change, expected, newAddress);
+                            ChangeAddress(job, change, written, newAddress);
                         },
-                        Ownership::OneLoggersOwn, expected, ip.address};
+                        Ownership::OneLoggersOwn, written, ip.address};
 }
 
 CheckedWrite ParseIpAssignment(const Assignment &assignment)

@@ -24,6 +24,10 @@ struct FixedIp {
 void ReadIpConfiguration(LoggerJob &job);
 // The configuration as reports give it: its three addresses, and "answers_at" after a move.
 QJsonObject IpReport(const IpSetting &ip);
+QJsonObject ConfigurationReport(const network_addressing::IpConfiguration &configuration);
+// Whether two configurations hold the same octets.
+bool SameConfiguration(const network_addressing::IpConfiguration &one,
+                       const network_addressing::IpConfiguration &other);
 CheckedWrite ParseIpAssignment(const Assignment &assignment);
 CheckedProfileSetting IpFromProfile(const QJsonValue &value, const QString &path);
 // A fixed address, checked as the window's Set checks it: the codec's entry rules

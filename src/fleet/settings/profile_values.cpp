@@ -89,4 +89,13 @@ Checked<QStringList> ProfileFields(const QJsonValue &value, const QString &path,
     return texts;
 }
 
+GivenFields FieldsGiven(const QJsonObject &object, const QStringList &known)
+{
+    GivenFields given;
+    for (qsizetype index = 0; index < known.size(); ++index) {
+        given.set(static_cast<std::size_t>(index), object.contains(known[index]));
+    }
+    return given;
+}
+
 } // namespace fleet

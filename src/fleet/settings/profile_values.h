@@ -2,6 +2,7 @@
 #pragma once
 
 #include "fleet/refusal.h"
+#include "wanted_value.h"
 
 #include <QJsonObject>
 #include <QJsonValue>
@@ -29,5 +30,8 @@ Checked<QString> ProfileWholeNumber(const QJsonValue &value, const QString &path
 // text.
 Checked<QStringList> ProfileFields(const QJsonValue &value, const QString &path,
                                    const QStringList &known);
+
+// Which of the known keys the object gives, by their places among them.
+GivenFields FieldsGiven(const QJsonObject &object, const QStringList &known);
 
 } // namespace fleet

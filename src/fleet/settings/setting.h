@@ -2,8 +2,8 @@
 #pragma once
 
 #include "fleet/refusal.h"
+#include "wanted_value.h"
 
-#include <QJsonValue>
 #include <QString>
 
 #include <functional>
@@ -41,7 +41,7 @@ struct SettingWrite {
     Ownership ownership = Ownership::Shared;
     // What a read of the setting reports once the write is done; none when a read cannot
     // tell (a logger never reports its PIN, and reports the address DHCP gave it).
-    std::optional<QJsonValue> wanted = std::nullopt;
+    std::optional<WantedValue> wanted = std::nullopt;
     // The address the logger answers at once the write is done, when it moves.
     std::optional<quint32> movesTo = std::nullopt;
 };
@@ -54,7 +54,7 @@ using CheckedWrite = Checked<SettingWrite>;
 struct ProfileSetting {
     Setting setting;
     std::vector<SettingWrite> writes;
-    std::optional<QJsonValue> wanted = std::nullopt;
+    std::optional<WantedValue> wanted = std::nullopt;
     QString notWritten;
 };
 

@@ -9,6 +9,8 @@
 
 #include <QJsonObject>
 
+#include <type_traits>
+
 namespace fleet {
 namespace {
 
@@ -36,6 +38,93 @@ QJsonValue Report(const SettingValue &value)
             },
         },
         value);
+}
+
+QJsonValue Report(const WantedValue &wanted)
+{
+    return std::visit(
+        Overloaded{
+            [](const QString &text) { return QJsonValue(text); },
+            [](const network_addressing::IpConfiguration &ip) {
+                return QJsonValue(ConfigurationReport(ip));
+            },
+            [](const SomeFields<cellular::ApnSettings> &apn) {
+                return QJsonValue(ApnReport(apn.value, apn.given));
+            },
+            [](const SomeFields<cellular::FrontEndEndpoint> &endpoint) {
+                return QJsonValue(FrontEndReport(endpoint.value, endpoint.given));
+            },
+            [](const std::vector<WantedDevice> &devices) {
+                return QJsonValue(RegistryReport(devices));
+            },
+            [](const SomeFields<system_parameters::BlockControls> &block) {
+                return QJsonValue(BlockReport(block.value, block.given));
+            },
+        },
+        wanted);
+}
+
+namespace {
+
+// The given fields that `held` does not hold: each family tells in which of its fields two
+// values differ.
+template <typename Value>
+GivenFields Differing(const Value &held, const SomeFields<Value> &wanted)
+{
+    return wanted.given & FieldsThatDiffer(held, wanted.value);
+}
+
+template <typename Value>
+bool HoldsFields(const SettingValue &read, const SomeFields<Value> &wanted)
+{
+    const Value *held = std::get_if<Value>(&read);
+    return held != nullptr && Differing(*held, wanted).none();
+}
+
+} // namespace
+
+bool Holds(const SettingValue &read, const WantedValue &wanted)
+{
+    return std::visit(
+        Overloaded{
+            [&read](const QString &text) {
+                const QString *held = std::get_if<QString>(&read);
+                return held != nullptr && *held == text;
+            },
+            [&read](const network_addressing::IpConfiguration &ip) {
+                const IpSetting *held = std::get_if<IpSetting>(&read);
+                return held != nullptr && SameConfiguration(held->configuration, ip);
+            },
+            [&read](const std::vector<WantedDevice> &devices) {
+                const DeviceRegistry *held = std::get_if<DeviceRegistry>(&read);
+                return held != nullptr && RegistryHolds(*held, devices);
+            },
+            [&read](const auto &fields) { return HoldsFields(read, fields); },
+        },
+        wanted);
+}
+
+std::optional<FieldsDiffering> DifferingFields(const SettingValue &now, const WantedValue &wanted)
+{
+    return std::visit(
+        Overloaded{
+            [](const QString &) { return std::optional<FieldsDiffering>(); },
+            [](const network_addressing::IpConfiguration &) {
+                return std::optional<FieldsDiffering>();
+            },
+            [](const std::vector<WantedDevice> &) { return std::optional<FieldsDiffering>(); },
+            [&now](const auto &fields) -> std::optional<FieldsDiffering> {
+                using Value = std::decay_t<decltype(fields.value)>;
+                const Value *held = std::get_if<Value>(&now);
+                if (held == nullptr) {
+                    return std::nullopt;
+                }
+                const GivenFields differing = Differing(*held, fields);
+                return FieldsDiffering{SomeFields<Value>{*held, differing},
+                                       SomeFields<Value>{fields.value, differing}};
+            },
+        },
+        wanted);
 }
 
 QJsonValue Report(const WriteNote &note)

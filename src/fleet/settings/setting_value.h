@@ -11,12 +11,13 @@
 #include <QString>
 
 #include <map>
+#include <optional>
 #include <variant>
 #include <vector>
 
 // What a logger holds of its settings, as values of the types its command families read:
 // the codecs' own structures, so that nothing is read back from a report. Only the report
-// and profile writers turn them into JSON (Report).
+// and profile writers turn them into JSON (Report), of what is held and of what is wanted.
 namespace fleet {
 
 // A logger's IP configuration, and after an address change where it answered its read-back.
@@ -36,6 +37,26 @@ using SettingValue =
 
 // The value as the reports and profiles give it, by its family's report function.
 QJsonValue Report(const SettingValue &value);
+
+// The wanted value as the reports give it (a dry run's "wanted"): of a value given in part,
+// the given fields alone.
+QJsonValue Report(const WantedValue &wanted);
+
+// Whether a value read holds the wanted one: of a value of several fields the given ones,
+// each compared as its report gives it (digits as a number); the registry device by device,
+// in order; a text or the IP configuration whole.
+bool Holds(const SettingValue &read, const WantedValue &wanted);
+
+// The fields of a wanted value of several that `now` does not hold: now's values of them,
+// and the wanted ones.
+struct FieldsDiffering {
+    WantedValue now;
+    WantedValue wanted;
+};
+
+// None when the wanted value is not one of several fields (a text, the registry) or `now`
+// is of another type.
+std::optional<FieldsDiffering> DifferingFields(const SettingValue &now, const WantedValue &wanted);
 
 // The intervals a write gave the logger, in whole minutes.
 struct IntervalMinutes {

@@ -61,18 +61,28 @@ const ChoiceField kChoiceFields[] = {
     {"gprs", "off", "on", &BlockControls::gprs},
 };
 
+// Calls `visit` with the place of each field among the block's keys and the field: the
+// times, the numbers, then the choices.
+template <typename Visit>
+void ForEachBlockField(Visit visit)
+{
+    std::size_t place = 0;
+    for (const TimeField &field : kTimeFields) {
+        visit(place++, field);
+    }
+    for (const NumberField &field : kNumberFields) {
+        visit(place++, field);
+    }
+    for (const ChoiceField &field : kChoiceFields) {
+        visit(place++, field);
+    }
+}
+
 QStringList BlockKeys()
 {
     QStringList keys;
-    for (const TimeField &field : kTimeFields) {
-        keys.append(QLatin1String(field.key));
-    }
-    for (const NumberField &field : kNumberFields) {
-        keys.append(QLatin1String(field.key));
-    }
-    for (const ChoiceField &field : kChoiceFields) {
-        keys.append(QLatin1String(field.key));
-    }
+    ForEachBlockField(
+        [&keys](std::size_t, const auto &field) { keys.append(QLatin1String(field.key)); });
     return keys;
 }
 
@@ -84,6 +94,59 @@ qint64 NumberOf(const std::string &decimal)
 const char *WordOf(const BlockControls &block, const ChoiceField &field)
 {
     return block.*field.item == 0 ? field.off : field.on;
+}
+
+// A field as the report gives it, whether two blocks report it the same, and a copy of it
+// from one block into another.
+QJsonValue FieldReport(const BlockControls &block, const TimeField &field)
+{
+    return Text(block.*field.hour + ":" + block.*field.minute);
+}
+QJsonValue FieldReport(const BlockControls &block, const NumberField &field)
+{
+    return NumberOf(block.*field.decimal);
+}
+QJsonValue FieldReport(const BlockControls &block, const ChoiceField &field)
+{
+    return QLatin1String(WordOf(block, field));
+}
+
+bool SameField(const BlockControls &one, const BlockControls &other, const TimeField &field)
+{
+    return one.*field.hour == other.*field.hour && one.*field.minute == other.*field.minute;
+}
+bool SameField(const BlockControls &one, const BlockControls &other, const NumberField &field)
+{
+    return NumberOf(one.*field.decimal) == NumberOf(other.*field.decimal);
+}
+bool SameField(const BlockControls &one, const BlockControls &other, const ChoiceField &field)
+{
+    return (one.*field.item == 0) == (other.*field.item == 0);
+}
+
+void CopyField(const BlockControls &from, BlockControls &to, const TimeField &field)
+{
+    to.*field.hour = from.*field.hour;
+    to.*field.minute = from.*field.minute;
+}
+void CopyField(const BlockControls &from, BlockControls &to, const NumberField &field)
+{
+    to.*field.decimal = from.*field.decimal;
+}
+void CopyField(const BlockControls &from, BlockControls &to, const ChoiceField &field)
+{
+    to.*field.item = from.*field.item;
+}
+
+// `held` with the given fields of `wanted`: what a write of a block given in part sends.
+BlockControls WithGivenFields(BlockControls held, const SomeFields<BlockControls> &wanted)
+{
+    ForEachBlockField([&held, &wanted](std::size_t place, const auto &field) {
+        if (wanted.given.test(place)) {
+            CopyField(wanted.value, held, field);
+        }
+    });
+    return held;
 }
 
 // The block of a profile's object; the fields it does not name keep those of `base`.
@@ -211,42 +274,34 @@ CheckedWrite SystemBlockWrite(const BlockControls &block)
     if (write.refusal) {
         return Refused(Setting::System, *write.refusal);
     }
-    const QJsonObject written =
-        BlockReport(system_parameters::ParseBlockAnswer("R" + write.request.substr(2)));
+    // What a read reports: the block as the logger keeps what was written.
+    const BlockControls written =
+        system_parameters::ParseBlockAnswer("R" + write.request.substr(2));
     return SettingWrite{
         .setting = Setting::System,
         .addSteps = BlockChainSteps(Setting::System,
                                     BlockChain([block](const BlockControls &) { return block; }),
                                     AsWritten{}),
-        .wanted = written};
+        .wanted = SomeFields<BlockControls>{written}};
 }
 
 // Any block the Set button would take: it stands in for the fields a block given in part
 // does not name while the given ones are checked.
 const BlockControls kCheckedAgainst{"00", "00", "23", "59", "300", "5", "3", 0, 0, 0, 0};
 
-// A block given in part (from a profile): each given field is checked as a whole block of
-// it would be. The block is read first and the fields not given keep the logger's values;
-// the whole block is then written and read back. What a read reports once written: the
-// fields given.
-CheckedWrite PartialBlockWrite(const QJsonObject &given, const QString &path)
+// A block given in part (from a profile), its other fields standing as kCheckedAgainst:
+// each given field is checked as a whole block of it would be. The block is read first and
+// the fields not given keep the logger's values; the whole block is then written and read
+// back. What a read reports once written: the fields given.
+CheckedWrite PartialBlockWrite(const SomeFields<BlockControls> &given)
 {
-    const Checked<BlockControls> block = BlockFromReport(given, path, kCheckedAgainst);
-    if (!block.accepted()) {
-        return block.refusal();
-    }
-    const CheckedWrite checked = SystemBlockWrite(block.value());
+    const CheckedWrite checked = SystemBlockWrite(given.value);
     if (!checked.accepted()) {
         return checked;
     }
-    const QJsonObject whole = checked.value().wanted->toObject();
-    QJsonObject wanted;
-    for (const QString &key : given.keys()) {
-        wanted.insert(key, whole.value(key));
-    }
-    const auto change = [given, path](const BlockControls &held) {
-        return BlockFromReport(given, path, held).value();
-    };
+    SomeFields<BlockControls> wanted = std::get<SomeFields<BlockControls>>(*checked.value().wanted);
+    wanted.given = given.given;
+    const auto change = [given](const BlockControls &held) { return WithGivenFields(held, given); };
     return SettingWrite{.setting = Setting::System,
                         .addSteps =
                             BlockChainSteps(Setting::System, BlockChain(change), AsReadBack{}),
@@ -255,20 +310,24 @@ CheckedWrite PartialBlockWrite(const QJsonObject &given, const QString &path)
 
 } // namespace
 
-QJsonObject BlockReport(const BlockControls &block)
+QJsonObject BlockReport(const BlockControls &block, GivenFields given)
 {
     QJsonObject report;
-    for (const TimeField &field : kTimeFields) {
-        report.insert(QLatin1String(field.key),
-                      Text(block.*field.hour + ":" + block.*field.minute));
-    }
-    for (const NumberField &field : kNumberFields) {
-        report.insert(QLatin1String(field.key), NumberOf(block.*field.decimal));
-    }
-    for (const ChoiceField &field : kChoiceFields) {
-        report.insert(QLatin1String(field.key), QLatin1String(WordOf(block, field)));
-    }
+    ForEachBlockField([&report, &block, given](std::size_t place, const auto &field) {
+        if (given.test(place)) {
+            report.insert(QLatin1String(field.key), FieldReport(block, field));
+        }
+    });
     return report;
+}
+
+GivenFields FieldsThatDiffer(const BlockControls &one, const BlockControls &other)
+{
+    GivenFields differ;
+    ForEachBlockField([&differ, &one, &other](std::size_t place, const auto &field) {
+        differ.set(place, !SameField(one, other, field));
+    });
+    return differ;
 }
 
 QString BlockChoiceText(const SettingValue &value, int BlockControls::*item)
@@ -301,12 +360,15 @@ CheckedProfileSetting SystemBlockFromProfile(const QJsonValue &value, const QStr
     if (auto unknown = UnknownKey(value.toObject(), BlockKeys(), path + QLatin1Char('.'))) {
         return *unknown;
     }
-    if (value.toObject().size() < BlockKeys().size()) {
-        return AsProfileSetting(PartialBlockWrite(value.toObject(), path));
-    }
-    const Checked<BlockControls> block = BlockFromReport(value.toObject(), path);
+    const bool partial = value.toObject().size() < BlockKeys().size();
+    const Checked<BlockControls> block =
+        BlockFromReport(value.toObject(), path, partial ? kCheckedAgainst : BlockControls{});
     if (!block.accepted()) {
         return block.refusal();
+    }
+    if (partial) {
+        return AsProfileSetting(
+            PartialBlockWrite({block.value(), FieldsGiven(value.toObject(), BlockKeys())}));
     }
     return AsProfileSetting(SystemBlockWrite(block.value()));
 }

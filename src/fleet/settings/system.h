@@ -16,8 +16,13 @@ namespace fleet {
 class LoggerJob;
 
 void ReadSystemBlock(LoggerJob &job);
-// The block as reports give it: times as HH:MM, numbers, and each choice as its word.
-QJsonObject BlockReport(const system_parameters::BlockControls &block);
+// The block as reports give it: times as HH:MM, numbers, and each choice as its word; the
+// given fields alone.
+QJsonObject BlockReport(const system_parameters::BlockControls &block,
+                        GivenFields given = kAllFields);
+// The fields in which two blocks report differently, by their places in the report.
+GivenFields FieldsThatDiffer(const system_parameters::BlockControls &one,
+                             const system_parameters::BlockControls &other);
 // One field of a block as its report gives it; empty when the value is no block.
 QString BlockChoiceText(const SettingValue &value, int system_parameters::BlockControls::*item);
 QString BlockNumberText(const SettingValue &value,

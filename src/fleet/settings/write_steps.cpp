@@ -7,6 +7,7 @@
 #include "wire_text/wire_text.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace fleet {
 
@@ -20,14 +21,30 @@ std::string Trimmed(const QString &text)
     return protocol::TrimText(ToWireForSending(text));
 }
 
-QJsonValue NumberOrText(const std::string &wire)
+namespace {
+
+// The number of decimal digits, up to 15 that a double holds exactly; none for anything else.
+std::optional<qint64> DecimalNumber(const std::string &wire)
 {
-    // Up to 15 digits a double holds exactly.
     constexpr std::size_t kMostDigits = 15;
     const bool digits =
         !wire.empty() && wire.size() <= kMostDigits &&
         std::all_of(wire.begin(), wire.end(), [](char c) { return c >= '0' && c <= '9'; });
-    return digits ? QJsonValue(static_cast<qint64>(std::stoll(wire))) : QJsonValue(Text(wire));
+    return digits ? std::optional<qint64>(std::stoll(wire)) : std::nullopt;
+}
+
+} // namespace
+
+QJsonValue NumberOrText(const std::string &wire)
+{
+    const std::optional<qint64> number = DecimalNumber(wire);
+    return number ? QJsonValue(*number) : QJsonValue(Text(wire));
+}
+
+bool SameNumberOrText(const std::string &one, const std::string &other)
+{
+    const std::optional<qint64> number = DecimalNumber(one);
+    return number ? number == DecimalNumber(other) : one == other;
 }
 
 Refusal Refused(Setting setting, const QString &rule)
@@ -92,7 +109,7 @@ CheckedProfileSetting AsProfileSetting(CheckedWrite write)
     }
     SettingWrite only = std::move(write).value();
     const Setting setting = only.setting;
-    std::optional<QJsonValue> wanted = only.wanted;
+    std::optional<WantedValue> wanted = only.wanted;
     return ProfileSetting{setting, {std::move(only)}, std::move(wanted), {}};
 }
 

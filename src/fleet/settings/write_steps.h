@@ -39,6 +39,9 @@ std::string Trimmed(const QString &text);
 // A value the logger reports as decimal digits, as a JSON number; anything else as the
 // text it is, so that a report never turns what a logger said into a number it did not say.
 QJsonValue NumberOrText(const std::string &wire);
+// Whether two such values report the same: the same number, however many leading zeros,
+// or the same text.
+bool SameNumberOrText(const std::string &one, const std::string &other);
 
 // "SETTING: rule", named as on the command line.
 Refusal Refused(Setting setting, const QString &rule);
