@@ -2,10 +2,13 @@
 #include "fleet/profile.h"
 #include "fleet/settings/catalogue.h"
 #include "fleet/settings/network.h"
+#include "fleet/settings/setting_value.h"
 
 #include <QFile>
 #include <QRegularExpression>
 #include <QtTest>
+
+Q_DECLARE_METATYPE(fleet::SettingValue)
 
 class TestSettingCatalogue : public QObject
 {
@@ -146,6 +149,35 @@ private slots:
         QFETCH(QString, refusal);
         const fleet::Checked<fleet::FixedIp> checked = fleet::CheckFixedIp(address, mask, gateway);
         QCOMPARE(checked.accepted() ? QString() : checked.refusal().message, refusal);
+    }
+
+    // A logger holds a profile's value when each field given reads as the report gives it:
+    // digits as the number they are.
+    void loggerHoldsTheProfilesValue_data()
+    {
+        QTest::addColumn<QByteArray>("settings");
+        QTest::addColumn<fleet::SettingValue>("read");
+        QTest::newRow("front-end port read with a leading zero")
+            << QByteArray(R"({"front_end":{"port":7001}})")
+            << fleet::SettingValue(cellular::FrontEndEndpoint{"10.9.8.7", "07001", "15"});
+        QTest::newRow("ip configuration")
+            << QByteArray(R"({"ip_configuration":{"address":"10.0.0.9","mask":"255.255.255.0",)"
+                          R"("gateway":"10.0.0.1"}})")
+            << fleet::SettingValue(fleet::IpSetting{
+                   {{"10", "0", "0", "9"}, {"255", "255", "255", "0"}, {"10", "0", "0", "1"}}, {}});
+    }
+
+    void loggerHoldsTheProfilesValue()
+    {
+        QFETCH(QByteArray, settings);
+        QFETCH(fleet::SettingValue, read);
+        const fleet::Checked<fleet::Profile> profile = fleet::ProfileFromDocument(
+            R"({"format":"tarnwick-profile","version":1,"settings":)" + settings + "}");
+        QVERIFY(profile.accepted());
+        const fleet::Profile &given = profile.value();
+        const fleet::ProfileSetting &setting =
+            given.addressChange ? *given.addressChange : given.settings.front();
+        QVERIFY(fleet::Holds(read, *setting.wanted));
     }
 };
 
