@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <memory>
 #include <optional>
+#include <utility>
 
 namespace fleet {
 namespace {
@@ -335,7 +336,7 @@ CheckedProfileSetting DevicesFromProfile(const QJsonValue &value, const QString 
         wanted.push_back({add.value().expected, appendGiven});
         given.push_back({texts, appendGiven});
     }
-    devices.wanted = wanted;
+    devices.wanted = std::move(wanted);
     if (std::any_of(given.begin(), given.end(),
                     [](const ProfileDevice &device) { return !device.appendGiven; })) {
         devices.writes = {RegistryKeepingAppendInfos(given)};
