@@ -6,10 +6,9 @@
 #include <utility>
 #include <variant>
 
-namespace fleet {
-
-// A value or an input the fleet will not act on, with the message that names what and
-// why. Nothing is sent for a refused input.
+// A value or an input the tool will not act on, with the message that names what and why:
+// the codecs' checks of the values they build, the window's and the fleet's checks of what
+// is given to them. Nothing is sent for a refused input.
 struct Refusal {
     QString message;
 };
@@ -29,5 +28,3 @@ public:
 private:
     std::variant<Value, Refusal> m_state;
 };
-
-} // namespace fleet
