@@ -3,6 +3,7 @@
 
 #include <QString>
 
+#include <string_view>
 #include <utility>
 #include <variant>
 
@@ -11,6 +12,13 @@
 // is given to them. Nothing is sent for a refused input.
 struct Refusal {
     QString message;
+
+    // A rule the codecs word as bytes of the wire: its words are ASCII, and a number or an
+    // address in them is written in decimal digits, so they read the same in every code page.
+    static Refusal FromAscii(std::string_view words)
+    {
+        return {QString::fromLatin1(words.data(), static_cast<qsizetype>(words.size()))};
+    }
 };
 
 // Either a value that passed its checks, or the refusal.

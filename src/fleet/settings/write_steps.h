@@ -40,9 +40,10 @@ std::string Trimmed(const QString &text);
 // text it is, so that a report never turns what a logger said into a number it did not say.
 QJsonValue NumberOrText(const std::string &wire);
 
-// "SETTING: rule", named as on the command line.
+// "SETTING: rule", named as on the command line; the rule may be a codec's refusal.
 Refusal Refused(Setting setting, const QString &rule);
 Refusal Refused(Setting setting, const std::string &rule);
+Refusal Refused(Setting setting, const Refusal &rule);
 
 // Runs the check of a value; a text in it that the loggers' code page cannot hold is refused
 // with the window's words, so that no character is sent as "?" or dropped.
