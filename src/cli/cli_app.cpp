@@ -116,7 +116,7 @@ int RunCli(const QStringList &arguments, Console &console)
         console.out << help;
         return kAllSucceeded;
     }
-    const fleet::Checked<RunOptions> options = ReadRunOptions(parser);
+    const Checked<RunOptions> options = ReadRunOptions(parser);
     if (!options.accepted()) {
         return PrintRefusal(console, verbName, options.refusal());
     }

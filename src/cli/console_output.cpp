@@ -10,7 +10,7 @@
 
 namespace cli {
 
-int PrintRefusal(Console &console, const QString &verbName, const fleet::Refusal &refusal)
+int PrintRefusal(Console &console, const QString &verbName, const Refusal &refusal)
 {
     console.err << "tarnwick-cli " << verbName << ": " << refusal.message << '\n';
     return kBadUsage;

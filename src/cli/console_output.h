@@ -2,8 +2,8 @@
 #pragma once
 
 #include "cli_app.h"
+#include "commands/refusal.h"
 #include "fleet/fleet_run.h"
-#include "fleet/refusal.h"
 #include "report_format.h"
 #include "transport/datagram_observer.h"
 
@@ -18,7 +18,7 @@
 namespace cli {
 
 // Prints the refusal of a verb's input; exit status 2.
-int PrintRefusal(Console &console, const QString &verbName, const fleet::Refusal &refusal);
+int PrintRefusal(Console &console, const QString &verbName, const Refusal &refusal);
 
 // Prints the outcomes on standard output, secrets hidden unless shown, and each failure
 // on standard error; the exit status says whether every logger succeeded.

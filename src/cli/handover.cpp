@@ -13,11 +13,11 @@
 
 namespace cli {
 
-fleet::Checked<std::vector<HandoverLogger>> ReadHandover(const QString &path)
+Checked<std::vector<HandoverLogger>> ReadHandover(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        return fleet::Refusal{QStringLiteral("cannot read %1: %2").arg(path, file.errorString())};
+        return Refusal{QStringLiteral("cannot read %1: %2").arg(path, file.errorString())};
     }
     std::map<QString, HandoverLogger> loggers;
     int number = 0;
@@ -29,7 +29,7 @@ fleet::Checked<std::vector<HandoverLogger>> ReadHandover(const QString &path)
         }
         const QJsonDocument document = QJsonDocument::fromJson(line);
         if (!document.isObject()) {
-            return fleet::Refusal{
+            return Refusal{
                 QStringLiteral("%1: line %2 is not a JSON object").arg(path).arg(number)};
         }
         const QJsonObject event = document.object();

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "commands/refusal.h"
 #include "fleet/logger_outcome.h"
-#include "fleet/refusal.h"
 #include "report_format.h"
 
 #include <QJsonObject>
@@ -28,7 +28,7 @@ struct HandoverLogger {
 
 // The loggers of a record, by serial number; a line that is not a JSON object is refused
 // with its number.
-fleet::Checked<std::vector<HandoverLogger>> ReadHandover(const QString &path);
+Checked<std::vector<HandoverLogger>> ReadHandover(const QString &path);
 QString FormatHandover(const std::vector<HandoverLogger> &loggers, Format format);
 // The table of the handover: one row per logger and setting, under its header.
 QStringList HandoverHeader();

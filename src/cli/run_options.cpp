@@ -6,10 +6,9 @@
 namespace cli {
 namespace {
 
-fleet::Checked<quint16> PortOption(const QCommandLineParser &parser, const QString &name,
-                                   int lowest = 1)
+Checked<quint16> PortOption(const QCommandLineParser &parser, const QString &name, int lowest = 1)
 {
-    const fleet::Checked<int> port = NumberOption(parser, name, lowest, 65535);
+    const Checked<int> port = NumberOption(parser, name, lowest, 65535);
     if (!port.accepted()) {
         return port.refusal();
     }
@@ -40,28 +39,28 @@ void AddRunOptions(QCommandLineParser &parser, ParallelOption parallel)
     });
 }
 
-fleet::Checked<int> NumberOption(const QCommandLineParser &parser, const QString &name, int lowest,
-                                 int highest)
+Checked<int> NumberOption(const QCommandLineParser &parser, const QString &name, int lowest,
+                          int highest)
 {
     bool ok = false;
     const int value = parser.value(name).toInt(&ok);
     if (!ok || value < lowest || value > highest) {
-        return fleet::Refusal{QStringLiteral("--%1 needs a whole number from %2 to %3, not '%4'")
-                                  .arg(name)
-                                  .arg(lowest)
-                                  .arg(highest)
-                                  .arg(parser.value(name))};
+        return Refusal{QStringLiteral("--%1 needs a whole number from %2 to %3, not '%4'")
+                           .arg(name)
+                           .arg(lowest)
+                           .arg(highest)
+                           .arg(parser.value(name))};
     }
     return value;
 }
 
-fleet::Checked<RunOptions> ReadRunOptions(const QCommandLineParser &parser)
+Checked<RunOptions> ReadRunOptions(const QCommandLineParser &parser)
 {
     RunOptions options;
     const auto format = FormatNamed(parser.value("format"));
     if (!format) {
-        return fleet::Refusal{QStringLiteral("--format needs table, json or csv, not '%1'")
-                                  .arg(parser.value("format"))};
+        return Refusal{QStringLiteral("--format needs table, json or csv, not '%1'")
+                           .arg(parser.value("format"))};
     }
     options.format = *format;
     // Each number in the order of the options' list, the first refused one named.
@@ -75,7 +74,7 @@ fleet::Checked<RunOptions> ReadRunOptions(const QCommandLineParser &parser)
                    {"retries", 0, 100, &options.policy.retries},
                    {"wait", 0, 600000, &options.waitMs}};
     for (const auto &number : numbers) {
-        const fleet::Checked<int> value =
+        const Checked<int> value =
             NumberOption(parser, QLatin1String(number.name), number.lowest, number.highest);
         if (!value.accepted()) {
             return value.refusal();
@@ -100,8 +99,7 @@ fleet::Checked<RunOptions> ReadRunOptions(const QCommandLineParser &parser)
             *port.port = *port.unlessGiven;
             continue;
         }
-        const fleet::Checked<quint16> value =
-            PortOption(parser, QLatin1String(port.name), port.lowest);
+        const Checked<quint16> value = PortOption(parser, QLatin1String(port.name), port.lowest);
         if (!value.accepted()) {
             return value.refusal();
         }
@@ -109,7 +107,7 @@ fleet::Checked<RunOptions> ReadRunOptions(const QCommandLineParser &parser)
     }
     const auto bind = discovery::ParseDottedQuad(parser.value("bind"));
     if (!bind) {
-        return fleet::Refusal{
+        return Refusal{
             QStringLiteral("--bind needs an IPv4 address, not '%1'").arg(parser.value("bind"))};
     }
     options.network.bindAddress = QHostAddress(*bind);

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "commands/refusal.h"
 #include "console_output.h"
 #include "fleet/logger_job.h"
-#include "fleet/refusal.h"
 #include "report_format.h"
 #include "transport/settings.h"
 
@@ -27,10 +27,10 @@ struct RunOptions {
 // offering it in their help.
 enum class ParallelOption { Offered, Hidden };
 void AddRunOptions(QCommandLineParser &parser, ParallelOption parallel = ParallelOption::Offered);
-fleet::Checked<RunOptions> ReadRunOptions(const QCommandLineParser &parser);
+Checked<RunOptions> ReadRunOptions(const QCommandLineParser &parser);
 
 // The option's value as a whole number within the bounds.
-fleet::Checked<int> NumberOption(const QCommandLineParser &parser, const QString &name, int lowest,
-                                 int highest);
+Checked<int> NumberOption(const QCommandLineParser &parser, const QString &name, int lowest,
+                          int highest);
 
 } // namespace cli

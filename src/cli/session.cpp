@@ -17,7 +17,7 @@ Session::~Session()
     m_link.endpoints().setObserver(nullptr);
 }
 
-int Session::refuse(const fleet::Refusal &refusal)
+int Session::refuse(const Refusal &refusal)
 {
     return PrintRefusal(m_console, m_verbName, refusal);
 }
@@ -107,7 +107,7 @@ void Session::search(const SearchArea &area, std::function<void(Loggers)> next)
         sweep(*range, area, std::move(next));
         return;
     }
-    const fleet::Checked<SweptRange> pcNetwork = ResolvePcNetwork();
+    const Checked<SweptRange> pcNetwork = ResolvePcNetwork();
     if (!pcNetwork.accepted()) {
         finish(startFailed(pcNetwork.refusal().message));
         return;

@@ -30,7 +30,7 @@ public:
     using Loggers = std::vector<fleet::LoggerTarget>;
     using Outcomes = std::vector<fleet::LoggerOutcome>;
     // A check of the loggers found before anything is sent to them.
-    using LoggerCheck = std::function<std::optional<fleet::Refusal>(const Loggers &)>;
+    using LoggerCheck = std::function<std::optional<Refusal>(const Loggers &)>;
 
     enum class Serials { NotNeeded, Needed };
 
@@ -38,7 +38,7 @@ public:
     ~Session();
 
     // Prints the refusal; exit status 2, nothing sent.
-    int refuse(const fleet::Refusal &refusal);
+    int refuse(const Refusal &refusal);
 
     // Opens the command socket (the trace attached). False after saying why: exit status 1.
     // The search socket is opened by the steps that probe (a search, and the serial

@@ -50,60 +50,60 @@ void AddSerialWaitOption(QCommandLineParser &parser)
                       "ms", "1000"});
 }
 
-fleet::Checked<std::variant<SweptRange, PcNetwork>> ParseWhere(const QCommandLineParser &parser)
+Checked<std::variant<SweptRange, PcNetwork>> ParseWhere(const QCommandLineParser &parser)
 {
     if (parser.isSet("network") && parser.isSet("range")) {
-        return fleet::Refusal{QStringLiteral("give either --network or --range, not both")};
+        return Refusal{QStringLiteral("give either --network or --range, not both")};
     }
     if (parser.isSet("network")) {
         const QString text = parser.value("network");
         const auto parsed = discovery::ParseAddressRange(text);
         const auto *range = std::get_if<discovery::AddressRange>(&parsed);
         if (range == nullptr || !text.endsWith(QLatin1String("/24"))) {
-            return fleet::Refusal{QStringLiteral("--network needs a /24 network such as "
-                                                 "192.0.2.0/24, not '%1'")
-                                      .arg(text)};
+            return Refusal{QStringLiteral("--network needs a /24 network such as "
+                                          "192.0.2.0/24, not '%1'")
+                               .arg(text)};
         }
         return {SweptRange{*range, {}}};
     }
     if (parser.isSet("range")) {
         const auto parsed = discovery::ParseAddressRange(parser.value("range"));
         if (const auto *problem = std::get_if<QString>(&parsed)) {
-            return fleet::Refusal{QStringLiteral("--range: ") + *problem};
+            return Refusal{QStringLiteral("--range: ") + *problem};
         }
         return {SweptRange{std::get<discovery::AddressRange>(parsed), {}}};
     }
     return {PcNetwork{}};
 }
 
-fleet::Checked<SearchArea> ParseSearchArea(const QCommandLineParser &parser)
+Checked<SearchArea> ParseSearchArea(const QCommandLineParser &parser)
 {
-    fleet::Checked<std::variant<SweptRange, PcNetwork>> where = ParseWhere(parser);
+    Checked<std::variant<SweptRange, PcNetwork>> where = ParseWhere(parser);
     if (!where.accepted()) {
         return where.refusal();
     }
-    const fleet::Checked<int> probes =
+    const Checked<int> probes =
         NumberOption(parser, QStringLiteral("probes"), 1, SearchArea::kMaxProbes);
     if (!probes.accepted()) {
         return probes.refusal();
     }
     // No search finds more loggers than a range holds addresses.
-    const fleet::Checked<int> expected = NumberOption(
-        parser, QStringLiteral("expect"), 1, static_cast<int>(discovery::kMaxRangeAddresses));
+    const Checked<int> expected = NumberOption(parser, QStringLiteral("expect"), 1,
+                                               static_cast<int>(discovery::kMaxRangeAddresses));
     if (!expected.accepted()) {
         return expected.refusal();
     }
     return SearchArea{std::move(where).value(), probes.value(), expected.value()};
 }
 
-fleet::Checked<SweptRange> ResolvePcNetwork()
+Checked<SweptRange> ResolvePcNetwork()
 {
     const QString pc = discovery::LocalPcAddress();
     const auto parsed = discovery::ParseAddressRange(pc + QStringLiteral("/24"));
     if (std::holds_alternative<QString>(parsed)) {
-        return fleet::Refusal{QStringLiteral("this PC has no address to search from ('%1'); give "
-                                             "--network or --range")
-                                  .arg(pc)};
+        return Refusal{QStringLiteral("this PC has no address to search from ('%1'); give "
+                                      "--network or --range")
+                           .arg(pc)};
     }
     return SweptRange{std::get<discovery::AddressRange>(parsed), QHostAddress(pc)};
 }
@@ -118,7 +118,7 @@ QList<discovery::LocalAdapter> PcAdapters(const QHostAddress &bindAddress)
     return adapters;
 }
 
-fleet::Checked<std::vector<QHostAddress>>
+Checked<std::vector<QHostAddress>>
 ParseLoggerAddresses(const QCommandLineParser &parser,
                      const QList<discovery::LocalAdapter> &pcAdapters)
 {
@@ -135,7 +135,7 @@ ParseLoggerAddresses(const QCommandLineParser &parser,
     for (const QString &text : texts) {
         const auto parsed = discovery::ParseLoggerAddress(text, pcNetworks, loopback);
         if (const auto *problem = std::get_if<QString>(&parsed)) {
-            return fleet::Refusal{QStringLiteral("--logger: ") + *problem};
+            return Refusal{QStringLiteral("--logger: ") + *problem};
         }
         const quint32 address = std::get<quint32>(parsed);
         if (!seen.contains(address)) {
@@ -146,37 +146,36 @@ ParseLoggerAddresses(const QCommandLineParser &parser,
     return addresses;
 }
 
-fleet::Checked<Targets> ParseTargets(const QCommandLineParser &parser,
-                                     const QList<discovery::LocalAdapter> &pcAdapters)
+Checked<Targets> ParseTargets(const QCommandLineParser &parser,
+                              const QList<discovery::LocalAdapter> &pcAdapters)
 {
     if (parser.isSet("logger") == parser.isSet("all")) {
-        return fleet::Refusal{QStringLiteral("give either --logger IP[,IP...] or --all")};
+        return Refusal{QStringLiteral("give either --logger IP[,IP...] or --all")};
     }
     if (parser.isSet("logger")) {
         for (const char *where : {"range", "network"}) {
             if (parser.isSet(where)) {
-                return fleet::Refusal{
+                return Refusal{
                     QStringLiteral("--%1 says where --all searches: give either --logger "
                                    "IP[,IP...] or --all --%1")
                         .arg(QLatin1String(where))};
             }
         }
-        fleet::Checked<std::vector<QHostAddress>> addresses =
-            ParseLoggerAddresses(parser, pcAdapters);
+        Checked<std::vector<QHostAddress>> addresses = ParseLoggerAddresses(parser, pcAdapters);
         if (!addresses.accepted()) {
             return addresses.refusal();
         }
         return Targets(std::move(addresses).value());
     }
-    fleet::Checked<SearchArea> area = ParseSearchArea(parser);
+    Checked<SearchArea> area = ParseSearchArea(parser);
     if (!area.accepted()) {
         return area.refusal();
     }
     return Targets(std::move(area).value());
 }
 
-std::optional<fleet::Refusal> RefusedNewAddress(quint32 address, const Targets &targets,
-                                                const QList<discovery::LocalAdapter> &pcAdapters)
+std::optional<Refusal> RefusedNewAddress(quint32 address, const Targets &targets,
+                                         const QList<discovery::LocalAdapter> &pcAdapters)
 {
     QList<discovery::LocalNetwork> pcNetworks;
     for (const discovery::LocalAdapter &adapter : pcAdapters) {

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "commands/refusal.h"
 #include "discovery/address_range.h"
 #include "discovery/pc_address.h"
-#include "fleet/refusal.h"
 
 #include <QCommandLineParser>
 #include <QHostAddress>
@@ -38,7 +38,7 @@ struct SearchArea {
 };
 
 // The PC's network as a range; the message says why there is none.
-fleet::Checked<SweptRange> ResolvePcNetwork();
+Checked<SweptRange> ResolvePcNetwork();
 
 // The loggers a verb works on: the addresses given with --logger, or every logger a
 // search finds (--all).
@@ -58,27 +58,27 @@ void AddSerialWaitOption(QCommandLineParser &parser);
 void AddWhereOptions(QCommandLineParser &parser);
 
 // Where --network or --range says to search, or the PC's network when neither is given.
-fleet::Checked<std::variant<SweptRange, PcNetwork>> ParseWhere(const QCommandLineParser &parser);
+Checked<std::variant<SweptRange, PcNetwork>> ParseWhere(const QCommandLineParser &parser);
 
 // The range of --network or --range, or else the PC's network, with --probes and
 // --expect.
-fleet::Checked<SearchArea> ParseSearchArea(const QCommandLineParser &parser);
+Checked<SearchArea> ParseSearchArea(const QCommandLineParser &parser);
 // The PC's addresses a logger cannot have: its adapters' and the address the tool sends
 // from, when one is given.
 QList<discovery::LocalAdapter> PcAdapters(const QHostAddress &bindAddress);
 
 // The distinct addresses of --logger, in their order, each one a logger can have on the
 // PC's networks.
-fleet::Checked<std::vector<QHostAddress>>
+Checked<std::vector<QHostAddress>>
 ParseLoggerAddresses(const QCommandLineParser &parser,
                      const QList<discovery::LocalAdapter> &pcAdapters);
 // --logger or --all, exactly one of them.
-fleet::Checked<Targets> ParseTargets(const QCommandLineParser &parser,
-                                     const QList<discovery::LocalAdapter> &pcAdapters);
+Checked<Targets> ParseTargets(const QCommandLineParser &parser,
+                              const QList<discovery::LocalAdapter> &pcAdapters);
 
 // A logger's new address checked against the PC of the run as --logger is: none of the
 // PC's own addresses, and loopback only where the run's loggers are on loopback.
-std::optional<fleet::Refusal> RefusedNewAddress(quint32 address, const Targets &targets,
-                                                const QList<discovery::LocalAdapter> &pcAdapters);
+std::optional<Refusal> RefusedNewAddress(quint32 address, const Targets &targets,
+                                         const QList<discovery::LocalAdapter> &pcAdapters);
 
 } // namespace cli

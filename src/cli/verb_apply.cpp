@@ -28,7 +28,7 @@ int Run(const QCommandLineParser &parser, Session &session)
     if (arguments.size() != 1) {
         return session.refuse({QStringLiteral("apply takes one profile file")});
     }
-    const fleet::Checked<fleet::Profile> loaded = fleet::LoadProfile(arguments.first());
+    const Checked<fleet::Profile> loaded = fleet::LoadProfile(arguments.first());
     if (!loaded.accepted()) {
         return session.refuse(loaded.refusal());
     }
@@ -46,7 +46,7 @@ int Run(const QCommandLineParser &parser, Session &session)
             return session.refuse(
                 {QStringLiteral("--plan gives IP configurations: add --with-ip")});
         }
-        fleet::Checked<fleet::IpPlan> planned = fleet::LoadIpPlan(parser.value("plan"));
+        Checked<fleet::IpPlan> planned = fleet::LoadIpPlan(parser.value("plan"));
         if (!planned.accepted()) {
             return session.refuse(planned.refusal());
         }
@@ -54,7 +54,7 @@ int Run(const QCommandLineParser &parser, Session &session)
     } else if (withIp && !profile.addressChange) {
         return session.refuse({QStringLiteral("--with-ip: the profile holds no IP configuration")});
     }
-    const fleet::Checked<Targets> targets =
+    const Checked<Targets> targets =
         ParseTargets(parser, PcAdapters(session.options().network.bindAddress));
     if (!targets.accepted()) {
         return session.refuse(targets.refusal());

@@ -26,7 +26,7 @@ int Run(const QCommandLineParser &parser, Session &session)
     if (!parser.isSet("output")) {
         return session.refuse({QStringLiteral("backup needs --output FILE.json")});
     }
-    const fleet::Checked<std::vector<QHostAddress>> addresses =
+    const Checked<std::vector<QHostAddress>> addresses =
         ParseLoggerAddresses(parser, PcAdapters(session.options().network.bindAddress));
     if (!addresses.accepted()) {
         return session.refuse(addresses.refusal());

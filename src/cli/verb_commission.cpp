@@ -235,11 +235,11 @@ int Run(const QCommandLineParser &parser, Session &session)
     if (!parser.isSet("plan")) {
         return session.refuse({QStringLiteral("commission needs --plan PLAN.csv")});
     }
-    fleet::Checked<fleet::Profile> loaded = fleet::LoadProfile(arguments.first());
+    Checked<fleet::Profile> loaded = fleet::LoadProfile(arguments.first());
     if (!loaded.accepted()) {
         return session.refuse(loaded.refusal());
     }
-    fleet::Checked<fleet::IpPlan> planned = fleet::LoadIpPlan(parser.value("plan"));
+    Checked<fleet::IpPlan> planned = fleet::LoadIpPlan(parser.value("plan"));
     if (!planned.accepted()) {
         return session.refuse(planned.refusal());
     }
@@ -258,21 +258,21 @@ int Run(const QCommandLineParser &parser, Session &session)
                    {"attempts", 1, 100, &engine.attempts},
                    {"max-time", 0, 7 * 24 * 3600, &maxTimeS}};
     for (const auto &number : numbers) {
-        const fleet::Checked<int> value =
+        const Checked<int> value =
             NumberOption(parser, QLatin1String(number.name), number.lowest, number.highest);
         if (!value.accepted()) {
             return session.refuse(value.refusal());
         }
         *number.value = value.value();
     }
-    const fleet::Checked<std::variant<SweptRange, PcNetwork>> area = ParseWhere(parser);
+    const Checked<std::variant<SweptRange, PcNetwork>> area = ParseWhere(parser);
     if (!area.accepted()) {
         return session.refuse(area.refusal());
     }
     if (const auto *range = std::get_if<SweptRange>(&area.value())) {
         where = *range;
     } else {
-        const fleet::Checked<SweptRange> pcNetwork = ResolvePcNetwork();
+        const Checked<SweptRange> pcNetwork = ResolvePcNetwork();
         if (!pcNetwork.accepted()) {
             return session.refuse(pcNetwork.refusal());
         }

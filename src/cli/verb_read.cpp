@@ -31,7 +31,7 @@ int Run(const QCommandLineParser &parser, Session &session)
     for (const fleet::Setting setting : settings) {
         keys.append(fleet::ReportKey(setting));
     }
-    const fleet::Checked<Targets> targets =
+    const Checked<Targets> targets =
         ParseTargets(parser, PcAdapters(session.options().network.bindAddress));
     if (!targets.accepted()) {
         return session.refuse(targets.refusal());

@@ -87,7 +87,7 @@ int Run(const QCommandLineParser &parser, Session &session)
     if (arguments.size() != 1) {
         return session.refuse({QStringLiteral("report takes one record file")});
     }
-    const fleet::Checked<std::vector<HandoverLogger>> loggers = ReadHandover(arguments.first());
+    const Checked<std::vector<HandoverLogger>> loggers = ReadHandover(arguments.first());
     if (!loggers.accepted()) {
         return session.refuse(loggers.refusal());
     }

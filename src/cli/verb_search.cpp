@@ -16,7 +16,7 @@ int Run(const QCommandLineParser &parser, Session &session)
         return session.refuse(
             {QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first())});
     }
-    const fleet::Checked<SearchArea> area = ParseSearchArea(parser);
+    const Checked<SearchArea> area = ParseSearchArea(parser);
     if (!area.accepted()) {
         return session.refuse(area.refusal());
     }

@@ -173,7 +173,7 @@ int Run(const QCommandLineParser &parser, Session &session)
         return session.refuse(
             {QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first())});
     }
-    const fleet::Checked<std::vector<QHostAddress>> addresses =
+    const Checked<std::vector<QHostAddress>> addresses =
         ParseLoggerAddresses(parser, PcAdapters(session.options().network.bindAddress));
     if (!addresses.accepted()) {
         return session.refuse(addresses.refusal());
@@ -181,15 +181,14 @@ int Run(const QCommandLineParser &parser, Session &session)
     if (addresses.value().size() != 1) {
         return session.refuse({QStringLiteral("watch takes exactly one --logger")});
     }
-    const fleet::Checked<int> interval =
+    const Checked<int> interval =
         NumberOption(parser, QStringLiteral("interval"), kShortestInterval, kLongestInterval);
     if (!interval.accepted()) {
         return session.refuse(interval.refusal());
     }
     std::optional<int> count;
     if (parser.isSet("count")) {
-        const fleet::Checked<int> checked =
-            NumberOption(parser, QStringLiteral("count"), 1, 1000000000);
+        const Checked<int> checked = NumberOption(parser, QStringLiteral("count"), 1, 1000000000);
         if (!checked.accepted()) {
             return session.refuse(checked.refusal());
         }

@@ -29,7 +29,7 @@ QStringList KeysOf(const std::vector<fleet::SettingWrite> &writes)
 
 // pin=- and apn=NAME,USER,- take the secret from standard input, where no other user of
 // the PC sees it, as they would see the command line.
-fleet::Checked<QString> WithSecretFromInput(const QString &assignment, Console &console)
+Checked<QString> WithSecretFromInput(const QString &assignment, Console &console)
 {
     const struct {
         QLatin1String prefix;
@@ -48,9 +48,9 @@ fleet::Checked<QString> WithSecretFromInput(const QString &assignment, Console &
         const std::optional<QString> typed =
             console.readSecret ? console.readSecret(secret.prompt) : std::nullopt;
         if (!typed) {
-            return fleet::Refusal{QStringLiteral("%1- reads the secret from standard input, "
-                                                 "which has ended")
-                                      .arg(assignment.chopped(1))};
+            return Refusal{QStringLiteral("%1- reads the secret from standard input, "
+                                          "which has ended")
+                               .arg(assignment.chopped(1))};
         }
         return assignment.chopped(1) + *typed;
     }
@@ -64,7 +64,7 @@ int Run(const QCommandLineParser &parser, Session &session)
     }
     std::vector<fleet::SettingWrite> writes;
     for (const QString &given : parser.positionalArguments()) {
-        const fleet::Checked<QString> assignment = WithSecretFromInput(given, session.console());
+        const Checked<QString> assignment = WithSecretFromInput(given, session.console());
         if (!assignment.accepted()) {
             return session.refuse(assignment.refusal());
         }
@@ -77,7 +77,7 @@ int Run(const QCommandLineParser &parser, Session &session)
     std::stable_partition(writes.begin(), writes.end(), [](const fleet::SettingWrite &write) {
         return fleet::SpecOf(write.setting).order == fleet::WriteOrder::WithTheOthers;
     });
-    const fleet::Checked<Targets> targets =
+    const Checked<Targets> targets =
         ParseTargets(parser, PcAdapters(session.options().network.bindAddress));
     if (!targets.accepted()) {
         return session.refuse(targets.refusal());

@@ -48,10 +48,9 @@ void CellularLink::btnAWClick()
                                     ToWireForSending(m_apnUser->text()),
                                     ToWireForSending(m_apnPassword->text())};
     // A value that the answer to AR could not carry back is not sent.
-    const std::optional<std::string> refusal =
+    const std::optional<Refusal> refusal =
         cellular::RefusedApnValue(apn, protocol::TextSource::Edit);
-    if (inputRefused(!refusal,
-                     refusal ? QStringLiteral("APN: ") + FromWire(*refusal) : QString())) {
+    if (inputRefused(!refusal, refusal ? QStringLiteral("APN: ") + refusal->message : QString())) {
         return;
     }
     m_exchange.SendCommand({codes::kApnWrite, cellular::BuildApnWrite(apn)});
@@ -61,10 +60,10 @@ void CellularLink::btnPWClick()
 {
     const std::string pin = ToWireForSending(m_pin->text());
     // The key filter lets digits alone be typed; a text put there otherwise is checked too.
-    const std::optional<std::string> refusal = cellular::RefusedPinEntry(pin);
-    const bool missing = refusal && *refusal == cellular::kPinMissing;
+    const std::optional<Refusal> refusal = cellular::RefusedPinEntry(pin);
+    const bool missing = refusal && refusal->message == QLatin1String(cellular::kPinMissing);
     if (inputRefused(!refusal, missing || !refusal ? FromWire(cellular::kPinMissing)
-                                                   : QStringLiteral("PIN: ") + FromWire(*refusal))) {
+                                                   : QStringLiteral("PIN: ") + refusal->message)) {
         return;
     }
     m_exchange.SendCommand({codes::kPinWrite, cellular::BuildPinWrite(pin)});
@@ -84,9 +83,9 @@ void CellularLink::btnCWClick()
 {
     const std::string telecomOperator = ToWireForSending(m_telecomOperator->text());
     // A value that the answer to CR could not carry back is not sent.
-    const std::optional<std::string> refusal =
+    const std::optional<Refusal> refusal =
         cellular::RefusedOperator(telecomOperator, protocol::TextSource::Edit);
-    if (inputRefused(!refusal, refusal ? QStringLiteral("Telecom Operator: ") + FromWire(*refusal)
+    if (inputRefused(!refusal, refusal ? QStringLiteral("Telecom Operator: ") + refusal->message
                                        : QString())) {
         return;
     }
@@ -107,8 +106,8 @@ void CellularLink::btnQRClick()
 void CellularLink::btnQWClick()
 {
     const std::string minutes = ToWire(m_frontEndMinutes->text());
-    const std::optional<std::string> refusal = cellular::RefusedFrontEndMinutes(minutes);
-    if (inputRefused(!refusal, refusal ? FromWire(*refusal) : QString())) {
+    const std::optional<Refusal> refusal = cellular::RefusedFrontEndMinutes(minutes);
+    if (inputRefused(!refusal, refusal ? refusal->message : QString())) {
         return;
     }
     m_exchange.SendCommand({codes::kFrontEndWrite, cellular::BuildFrontEndWrite(minutes)});

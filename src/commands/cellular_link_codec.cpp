@@ -79,50 +79,51 @@ std::string BuildApnWrite(const ApnSettings &apn)
            "\",\"" + protocol::TrimText(apn.password) + "\"";
 }
 
-std::optional<std::string> RefusedApnValue(const ApnSettings &apn, protocol::TextSource source)
+std::optional<Refusal> RefusedApnValue(const ApnSettings &apn, protocol::TextSource source)
 {
     const std::pair<const char *, const std::string *> values[] = {
         {"name", &apn.name}, {"user", &apn.user}, {"password", &apn.password}};
     if (source == protocol::TextSource::GivenWhole) {
         for (const auto &[part, value] : values) {
             if (protocol::HoldsControlCharacter(*value)) {
-                return std::string("the ") + part + " " + protocol::kNoControlCharacters;
+                return Refusal::FromAscii(std::string("the ") + part + " " +
+                                          protocol::kNoControlCharacters);
             }
         }
     }
     for (const auto &[part, value] : values) {
         if (auto rule = protocol::RefusedRequestText(protocol::TrimText(*value),
                                                      protocol::CommasInAnswer::SplitTheValue)) {
-            return std::string("the ") + part + " " + *rule;
+            return Refusal::FromAscii(std::string("the ") + part + " " + *rule);
         }
     }
     return std::nullopt;
 }
 
-std::optional<std::string> RefusedOperator(std::string_view telecomOperator,
-                                           protocol::TextSource source)
+std::optional<Refusal> RefusedOperator(std::string_view telecomOperator,
+                                       protocol::TextSource source)
 {
     return quoted_text::Refused(telecomOperator, source);
 }
 
-std::optional<std::string> RefusedPinEntry(std::string_view pin)
+std::optional<Refusal> RefusedPinEntry(std::string_view pin)
 {
     if (pin.empty()) {
-        return kPinMissing;
+        return Refusal::FromAscii(kPinMissing);
     }
     const std::string digits = protocol::TrimText(pin);
     if (!std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-        return "must be digits only";
+        return Refusal::FromAscii("must be digits only");
     }
     return std::nullopt;
 }
 
-std::optional<std::string> RefusedFrontEndMinutes(std::string_view minutes)
+std::optional<Refusal> RefusedFrontEndMinutes(std::string_view minutes)
 {
     if (FrontEndMinutesAccepted(minutes)) {
         return std::nullopt;
     }
-    return kFrontEndMinutesMissing;
+    return Refusal::FromAscii(kFrontEndMinutesMissing);
 }
 
 std::optional<ApnSettings> ParseApnAnswer(std::string_view payload)
@@ -248,25 +249,27 @@ std::optional<std::string> ParseFrontEndAnswer(std::string_view payload)
     return std::move(items[2]);
 }
 
-std::optional<std::string> RefusedWrittenFrontEndMinutes(std::string_view minutes)
+std::optional<Refusal> RefusedWrittenFrontEndMinutes(std::string_view minutes)
 {
     if (const auto refusal = RefusedFrontEndMinutes(minutes)) {
         return refusal;
     }
     if (!protocol::IsPlainDecimal(minutes, 1, std::numeric_limits<std::int32_t>::max())) {
-        return "the minutes must be decimal digits without sign or leading zero";
+        return Refusal::FromAscii(
+            "the minutes must be decimal digits without sign or leading zero");
     }
     return std::nullopt;
 }
 
-std::optional<std::string> RefusedFrontEndEndpoint(const FrontEndEndpoint &endpoint)
+std::optional<Refusal> RefusedFrontEndEndpoint(const FrontEndEndpoint &endpoint)
 {
     constexpr long long kHighestPort = 65535;
     if (!protocol::IsPlainDottedQuad(endpoint.address)) {
-        return "the address must be four decimal numbers from 0 to 255 without leading zeros";
+        return Refusal::FromAscii(
+            "the address must be four decimal numbers from 0 to 255 without leading zeros");
     }
     if (!protocol::IsPlainDecimal(endpoint.port, 1, kHighestPort)) {
-        return "the port must be a decimal number from 1 to 65535";
+        return Refusal::FromAscii("the port must be a decimal number from 1 to 65535");
     }
     return RefusedWrittenFrontEndMinutes(endpoint.minutes);
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "protocol/text.h"
+#include "refusal.h"
 
 #include <optional>
 #include <string>
@@ -35,20 +36,20 @@ std::string BuildApnWrite(const ApnSettings &apn);
 // with a double quote, a comma or a control character could never be read back: the
 // first such value and its rule ("the user must not hold a comma"). The values are given
 // untrimmed, as their source holds them.
-std::optional<std::string> RefusedApnValue(const ApnSettings &apn, protocol::TextSource source);
+std::optional<Refusal> RefusedApnValue(const ApnSettings &apn, protocol::TextSource source);
 
 // The trimmed operator must not hold a double quote or a control character, which the
 // answer could not carry back.
-std::optional<std::string> RefusedOperator(std::string_view telecomOperator,
-                                           protocol::TextSource source);
+std::optional<Refusal> RefusedOperator(std::string_view telecomOperator,
+                                       protocol::TextSource source);
 
 // The rule of every PIN, wherever it is given: its trimmed text holds decimal digits
 // alone. An empty value is kPinMissing; one of blanks alone passes and sends "PW" without
 // digits, as the window always has.
-std::optional<std::string> RefusedPinEntry(std::string_view pin);
+std::optional<Refusal> RefusedPinEntry(std::string_view pin);
 
 // kFrontEndMinutesMissing unless FrontEndMinutesAccepted.
-std::optional<std::string> RefusedFrontEndMinutes(std::string_view minutes);
+std::optional<Refusal> RefusedFrontEndMinutes(std::string_view minutes);
 
 // The answer to AR, split at every comma: the first item loses its first two bytes ("R"
 // and the opening quote), the second and third lose their first and last byte. Fewer than
@@ -136,12 +137,12 @@ struct FrontEndEndpoint {
 // The minutes as the many-logger tool takes them: kFrontEndMinutesMissing unless
 // FrontEndMinutesAccepted, and then only decimal digits without a leading zero, so that
 // the read-back compares with what was sent.
-std::optional<std::string> RefusedWrittenFrontEndMinutes(std::string_view minutes);
+std::optional<Refusal> RefusedWrittenFrontEndMinutes(std::string_view minutes);
 
 // The address must be four decimal octets 0 to 255 without leading zeros, the port 1 to
 // 65535 in decimal digits without a leading zero, the minutes as above: the first broken
 // rule.
-std::optional<std::string> RefusedFrontEndEndpoint(const FrontEndEndpoint &endpoint);
+std::optional<Refusal> RefusedFrontEndEndpoint(const FrontEndEndpoint &endpoint);
 
 // QW<address>,<port>,<minutes>: the endpoint as given, with no default filled in.
 std::string BuildFrontEndEndpointWrite(const FrontEndEndpoint &endpoint);

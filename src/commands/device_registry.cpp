@@ -110,7 +110,7 @@ void DeviceRegistry::btnDAClick()
         ToWireForSending(m_serialNumber->text()), ToWireForSending(m_address->text()),
         ToWireForSending(m_typeCode->text()), ToWireForSending(m_appendInfo->toPlainText())};
     if (const auto refusal = device_registry::RefusedDevice(device)) {
-        m_exchange.notifier().inform(FromWire(*refusal));
+        m_exchange.notifier().inform(refusal->message);
         return;
     }
     m_exchange.SendCommand(

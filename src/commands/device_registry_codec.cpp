@@ -86,23 +86,23 @@ std::string CompoundRequest(const std::vector<std::string> &subCommands)
     return request;
 }
 
-std::optional<std::string> RefusedDeviceEntry(const DeviceInput &device)
+std::optional<Refusal> RefusedDeviceEntry(const DeviceInput &device)
 {
     const std::int32_t address = protocol::ParseInteger(protocol::TrimText(device.address));
     if (address < 0 || address > 255) {
-        return "Device Address must be 0 to 255";
+        return Refusal::FromAscii("Device Address must be 0 to 255");
     }
     const std::size_t typeCodeLength = protocol::TrimText(device.typeCode).size();
     if (typeCodeLength != 2 && typeCodeLength != 3) {
-        return "Type Code must be 2 or 3 characters";
+        return Refusal::FromAscii("Type Code must be 2 or 3 characters");
     }
     if (protocol::TrimText(device.serialNumber).size() > kSerialNumberWidth) {
-        return "Serial No must be at most 16 characters";
+        return Refusal::FromAscii("Serial No must be at most 16 characters");
     }
     return std::nullopt;
 }
 
-std::optional<std::string> RefusedDeviceTexts(const DeviceInput &device)
+std::optional<Refusal> RefusedDeviceTexts(const DeviceInput &device)
 {
     const struct {
         const char *part;
@@ -114,21 +114,23 @@ std::optional<std::string> RefusedDeviceTexts(const DeviceInput &device)
     for (const auto &text : texts) {
         const std::string value = protocol::TrimText(*text.value);
         if (protocol::HoldsControlCharacter(value)) {
-            return std::string("the ") + text.part + " " + protocol::kNoControlCharacters;
+            return Refusal::FromAscii(std::string("the ") + text.part + " " +
+                                      protocol::kNoControlCharacters);
         }
         if (static_cast<std::size_t>(std::count(value.begin(), value.end(), '#')) >
             text.separators) {
-            return std::string("the ") + text.part +
-                   (text.separators == 0
-                        ? " must not hold \"#\", at which the device read is split"
-                        : " may hold one \"#\", between its two parts: the device read is "
-                          "split at every \"#\"");
+            return Refusal::FromAscii(
+                std::string("the ") + text.part +
+                (text.separators == 0
+                     ? " must not hold \"#\", at which the device read is split"
+                     : " may hold one \"#\", between its two parts: the device read is "
+                       "split at every \"#\""));
         }
     }
     return std::nullopt;
 }
 
-std::optional<std::string> RefusedDevice(const DeviceInput &device)
+std::optional<Refusal> RefusedDevice(const DeviceInput &device)
 {
     if (auto refusal = RefusedDeviceEntry(device)) {
         return refusal;

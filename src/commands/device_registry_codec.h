@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "refusal.h"
+
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -67,19 +69,19 @@ std::string CompoundRequest(const std::vector<std::string> &subCommands);
 // must be 0 to 255 (two hex digits), the type code two or three bytes, the serial number
 // at most 16 bytes. A trimmed address that is not a whole number throws
 // protocol::InvalidIntegerError.
-std::optional<std::string> RefusedDeviceEntry(const DeviceInput &device);
+std::optional<Refusal> RefusedDeviceEntry(const DeviceInput &device);
 
 // The texts go inside a request and come back in the device read, which is split at every
 // "#": a "#" in the serial number or the type code, a second one in the append info (whose
 // first divides its two parts), or a control character (which would break the frame) could
 // never be read back. The first such text and its rule ("the serial number must not hold
 // \"#\", ..."). A double quote is kept: the device read does not quote its texts.
-std::optional<std::string> RefusedDeviceTexts(const DeviceInput &device);
+std::optional<Refusal> RefusedDeviceTexts(const DeviceInput &device);
 
 // Every check of a device before it is added, the window's and the fleet's alike:
 // RefusedDeviceEntry, then RefusedDeviceTexts. A trimmed address that is not a whole number
 // throws protocol::InvalidIntegerError.
-std::optional<std::string> RefusedDevice(const DeviceInput &device);
+std::optional<Refusal> RefusedDevice(const DeviceInput &device);
 
 // One device as a device read gives it back: its record and its append info.
 struct RegistryEntry {

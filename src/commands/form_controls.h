@@ -1,12 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "refusal.h"
 #include "transport/notifier.h"
 
 #include <QAbstractButton>
 #include <QWidget>
-
-#include <string>
 
 // The controls the form created (its components). The form names every control it
 // creates; widgets that Qt makes inside others are unnamed or named "qt_...". Windows
@@ -43,9 +42,9 @@ Control *FindControl(QWidget &form, const char *name)
 }
 
 // A codec's rule as the window shows it: a sentence ("The mask ... (ones, then zeros).").
-inline QString AsSentence(const std::string &rule)
+inline QString AsSentence(const Refusal &rule)
 {
-    QString sentence = QString::fromLatin1(rule);
+    QString sentence = rule.message;
     if (!sentence.isEmpty()) {
         sentence[0] = sentence[0].toUpper();
     }

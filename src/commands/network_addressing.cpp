@@ -175,7 +175,7 @@ void NetworkAddressing::btnEWClick()
     }
     const network_addressing::IpConfiguration entered = enteredIpConfiguration();
     if (const auto problem = network_addressing::CheckFixedIpEntry(entered)) {
-        m_exchange.notifier().inform(FromWire(*problem));
+        m_exchange.notifier().inform(problem->message);
         return;
     }
     // A configuration the logger could not work at leaves it out of reach.
@@ -183,9 +183,9 @@ void NetworkAddressing::btnEWClick()
         m_exchange.notifier().inform(AsSentence(*problem));
         return;
     }
-    if (const std::optional<QString> refusal = m_refusedNewAddress(
-            QHostAddress(network_addressing::AddressNumber(entered.address)))) {
-        m_exchange.notifier().inform(*refusal);
+    if (const std::optional<Refusal> refusal =
+            m_refusedNewAddress(QHostAddress(network_addressing::AddressNumber(entered.address)))) {
+        m_exchange.notifier().inform(refusal->message);
         return;
     }
     m_exchange.SendCommand(
@@ -326,7 +326,7 @@ void NetworkAddressing::btnR2Click()
     }
     const OctetRow address = ReadOctets(m_dataServer);
     if (const auto problem = network_addressing::CheckDataServerEntry(address)) {
-        m_exchange.notifier().inform(FromWire(*problem));
+        m_exchange.notifier().inform(problem->message);
         return;
     }
     m_exchange.SendCommand(

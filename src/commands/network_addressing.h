@@ -32,7 +32,7 @@ public:
     // Why the address cannot be the selected logger's new one (not a logger's address on
     // this PC's networks, or one another logger of the list holds), in the window's words;
     // nothing when it may be set.
-    using RefusedNewAddress = std::function<std::optional<QString>(const QHostAddress &address)>;
+    using RefusedNewAddress = std::function<std::optional<Refusal>(const QHostAddress &address)>;
 
     NetworkAddressing(QWidget &form, CommandExchange &exchange, const Timing &timing,
                       RefusedNewAddress refusedNewAddress, QObject *parent = nullptr);

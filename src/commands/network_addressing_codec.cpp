@@ -54,22 +54,24 @@ struct NamedRow {
     std::string_view name;
 };
 
-std::optional<std::string> CheckRows(std::initializer_list<NamedRow> rows)
+std::optional<Refusal> CheckRows(std::initializer_list<NamedRow> rows)
 {
     for (const NamedRow &named : rows) {
         if (!IsComplete(named.row)) {
-            return "Please complete the " + std::string(named.name) + ".";
+            return Refusal::FromAscii("Please complete the " + std::string(named.name) + ".");
         }
     }
     for (const NamedRow &named : rows) {
         if (!IsValid(named.row)) {
-            return "The " + std::string(named.name) + " must be four numbers from 0 to 255.";
+            return Refusal::FromAscii("The " + std::string(named.name) +
+                                      " must be four numbers from 0 to 255.");
         }
     }
     for (const NamedRow &named : rows) {
         if (!protocol::IsPlainDottedQuad(JoinOctets(named.row))) {
-            return JoinOctets(named.row) +
-                   " is not four decimal numbers from 0 to 255 without leading zeros";
+            return Refusal::FromAscii(
+                JoinOctets(named.row) +
+                " is not four decimal numbers from 0 to 255 without leading zeros");
         }
     }
     return std::nullopt;
@@ -95,14 +97,14 @@ std::string BuildFixedIpRequest(const IpConfiguration &configuration)
            JoinOctets(configuration.gateway) + ',' + std::string(kFixedIpPort);
 }
 
-std::optional<std::string> CheckFixedIpEntry(const IpConfiguration &configuration)
+std::optional<Refusal> CheckFixedIpEntry(const IpConfiguration &configuration)
 {
     return CheckRows({{configuration.address, "IP address"},
                       {configuration.mask, "Subnet Mask"},
                       {configuration.gateway, "Gateway address"}});
 }
 
-std::optional<std::string> CheckDataServerEntry(const OctetRow &address)
+std::optional<Refusal> CheckDataServerEntry(const OctetRow &address)
 {
     return CheckRows({{address, "IP address"}});
 }
@@ -116,18 +118,20 @@ std::uint32_t AddressNumber(const OctetRow &octets)
     return number;
 }
 
-std::optional<std::string> RefusedSubnet(const IpConfiguration &configuration)
+std::optional<Refusal> RefusedSubnet(const IpConfiguration &configuration)
 {
     const std::uint32_t address = AddressNumber(configuration.address);
     const std::uint32_t mask = AddressNumber(configuration.mask);
     const std::uint32_t gateway = AddressNumber(configuration.gateway);
     const std::uint32_t hostBits = ~mask;
     if ((hostBits & (hostBits + 1)) != 0) {
-        return "the mask " + Dotted(mask) + " is not a network mask (ones, then zeros)";
+        return Refusal::FromAscii("the mask " + Dotted(mask) +
+                                  " is not a network mask (ones, then zeros)");
     }
     if (mask == 0) {
-        return "the mask 0.0.0.0 makes every address the logger's own network, so it would "
-               "reach no gateway";
+        return Refusal::FromAscii(
+            "the mask 0.0.0.0 makes every address the logger's own network, so it would "
+            "reach no gateway");
     }
     const std::uint32_t network = address & mask;
     const std::uint32_t broadcast = network | hostBits;
@@ -137,26 +141,29 @@ std::optional<std::string> RefusedSubnet(const IpConfiguration &configuration)
     constexpr int kFewestHostBitsWithBoth = 2;
     const bool hasBoth = std::popcount(hostBits) >= kFewestHostBitsWithBoth;
     if (hasBoth && address == network) {
-        return Dotted(address) + " is the network address of " + block + ", not a logger's";
+        return Refusal::FromAscii(Dotted(address) + " is the network address of " + block +
+                                  ", not a logger's");
     }
     if (hasBoth && address == broadcast) {
-        return Dotted(address) + " is the broadcast address of " + block + ", not a logger's";
+        return Refusal::FromAscii(Dotted(address) + " is the broadcast address of " + block +
+                                  ", not a logger's");
     }
     if (gateway == 0) {
         return std::nullopt;
     }
     if ((gateway & mask) != network) {
-        return "the gateway " + Dotted(gateway) + " is outside " + block + ", the network of " +
-               Dotted(address);
+        return Refusal::FromAscii("the gateway " + Dotted(gateway) + " is outside " + block +
+                                  ", the network of " + Dotted(address));
     }
     if (gateway == address) {
-        return "the gateway " + Dotted(gateway) +
-               " is the logger's own address: a gateway is another host of " + block;
+        return Refusal::FromAscii("the gateway " + Dotted(gateway) +
+                                  " is the logger's own address: a gateway is another host of " +
+                                  block);
     }
     if (hasBoth && (gateway == network || gateway == broadcast)) {
-        return "the gateway " + Dotted(gateway) + " is the " +
-               (gateway == network ? "network" : "broadcast") + " address of " + block +
-               ", not a host's";
+        return Refusal::FromAscii("the gateway " + Dotted(gateway) + " is the " +
+                                  (gateway == network ? "network" : "broadcast") + " address of " +
+                                  block + ", not a host's");
     }
     return std::nullopt;
 }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "refusal.h"
+
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -36,10 +38,10 @@ std::string BuildFixedIpRequest(const IpConfiguration &configuration);
 // number from 0 to 255, or then the first with an octet written with a leading zero,
 // which a logger may read as another number ("010" as eight); nothing when the entry can
 // be sent.
-std::optional<std::string> CheckFixedIpEntry(const IpConfiguration &configuration);
+std::optional<Refusal> CheckFixedIpEntry(const IpConfiguration &configuration);
 
 // The same checks for the data server address.
-std::optional<std::string> CheckDataServerEntry(const OctetRow &address);
+std::optional<Refusal> CheckDataServerEntry(const OctetRow &address);
 
 // Once CheckFixedIpEntry has passed: the first rule that makes the configuration one a
 // logger cannot work at, in words ("the mask 255.0.255.0 is not a network mask (ones,
@@ -48,7 +50,7 @@ std::optional<std::string> CheckDataServerEntry(const OctetRow &address);
 // unless 0.0.0.0 (none: a logger that sends over its modem may have none), lies in the
 // address's block and is neither the logger's own address nor, up to /30, the block's
 // network or broadcast address.
-std::optional<std::string> RefusedSubnet(const IpConfiguration &configuration);
+std::optional<Refusal> RefusedSubnet(const IpConfiguration &configuration);
 
 // An address as one 32-bit number, the first octet highest; the octets must have passed
 // the checks above.

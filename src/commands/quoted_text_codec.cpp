@@ -5,12 +5,16 @@
 
 namespace quoted_text {
 
-std::optional<std::string> Refused(std::string_view text, protocol::TextSource source)
+std::optional<Refusal> Refused(std::string_view text, protocol::TextSource source)
 {
     if (source == protocol::TextSource::GivenWhole && protocol::HoldsControlCharacter(text)) {
-        return protocol::kNoControlCharacters;
+        return Refusal::FromAscii(protocol::kNoControlCharacters);
     }
-    return protocol::RefusedRequestText(protocol::TrimText(text), protocol::CommasInAnswer::Kept);
+    if (auto rule = protocol::RefusedRequestText(protocol::TrimText(text),
+                                                 protocol::CommasInAnswer::Kept)) {
+        return Refusal::FromAscii(*rule);
+    }
+    return std::nullopt;
 }
 
 protocol::Request BuildWrite(protocol::CommandCode code, std::string_view text)

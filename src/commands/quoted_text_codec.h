@@ -3,6 +3,7 @@
 
 #include "protocol/request.h"
 #include "protocol/text.h"
+#include "refusal.h"
 
 #include <optional>
 #include <string>
@@ -16,7 +17,7 @@ namespace quoted_text {
 // The trimmed text must not hold a double quote or a control character, which the answer
 // could not carry back; the rule it breaks, or nothing. The text is given untrimmed, as
 // its source holds it.
-std::optional<std::string> Refused(std::string_view text, protocol::TextSource source);
+std::optional<Refusal> Refused(std::string_view text, protocol::TextSource source);
 
 // CODE"text" with the value trimmed and not escaped.
 protocol::Request BuildWrite(protocol::CommandCode code, std::string_view text);

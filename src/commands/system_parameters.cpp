@@ -73,12 +73,12 @@ void SystemParameters::btnSWClick()
     }
     BlockControls block = enteredBlock();
     if (const auto refusal = system_parameters::CheckBlockInput(block)) {
-        m_exchange.notifier().inform(FromWire(*refusal));
+        m_exchange.notifier().inform(refusal->message);
         return;
     }
     zeroFillTimes(block);
     if (const auto refusal = system_parameters::CheckFieldWidths(block)) {
-        m_exchange.notifier().inform(FromWire(*refusal));
+        m_exchange.notifier().inform(refusal->message);
         return;
     }
     m_requestSent = m_exchange.SendCommand(
@@ -102,7 +102,7 @@ void SystemParameters::btnsw1Click()
     }
     if (const auto refusal = system_parameters::CheckIntervalEntries(wireText("edtcjset"),
                                                                      wireText("edtheartset"))) {
-        m_exchange.notifier().inform(FromWire(*refusal));
+        m_exchange.notifier().inform(refusal->message);
         return;
     }
     readInChain(kIntervalRead);

@@ -35,7 +35,7 @@ public:
     // What follows the read: the changed block to write, or why nothing is written
     // (RefuseWriteAfterRead: a block not read whole is never written back).
     struct Next {
-        std::optional<std::string> refusal;
+        std::optional<Refusal> refusal;
         BlockControls block;
     };
     Next takeBlock(std::string_view answer) const;

@@ -124,7 +124,7 @@ void ReadBlockAnswer(std::string_view payload, BlockControls &block)
     block.gprs = flags[3] - '0';
 }
 
-std::optional<std::string> RefuseWriteAfterRead(std::string_view payload)
+std::optional<Refusal> RefuseWriteAfterRead(std::string_view payload)
 {
     const std::string_view block = payload.substr(std::min<std::size_t>(1, payload.size()));
     const bool whole =
@@ -134,7 +134,7 @@ std::optional<std::string> RefuseWriteAfterRead(std::string_view payload)
     if (whole) {
         return std::nullopt;
     }
-    return kIncompleteBlockMessage;
+    return Refusal::FromAscii(kIncompleteBlockMessage);
 }
 
 BlockControls ParseBlockAnswer(std::string_view payload)
@@ -150,32 +150,32 @@ std::string MinutesRoundedUp(std::string_view decimalSeconds)
     return std::to_string((seconds + kSecondsPerMinute - 1) / kSecondsPerMinute);
 }
 
-std::optional<std::string> CheckBlockInput(const BlockControls &controls)
+std::optional<Refusal> CheckBlockInput(const BlockControls &controls)
 {
     if (AnyEmpty({&controls.startHour, &controls.startMinute, &controls.stopHour,
                   &controls.stopMinute})) {
-        return "Please complete Log Start/Stop Time";
+        return Refusal::FromAscii("Please complete Log Start/Stop Time");
     }
     if (AnyEmpty({&controls.dataIntervalSeconds, &controls.heartbeatMinutes})) {
-        return "Please complete Log Interval/HeartPack Interval";
+        return Refusal::FromAscii("Please complete Log Interval/HeartPack Interval");
     }
     if (AnyEmpty({&controls.retries})) {
-        return "Please complete Retry Times";
+        return Refusal::FromAscii("Please complete Retry Times");
     }
     if (controls.waitForResponse == kNoItem) {
-        return "Please select Wait Response After Send Data";
+        return Refusal::FromAscii("Please select Wait Response After Send Data");
     }
     if (controls.reconnect == kNoItem) {
-        return "Please select Reconnect or Not";
+        return Refusal::FromAscii("Please select Reconnect or Not");
     }
     if (controls.transport == kNoItem) {
-        return "Please select UDP or TCP";
+        return Refusal::FromAscii("Please select UDP or TCP");
     }
     if (controls.gprs == kNoItem) {
-        return "Please select GPRS On or Off";
+        return Refusal::FromAscii("Please select GPRS On or Off");
     }
     if (TimesOutOfDay(controls)) {
-        return "Log Start Stop Time Invalid";
+        return Refusal::FromAscii("Log Start Stop Time Invalid");
     }
     return std::nullopt;
 }
@@ -186,22 +186,22 @@ std::string ZeroFilledTime(std::string_view time)
     return trimmed.size() == 1 ? "0" + trimmed : std::string(time);
 }
 
-std::optional<std::string> CheckFieldWidths(const BlockControls &controls)
+std::optional<Refusal> CheckFieldWidths(const BlockControls &controls)
 {
     for (const std::string *time :
          {&controls.startHour, &controls.startMinute, &controls.stopHour, &controls.stopMinute}) {
         if (time->size() != 2) {
-            return "Log Start Stop Time Invalid";
+            return Refusal::FromAscii("Log Start Stop Time Invalid");
         }
     }
     if (OutOfRange(controls.dataIntervalSeconds, kMaxDataIntervalSeconds)) {
-        return "Log Interval must be 0 to 65535";
+        return Refusal::FromAscii("Log Interval must be 0 to 65535");
     }
     if (OutOfRange(controls.heartbeatMinutes, kMaxByteField)) {
-        return "HeartPack Interval must be 0 to 255";
+        return Refusal::FromAscii("HeartPack Interval must be 0 to 255");
     }
     if (OutOfRange(controls.retries, kMaxByteField)) {
-        return "Retry Times must be 0 to 255";
+        return Refusal::FromAscii("Retry Times must be 0 to 255");
     }
     return std::nullopt;
 }
@@ -219,22 +219,22 @@ std::string BuildBlockWrite(const BlockControls &controls)
            UpperHex(flags, 2);
 }
 
-std::optional<std::string> CheckIntervalEntries(std::string_view dataMinutes,
-                                                std::string_view heartbeatMinutes)
+std::optional<Refusal> CheckIntervalEntries(std::string_view dataMinutes,
+                                            std::string_view heartbeatMinutes)
 {
     const std::int32_t data = DecimalOrMinusOne(protocol::TrimText(dataMinutes));
     const std::int32_t heartbeat = DecimalOrMinusOne(protocol::TrimText(heartbeatMinutes));
     if (data <= 0) {
-        return "Data Time invalid";
+        return Refusal::FromAscii("Data Time invalid");
     }
     if (heartbeat <= 0) {
-        return "Heart Time invalid";
+        return Refusal::FromAscii("Heart Time invalid");
     }
     if (data > kLargestIntervalMinutes) {
-        return "Data Time can not be greater than 20";
+        return Refusal::FromAscii("Data Time can not be greater than 20");
     }
     if (heartbeat > kLargestIntervalMinutes) {
-        return "Heart Time can not be greater than 20";
+        return Refusal::FromAscii("Heart Time can not be greater than 20");
     }
     return std::nullopt;
 }

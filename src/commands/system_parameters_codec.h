@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "refusal.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -48,9 +50,9 @@ inline constexpr char kIncompleteBlockMessage[] =
 // and the fleet's write of a whole block): the SR answer must hold the whole block, 20
 // hexadecimal digits after its "R". A field cut short is read from the digits it holds
 // (flags "7" read as 0x07, not 0x70), so writing back a block that was not read whole
-// would change the logger's settings. Returns kIncompleteBlockMessage when the answer
+// would change the logger's settings. Refuses with kIncompleteBlockMessage when the answer
 // does not hold it, nothing when the write may go out.
-std::optional<std::string> RefuseWriteAfterRead(std::string_view payload);
+std::optional<Refusal> RefuseWriteAfterRead(std::string_view payload);
 
 // The block of an SR answer, as ReadBlockAnswer reads it into empty controls.
 BlockControls ParseBlockAnswer(std::string_view payload);
@@ -59,18 +61,18 @@ BlockControls ParseBlockAnswer(std::string_view payload);
 std::string MinutesRoundedUp(std::string_view decimalSeconds);
 
 // The checks made before anything else, in their order: every field filled, every list
-// chosen, the times below 24 hours and 60 minutes. Returns the message of the first that
+// chosen, the times below 24 hours and 60 minutes. Refuses with the message of the first that
 // fails. A time that is not a whole number throws InvalidIntegerError.
-std::optional<std::string> CheckBlockInput(const BlockControls &controls);
+std::optional<Refusal> CheckBlockInput(const BlockControls &controls);
 
 // A time typed as one character, such as 7, is written as 07.
 std::string ZeroFilledTime(std::string_view time);
 
 // The fields must keep their fixed widths on the wire, or the logger would misread every
 // field after the first one that overflows: each time exactly two characters, the data
-// interval 0 to 65535, heartbeat and retries 0 to 255. Returns the message of the first
+// interval 0 to 65535, heartbeat and retries 0 to 255. Refuses with the message of the first
 // field that does not fit. A number that is not a whole number throws InvalidIntegerError.
-std::optional<std::string> CheckFieldWidths(const BlockControls &controls);
+std::optional<Refusal> CheckFieldWidths(const BlockControls &controls);
 
 // "SW" and the block of a checked input: the times as given, the numbers in upper-case
 // hexadecimal zero-filled to their widths, "00"/"01" and the link flags byte.
@@ -80,10 +82,10 @@ std::string BuildBlockWrite(const BlockControls &controls);
 void ZeroFillTimes(BlockControls &block);
 
 // The write of a block with the Set button's checks in their order, the times zero-filled
-// between the two groups of checks; either the message of the first check that fails or
+// between the two groups of checks; either the refusal of the first check that fails or
 // the request. A time or number that is not a whole number throws InvalidIntegerError.
 struct BlockWrite {
-    std::optional<std::string> refusal;
+    std::optional<Refusal> refusal;
     std::string request;
 };
 BlockWrite PrepareBlockWrite(BlockControls block);
@@ -98,9 +100,9 @@ BlockControls WithIntervals(BlockControls block, std::string_view dataMinutes,
                             std::string_view heartbeatMinutes);
 
 // The data and heartbeat intervals of the visible row, in minutes: each a decimal whole
-// number from 1 to 20. Returns the message of the first check that fails.
-std::optional<std::string> CheckIntervalEntries(std::string_view dataMinutes,
-                                                std::string_view heartbeatMinutes);
+// number from 1 to 20. Refuses with the message of the first check that fails.
+std::optional<Refusal> CheckIntervalEntries(std::string_view dataMinutes,
+                                            std::string_view heartbeatMinutes);
 
 // The data interval of the visible row in seconds, as decimal text.
 std::string DataIntervalSeconds(std::string_view dataMinutes);

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "commands/refusal.h"
 #include "protocol/answer_taking.h"
 #include "protocol/request.h"
-#include "refusal.h"
 #include "transport/logger_client.h"
 #include "transport/logger_reply.h"
 #include "transport/settings.h"

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "commands/refusal.h"
 #include "logger_outcome.h"
-#include "refusal.h"
 #include "settings/setting.h"
 
 #include <QJsonObject>

@@ -369,17 +369,17 @@ discovery::Parsed<quint32> MainWindow::checkLoggerAddress(const QString &text) c
                                                       : discovery::LoopbackLoggers::Refused);
 }
 
-std::optional<QString> MainWindow::refusedNewAddress(const QHostAddress &address) const
+std::optional<Refusal> MainWindow::refusedNewAddress(const QHostAddress &address) const
 {
     const discovery::Parsed<quint32> parsed = checkLoggerAddress(address.toString());
     if (const auto *problem = std::get_if<QString>(&parsed)) {
-        return *problem;
+        return Refusal{*problem};
     }
     // Two loggers on one address: neither can be reached for sure until one is moved.
     if (const std::optional<QString> other = m_loggerView->otherLoggerAt(address)) {
-        return QStringLiteral("%1 is the address of %2 in the logger list: two loggers on one "
-                              "address cannot both be reached. Nothing was sent.")
-            .arg(address.toString(), *other);
+        return Refusal{QStringLiteral("%1 is the address of %2 in the logger list: two loggers "
+                                      "on one address cannot both be reached. Nothing was sent.")
+                           .arg(address.toString(), *other)};
     }
     return std::nullopt;
 }

@@ -235,11 +235,11 @@ void PlantCommission::begin()
     const auto refuse = [this](const QString &why) {
         m_links.notice.setText(QStringLiteral("Not commissioned: %1").arg(why));
     };
-    fleet::Checked<fleet::Profile> profile = fleet::LoadProfile(files->profile);
+    Checked<fleet::Profile> profile = fleet::LoadProfile(files->profile);
     if (!profile.accepted()) {
         return refuse(profile.refusal().message);
     }
-    fleet::Checked<fleet::IpPlan> plan = fleet::LoadIpPlan(files->plan);
+    Checked<fleet::IpPlan> plan = fleet::LoadIpPlan(files->plan);
     if (!plan.accepted()) {
         return refuse(plan.refusal().message);
     }

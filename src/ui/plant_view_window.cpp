@@ -258,7 +258,7 @@ void PlantViewWindow::applyProfile()
     if (path.isEmpty()) {
         return;
     }
-    fleet::Checked<fleet::Profile> loaded = fleet::LoadProfile(QDir::toNativeSeparators(path));
+    Checked<fleet::Profile> loaded = fleet::LoadProfile(QDir::toNativeSeparators(path));
     if (!loaded.accepted()) {
         m_notice->setText(QStringLiteral("Not applied: %1").arg(loaded.refusal().message));
         return;

@@ -1089,7 +1089,7 @@ private slots:
         QVERIFY(plant.viewControl<QPushButton>("plantSaveProfile")->isEnabled());
         plant.view().saveProfile();
         QVERIFY(!private_file::ReadableByOthers(answer));
-        const fleet::Checked<fleet::Profile> profile = fleet::LoadProfile(answer);
+        const Checked<fleet::Profile> profile = fleet::LoadProfile(answer);
         QVERIFY2(profile.accepted(),
                  qPrintable(profile.accepted() ? QString() : profile.refusal().message));
         QFile saved(answer);

@@ -337,7 +337,8 @@ private slots:
         QFETCH(QByteArray, refusal);
         const cellular::FrontEndEndpoint endpoint{address.toStdString(), port.toStdString(),
                                                   minutes.toStdString()};
-        QCOMPARE(Bytes(cellular::RefusedFrontEndEndpoint(endpoint).value_or("")), refusal);
+        QCOMPARE(cellular::RefusedFrontEndEndpoint(endpoint).value_or(Refusal{}).message.toLatin1(),
+                 refusal);
     }
 };
 

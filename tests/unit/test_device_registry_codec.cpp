@@ -196,7 +196,7 @@ private slots:
         QFETCH(std::string, appendInfo);
         QFETCH(QString, refusal);
         const auto refused = RefusedDevice({serialNumber, address, typeCode, appendInfo});
-        QCOMPARE(refused ? QString::fromStdString(*refused) : QString(), refusal);
+        QCOMPARE(refused ? refused->message : QString(), refusal);
     }
 
     void appendInfoField_data()

@@ -125,9 +125,9 @@ private slots:
         QFETCH(QStringList, mask);
         QFETCH(QStringList, gateway);
         QFETCH(QString, message);
-        const std::optional<std::string> problem =
+        const std::optional<Refusal> problem =
             CheckFixedIpEntry({ToRow(address), ToRow(mask), ToRow(gateway)});
-        QCOMPARE(QString::fromStdString(problem.value_or("")), message);
+        QCOMPARE(problem ? problem->message : QString(), message);
     }
 
     void dataServerRequests()
@@ -135,8 +135,8 @@ private slots:
         QCOMPARE(BuildDataServerRequest(CutDottedText("192.168.1.20")),
                  std::string("R4192.168.1.20,9040"));
         QCOMPARE(kClearDataServerRequest, std::string_view("R40.0.0.0,0"));
-        QCOMPARE(CheckDataServerEntry(ToRow({"10", "0", " ", "5"})).value_or(""),
-                 std::string("Please complete the IP address."));
+        QCOMPARE(CheckDataServerEntry(ToRow({"10", "0", " ", "5"})).value_or(Refusal{}).message,
+                 QStringLiteral("Please complete the IP address."));
         QVERIFY(!CheckDataServerEntry(CutDottedText("192.168.1.20")));
     }
 

@@ -147,7 +147,7 @@ private slots:
         QFETCH(QString, mask);
         QFETCH(QString, gateway);
         QFETCH(QString, refusal);
-        const fleet::Checked<fleet::FixedIp> checked = fleet::CheckFixedIp(address, mask, gateway);
+        const Checked<fleet::FixedIp> checked = fleet::CheckFixedIp(address, mask, gateway);
         QCOMPARE(checked.accepted() ? QString() : checked.refusal().message, refusal);
     }
 

@@ -145,7 +145,7 @@ private slots:
         QFETCH(QString, times);
         QFETCH(QString, message);
         const BlockControls block = Block(qPrintable(times), "300", "5", "3", 1, 1, 1, 1);
-        QCOMPARE(system_parameters::CheckBlockInput(block).value_or(""), message.toStdString());
+        QCOMPARE(system_parameters::CheckBlockInput(block).value_or(Refusal{}).message, message);
     }
 
     void timeNotANumberIsReportedAfterTheChecksBeforeIt()
@@ -155,8 +155,8 @@ private slots:
         QCOMPARE(ErrorOf([&] { system_parameters::CheckBlockInput(block); }),
                  QStringLiteral("'ab' is not a valid integer value"));
         block.startHour = "24";
-        QCOMPARE(system_parameters::CheckBlockInput(block).value_or(""),
-                 "Log Start Stop Time Invalid");
+        QCOMPARE(system_parameters::CheckBlockInput(block).value_or(Refusal{}).message,
+                 QStringLiteral("Log Start Stop Time Invalid"));
     }
 
     void zeroFilledTime_data()
@@ -206,7 +206,7 @@ private slots:
             &block.startHour,           &block.startMinute,      &block.stopHour, &block.stopMinute,
             &block.dataIntervalSeconds, &block.heartbeatMinutes, &block.retries};
         *fields[field] = text.toStdString();
-        QCOMPARE(system_parameters::CheckFieldWidths(block).value_or(""), message.toStdString());
+        QCOMPARE(system_parameters::CheckFieldWidths(block).value_or(Refusal{}).message, message);
     }
 
     void buildBlockWrite_data()
@@ -263,7 +263,7 @@ private slots:
         QFETCH(QString, refusal);
         QFETCH(QString, payload);
         const system_parameters::BlockWrite write = system_parameters::PrepareBlockWrite(block);
-        QCOMPARE(QString::fromStdString(write.refusal.value_or("")), refusal);
+        QCOMPARE(write.refusal.value_or(Refusal{}).message, refusal);
         QCOMPARE(QString::fromStdString(write.request), payload);
     }
 };

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "fleet/refusal.h"
+#include "commands/refusal.h"
 #include "wanted_value.h"
 
 #include <QString>

@@ -242,7 +242,7 @@ std::function<void(LoggerJob &)> BlockChainSteps(Setting setting, BlockChain cha
                                                 kept](const std::string &payload) {
                 const BlockChain::Next next = chain.takeBlock(payload);
                 if (next.refusal) {
-                    job.fail(LoggerError::Kind::NotUnderstood, Text(*next.refusal));
+                    job.fail(LoggerError::Kind::NotUnderstood, next.refusal->message);
                     return;
                 }
                 const system_parameters::BlockWrite write =
@@ -250,7 +250,7 @@ std::function<void(LoggerJob &)> BlockChainSteps(Setting setting, BlockChain cha
                 if (write.refusal) {
                     job.fail(LoggerError::Kind::Refused,
                              QStringLiteral("the block read back cannot be written: ") +
-                                 Text(*write.refusal));
+                                 write.refusal->message);
                     return;
                 }
                 const std::string request = write.request;

@@ -57,6 +57,11 @@ Refusal Refused(Setting setting, const std::string &rule)
     return Refused(setting, Text(rule));
 }
 
+Refusal Refused(Setting setting, const Refusal &rule)
+{
+    return Refused(setting, rule.message);
+}
+
 void Recorded(LoggerJob &job, Setting setting, const SettingValue &value)
 {
     job.hold(setting, value);

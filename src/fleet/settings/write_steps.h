@@ -43,9 +43,10 @@ QJsonValue NumberOrText(const std::string &wire);
 // or the same text.
 bool SameNumberOrText(const std::string &one, const std::string &other);
 
-// "SETTING: rule", named as on the command line.
+// "SETTING: rule", named as on the command line; the rule may be a codec's refusal.
 Refusal Refused(Setting setting, const QString &rule);
 Refusal Refused(Setting setting, const std::string &rule);
+Refusal Refused(Setting setting, const Refusal &rule);
 
 // Runs the check of a value; a text in it that the loggers' code page cannot hold is refused
 // with the window's words, so that no character is sent as "?" or dropped.

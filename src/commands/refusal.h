@@ -3,15 +3,22 @@
 
 #include <QString>
 
+#include <string_view>
 #include <utility>
 #include <variant>
 
-namespace fleet {
-
-// A value or an input the fleet will not act on, with the message that names what and
-// why. Nothing is sent for a refused input.
+// A value or an input the tool will not act on, with the message that names what and why:
+// the codecs' checks of the values they build, the window's and the fleet's checks of what
+// is given to them. Nothing is sent for a refused input.
 struct Refusal {
     QString message;
+
+    // A rule the codecs word as bytes of the wire: its words are ASCII, and a number or an
+    // address in them is written in decimal digits, so they read the same in every code page.
+    static Refusal FromAscii(std::string_view words)
+    {
+        return {QString::fromLatin1(words.data(), static_cast<qsizetype>(words.size()))};
+    }
 };
 
 // Either a value that passed its checks, or the refusal.
@@ -29,5 +36,3 @@ public:
 private:
     std::variant<Value, Refusal> m_state;
 };
-
-} // namespace fleet
