@@ -154,23 +154,30 @@ public:
             Qt::BlockingQueuedConnection);
     }
 
-    // The write requests every logger has received since it started.
-    long writesReceived()
+    struct Received {
+        long requests = 0; // every request, resends included
+        long writes = 0;
+    };
+    // The requests every logger has received since it started, and how many of them were
+    // writes.
+    Received received()
     {
         static const std::set<std::string> kWriteCodes{"EW", "R4", "GW", "RW", "AW", "PW",
                                                        "PC", "CW", "QW", "DA", "DE", "SW"};
-        long writes = 0;
+        Received received;
         QMetaObject::invokeMethod(
             &m_context,
-            [this, &writes] {
+            [this, &received] {
                 for (auto &logger : m_loggers) {
-                    for (const std::string &request : logger->endpoint().requests()) {
-                        writes += kWriteCodes.count(request.substr(0, 2)) > 0 ? 1 : 0;
+                    const std::vector<std::string> &requests = logger->endpoint().requests();
+                    received.requests += static_cast<long>(requests.size());
+                    for (const std::string &request : requests) {
+                        received.writes += kWriteCodes.count(request.substr(0, 2)) > 0 ? 1 : 0;
                     }
                 }
             },
             Qt::BlockingQueuedConnection);
-        return writes;
+        return received;
     }
 
 private:
@@ -327,19 +334,22 @@ Series Repeat(const Options &options, LoggerFarm &farm, const Command &command, 
     series.worstLoggers = farm.size();
     for (int run = 0; run < runs; ++run) {
         command.prepare();
-        const long writesBefore = farm.writesReceived();
+        const LoggerFarm::Received before = farm.received();
         const CliRun result = RunCli(options, farm, command.arguments);
-        series.writes += farm.writesReceived() - writesBefore;
+        const LoggerFarm::Received after = farm.received();
+        series.writes += after.writes - before.writes;
         const int loggers = command.check(result.output);
         series.seconds.push_back(result.seconds);
         series.worstLoggers = std::min(series.worstLoggers, loggers);
         series.allSucceeded = series.allSucceeded && result.status == 0;
+        // The requests a logger received tell how many exchanges the run waited through.
         std::fprintf(stderr,
                      "%s run %d: %.3f s (tarnwick-cli CPU %.3f s), status %d, %d of %d "
-                     "loggers%s%s\n",
+                     "loggers, %.1f requests a logger%s%s\n",
                      command.name, run + 1, result.seconds, result.cpuSeconds, result.status,
-                     loggers, farm.size(), result.errors.isEmpty() ? "" : "\n  ",
-                     qPrintable(result.errors.left(400)));
+                     loggers, farm.size(),
+                     static_cast<double>(after.requests - before.requests) / farm.size(),
+                     result.errors.isEmpty() ? "" : "\n  ", qPrintable(result.errors.left(400)));
     }
     return series;
 }
