@@ -171,7 +171,7 @@ private slots:
     {
         QFETCH(QByteArray, settings);
         QFETCH(fleet::SettingValue, read);
-        const fleet::Checked<fleet::Profile> profile = fleet::ProfileFromDocument(
+        const Checked<fleet::Profile> profile = fleet::ProfileFromDocument(
             R"({"format":"tarnwick-profile","version":1,"settings":)" + settings + "}");
         QVERIFY(profile.accepted());
         const fleet::Profile &given = profile.value();
