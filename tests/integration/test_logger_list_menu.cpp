@@ -343,6 +343,10 @@ private slots:
             QCOMPARE(logger.foundBy, foundBy);
             QCOMPARE(logger.foundThrough, foundThrough);
         }
+        // The list has the focus, as when the operator tabs to it: it makes a row current.
+        harness.window().activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&harness.window()));
+        list->setFocus(Qt::TabFocusReason);
         for (const Qt::Key key : {Qt::Key_Home, Qt::Key_Down, Qt::Key_Up}) {
             QTest::keyClick(list, key);
             QVERIFY(list->currentItem() != nullptr);
