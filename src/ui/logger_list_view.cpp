@@ -1,11 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "logger_list_view.h"
 
+#include <QKeyEvent>
 #include <QTreeWidget>
 
 namespace {
 
 constexpr int kSerialColumn = 0;
+
+bool MovesThroughTheList(int key)
+{
+    return key == Qt::Key_Home || key == Qt::Key_End || key == Qt::Key_Up ||
+           key == Qt::Key_Down || key == Qt::Key_PageUp || key == Qt::Key_PageDown;
+}
 
 QStringList Cells(const discovery::ListedLogger &logger)
 {
@@ -24,6 +31,22 @@ LoggerListView::LoggerListView(discovery::LoggerList &loggers, QTreeWidget &view
     connect(&m_loggers, &discovery::LoggerList::added, this, &LoggerListView::add);
     connect(&m_loggers, &discovery::LoggerList::serialChanged, this, &LoggerListView::showSerial);
     connect(&m_view, &QTreeWidget::itemSelectionChanged, this, &LoggerListView::selectionChanged);
+    m_view.installEventFilter(this);
+}
+
+// Taking the focus, the list makes its first row current without selecting it. A key that
+// moves through the list starts from that row as from a selected one, so that Home on it
+// selects it too and every move selects the row the operator sees it land on.
+bool LoggerListView::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == &m_view && event->type() == QEvent::KeyPress &&
+        MovesThroughTheList(static_cast<QKeyEvent *>(event)->key()) &&
+        m_view.selectedItems().isEmpty()) {
+        if (QTreeWidgetItem *current = m_view.currentItem()) {
+            current->setSelected(true);
+        }
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void LoggerListView::add(std::size_t row)

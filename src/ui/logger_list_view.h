@@ -33,6 +33,9 @@ public:
 signals:
     void selectionChanged();
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void add(std::size_t row);
     void showSerial(std::size_t row);

@@ -1,24 +1,25 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "wire_text.h"
 
+#include "code_page.h"
+
 #include <QByteArray>
-#include <QStringDecoder>
-#include <QStringEncoder>
-#include <QVarLengthArray>
 
 #include <array>
+#include <memory>
 #include <numeric>
 #include <optional>
 
 namespace {
 
+using wire_text::code_page::Carry;
+using wire_text::code_page::Decoder;
+using wire_text::code_page::Encoder;
+
 // No code page the tool meets needs more bytes than this for one character.
 constexpr qsizetype kLongestCharacterBytes = 4;
 constexpr char16_t kEscapedByteBase = 0xDC00;
 constexpr char16_t kLastEscapedByte = kEscapedByteBase + 0xFF;
-
-// Stateless so that pieces convert alone; a leading byte-order mark is text like any other.
-constexpr auto kFlags = QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom;
 
 // The selected code page's name, or nothing for the system's.
 std::optional<QByteArray> &SelectedName()
@@ -27,31 +28,28 @@ std::optional<QByteArray> &SelectedName()
     return name;
 }
 
-QStringDecoder MakeDecoder(QStringConverter::Flags flags = kFlags)
+// Pieces convert alone unless the decoder is told to carry a character's start.
+std::unique_ptr<Decoder> MakeDecoder(Carry carry = Carry::Nothing)
 {
-    const auto &name = SelectedName();
-    return name ? QStringDecoder(name->constData(), flags)
-                : QStringDecoder(QStringConverter::System, flags);
+    return wire_text::code_page::MakeDecoder(SelectedName(), carry);
 }
 
-QStringEncoder MakeEncoder()
+std::unique_ptr<Encoder> MakeEncoder()
 {
-    const auto &name = SelectedName();
-    return name ? QStringEncoder(name->constData(), kFlags)
-                : QStringEncoder(QStringConverter::System, kFlags);
+    return wire_text::code_page::MakeEncoder(SelectedName());
 }
 
 // The text of the bytes when they decode without error and encode back to the same bytes.
 std::optional<QString> DecodeExactly(QByteArrayView bytes)
 {
-    QStringDecoder decoder = MakeDecoder();
-    QString text = decoder.decode(bytes);
-    if (decoder.hasError()) {
+    const std::unique_ptr<Decoder> decoder = MakeDecoder();
+    QString text = decoder->decode(bytes);
+    if (decoder->hasError()) {
         return std::nullopt;
     }
-    QStringEncoder encoder = MakeEncoder();
-    const QByteArray again = encoder.encode(text);
-    if (encoder.hasError() || again != bytes) {
+    const std::unique_ptr<Encoder> encoder = MakeEncoder();
+    const QByteArray again = encoder->encode(text);
+    if (encoder->hasError() || again != bytes) {
         return std::nullopt;
     }
     return text;
@@ -60,14 +58,14 @@ std::optional<QString> DecodeExactly(QByteArrayView bytes)
 // Whether the code page writes every ASCII character as that one byte and reads it back
 // so: then a byte below 0x80 where a character starts is that character. True of the
 // system code pages and the code pages of loggers; false of a code page that shifts.
-bool KeepsAsciiAsItIs(QStringDecoder &decoder, QStringEncoder &encoder)
+bool KeepsAsciiAsItIs(Decoder &decoder, Encoder &encoder)
 {
     std::array<char, 0x80> ascii{};
     std::iota(ascii.begin(), ascii.end(), char{0});
     const QByteArrayView bytes(ascii.data(), static_cast<qsizetype>(ascii.size()));
     const QString text = decoder.decode(bytes);
     decoder.resetState();
-    return text == QLatin1String(bytes) && QByteArray(encoder.encode(text)) == bytes;
+    return text == QLatin1String(bytes) && encoder.encode(text) == bytes;
 }
 
 bool IsEscapedByte(QChar character)
@@ -89,15 +87,11 @@ QString FromWire(std::string_view bytes)
     // encodes back to the bytes it starts with, else the first byte is escaped. Either way
     // the decoder starts afresh at the next position, so a byte costs a bounded number of
     // conversions and the whole text a number linear in its length.
-    QStringDecoder decoder = MakeDecoder(QStringConverter::Flag::ConvertInitialBom);
-    QStringEncoder encoder = MakeEncoder();
+    const std::unique_ptr<Decoder> decoder = MakeDecoder(Carry::CharacterStart);
+    const std::unique_ptr<Encoder> encoder = MakeEncoder();
     QString text;
     text.reserve(wire.size());
-    // Room for what the decoder can give for the bytes of one character, and for their
-    // encoding; both are small, so neither buffer ever leaves the stack.
-    QVarLengthArray<QChar, 32> decoded(decoder.requiredSpace(kLongestCharacterBytes));
-    QVarLengthArray<char, 64> encoded;
-    const bool asciiAsItIs = KeepsAsciiAsItIs(decoder, encoder);
+    const bool asciiAsItIs = KeepsAsciiAsItIs(*decoder, *encoder);
     qsizetype at = 0;
     bool decoderHoldsBytes = false;
     while (at < wire.size()) {
@@ -107,21 +101,17 @@ QString FromWire(std::string_view bytes)
             continue;
         }
         if (decoderHoldsBytes) {
-            decoder.resetState();
+            decoder->resetState();
         }
         qsizetype taken = 0;
         qsizetype fed = 0;
         while (fed < kLongestCharacterBytes && at + fed < wire.size()) {
             ++fed;
-            const QChar *decodedEnd =
-                decoder.appendToBuffer(decoded.data(), wire.sliced(at + fed - 1, 1));
-            if (decodedEnd == decoded.data()) {
+            const QStringView characters = decoder->take(wire[at + fed - 1]);
+            if (characters.isEmpty()) {
                 continue; // the start of a longer character, or of nothing
             }
-            const QStringView characters(decoded.data(), decodedEnd);
-            encoded.resize(encoder.requiredSpace(characters.size()));
-            const char *encodedEnd = encoder.appendToBuffer(encoded.data(), characters);
-            const QByteArrayView again(encoded.data(), encodedEnd);
+            const QByteArray again = encoder->encode(characters);
             if (!again.isEmpty() && again.size() <= fed && wire.sliced(at).startsWith(again)) {
                 text += characters;
                 taken = again.size();
@@ -150,11 +140,11 @@ bool IsCharacterBoundary(std::string_view bytes, std::size_t at)
 
 std::string ToWire(const QString &text)
 {
-    QStringEncoder encoder = MakeEncoder();
+    const std::unique_ptr<Encoder> encoder = MakeEncoder();
     std::string bytes;
     qsizetype runStart = 0;
     const auto flushRun = [&](qsizetype end) {
-        const QByteArray encoded = encoder.encode(QStringView(text).sliced(runStart, end - runStart));
+        const QByteArray encoded = encoder->encode(QStringView(text).sliced(runStart, end - runStart));
         bytes.append(encoded.constData(), static_cast<std::size_t>(encoded.size()));
     };
     for (qsizetype at = 0; at < text.size(); ++at) {
@@ -187,11 +177,11 @@ std::optional<QString> FirstCharacterOutsideCodePage(const QString &text)
         }
         // Some encoders write a replacement without flagging an error: the character is
         // held only when its bytes read back as itself.
-        QStringEncoder encoder = MakeEncoder();
-        const QByteArray bytes = encoder.encode(character);
-        QStringDecoder decoder = MakeDecoder();
-        const QString again = decoder.decode(bytes);
-        if (encoder.hasError() || decoder.hasError() || again != character) {
+        const std::unique_ptr<Encoder> encoder = MakeEncoder();
+        const QByteArray bytes = encoder->encode(character);
+        const std::unique_ptr<Decoder> decoder = MakeDecoder();
+        const QString again = decoder->decode(bytes);
+        if (encoder->hasError() || decoder->hasError() || again != character) {
             return character.toString();
         }
         at += length - 1;
@@ -227,8 +217,7 @@ bool SelectCodePage(const QString &name)
         return true;
     }
     const QByteArray encodedName = name.toLatin1();
-    if (!QStringDecoder(encodedName.constData()).isValid() ||
-        !QStringEncoder(encodedName.constData()).isValid()) {
+    if (!code_page::Converts(encodedName)) {
         return false;
     }
     SelectedName() = encodedName;

@@ -22,8 +22,6 @@
 #include <csignal>
 #include <memory>
 
-#include <sys/stat.h>
-
 Q_DECLARE_METATYPE(LoggerMisbehaviour)
 
 namespace {
@@ -189,7 +187,13 @@ private slots:
         SimulatedLogger self(QHostAddress(QStringLiteral("127.0.0.1")),
                              logger(0).endpoint().commandPort(), logger(0).endpoint().searchPort(),
                              LoggerIdentity{"SN-PC", "V1.0"});
-        QVERIFY(self.endpoint().start());
+        if (!self.endpoint().start()) {
+#ifdef Q_OS_WIN
+            QSKIP("Wine binds each logger's adapter address as 0.0.0.0 on that adapter, which "
+                  "holds the port on every address: nothing can answer at 127.0.0.1 beside it");
+#endif
+            QFAIL("nothing can answer at the PC's own address");
+        }
         const CliResult result =
             run({"search", "--range", "127.0.0.1-127.0.0.8", "--format", "csv"});
         QCOMPARE(result.status, 0);
@@ -883,11 +887,12 @@ private slots:
         QTest::newRow("expect text") << search + QStringList{"--expect", "two"}
                                      << "--expect needs a whole number from 1 to 65536, not 'two'";
         QTest::newRow("no verb") << QStringList{"frobnicate"} << "'frobnicate' is not a verb";
-        QVERIFY(QFile::link(m_scratch.filePath("elsewhere.json"), m_scratch.filePath("link.json")));
+        // On Windows the link is a shortcut, which is one only when its name ends in .lnk.
+        QVERIFY(QFile::link(m_scratch.filePath("elsewhere.json"), m_scratch.filePath("link.lnk")));
         QTest::newRow("backup to a symbolic link")
             << QStringList{"backup", "--logger", "127.0.0.2", "--output",
-                           m_scratch.filePath("link.json")}
-            << "--output: " + m_scratch.filePath("link.json") + " is a symbolic link";
+                           m_scratch.filePath("link.lnk")}
+            << "--output: " + m_scratch.filePath("link.lnk") + " is a symbolic link";
         QTest::newRow("backup to a folder that is not there")
             << QStringList{"backup", "--logger", "127.0.0.2", "--output",
                            m_scratch.filePath("missing/profile.json")}
@@ -1287,10 +1292,7 @@ private slots:
         const CliResult backup = run({"backup", "--logger", addresses(0, 1), "--output", path});
         QCOMPARE(backup.err, QString());
         QCOMPARE(backup.status, 0);
-        struct stat status {
-        };
-        QCOMPARE(stat(QFile::encodeName(path).constData(), &status), 0);
-        QCOMPARE(status.st_mode & 0777, 0600u);
+        QVERIFY(!private_file::ReadableByOthers(path));
 
         const QByteArray plan =
             "serial,ip,mask,gateway\nSN-002,127.0.0.12,255.255.255.0,127.0.0.1\n"
@@ -2040,18 +2042,22 @@ private slots:
     void commissionWritesThePlannedLoggersAlone_data()
     {
         QTest::addColumn<QStringList>("serials");
+        // Seconds: a bound alone where every planned logger answers; where one never does,
+        // the other's writes must be done by then, however slowly its system runs them.
+        QTest::addColumn<QString>("maxTime");
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("message");
-        QTest::newRow("both planned answer") << QStringList{"SN-001", "SN-002"} << 0
+        QTest::newRow("both planned answer") << QStringList{"SN-001", "SN-002"} << "60" << 0
                                              << "SN-003 at 127.0.0.4: not in the plan";
         QTest::newRow("one planned never answers")
-            << QStringList{"SN-001", "SN-404"} << 1
-            << "--max-time 1 s reached; not commissioned: SN-404\n";
+            << QStringList{"SN-001", "SN-404"} << "10" << 1
+            << "--max-time 10 s reached; not commissioned: SN-404\n";
     }
 
     void commissionWritesThePlannedLoggersAlone()
     {
         QFETCH(QStringList, serials);
+        QFETCH(QString, maxTime);
         QFETCH(int, status);
         QFETCH(QString, message);
         startLoggers(3);
@@ -2078,7 +2084,7 @@ private slots:
         planFile.close();
         const CliResult result =
             run({"commission", profile, "--plan", plan, "--range", allRange(), "--record",
-                 record, "--interval", "200", "--max-time", "1"});
+                 record, "--interval", "200", "--max-time", maxTime});
         QCOMPARE(result.status, status);
         QVERIFY2(result.err.contains(message), qPrintable(result.err));
         QCOMPARE(logger(0).settings().cellular.apnPassword, std::string("s3cret"));
