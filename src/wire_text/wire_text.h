@@ -19,7 +19,8 @@ std::string ToWire(const QString &text);
 QString FromWire(std::string_view bytes);
 
 // The first character of the text that the code page cannot hold (one or two UTF-16
-// units), or nothing when it holds them all. ToWire would write such a character as "?".
+// units), or nothing when it holds them all. ToWire would write a substitute for such a
+// character ("?", or the code page's own substitute byte, as its converter chooses).
 std::optional<QString> FirstCharacterOutsideCodePage(const QString &text);
 
 // A text that must go to a logger holds a character its code page cannot hold.
@@ -36,7 +37,7 @@ private:
 };
 
 // ToWire for a text that is to be sent: throws TextOutsideCodePageError, naming the first
-// character the code page cannot hold, instead of writing "?" for it.
+// character the code page cannot hold, instead of writing a substitute for it.
 std::string ToWireForSending(const QString &text);
 
 // Whether cutting the bytes at `at` splits no character of the code page.
