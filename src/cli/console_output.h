@@ -2,7 +2,7 @@
 #pragma once
 
 #include "cli_app.h"
-#include "commands/refusal.h"
+#include "refusal/refusal.h"
 #include "fleet/fleet_run.h"
 #include "report_format.h"
 #include "transport/datagram_observer.h"

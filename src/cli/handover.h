@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "commands/refusal.h"
+#include "refusal/refusal.h"
 #include "fleet/logger_outcome.h"
 #include "report_format.h"
 

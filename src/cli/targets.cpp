@@ -58,20 +58,19 @@ Checked<std::variant<SweptRange, PcNetwork>> ParseWhere(const QCommandLineParser
     if (parser.isSet("network")) {
         const QString text = parser.value("network");
         const auto parsed = discovery::ParseAddressRange(text);
-        const auto *range = std::get_if<discovery::AddressRange>(&parsed);
-        if (range == nullptr || !text.endsWith(QLatin1String("/24"))) {
+        if (!parsed.accepted() || !text.endsWith(QLatin1String("/24"))) {
             return Refusal{QStringLiteral("--network needs a /24 network such as "
                                           "192.0.2.0/24, not '%1'")
                                .arg(text)};
         }
-        return {SweptRange{*range, {}}};
+        return {SweptRange{parsed.value(), {}}};
     }
     if (parser.isSet("range")) {
         const auto parsed = discovery::ParseAddressRange(parser.value("range"));
-        if (const auto *problem = std::get_if<QString>(&parsed)) {
-            return Refusal{QStringLiteral("--range: ") + *problem};
+        if (!parsed.accepted()) {
+            return Refusal{QStringLiteral("--range: ") + parsed.refusal().message};
         }
-        return {SweptRange{std::get<discovery::AddressRange>(parsed), {}}};
+        return {SweptRange{parsed.value(), {}}};
     }
     return {PcNetwork{}};
 }
@@ -100,12 +99,12 @@ Checked<SweptRange> ResolvePcNetwork()
 {
     const QString pc = discovery::LocalPcAddress();
     const auto parsed = discovery::ParseAddressRange(pc + QStringLiteral("/24"));
-    if (std::holds_alternative<QString>(parsed)) {
+    if (!parsed.accepted()) {
         return Refusal{QStringLiteral("this PC has no address to search from ('%1'); give "
                                       "--network or --range")
                            .arg(pc)};
     }
-    return SweptRange{std::get<discovery::AddressRange>(parsed), QHostAddress(pc)};
+    return SweptRange{parsed.value(), QHostAddress(pc)};
 }
 
 QList<discovery::LocalAdapter> PcAdapters(const QHostAddress &bindAddress)
@@ -134,10 +133,10 @@ ParseLoggerAddresses(const QCommandLineParser &parser,
     const discovery::LoopbackLoggers loopback = discovery::LoopbackUse(texts);
     for (const QString &text : texts) {
         const auto parsed = discovery::ParseLoggerAddress(text, pcNetworks, loopback);
-        if (const auto *problem = std::get_if<QString>(&parsed)) {
-            return Refusal{QStringLiteral("--logger: ") + *problem};
+        if (!parsed.accepted()) {
+            return Refusal{QStringLiteral("--logger: ") + parsed.refusal().message};
         }
-        const quint32 address = std::get<quint32>(parsed);
+        const quint32 address = parsed.value();
         if (!seen.contains(address)) {
             seen.insert(address);
             addresses.emplace_back(address);

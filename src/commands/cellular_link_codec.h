@@ -2,7 +2,7 @@
 #pragma once
 
 #include "protocol/text.h"
-#include "refusal.h"
+#include "refusal/refusal.h"
 
 #include <optional>
 #include <string>

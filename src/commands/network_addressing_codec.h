@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "refusal.h"
+#include "refusal/refusal.h"
 
 #include <array>
 #include <cstdint>

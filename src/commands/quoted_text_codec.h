@@ -3,7 +3,7 @@
 
 #include "protocol/request.h"
 #include "protocol/text.h"
-#include "refusal.h"
+#include "refusal/refusal.h"
 
 #include <optional>
 #include <string>

@@ -27,17 +27,17 @@ QString NotAnAddress(const QString &text)
 
 // An address typed by the operator, as a number. "010" could be read as ten or as eight,
 // so a number with a leading zero is refused, not read one way or the other.
-Parsed<quint32> ParseTypedAddress(const QString &text)
+Checked<quint32> ParseTypedAddress(const QString &text)
 {
     const std::optional<quint32> address = ParseDottedQuad(text);
     if (!address) {
-        return NotAnAddress(text);
+        return Refusal{NotAnAddress(text)};
     }
     for (const QString &part : text.split(QLatin1Char('.'))) {
         if (part.size() > 1 && part.startsWith(QLatin1Char('0'))) {
-            return QStringLiteral("'%1' has a number with a leading zero, which could be read "
+            return Refusal{QStringLiteral("'%1' has a number with a leading zero, which could be read "
                                   "as decimal or as octal: write %2.")
-                .arg(text, Dotted(*address));
+                .arg(text, Dotted(*address))};
         }
     }
     return *address;
@@ -96,45 +96,45 @@ QString ReservedInside(quint32 first, quint32 last)
     return {};
 }
 
-Parsed<AddressRange> CheckedRange(quint32 first, quint32 last)
+Checked<AddressRange> CheckedRange(quint32 first, quint32 last)
 {
     if (first > last) {
-        return QStringLiteral("The range from %1 to %2 is inverted: the first address must "
+        return Refusal{QStringLiteral("The range from %1 to %2 is inverted: the first address must "
                               "not come after the last.")
-            .arg(Dotted(first), Dotted(last));
+            .arg(Dotted(first), Dotted(last))};
     }
     const AddressRange range{first, last};
     if (range.size() > kMaxRangeAddresses) {
         const QLocale english(QLocale::English);
-        return QStringLiteral("The range holds %1 addresses; one search takes at most %2.")
-            .arg(english.toString(range.size()), english.toString(kMaxRangeAddresses));
+        return Refusal{QStringLiteral("The range holds %1 addresses; one search takes at most %2.")
+            .arg(english.toString(range.size()), english.toString(kMaxRangeAddresses))};
     }
     if (const QString reserved = ReservedInside(first, last); !reserved.isEmpty()) {
-        return reserved;
+        return Refusal{reserved};
     }
     return range;
 }
 
-Parsed<AddressRange> ParseCidrBlock(const QString &addressText, const QString &prefixText)
+Checked<AddressRange> ParseCidrBlock(const QString &addressText, const QString &prefixText)
 {
-    const Parsed<quint32> address = ParseTypedAddress(addressText);
-    if (const auto *problem = std::get_if<QString>(&address)) {
-        return *problem;
+    const Checked<quint32> address = ParseTypedAddress(addressText);
+    if (!address.accepted()) {
+        return address.refusal();
     }
     const std::optional<int> prefix = ParsePrefixLength(prefixText);
     if (!prefix) {
-        return QStringLiteral("'/%1' is not a prefix length: a block ends with /0 to /32, "
+        return Refusal{QStringLiteral("'/%1' is not a prefix length: a block ends with /0 to /32, "
                               "such as 10.20.0.0/22.")
-            .arg(prefixText);
+            .arg(prefixText)};
     }
-    const quint32 network = std::get<quint32>(address) & Mask(*prefix);
+    const quint32 network = address.value() & Mask(*prefix);
     const quint32 broadcast = network | ~Mask(*prefix);
     if (quint64(broadcast) - network + 1 > kMaxRangeAddresses) {
         const QLocale english(QLocale::English);
-        return QStringLiteral("The block /%1 holds %2 addresses; one search takes at most %3 "
+        return Refusal{QStringLiteral("The block /%1 holds %2 addresses; one search takes at most %3 "
                               "(a /16).")
             .arg(QString::number(*prefix), english.toString(quint64(broadcast) - network + 1),
-                 english.toString(kMaxRangeAddresses));
+                 english.toString(kMaxRangeAddresses))};
     }
     if (*prefix <= 30) {
         return CheckedRange(network + 1, broadcast - 1);
@@ -216,47 +216,47 @@ LoopbackLoggers LoopbackUse(const QStringList &addressTexts)
     return addressTexts.isEmpty() ? LoopbackLoggers::Refused : LoopbackLoggers::Allowed;
 }
 
-Parsed<quint32> ParseLoggerAddress(const QString &text, const QList<LocalNetwork> &pcNetworks,
+Checked<quint32> ParseLoggerAddress(const QString &text, const QList<LocalNetwork> &pcNetworks,
                                    LoopbackLoggers loopback)
 {
-    const Parsed<quint32> parsed = ParseTypedAddress(text.trimmed());
-    if (const auto *problem = std::get_if<QString>(&parsed)) {
-        return *problem;
+    const Checked<quint32> parsed = ParseTypedAddress(text.trimmed());
+    if (!parsed.accepted()) {
+        return parsed.refusal();
     }
-    const quint32 *address = &std::get<quint32>(parsed);
+    const quint32 *address = &parsed.value();
     if (*address <= kThisNetworkLast) {
-        return QStringLiteral("%1 lies in 0.0.0.0/8, which holds no hosts: give the logger's "
+        return Refusal{QStringLiteral("%1 lies in 0.0.0.0/8, which holds no hosts: give the logger's "
                               "own address.")
-            .arg(Dotted(*address));
+            .arg(Dotted(*address))};
     }
     for (const LocalNetwork &network : pcNetworks) {
         if (*address == network.address.toIPv4Address()) {
-            return QStringLiteral("%1 is an address of this PC, not of a logger.")
-                .arg(Dotted(*address));
+            return Refusal{QStringLiteral("%1 is an address of this PC, not of a logger.")
+                .arg(Dotted(*address))};
         }
     }
     if (loopback == LoopbackLoggers::Refused && QHostAddress(*address).isLoopback()) {
-        return QStringLiteral("%1 is a loopback address: it reaches this PC itself, not a "
+        return Refusal{QStringLiteral("%1 is a loopback address: it reaches this PC itself, not a "
                               "logger.")
-            .arg(Dotted(*address));
+            .arg(Dotted(*address))};
     }
     if (*address >= kMulticastFirst && *address <= kMulticastLast) {
-        return QStringLiteral("%1 is a multicast address, not the address of one logger.")
-            .arg(Dotted(*address));
+        return Refusal{QStringLiteral("%1 is a multicast address, not the address of one logger.")
+            .arg(Dotted(*address))};
     }
     if (*address == kLimitedBroadcast) {
-        return QStringLiteral("255.255.255.255 is the broadcast address, not the address of "
-                              "one logger.");
+        return Refusal{QStringLiteral("255.255.255.255 is the broadcast address, not the address of "
+                              "one logger.")};
     }
     for (const LocalNetwork &network : pcNetworks) {
         const std::optional<NetworkBounds> bounds = BoundsOf(network);
         if (bounds && (*address == bounds->network || *address == bounds->broadcast)) {
-            return QStringLiteral("%1 is the %2 address of the PC's network %3, not the "
+            return Refusal{QStringLiteral("%1 is the %2 address of the PC's network %3, not the "
                                   "address of one logger.")
                 .arg(Dotted(*address),
                      *address == bounds->network ? QStringLiteral("network")
                                                  : QStringLiteral("broadcast"),
-                     network.cidr());
+                     network.cidr())};
         }
     }
     return *address;
@@ -273,27 +273,27 @@ bool IsRangeProbeTarget(quint32 address, const QList<LocalNetwork> &pcNetworks)
     return true;
 }
 
-Parsed<AddressRange> ParseAddressRange(const QString &text)
+Checked<AddressRange> ParseAddressRange(const QString &text)
 {
     const QString trimmed = text.trimmed();
     if (trimmed.isEmpty()) {
-        return QStringLiteral("Give a block such as 10.20.0.0/22 or a range such as "
-                              "10.20.0.1-10.20.3.254.");
+        return Refusal{QStringLiteral("Give a block such as 10.20.0.0/22 or a range such as "
+                              "10.20.0.1-10.20.3.254.")};
     }
     if (const qsizetype slash = trimmed.indexOf(QLatin1Char('/')); slash >= 0) {
         return ParseCidrBlock(trimmed.left(slash).trimmed(), trimmed.mid(slash + 1).trimmed());
     }
     const QStringList ends = trimmed.split(QLatin1Char('-'));
     if (ends.size() > 2) {
-        return NotAnAddress(trimmed);
+        return Refusal{NotAnAddress(trimmed)};
     }
     quint32 bounds[2] = {};
     for (qsizetype end = 0; end < ends.size(); ++end) {
-        const Parsed<quint32> bound = ParseTypedAddress(ends.at(end).trimmed());
-        if (const auto *problem = std::get_if<QString>(&bound)) {
-            return *problem;
+        const Checked<quint32> bound = ParseTypedAddress(ends.at(end).trimmed());
+        if (!bound.accepted()) {
+            return bound.refusal();
         }
-        bounds[end] = std::get<quint32>(bound);
+        bounds[end] = bound.value();
     }
     return CheckedRange(bounds[0], ends.size() == 2 ? bounds[1] : bounds[0]);
 }

@@ -1,13 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "refusal/refusal.h"
+
 #include <QHostAddress>
 #include <QList>
 #include <QString>
 #include <QStringList>
 
 #include <optional>
-#include <variant>
 
 // Addresses typed by the operator: one logger's address, or a range of addresses to
 // search. Parsing never throws; a rejected input comes back as a message that says what
@@ -41,9 +42,6 @@ struct LocalNetwork {
     QString cidr() const;
 };
 
-template <typename Value>
-using Parsed = std::variant<Value, QString>; // the value, or the message for the operator
-
 // Four decimal numbers 0..255 separated by dots, nothing else (no spaces inside, no
 // hexadecimal or octal forms, no shortened forms such as "10.1").
 std::optional<quint32> ParseDottedQuad(const QString &text);
@@ -66,8 +64,8 @@ enum class LoopbackLoggers { Refused, Allowed };
 // Allowed when each of the addresses parses and lies in 127.0.0.0/8.
 LoopbackLoggers LoopbackUse(const QStringList &addressTexts);
 
-Parsed<quint32> ParseLoggerAddress(const QString &text, const QList<LocalNetwork> &pcNetworks = {},
-                                   LoopbackLoggers loopback = LoopbackLoggers::Allowed);
+Checked<quint32> ParseLoggerAddress(const QString &text, const QList<LocalNetwork> &pcNetworks = {},
+                                    LoopbackLoggers loopback = LoopbackLoggers::Allowed);
 
 // Whether a search of a range probes this address of it. Left out: the network and
 // broadcast addresses of the PC's own networks (of /30 or wider), which a range written
@@ -81,6 +79,6 @@ bool IsRangeProbeTarget(quint32 address, const QList<LocalNetwork> &pcNetworks);
 // Refused: malformed text, a number with a leading zero, an inverted pair, more than
 // kMaxRangeAddresses addresses, and a range that reaches into 0.0.0.0/8, multicast or
 // 255.255.255.255.
-Parsed<AddressRange> ParseAddressRange(const QString &text);
+Checked<AddressRange> ParseAddressRange(const QString &text);
 
 } // namespace discovery

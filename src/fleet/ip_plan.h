@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "commands/refusal.h"
+#include "refusal/refusal.h"
 #include "logger_outcome.h"
 #include "settings/network.h"
 #include "settings/setting.h"

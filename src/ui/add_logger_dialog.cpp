@@ -57,12 +57,12 @@ AddLoggerDialog::AddLoggerDialog(LoggerSearch &search, CheckAddress checkAddress
 void AddLoggerDialog::probe()
 {
     const auto parsed = m_checkAddress(m_address->text());
-    if (const QString *refusal = std::get_if<QString>(&parsed)) {
-        showMessage(*refusal);
+    if (!parsed.accepted()) {
+        showMessage(parsed.refusal().message);
         return;
     }
     giveUp();
-    const QHostAddress address(std::get<quint32>(parsed));
+    const QHostAddress address(parsed.value());
     if (const auto failure = m_search.probeAddress(address)) {
         m_search.cancelAddressProbe();
         showMessage(QStringLiteral("The probe to %1 was not sent: %2.")

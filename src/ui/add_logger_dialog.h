@@ -29,7 +29,7 @@ public:
     static constexpr int kAnswerTimeoutMs = 2000;
 
     // The address typed, checked against what the PC knows of itself at that moment.
-    using CheckAddress = std::function<discovery::Parsed<quint32>(const QString &text)>;
+    using CheckAddress = std::function<Checked<quint32>(const QString &text)>;
 
     AddLoggerDialog(LoggerSearch &search, CheckAddress checkAddress, QWidget *parent = nullptr);
 

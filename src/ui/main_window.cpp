@@ -356,7 +356,7 @@ QList<discovery::LocalNetwork> MainWindow::pcNetworks() const
     return networks;
 }
 
-discovery::Parsed<quint32> MainWindow::checkLoggerAddress(const QString &text) const
+Checked<quint32> MainWindow::checkLoggerAddress(const QString &text) const
 {
     const QList<discovery::LocalNetwork> networks = pcNetworks();
     // Loggers on 127.x are this PC's own substitutes; once the PC has an address on a
@@ -371,9 +371,9 @@ discovery::Parsed<quint32> MainWindow::checkLoggerAddress(const QString &text) c
 
 std::optional<Refusal> MainWindow::refusedNewAddress(const QHostAddress &address) const
 {
-    const discovery::Parsed<quint32> parsed = checkLoggerAddress(address.toString());
-    if (const auto *problem = std::get_if<QString>(&parsed)) {
-        return Refusal{*problem};
+    const Checked<quint32> parsed = checkLoggerAddress(address.toString());
+    if (!parsed.accepted()) {
+        return parsed.refusal();
     }
     // Two loggers on one address: neither can be reached for sure until one is moved.
     if (const std::optional<QString> other = m_loggerView->otherLoggerAt(address)) {

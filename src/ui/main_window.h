@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "commands/refusal.h"
+#include "refusal/refusal.h"
 #include "discovery/address_range.h"
 #include "discovery/logger_list.h"
 #include "discovery/pc_address.h"
@@ -103,7 +103,7 @@ private:
     void addShortcuts();
     QList<discovery::LocalNetwork> pcNetworks() const;
     // The one check of an address given as a logger's, against this PC's networks.
-    discovery::Parsed<quint32> checkLoggerAddress(const QString &text) const;
+    Checked<quint32> checkLoggerAddress(const QString &text) const;
     std::optional<Refusal> refusedNewAddress(const QHostAddress &address) const;
     void openAddLoggerDialog();
     void openRangeSearchDialog();

@@ -45,7 +45,7 @@ RangeSearchDialog::RangeSearchDialog(LoggerSearch &search, PcNetworks pcNetworks
     // A refusal goes once the text is a range that would be searched.
     connect(m_range, &QLineEdit::textChanged, this, [this](const QString &text) {
         if (!m_message->text().isEmpty() &&
-            std::holds_alternative<discovery::AddressRange>(discovery::ParseAddressRange(text))) {
+            discovery::ParseAddressRange(text).accepted()) {
             m_message->clear();
         }
     });
@@ -66,12 +66,12 @@ RangeSearchDialog::RangeSearchDialog(LoggerSearch &search, PcNetworks pcNetworks
 void RangeSearchDialog::startSearch()
 {
     const auto parsed = discovery::ParseAddressRange(m_range->text());
-    if (const QString *refusal = std::get_if<QString>(&parsed)) {
-        m_message->setText(*refusal);
+    if (!parsed.accepted()) {
+        m_message->setText(parsed.refusal().message);
         return;
     }
     m_message->clear();
-    m_search.searchRange(std::get<discovery::AddressRange>(parsed), m_pace->value(),
+    m_search.searchRange(parsed.value(), m_pace->value(),
                          m_pcNetworks());
     accept();
 }

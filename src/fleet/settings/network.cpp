@@ -220,8 +220,8 @@ std::optional<Refusal> RefusedNewAddress(quint32 address,
                                          discovery::LoopbackLoggers loopback)
 {
     const auto parsed = discovery::ParseLoggerAddress(DottedNumber(address), pcNetworks, loopback);
-    if (const auto *problem = std::get_if<QString>(&parsed)) {
-        return Refused(Setting::Ip, *problem);
+    if (!parsed.accepted()) {
+        return Refused(Setting::Ip, parsed.refusal());
     }
     return std::nullopt;
 }
@@ -264,8 +264,8 @@ Checked<FixedIp> CheckFixedIp(const QString &address, const QString &mask, const
     // The rules of a logger's address that hold on every PC; the PC's own addresses are
     // checked once the run knows them (RefusedNewAddress).
     const auto asLoggers = discovery::ParseLoggerAddress(DottedNumber(ip.address));
-    if (const auto *problem = std::get_if<QString>(&asLoggers)) {
-        return Refused(Setting::Ip, *problem);
+    if (!asLoggers.accepted()) {
+        return Refused(Setting::Ip, asLoggers.refusal());
     }
     if (const auto problem = network_addressing::RefusedSubnet(entered)) {
         return Refused(Setting::Ip, *problem);
