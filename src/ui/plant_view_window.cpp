@@ -33,6 +33,7 @@
 
 #include <algorithm>
 #include <numeric>
+#include <utility>
 
 namespace {
 
@@ -98,6 +99,12 @@ PlantViewWindow::PlantViewWindow(PlantViewLinks links, const fleet::ExchangePoli
     m_progressPaint.setSingleShot(true);
     m_progressPaint.setInterval(kProgressPaintMs);
     connect(&m_progressPaint, &QTimer::timeout, this, &PlantViewWindow::paintProgress);
+    // A timer of its own, not a queued call: the events the reset posted, the table's
+    // repaint among them, are handled before it.
+    m_runStart.setSingleShot(true);
+    m_runStart.setInterval(0);
+    connect(&m_runStart, &QTimer::timeout, this,
+            [this] { m_run->start(std::exchange(m_startTargets, {}), std::exchange(m_startPlan, {})); });
     connect(m_run, &fleet::FleetRun::loggerStarted, this,
             [this](std::size_t target) { markStarted(m_runRows.at(target)); });
     connect(m_run, &fleet::FleetRun::loggerFinished, this, [this](std::size_t target) {
@@ -316,20 +323,22 @@ void PlantViewWindow::startRun(RunKind kind, std::vector<std::size_t> rows)
     m_notice->clear();
     showProgress(0, 0, static_cast<int>(targets.size()));
     updateActions();
+    m_startTargets = std::move(targets);
+    m_runStart.start();
     if (kind == RunKind::Read) {
-        m_run->start(std::move(targets), [](fleet::LoggerJob &job, const fleet::LoggerTarget &) {
+        m_startPlan = [](fleet::LoggerJob &job, const fleet::LoggerTarget &) {
             fleet::AddReads(job, fleet::ReadableSettings());
-        });
+        };
         return;
     }
     const fleet::ApplyMode mode =
         kind == RunKind::Check ? fleet::ApplyMode::DryRun : fleet::ApplyMode::Write;
-    m_run->start(std::move(targets), [settings = m_profile->settings,
-                                      mode](fleet::LoggerJob &job, const fleet::LoggerTarget &) {
+    m_startPlan = [settings = m_profile->settings, mode](fleet::LoggerJob &job,
+                                                         const fleet::LoggerTarget &) {
         for (const fleet::ProfileSetting &setting : settings) {
             fleet::AddApplySteps(job, setting, mode);
         }
-    });
+    };
 }
 
 void PlantViewWindow::markStarted(std::size_t row)
@@ -373,6 +382,14 @@ void PlantViewWindow::stop()
                           plantRow.applyState == ApplyState::Applying)) {
             m_draining.insert(plantRow.target.address.toIPv4Address());
         }
+    }
+    if (m_runStart.isActive()) {
+        // Nothing was sent yet: the run ends as a stopped one does, from the event loop.
+        m_runStart.stop();
+        m_startTargets.clear();
+        m_startPlan = nullptr;
+        QMetaObject::invokeMethod(this, &PlantViewWindow::finishRun, Qt::QueuedConnection);
+        return;
     }
     m_run->stop();
 }

@@ -184,5 +184,10 @@ private:
     // come for a timeout, and are dropped, with the form held locked, until then.
     std::set<quint32> m_draining;
     QTimer m_drainEnd;
+    // A run's first loggers start in a turn of the event loop after the one that reset
+    // their rows, so that the table's repaint and their requests are not one long step.
+    QTimer m_runStart;
+    std::vector<fleet::LoggerTarget> m_startTargets;
+    std::function<void(fleet::LoggerJob &, const fleet::LoggerTarget &)> m_startPlan;
     bool m_columnsFitValues = false;
 };
