@@ -681,6 +681,20 @@ private slots:
 
     // The table's rows 1, 3 and 4 are selected: in a table sorted by IP descending, the
     // loggers at .6, .4 and .3.
+    void stopBeforeTheFirstRequestEndsTheReadAtOnce()
+    {
+        Plant plant(3);
+        plant.startRead();
+        plant.viewControl<QPushButton>("plantStop")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!plant.reading(), kWaitMs);
+        for (int index = 0; index < 3; ++index) {
+            QCOMPARE(plant.cell(index, StatusColumn), QStringLiteral("stopped"));
+            QVERIFY(plant.logger(index).endpoint().requests().empty());
+        }
+        QVERIFY(plant.control<QPushButton>("btnER")->isEnabled());
+        QVERIFY(plant.readAll());
+    }
+
     void applyChangesTheSelectedRowsAndNoOther_data()
     {
         QTest::addColumn<Qt::SortOrder>("order");
