@@ -103,8 +103,9 @@ PlantViewWindow::PlantViewWindow(PlantViewLinks links, const fleet::ExchangePoli
     // repaint among them, are handled before it.
     m_runStart.setSingleShot(true);
     m_runStart.setInterval(0);
-    connect(&m_runStart, &QTimer::timeout, this,
-            [this] { m_run->start(std::exchange(m_startTargets, {}), std::exchange(m_startPlan, {})); });
+    connect(&m_runStart, &QTimer::timeout, this, [this] {
+        m_run->start(std::exchange(m_startTargets, {}), std::exchange(m_startPlan, {}));
+    });
     connect(m_run, &fleet::FleetRun::loggerStarted, this,
             [this](std::size_t target) { markStarted(m_runRows.at(target)); });
     connect(m_run, &fleet::FleetRun::loggerFinished, this, [this](std::size_t target) {
