@@ -679,8 +679,8 @@ private slots:
         QCOMPARE(plant.view().findChild<ApplyDifferenceDialog *>(), nullptr);
     }
 
-    // The table's rows 1, 3 and 4 are selected: in a table sorted by IP descending, the
-    // loggers at .6, .4 and .3.
+    // A Stop in the turn before a run's first requests leave ends it at once: nothing is
+    // sent, every row shows it stopped and the form is usable again.
     void stopBeforeTheFirstRequestEndsTheReadAtOnce()
     {
         Plant plant(3);
@@ -695,6 +695,8 @@ private slots:
         QVERIFY(plant.readAll());
     }
 
+    // The table's rows 1, 3 and 4 are selected: in a table sorted by IP descending, the
+    // loggers at .6, .4 and .3.
     void applyChangesTheSelectedRowsAndNoOther_data()
     {
         QTest::addColumn<Qt::SortOrder>("order");
